@@ -1,0 +1,3 @@
+#include "notation/errors.h"
+
+TErrorRecord GErrors;

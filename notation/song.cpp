@@ -1,0 +1,4 @@
+#include "notation/song.h"
+
+TVelto::TVelto() = default;
+TVelto::~TVelto() = default;

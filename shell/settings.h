@@ -1,0 +1,48 @@
+// Settings and shared globals that the shell owns and the song side reads.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The installation tree, with a trailing "/". Every resource is found from it.
+extern std::string ProgramDir;
+
+// Section "Signals": a signal kind plays only when its flag is on.
+extern bool SignalOK;
+extern bool SignalError;
+extern bool SignalProgress;
+extern bool SignalUpCaps;
+extern bool SignalQuestion;
+
+// Section "MAIN".
+extern bool AdvancedNavigation;
+
+// Section "EditingNotes".
+extern bool ModePlay;
+extern int32_t ModeTalk;
+
+// Section "Accordion".
+extern int32_t AccordionNoteBass;
+extern int32_t AccordionOctaveBass;
+extern int32_t AccordionRangeBass;
+extern int32_t AccordionNoteChord;
+extern int32_t AccordionOctaveChord;
+extern int32_t AccordionRangeChord;
+
+// Section "MIDI".
+extern bool GModeRealPlaying;
+extern int32_t GStartPlayingOffset;  // ticks
+extern int32_t GProgressFrequency;   // ticks, at least 1
+extern int32_t GPriorityGeneration;  // one of -15, -2, -1, 0, 1, 2, 15
+extern int32_t GPriorityPlaying;
+extern int32_t GLastMidiOut;                       // highest output port in use
+extern std::array<int32_t, 17> GMidiOutDevices;    // device of ports 1..16 (index 0 unused)
+
+// Program version, written into every rendered song.
+extern uint16_t VersionMajor;
+extern uint16_t VersionMinor;
+extern uint16_t VersionRelease;
+extern uint16_t VersionBuild;
