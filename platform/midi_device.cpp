@@ -1,0 +1,89 @@
+#include "platform/midi_device.h"
+
+#include <mutex>
+#include <utility>
+
+#include "platform/midi_fluidsynth.h"
+#include "platform/midi_rtmidi.h"
+
+namespace {
+
+std::mutex backends_mutex;
+TMidiBackends installed_backends;  // empty: the default set
+
+}  // namespace
+
+TMidiBackends DefaultMidiBackends() {
+  TMidiBackends backends;
+  backends.push_back(std::make_shared<TFluidSynthBackend>());
+  for (auto& ports : RtMidiBackends()) {
+    backends.push_back(std::move(ports));
+  }
+  return backends;
+}
+
+void SetMidiBackends(TMidiBackends backends) {
+  std::lock_guard<std::mutex> lock(backends_mutex);
+  installed_backends = std::move(backends);
+}
+
+TMidiBackends MidiBackends() {
+  std::lock_guard<std::mutex> lock(backends_mutex);
+  if (installed_backends.empty()) {
+    installed_backends = DefaultMidiBackends();
+  }
+  return installed_backends;
+}
+
+std::vector<TMidiOutDeviceItem> ListMidiOutDevices() {
+  std::vector<TMidiOutDeviceItem> items;
+  for (const auto& backend : MidiBackends()) {
+    for (auto& item : backend->List()) {
+      items.push_back(std::move(item));
+    }
+  }
+  return items;
+}
+
+std::unique_ptr<TMidiOutDevice> OpenMidiOutDevice(const TMidiOutDeviceId& device) {
+  for (const auto& backend : MidiBackends()) {
+    if (backend->Name() == device.Backend) {
+      return backend->Open(device.Port);
+    }
+  }
+  return nullptr;
+}
+
+int ShortMessageDataBytes(uint8_t status) {
+  if (status < 0x80) {
+    return 0;
+  }
+  if (status < 0xF0) {
+    const uint8_t kind = status >> 4;
+    return (kind == 0xC || kind == 0xD) ? 1 : 2;
+  }
+  switch (status) {
+    case 0xF1:
+    case 0xF3:
+      return 1;
+    case 0xF2:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {
+  return static_cast<uint32_t>(status) | (static_cast<uint32_t>(data1 & 0x7F) << 8) |
+         (static_cast<uint32_t>(data2 & 0x7F) << 16);
+}
+
+std::vector<uint8_t> UnpackShortMessage(uint32_t packed) {
+  const auto status = static_cast<uint8_t>(packed & 0xFF);
+  std::vector<uint8_t> bytes{status};
+  const int data = ShortMessageDataBytes(status);
+  for (int i = 1; i <= data; ++i) {
+    bytes.push_back(static_cast<uint8_t>((packed >> (8 * i)) & 0x7F));
+  }
+  return bytes;
+}

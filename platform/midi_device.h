@@ -1,0 +1,76 @@
+// MIDI output devices: one small interface, the backends behind it, and the list of
+// devices the program offers. No device library header appears here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// An open MIDI output. Every call comes under the caller's lock (one thread at a time).
+class TMidiOutDevice {
+ public:
+  virtual ~TMidiOutDevice() = default;
+
+  // Sends a short message packed as status + data1 * 256 + data2 * 65536; the number
+  // of bytes sent follows from the status. False when the device refused it.
+  virtual bool ShortMessage(uint32_t packed) = 0;
+  // Sends one complete System Exclusive message (F0 ... F7).
+  virtual bool LongMessage(const uint8_t* bytes, size_t length) = 0;
+  // Turns every note of every channel off.
+  virtual void Reset() = 0;
+  // Closes the device; false when it refused (the caller may try again). After a
+  // successful close nothing more is sent.
+  virtual bool Close() = 0;
+};
+
+// Which device an item of the device list stands for: the backend and the backend's
+// own lasting name of the port (never a position that may shift).
+struct TMidiOutDeviceId {
+  std::string Backend;
+  std::string Port;
+  bool operator==(const TMidiOutDeviceId&) const = default;
+};
+
+// One item of the device list: the name shown and the device behind it.
+struct TMidiOutDeviceItem {
+  std::string Name;
+  TMidiOutDeviceId Device;
+};
+
+// A family of devices (the built-in synthesizer, the RtMidi ports, a test recorder).
+class TMidiBackend {
+ public:
+  virtual ~TMidiBackend() = default;
+  // The backend's name, as TMidiOutDeviceId::Backend holds it.
+  virtual std::string Name() const = 0;
+  // The devices present now, in the backend's order.
+  virtual std::vector<TMidiOutDeviceItem> List() = 0;
+  // Opens the named port; nullptr when it is gone or refuses.
+  virtual std::unique_ptr<TMidiOutDevice> Open(const std::string& port) = 0;
+};
+
+using TMidiBackends = std::vector<std::shared_ptr<TMidiBackend>>;
+
+// The backends in list order: by default the built-in synthesizer, then the RtMidi
+// ports (ALSA sequencer, JACK).
+TMidiBackends DefaultMidiBackends();
+
+// Replaces the backends the device list and OpenMidiOutDevice use (tests install a
+// recorder or the offline synthesizer). An empty list restores the default.
+void SetMidiBackends(TMidiBackends backends);
+// The backends in use.
+TMidiBackends MidiBackends();
+
+// Every device of every backend, backends in order.
+std::vector<TMidiOutDeviceItem> ListMidiOutDevices();
+// Opens a listed device; nullptr when its backend is unknown or it cannot be opened.
+std::unique_ptr<TMidiOutDevice> OpenMidiOutDevice(const TMidiOutDeviceId& device);
+
+// Number of data bytes that follow a status byte in a short message (0..2).
+int ShortMessageDataBytes(uint8_t status);
+// Packs a short message; data bytes are kept to 7 bits.
+uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2);
+// Unpacks a short message into its bytes (1 to 3 of them).
+std::vector<uint8_t> UnpackShortMessage(uint32_t packed);
