@@ -2,17 +2,24 @@
 
 #include <libspeechd.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <vector>
 
 namespace {
 
-// How long a failed connection keeps the output silent before the next attempt.
-constexpr std::chrono::seconds kRetryPause{3};
+// How long a failed connection keeps the output silent before the next attempt; the
+// pause doubles with each failure up to the longest.
+constexpr std::chrono::seconds kFirstRetryPause{3};
+constexpr std::chrono::seconds kLongestRetryPause{60};
 
 // A server that closes its socket must not kill the program with SIGPIPE: the worker,
 // the only thread writing to the socket, blocks the signal and sees EPIPE instead.
@@ -23,11 +30,61 @@ void BlockSigpipeInThisThread() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+// True when a server accepts connections on the Unix socket at `path`. Asked first so
+// that libspeechd's failure path (which leaks) is not taken when nothing listens.
+bool UnixSocketAnswers(const char* path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path == nullptr || std::strlen(path) >= sizeof(address.sun_path)) {
+    return false;
+  }
+  std::strcpy(address.sun_path, path);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    return false;
+  }
+  const bool answers = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  ::close(fd);
+  return answers;
+}
+
+// Opens a connection to the server at `address` without starting one; null when none
+// answers.
+SPDConnection* OpenAt(const SPDConnectionAddress& address) {
+  if (address.method == SPD_METHOD_UNIX_SOCKET && !UnixSocketAnswers(address.unix_socket_name)) {
+    return nullptr;
+  }
+  char* error = nullptr;
+  SPDConnection* spd = spd_open2("velto", "main", nullptr, SPD_MODE_SINGLE, &address, 0, &error);
+  std::free(error);
+  return spd;
+}
+
+// Opens a connection to the user's server: the address in SPEECHD_ADDRESS as it is, or
+// the default one, starting the server there when needed.
+SPDConnection* OpenDefault() {
+  char* error = nullptr;
+  if (std::getenv("SPEECHD_ADDRESS") != nullptr) {
+    SPDConnectionAddress* address = spd_get_default_address(&error);
+    std::free(error);
+    if (address == nullptr) {
+      return nullptr;
+    }
+    SPDConnection* spd = OpenAt(*address);
+    SPDConnectionAddress__free(address);
+    return spd;
+  }
+  SPDConnection* spd = spd_open2("velto", "main", nullptr, SPD_MODE_SINGLE, nullptr, 1, &error);
+  std::free(error);
+  return spd;
+}
+
 }  // namespace
 
 struct TSpeechDispatcherOutput::Connection {
   SPDConnection* spd = nullptr;  // owned
   std::optional<std::chrono::steady_clock::time_point> failed_at;
+  std::chrono::seconds retry_pause = kFirstRetryPause;
 };
 
 TSpeechDispatcherOutput::TSpeechDispatcherOutput(std::string socketPath)
@@ -122,29 +179,28 @@ bool TSpeechDispatcherOutput::EnsureConnected() {
     return true;
   }
   const auto now = std::chrono::steady_clock::now();
-  if (connection_->failed_at && now - *connection_->failed_at < kRetryPause) {
+  if (connection_->failed_at && now - *connection_->failed_at < connection_->retry_pause) {
     return false;
   }
-  char* error = nullptr;
   if (socket_path_.empty()) {
-    // An address given in the environment is used as it is, never spawned.
-    const bool addressGiven = std::getenv("SPEECHD_ADDRESS") != nullptr;
-    connection_->spd =
-        spd_open2("velto", "main", nullptr, SPD_MODE_SINGLE, nullptr, addressGiven ? 0 : 1, &error);
+    connection_->spd = OpenDefault();
   } else {
     std::vector<char> path(socket_path_.begin(), socket_path_.end());
     path.push_back('\0');
     SPDConnectionAddress address{};
     address.method = SPD_METHOD_UNIX_SOCKET;
     address.unix_socket_name = path.data();
-    connection_->spd = spd_open2("velto", "main", nullptr, SPD_MODE_SINGLE, &address, 0, &error);
+    connection_->spd = OpenAt(address);
   }
-  std::free(error);
   if (connection_->spd == nullptr) {
+    if (connection_->failed_at) {
+      connection_->retry_pause = std::min(connection_->retry_pause * 2, kLongestRetryPause);
+    }
     connection_->failed_at = now;
     return false;
   }
   connection_->failed_at.reset();
+  connection_->retry_pause = kFirstRetryPause;
   std::lock_guard<std::mutex> lock(mutex_);
   connected_ = true;
   return true;
