@@ -5,7 +5,7 @@
 
 #include "notation/text1251.h"
 
-std::atomic<std::shared_ptr<const TLangTable>> LangStrings;
+TLangStrings LangStrings;
 std::string LanguageId = "ru";
 
 namespace {
@@ -31,7 +31,7 @@ std::string TLangTable::Value(const std::string& name) const {
 }
 
 std::string LangStr(int id) {
-  const std::shared_ptr<const TLangTable> table = LangStrings.load(std::memory_order_acquire);
+  const std::shared_ptr<const TLangTable> table = LangStrings.Get();
   std::string text;
   if (table) {
     text = table->Value(std::to_string(id));
@@ -80,12 +80,12 @@ bool LoadLanguageFile(const std::string& path) {
   auto table = TLangTable::FromLines(SplitTextLines(bytes));
   const std::string id = table->Value("id");
   LanguageId = id.empty() ? "ru" : id;
-  LangStrings.store(std::move(table), std::memory_order_release);
+  LangStrings.Set(std::move(table));
   return true;
 }
 
 void UnloadLanguage() {
-  LangStrings.store(nullptr, std::memory_order_release);
+  LangStrings.Set(nullptr);
   LanguageId = "ru";
 }
 

@@ -1,9 +1,9 @@
 // The language table: every user-visible text is looked up by its number.
 #pragma once
 
-#include <atomic>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -21,9 +21,26 @@ struct TLangTable {
   std::string Value(const std::string& name) const;
 };
 
-// The loaded language table; empty until a language is loaded. Swapped whole, so the
-// render thread may look texts up while the UI loads another language.
-extern std::atomic<std::shared_ptr<const TLangTable>> LangStrings;
+// Holds the loaded language table; empty until a language is loaded. The table is
+// swapped whole under a lock, so the render thread may look texts up while the UI loads
+// another language.
+class TLangStrings {
+ public:
+  std::shared_ptr<const TLangTable> Get() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return table_;
+  }
+  void Set(std::shared_ptr<const TLangTable> table) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    table_ = std::move(table);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const TLangTable> table_;
+};
+
+extern TLangStrings LangStrings;
 // Two-letter id of the loaded language (key "id" of the file), "ru" by default.
 extern std::string LanguageId;
 

@@ -70,7 +70,7 @@ TEST(ThreadSafety, RenderThreadWritesWhileTheUiReadsAndClears) {
       }
     }
     if (++language % 50 == 0) {
-      LangStrings.store(TLangTable::FromLines({"108=u" + std::to_string(language)}));
+      LangStrings.Set(TLangTable::FromLines({"108=u" + std::to_string(language)}));
     }
     StopSpeech();
   }
