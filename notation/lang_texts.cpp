@@ -98,11 +98,11 @@ std::string SubstituteArgs(std::string_view pattern, std::initializer_list<std::
       out += c;
       continue;
     }
-    const char spec = pattern[i + 1];
-    if (spec == '%') {
+    const char conversion = pattern[i + 1];
+    if (conversion == '%') {
       out += '%';
       ++i;
-    } else if (spec == 's' || spec == 'd' || spec == 'u') {
+    } else if (conversion == 's' || conversion == 'd' || conversion == 'u') {
       if (next != args.end()) {
         out += *next++;
       }
