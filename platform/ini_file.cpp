@@ -81,15 +81,19 @@ std::string_view RawValue(std::string_view line) {
   return value;
 }
 
-// "key=value"; a line break inside either would split the line, so it is left out.
-std::string KeyLine(std::string_view key, std::string_view value) {
+// The text without CR and LF, which would split its line.
+std::string OneLine(std::string_view text) {
   std::string line;
-  for (char c : std::string(key) + "=" + std::string(value)) {
+  for (char c : text) {
     if (c != '\r' && c != '\n') {
       line += c;
     }
   }
   return line;
+}
+
+std::string KeyLine(std::string_view key, std::string_view value) {
+  return OneLine(key) + "=" + OneLine(value);
 }
 
 }  // namespace
@@ -200,7 +204,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     if (!lines_.empty() && !Trim(lines_.back()).empty()) {
       lines_.emplace_back();
     }
-    lines_.push_back("[" + std::string(sectionName) + "]");
+    lines_.push_back("[" + OneLine(sectionName) + "]");
     lines_.push_back(KeyLine(keyName, value));
     return;
   }

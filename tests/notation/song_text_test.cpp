@@ -359,6 +359,8 @@ TEST(SaveData, CommitsTheEditedVoiceIntoItsMeasure) {
       {"abc()def", 2, "   ", "abc"},          // blanks only
       {"abc()def", 2, "()", "abc"},           // "()" only
       {"abc()def", 2, "( )", "abc"},          // removal repeats until none is left
+      {"abc()def", 2, "(())", "abc"},
+      {"abc()def", 2, "x(\xA7)y", "abc()xy"},
       {"abc()def", 3, "", "abc()def"},        // voice 3 of a two-voice measure, left empty
       {"abc()def", 3, "()()", "abc()def"},
       {"abc", 1, "d e\xA7" "f", "def"},

@@ -86,7 +86,7 @@ TEST(IniFile, AWriteChangesOneLineAndKeepsEverythingElse) {
 
 TEST(IniFile, LineBreaksInAValueNeverSplitTheLine) {
   TIniFile ini;
-  ini.WriteString("S", "K", "one\r\ntwo");
+  ini.WriteString("S\n", "K", "one\r\ntwo");
   EXPECT_EQ(ini.Text(), "[S]\r\nK=onetwo\r\n");
   ini.DeleteKey("s", "k");
   EXPECT_EQ(ini.Text(), "[S]\r\n");
