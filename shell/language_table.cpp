@@ -1,0 +1,4 @@
+#include "shell/language_table.h"
+
+TLangStringsHolder LangStrings;
+std::string LanguageId = "ru";
