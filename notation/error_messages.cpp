@@ -5,7 +5,7 @@
 #include "notation/error_sources.h"
 #include "notation/lang_texts.h"
 #include "notation/message_box.h"
-#include "notation/text1251.h"
+#include "platform/codec1251.h"
 
 namespace {
 
@@ -129,7 +129,7 @@ const TErrorText& FindText(std::span<const TErrorText> table, uint8_t code) {
 }
 
 std::string BuiltIn(const TErrorText& row) {
-  return text1251::FromUtf8(row.BuiltIn) + kCr;
+  return Utf8ToCp1251(row.BuiltIn).Text + kCr;
 }
 
 // A single language text with "!", or the built-in text; each ends with CR.
@@ -144,7 +144,7 @@ std::string PairText(const TErrorText& row) {
   if (first == kMissing || second == kMissing) {
     return BuiltIn(row);
   }
-  return first + "!" + kCr + second + text1251::FromUtf8(row.Suffix) + kCr;
+  return first + "!" + kCr + second + Utf8ToCp1251(row.Suffix).Text + kCr;
 }
 
 // The handler's own text, bounded: an index past the table gives the unknown error.

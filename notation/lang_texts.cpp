@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "notation/text1251.h"
+#include "platform/codec1251.h"
 
 TLangStrings LangStrings;
 std::string LanguageId = "ru";
@@ -41,7 +41,7 @@ std::string LangStr(int id) {
 
 std::string LangStrOr(int id, std::string_view builtInUtf8) {
   std::string text = LangStr(id);
-  return text == kMissing ? text1251::FromUtf8(builtInUtf8) : text;
+  return text == kMissing ? Utf8ToCp1251(builtInUtf8).Text : text;
 }
 
 std::vector<std::string> SplitTextLines(std::string_view bytes) {

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "notation/lang_texts.h"
-#include "notation/text1251.h"
+#include "platform/codec1251.h"
 
 namespace {
 
@@ -41,13 +41,13 @@ int TScriptedMessageBoxes::Show(const TMessageBoxRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
   shown_.push_back(request);
   if (echo_ != nullptr) {
-    std::string text = text1251::ToUtf8(request.Text);
+    std::string text = Cp1251ToUtf8(request.Text);
     for (char& c : text) {
       if (c == '\r') {
         c = '\n';
       }
     }
-    *echo_ << text1251::ToUtf8(request.Caption) << ": " << text << '\n';
+    *echo_ << Cp1251ToUtf8(request.Caption) << ": " << text << '\n';
   }
   if (!answers_.empty()) {
     const int answer = answers_.front();

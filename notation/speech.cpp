@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "notation/text1251.h"
+#include "platform/codec1251.h"
 #include "platform/speech_output.h"
 
 namespace {
@@ -24,7 +24,7 @@ void Speak(const std::string& text, int interrupt) {
   if (text.empty() && interrupt == 0) {
     return;
   }
-  CurrentOutput()->Say(text1251::ToUtf8(text), interrupt != 0);
+  CurrentOutput()->Say(Cp1251ToUtf8(text), interrupt != 0);
 }
 
 void StopSpeech() {

@@ -143,16 +143,4 @@ TEST(ScriptedMessageBoxes, EchoesInUtf8) {
   EXPECT_EQ(echo.str(), "Ошибка: Строка\nдве\n");
 }
 
-TEST(Text1251, RoundTripsEveryAssignedByte) {
-  std::string all;
-  for (int b = 1; b < 256; ++b) {
-    if (b != 0x98) {
-      all += static_cast<char>(b);
-    }
-  }
-  EXPECT_EQ(text1251::FromUtf8(text1251::ToUtf8(all)), all);
-  EXPECT_EQ(text1251::ToUtf8(W("Ёё№")), "Ёё№");
-  EXPECT_EQ(text1251::FromUtf8("日"), "?");
-}
-
 }  // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "notation/lang_texts.h"
-#include "notation/text1251.h"
+#include "platform/codec1251.h"
 #include "platform/sound_player.h"
 #include "platform/speech_output.h"
 
@@ -16,7 +16,7 @@ namespace testsupport {
 
 // Code page 1251 of a UTF-8 literal.
 inline std::string W(const std::string& utf8) {
-  return text1251::FromUtf8(utf8);
+  return Utf8ToCp1251(utf8).Text;
 }
 
 // A fresh folder removed at the end of the test.

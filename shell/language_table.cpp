@@ -1,4 +1,0 @@
-#include "shell/language_table.h"
-
-TLangStringsHolder LangStrings;
-std::string LanguageId = "ru";
