@@ -100,6 +100,19 @@ std::vector<int> HeldKeysOf(const TChannelState& books, int origin) {
   return held;
 }
 
+// Fills GErrors for a port that did not open.
+void ReportPortFailure(int port) {
+  TErrors error;
+  error.Code = 18;
+  error.Text = "Midi out hardware";
+  error.ModuleLine = 0;
+  error.Measure = 1;
+  error.Voice = 1;
+  error.Source = 2;
+  error.Extra = port;
+  GErrors.Set(error);
+}
+
 }  // namespace
 
 std::mutex& MidiSendLock() { return send_lock; }
@@ -123,19 +136,6 @@ std::vector<std::string> EnumMidiOutDevices() {
 bool MidiOutIsOpen(int port) {
   std::lock_guard<std::mutex> lock(send_lock);
   return DeviceOf(port) != nullptr;
-}
-
-// Fills GErrors for a port that did not open.
-static void ReportPortFailure(int port) {
-  TErrors error;
-  error.Code = 18;
-  error.Text = "Midi out hardware";
-  error.ModuleLine = 0;
-  error.Measure = 1;
-  error.Voice = 1;
-  error.Source = 2;
-  error.Extra = port;
-  GErrors.Set(error);
 }
 
 bool OpenMidiOuts(int32_t device) {
