@@ -57,6 +57,9 @@ void SpaceBeforeSign(std::string& s, std::string_view keyword, char sign) {
 
 // Separates one keyword from the signs it touches (occurrences are plain substrings).
 void SpaceKeyword(std::string& s, std::string_view keyword) {
+  if (s.find(keyword) == std::string::npos) {
+    return;
+  }
   SpaceBeforeSign(s, keyword, '-');
   SpaceBeforeSign(s, keyword, '+');
   InsertBlankInEach(s, ")" + std::string(keyword), 1);

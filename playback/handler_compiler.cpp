@@ -726,7 +726,7 @@ class TCompiler {
   bool Translator(TFrame& f, size_t i) {
     const std::string& line = f.Lines[i];
     if (line == "translatoroff") {
-      GTranslatorPath = "*";
+      GTranslatorPath.assign(1, '*');  // not = "*": GCC 12 warns falsely (-Wrestrict)
       return true;
     }
     if (!StartsWith(line, "translator ") || line.size() <= 11) {
@@ -1058,7 +1058,7 @@ class TCompiler {
     const size_t eq = line.find('=');
     const size_t to = line.find(" to ");
     if (!StartsWith(line, "for ") || eq == kNone || eq < 5 || to == kNone || to < eq + 2 ||
-        !EndsWith(line, " do") || to + 4 > line.size() - 3) {
+        !EndsWith(line, " do")) {
       return false;
     }
     const std::string name = line.substr(4, eq - 4);
@@ -1085,7 +1085,7 @@ class TCompiler {
     PExpression from = Compile(std::string_view(line).substr(eq + 1, to - eq - 1));
     PExpression upTo;
     if (!Failed()) {
-      upTo = Compile(std::string_view(line).substr(to + 4, line.size() - 3 - to - 4));
+      upTo = Compile(Between(line, to + 4, 3));
     }
     if (Failed()) {
       if (GErrors.Get().Text.empty()) {
@@ -1122,13 +1122,12 @@ class TCompiler {
 
   // True when the line parses as an expression; leaves no trace of the attempt.
   bool CompilesAsExpression(std::string_view line) {
-    const TErrors saved = GErrors.Get();
+    TErrorRecord scratch;
     const size_t strings = GHandlerStrings.size();
-    Compile(line);
-    const bool parsed = !Failed();
-    GErrors.Set(saved);
+    uint8_t usesVariables = 0;
+    ParseExpression(line, usesVariables, program_, scratch);
     GHandlerStrings.resize(strings);
-    return parsed;
+    return scratch.Code() == 0;
   }
 
   // The end of a segment body: the next line that is a segment header while no

@@ -120,6 +120,12 @@ PExpression MakeNode(THandlerExprKind kind) {
   return node;
 }
 
+// The characters an operator can begin with.
+bool IsOperatorStart(char c) {
+  return c == ' ' || c == '=' || c == '<' || c == '>' || c == '+' || c == '-' || c == '*' ||
+         c == '/';
+}
+
 // Where a text splits: the operator, its position and spelling, or a bracket fault.
 struct TSplit {
   bool Unbalanced = false;
@@ -146,7 +152,7 @@ TSplit FindSplit(std::string_view text) {
     if (depth < 0) {
       break;
     }
-    if (depth != 0) {
+    if (depth != 0 || !IsOperatorStart(c)) {
       continue;
     }
     for (size_t k = 0; k < kRecognised.size(); ++k) {
@@ -203,6 +209,10 @@ class TExpressionParser {
       }
       if (text.size() >= 3 && text.front() == '(' && text.back() == ')') {
         text = text.substr(1, text.size() - 2);
+        if (++depth > kMaxExpressionDepth) {  // each bracket pair counts as a level
+          FailUnknown(text);
+          return nullptr;
+        }
         continue;
       }
       return ParseLeaf(text, depth);
@@ -438,7 +448,7 @@ class TEvaluator {
   }
 
  private:
-  static constexpr int kMaxEvaluationDepth = 4 * kMaxExpressionDepth;
+  static constexpr int kMaxEvaluationDepth = 2 * kMaxExpressionDepth;
 
   long double Dispatch(const TExpressionNode& node) {
     switch (node.Kind) {
