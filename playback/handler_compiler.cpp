@@ -4,14 +4,16 @@
 #include <array>
 #include <cassert>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "notation/errors.h"
 #include "notation/handler_normalizer.h"
+#include "notation/note_arithmetic.h"
 #include "playback/handler_expression.h"
 #include "playback/handler_names.h"
+#include "platform/codec1251.h"
+#include "platform/paths.h"
+#include "platform/text_lines.h"
 #include "shell/settings.h"
 
 std::string GTranslatorPath;
@@ -43,8 +45,8 @@ std::string_view Between(std::string_view s, size_t head, size_t tail) {
   return s.size() >= head + tail ? s.substr(head, s.size() - head - tail) : std::string_view();
 }
 
-bool IsPlainName(std::string_view name) {
-  const int classes = ClassifyHandlerText(name);
+bool IsLettersAndDigits(std::string_view name) {
+  const int classes = ClassifyText(name);
   return classes == 1 || classes == 3;
 }
 
@@ -95,69 +97,16 @@ void SetPlacedError(uint8_t code, std::string text, int base, size_t index) {
 
 // ---- Files ----------------------------------------------------------------------
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerCp1251(x) == LowerCp1251(y); });
-}
-
-// The entry of `folder` named `name` whatever its case, or nothing. A name that
-// would leave the folder is never found.
-std::optional<fs::path> FindInFolder(const fs::path& folder, std::string_view name) {
-  if (name.empty() || name == "." || name == ".." || name.find('/') != kNone ||
-      name.find('\\') != kNone) {
-    return std::nullopt;
-  }
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (EqualNoCase(it->path().filename().string(), name)) {
-      return it->path();
-    }
-  }
-  return std::nullopt;
-}
-
-// ProgramDir/FOLDER/FILE, each found whatever its case.
+// ProgramDir/FOLDER/FILE, each name found whatever its case; nothing when there is no
+// such file or the name would leave its folder. `file` is code page 1251 text.
 std::optional<fs::path> FindProgramFile(std::string_view folder, std::string_view file) {
   std::optional<fs::path> dir = FindInFolder(fs::path(ProgramDir), folder);
-  if (!dir) {
-    return std::nullopt;
-  }
-  std::optional<fs::path> found = FindInFolder(*dir, file);
+  std::optional<fs::path> found = dir ? FindInFolder(*dir, Cp1251ToUtf8(file)) : std::nullopt;
   std::error_code ec;
   if (found && fs::is_regular_file(*found, ec)) {
     return found;
   }
   return std::nullopt;
-}
-
-// The lines of a text file; CR LF, LF and CR end a line, a final line end adds none.
-std::optional<std::vector<std::string>> ReadTextLines(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return std::nullopt;
-  }
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    return std::nullopt;
-  }
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      lines.push_back(std::move(line));
-      line.clear();
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-        ++i;
-      }
-    } else {
-      line += text[i];
-    }
-  }
-  if (!line.empty()) {
-    lines.push_back(std::move(line));
-  }
-  return lines;
 }
 
 // The file name part of a path written with "\" or "/".
@@ -328,7 +277,7 @@ class TCompiler {
       return false;
     }
     const std::string name = line.substr(4, eq - 4);
-    if (!IsPlainName(name) || FindConstant(name, program_.Constants).Scope != "-") {
+    if (!IsLettersAndDigits(name) || FindConstant(name, program_.Constants).Scope != "-") {
       return false;
     }
     PPeremennay variable = FindVariable(name, program_.Variables);
@@ -406,14 +355,14 @@ class TCompiler {
     if (IsReservedWord(name, GErrors)) {
       return false;
     }
-    if (!IsPlainName(name) || IsDefinedAt(name, f.ScopePath, program_)) {
+    if (!IsLettersAndDigits(name) || IsDefinedAt(name, f.ScopePath, program_)) {
       SetError(7, name);
       return false;
     }
     value = 0;
     if (eq != kNone) {
       const std::string text = rest.substr(eq + 1);
-      if (ClassifyHandlerText(text) != 2 || !ParseHandlerNumber(text, value)) {
+      if (ClassifyText(text) != 2 || !ParseHandlerNumber(text, value)) {
         SetError(1, text);
         return false;
       }
@@ -457,7 +406,7 @@ class TCompiler {
       return false;
     }
     const std::string text = line.substr(eq + 1);
-    if (ClassifyHandlerText(text) != 2) {
+    if (ClassifyText(text) != 2) {
       return false;
     }
     const std::string name = line.substr(9, eq - 9);
@@ -570,21 +519,19 @@ class TCompiler {
   // Finds the file as written, beside the song, or in the program's songs folder,
   // loads it and defines its index variable; error 42 with the last path tried.
   void LoadMidiFile(const std::string& name, const std::string& file) {
-    std::string path = file;
-    std::replace(path.begin(), path.end(), '\\', '/');
+    const std::string namePart = Cp1251ToUtf8(FileNamePart(file));
+    std::string path = ToSlashes(Cp1251ToUtf8(file));
     std::error_code ec;
     if (!fs::exists(path, ec) && !input_.SongFile.empty()) {
-      std::string song = input_.SongFile;
-      std::replace(song.begin(), song.end(), '\\', '/');
-      path = (fs::path(song).parent_path() / FileNamePart(file)).string();
+      path = (fs::path(ToSlashes(input_.SongFile)).parent_path() / namePart).string();
     }
     if (!fs::exists(path, ec)) {
       std::optional<fs::path> inSongs = FindProgramFile("songs", FileNamePart(file));
-      path = inSongs ? inSongs->string() : (fs::path(ProgramDir) / "songs" / FileNamePart(file)).string();
+      path = inSongs ? inSongs->string() : (fs::path(ProgramDir) / "songs" / namePart).string();
     }
     const int index = fs::exists(path, ec) ? input_.MidiFiles->Load(path, name) : -1;
     if (index < 0) {
-      SetError(42, path);
+      SetError(42, Utf8ToCp1251(path).Text);
       return;
     }
     if (input_.ControlProgram != nullptr && input_.ControlProgram != input_.Program) {
@@ -604,7 +551,7 @@ class TCompiler {
       return false;
     }
     const std::string name = line.substr(4, open - 4);
-    if (!IsPlainName(name) || FindConstant(name, program_.Constants).Scope != "-") {
+    if (!IsLettersAndDigits(name) || FindConstant(name, program_.Constants).Scope != "-") {
       return false;
     }
     PMassiv array = FindArray(name, program_.Arrays);
@@ -719,7 +666,7 @@ class TCompiler {
   bool NumTicks(TFrame& f, size_t i) {
     const std::string& line = f.Lines[i];
     return StartsWith(line, "numticks ") &&
-           ClassifyHandlerText(std::string_view(line).substr(9)) == 2;
+           ClassifyText(std::string_view(line).substr(9)) == 2;
   }
 
   // translator -> "translator " name | "translatoroff"
@@ -1062,7 +1009,7 @@ class TCompiler {
       return false;
     }
     const std::string name = line.substr(4, eq - 4);
-    if (!IsPlainName(name)) {
+    if (!IsLettersAndDigits(name)) {
       SetError(11, name);
       return true;
     }

@@ -16,8 +16,8 @@ class THandlerMidiFiles {
   virtual ~THandlerMidiFiles() = default;
   // The index of the loaded file of that name, or -1.
   virtual int FindIndex(std::string_view name) const = 0;
-  // Reads the Standard MIDI File at `path` and adds it under `name`: its index, or -1
-  // when the file cannot be read.
+  // Reads the Standard MIDI File at `path` (UTF-8) and adds it under `name`: its index,
+  // or -1 when the file cannot be read.
   virtual int Load(const std::string& path, const std::string& name) = 0;
 };
 
@@ -27,7 +27,7 @@ struct THandlerCompileInput {
   THandlerProgram* ControlProgram = nullptr;  // the control track's program, or nullptr
   THandlerProgram* SecondProgram = nullptr;   // the program of the track after it, or nullptr
   THandlerMidiFiles* MidiFiles = nullptr;     // the song's loaded MIDI files, or nullptr
-  std::string SongFile;                       // the song's file name (finds MIDI files); may be empty
+  std::string SongFile;  // the song's file (UTF-8 path; finds MIDI files beside it); may be empty
 };
 
 // Compiles `lines` (normalised) into a new chain at `head`, pushing `scopeName` onto

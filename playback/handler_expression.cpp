@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "notation/note_arithmetic.h"
 #include "playback/handler_names.h"
 
 std::mt19937_64 GHandlerRandom{std::random_device{}()};
@@ -238,7 +239,7 @@ class TExpressionParser {
   }
 
   PExpression LeafOf(std::string_view text, int depth) {
-    if (ClassifyHandlerText(text) == 2) {
+    if (ClassifyText(text) == 2) {
       return NumberLeaf(text);
     }
     for (const TFunctionName& f : kFunctions) {

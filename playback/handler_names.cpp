@@ -146,24 +146,6 @@ bool IsReservedWord(const std::string& name, TErrorRecord& errors) {
   return true;
 }
 
-int ClassifyHandlerText(std::string_view text) {
-  int classes = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<uint8_t>(text[i]);
-    if (b == '.' || b == '_' || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 0xC0 ||
-        b == 0xA8 || b == 0xB8) {
-      classes |= 1;
-    } else if ((b >= '0' && b <= '9') || b == ',' || (b == '-' && i == 0)) {
-      classes |= 2;
-    } else if (b == ' ') {
-      classes |= 8;
-    } else {
-      classes |= 4;
-    }
-  }
-  return classes;
-}
-
 bool ParseHandlerNumber(std::string_view text, long double& value) {
   if (text.find('.') != std::string_view::npos) {
     return false;

@@ -54,10 +54,6 @@ PBlock FindBlockByName(std::string_view name, const TBlockList& blocks);
 // name as text. Leaves `errors` alone otherwise.
 bool IsReservedWord(const std::string& name, TErrorRecord& errors);
 
-// Character classes of a text, summed: 1 letters ("." "_" Latin and Cyrillic),
-// 2 digits, "," and a leading "-", 4 other signs, 8 the blank; 0 for the empty text.
-int ClassifyHandlerText(std::string_view text);
-
 // The value of a number written with digits, one optional "," as the decimal sign
 // and an optional leading "-". False for anything else ("1,2,3", "-", ",").
 bool ParseHandlerNumber(std::string_view text, long double& value);

@@ -2,7 +2,6 @@
 
 #include <cassert>
 
-std::vector<std::string> GHandlerStrings;
 std::vector<std::string> GInterruptions;
 int GCompileContext = 0;
 std::string GCurrentModule;

@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "notation/error_sources.h"  // GHandlerStrings: texts referred to by index
+
 // One variable. `Scope` is the scope path text at its definition ("get." ...).
 struct TPeremennay {
   std::string Name;
@@ -311,9 +313,6 @@ PProgram AppendProgramNode(THandlerProgram& program, TProgramChain& chain,
 // and leaves the others in `s` joined by ".)", as the block references keep them.
 void SplitDottedName(std::string& s, bool whole, std::string& part);
 
-// Texts the handler run-time refers to by index: messages of "error" statements,
-// block names of "perform" statements, labels of "nextlocation".
-extern std::vector<std::string> GHandlerStrings;
 // Texts of "interruption" statements (at most 100).
 extern std::vector<std::string> GInterruptions;
 // 0 at the top; +1 while a block body compiles, +3 while a keys body compiles.

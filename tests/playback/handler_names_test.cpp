@@ -109,24 +109,6 @@ TEST_F(HandlerNamesTest, ReservedWordsAreCaseSensitiveAndSetCode15) {
   }
 }
 
-struct ClassCase {
-  const char* text;
-  int classes;
-};
-
-class ClassifyTest : public ::testing::TestWithParam<ClassCase> {};
-
-TEST_P(ClassifyTest, SumsTheCharacterClasses) {
-  EXPECT_EQ(ClassifyHandlerText(GetParam().text), GetParam().classes) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, ClassifyTest,
-                         ::testing::Values(ClassCase{"12,5", 2}, ClassCase{"-3", 2},
-                                           ClassCase{"a-3", 7}, ClassCase{"tempo", 1},
-                                           ClassCase{"a b", 9}, ClassCase{"", 0},
-                                           ClassCase{"get.x_1", 3}, ClassCase{"\xE0\xA8", 1},
-                                           ClassCase{"0-5", 6}));
-
 struct NumberCase {
   const char* text;
   bool valid;
