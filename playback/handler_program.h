@@ -220,6 +220,13 @@ class TScopedList {
  public:
   using Iterator = typename std::list<T>::iterator;
 
+  TScopedList() = default;
+  // The indexes point into the list: a copy would point into the original.
+  TScopedList(const TScopedList&) = delete;
+  TScopedList& operator=(const TScopedList&) = delete;
+  TScopedList(TScopedList&&) noexcept = default;
+  TScopedList& operator=(TScopedList&&) noexcept = default;
+
   // Inserts the record in scope order and returns it.
   T& Insert(T record) {
     const size_t length = record.Scope.size();
@@ -266,6 +273,12 @@ class TScopedList {
 // Blocks and functions in definition order, found by name (the first of a name).
 class TBlockList {
  public:
+  TBlockList() = default;
+  TBlockList(const TBlockList&) = delete;
+  TBlockList& operator=(const TBlockList&) = delete;
+  TBlockList(TBlockList&&) noexcept = default;
+  TBlockList& operator=(TBlockList&&) noexcept = default;
+
   // Appends a block and returns it.
   TBlock& Append(TBlock block);
   // The first block of that name, or nullptr.
