@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
+#include "platform/codec1251.h"
 #include "playback/harmony_text.h"
 
 bool HarmonyWritten = false;
 
 namespace {
-
-constexpr int32_t kLowestOctave = 0;  // octave 0 holds MIDI keys 0..11
 
 int32_t Di(const HarmonyState& s, int v) { return DiatonicIndexOf(s.Voices[v]); }
 
@@ -38,7 +37,7 @@ bool PutMelodyInPlace(HarmonyState& r, bool report) {
   HarmonyVoiceNote& melody = r.Voices[r.MelodyVoice];
   if (melody.Step != r.Melody.Step || PitchClassKey(melody) != PitchClassKey(r.Melody)) {
     if (report) {
-      HarmonyFailText = HarmonyText("Нота мелодии не входит в аккорд.");
+      HarmonyFailText = Utf8ToCp1251("Нота мелодии не входит в аккорд.").Text;
     }
     return false;
   }
@@ -251,7 +250,7 @@ bool THarmonySearch::Prepare(size_t i) {
     return Fail(28, i);
   }
   if (r.Chords.empty()) {
-    HarmonyFailText = HarmonyText("Такого аккорда нет в правилах гармонизации.");
+    HarmonyFailText = Utf8ToCp1251("Такого аккорда нет в правилах гармонизации.").Text;
     return Fail(29, i);
   }
   return p1 == kNone || Modulate(i, p1);
@@ -324,8 +323,8 @@ THarmonyResult THarmonySearch::Run() {
     while (!placed && !r.Exhausted()) {
       if (++result_.Tries > maxTries_) {
         const std::string reason = HarmonyFailText;
-        HarmonyFailText = HarmonyText(
-            "Поиск прекращён: перебрано слишком много вариантов расположения аккордов.");
+        HarmonyFailText = Utf8ToCp1251(
+            "Поиск прекращён: перебрано слишком много вариантов расположения аккордов.").Text;
         if (!reason.empty()) {
           HarmonyFailText += " " + reason;
         }

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "playback/rule_file.h"
+#include "platform/paths.h"
+#include "platform/text_lines.h"
 #include "shell/settings.h"
 
 namespace {
@@ -129,14 +130,11 @@ void ReadRuleEntry(TSection section, const std::string& line, THarmonyRules& rul
   }
 }
 
-constexpr int32_t kStepSemitone[7] = {0, 2, 4, 5, 7, 9, 11};
-
 }  // namespace
 
 std::string HarmonyRulesPath() {
-  const std::string folder = FindFileInFolder(ProgramDir, "Resources");
-  const std::string file = folder.empty() ? std::string() : FindFileInFolder(folder, "qem.hrm");
-  return file.empty() ? ProgramDir + "Resources/qem.hrm" : file;
+  const std::optional<std::filesystem::path> path = FindUnder(ProgramDir, "Resources\\qem.hrm");
+  return path ? path->string() : ProgramDir + "Resources/qem.hrm";
 }
 
 std::string NormalizeRuleLine(std::string_view line) {
@@ -147,12 +145,12 @@ std::string NormalizeRuleLine(std::string_view line) {
 
 bool LoadHarmonyRules(const std::string& path, THarmonyRules& rules) {
   rules = THarmonyRules{};
-  std::vector<std::string> lines;
-  if (!ReadRuleLines(path, lines)) {
+  const std::optional<std::vector<std::string>> lines = ReadTextLines(path);
+  if (!lines) {
     return false;
   }
   TSection section = TSection::None;
-  for (const std::string& raw : lines) {
+  for (const std::string& raw : *lines) {
     const std::string line = NormalizeRuleLine(raw);
     const TSection next = SectionOf(line, section);
     if (next != section) {
@@ -165,16 +163,6 @@ bool LoadHarmonyRules(const std::string& path, THarmonyRules& rules) {
 }
 
 int32_t DiatonicIndexOf(const HarmonyVoiceNote& note) { return (note.Octave - 1) * 7 + note.Step; }
-
-int32_t VoiceKey(const HarmonyVoiceNote& note) {
-  if (note.Step < 1 || note.Step > 7) {
-    return 0;
-  }
-  const int32_t shift[] = {-2, -1, 0, 0, 1, 2};
-  const int32_t key = kStepSemitone[note.Step - 1] +
-                      shift[static_cast<int>(note.Accidental)] + 12 * note.Octave;
-  return std::clamp(key, 0, 127);
-}
 
 int32_t PitchClassKey(const HarmonyVoiceNote& note) {
   HarmonyVoiceNote inFirstOctave = note;
@@ -202,13 +190,13 @@ void ApplyKeyAccidental(HarmonyVoiceNote& note, int32_t key) {
   const int32_t* order = k > 0 ? kSharpOrder : kFlatOrder;
   for (int32_t i = 0; i < std::abs(k); ++i) {
     if (order[i] == note.Step) {
-      note.Accidental = k > 0 ? TVoiceAccidental::Sharp : TVoiceAccidental::Flat;
+      note.Accidental = k > 0 ? TKeySign::Sharp : TKeySign::Flat;
     }
   }
 }
 
-void ShiftAccidental(TVoiceAccidental& accidental, bool raise) {
-  using A = TVoiceAccidental;
+void ShiftAccidental(TKeySign& accidental, bool raise) {
+  using A = TKeySign;
   switch (accidental) {
     case A::DoubleFlat: accidental = raise ? A::Flat : A::DoubleFlat; break;
     case A::Flat: accidental = raise ? A::Natural : A::DoubleFlat; break;
@@ -236,7 +224,7 @@ namespace {
 // Stacks the voices from the chord's degrees, each at or above the one below.
 void StackDegrees(THarmonyVoices& v, const TChords& chord) {
   for (int i = 0; i < 4; ++i) {
-    v[i] = HarmonyVoiceNote{chord.Degrees[i], 1, TVoiceAccidental::No};
+    v[i] = HarmonyVoiceNote{chord.Degrees[i], 1, TKeySign::No};
     while (i > 0 && DiatonicIndexOf(v[i]) < DiatonicIndexOf(v[i - 1])) {
       ++v[i].Octave;
     }

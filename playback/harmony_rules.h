@@ -8,17 +8,14 @@
 #include <vector>
 
 #include "notation/harmony_records.h"
-
-// Accidentals of a voice note, in the order and with the byte values of the notation's
-// accidental enumeration.
-enum class TVoiceAccidental : uint8_t { DoubleFlat, Flat, No, Natural, Sharp, DoubleSharp };
+#include "notation/note_arithmetic.h"
 
 // One voice of a chord: step 1..7 (0 = no position yet), octave (octave 5 begins at middle
 // C; may go below 0 while the search moves a voice) and accidental.
 struct HarmonyVoiceNote {
   int32_t Step = 0;
   int32_t Octave = 0;
-  TVoiceAccidental Accidental = TVoiceAccidental::No;
+  TKeySign Accidental = TKeySign::No;
   bool operator==(const HarmonyVoiceNote&) const = default;
 };
 
@@ -49,7 +46,9 @@ bool LoadHarmonyRules(const std::string& path, THarmonyRules& rules);
 // Diatonic index ((octave - 1) * 7 + step), signed so that low octaves stay ordered.
 int32_t DiatonicIndexOf(const HarmonyVoiceNote& note);
 // MIDI key of a voice note, clamped to 0..127 (0 for a step outside 1..7).
-int32_t VoiceKey(const HarmonyVoiceNote& note);
+inline int32_t VoiceKey(const HarmonyVoiceNote& note) {
+  return MidiKeyOf(note.Step, note.Accidental, note.Octave);
+}
 // The key of the note's step and accidental in octave 1: equal for equal pitch classes.
 int32_t PitchClassKey(const HarmonyVoiceNote& note);
 
@@ -58,7 +57,7 @@ void AddSteps(HarmonyVoiceNote& note, int32_t count);
 // The key signature (sharps positive, clamped to -7..7) on the note's step.
 void ApplyKeyAccidental(HarmonyVoiceNote& note, int32_t key);
 // One semitone up (raise) or down; double accidentals stay.
-void ShiftAccidental(TVoiceAccidental& accidental, bool raise);
+void ShiftAccidental(TKeySign& accidental, bool raise);
 // Steps from C up to the tonic of the major key with key sharps (negative: flats).
 int32_t TonicOffset(int32_t key);
 // The mode's alteration of the note's degree, the tonic being tonicOffset steps above C

@@ -1,10 +1,14 @@
 #include "playback/translator.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
-#include "playback/rule_file.h"
+#include "platform/codec1251.h"
+#include "platform/paths.h"
 #include "shell/settings.h"
+#include "shell/shared_state.h"
 
 std::string GTranslatorPath;
 uint8_t GUntranslatedText = 0;
@@ -160,6 +164,21 @@ void MoveCaret(int32_t& caret, int32_t at, const TRule& rule, TTranslatorCover& 
 
 }  // namespace
 
+std::optional<std::string> TranslatorFilePath(const std::string& name) {
+  const std::string file = Cp1251ToUtf8(name) + ".cnv";
+  if (!IsPlainName(file)) {
+    return std::nullopt;
+  }
+  const std::optional<std::filesystem::path> folder = FindUnder(ProgramDir, "Translator");
+  const std::optional<std::filesystem::path> path =
+      folder ? FindInFolder(*folder, file) : std::nullopt;
+  std::error_code ec;
+  if (!path || !std::filesystem::is_regular_file(*path, ec)) {
+    return std::nullopt;
+  }
+  return path->string();
+}
+
 bool ReadTrackDirectives(const std::vector<std::string>& lines, PTreck first,
                          int32_t& ticksPerMeasure, std::string& path,
                          const TRescaleTrackTimes& rescale) {
@@ -180,12 +199,11 @@ bool ReadTrackDirectives(const std::vector<std::string>& lines, PTreck first,
       }
       ticksPerMeasure = ticks;
     } else if (line.starts_with("translator ") && line.size() > 11) {
-      const std::string file =
-          FindFileInFolder(ProgramDir + "Translator", line.substr(11) + ".cnv");
-      if (file.empty()) {
+      const std::optional<std::string> file = TranslatorFilePath(line.substr(11));
+      if (!file) {
         return false;
       }
-      path = file;
+      path = *file;
     } else if (line == "translatoroff") {
       path = "*";
     }

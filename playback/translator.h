@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ extern std::string GTranslatorPath;
 // Bit 1: the control track's lines, bit 2: the track's own lines hold text that a rule's
 // right side spells but that was typed as such (left untranslated).
 extern uint8_t GUntranslatedText;
-// The files TranslatorRules and HeadTranslatorRules (shell/settings.h) were loaded from.
+// The files TranslatorRules and HeadTranslatorRules (shell/shared_state.h) were loaded from.
 extern std::string TranslatorFile;
 extern std::string HeadTranslatorFile;
 
@@ -21,6 +22,10 @@ extern std::string HeadTranslatorFile;
 // per measure, so that the track's time values keep their share of a measure.
 using TRescaleTrackTimes = std::function<void(TTreck& track, long double oldTicks,
                                               long double newTicks)>;
+
+// The file Translator/NAME.cnv of the program folder (name in code page 1251, found without
+// regard to case), or nothing when there is none or the name would leave the folder.
+std::optional<std::string> TranslatorFilePath(const std::string& name);
 
 // Reads the directives of one track text (normalised handler lines): "numticks N" sets
 // ticksPerMeasure (clamped to 3..65535, rescale called for every track from first),

@@ -2,27 +2,8 @@
 
 #include <cstdlib>
 
-std::string HarmonyFailText;
-
-std::string HarmonyText(std::string_view utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    if (b < 0x80 || i + 1 >= utf8.size()) {
-      out += static_cast<char>(b);
-      continue;
-    }
-    const unsigned code = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
-    if (code >= 0x410 && code <= 0x44F) {
-      out += static_cast<char>(0xC0 + (code - 0x410));
-    } else if (code == 0x401 || code == 0x451) {
-      out += static_cast<char>(code == 0x401 ? 0xA8 : 0xB8);
-    } else {
-      out += '?';
-    }
-  }
-  return out;
-}
+#include "notation/error_sources.h"
+#include "platform/codec1251.h"
 
 namespace {
 
@@ -34,7 +15,7 @@ int32_t Sign(int32_t a) { return (a > 0) - (a < 0); }
 // Returns broken; sets the failure text when asked to.
 bool Broken(bool broken, bool report, std::string_view message) {
   if (broken && report) {
-    HarmonyFailText = HarmonyText(message);
+    HarmonyFailText = Utf8ToCp1251(message).Text;
   }
   return broken;
 }

@@ -5,13 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "notation/error_sources.h"
 #include "playback/harmony_state.h"
-
-// The reason of the last failed harmonization (code page 1251).
-extern std::string HarmonyFailText;
-
-// A UTF-8 literal of this module (ASCII and Cyrillic) as code page 1251 bytes.
-std::string HarmonyText(std::string_view utf8);
 
 // c: the chord being placed; p: the previous harmony chord; p2: the one before that.
 bool BassTenorUnison(const HarmonyState& c, bool report);

@@ -28,9 +28,6 @@ int32_t GPriorityPlaying = 0;
 int32_t GLastMidiOut = 0;
 std::array<int32_t, 17> GMidiOutDevices{};
 
-std::vector<std::string> TranslatorRules;
-std::vector<std::string> HeadTranslatorRules;
-
 uint16_t VersionMajor = 1;
 uint16_t VersionMinor = 0;
 uint16_t VersionRelease = 0;

@@ -41,10 +41,6 @@ extern int32_t GPriorityPlaying;
 extern int32_t GLastMidiOut;                       // highest output port in use
 extern std::array<int32_t, 17> GMidiOutDevices;    // device of ports 1..16 (index 0 unused)
 
-// Rule lines of the current track's and of the control track's translator file.
-extern std::vector<std::string> TranslatorRules;
-extern std::vector<std::string> HeadTranslatorRules;
-
 // Program version, written into every rendered song.
 extern uint16_t VersionMajor;
 extern uint16_t VersionMinor;

@@ -4,9 +4,11 @@
 
 #include <set>
 
+#include "platform/codec1251.h"
+
 namespace {
 
-using A = TVoiceAccidental;
+using A = TKeySign;
 
 // The installed rules, with the position letters and ranges restored after each test.
 class Harmonizer : public testing::Test {
@@ -171,7 +173,7 @@ TEST_P(HarmonizerErrors, ReportTheCodeAndTheText) {
   EXPECT_EQ(result.Code, c.code);
   EXPECT_EQ(result.Text, c.text);
   if (!c.failText.empty()) {
-    EXPECT_EQ(HarmonyFailText, HarmonyText(c.failText));
+    EXPECT_EQ(HarmonyFailText, Utf8ToCp1251(c.failText).Text);
   }
 }
 
@@ -222,7 +224,7 @@ TEST_F(Harmonizer, AdversarialProgressionEndsWithinTheBudget) {
   EXPECT_EQ(result.Code, 29);
   EXPECT_EQ(result.Tries, budget + 1);
   EXPECT_GT(result.Backtracks, 0u);
-  EXPECT_TRUE(HarmonyFailText.starts_with(HarmonyText("Поиск прекращён")));
+  EXPECT_TRUE(HarmonyFailText.starts_with(Utf8ToCp1251("Поиск прекращён").Text));
   EXPECT_EQ(result.Position, 59 * 480);
 }
 

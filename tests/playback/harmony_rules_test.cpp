@@ -9,7 +9,7 @@
 
 namespace {
 
-using A = TVoiceAccidental;
+using A = TKeySign;
 
 // Keeps the position letters and voice ranges that a load changes.
 class HarmonyGlobals : public testing::Test {

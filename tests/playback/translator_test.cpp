@@ -7,8 +7,9 @@
 
 #include <unistd.h>
 
-#include "playback/rule_file.h"
+#include "platform/text_lines.h"
 #include "shell/settings.h"
+#include "shell/shared_state.h"
 
 namespace {
 
@@ -202,25 +203,15 @@ TEST_F(TrackDirectives, TranslatorFilesAreFoundOrRefused) {
   EXPECT_FALSE(ReadTrackDirectives({"translator blues", "translatoroff"}, nullptr, ticks, path));
   EXPECT_EQ(path, "");  // reading stopped at the missing file
   EXPECT_FALSE(ReadTrackDirectives({"translator ../translator/jazz"}, nullptr, ticks, path));
-}
-
-TEST(RuleFile, AllLineEndsEndALine) {
-  const auto file = std::filesystem::temp_directory_path() /
-                    ("velto_rules_" + std::to_string(::getpid()) + ".cnv");
-  std::ofstream(file, std::ios::binary) << "a=b\r\nc=d\ne=f\rg=h\r\n";
-  std::vector<std::string> lines;
-  ASSERT_TRUE(ReadRuleLines(file.string(), lines));
-  EXPECT_EQ(lines, (std::vector<std::string>{"a=b", "c=d", "e=f", "g=h"}));
-  std::filesystem::remove(file);
-  EXPECT_FALSE(ReadRuleLines(file.string(), lines));
-  EXPECT_TRUE(lines.empty());
+  EXPECT_FALSE(ReadTrackDirectives({"translator .."}, nullptr, ticks, path));
 }
 
 // The sample translator of the installation: syllables (code page 1251) to Braille cells.
 TEST(SampleTranslator, RewritesSyllablesIntoBraille) {
-  std::vector<std::string> rules;
-  ASSERT_TRUE(ReadRuleLines(std::string(VELTO_SOURCE_DIR) + "/resources/Translator/Solfeggio.cnv",
-                            rules));
+  const std::optional<std::vector<std::string>> lines =
+      ReadTextLines(std::string(VELTO_SOURCE_DIR) + "/resources/Translator/Solfeggio.cnv");
+  ASSERT_TRUE(lines.has_value());
+  const std::vector<std::string>& rules = *lines;
   const std::string doQuarter = "\xE4\xEE" "4";    // "до4"
   const std::string solEighth = "\xF1\xEE\xEB\xFC" "8";  // "соль8"
   TTranslatorCover cover;
