@@ -351,6 +351,7 @@ THarmonyResult THarmonySearch::Run() {
     ++i;
   }
   result_.Ok = true;
+  result_.States = std::move(states_);
   return result_;
 }
 

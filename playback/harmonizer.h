@@ -47,6 +47,7 @@ struct THarmonyResult {
   uint8_t Code = 0;               // 28 no mode, 29 no position, 30 no step, 31 unknown key
   std::string Text;               // the harmony text at fault
   std::vector<std::optional<THarmonyVoices>> Chords;  // per note: the chord to write
+  std::vector<std::optional<HarmonyState>> States;    // per note: its harmony record
   uint32_t Tries = 0;             // positions tried
   uint32_t Backtracks = 0;        // returns to an earlier chord
 };
@@ -55,3 +56,13 @@ struct THarmonyResult {
 // ticks; a time signature scales the whole note. The search ends after maxTries positions.
 THarmonyResult HarmonizeSequence(const std::vector<THarmonyNote>& notes, const THarmonyRules& rules,
                                  int32_t ticksPerMeasure, uint32_t maxTries = kHarmonySearchTries);
+
+struct TNoteList;
+
+// Harmonizes voice 1 of a note list: every note whose attached text ("{$...}") is a harmony
+// text gets a chord, the bass as the note and tenor, alto and soprano as its intervals, and
+// its harmony record. The rules are read from the installation only when a note asks for
+// harmony. On failure GErrors holds the code (28..31), the text in "<" ">", source 2, voice 1
+// and the measure of position, the furthest point reached in ticks; nothing is written.
+bool HarmonizeNotes(TNoteList& list, long double& position, int32_t ticksPerMeasure,
+                    uint32_t maxTries = kHarmonySearchTries);
