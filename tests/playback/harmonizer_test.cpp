@@ -137,6 +137,27 @@ TEST_F(Harmonizer, ModulatesThroughAPivotChord) {
   EXPECT_GT(result.Backtracks, 0u);
 }
 
+TEST_F(Harmonizer, LongerProgressionKeepsEveryRule) {
+  struct Chord {
+    const char* text;
+    int32_t step;
+    int32_t octave;
+    ExpectedChord expected;
+  };
+  const std::vector<Chord> loop = {
+      {"t53", 3, 6, {kCMajor, 0}}, {"s53", 1, 6, {kFMajor, 5}}, {"d53", 7, 5, {kGMajor, 7}},
+      {"t53", 1, 6, {kCMajor, 0}}, {"vi53", 3, 6, {kAMinor, 9}}, {"s53", 4, 6, {kFMajor, 5}},
+      {"d53", 2, 6, {kGMajor, 7}}, {"t53", 3, 6, {kCMajor, 0}}};
+  std::vector<THarmonyNote> notes;
+  std::vector<ExpectedChord> expected;
+  for (int i = 0; i < 16; ++i) {
+    const Chord& c = loop[i % loop.size()];
+    notes.push_back(Note(i == 0 ? std::string("maj ") + c.text : c.text, c.step, c.octave));
+    expected.push_back(c.expected);
+  }
+  ExpectSoundFourParts(notes, HarmonizeSequence(notes, rules_, 1920), expected);
+}
+
 TEST_F(Harmonizer, RestsAreHarmonizedWithFreeVoices) {
   const std::vector<THarmonyNote> notes = {Note("maj t53", 0, 0), Note("dd7", 0, 0),
                                            Note("d53", 0, 0), Note("t53", 0, 0)};
