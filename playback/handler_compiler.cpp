@@ -11,12 +11,11 @@
 #include "notation/note_arithmetic.h"
 #include "playback/handler_expression.h"
 #include "playback/handler_names.h"
+#include "playback/translator.h"
 #include "platform/codec1251.h"
 #include "platform/paths.h"
 #include "platform/text_lines.h"
 #include "shell/settings.h"
-
-std::string GTranslatorPath;
 
 namespace {
 
@@ -680,8 +679,8 @@ class TCompiler {
       return false;
     }
     const std::string name = line.substr(11);
-    if (std::optional<fs::path> path = FindProgramFile("Translator", name + ".cnv")) {
-      GTranslatorPath = path->string();
+    if (std::optional<std::string> path = TranslatorFilePath(name)) {
+      GTranslatorPath = *path;
     } else {
       SetPlacedError(24, name, f.Base, i);
     }

@@ -39,9 +39,6 @@ void CompileHandlerProgram(const THandlerCompileInput& input, int lineBase,
                            std::span<const std::string> lines, PProgram& head,
                            const std::string& scopeName);
 
-// The translator file chosen by the last "translator" line ("*" after "translatoroff").
-extern std::string GTranslatorPath;
-
 // At most this many "interruption" texts, and this many texts in GHandlerStrings.
 constexpr size_t kMaxInterruptions = 100;
 constexpr size_t kMaxHandlerStrings = 1u << 20;

@@ -8,6 +8,7 @@
 #include "playback/handler_compiler.h"
 #include "playback/handler_names.h"
 #include "playback/handler_program.h"
+#include "playback/translator.h"
 
 class HandlerGlobalsTest : public ::testing::Test {
  protected:
