@@ -34,7 +34,8 @@ struct THandlerCompileInput {
 // GScopePath for the time of the call. The first error stops everything and stays
 // in GErrors with its code, text, ModuleLine (lineBase + the failing line's index),
 // Module and Source; nodes built before it stay in the chain. Does nothing when
-// `lines` is empty or GErrors already holds a code.
+// `lines` is empty or GErrors already holds a code; otherwise first clears the text
+// an earlier error left in GErrors.
 void CompileHandlerProgram(const THandlerCompileInput& input, int lineBase,
                            std::span<const std::string> lines, PProgram& head,
                            const std::string& scopeName);
