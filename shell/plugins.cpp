@@ -1,0 +1,5 @@
+#include "shell/plugins.h"
+
+std::vector<PModulDll> MenuModules;
+std::vector<PModulDll> FormatModules;
+std::vector<PModulDll> WindowModules;
