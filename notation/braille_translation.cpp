@@ -8,8 +8,8 @@
 #include "notation/braille_reader.h"
 #include "notation/notation_state.h"
 #include "notation/value_resolution.h"
+#include "shell/plugins.h"
 
-TFindBlock GFindBlock;
 bool GCommandWordSeen = false;
 
 const std::array<std::string_view, 14> CommandWords = {
@@ -333,9 +333,14 @@ void TBrailleTranslation::ApplyPendingSigns(TNoteRec& note) {
 // A block call: offered to the plug-in hook, stored, and checked against the command words.
 void TBrailleTranslation::ApplyBlockCall(TNoteRec& note) {
   std::string text = reader_.BlockText;
-  const TFindBlock& hook = options_.FindBlock ? options_.FindBlock : GFindBlock;
-  if (hook) {
-    hook(track_, text);
+  if (options_.FindBlock) {
+    options_.FindBlock(track_, text);
+  } else {
+    for (const PModulDll& module : MenuModules) {
+      if (module && module->Info.ProvidesBlocks && module->Info.Handle != 32 && module->FindBlock) {
+        module->FindBlock(track_, text);
+      }
+    }
   }
   note.BlockText = text;
   std::string name = text.substr(0, text.find_first_of(":."));

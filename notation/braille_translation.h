@@ -16,9 +16,6 @@
 // A plug-in's chance to rewrite a block-call text: (track number, text by reference).
 using TFindBlock = std::function<void(uint8_t trackNumber, std::string& blockText)>;
 
-// The hook translations use by default (empty: no plug-in provides blocks).
-extern TFindBlock GFindBlock;
-
 // Set by a translation whose block calls name one of the command words.
 extern bool GCommandWordSeen;
 
@@ -27,7 +24,7 @@ extern const std::array<std::string_view, 14> CommandWords;
 
 struct TTranslateOptions {
   TMeasureCache* Cache = &GMeasureCache;  // solved measures (borrowed)
-  TFindBlock FindBlock = nullptr;          // nullptr: GFindBlock
+  TFindBlock FindBlock = nullptr;          // nullptr: the menu plug-ins that provide blocks
 };
 
 // Translates music lines (measures separated by blanks and line ends, voices by "()").

@@ -1,9 +1,7 @@
 #include "notation/measure_cache.h"
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
 #include "shell/settings.h"
 
 TMeasureCache GMeasureCache;
@@ -40,13 +38,11 @@ size_t TMeasureCache::Size() const {
 
 bool TMeasureCache::Load(const std::string& path) {
   Clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) {
     return false;
   }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  std::string text = buffer.str();
+  const std::string& text = *bytes;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find_first_of("\r\n", start);
@@ -64,25 +60,19 @@ bool TMeasureCache::Load(const std::string& path) {
 }
 
 bool TMeasureCache::Save(const std::string& path) const {
-  std::string temporary = path + ".tmp";
+  std::string bytes;
   {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      return false;
-    }
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& [key, solution] : lines_) {
-      out << key << '=' << solution << "\r\n";
-    }
-    if (!out.flush()) {
-      return false;
+      bytes += key + "=" + solution + "\r\n";
     }
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  return WriteFileAtomically(path, bytes);
 }
 
 std::string MeasureCachePath() {
-  return ProgramDir + "Resources/qem.dur";
+  std::optional<std::filesystem::path> path = FindUnder(ProgramDir.empty() ? "." : ProgramDir, "Resources\\qem.dur");
+  return path ? path->string() : ProgramDir + "Resources/qem.dur";
 }
 
 bool LoadMeasureCache() {
