@@ -106,7 +106,8 @@ void WriteVarLen(uint32_t value, TTrackRuntime& track) {
 
 void WriteDeltaTime(TTrackRuntime& track, uint32_t tick, uint32_t ticksPerMeasure) {
   if (track.Events.Empty()) {
-    return;  // the first event of a list has no delta time
+    track.LastEventTick = tick;  // the first event of a list has no delta time
+    return;
   }
   // The tick distance is taken modulo 2^32, as a jump shifts LastEventTick that way; a
   // distance of 2^31 and more is a tick before the last event: it counts as 0 and
@@ -116,10 +117,12 @@ void WriteDeltaTime(TTrackRuntime& track, uint32_t tick, uint32_t ticksPerMeasur
   const int64_t d = behind ? 0 : static_cast<int64_t>(distance);
   const int64_t h = HumanizeShift(tick, ticksPerMeasure, track.PositionRnd);
   const int64_t p = track.HumanizeOffset;
-  const int64_t x = d - p + h;
+  const int64_t x = d - p + h;  // room between the previous event and this one's place
   int64_t carry = track.HumanizeCarry;
   int64_t o;
-  if (x < 0) {
+  if (d == 0) {
+    o = p;  // same tick: lands with the event before, the carry counted once per tick
+  } else if (x < 0) {
     carry += x;
     o = p - d;  // lands with the event before
   } else if (carry == 0) {

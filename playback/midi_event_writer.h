@@ -36,10 +36,11 @@ void WriteEventByte(uint8_t value, TTrackRuntime& track);
 void WriteVarLen(uint32_t value, TTrackRuntime& track);
 
 // The delta time from the last event to this one, moved by the position randomisation:
-// the event lands at tick + a displacement of at most PositionRnd ticks (a sine of the
-// position with a period of two measures); an event never lands before the one before it,
-// and what it could not be moved by is carried to later events. Nothing is written for
-// the first event of an empty list. A tick before the last event's tick gives delta 0.
+// the event lands at tick + Round(sin(tick / ticksPerMeasure * pi) * PositionRnd) (a period
+// of two measures); an event never lands before the one before it,
+// and what it could not be moved by is carried to later events; events at one tick land
+// together. Nothing is written for the first event of an empty list (its tick becomes
+// LastEventTick). A tick before the last event's tick lands with the last event.
 void WriteDeltaTime(TTrackRuntime& track, uint32_t tick, uint32_t ticksPerMeasure);
 
 // Channel events.
