@@ -1,7 +1,6 @@
 #include "playback/midi_file_reader.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <tuple>
@@ -33,15 +32,11 @@ struct TFileBytes {
   }
 };
 
-// Offset of "MThd": at the start, after a RIFF preamble of five words, or within the
-// first 1024 bytes. False when there is none.
+// Offset of "MThd": at the start or within the first 1024 bytes (a RIFF "RMID" wrapper
+// puts it at 20, after five words). False when there is none.
 bool FindHeader(const TFileBytes& in, size_t& offset) {
   if (in.TagAt(0, "MThd")) {
     offset = 0;
-    return true;
-  }
-  if (in.TagAt(0, "RIFF") && in.TagAt(20, "MThd")) {
-    offset = 20;
     return true;
   }
   const size_t n = std::min(in.Bytes.size(), kMidiHeaderSearchBytes);
