@@ -8,3 +8,5 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$root/build/asan"
 ctest --output-on-failure -j "${VELTO_JOBS:-$(nproc)}" --timeout 600
+# A short run of every fuzz target (clang's libFuzzer); scripts/fuzz.sh SECONDS runs longer.
+"$root/scripts/fuzz.sh" 2
