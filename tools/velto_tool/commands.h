@@ -15,3 +15,4 @@ struct TToolCommandEntry {
 };
 
 int RunRoundtrip(const std::vector<std::string>& args);
+int RunNotes(const std::vector<std::string>& args);

@@ -10,6 +10,7 @@ namespace {
 
 const TToolCommandEntry kCommands[] = {
     {"roundtrip", "IN.qem OUT.qem", "loads a song and saves it again", RunRoundtrip},
+    {"notes", "SONG.qem", "prints the translated notes of every track, measure and voice", RunNotes},
 };
 
 void PrintUsage(std::FILE* out) {

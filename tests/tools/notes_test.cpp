@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/atomic_file.h"
+
+namespace {
+
+const std::filesystem::path kNotesTool = std::filesystem::path(VELTO_BINARY_DIR) / "bin/velto-tool";
+const std::filesystem::path kSongs = VELTO_SOURCE_DIR;
+
+struct TNotesRun {
+  int ExitCode = -1;
+  std::string Output;
+};
+
+TNotesRun RunNotes(const std::string& song) {
+  TNotesRun run;
+  const std::string command = kNotesTool.string() + " notes " + song + " 2>&1";
+  if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+      run.Output.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  return run;
+}
+
+TEST(NotesTool, PrintsTracksMeasuresAndVoices) {
+  const TNotesRun run = RunNotes((kSongs / "examples/ode-to-joy.qem").string());
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(run.Output.rfind("1 1 1: 64:1/4 64:1/4 65:1/4 67:1/4\n"
+                             "1 2 1: 67:1/4 65:1/4 64:1/4 62:1/4\n"
+                             "1 3 1: 60:1/4 60:1/4 62:1/4 64:1/4\n",
+                             0),
+            0u)
+      << run.Output;
+  EXPECT_NE(run.Output.find("1 4 1: 64:3/8 62:1/8 62:1/2\n"), std::string::npos);
+  EXPECT_NE(run.Output.find("2 8 1: 43:1/2 48:1/2\n"), std::string::npos);
+}
+
+// The ode with its first measure changed, written to a temporary song file.
+std::filesystem::path OdeWithFirstMeasure(const std::string& measure) {
+  auto song = ReadFileBytes(kSongs / "examples/ode-to-joy.qem");
+  size_t at = song ? song->find("Vd4!NNQT") : std::string::npos;
+  if (at == std::string::npos) {
+    return {};
+  }
+  song->replace(at, 8, measure);
+  const auto path = std::filesystem::temp_directory_path() / ("velto-notes-" + std::to_string(::getpid()) + ".qem");
+  return WriteFileAtomically(path, *song) ? path : std::filesystem::path();
+}
+
+TEST(NotesTool, VoicesChordsAndRests) {
+  const auto path = OdeWithFirstMeasure("Vd4!NNQT()!PUPPP()m");
+  ASSERT_FALSE(path.empty());
+  const TNotesRun run = RunNotes(path.string());
+  std::filesystem::remove(path);
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("1 1 1: 64:1/4 64:1/4 65:1/4 67:1/4\n"
+                            "1 1 2: 60+64:1/4 60:1/4 60:1/4 60:1/4\n"
+                            "1 1 3: r:1/1\n"
+                            "1 2 1: 67:1/4"),
+            std::string::npos)
+      << run.Output;
+}
+
+TEST(NotesTool, ATranslationErrorEndsWithItsCode) {
+  const auto path = OdeWithFirstMeasure("Vd4!NNQ");
+  ASSERT_FALSE(path.empty());
+  const TNotesRun run = RunNotes(path.string());
+  std::filesystem::remove(path);
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Output, "1 1 1: error 3: \n");
+}
+
+}  // namespace
