@@ -24,7 +24,7 @@ bool GModeRealPlaying = false;
 int32_t GStartPlayingOffset = 1920;
 int32_t GProgressFrequency = 1920;
 int32_t GPriorityGeneration = 0;
-int32_t GPriorityPlaying = 0;
+int32_t GPriorityPlaying = 2;
 int32_t GLastMidiOut = 0;
 std::array<int32_t, 17> GMidiOutDevices{};
 

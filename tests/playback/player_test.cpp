@@ -558,10 +558,10 @@ TEST(PlayerOnSynthesizer, RendersTheExpectedPitchesAtTheExpectedTimes) {
       // The harmonic product spectrum: a strong second harmonic does not pass for the pitch.
       "def pitch(a, b):\n"
       "    seg = x[int(a * rate):int(b * rate)]\n"
-      "    spec = np.abs(np.fft.rfft(seg * np.hanning(len(seg)), 8 * len(seg)))\n"
-      "    hps = spec.copy()\n"
+      "    spectrum = np.abs(np.fft.rfft(seg * np.hanning(len(seg)), 8 * len(seg)))\n"
+      "    hps = spectrum.copy()\n"
       "    for h in (2, 3):\n"
-      "        hps[:len(spec[::h])] *= spec[::h]\n"
+      "        hps[:len(spectrum[::h])] *= spectrum[::h]\n"
       "    f = np.fft.rfftfreq(8 * len(seg), 1 / rate)\n"
       "    band = (f > 100) & (f < 1500)\n"
       "    return f[band][np.argmax(hps[band])]\n"
