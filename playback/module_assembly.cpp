@@ -13,8 +13,8 @@
 #include "notation/plugin_hooks.h"
 #include "platform/paths.h"
 #include "platform/text_lines.h"
+#include "playback/handler_midi_files.h"
 #include "playback/handler_names.h"
-#include "playback/midi_file_reader.h"
 #include "playback/note_events.h"
 #include "playback/render_globals.h"
 #include "playback/render_state.h"
@@ -58,7 +58,8 @@ uint8_t CheckLabel(const std::string& label, const THandlerProgram& program) {
   if (FindConstant(label, program.Constants).Scope != "-") {
     TErrorRecord scratch;  // IsReservedWord reports into it; the label is not reported so
     const bool other = FindVariable(label, program.Variables) != nullptr ||
-                       FindArray(label, program.Arrays) != nullptr || IsReservedWord(label, scratch);
+                       FindArray(label, program.Arrays) != nullptr ||
+                       IsReservedWord(label, scratch);
     if (!other) {
       return kErrorLabelDefined;
     }
@@ -82,7 +83,8 @@ void AppendLines(std::vector<std::string>& to, const std::vector<std::string>& f
 // Lines the menu plug-ins that provide blocks add.
 void AppendPluginBlocks(std::vector<std::string>& lines) {
   for (const PModulDll& module : MenuModules) {
-    if (module && module->Info.ProvidesBlocks && module->Info.Handle != 0 && module->InsertBLKModule) {
+    if (module && module->Info.ProvidesBlocks && module->Info.Handle != 0 &&
+        module->InsertBLKModule) {
       module->InsertBLKModule(GTrackCount, lines);
     }
   }
@@ -98,7 +100,8 @@ TAssembledSource AssembleTrackSource(const TCompileSong& song, TTreck& track,
                                      const std::vector<std::string>& library,
                                      const std::vector<std::string>& common) {
   TAssembledSource s;
-  const bool useLibrary = RuntimeOf(*song.ControlTrack).UsesBlockLibrary || RuntimeOf(track).UsesBlockLibrary;
+  const bool useLibrary =
+      RuntimeOf(*song.ControlTrack).UsesBlockLibrary || RuntimeOf(track).UsesBlockLibrary;
   if (useLibrary) {
     AppendLines(s.Lines, library);
   }
@@ -168,7 +171,8 @@ PTreck PlaceHandlerError(const TCompileSong& song, TTreck& track, const TAssembl
       e.Source = kSourceModule;
       e.Module = "qem.blk";
     } else if (line <= s.AheadLines + s.CommonLines) {
-      e.ModuleLine = static_cast<uint16_t>(line > s.AheadLines ? line - s.AheadLines : line - s.LibraryLines);
+      e.ModuleLine =
+          static_cast<uint16_t>(line > s.AheadLines ? line - s.AheadLines : line - s.LibraryLines);
       holder = song.ControlTrack;
     } else {
       e.ModuleLine = static_cast<uint16_t>(line - s.AheadLines - s.CommonLines - 1);
@@ -273,7 +277,8 @@ uint8_t RegisterNoteLabels(THandlerProgram& program, const TNoteRec* notes, uint
           e.Text = label;
           e.Source = kSourceMusic;
           e.Voice = static_cast<uint8_t>(std::max<uint16_t>(v, 1));
-          e.Measure = static_cast<uint32_t>(std::floor(t / SafeTicksPerMeasure(ticksPerMeasure))) + 1;
+          e.Measure =
+              static_cast<uint32_t>(std::floor(t / SafeTicksPerMeasure(ticksPerMeasure))) + 1;
         });
         return result;
       }
@@ -288,28 +293,9 @@ uint8_t RegisterNoteLabels(THandlerProgram& program, const TNoteRec* notes, uint
   return result;
 }
 
-int TSongMidiFiles::FindIndex(std::string_view name) const {
-  for (const TMidi* m = head_.get(); m != nullptr; m = m->Next.get()) {
-    if (m->Name == name) {
-      return m->Index;
-    }
-  }
-  return -1;
-}
-
-int TSongMidiFiles::Load(const std::string& path, const std::string& name) {
-  TMidiFile file;
-  std::string error;
-  if (!LoadMidiFile(path, file, error)) {
-    return -1;
-  }
-  TMidi& record = AddMidiFile(head_, path, name);
-  TakeOverMidiFile(file, record);
-  return record.Index;
-}
-
 std::vector<std::string> LoadBlockLibrary() {
-  std::optional<std::filesystem::path> dir = FindInFolder(std::filesystem::path(ProgramDir), "Resources");
+  std::optional<std::filesystem::path> dir =
+      FindInFolder(std::filesystem::path(ProgramDir), "Resources");
   std::optional<std::filesystem::path> file = dir ? FindInFolder(*dir, "qem.blk") : std::nullopt;
   std::optional<std::vector<std::string>> lines = file ? ReadTextLines(*file) : std::nullopt;
   return lines ? NormalizeProgramLines(*lines) : std::vector<std::string>();
@@ -333,7 +319,8 @@ bool CompileTrackModules(TCompileSong& song) {
   DefinePredefinedConstants(&control, song.TicksPerMeasure);
   GSongLength = 0;
   long double longest = 0;
-  const std::vector<std::string> library = control.HandlerOn ? LoadBlockLibrary() : std::vector<std::string>();
+  const std::vector<std::string> library =
+      control.HandlerOn ? LoadBlockLibrary() : std::vector<std::string>();
   std::vector<std::string> common;
   if (HasInitializeHandler(song)) {
     song.FormatModule->InitializeHandler(&control, common);

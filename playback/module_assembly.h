@@ -45,17 +45,6 @@ void DefinePredefinedConstants(PTreck track, int ticksPerMeasure);
 uint8_t RegisterNoteLabels(THandlerProgram& program, const TNoteRec* notes, uint16_t voice,
                            long double start, int ticksPerMeasure, TErrorRecord& errors);
 
-// The MIDI files the handler language loads, kept on the control track.
-class TSongMidiFiles : public THandlerMidiFiles {
- public:
-  explicit TSongMidiFiles(std::unique_ptr<TMidi>& head) : head_(head) {}
-  int FindIndex(std::string_view name) const override;
-  int Load(const std::string& path, const std::string& name) override;
-
- private:
-  std::unique_ptr<TMidi>& head_;  // borrowed: the control track's HandlerMidiFiles
-};
-
 // What CompileTrackModules works on: the song window's fields it reads and moves.
 struct TCompileSong {
   PTreck ControlTrack = nullptr;   // the first track of the song

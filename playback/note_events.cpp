@@ -55,7 +55,8 @@ PTreck HeadOf(TTreck& track) {
 // A new time signature a/b in voice v keeps the measure's length in ticks: the whole note
 // is rescaled by the old signature over the new one. A signature with a 0 is ignored.
 void ApplyVoiceSignature(TTrackRuntime& rt, uint8_t v, const TSignatureRec& sig) {
-  if (sig.Numerator == 0 || sig.Denominator == 0 || rt.VoiceBeats[v] == 0 || rt.VoiceBeatValue[v] == 0) {
+  if (sig.Numerator == 0 || sig.Denominator == 0 || rt.VoiceBeats[v] == 0 ||
+      rt.VoiceBeatValue[v] == 0) {
     return;
   }
   const long double oldShare = static_cast<long double>(rt.VoiceBeats[v]) / rt.VoiceBeatValue[v];
@@ -193,7 +194,8 @@ std::vector<std::string> SplitCalls(const std::string& text) {
   size_t start = 0;
   while (start <= text.size()) {
     const size_t sep = text.find(".)", start);
-    const std::string call = text.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+    const std::string call =
+        text.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
     if (!call.empty()) {
       calls.push_back(call);
     }
@@ -242,7 +244,8 @@ bool CompileArguments(const std::string& text, const THandlerProgram& program,
 }
 
 // Starts one call of a note's block text.
-bool StartCall(TTrackRuntime& rt, const std::string& call, const TNoteRec& note, uint8_t voice, uint32_t position, int ticksPerMeasure, TErrorRecord& errors) {
+bool StartCall(TTrackRuntime& rt, const std::string& call, const TNoteRec& note, uint8_t voice,
+               uint32_t position, int ticksPerMeasure, TErrorRecord& errors) {
   const size_t colon = call.find(':');
   const std::string name = NormalizeHandlerLine(call.substr(0, colon));
   PBlock block = FindBlockByName(name, rt.Program.Blocks);
@@ -402,7 +405,8 @@ void SeekTracksToPosition(PTreck first, TErrorRecord& errors, uint32_t position,
         continue;
       }
       t->Runtime->TrackClock += step;
-      const uint32_t at = static_cast<uint32_t>(std::clamp<long double>(t->Runtime->TrackClock, 0, target));
+      const uint32_t at =
+          static_cast<uint32_t>(std::clamp<long double>(t->Runtime->TrackClock, 0, target));
       AdvanceTrackQueue(*t, step, at, ticksPerMeasure, errors, TNoteCommands::WithoutBlocks);
     }
   }
@@ -459,7 +463,7 @@ bool StartNoteBlocks(TTreck& track, const TNoteRec& note, uint8_t voice, uint32_
   return true;
 }
 
-void RunActiveBlocks(TTreck& track, const std::function<bool(TActiveBlock&)>& run,
+void RunActiveBlocks(TTreck& track, uint32_t position, const TBlockRunner& run,
                      TErrorRecord& errors) {
   TTrackRuntime& rt = RuntimeOf(track);
   const std::string savedText = errors.Get().Text;
@@ -467,14 +471,14 @@ void RunActiveBlocks(TTreck& track, const std::function<bool(TActiveBlock&)>& ru
   while (b != rt.ActiveBlocks.end() && errors.Code() == 0) {
     const std::string name = b->Block != nullptr ? b->Block->Name : b->Name;
     errors.Update([&](TErrors& e) { e.Text = kBlockTextPrefix + name; });
-    GRender.BlockFrames.push_back(TBlockFrame{&b->Args, b->StartTick, b->BlockTick, b->Key, b->Voice});
-    GRender.BlockParams = &b->Args;
-    GRender.BlockTick = b->BlockTick;
-    if (!b->Finished && !run(*b)) {
+    if (!b->Begun) {
+      b->Begun = true;
+      b->BlockTick = position;
+    }
+    const TBlockFrame frame{&b->Args, b->StartTick, b->BlockTick, b->Key, b->Voice};
+    if (!b->Finished && !run(frame, b->Program)) {
       b->Finished = true;
     }
-    GRender.BlockFrames.pop_back();
-    GRender.BlockParams = GRender.BlockFrames.empty() ? nullptr : GRender.BlockFrames.back().Params;
     b = b->Finished ? rt.ActiveBlocks.erase(b) : std::next(b);
   }
   if (errors.Code() == 0) {

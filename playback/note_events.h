@@ -12,6 +12,7 @@
 
 #include "notation/errors.h"
 #include "notation/track.h"
+#include "playback/render_globals.h"
 #include "playback/track_runtime.h"
 
 // Which commands of a note are applied when a voice reaches it.
@@ -21,8 +22,8 @@ enum class TNoteCommands : uint8_t {
 };
 
 // Error codes of the note commands.
-constexpr uint8_t kErrorUnknownBlock = 1;   // text: the call
-constexpr uint8_t kErrorVoicePart = 32;     // text: what was left of the part text
+constexpr uint8_t kErrorUnknownBlock = 1;  // text: the call
+constexpr uint8_t kErrorVoicePart = 32;    // text: what was left of the part text
 
 // The length in ticks of a note in a voice whose whole note lasts `wholeTicks`.
 long double NoteTicks(const TNoteRec& note, long double wholeTicks);
@@ -84,11 +85,13 @@ TActiveBlock& StartBlockFirst(std::list<TActiveBlock>& list, TBlockStart start);
 bool StartNoteBlocks(TTreck& track, const TNoteRec& note, uint8_t voice, uint32_t position,
                      int ticksPerMeasure, TErrorRecord& errors);
 
-// Runs every running block of `track` in order through `run` (the executor: false when the
-// block ended with "break"). While a block runs, the render context's frame and the error
-// text "Блок: " + its name are set; the text is taken back after the walk unless an error
-// was raised. Ended blocks are dropped. Stops at the first error.
-void RunActiveBlocks(TTreck& track, const std::function<bool(TActiveBlock&)>& run,
+// Runs every running block of `track` at `position`, in order, through `run` (the
+// executor's RunHandlerBlock: false when the block ended with "break"). A block's first
+// run sets its BlockTick to `position`. While a block runs the error text is "Блок: " +
+// its name; the text before the walk is put back afterwards unless an error was raised.
+// Ended blocks are dropped. Stops at the first error.
+using TBlockRunner = std::function<bool(const TBlockFrame& frame, PProgram program)>;
+void RunActiveBlocks(TTreck& track, uint32_t position, const TBlockRunner& run,
                      TErrorRecord& errors);
 
 // The two tests of the seek loop.

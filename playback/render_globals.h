@@ -29,41 +29,37 @@ extern uint16_t GPlayVoice;
 // ---- The render context: reset at the start of every render ----
 
 // What a running block offers its statements: "parameter n", "startblock", "keyname" ...
+// The executor keeps a stack of them while blocks run and perform each other.
 struct TBlockFrame {
   const std::vector<PExpression>* Params = nullptr;  // argument expressions (borrowed)
-  long double StartTick = 0;  // tick the block was started at
-  long double BlockTick = 0;  // the running block's own tick value
-  uint8_t Key = 0;            // key of the note that started it
-  uint8_t Voice = 0;          // voice of that note
+  long double StartTick = 0;                         // tick the block was started at
+  long double BlockTick = 0;                         // the running block's own tick value
+  uint8_t Key = 0;                                   // key of the note that started it
+  uint8_t Voice = 0;                                 // voice of that note
 };
 
 // Harmony parts generated from the control track: index 0..3 = part 1 (bass) .. 4 (soprano).
 struct THarmonyPartState {
-  std::array<long double, 4> Lengths{};    // ticks of the part's current key, 0 = none
-  std::array<long double, 4> Positions{};  // ticks it has sounded
-  std::array<uint8_t, 4> Pressed{};        // 1 when the key begins at this tick
-  std::array<uint8_t, 4> Keys{};           // MIDI keys
+  std::array<long double, 4> Lengths{};             // ticks of the part's current key, 0 = none
+  std::array<long double, 4> Positions{};           // ticks it has sounded
+  std::array<uint8_t, 4> Pressed{};                 // 1 when the key begins at this tick
+  std::array<uint8_t, 4> Keys{};                    // MIDI keys
   std::array<uint8_t, 4> Articulation{2, 2, 2, 2};  // TShtrih per part; NonLegato
 };
 
 struct TRenderContext {
   // Keys of the running "keys" statement.
-  uint8_t KeyCount = 0;           // keys it visits
-  uint8_t KeyNumber = 0;          // 1-based number of the current key
-  uint8_t KeyName = 0;            // MIDI key of the current key
-  int32_t KeyLength = 0;          // ticks
-  int32_t KeyPosition = 0;        // ticks elapsed in the current key
-  bool KeyPressed = false;        // the current key begins at this tick
-  uint8_t PriorKeyName = 0;       // key heard before in the same voice, 0 = none
+  uint8_t KeyCount = 0;      // keys it visits
+  uint8_t KeyNumber = 0;     // 1-based number of the current key
+  uint8_t KeyName = 0;       // MIDI key of the current key
+  int32_t KeyLength = 0;     // ticks
+  int32_t KeyPosition = 0;   // ticks elapsed in the current key
+  bool KeyPressed = false;   // the current key begins at this tick
+  uint8_t PriorKeyName = 0;  // key heard before in the same voice, 0 = none
   long double PriorKeyLength = 0;
-  uint8_t NextKeyName = 0;        // key heard after it, 0 = none
+  uint8_t NextKeyName = 0;  // key heard after it, 0 = none
   long double NextKeyLength = 0;
-  double ShtrihFactor = 1.0;      // articulation factor of the current key
-
-  // Running blocks: the innermost frame is the block now running (empty: the main program).
-  std::vector<TBlockFrame> BlockFrames;
-  const std::vector<PExpression>* BlockParams = nullptr;  // the running block's arguments
-  long double BlockTick = 0;  // the running block's tick; kept while the main program runs
+  double ShtrihFactor = 1.0;  // articulation factor of the current key
 
   // Blocks being started: the lines given to the next StartBlock, and the name of the
   // block last started without arguments.

@@ -45,7 +45,7 @@ struct TQueueEntry {
 // until it ends with "break".
 struct TActiveBlock {
   long double StartTick = 0;  // tick at which the block was started
-  long double BlockTick = 0;  // 0 at the start; kept by the render thread (feeds BlockTick)
+  long double BlockTick = 0;  // the tick of the block's first run ("beginblock")
   uint8_t Key = 0;            // MIDI key of the note that started the block
   uint8_t Voice = 0;          // voice list of that note
   std::string Name;           // the call text as written ("name:args" or "name")
@@ -55,6 +55,7 @@ struct TActiveBlock {
   std::vector<PExpression> Args;    // compiled argument expressions, in order (owned)
   std::vector<std::string> Lines;   // copy of the block lines given when it was started
   uint8_t Flag = 0;                 // given by the caller
+  bool Begun = false;               // the block has run at least once
   bool Finished = false;            // set when a run ended with "break"
 };
 

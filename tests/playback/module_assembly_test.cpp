@@ -165,7 +165,8 @@ TEST_F(ModuleAssemblyTest, WhichTracksAreCompiled) {
     song[0].Solo = c.thirdSolo;
     song[2].Enabled = c.thirdEnabled;
     TCompileSong input;
-    ASSERT_TRUE(Compile(song, 3, {"", "c1 <here", "c1 | c1"}, {{}, {"tempo 90"}, {"tempo 80"}}, input));
+    ASSERT_TRUE(
+        Compile(song, 3, {"", "c1 <here", "c1 | c1"}, {{}, {"tempo 90"}, {"tempo 80"}}, input));
     for (int i = 0; i < 2; ++i) {
       EXPECT_EQ(song[i + 1].Runtime->Program.ProgramTree != nullptr, c.compiled[i]) << i;
     }
@@ -225,7 +226,8 @@ TEST_F(ModuleAssemblyTest, LabelErrorMovesTheWindowToItsTrackVoiceAndMeasure) {
 TEST_F(ModuleAssemblyTest, AnErrorInTheBlockLibraryIsReportedAgainstItsFile) {
   const fs::path dir = fs::path(VELTO_BINARY_DIR) / "module_assembly_library";
   fs::create_directories(dir / "Resources");
-  std::ofstream(dir / "Resources" / "qem.blk") << "block good\r\ntempo 90\r\nendblock\r\nlet nosuch=2\r\n";
+  std::ofstream(dir / "Resources" / "qem.blk")
+      << "block good\r\ntempo 90\r\nendblock\r\nlet nosuch=2\r\n";
   ProgramDir = dir.string() + "/";
   TTestSong song(2);
   RuntimeOf(song[1]).UsesBlockLibrary = true;

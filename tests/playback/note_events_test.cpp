@@ -15,7 +15,8 @@ constexpr int kTpm = 1920;
 class NoteEventsTest : public RenderGlobalsTest {
  protected:
   // Gives track `i` the notes of `text` and compiles `program` into it.
-  void Give(TTestSong& song, int i, std::string_view text, const std::vector<std::string>& program = {}) {
+  void Give(TTestSong& song, int i, std::string_view text,
+            const std::vector<std::string>& program = {}) {
     song[i].NoteList = TNoteBuilder::Build(text);
     TTrackRuntime& rt = RuntimeOf(song[i]);
     DefineConstant(rt.Program.Constants, "true", 127);
@@ -37,9 +38,9 @@ class NoteEventsTest : public RenderGlobalsTest {
   }
 };
 
-const std::vector<std::string> kDrumBlock = {"block drum", "%0 test", "%1 a", "%2 b", "tempo 100",
-                                             "endblock", "function helper", "tempo 1",
-                                             "endfunction"};
+const std::vector<std::string> kDrumBlock = {
+    "block drum", "%0 test",         "%1 a",    "%2 b",       "tempo 100",
+    "endblock",   "function helper", "tempo 1", "endfunction"};
 
 TEST_F(NoteEventsTest, QueueHoldsOneEntryPerVoiceListOfTheFirstMeasure) {
   TTestSong song(2);
@@ -296,24 +297,27 @@ TEST_F(NoteEventsTest, BlockWalkDropsEndedBlocksAndTakesItsErrorTextBack) {
   StartBlock(rt.ActiveBlocks, Named("once"));
   StartBlock(rt.ActiveBlocks, Named("always"));
   GErrors.Update([](TErrors& e) { e.Text = "before"; });
+  rt.ActiveBlocks.front().Args.push_back(nullptr);
   std::vector<std::string> seen;
-  auto run = [&](TActiveBlock& b) {
+  std::vector<long double> beginTicks;
+  auto run = [&](const TBlockFrame& frame, PProgram) {
     seen.push_back(GErrors.Get().Text);
-    EXPECT_EQ(GRender.BlockParams, &b.Args);
-    return b.Name != "once";
+    beginTicks.push_back(frame.BlockTick);
+    return frame.Params->empty();  // "once" has an argument and ends with its first run
   };
-  RunActiveBlocks(song[1], run, GErrors);
+  RunActiveBlocks(song[1], 700, run, GErrors);
   EXPECT_EQ(seen, (std::vector<std::string>{"\xC1\xEB\xEE\xEA: once", "\xC1\xEB\xEE\xEA: always"}));
   EXPECT_EQ(GErrors.Get().Text, "before") << "a later error is not blamed on a block";
-  EXPECT_EQ(GRender.BlockParams, nullptr);
   ASSERT_EQ(rt.ActiveBlocks.size(), 1u);
   EXPECT_EQ(rt.ActiveBlocks.front().Name, "always");
+  RunActiveBlocks(song[1], 701, run, GErrors);
+  EXPECT_EQ(beginTicks, (std::vector<long double>{700, 700, 700})) << "the first run's tick stays";
 
-  auto failing = [&](TActiveBlock&) {
+  auto failing = [&](const TBlockFrame&, PProgram) {
     GErrors.Update([](TErrors& e) { e.Code = 25; });
     return true;
   };
-  RunActiveBlocks(song[1], failing, GErrors);
+  RunActiveBlocks(song[1], 702, failing, GErrors);
   EXPECT_EQ(GErrors.Get().Text, "\xC1\xEB\xEE\xEA: always") << "an error keeps its block";
 }
 

@@ -35,7 +35,8 @@ TEST_F(RenderStateTest, SoloOfAnyTrackIsCarriedToTheControlTrack) {
     bool trackSolo;
     bool expected;
   };
-  for (const Case& c : {Case{false, true, true}, Case{true, false, false}, Case{true, true, true}}) {
+  for (const Case& c :
+       {Case{false, true, true}, Case{true, false, false}, Case{true, true, true}}) {
     TTestSong song(3);
     song[0].Solo = c.controlSoloBefore;
     song[2].Solo = c.trackSolo;

@@ -48,12 +48,14 @@ class TNoteBuilder {
   // Parses `text` into `list` (voice 1 joined over the measures).
   static std::shared_ptr<TNoteList> Build(std::string_view text) {
     auto list = std::make_shared<TNoteList>();
-    std::vector<std::vector<std::vector<TNoteRec*>>> measures(1, std::vector<std::vector<TNoteRec*>>(1));
+    std::vector<std::vector<std::vector<TNoteRec*>>> measures(
+        1, std::vector<std::vector<TNoteRec*>>(1));
     TNoteRec* last = nullptr;
     size_t pos = 0;
     while (pos < text.size()) {
       const size_t end = text.find(' ', pos);
-      std::string word(text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
+      std::string word(
+          text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
       pos = end == std::string_view::npos ? text.size() : end + 1;
       if (word.empty()) {
         continue;
