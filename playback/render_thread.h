@@ -1,0 +1,58 @@
+// The render thread: turns a prepared and compiled song into MIDI events tick by tick,
+// then plays them, writes them as a MIDI file, or feeds the player while it plays.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "notation/track.h"
+
+struct TFormatEntryPoints;
+
+// Set while a preparation or render is under way, and left set by one that failed
+// (the stop command treats it as a render still running).
+extern std::atomic<bool> GRendering;
+// The player has been started for this render (or must not be).
+extern std::atomic<bool> GPlayerStarted;
+// The measure the play commands start from (1-based; 0 is taken as 1).
+extern std::atomic<uint16_t> GPlayFromMeasure;
+// The measure the running render started from.
+extern std::atomic<uint16_t> GStartMeasure;
+
+// What a render is started with: the song window's number, the device of port 0, the
+// ticks per measure, a track of the song (the window's current track; the render walks
+// to the head) and the window's format plug-in.
+struct TMidiThreadFuncParameters {
+  int32_t WindowNumber = 0;
+  int32_t Device = 0;
+  int32_t TicksPerMeasure = 1920;
+  PTreck Track = nullptr;
+  std::shared_ptr<TFormatEntryPoints> FormatModule;
+};
+
+// How a render ended.
+struct TRenderOutcome {
+  bool Finished = false;     // ran to its end without error or stop request
+  bool Stopped = false;      // a stop request ended it
+  bool Exported = false;     // the MIDI file was written
+  bool PlayerStarted = false;
+  std::string ExportError;   // why the MIDI file could not be written (UTF-8)
+  uint32_t Ticks = 0;        // ticks rendered
+};
+
+// Renders the song from GPlayFromMeasure: queues the notes, runs every playing track's
+// notes, MIDI-file players and handler program once per tick and writes the events into
+// the tracks' event lists, until the notes run out, the song length or GPlayer.TickLimit
+// is reached, a stop is requested or an error is set (GErrors). Sounding keys get their
+// note-offs and, unless stopped, every list its end-of-track. Then it writes the MIDI
+// file (GExportFileName set) or starts the player (unless real-time mode started it
+// already). Every list is marked complete at the end, whatever ended the render.
+TRenderOutcome RenderThreadProc(const TMidiThreadFuncParameters& parameters);
+
+// True while some track from `head` on has a note in the first entry of its queue.
+bool AnyTrackHasPendingNotes(PTreck head);
+
+// The text of the notice event that opens the control track: "VELTO v." and the version.
+std::string RenderNoticeText();
