@@ -106,6 +106,7 @@ class TRender {
   uint32_t expected_ = 0;       // where the handlers want the clock next (a jump when moved)
   uint32_t renderedTicks_ = 0;
   uint32_t tickLimit_ = 0;
+  uint32_t playerStartTick_ = 0;
   bool firstTick_ = true;   // the opening events are still to be written
   bool freshQueue_ = true;  // the queues were just filled: no tick has passed in them
   bool realTime_ = false;
@@ -499,6 +500,7 @@ void TRender::Jump() {
 }
 
 void TRender::StartPlayer() {
+  playerStartTick_ = Tick();
   PreparePlayback(head_, GTrackCount, ticks_);
   GPlayerThread.Start(head_);
   GPlayerStarted = true;
@@ -588,6 +590,7 @@ TRenderOutcome TRender::End() {
     }
   }
   outcome.PlayerStarted = GPlayerStarted;
+  outcome.PlayerStartTick = playerStartTick_;
   GPlayer.TickLimit = 0;
   if (head_->NoteList && head_->NoteList->First != nullptr && head_->NoteList->First->Signature) {
     Head().TimeSigNumerator = head_->NoteList->First->Signature->Numerator;

@@ -38,6 +38,7 @@ struct TRenderOutcome {
   bool Stopped = false;      // a stop request ended it
   bool Exported = false;     // the MIDI file was written
   bool PlayerStarted = false;
+  uint32_t PlayerStartTick = 0;  // the song clock when the render started the player
   std::string ExportError;   // why the MIDI file could not be written (UTF-8)
   uint32_t Ticks = 0;        // ticks rendered
 };

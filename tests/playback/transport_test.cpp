@@ -1,0 +1,218 @@
+#include "playback/transport.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <random>
+
+#include "platform/clock.h"
+#include "platform/midi_recorder.h"
+#include "playback/midi_ports.h"
+#include "tests/playback/render_song_support.h"
+
+namespace {
+
+using namespace rendertest;
+
+std::unique_ptr<TVelto> ShortSong(std::vector<std::string> program = {}) {
+  return SongOf({{0, "Общее", {"Vd4m"}, {"tempo 240"}},
+                 {1, "A", {"Vd4!PSNQ", "[(k"}, std::move(program)},
+                 {2, "B", {"Vd4Ly", "Ly"}, {"instrument 32"}}});
+}
+
+// Note-ons and note-offs as the recorder got them: status, key.
+std::vector<std::pair<uint8_t, uint8_t>> RecordedNotes(const TMidiRecording& recording) {
+  std::vector<std::pair<uint8_t, uint8_t>> out;
+  for (const TRecordedMessage& m : recording.ShortMessages()) {
+    const uint8_t kind = m.Bytes[0] & 0xF0;
+    if ((kind == 0x90 || kind == 0x80) && m.Bytes.size() == 3) {
+      const bool on = kind == 0x90 && m.Bytes[2] > 0;
+      out.emplace_back(static_cast<uint8_t>((on ? 0x90 : 0x80) | (m.Bytes[0] & 0x0F)), m.Bytes[1]);
+    }
+  }
+  return out;
+}
+
+// Plays on a recorder port under a virtual clock, so that playing takes no time.
+class TransportTest : public RenderTest {
+ protected:
+  void SetUp() override {
+    RenderTest::SetUp();
+    recorder_ = std::make_shared<TMidiRecorderBackend>(clock_, std::vector<TRecorderPortOptions>{{"rec"}});
+    SetMidiBackends({recorder_});
+    SetPlaybackClock(&clock_);
+    EnumMidiOutDevices();
+    ASSERT_TRUE(OpenMidiOuts(0));
+  }
+  void TearDown() override {
+    Transport().Stop();
+    CloseMidiOut(0);
+    SetPlaybackClock(nullptr);
+    SetMidiBackends({});
+    GMidiOutDeviceList.clear();
+    RenderTest::TearDown();
+  }
+
+  TMidiRecording& Recording() { return *recorder_->Recording(0); }
+
+  TVirtualClock clock_;
+  std::shared_ptr<TMidiRecorderBackend> recorder_;
+};
+
+TEST_F(TransportTest, PlayRendersThenPlaysEveryNoteOnce) {
+  auto song = ShortSong();
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  const TRenderOutcome outcome = Transport().Wait();
+  EXPECT_TRUE(outcome.Finished);
+  EXPECT_TRUE(outcome.PlayerStarted);
+  EXPECT_FALSE(Transport().Busy());
+  const auto notes = RecordedNotes(Recording());
+  ASSERT_EQ(notes.size(), 14u);
+  EXPECT_EQ(notes.front(), (std::pair<uint8_t, uint8_t>{0x90, 60}));
+}
+
+TEST_F(TransportTest, PlayStopsTheRunningRenderBeforePreparingAgain) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int interruptions = 0;
+  GHandlerInterruption = [&](uint8_t, const std::string&) {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (++interruptions == 1) {
+      changed.notify_all();
+      // Held inside the first render until the transport asks it to stop.
+      while (!GRenderStop) {
+        changed.wait_for(lock, std::chrono::milliseconds(1));
+      }
+    }
+    return false;
+  };
+  auto song = ShortSong({"960", "interruption hold"});
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return interruptions == 1; });
+  }
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  const TRenderOutcome outcome = Transport().Wait();
+  EXPECT_TRUE(outcome.Finished);
+  EXPECT_EQ(interruptions, 2);
+  EXPECT_EQ(RecordedNotes(Recording()).size(), 14u) << "the stopped render played nothing";
+}
+
+TEST_F(TransportTest, EveryPlaySetsItsTickLimit) {
+  auto song = ShortSong();
+  TPlayOptions oneMeasure;
+  oneMeasure.TickLimit = 1920;
+  ASSERT_TRUE(Transport().Play(*song, oneMeasure));
+  EXPECT_EQ(Transport().Wait().Ticks, 1920u);
+  GPlayer.TickLimit = 1920;  // as if an earlier command had left it
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  EXPECT_GT(Transport().Wait().Ticks, 1920u);
+}
+
+TEST_F(TransportTest, RePlaySendsTheSameEventsAgain) {
+  auto song = ShortSong();
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  Transport().Wait();
+  const auto first = RecordedNotes(Recording());
+  Recording().Clear();
+  ASSERT_TRUE(Transport().RePlay(*song));
+  Transport().Wait();
+  EXPECT_EQ(RecordedNotes(Recording()), first);
+}
+
+TEST_F(TransportTest, RealTimePlayerStartsOnceTheRenderIsAheadAndHearsTheSameNotes) {
+  auto song = ShortSong();
+  std::string error;
+  ASSERT_TRUE(Transport().Export(*song, exportFile_.string(), &error)) << error;
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  Transport().Wait();
+  const auto preRendered = RecordedNotes(Recording());
+  Recording().Clear();
+
+  GModeRealPlaying = true;
+  GStartPlayingOffset = 960;
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  const TRenderOutcome outcome = Transport().Wait();
+  ASSERT_TRUE(outcome.Finished);
+  EXPECT_TRUE(outcome.PlayerStarted);
+  EXPECT_EQ(outcome.PlayerStartTick, 961u) << "once the clock passes the start + 960";
+  EXPECT_EQ(RecordedNotes(Recording()), preRendered);
+  int keepAlive = 0;
+  for (const TRecordedMessage& m : Recording().ShortMessages()) {
+    keepAlive += (m.Bytes[0] & 0xF0) == 0xB0 && m.Bytes.size() == 3 && m.Bytes[1] == 2 ? 1 : 0;
+  }
+  EXPECT_GE(keepAlive, 2 * 3) << "a controller 2 every 960 ticks on each music track";
+}
+
+TEST_F(TransportTest, RealTimeWithoutOffsetNeverDividesByZero) {
+  GModeRealPlaying = true;
+  GStartPlayingOffset = 0;
+  auto song = ShortSong();
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  EXPECT_TRUE(Transport().Wait().Finished);
+  EXPECT_EQ(RecordedNotes(Recording()).size(), 14u);
+}
+
+TEST_F(TransportTest, RemovingATrackStopsWhatPlaysIt) {
+  auto song = ShortSong();
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  PTreck second = TrackAt(*song, 2);
+  song->RemoveTreck(second);
+  EXPECT_FALSE(Transport().Busy());
+  EXPECT_FALSE(GPlayerThread.Running());
+}
+
+// Random plays, stops, replays, exports and track removals from two threads: every
+// command stops and joins what runs first, so nothing reads a freed track and no thread
+// is left behind.
+TEST_F(TransportTest, RandomCommandsLeaveNoThreadBehind) {
+  std::mt19937 random(20261206);
+  auto song = ShortSong();
+  std::atomic<bool> done{false};
+  std::thread stopper([&] {
+    while (!done) {
+      Transport().Stop();
+      std::this_thread::yield();
+    }
+  });
+  for (int step = 0; step < 60; ++step) {
+    switch (random() % 7) {
+      case 0:
+      case 1: {
+        TPlayOptions options;
+        options.TickLimit = random() % 2 == 0 ? 0 : 960;
+        GModeRealPlaying = random() % 2 == 0;
+        Transport().Play(*song, options);
+        break;
+      }
+      case 2:
+        Transport().Stop();
+        break;
+      case 3:
+        Transport().RePlay(*song);
+        break;
+      case 4:
+        Transport().Export(*song, exportFile_.string());
+        break;
+      case 5:
+        if (song->TrackCount > 2) {
+          PTreck last = TrackAt(*song, song->TrackCount - 1);
+          song->RemoveTreck(last);
+        } else {
+          song = ShortSong();
+        }
+        break;
+      default:
+        Transport().Wait();
+        break;
+    }
+  }
+  done = true;
+  stopper.join();
+  Transport().Stop();
+  EXPECT_FALSE(Transport().Busy());
+  EXPECT_FALSE(GPlayerThread.Running());
+}
+
+}  // namespace
