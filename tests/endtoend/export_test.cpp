@@ -1,0 +1,184 @@
+// End to end for every example song: `velto --export` writes a file that an independent
+// reader (mido) finds well formed and holding exactly the song's notes; FluidSynth renders
+// it to sound; playing it through a recording device sends the same note events in the
+// same order; the command line reports errors with their place.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "notation/errors.h"
+#include "platform/clock.h"
+#include "platform/midi_recorder.h"
+#include "playback/midi_ports.h"
+#include "playback/song_commands.h"
+#include "shell/settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = VELTO_SOURCE_DIR;
+const fs::path kBin = fs::path(VELTO_BINARY_DIR) / "bin";
+const char* kPython = "/usr/bin/python3";
+const char* kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+struct TRun {
+  int ExitCode = -1;
+  std::string Output;
+};
+
+TRun RunCommand(const std::string& command) {
+  TRun run;
+  if (std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+      run.Output.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  return run;
+}
+
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+struct TExample {
+  const char* Name;
+  const char* Expect;  // a line the export check prints, or ""
+};
+
+void PrintTo(const TExample& e, std::ostream* os) { *os << e.Name; }
+
+// A private copy of the installation tree as the program folder, and a work folder.
+class EndToEnd : public ::testing::TestWithParam<TExample> {
+ protected:
+  void SetUp() override {
+    work_ = fs::path(VELTO_BINARY_DIR) /
+            ("endtoend_" + std::to_string(::getpid()) + "_" +
+             std::to_string(std::hash<std::string>()(
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name())));
+    home_ = work_ / "home";
+    fs::create_directories(home_);
+    for (const char* folder : {"Resources", "Translator", "Modules"}) {
+      if (fs::exists(kBin / folder)) {
+        fs::copy(kBin / folder, home_ / folder, fs::copy_options::recursive);
+      }
+    }
+  }
+  void TearDown() override { fs::remove_all(work_); }
+
+  fs::path Song() const { return kSource / "examples" / (std::string(GetParam().Name) + ".qem"); }
+
+  TRun Export(const fs::path& song, const fs::path& out) {
+    return RunCommand((kBin / "velto").string() + " --home " + Quoted(home_) + " --export " +
+                      Quoted(song) + " " + Quoted(out));
+  }
+
+  fs::path work_;
+  fs::path home_;
+};
+
+TEST_P(EndToEnd, ExportHoldsTheSongsNotesAndSounds) {
+  const fs::path mid = work_ / "song.mid";
+  const TRun exported = Export(Song(), mid);
+  ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
+  const fs::path notes = work_ / "notes.txt";
+  const TRun listed =
+      RunCommand((kBin / "velto-tool").string() + " notes " + Quoted(Song()) + " > " + Quoted(notes));
+  ASSERT_EQ(listed.ExitCode, 0) << listed.Output;
+  const TRun checked = RunCommand(std::string(kPython) + " " +
+                                  Quoted(kSource / "tests/endtoend/check_export.py") + " " +
+                                  Quoted(mid) + " " + Quoted(notes));
+  EXPECT_EQ(checked.ExitCode, 0) << checked.Output;
+  EXPECT_NE(checked.Output.find(GetParam().Expect), std::string::npos) << checked.Output;
+
+  const fs::path wav = work_ / "song.wav";
+  const TRun rendered = RunCommand("fluidsynth -ni -g 0.6 -r 22050 -F " + Quoted(wav) + " " +
+                                   kSoundFont + " " + Quoted(mid));
+  ASSERT_EQ(rendered.ExitCode, 0) << rendered.Output;
+  const TRun heard = RunCommand(std::string(kPython) + " " +
+                                Quoted(kSource / "tests/endtoend/check_audio.py") + " " +
+                                Quoted(wav) + " 5");
+  EXPECT_EQ(heard.ExitCode, 0) << heard.Output;
+}
+
+TEST_P(EndToEnd, PlayingSendsTheExportedNoteEventsInOrder) {
+  const fs::path mid = work_ / "song.mid";
+  const TRun exported = Export(Song(), mid);
+  ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
+
+  TVirtualClock clock;
+  auto recorder =
+      std::make_shared<TMidiRecorderBackend>(clock, std::vector<TRecorderPortOptions>{{"rec"}});
+  SetMidiBackends({recorder});
+  SetPlaybackClock(&clock);
+  ProgramDir = home_.string() + "/";
+  SignalProgress = false;
+  GErrors.Reset();
+  std::ostringstream errors;
+  const int status = PlaySongCommand(Song().string(), 0, errors);
+  SetPlaybackClock(nullptr);
+  SetMidiBackends({});
+  GMidiOutDeviceList.clear();
+  ASSERT_EQ(status, 0) << errors.str();
+
+  const fs::path sent = work_ / "sent.txt";
+  {
+    std::ofstream out(sent);
+    for (const TRecordedMessage& m : recorder->Recording(0)->ShortMessages()) {
+      const uint8_t kind = m.Bytes[0] & 0xF0;
+      if ((kind == 0x80 || kind == 0x90) && m.Bytes.size() == 3) {
+        const bool on = kind == 0x90 && m.Bytes[2] > 0;
+        out << m.TimeMs << " " << ((on ? 0x90 : 0x80) | (m.Bytes[0] & 0x0F)) << " "
+            << int(m.Bytes[1]) << "\n";
+      }
+    }
+  }
+  const TRun compared = RunCommand(std::string(kPython) + " " +
+                                   Quoted(kSource / "tests/endtoend/check_play.py") + " " +
+                                   Quoted(mid) + " " + Quoted(sent));
+  EXPECT_EQ(compared.ExitCode, 0) << compared.Output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, EndToEnd,
+                         ::testing::Values(TExample{"ode-to-joy", "tempo 0 100"},
+                                           TExample{"twinkle-twinkle", "tempo 0 96"},
+                                           TExample{"minuet-in-g", "tempo 0 120"},
+                                           TExample{"when-the-saints", "tempo 23040 92"}),
+                         [](const ::testing::TestParamInfo<TExample>& info) {
+                           std::string name = info.param.Name;
+                           std::erase(name, '-');
+                           return name;
+                         });
+
+class CommandLine : public EndToEnd {};
+
+TEST_P(CommandLine, ErrorsNameTheirPlaceAndExitWithOne) {
+  const fs::path song = work_ / "broken.qem";
+  {
+    // The melody's second measure holds five quarters in 4/4.
+    std::ofstream out(song, std::ios::binary);
+    out << "1 0 0 1 1 1 1\r\nC\r\nVd4m\r\n2 0 1 1 1 1 1\r\nMel\r\n!PPPP\r\n!PPPPP\r\n";
+  }
+  const TRun run = Export(song, work_ / "broken.mid");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Output.find("track 1 \"Mel\", measure 2, voice 1: error"), std::string::npos)
+      << run.Output;
+  EXPECT_FALSE(fs::exists(work_ / "broken.mid"));
+
+  const TRun missing = Export(work_ / "nosuch.qem", work_ / "x.mid");
+  EXPECT_EQ(missing.ExitCode, 1);
+  const TRun usage = RunCommand((kBin / "velto").string() + " --export only-one.qem");
+  EXPECT_EQ(usage.ExitCode, 2);
+  EXPECT_NE(usage.Output.find("usage"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Broken, CommandLine, ::testing::Values(TExample{"broken", ""}));
+
+}  // namespace
