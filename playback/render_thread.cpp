@@ -124,7 +124,7 @@ bool TRender::TrackPlays(const TTreck& t) const {
 }
 
 bool TRender::Start() {
-  SetCurrentThreadPriority(GPriorityGeneration);
+  SetCurrentThreadPriority(params_.Settings.Priority);
   head_ = params_.Track;
   while (head_->Prev != nullptr) {
     head_ = head_->Prev;
@@ -137,7 +137,7 @@ bool TRender::Start() {
   GStartMeasure = startMeasure_;
   GRendering = true;
   tickLimit_ = GPlayer.TickLimit.load();
-  realTime_ = GModeRealPlaying && GExportFileName.empty();
+  realTime_ = params_.Settings.RealTime && GExportFileName.empty();
   position_ = MeasureStartTick(startMeasure_, ticks_);
   GRenderPosition = position_;
   GErrors.ClearCode();
@@ -396,7 +396,7 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
   if (!realTime_) {
     return;
   }
-  const long double interval = static_cast<long double>(GStartPlayingOffset) / 1920.0L * ticks_;
+  const long double interval = static_cast<long double>(params_.Settings.StartPlayingOffset) / 1920.0L * ticks_;
   const int32_t every = TruncInt(interval);
   if (every < 1 || Tick() % static_cast<uint32_t>(every) != 0) {
     return;
@@ -508,8 +508,9 @@ void TRender::StartPlayer() {
 
 void TRender::Progress() {
   if (!realTime_) {
-    if (SignalProgress && GProgressFrequency >= 1 &&
-        (renderedTicks_ % static_cast<uint32_t>(GProgressFrequency) == 0 ||
+    const TRenderSettings& settings = params_.Settings;
+    if (settings.SignalProgress && settings.ProgressFrequency >= 1 &&
+        (renderedTicks_ % static_cast<uint32_t>(settings.ProgressFrequency) == 0 ||
          Tick() > GSongLength.load())) {
       PlaySignal(sTrack);
       const uint32_t length = GSongLength.load();
@@ -521,7 +522,7 @@ void TRender::Progress() {
     return;
   }
   const uint64_t from = MeasureStartTick(startMeasure_, ticks_);
-  if (!GPlayerStarted && Tick() > from + static_cast<uint64_t>(std::max(GStartPlayingOffset, 0))) {
+  if (!GPlayerStarted && Tick() > from + static_cast<uint64_t>(std::max(params_.Settings.StartPlayingOffset, 0))) {
     StartPlayer();
   }
 }
@@ -622,6 +623,16 @@ TRenderOutcome TRender::Run() {
 }
 
 }  // namespace
+
+TRenderSettings CurrentRenderSettings() {
+  TRenderSettings s;
+  s.RealTime = GModeRealPlaying;
+  s.StartPlayingOffset = GStartPlayingOffset;
+  s.ProgressFrequency = GProgressFrequency;
+  s.SignalProgress = SignalProgress;
+  s.Priority = GPriorityGeneration;
+  return s;
+}
 
 bool AnyTrackHasPendingNotes(PTreck head) {
   for (PTreck t = head; t != nullptr; t = t->Next) {

@@ -21,15 +21,29 @@ extern std::atomic<uint16_t> GPlayFromMeasure;
 // The measure the running render started from.
 extern std::atomic<uint16_t> GStartMeasure;
 
+// The settings a render reads, taken when it is started: the settings globals may change
+// while it runs.
+struct TRenderSettings {
+  bool RealTime = false;           // GModeRealPlaying
+  int32_t StartPlayingOffset = 0;  // ticks
+  int32_t ProgressFrequency = 0;   // ticks; below 1: no progress is told
+  bool SignalProgress = false;
+  int32_t Priority = 0;            // GPriorityGeneration
+};
+
+// The settings globals now.
+TRenderSettings CurrentRenderSettings();
+
 // What a render is started with: the song window's number, the device of port 0, the
 // ticks per measure, a track of the song (the window's current track; the render walks
-// to the head) and the window's format plug-in.
+// to the head), the window's format plug-in and the settings as they were when it was made.
 struct TMidiThreadFuncParameters {
   int32_t WindowNumber = 0;
   int32_t Device = 0;
   int32_t TicksPerMeasure = 1920;
   PTreck Track = nullptr;
   std::shared_ptr<TFormatEntryPoints> FormatModule;
+  TRenderSettings Settings = CurrentRenderSettings();
 };
 
 // How a render ended.
