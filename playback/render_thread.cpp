@@ -1,6 +1,9 @@
 #include "playback/render_thread.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -50,6 +53,31 @@ int TruncInt(long double v) {
 uint32_t MeasureStartTick(uint16_t measure, int32_t ticksPerMeasure) {
   const uint64_t tick = static_cast<uint64_t>(measure - 1) * static_cast<uint64_t>(ticksPerMeasure);
   return static_cast<uint32_t>(std::min<uint64_t>(tick, 0xFFFFFFFFu));
+}
+
+// The keys whose value in `values` may not be zero, in ascending order; their count. A
+// zero value has no bit set but perhaps the sign (and padding set to zero), so the keys
+// left out are surely zero and the callers test the others exactly. Much cheaper than
+// comparing 128 extended values.
+using TKeyList = std::array<uint8_t, 128>;
+int KeysNotZero(const std::array<long double, 128>& values, TKeyList& keys) {
+  static_assert(sizeof(long double) % sizeof(uint64_t) == 0);
+  constexpr size_t kWords = sizeof(long double) / sizeof(uint64_t);
+  // The sign bit of the x87 80-bit format; other formats keep theirs (a -0 is then tested).
+  constexpr uint64_t kNoSign =
+      std::numeric_limits<long double>::digits == 64 ? ~(uint64_t{1} << 15) : ~uint64_t{0};
+  int n = 0;
+  for (int k = 0; k < 128; ++k) {
+    uint64_t words[kWords];
+    std::memcpy(words, &values[k], sizeof words);
+    uint64_t any = words[0];
+    for (size_t w = 1; w < kWords; ++w) {
+      any |= w == 1 ? (words[w] & kNoSign) : words[w];
+    }
+    keys[n] = static_cast<uint8_t>(k);
+    n += any != 0 ? 1 : 0;
+  }
+  return n;
 }
 
 // The per-key tie states of a note that starts: 1 and 2 hold a key over a tie, 3 ends one.
@@ -167,8 +195,14 @@ void TRender::WriteOpeningEvents(TTreck& t, bool isHead) {
 
 void TRender::ReleaseKeys(TTreck& t) {
   TTrackRuntime& r = RuntimeOf(t);
-  for (int k = 1; k <= 127; ++k) {
-    if (r.KeyLength[k] <= 0 || RoundHalfEven(r.KeyLength[k]) > RoundHalfEven(r.KeyPosition[k])) {
+  TKeyList keys;
+  const int count = KeysNotZero(r.KeyLength, keys);
+  for (int i = 0; i < count; ++i) {
+    const int k = keys[i];
+    // Rounding moves a value by half a tick at most: a key a tick or more from its end
+    // is not due, and needs no rounding.
+    if (k == 0 || r.KeyLength[k] <= 0 || r.KeyPosition[k] + 1 < r.KeyLength[k] ||
+        RoundHalfEven(r.KeyLength[k]) > RoundHalfEven(r.KeyPosition[k])) {
       continue;
     }
     r.KeyLength[k] = 0;
@@ -328,7 +362,8 @@ bool TRender::RunHandler(TTreck& t) {
 
 void TRender::WriteTempoAndSignature(TTreck& t) {
   TTrackRuntime& control = Head();
-  if (RoundHalfEven(head_->Tempo) != RoundHalfEven(GRender.LastTempo)) {
+  if (head_->Tempo != GRender.LastTempo &&
+      RoundHalfEven(head_->Tempo) != RoundHalfEven(GRender.LastTempo)) {
     GRender.LastTempo = head_->Tempo;
     WriteTempo(control, Tick(), ticks_, head_->Tempo);
   }
@@ -347,7 +382,8 @@ void TRender::WriteStateEvents(TTreck& t) {
   if (r.NoteQueue.empty()) {
     return;
   }
-  if (TruncInt(r.PitchValue) != TruncInt(r.LastPitchValue)) {
+  // Equal values truncate alike: only changed values are truncated and compared.
+  if (r.PitchValue != r.LastPitchValue && TruncInt(r.PitchValue) != TruncInt(r.LastPitchValue)) {
     r.LastPitchValue = r.PitchValue;
     WritePitchBend(t.Channel, r, Tick(), ticks_, r.PitchValue);
   }
@@ -362,14 +398,20 @@ void TRender::WriteStateEvents(TTreck& t) {
     WriteProgramChange(r.Instrument, t.Channel, r, Tick(), ticks_);
     r.LastInstrument = r.Instrument;
   }
-  for (int c = 0; c < 128; ++c) {
-    if (TruncInt(r.ControllerValues[c]) != TruncInt(r.ControllersSent[c])) {
+  const bool controllersSent =
+      std::memcmp(r.ControllerValues.data(), r.ControllersSent.data(), sizeof r.ControllersSent) == 0;
+  for (int c = 0; c < 128 && !controllersSent; ++c) {
+    if (r.ControllerValues[c] != r.ControllersSent[c] &&
+        TruncInt(r.ControllerValues[c]) != TruncInt(r.ControllersSent[c])) {
       r.ControllersSent[c] = r.ControllerValues[c];
       WriteController(c, TruncInt(r.ControllerValues[c]), t.Channel, r, Tick(), ticks_);
     }
   }
-  for (int k = 1; k < 128; ++k) {
-    if (r.KeyLength[k] <= 0 || r.KeyPosition[k] != 0) {
+  TKeyList keys;
+  const int count = KeysNotZero(r.KeyLength, keys);
+  for (int i = 0; i < count; ++i) {
+    const int k = keys[i];
+    if (k == 0 || r.KeyLength[k] <= 0 || r.KeyPosition[k] != 0) {
       continue;
     }
     const int sounding = k + r.Transpose;
@@ -385,7 +427,8 @@ void TRender::WriteStateEvents(TTreck& t) {
       r.KeyState[k] = 0;
     }
   }
-  for (int k = 0; k < 128; ++k) {
+  for (int i = 0; i < count; ++i) {
+    const int k = keys[i];
     if (r.KeyLength[k] > 0 && r.KeyPosition[k] < r.KeyLength[k]) {
       r.KeyPosition[k] += 1;
     }
