@@ -11,6 +11,6 @@
 extern std::vector<std::string> GHandlerStrings;
 // Which of GHandlerStrings the last handler error (code 25) used, 0-based. Written by
 // the render thread before it sets GErrors.Code.
-extern std::atomic<uint8_t> GErrorMessageIndex;
+extern std::atomic<uint32_t> GErrorMessageIndex;
 // The harmonizer's reason for code 29 (code page 1251).
 extern std::string HarmonyFailText;

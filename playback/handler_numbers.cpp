@@ -1,0 +1,69 @@
+#include "playback/handler_numbers.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "playback/handler_expression.h"
+
+std::optional<long double> WrapToMidiRange(long double value) {
+  if (!std::isfinite(value)) {
+    return std::nullopt;
+  }
+  long double wrapped = std::fmod(value, 128.0L);  // exact, sign of value
+  if (wrapped < 0) {
+    wrapped += 128.0L;
+  }
+  return wrapped;
+}
+
+uint8_t RoundedDataByte(long double wrapped) {
+  const int64_t r = RoundHalfEven(wrapped);
+  if (r < 0) {
+    return 0;
+  }
+  return static_cast<uint8_t>(r > 127 ? 127 : r);
+}
+
+namespace {
+
+// "1.5e+20" -> "1,5E20", "2e-07" -> "2E-7".
+std::string DelphiStyle(const std::string& printed) {
+  std::string out;
+  size_t i = 0;
+  for (; i < printed.size() && printed[i] != 'e'; ++i) {
+    out += printed[i] == '.' ? ',' : printed[i];
+  }
+  if (i == printed.size()) {
+    return out;
+  }
+  out += 'E';
+  ++i;
+  if (i < printed.size() && (printed[i] == '+' || printed[i] == '-')) {
+    if (printed[i] == '-') {
+      out += '-';
+    }
+    ++i;
+  }
+  while (i + 1 < printed.size() && printed[i] == '0') {
+    ++i;
+  }
+  out += printed.substr(i);
+  return out;
+}
+
+}  // namespace
+
+std::string FloatToStr(long double value) {
+  if (std::isnan(value)) {
+    return "NAN";
+  }
+  if (std::isinf(value)) {
+    return value > 0 ? "INF" : "-INF";
+  }
+  if (value == 0) {
+    return "0";
+  }
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.15Lg", value);
+  return DelphiStyle(buffer);
+}
