@@ -72,8 +72,7 @@ struct TRenderContext {
 
   THarmonyPartState Harmony;
 
-  uint8_t RenderTrackCounter = 0;  // tracks counted by preparation; 0 while seeking
-  long double LastTempo = 0;       // tempo last written as an event
+  long double LastTempo = 0;  // tempo last written as an event
 };
 
 extern TRenderContext GRender;
