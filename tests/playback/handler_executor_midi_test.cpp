@@ -1,7 +1,7 @@
 // The players of MIDI files loaded by the handler language, and the song's file list.
 #include <gtest/gtest.h>
 
-#include "playback/module_assembly.h"
+#include "playback/handler_midi_files.h"
 #include "tests/playback/handler_executor_fixture.h"
 #include "tests/playback/midi_test_support.h"
 
