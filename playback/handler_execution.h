@@ -16,6 +16,15 @@ struct TTrackRuntime;
 struct TQueueEntry;
 struct TMidi;
 
+// The place text of an error: LangStr(Id) + Tail, or the built-in text (UTF-8) when the
+// language lacks Id or Id is 0. Built only when an error needs it.
+struct TPlace {
+  int Id;
+  const char* Tail;
+  const char* BuiltIn;
+  std::string Text() const;
+};
+
 // What a statement tells the list it runs in.
 enum class TStatementFlow : uint8_t {
   kGoOn,     // the next statement runs
@@ -75,10 +84,10 @@ class THandlerExecution final : public THandlerQueries {
   void KeyVelocity(const TProgramNode& s, bool on);
   void Say(const TProgramNode& s);
   // False, with code 9 and the place text `place`, for NaN and the infinities.
-  bool Finite(long double value, const std::string& place);
+  bool Finite(long double value, const TPlace& place);
   // A value for a data byte: wrapped into 0..128 or, for NaN and the infinities, code 9
   // with the place text `place` (nothing then).
-  std::optional<long double> Wrapped(long double value, const std::string& place);
+  std::optional<long double> Wrapped(long double value, const TPlace& place);
 
   // ---- keys (handler_keys.cpp) ----
   TStatementFlow Keys(const TProgramNode& s);
@@ -99,12 +108,14 @@ class THandlerExecution final : public THandlerQueries {
   bool Failed() const { return tick_.Errors.Code() != 0; }
   // Sets the place text of an error: always, or only while the text is empty.
   void PlaceText(const std::string& text, bool onlyIfEmpty);
+  void PlaceText(const TPlace& place, bool onlyIfEmpty) { PlaceText(place.Text(), onlyIfEmpty); }
   // The first track of the song (walks Prev).
-  TTreck& ControlTrack() const;
-  bool OnControlTrack() const { return &ControlTrack() == &tick_.Track; }
+  TTreck& ControlTrack() const { return control_; }
+  bool OnControlTrack() const { return &control_ == &tick_.Track; }
   const TBlockFrame* CurrentRun() const;
 
   THandlerTick& tick_;
+  TTreck& control_;  // the first track of the song
   TTrackRuntime& runtime_;
   THandlerEvaluation at_;
   std::array<TFrame, kMaxPerformDepth + 2> frames_;

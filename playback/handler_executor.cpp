@@ -13,12 +13,28 @@
 
 THandlerInterruption GHandlerInterruption;
 
+namespace {
+
+TTreck& FirstTrackOf(TTreck& track) {
+  TTreck* t = &track;
+  while (t->Prev != nullptr) {
+    t = t->Prev;
+  }
+  return *t;
+}
+
+}  // namespace
+
 std::string WordText(int id, std::string_view tail, std::string_view builtInUtf8) {
   const std::string word = LangStr(id);
   if (word == "???") {
     return Utf8ToCp1251(builtInUtf8).Text;
   }
   return word + std::string(tail);
+}
+
+std::string TPlace::Text() const {
+  return Id == 0 ? Utf8ToCp1251(BuiltIn).Text : WordText(Id, Tail, BuiltIn);
 }
 
 std::string NamedText(int id, std::string_view builtInUtf8, const std::string& name) {
@@ -31,6 +47,7 @@ std::string NamedText(int id, std::string_view builtInUtf8, const std::string& n
 
 THandlerExecution::THandlerExecution(THandlerTick& tick)
     : tick_(tick),
+      control_(FirstTrackOf(tick.Track)),
       runtime_(RuntimeOf(tick.Track)),
       at_{this, static_cast<int64_t>(tick.SongLength), static_cast<int64_t>(tick.Position)} {
   argumentValue_.Kind = ekNumber;
@@ -175,13 +192,7 @@ void THandlerExecution::PlaceText(const std::string& text, bool onlyIfEmpty) {
   });
 }
 
-TTreck& THandlerExecution::ControlTrack() const {
-  TTreck* t = &tick_.Track;
-  while (t->Prev != nullptr) {
-    t = t->Prev;
-  }
-  return *t;
-}
+
 
 // ---- Control statements --------------------------------------------------------
 

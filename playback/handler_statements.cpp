@@ -31,19 +31,20 @@ int32_t SaturatedInt32(int64_t v) {
 
 }  // namespace
 
-bool THandlerExecution::Finite(long double value, const std::string& place) {
+bool THandlerExecution::Finite(long double value, const TPlace& place) {
   if (std::isfinite(value)) {
     return true;
   }
+  const std::string text = place.Text();
   tick_.Errors.Update([&](TErrors& e) {
     e.Code = kNotANumberCode;
-    e.Text = place;
+    e.Text = text;
     e.Source = 1;
   });
   return false;
 }
 
-std::optional<long double> THandlerExecution::Wrapped(long double value, const std::string& place) {
+std::optional<long double> THandlerExecution::Wrapped(long double value, const TPlace& place) {
   if (!Finite(value, place)) {
     return std::nullopt;
   }
@@ -109,7 +110,7 @@ void THandlerExecution::Instrument(const TProgramNode& s) {
     PlaceText("Instrument!", false);
     return;
   }
-  if (std::optional<long double> w = Wrapped(v, "Instrument!")) {
+  if (std::optional<long double> w = Wrapped(v, TPlace{0, "", "Instrument!"})) {
     runtime_.Instrument = static_cast<uint8_t>(TruncToInt64(*w));
   }
 }
@@ -118,7 +119,7 @@ void THandlerExecution::Instrument(const TProgramNode& s) {
 void THandlerExecution::PositionSong(const TProgramNode& s) {
   const int64_t target = TruncToInt64(Evaluate(s.ExprA.get()));
   if (Failed()) {
-    PlaceText(WordText(148, " PositionSong!", "в операторе PositionSong!"), false);
+    PlaceText(TPlace{148, " PositionSong!", "в операторе PositionSong!"}, false);
     return;
   }
   tick_.JumpTarget = static_cast<uint32_t>(std::clamp<int64_t>(target, 0, UINT32_MAX));
@@ -127,7 +128,7 @@ void THandlerExecution::PositionSong(const TProgramNode& s) {
 // tempo B: beats per minute of the song (the control track's), kept to 10..915.
 void THandlerExecution::Tempo(const TProgramNode& s) {
   const long double v = Evaluate(s.ExprA.get());
-  const std::string place = WordText(148, " Tempo!", "в операторе Tempo!");
+  const TPlace place = TPlace{148, " Tempo!", "в операторе Tempo!"};
   if (Failed()) {
     PlaceText(place, false);
     return;
@@ -140,7 +141,7 @@ void THandlerExecution::Tempo(const TProgramNode& s) {
 // pitch V [certainly]: the pitch-bend value; "certainly" writes the event at once.
 void THandlerExecution::Pitch(const TProgramNode& s, bool certainly) {
   const long double v = Evaluate(s.ExprA.get());
-  const std::string place = WordText(148, " Pitch!", "в операторе Pitch!");
+  const TPlace place = TPlace{148, " Pitch!", "в операторе Pitch!"};
   if (Failed()) {
     PlaceText(place, false);
     return;
@@ -162,16 +163,16 @@ void THandlerExecution::Pitch(const TProgramNode& s, bool certainly) {
 void THandlerExecution::Controller(const TProgramNode& s, bool certainly) {
   const long double number = Evaluate(s.ExprA.get());
   if (Failed()) {
-    PlaceText(WordText(150, "!", "в номере контроллера оператора Controller!"), false);
+    PlaceText(TPlace{150, "!", "в номере контроллера оператора Controller!"}, false);
     return;
   }
   const long double value = Evaluate(s.ExprB.get());
-  const std::string valuePlace = WordText(149, "!", "в значении контроллера оператора Controller!");
+  const TPlace valuePlace = TPlace{149, "!", "в значении контроллера оператора Controller!"};
   if (Failed()) {
     PlaceText(valuePlace, false);
     return;
   }
-  const std::optional<long double> n = Wrapped(number, "Controller!");
+  const std::optional<long double> n = Wrapped(number, TPlace{0, "", "Controller!"});
   const std::optional<long double> w = n ? Wrapped(value, valuePlace) : std::nullopt;
   if (!w) {
     return;
@@ -191,9 +192,9 @@ void THandlerExecution::Shift(const TProgramNode& s) {
   const int32_t v = SaturatedInt32(RoundHalfEven(Evaluate(s.ExprA.get())));
   if (Failed()) {
     switch (s.Kind) {
-      case skTranspose: PlaceText(WordText(148, " Transpose!", "в операторе Transpose!"), false); break;
+      case skTranspose: PlaceText(TPlace{148, " Transpose!", "в операторе Transpose!"}, false); break;
       case skPositionRnd:
-        PlaceText(WordText(148, " PositionRnd!", "в операторе PositionRnd!"), false);
+        PlaceText(TPlace{148, " PositionRnd!", "в операторе PositionRnd!"}, false);
         break;
       default: PlaceText("PositionShift!", false); break;
     }
@@ -219,9 +220,9 @@ void THandlerExecution::Factor(const TProgramNode& s) {
     return;
   }
   switch (s.Kind) {
-    case skNonLegato: PlaceText(WordText(148, " NonLegato!", "в операторе NonLegato!"), false); break;
-    case skStaccato: PlaceText(WordText(148, " Stakatto!", "в операторе Stakatto!"), false); break;
-    default: PlaceText(WordText(148, " Stakattisimo!", "в операторе Stakattisimo!"), false); break;
+    case skNonLegato: PlaceText(TPlace{148, " NonLegato!", "в операторе NonLegato!"}, false); break;
+    case skStaccato: PlaceText(TPlace{148, " Stakatto!", "в операторе Stakatto!"}, false); break;
+    default: PlaceText(TPlace{148, " Stakattisimo!", "в операторе Stakattisimo!"}, false); break;
   }
 }
 
@@ -240,7 +241,7 @@ void THandlerExecution::Ornament(const TProgramNode& s) {
 void THandlerExecution::Rest(const TProgramNode& s) {
   const long double v = Evaluate(s.ExprA.get());
   if (Failed()) {
-    PlaceText(WordText(148, " Rest!", "в операторе Rest!"), false);
+    PlaceText(TPlace{148, " Rest!", "в операторе Rest!"}, false);
     return;
   }
   runtime_.RestsAsKeys = v != 0;
@@ -251,16 +252,16 @@ void THandlerExecution::Rest(const TProgramNode& s) {
 void THandlerExecution::KeyLength(const TProgramNode& s, bool soft) {
   const long double key = Evaluate(s.ExprA.get());
   if (Failed()) {
-    PlaceText(WordText(152, "!", "в номере клавиши оператора KeyLength!"), false);
+    PlaceText(TPlace{152, "!", "в номере клавиши оператора KeyLength!"}, false);
     return;
   }
   long double length = Evaluate(s.ExprB.get());
-  const std::string lengthPlace = WordText(151, "!", "в длительности звучания оператора KeyLength!");
+  const TPlace lengthPlace = TPlace{151, "!", "в длительности звучания оператора KeyLength!"};
   if (Failed()) {
     PlaceText(lengthPlace, false);
     return;
   }
-  const std::optional<long double> k = Wrapped(key, "KeyLength!");
+  const std::optional<long double> k = Wrapped(key, TPlace{0, "", "KeyLength!"});
   if (!k || !Finite(length, lengthPlace)) {
     return;
   }
@@ -275,19 +276,19 @@ void THandlerExecution::KeyLength(const TProgramNode& s, bool soft) {
 void THandlerExecution::KeyVelocity(const TProgramNode& s, bool on) {
   const long double key = Evaluate(s.ExprA.get());
   if (Failed()) {
-    PlaceText(on ? WordText(154, "!", "в номере клавиши оператора KeyOn!")
-                 : WordText(156, "!", "в номере клавиши оператора KeyOff!"),
+    PlaceText(on ? TPlace{154, "!", "в номере клавиши оператора KeyOn!"}
+                 : TPlace{156, "!", "в номере клавиши оператора KeyOff!"},
               false);
     return;
   }
   const long double velocity = Evaluate(s.ExprB.get());
-  const std::string velocityPlace = on ? WordText(153, "!", "в силе нажатия оператора KeyOn!")
-                                       : WordText(155, "!", "в силе снятия оператора KeyOff!");
+  const TPlace velocityPlace = on ? TPlace{153, "!", "в силе нажатия оператора KeyOn!"}
+                                       : TPlace{155, "!", "в силе снятия оператора KeyOff!"};
   if (Failed()) {
     PlaceText(velocityPlace, false);
     return;
   }
-  const std::optional<long double> k = Wrapped(key, on ? "KeyOn!" : "KeyOff!");
+  const std::optional<long double> k = Wrapped(key, TPlace{0, "", on ? "KeyOn!" : "KeyOff!"});
   const std::optional<long double> v = k ? Wrapped(velocity, velocityPlace) : std::nullopt;
   if (!v) {
     return;

@@ -11,7 +11,7 @@ fi
 out="$root/build/fuzz"
 mkdir -p "$out"
 # The library sources the targets use.
-sources=("$root"/playback/midi_*.cpp "$root/notation/errors.cpp" "$root/shell/settings.cpp")
+sources=("$root"/playback/midi_{byte_list,event_writer,file_records,file_reader,file_writer}.cpp "$root/notation/errors.cpp" "$root/shell/settings.cpp")
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -fno-omit-frame-pointer -Wall -Wextra -I"$root")
 seeds="$root/tests/data/midi"
