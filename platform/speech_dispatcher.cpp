@@ -10,7 +10,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -20,6 +23,9 @@ namespace {
 // pause doubles with each failure up to the longest.
 constexpr std::chrono::seconds kFirstRetryPause{3};
 constexpr std::chrono::seconds kLongestRetryPause{60};
+// How long a closing output waits for its worker, and how many texts wait for a server.
+constexpr std::chrono::milliseconds kLongestShutdown{500};
+constexpr size_t kMostPending = 256;
 
 // A server that closes its socket must not kill the program with SIGPIPE: the worker,
 // the only thread writing to the socket, blocks the signal and sees EPIPE instead.
@@ -81,136 +87,172 @@ SPDConnection* OpenDefault() {
 
 }  // namespace
 
-struct TSpeechDispatcherOutput::Connection {
+// Everything the worker touches. The worker holds its own reference, so an output whose
+// worker is stuck in a call the server never answers can go without waiting for it.
+struct TSpeechDispatcherOutput::State {
+  struct Request {
+    bool cancel = false;  // a cancel, else a text to say
+    std::string text;
+  };
+
+  explicit State(std::string socketPath) : socket_path(std::move(socketPath)) {}
+  ~State() { Disconnect(); }
+
+  void Run();
+  void Perform(const Request& request);
+  bool EnsureConnected();
+  void Disconnect();
+  void Push(Request request);
+
+  const std::string socket_path;
+  mutable std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable idle;
+  std::deque<Request> pending;  // guarded by mutex
+  bool busy = false;            // guarded by mutex
+  bool stopping = false;        // guarded by mutex
+  bool finished = false;        // guarded by mutex: the worker has returned
+  bool connected = false;       // guarded by mutex
+
+  // Touched only by the worker.
   SPDConnection* spd = nullptr;  // owned
   std::optional<std::chrono::steady_clock::time_point> failed_at;
   std::chrono::seconds retry_pause = kFirstRetryPause;
 };
 
 TSpeechDispatcherOutput::TSpeechDispatcherOutput(std::string socketPath)
-    : socket_path_(std::move(socketPath)), connection_(new Connection) {
-  worker_ = std::thread([this] { Run(); });
+    : state_(std::make_shared<State>(std::move(socketPath))) {
+  worker_ = std::thread([state = state_] { state->Run(); });
 }
 
+// Waits a moment for the worker to close the connection. A worker still inside a call
+// that the server does not answer (a server that hangs while starting) is left to end on
+// its own: it keeps the state alive, and the program never hangs on its way out.
 TSpeechDispatcherOutput::~TSpeechDispatcherOutput() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    pending_.clear();
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->stopping = true;
+  state_->pending.clear();
+  state_->wake.notify_all();
+  const bool finished = state_->idle.wait_for(lock, kLongestShutdown, [this] { return state_->finished; });
+  lock.unlock();
+  if (finished) {
+    worker_.join();
+  } else {
+    worker_.detach();
   }
-  wake_.notify_all();
-  worker_.join();
-  delete connection_;
 }
 
 void TSpeechDispatcherOutput::Say(const std::string& utf8, bool interrupt) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(state_->mutex);
     if (interrupt) {
-      pending_.clear();  // the cancel would drop them anyway
-      pending_.push_back(Request{true, {}});
+      state_->pending.clear();  // the cancel would drop them anyway
+      state_->pending.push_back(State::Request{true, {}});
     }
     if (!utf8.empty()) {
-      pending_.push_back(Request{false, utf8});
+      if (state_->pending.size() >= kMostPending) {
+        state_->pending.pop_front();  // a server that does not answer: keep the newest
+      }
+      state_->pending.push_back(State::Request{false, utf8});
     }
   }
-  wake_.notify_one();
+  state_->wake.notify_one();
 }
 
 void TSpeechDispatcherOutput::Cancel() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pending_.clear();
-    pending_.push_back(Request{true, {}});
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->pending.clear();
+    state_->pending.push_back(State::Request{true, {}});
   }
-  wake_.notify_one();
+  state_->wake.notify_one();
 }
 
 void TSpeechDispatcherOutput::WaitIdle() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  idle_.wait(lock, [this] { return pending_.empty() && !busy_; });
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->idle.wait(lock, [this] { return state_->pending.empty() && !state_->busy; });
 }
 
 bool TSpeechDispatcherOutput::Connected() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return connected_;
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->connected;
 }
 
 // The worker: takes requests in order until the output is destroyed, then closes.
-void TSpeechDispatcherOutput::Run() {
+void TSpeechDispatcherOutput::State::Run() {
   BlockSigpipeInThisThread();
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex);
   while (true) {
-    wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-    if (stopping_) {
+    wake.wait(lock, [this] { return stopping || !pending.empty(); });
+    if (stopping) {
       break;
     }
-    const Request request = std::move(pending_.front());
-    pending_.pop_front();
-    busy_ = true;
+    const Request request = std::move(pending.front());
+    pending.pop_front();
+    busy = true;
     lock.unlock();
     Perform(request);
     lock.lock();
-    busy_ = false;
-    if (pending_.empty()) {
-      idle_.notify_all();
+    busy = false;
+    if (pending.empty()) {
+      idle.notify_all();
     }
   }
   lock.unlock();
   Disconnect();
   lock.lock();
-  idle_.notify_all();
+  finished = true;
+  idle.notify_all();
 }
 
-void TSpeechDispatcherOutput::Perform(const Request& request) {
+void TSpeechDispatcherOutput::State::Perform(const Request& request) {
   if (!EnsureConnected()) {
     return;
   }
-  const int result = request.cancel ? spd_cancel(connection_->spd)
-                                    : spd_say(connection_->spd, SPD_TEXT, request.text.c_str());
+  const int result = request.cancel ? spd_cancel(spd) : spd_say(spd, SPD_TEXT, request.text.c_str());
   if (result < 0) {
     Disconnect();  // the server went away; the next request connects again
   }
 }
 
 // Opens the connection unless it is open or the last attempt failed only just now.
-bool TSpeechDispatcherOutput::EnsureConnected() {
-  if (connection_->spd != nullptr) {
+bool TSpeechDispatcherOutput::State::EnsureConnected() {
+  if (spd != nullptr) {
     return true;
   }
   const auto now = std::chrono::steady_clock::now();
-  if (connection_->failed_at && now - *connection_->failed_at < connection_->retry_pause) {
+  if (failed_at && now - *failed_at < retry_pause) {
     return false;
   }
-  if (socket_path_.empty()) {
-    connection_->spd = OpenDefault();
+  if (socket_path.empty()) {
+    spd = OpenDefault();
   } else {
-    std::vector<char> path(socket_path_.begin(), socket_path_.end());
+    std::vector<char> path(socket_path.begin(), socket_path.end());
     path.push_back('\0');
     SPDConnectionAddress address{};
     address.method = SPD_METHOD_UNIX_SOCKET;
     address.unix_socket_name = path.data();
-    connection_->spd = OpenAt(address);
+    spd = OpenAt(address);
   }
-  if (connection_->spd == nullptr) {
-    if (connection_->failed_at) {
-      connection_->retry_pause = std::min(connection_->retry_pause * 2, kLongestRetryPause);
+  if (spd == nullptr) {
+    if (failed_at) {
+      retry_pause = std::min(retry_pause * 2, kLongestRetryPause);
     }
-    connection_->failed_at = now;
+    failed_at = now;
     return false;
   }
-  connection_->failed_at.reset();
-  connection_->retry_pause = kFirstRetryPause;
-  std::lock_guard<std::mutex> lock(mutex_);
-  connected_ = true;
+  failed_at.reset();
+  retry_pause = kFirstRetryPause;
+  std::lock_guard<std::mutex> lock(mutex);
+  connected = true;
   return true;
 }
 
-void TSpeechDispatcherOutput::Disconnect() {
-  if (connection_->spd != nullptr) {
-    spd_close(connection_->spd);
-    connection_->spd = nullptr;
+void TSpeechDispatcherOutput::State::Disconnect() {
+  if (spd != nullptr) {
+    spd_close(spd);
+    spd = nullptr;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  connected_ = false;
+  std::lock_guard<std::mutex> lock(mutex);
+  connected = false;
 }

@@ -1,9 +1,7 @@
 // Speech through speech-dispatcher (libspeechd), the channel the Orca screen reader uses.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -29,25 +27,8 @@ class TSpeechDispatcherOutput : public TSpeechOutput {
   bool Connected() const;
 
  private:
-  struct Request {
-    bool cancel = false;  // a cancel, else a text to say
-    std::string text;
-  };
-  struct Connection;
+  struct State;  // shared with the worker, which may outlive the output (see the destructor)
 
-  void Run();
-  void Perform(const Request& request);
-  bool EnsureConnected();
-  void Disconnect();
-
-  const std::string socket_path_;
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable idle_;
-  std::deque<Request> pending_;
-  bool busy_ = false;
-  bool stopping_ = false;
-  Connection* connection_ = nullptr;  // owned; touched only by the worker
-  bool connected_ = false;            // guarded by mutex_
+  std::shared_ptr<State> state_;
   std::thread worker_;
 };

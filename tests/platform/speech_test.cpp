@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <future>
 
 #include "fake_ssip_server.h"
 #include "platform/speech_dispatcher.h"
@@ -101,6 +108,29 @@ TEST(SpeechDispatcher, ServerGoingAwayIsSilenceNotACrash) {
     output.WaitIdle();
   }
   EXPECT_FALSE(output.Connected());
+}
+
+// A server that takes the connection but never answers (one hanging while it starts):
+// closing the output must not wait for it.
+TEST(SpeechDispatcher, ClosingDoesNotWaitForAServerThatNeverAnswers) {
+  TTempDir dir;
+  const std::string path = dir.File("mute");
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(::listen(fd, 4), 0);  // connections wait in the backlog, never accepted
+
+  auto closed = std::async(std::launch::async, [&path] {
+    TSpeechDispatcherOutput output(path);
+    output.Say("hello", true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the worker is connecting
+  });
+  // A generous bound: this checks that closing ends at all, not how fast.
+  EXPECT_EQ(closed.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  ::close(fd);  // the waiting connection is refused; the worker ends
 }
 
 TEST(SpeechDispatcher, DefaultAddressComesFromTheEnvironment) {
