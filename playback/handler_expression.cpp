@@ -520,7 +520,7 @@ class TEvaluator {
       case ekArcTan: return std::atan(l);
       case ekAbs: return std::fabs(l);
       case ekInt: return std::trunc(l);
-      case ekRound: return std::nearbyint(l);
+      case ekRound: return std::rint(l);
       case ekSqr: return l * l;
       case ekSqrt: return std::sqrt(l);
       case ekNot: return Truth(l == 0);
@@ -572,23 +572,6 @@ class TEvaluator {
 
 }  // namespace
 
-int64_t RoundHalfEven(long double x) {
-  if (std::isnan(x)) {
-    return 0;
-  }
-  const long double r = std::nearbyint(x);
-  if (r >= 9223372036854775807.0L) {
-    return std::numeric_limits<int64_t>::max();
-  }
-  if (r <= -9223372036854775808.0L) {
-    return std::numeric_limits<int64_t>::min();
-  }
-  return static_cast<int64_t>(r);
-}
-
-int64_t TruncToInt64(long double x) {
-  return std::isnan(x) ? 0 : RoundHalfEven(std::trunc(x));
-}
 
 PExpression ParseExpression(std::string_view text, uint8_t& usesVariables,
                             const THandlerProgram& program, TErrorRecord& errors) {

@@ -7,6 +7,7 @@
 
 #include "notation/errors.h"
 #include "playback/handler_program.h"
+#include "playback/rounding.h"
 
 // What an expression reads beyond its own numbers and names: the track's render
 // state, the keys of a keys body and the running block. The executor implements it.
@@ -40,9 +41,6 @@ PExpression ParseExpression(std::string_view text, uint8_t& usesVariables,
 long double EvaluateExpression(const TExpressionNode* node, const THandlerEvaluation& at,
                                TErrorRecord& errors);
 
-// Saturating conversions to a whole number (NaN gives 0): halves to even, toward zero.
-int64_t RoundHalfEven(long double x);
-int64_t TruncToInt64(long double x);
 
 // The generator behind "rnd".
 extern std::mt19937_64 GHandlerRandom;

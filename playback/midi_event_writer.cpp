@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "playback/midi_numbers.h"
+#include "playback/rounding.h"
 #include "playback/track_runtime.h"
 
 namespace {
@@ -71,7 +71,7 @@ int64_t HumanizeShift(uint32_t tick, uint32_t ticksPerMeasure, int32_t amplitude
   }
   const long double phase = static_cast<long double>(tick) / ticksPerMeasure *
                             std::numbers::pi_v<long double>;
-  return MidiRound(std::sin(phase) * amplitude);
+  return RoundHalfEven(std::sin(phase) * amplitude);
 }
 
 // Base-2 exponent of a denominator, rounded down; 0 for 1 and below.
@@ -147,14 +147,14 @@ void WriteNoteOn(int key, int channel, TTrackRuntime& track, uint32_t tick,
                  uint32_t ticksPerMeasure) {
   const uint8_t k = MaskData(key);
   WriteChannelEvent(track, kRunNoteOn, 0x90, channel, tick, ticksPerMeasure, k,
-                    ClampData(MidiRound(track.KeyOnVelocity[k])), 2);
+                    ClampData(RoundHalfEven(track.KeyOnVelocity[k])), 2);
 }
 
 void WriteNoteOff(int key, int channel, TTrackRuntime& track, uint32_t tick,
                   uint32_t ticksPerMeasure) {
   const uint8_t k = MaskData(key);
   WriteChannelEvent(track, kRunNoteOff, 0x80, channel, tick, ticksPerMeasure, k,
-                    ClampData(MidiRound(track.KeyOffVelocity[k])), 2);
+                    ClampData(RoundHalfEven(track.KeyOffVelocity[k])), 2);
 }
 
 void WriteController(int controller, int value, int channel, TTrackRuntime& track,
@@ -172,7 +172,7 @@ void WriteProgramChange(int program, int channel, TTrackRuntime& track, uint32_t
 void WritePitchBend(int channel, TTrackRuntime& track, uint32_t tick, uint32_t ticksPerMeasure,
                     long double value) {
   // v is coarse + 128 * fine: the wire's first data byte (the fine part) is bits 7..13.
-  const int64_t v = MidiTrunc(value);
+  const int64_t v = TruncToInt64(value);
   WriteChannelEvent(track, kRunPitchBend, 0xE0, channel, tick, ticksPerMeasure,
                     static_cast<uint8_t>((v >> 7) & 0x7F), static_cast<uint8_t>(v & 0x7F), 2);
 }
@@ -212,7 +212,7 @@ uint32_t TempoMicroseconds(long double tempo) {
   if (!(tempo > 0)) {
     return 0xFFFFFF;
   }
-  return static_cast<uint32_t>(std::clamp<int64_t>(MidiTrunc(60000000.0L / tempo), 1,
+  return static_cast<uint32_t>(std::clamp<int64_t>(TruncToInt64(60000000.0L / tempo), 1,
                                                    0xFFFFFF));
 }
 

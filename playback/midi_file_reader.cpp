@@ -8,7 +8,7 @@
 
 #include "notation/errors.h"
 #include "playback/midi_event_parser.h"
-#include "playback/midi_numbers.h"
+#include "playback/rounding.h"
 #include "playback/track_runtime.h"
 
 TMidiFile GMidiFile;
@@ -258,7 +258,7 @@ bool AnalyseMidiFile(TMidiFile& file, std::string& error) {
     }
   }
   ms += static_cast<long double>(endTick - lastTick) * msPerTick;
-  file.DurationSeconds = static_cast<uint32_t>(std::clamp<int64_t>(MidiRound(ms / 1000), 0, 0xFFFFFFFF));
+  file.DurationSeconds = static_cast<uint32_t>(std::clamp<int64_t>(RoundHalfEven(ms / 1000), 0, 0xFFFFFFFF));
   return true;
 }
 

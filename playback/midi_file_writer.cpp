@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "playback/midi_event_parser.h"
-#include "playback/midi_numbers.h"
+#include "playback/rounding.h"
 #include "playback/track_runtime.h"
 #include "shell/settings.h"
 
@@ -84,7 +84,7 @@ uint16_t MidiFileDivision(uint32_t ticksPerMeasure, int numerator, int denominat
   }
   const long double q = static_cast<long double>(ticksPerMeasure) / numerator *
                         (static_cast<long double>(denominator) / 4);
-  return static_cast<uint16_t>(std::clamp<int64_t>(MidiTrunc(q), 1, 32767));
+  return static_cast<uint16_t>(std::clamp<int64_t>(TruncToInt64(q), 1, 32767));
 }
 
 bool WriteMidiFile(std::ostream& out, PTreck firstTrack, uint32_t ticksPerMeasure,

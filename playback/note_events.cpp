@@ -220,7 +220,7 @@ std::vector<std::string> SplitArguments(const std::string& text) {
   for (std::string& p : pieces) {
     p = NormalizeHandlerLine(p);
     if (p.empty()) {
-      p = "0";
+      p.push_back('0');
     }
   }
   return pieces;

@@ -23,6 +23,7 @@
 #include "playback/note_events.h"
 #include "playback/player.h"
 #include "playback/render_globals.h"
+#include "playback/rounding.h"
 #include "playback/render_state.h"
 #include "playback/track_runtime.h"
 #include "shell/settings.h"
@@ -36,8 +37,6 @@ std::atomic<uint16_t> GStartMeasure{1};
 namespace {
 
 constexpr uint8_t kTieToNext = static_cast<uint8_t>(TShtrih::Legatisimo);
-
-long double RoundHalfEven(long double v) { return std::nearbyintl(v); }
 
 bool InKeyRange(int key) { return key >= 1 && key <= 127; }
 

@@ -1,0 +1,26 @@
+// Float to integer conversions: every one saturates at the int64 range and gives 0 for NaN.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+// Rounds half to even. The default rounding mode does exactly that, so llrint (one
+// instruction) serves; nearbyint would save and restore the floating-point environment.
+inline int64_t RoundHalfEven(long double x) {
+  if (std::isnan(x)) {
+    return 0;
+  }
+  if (x >= 9223372036854775807.0L) {
+    return std::numeric_limits<int64_t>::max();
+  }
+  if (x <= -9223372036854775808.0L) {
+    return std::numeric_limits<int64_t>::min();
+  }
+  return std::llrint(x);
+}
+
+// Truncates toward zero.
+inline int64_t TruncToInt64(long double x) {
+  return std::isnan(x) ? 0 : RoundHalfEven(std::trunc(x));
+}
