@@ -9,6 +9,9 @@ std::optional<long double> WrapToMidiRange(long double value) {
   if (!std::isfinite(value)) {
     return std::nullopt;
   }
+  if (value >= 0 && value < 128.0L) {
+    return value;  // the common case needs no division
+  }
   long double wrapped = std::fmod(value, 128.0L);  // exact, sign of value
   if (wrapped < 0) {
     wrapped += 128.0L;
