@@ -3,6 +3,8 @@
 // it to sound; playing it through a recording device sends the same note events in the
 // same order; the command line reports errors with their place.
 #include <gtest/gtest.h>
+
+#include "tests/support/run_command.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,24 +29,8 @@ const fs::path kBin = fs::path(VELTO_BINARY_DIR) / "bin";
 const char* kPython = "/usr/bin/python3";
 const char* kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun RunCommand(const std::string& command) {
-  TRun run;
-  if (std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-      run.Output.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  return run;
-}
+// Runs a command with its errors joined to its output.
+TCommandRun RunJoined(const std::string& command) { return RunCommand(command + " 2>&1"); }
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
@@ -75,8 +61,8 @@ class EndToEnd : public ::testing::TestWithParam<TExample> {
 
   fs::path Song() const { return kSource / "examples" / (std::string(GetParam().Name) + ".qem"); }
 
-  TRun Export(const fs::path& song, const fs::path& out) {
-    return RunCommand((kBin / "velto").string() + " --home " + Quoted(home_) + " --export " +
+  TCommandRun Export(const fs::path& song, const fs::path& out) {
+    return RunJoined((kBin / "velto").string() + " --home " + Quoted(home_) + " --export " +
                       Quoted(song) + " " + Quoted(out));
   }
 
@@ -86,23 +72,23 @@ class EndToEnd : public ::testing::TestWithParam<TExample> {
 
 TEST_P(EndToEnd, ExportHoldsTheSongsNotesAndSounds) {
   const fs::path mid = work_ / "song.mid";
-  const TRun exported = Export(Song(), mid);
+  const TCommandRun exported = Export(Song(), mid);
   ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
   const fs::path notes = work_ / "notes.txt";
-  const TRun listed =
-      RunCommand((kBin / "velto-tool").string() + " notes " + Quoted(Song()) + " > " + Quoted(notes));
+  const TCommandRun listed =
+      RunJoined((kBin / "velto-tool").string() + " notes " + Quoted(Song()) + " > " + Quoted(notes));
   ASSERT_EQ(listed.ExitCode, 0) << listed.Output;
-  const TRun checked = RunCommand(std::string(kPython) + " " +
+  const TCommandRun checked = RunJoined(std::string(kPython) + " " +
                                   Quoted(kSource / "tests/endtoend/check_export.py") + " " +
                                   Quoted(mid) + " " + Quoted(notes));
   EXPECT_EQ(checked.ExitCode, 0) << checked.Output;
   EXPECT_NE(checked.Output.find(GetParam().Expect), std::string::npos) << checked.Output;
 
   const fs::path wav = work_ / "song.wav";
-  const TRun rendered = RunCommand("fluidsynth -ni -g 0.6 -r 22050 -F " + Quoted(wav) + " " +
+  const TCommandRun rendered = RunJoined("fluidsynth -ni -g 0.6 -r 22050 -F " + Quoted(wav) + " " +
                                    kSoundFont + " " + Quoted(mid));
   ASSERT_EQ(rendered.ExitCode, 0) << rendered.Output;
-  const TRun heard = RunCommand(std::string(kPython) + " " +
+  const TCommandRun heard = RunJoined(std::string(kPython) + " " +
                                 Quoted(kSource / "tests/endtoend/check_audio.py") + " " +
                                 Quoted(wav) + " 5");
   EXPECT_EQ(heard.ExitCode, 0) << heard.Output;
@@ -110,7 +96,7 @@ TEST_P(EndToEnd, ExportHoldsTheSongsNotesAndSounds) {
 
 TEST_P(EndToEnd, PlayingSendsTheExportedNoteEventsInOrder) {
   const fs::path mid = work_ / "song.mid";
-  const TRun exported = Export(Song(), mid);
+  const TCommandRun exported = Export(Song(), mid);
   ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
 
   TVirtualClock clock;
@@ -140,7 +126,7 @@ TEST_P(EndToEnd, PlayingSendsTheExportedNoteEventsInOrder) {
       }
     }
   }
-  const TRun compared = RunCommand(std::string(kPython) + " " +
+  const TCommandRun compared = RunJoined(std::string(kPython) + " " +
                                    Quoted(kSource / "tests/endtoend/check_play.py") + " " +
                                    Quoted(mid) + " " + Quoted(sent));
   EXPECT_EQ(compared.ExitCode, 0) << compared.Output;
@@ -166,15 +152,15 @@ TEST_P(CommandLine, ErrorsNameTheirPlaceAndExitWithOne) {
     std::ofstream out(song, std::ios::binary);
     out << "1 0 0 1 1 1 1\r\nC\r\nVd4m\r\n2 0 1 1 1 1 1\r\nMel\r\n!PPPP\r\n!PPPPP\r\n";
   }
-  const TRun run = Export(song, work_ / "broken.mid");
+  const TCommandRun run = Export(song, work_ / "broken.mid");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("track 1 \"Mel\", measure 2, voice 1: error"), std::string::npos)
       << run.Output;
   EXPECT_FALSE(fs::exists(work_ / "broken.mid"));
 
-  const TRun missing = Export(work_ / "nosuch.qem", work_ / "x.mid");
+  const TCommandRun missing = Export(work_ / "nosuch.qem", work_ / "x.mid");
   EXPECT_EQ(missing.ExitCode, 1);
-  const TRun usage = RunCommand((kBin / "velto").string() + " --export only-one.qem");
+  const TCommandRun usage = RunJoined((kBin / "velto").string() + " --export only-one.qem");
   EXPECT_EQ(usage.ExitCode, 2);
   EXPECT_NE(usage.Output.find("usage"), std::string::npos);
 }

@@ -1,6 +1,8 @@
 // Helpers shared by the notation tests: temporary folders, language files, fakes.
 #pragma once
 
+#include "tests/support/temp_dir.h"
+
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -19,23 +21,7 @@ inline std::string W(const std::string& utf8) {
   return Utf8ToCp1251(utf8).Text;
 }
 
-// A fresh folder removed at the end of the test.
-class TTempDir {
- public:
-  TTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velto-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TTempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string Path() const { return path_.string() + "/"; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using ::TTempDir;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/run_command.h"
+
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -9,25 +11,12 @@
 
 namespace {
 
-// Output of a command, or empty when it cannot run.
-std::string CommandOutput(const std::string& command) {
-  std::string out;
-  if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-      out.append(buffer, n);
-    }
-    ::pclose(pipe);
-  }
-  return out;
-}
 
 TEST(Codec1251, EveryByteDecodesAsPythonsCodec) {
   // Python's cp1251 codec leaves 0x98 unassigned; we map it to U+0098.
-  const std::string out = CommandOutput(
+  const std::string out = RunCommand(
       "/usr/bin/python3 -c \"print(' '.join(str(ord(bytes([b]).decode('cp1251'))) "
-      "if b != 0x98 else '152' for b in range(256)))\"");
+      "if b != 0x98 else '152' for b in range(256)))\"").Output;
   std::istringstream in(out);
   std::vector<char32_t> expected;
   for (unsigned long c; in >> c;) {

@@ -1,6 +1,8 @@
 #include "platform/ini_file.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/support/run_command.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -99,19 +101,6 @@ TEST(IniFile, LfAndCrLinesAreReadAndCrLfWritten) {
   EXPECT_EQ(lf.Text(), "[A]\r\nX=1\r\nY=2\r\n");
 }
 
-// Output of a command, or empty when it cannot run.
-std::string CommandOutput(const std::string& command) {
-  std::string out;
-  if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-      out.append(buffer, n);
-    }
-    ::pclose(pipe);
-  }
-  return out;
-}
 
 TEST(IniFile, PythonsConfigParserReadsWhatWeWrite) {
   const auto path = std::filesystem::temp_directory_path() /
@@ -136,7 +125,7 @@ TEST(IniFile, PythonsConfigParserReadsWhatWeWrite) {
   const auto scriptPath = path.string() + ".py";
   ASSERT_TRUE(WriteFileAtomically(scriptPath, script));
   const std::string out =
-      CommandOutput("/usr/bin/python3 " + scriptPath + " " + path.string() + " 2>&1");
+      RunCommand("/usr/bin/python3 " + scriptPath + " " + path.string() + " 2>&1").Output;
   std::filesystem::remove(path);
   std::filesystem::remove(scriptPath);
   EXPECT_EQ(out,

@@ -1,6 +1,8 @@
 #include "platform/midi_device.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/support/run_command.h"
 #include <unistd.h>
 
 #include <chrono>
@@ -119,20 +121,6 @@ TEST(DeviceList, DefaultStartsWithTheBuiltInSynthesizer) {
   EXPECT_EQ(items[0].Device.Backend, "fluidsynth");
 }
 
-// Runs Debian's python with numpy on a script; returns its standard output.
-std::string RunPython(const std::string& script, int* status) {
-  const fs::path file = fs::temp_directory_path() / ("velto_py_" + std::to_string(getpid()) + ".py");
-  std::ofstream(file) << script;
-  std::string output;
-  FILE* pipe = popen(("/usr/bin/python3 " + file.string() + " 2>&1").c_str(), "r");
-  char buffer[512];
-  while (pipe != nullptr && fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    output += buffer;
-  }
-  *status = pipe != nullptr ? pclose(pipe) : -1;
-  fs::remove(file);
-  return output;
-}
 
 TEST(OfflineSynth, RendersTheNotesItIsSentIntoAWavFile) {
   if (kUninstrumentedLibrariesRace) {
@@ -154,22 +142,21 @@ TEST(OfflineSynth, RendersTheNotesItIsSentIntoAWavFile) {
   clock.Advance(1000);
   ASSERT_TRUE(synth->Close());
 
-  int status = 0;
-  const std::string output = RunPython(
+  const TCommandRun run = RunPythonScript(
       "import numpy as np, wave\n"
       "w = wave.open('" + wav.string() + "')\n"
       "rate = w.getframerate()\n"
       "x = np.frombuffer(w.readframes(w.getnframes()), dtype=np.int16).reshape(-1, 2).mean(axis=1)\n"
       "seg = x[int(0.05 * rate):int(0.45 * rate)]\n"
-      "spec = np.abs(np.fft.rfft(seg * np.hanning(len(seg))))\n"
-      "freq = np.fft.rfftfreq(len(seg), 1 / rate)[np.argmax(spec)]\n"
+      "spectrum = np.abs(np.fft.rfft(seg * np.hanning(len(seg))))\n"
+      "freq = np.fft.rfftfreq(len(seg), 1 / rate)[np.argmax(spectrum)]\n"
       "rms_note = np.sqrt(np.mean(seg ** 2))\n"
       "late = x[int(2.2 * rate):]\n"
       "rms_late = np.sqrt(np.mean(late ** 2)) if len(late) else 0\n"
-      "print(round(len(x) / rate, 2), round(freq, 1), int(rms_note), int(rms_late))\n",
-      &status);
+      "print(round(len(x) / rate, 2), round(freq, 1), int(rms_note), int(rms_late))\n");
   fs::remove(wav);
-  ASSERT_EQ(status, 0) << output;
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  const std::string& output = run.Output;
   std::istringstream in(output);
   double seconds = 0, freq = 0, rms_note = 0, rms_late = 0;
   in >> seconds >> freq >> rms_note >> rms_late;

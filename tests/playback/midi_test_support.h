@@ -1,6 +1,8 @@
 // Helpers of the MIDI tests: byte access, temporary folders and the independent reader.
 #pragma once
 
+#include "tests/support/run_command.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -66,16 +68,7 @@ inline std::string MidoSummary(const std::filesystem::path& file) {
   const std::string command = "/usr/bin/python3 '" +
                               (SourceDir() / "tests" / "playback" / "midi_check.py").string() +
                               "' '" + file.string() + "' 2>&1";
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-      out.append(buffer, n);
-    }
-    ::pclose(pipe);
-  }
-  return out;
+  return RunCommand(command).Output;
 }
 
 // The same summary as midi_check.py prints, made from our reader's record.

@@ -1,6 +1,8 @@
 #include "playback/player.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/support/run_command.h"
 #include <unistd.h>
 
 #include <cmath>
@@ -500,21 +502,6 @@ TEST_F(PlayerTest, OnTheSteadyClockAStopEndsALongWait) {
   EXPECT_EQ(recorder->Recording(0)->Messages().back().Kind, TRecordedKind::Reset);
 }
 
-// Runs Debian's python with numpy; returns its output and sets *status.
-std::string RunPython(const std::string& script, int* status) {
-  const fs::path file =
-      fs::temp_directory_path() / ("velto_pitch_" + std::to_string(getpid()) + ".py");
-  std::ofstream(file) << script;
-  std::string output;
-  FILE* pipe = popen(("/usr/bin/python3 " + file.string() + " 2>&1").c_str(), "r");
-  char buffer[512];
-  while (pipe != nullptr && fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    output += buffer;
-  }
-  *status = pipe != nullptr ? pclose(pipe) : -1;
-  fs::remove(file);
-  return output;
-}
 
 TEST(PlayerOnSynthesizer, RendersTheExpectedPitchesAtTheExpectedTimes) {
   if (kUninstrumentedLibrariesRace) {
@@ -548,8 +535,7 @@ TEST(PlayerOnSynthesizer, RendersTheExpectedPitchesAtTheExpectedTimes) {
   GMidiOutDeviceList.clear();
   SetPlaybackClock(nullptr);
 
-  int status = 0;
-  const std::string output = RunPython(
+  const TCommandRun run = RunPythonScript(
       "import numpy as np, wave\n"
       "w = wave.open('" + wav.string() + "')\n"
       "rate = w.getframerate()\n"
@@ -570,10 +556,10 @@ TEST(PlayerOnSynthesizer, RendersTheExpectedPitchesAtTheExpectedTimes) {
       "    return np.sqrt(np.mean(seg ** 2))\n"
       "for i in range(4):\n"
       "    print(round(pitch(i * 0.5 + 0.08, i * 0.5 + 0.4), 1), int(rms(i * 0.5 + 0.08, i * 0.5 + 0.4)))\n"
-      "print(int(rms(2.6, 2.9)))\n",
-      &status);
+      "print(int(rms(2.6, 2.9)))\n");
   fs::remove(wav);
-  ASSERT_EQ(status, 0) << output;
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  const std::string& output = run.Output;
   std::istringstream in(output);
   for (int key : keys) {
     double freq = 0, level = 0;

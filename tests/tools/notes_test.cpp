@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "tests/support/run_command.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,28 +14,12 @@ namespace {
 const std::filesystem::path kNotesTool = std::filesystem::path(VELTO_BINARY_DIR) / "bin/velto-tool";
 const std::filesystem::path kSongs = VELTO_SOURCE_DIR;
 
-struct TNotesRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TNotesRun RunNotes(const std::string& song) {
-  TNotesRun run;
-  const std::string command = kNotesTool.string() + " notes " + song + " 2>&1";
-  if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-      run.Output.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  return run;
+TCommandRun RunNotes(const std::string& song) {
+  return RunCommand(kNotesTool.string() + " notes " + song + " 2>&1");
 }
 
 TEST(NotesTool, PrintsTracksMeasuresAndVoices) {
-  const TNotesRun run = RunNotes((kSongs / "examples/ode-to-joy.qem").string());
+  const TCommandRun run = RunNotes((kSongs / "examples/ode-to-joy.qem").string());
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(run.Output.rfind("1 1 1: 64:1/4 64:1/4 65:1/4 67:1/4\n"
                              "1 2 1: 67:1/4 65:1/4 64:1/4 62:1/4\n"
@@ -60,7 +46,7 @@ std::filesystem::path OdeWithFirstMeasure(const std::string& measure) {
 TEST(NotesTool, VoicesChordsAndRests) {
   const auto path = OdeWithFirstMeasure("Vd4!NNQT()!PUPPP()m");
   ASSERT_FALSE(path.empty());
-  const TNotesRun run = RunNotes(path.string());
+  const TCommandRun run = RunNotes(path.string());
   std::filesystem::remove(path);
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("1 1 1: 64:1/4 64:1/4 65:1/4 67:1/4\n"
@@ -74,7 +60,7 @@ TEST(NotesTool, VoicesChordsAndRests) {
 TEST(NotesTool, ATranslationErrorEndsWithItsCode) {
   const auto path = OdeWithFirstMeasure("Vd4!NNQ");
   ASSERT_FALSE(path.empty());
-  const TNotesRun run = RunNotes(path.string());
+  const TCommandRun run = RunNotes(path.string());
   std::filesystem::remove(path);
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Output, "1 1 1: error 3: \n");

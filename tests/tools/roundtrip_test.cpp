@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "tests/support/run_command.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,24 +14,8 @@ namespace {
 const std::filesystem::path kTool = std::filesystem::path(VELTO_BINARY_DIR) / "bin/velto-tool";
 const std::filesystem::path kSource = VELTO_SOURCE_DIR;
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;  // stdout and stderr
-};
-
-TRun RunTool(const std::string& arguments) {
-  TRun run;
-  const std::string command = kTool.string() + " " + arguments + " 2>&1";
-  if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-      run.Output.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  return run;
+TCommandRun RunTool(const std::string& arguments) {
+  return RunCommand(kTool.string() + " " + arguments + " 2>&1");
 }
 
 class RoundtripTool : public testing::Test {
@@ -46,7 +32,7 @@ class RoundtripTool : public testing::Test {
 TEST_F(RoundtripTool, SongFilesComeBackByteForByte) {
   for (const char* song : {"examples/ode-to-joy.qem", "tests/data/songs/ensemble.qem",
                            "tests/data/songs/directives.qem"}) {
-    const TRun run = RunTool("roundtrip " + (kSource / song).string() + " " + out_.string());
+    const TCommandRun run = RunTool("roundtrip " + (kSource / song).string() + " " + out_.string());
     ASSERT_EQ(run.ExitCode, 0) << song << ": " << run.Output;
     EXPECT_EQ(ReadFileBytes(out_), ReadFileBytes(kSource / song)) << song;
   }
@@ -55,7 +41,7 @@ TEST_F(RoundtripTool, SongFilesComeBackByteForByte) {
 TEST_F(RoundtripTool, LfLinesAreReadAndWrittenBackWithCrLf) {
   const auto lf = out_.string() + ".lf";
   ASSERT_TRUE(WriteFileAtomically(lf, "0 1 1 1 1 1 1\nName\ntempo 90\n"));
-  const TRun run = RunTool("roundtrip " + lf + " " + out_.string());
+  const TCommandRun run = RunTool("roundtrip " + lf + " " + out_.string());
   std::filesystem::remove(lf);
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(ReadFileBytes(out_).value(), "0 1 1 1 1 1 1\r\nName\r\ntempo 90\r\n");
@@ -63,7 +49,7 @@ TEST_F(RoundtripTool, LfLinesAreReadAndWrittenBackWithCrLf) {
 
 TEST_F(RoundtripTool, ABadSongExitsWithOneAndTheErrorText) {
   const auto bad = kSource / "tests/data/songs/bad-header.qem";
-  const TRun run = RunTool("roundtrip " + bad.string() + " " + out_.string());
+  const TCommandRun run = RunTool("roundtrip " + bad.string() + " " + out_.string());
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("error 39"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("2 1 x 1 1 1 1"), std::string::npos) << run.Output;
@@ -75,7 +61,7 @@ TEST_F(RoundtripTool, MissingFilesAndWrongArgumentsFail) {
   const auto song = kSource / "examples/ode-to-joy.qem";
   EXPECT_EQ(RunTool("roundtrip " + song.string() + " /nonexistent/out.qem").ExitCode, 1);
   EXPECT_EQ(RunTool("roundtrip only-one-argument").ExitCode, 2);
-  const TRun unknown = RunTool("nosuchcommand");
+  const TCommandRun unknown = RunTool("nosuchcommand");
   EXPECT_EQ(unknown.ExitCode, 2);
   EXPECT_NE(unknown.Output.find("roundtrip"), std::string::npos);
 }

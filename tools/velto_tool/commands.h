@@ -16,3 +16,8 @@ struct TToolCommandEntry {
 
 int RunRoundtrip(const std::vector<std::string>& args);
 int RunNotes(const std::vector<std::string>& args);
+
+class TVelto;
+// Loads the song file at `path` into `song`; false, with the reason on stderr, when it
+// cannot be read or is not a song.
+bool LoadToolSong(TVelto& song, const std::string& path);

@@ -51,9 +51,7 @@ int RunNotes(const std::vector<std::string>& args) {
     return 2;
   }
   TVelto song;
-  std::string error;
-  if (!LoadSongFile(song, args[0], std::string(), &error)) {
-    std::fprintf(stderr, "velto-tool: %s\n", error.c_str());
+  if (!LoadToolSong(song, args[0])) {
     return 1;
   }
   TMeasureCache cache;

@@ -11,11 +11,10 @@ int RunRoundtrip(const std::vector<std::string>& args) {
     return 2;
   }
   TVelto song;
-  std::string error;
-  if (!LoadSongFile(song, args[0], std::string(), &error)) {
-    std::fprintf(stderr, "velto-tool: %s\n", error.c_str());
+  if (!LoadToolSong(song, args[0])) {
     return 1;
   }
+  std::string error;
   if (!SaveSongFile(song, args[1], std::string(), &error)) {
     std::fprintf(stderr, "velto-tool: %s\n", error.c_str());
     return 1;
