@@ -1,6 +1,7 @@
 #include "playback/player.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -170,20 +171,9 @@ bool FetchNext(TPlayerTrack& track) {
   return false;
 }
 
-// Plays the track's events that are due by `now`.
-void PlayDueEvents(TPlayerRun& run, TPlayerTrack& track, double now) {
-  if (!track.HasPending && !FetchNext(track)) {
-    return;
-  }
-  while (track.HasPending && track.NextTime <= now && !GPlayer.Stop) {
-    GPlayer.Now = now;
-    PlayEvent(run, track);
-    ++track.EventsPlayed;
-    if (!track.PlayActive || !FetchNext(track)) {
-      return;
-    }
-  }
-}
+// Times of one tick summed along different tracks differ in their last bits: events
+// closer than this count as simultaneous.
+constexpr double kSameTimeMs = 1e-6;
 
 struct TPassResult {
   bool AnyActive = false;  // some track still has events
@@ -191,10 +181,28 @@ struct TPassResult {
   double NextDue = 0;      // ms: the earliest pending event
 };
 
-// One pass over the tracks at the time `now`.
+// The track whose event is due next by `now`: the earliest, and of events at one time the
+// one of the first track, as in the pre-rendered song. Nothing at or after `horizon`.
+TPlayerTrack* NextDueTrack(TPlayerRun& run, double now, double horizon) {
+  TPlayerTrack* next = nullptr;
+  for (auto& track : run.Tracks) {
+    if (track.PlayActive && track.HasPending && track.NextTime <= now + kSameTimeMs &&
+        track.NextTime < horizon - kSameTimeMs &&
+        (next == nullptr || track.NextTime < next->NextTime - kSameTimeMs)) {
+      next = &track;
+    }
+  }
+  return next;
+}
+
+// One pass at the time `now`: plays every due event in time order across the tracks, so
+// events that are late (the render fell behind, the machine stalled) keep their order. A
+// track still waiting for the render may yet get an event at the time of its last one:
+// it holds back every event at or after that time (the horizon).
 TPassResult RunPass(TPlayerRun& run, double now, bool first) {
   TPassResult pass;
   pass.NextDue = now + kIdlePassMs;
+  double horizon = std::numeric_limits<double>::infinity();
   for (auto& track : run.Tracks) {
     if (!track.PlayActive) {
       continue;
@@ -203,15 +211,30 @@ TPassResult RunPass(TPlayerRun& run, double now, bool first) {
       track.DeltaMs = 0;
       track.NextTime = now;
     }
-    PlayDueEvents(run, track, now);
+    if (!track.HasPending && !FetchNext(track) && track.PlayActive) {
+      horizon = std::min(horizon, track.NextTime);
+    }
     if (GPlayer.Stop) {
       return pass;
     }
+  }
+  while (TPlayerTrack* track = NextDueTrack(run, now, horizon)) {
+    GPlayer.Now = now;
+    PlayEvent(run, *track);
+    ++track->EventsPlayed;
+    if (GPlayer.Stop) {
+      return pass;
+    }
+    if (track->PlayActive && !FetchNext(*track) && track->PlayActive) {
+      horizon = std::min(horizon, track->NextTime);
+    }
+  }
+  for (auto& track : run.Tracks) {
     if (!track.PlayActive) {
       continue;
     }
     pass.AnyActive = true;
-    if (track.HasPending) {
+    if (track.HasPending && track.NextTime < horizon - kSameTimeMs) {
       pass.NextDue = std::min(pass.NextDue, track.NextTime);
     } else {
       pass.Starved = true;
