@@ -1,5 +1,5 @@
 // libFuzzer target: any music lines of one track translate to notes or to an error. Notes
-// in full measures, without tuplets and above octave 0, are written back as Braille, and
+// in full measures, without tuplets and in octaves 1..9, are written back as Braille, and
 // that text translates to the same keys and lengths, measure by measure and voice by voice
 // (rests in a row may be joined, a chord's keys count once each).
 #include <algorithm>
@@ -70,11 +70,13 @@ TDescription Describe(const TNoteList* list) {
   return measures;
 }
 
-// Octave 0 has no octave sign: a note or chord note there cannot be written.
+// Octave signs exist for octaves 1..9 only: a note or chord note elsewhere (a chord note
+// may lie above octave 9) cannot be written.
 bool Writable(const TNoteRec& note) {
-  return note.Tuplet == 1 && (note.Step == 0 || note.Octave >= 1) &&
+  auto signed_ = [](int32_t octave) { return octave >= 1 && octave <= 9; };
+  return note.Tuplet == 1 && (note.Step == 0 || signed_(note.Octave)) &&
          std::all_of(note.Intervals.begin(), note.Intervals.end(),
-                     [](const TIntervalRec& i) { return i.Octave >= 1; });
+                     [&](const TIntervalRec& i) { return signed_(i.Octave); });
 }
 
 // True when every note is writable, none is in a tuplet, and every voice of every measure
