@@ -92,6 +92,7 @@ class TBrailleTranslation {
   bool Dispatch(TSignKind kind, TMeasureText& text);
   bool AddNote();
   void ApplyPendingSigns(TNoteRec& note);
+  void PlaceSignature(TNoteRec& note);
   void ApplyBlockCall(TNoteRec& note);
   void AddDoubledIntervals(TNoteRec& note);
   bool AddWrittenInterval(TMeasureText& text);
@@ -115,6 +116,7 @@ class TBrailleTranslation {
   std::array<TNoteRec*, kVoiceCount> measureHeads_{};
   TNoteRec* voice1Tail_ = nullptr;
   uint8_t chordMerge_ = 0;  // accordion: 0 none, 2 merge pending, 1 merging into the previous note
+  bool signaturePending_ = false;  // the part's signature waits for its first note or rest
   uint8_t tupletCounter_ = 1;
   uint8_t tupletNumber_ = 1;
   uint8_t voice_ = 1;
@@ -171,6 +173,8 @@ bool TBrailleTranslation::ProcessMeasure(const std::string& measureText) {
     if (errors_.Code() != 0) {
       return Fail(errors_.Code(), text);
     }
+    // a sign read after the signature but before a note ends the token that holds it
+    signaturePending_ = signaturePending_ || reader_.Pending(TSignKind::Signature);
     if (!Dispatch(kind, text)) {
       return false;
     }
@@ -273,8 +277,24 @@ bool TBrailleTranslation::AddNote() {
   return true;
 }
 
+// The signature of the part on its first note (or rest); in voice 1 the further voices
+// then take theirs from it again.
+void TBrailleTranslation::PlaceSignature(TNoteRec& note) {
+  signaturePending_ = false;
+  note.Signature = TSignatureRec{Voice().TimeNum, Voice().TimeDen, Voice().Key};
+  if (voice_ == 1) {
+    for (int other = 2; other < kVoiceCount; ++other) {
+      reader_.Voices[other].TimeNum = reader_.Voices[other].TimeDen = 0;
+      reader_.Voices[other].Key = 0;
+    }
+  }
+}
+
 // The modifier signs read before the note, applied from the last to the first.
 void TBrailleTranslation::ApplyPendingSigns(TNoteRec& note) {
+  if (signaturePending_) {
+    PlaceSignature(note);
+  }
   for (auto it = reader_.PendingSigns.rbegin(); it != reader_.PendingSigns.rend(); ++it) {
     switch (*it) {
       case TSignKind::AttachedHex: {
@@ -288,15 +308,6 @@ void TBrailleTranslation::ApplyPendingSigns(TNoteRec& note) {
       }
       case TSignKind::AttachedText:
         note.AttachedText = reader_.AttachedText;
-        break;
-      case TSignKind::Signature:
-        note.Signature = TSignatureRec{Voice().TimeNum, Voice().TimeDen, Voice().Key};
-        if (voice_ == 1) {
-          for (int other = 2; other < kVoiceCount; ++other) {
-            reader_.Voices[other].TimeNum = reader_.Voices[other].TimeDen = 0;
-            reader_.Voices[other].Key = 0;
-          }
-        }
         break;
       case TSignKind::Label:
         note.LabelText = reader_.LabelText;
@@ -516,6 +527,9 @@ bool TBrailleTranslation::ResolveValues(std::vector<TNoteRec*>& part, TMeasureTe
       note->Octave = v.Octave;
       note->Measure = measure_;
       note->Voice = voice_;
+      if (signaturePending_) {
+        PlaceSignature(*note);  // a part without notes
+      }
       part.push_back(note);
       VoiceRun().History.push_back(note);
     }

@@ -79,6 +79,8 @@ bool ValuesReadBack(const std::vector<const TNoteRec*>& notes, const TVoiceState
 std::string MeasureStartText(TWriterContext& ctx, const TNoteRec& first, uint8_t voice) {
   TVoiceState& r = ctx.Reader.Voices[voice];
   r.Accidentals.fill(TKeySign::No);
+  // a signature written here changes the voice's own key, not the one it would inherit
+  const int32_t ownKey = r.Key;
   if (!r.HasTimeSignature()) {
     for (int lower = voice - 1; lower >= 1; --lower) {
       if (ctx.Reader.Voices[lower].HasTimeSignature()) {
@@ -100,7 +102,7 @@ std::string MeasureStartText(TWriterContext& ctx, const TNoteRec& first, uint8_t
   if (!differs || wanted.Numerator == 0 || wanted.Denominator == 0) {
     return {};
   }
-  std::string text = SignatureText(r.Key, wanted);
+  std::string text = SignatureText(ownKey, wanted);
   r.Key = wanted.Key;
   r.TimeNum = wanted.Numerator;
   r.TimeDen = wanted.Denominator;

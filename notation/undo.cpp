@@ -176,17 +176,23 @@ bool TUndoRing::Opened(IUndoSong& song) {
   const std::optional<std::string> label = song.RestoreSnapshot(SplitTextLines(*bytes));
   if (label) {
     label_ = *label;
+  } else {
+    GiveTrackWhenEmpty(song);  // the parser keeps the old tracks: a fresh window has none
   }
   enabled_ = state_.Count >= 1;
   SetCaption(enabled_);
   return label.has_value();
 }
 
-void TUndoRing::FailOpen(IUndoSong& song) {
+void TUndoRing::GiveTrackWhenEmpty(IUndoSong& song) {
   if (!song.HasTracks()) {
     song.AddFreshTrack(LangStrOr(10, "Новый"));
     song.ClearFileName();
   }
+}
+
+void TUndoRing::FailOpen(IUndoSong& song) {
+  GiveTrackWhenEmpty(song);
   state_.Count = 0;
   enabled_ = false;
   SetCaption(false);

@@ -64,8 +64,8 @@ class TUndoRing {
   // be written is not counted; the first such failure gives the error signal.
   void Saved(IUndoSong& song, const std::string& label);
   // Reads the state file and loads the snapshot it names into the song. False when the
-  // state or the snapshot cannot be used: then a song without tracks gets a new one,
-  // a live song is left as it is, and undo is off.
+  // state or the snapshot cannot be used: then a song without tracks gets a new one and
+  // a live song is left as it is; undo is off when the state could not be read.
   bool Opened(IUndoSong& song);
   // The undo command's step after Opened: deletes the newest snapshot, steps the ring
   // back and rewrites the state file.
@@ -85,6 +85,8 @@ class TUndoRing {
   void WriteState() const;
   void SetCaption(bool withLabel);
   void FailOpen(IUndoSong& song);
+  // A song without tracks gets a new one and forgets its file.
+  void GiveTrackWhenEmpty(IUndoSong& song);
 
   std::string program_dir_;
   int32_t window_number_;

@@ -294,7 +294,8 @@ class TCompiler {
   // evry -> "evry " period [" offset " offset] " do" {line} ("endevry" | before "evry ")
   bool Evry(TFrame& f, size_t i, size_t& last) {
     const std::string& line = f.Lines[i];
-    if (!HasPrefixAndMore(line, "evry ") || !EndsWith(line, " do")) {
+    // "evry " period " do": the period's place must not overlap the two words
+    if (line.size() <= 8 || !StartsWith(line, "evry ") || !EndsWith(line, " do")) {
       return false;
     }
     const std::string header = line.substr(0, line.size() - 3);

@@ -149,8 +149,14 @@ bool LoadHarmonyRules(const std::string& path, THarmonyRules& rules) {
   if (!lines) {
     return false;
   }
+  ReadHarmonyRules(*lines, rules);
+  return true;
+}
+
+void ReadHarmonyRules(const std::vector<std::string>& lines, THarmonyRules& rules) {
+  rules = THarmonyRules{};
   TSection section = TSection::None;
-  for (const std::string& raw : *lines) {
+  for (const std::string& raw : lines) {
     const std::string line = NormalizeRuleLine(raw);
     const TSection next = SectionOf(line, section);
     if (next != section) {
@@ -159,7 +165,6 @@ bool LoadHarmonyRules(const std::string& path, THarmonyRules& rules) {
     }
     ReadRuleEntry(section, line, rules);
   }
-  return true;
 }
 
 int32_t DiatonicIndexOf(const HarmonyVoiceNote& note) { return (note.Octave - 1) * 7 + note.Step; }

@@ -42,6 +42,8 @@ std::string NormalizeRuleLine(std::string_view line);
 // letters and [values] lines the voice ranges; both stay in force for later loads.
 // False when the file cannot be read.
 bool LoadHarmonyRules(const std::string& path, THarmonyRules& rules);
+// The same from the lines of a rules file (code page 1251).
+void ReadHarmonyRules(const std::vector<std::string>& lines, THarmonyRules& rules);
 
 // Diatonic index ((octave - 1) * 7 + step), signed so that low octaves stay ordered.
 int32_t DiatonicIndexOf(const HarmonyVoiceNote& note);

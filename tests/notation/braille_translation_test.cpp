@@ -241,6 +241,23 @@ TEST_F(TranslationTest, SameTextSameNotes) {
   EXPECT_EQ(errors.Code(), firstCode);
 }
 
+// A signature followed by signs without a note: the rests that fill the measure carry it.
+TEST_F(TranslationTest, SignatureOfAMeasureWithoutNotes) {
+  struct Case {
+    const char* text;
+    int32_t key;
+  };
+  for (const Case& c : {Case{"Vc8M", 0}, Case{"((Vc8M", -2}, Case{"Vc8(k)", 0}, Case{"Vc8", 0}}) {
+    auto list = Translate({c.text});
+    ASSERT_EQ(errors.Code(), 0) << c.text;
+    ASSERT_NE(list, nullptr) << c.text;
+    ASSERT_TRUE(list->First->Signature.has_value()) << c.text;
+    EXPECT_EQ(list->First->Signature->Numerator, 3) << c.text;
+    EXPECT_EQ(list->First->Signature->Denominator, 8) << c.text;
+    EXPECT_EQ(list->First->Signature->Key, c.key) << c.text;
+  }
+}
+
 // Random text over the alphabet ends in notes or an error code, never a crash or hang.
 TEST_F(TranslationTest, HostileInput) {
   const std::string alphabet =

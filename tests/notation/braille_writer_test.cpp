@@ -219,4 +219,22 @@ TEST(BrailleWriter, VoicesOfAMeasureRoundTrip) {
   EXPECT_EQ(lines.size(), 3u);
 }
 
+// A further voice with its own signature starts from its own key (none), not voice 1's.
+TEST(BrailleWriter, VoiceSignatureKeepsItsOwnKey) {
+  TErrorRecord errors;
+  TMeasureCache cache;
+  TTranslateOptions options;
+  options.Cache = &cache;
+  for (const std::string text : {"((Vd4!NNNN()Vc4!PPP", "MVd4!NNNN()MMVc4!PPP", "((Vg2m()Vhf2m"}) {
+    auto list = TranslateBrailleText({text}, 1, errors, options);
+    ASSERT_EQ(errors.Code(), 0) << text;
+    std::vector<std::string> lines;
+    NoteListToBraille(false, list->First, lines, 1920, "", 1, 1);
+    EXPECT_EQ(lines, std::vector<std::string>{text});
+    auto again = TranslateBrailleText(lines, 1, errors, options);
+    ASSERT_EQ(errors.Code(), 0) << lines[0] << ": " << errors.Get().Text;
+    EXPECT_EQ(DescribeNotes(again.get()), DescribeNotes(list.get())) << text;
+  }
+}
+
 }  // namespace

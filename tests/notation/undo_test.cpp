@@ -286,6 +286,17 @@ TEST_F(UndoTest, ASnapshotThatDoesNotParseLeavesTheSong) {
   EXPECT_TRUE(ring_.UndoEnabled());
 }
 
+// A fresh window whose snapshot does not parse keeps no old tracks: it gets a new one.
+TEST_F(UndoTest, ASnapshotThatDoesNotParseGivesAFreshWindowATrack) {
+  ring_.Saved(song_, "a");
+  WriteBytes(ring_.SnapshotPath(1), "garbage\r\n");
+  TFakeSong fresh;
+  fresh.tracks.clear();
+  EXPECT_FALSE(ring_.Opened(fresh));
+  EXPECT_EQ(fresh.tracks, std::vector<std::string>{W("Новый")});
+  EXPECT_EQ(fresh.file_name, "");
+}
+
 TEST_F(UndoTest, ClosingDeletesEveryFile) {
   for (int i = 0; i < 120; ++i) {
     ring_.Saved(song_, "x");

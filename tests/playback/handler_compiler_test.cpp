@@ -271,6 +271,14 @@ TEST_F(HandlerCompilerTest, EvryHeaderEndsTheBodyBeforeIt) {
   EXPECT_EQ(Kinds(program.ProgramTree->Next->Body), (std::vector<int>{5}));
 }
 
+// "evry do" has no period: a line that does not compile, not a crash.
+TEST_F(HandlerCompilerTest, EvryWithoutPeriodIsAnError) {
+  Compile({"evry do", "controller 7 in 100", "endevry"});
+  EXPECT_EQ(GErrors.Code(), 1);
+  EXPECT_EQ(GErrors.Get().Text, "evry do");
+  EXPECT_EQ(GErrors.Get().ModuleLine, 1);
+}
+
 // A name defined in a block is the block's; "get." paths reach the outer one.
 TEST_F(HandlerCompilerTest, BindsTheInnermostNameAndExplicitPaths) {
   Compile({"variable x=1", "block b", "variable x=2", "let x=5", "let get.x=7", "endblock",
