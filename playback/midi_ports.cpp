@@ -100,11 +100,13 @@ std::vector<int> HeldKeysOf(const TChannelState& books, int origin) {
   return held;
 }
 
-// Fills GErrors for a port that did not open.
-void ReportPortFailure(int port) {
+
+}  // namespace
+
+void ReportMidiOutError(int port, const char* text) {
   TErrors error;
   error.Code = 18;
-  error.Text = "Midi out hardware";
+  error.Text = text;
   error.ModuleLine = 0;
   error.Measure = 1;
   error.Voice = 1;
@@ -112,8 +114,6 @@ void ReportPortFailure(int port) {
   error.Extra = port;
   GErrors.Set(error);
 }
-
-}  // namespace
 
 std::mutex& MidiSendLock() { return send_lock; }
 
@@ -154,7 +154,7 @@ bool OpenMidiOuts(int32_t device) {
       opened = OpenMidiOutDevice(GMidiOutDeviceList[static_cast<size_t>(item)].Device);
     }
     if (!opened) {
-      ReportPortFailure(port);
+      ReportMidiOutError(port, "Midi out hardware");
       return false;
     }
     std::lock_guard<std::mutex> lock(send_lock);

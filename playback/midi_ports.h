@@ -31,6 +31,9 @@ extern std::vector<TMidiOutDeviceItem> GMidiOutDeviceList;
 // order (the caller fills its combo box with them and selects item 0).
 std::vector<std::string> EnumMidiOutDevices();
 
+// Error 18 for `port` in GErrors, with the device's text.
+void ReportMidiOutError(int port, const char* text);
+
 // (Re)opens ports 0..GLastMidiOut: port 0 on item `device` of the device list, port p
 // on item GMidiOutDevices[p] (a negative item is 0). The list is made first when
 // empty. When a port fails, GErrors gets code 18 with the port in Extra and the ports

@@ -52,15 +52,7 @@ PTreck HeadOf(PTreck track) {
 bool CheckPortsOpen() {
   for (int port = 0; port <= LastPort(); ++port) {
     if (!MidiOutIsOpen(port)) {
-      TErrors error;
-      error.Code = 18;
-      error.Text = "Midi out hardvare";
-      error.ModuleLine = 0;
-      error.Measure = 1;
-      error.Voice = 1;
-      error.Source = 2;
-      error.Extra = port;
-      GErrors.Set(error);
+      ReportMidiOutError(port, "Midi out hardvare");  // the player's own spelling
       return false;
     }
   }

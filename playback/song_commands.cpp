@@ -86,9 +86,11 @@ std::string DescribeSongError(const TErrors& e, const TVelto& song) {
   return place + ": error " + std::to_string(e.Code) + ": " + MessageText(e);
 }
 
-bool LoadSongForCommand(TVelto& window, const std::string& path, std::string* error) {
+bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& err) {
   window.WindowNumber = 1;
-  if (!LoadSongFile(window, path, std::string(), error)) {
+  std::string error;
+  if (!LoadSongFile(window, path, std::string(), &error)) {
+    err << "velto: " << path << ": " << error << "\n";
     return false;
   }
   if (window.HeadTreck != nullptr) {
@@ -100,12 +102,11 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::string* er
 
 int ExportSongCommand(const std::string& song, const std::string& out, std::ostream& err) {
   TVelto window;
-  std::string error;
-  if (!LoadSongForCommand(window, song, &error)) {
-    err << "velto: " << song << ": " << error << "\n";
+  if (!LoadSongForCommand(window, song, err)) {
     return 1;
   }
   GErrors.Reset();
+  std::string error;
   const bool written = Transport().Export(window, out, &error);
   if (GErrors.Code() != 0) {
     err << "velto: " << song << ": " << DescribeSongError(GErrors.Get(), window) << "\n";
@@ -120,9 +121,7 @@ int ExportSongCommand(const std::string& song, const std::string& out, std::ostr
 
 int PlaySongCommand(const std::string& song, int32_t device, std::ostream& err) {
   TVelto window;
-  std::string error;
-  if (!LoadSongForCommand(window, song, &error)) {
-    err << "velto: " << song << ": " << error << "\n";
+  if (!LoadSongForCommand(window, song, err)) {
     return 1;
   }
   GErrors.Reset();

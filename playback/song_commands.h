@@ -15,8 +15,8 @@ class TVelto;
 std::string DescribeSongError(const TErrors& error, const TVelto& song);
 
 // Loads the song into `window` (window number 1, the first music track current). False
-// with a sentence in *error when the file cannot be read or parsed.
-bool LoadSongForCommand(TVelto& window, const std::string& path, std::string* error);
+// with a line on `err` when the file cannot be read or parsed.
+bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& err);
 
 // velto --export SONG OUT: 0 when the file was written, else 1.
 int ExportSongCommand(const std::string& song, const std::string& out, std::ostream& err);

@@ -41,22 +41,7 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   GPlayFromMeasure = from;
   GStartMeasure = from;
   GPlayer.TickLimit = options.TickLimit;
-  if (!PrepareSong(window)) {
-    return false;
-  }
-  TCompileSong song;
-  song.ControlTrack = window.HeadTreck;
-  song.Current = window.CurrentTrack;
-  song.ShownTrack = window.CurrentTrack;
-  song.SongName = window.FileName;
-  song.TicksPerMeasure = window.TicksPerMeasure;
-  song.ErrorMeasure = window.CurrentMeasure;
-  song.FormatModule = window.FormatModule;
-  const bool compiled = CompileTrackModules(song);
-  window.TicksPerMeasure = song.TicksPerMeasure;
-  if (!compiled) {
-    window.CurrentTrack = song.ShownTrack;
-    window.CurrentMeasure = song.ErrorMeasure;
+  if (!PrepareAndCompileSong(window)) {
     return false;
   }
   TMidiThreadFuncParameters parameters;
@@ -130,6 +115,27 @@ TRenderOutcome TTransport::Wait() {
 }
 
 bool TTransport::Busy() const { return rendering_ || GPlayerThread.Running(); }
+
+bool PrepareAndCompileSong(TVelto& window) {
+  if (!PrepareSong(window)) {
+    return false;
+  }
+  TCompileSong song;
+  song.ControlTrack = window.HeadTreck;
+  song.Current = window.CurrentTrack;
+  song.ShownTrack = window.CurrentTrack;
+  song.SongName = window.FileName;
+  song.TicksPerMeasure = window.TicksPerMeasure;
+  song.ErrorMeasure = window.CurrentMeasure;
+  song.FormatModule = window.FormatModule;
+  const bool compiled = CompileTrackModules(song);
+  window.TicksPerMeasure = song.TicksPerMeasure;
+  if (!compiled) {
+    window.CurrentTrack = song.ShownTrack;
+    window.CurrentMeasure = song.ErrorMeasure;
+  }
+  return compiled;
+}
 
 TTransport& Transport() {
   static TTransport transport;

@@ -63,4 +63,8 @@ class TTransport {
 
 // The program's transport; the first call installs the hooks that let track removal and
 // StopPlayback reach it.
+// Prepares the window's song and compiles its handlers (the first steps of every play and
+// export); false with GErrors set when either fails, the window then showing the place.
+bool PrepareAndCompileSong(TVelto& window);
+
 TTransport& Transport();

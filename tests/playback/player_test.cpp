@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/sanitizers.h"
+
 #include "tests/support/run_command.h"
 #include <unistd.h>
 
@@ -27,13 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The device libraries synchronise through code ThreadSanitizer does not see (OpenMP in
-// FluidSynth, JACK's lock-free ring buffer); their tests run in the other builds.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kUninstrumentedLibrariesRace = true;
-#else
-constexpr bool kUninstrumentedLibrariesRace = false;
-#endif
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kTpm = 1920;  // ticks per measure: 480 per quarter in 4/4, 500/480 ms a tick

@@ -165,16 +165,7 @@ class RenderTest : public ::testing::Test {
 
   // Prepares and compiles the song; false (GErrors set) when either fails.
   static bool PrepareAndCompile(TVelto& song) {
-    if (!PrepareSong(song)) {
-      return false;
-    }
-    TCompileSong compile;
-    compile.ControlTrack = song.HeadTreck;
-    compile.Current = song.CurrentTrack;
-    compile.ShownTrack = song.CurrentTrack;
-    compile.TicksPerMeasure = song.TicksPerMeasure;
-    compile.ErrorMeasure = song.CurrentMeasure;
-    return CompileTrackModules(compile);
+    return PrepareAndCompileSong(song);
   }
 
   // Prepares, compiles and renders the song on this thread into the test's MIDI file.
