@@ -17,7 +17,7 @@ if ! (cd "$root/build/tsan" && TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
   cat "$tsan_log"
   exit 1
 fi
-tail -n 3 "$tsan_log"
+grep -E "tests passed" "$tsan_log"
 
 echo "test: AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
