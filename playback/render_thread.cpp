@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <limits>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -52,31 +51,6 @@ int TruncInt(long double v) {
 uint32_t MeasureStartTick(uint16_t measure, int32_t ticksPerMeasure) {
   const uint64_t tick = static_cast<uint64_t>(measure - 1) * static_cast<uint64_t>(ticksPerMeasure);
   return static_cast<uint32_t>(std::min<uint64_t>(tick, 0xFFFFFFFFu));
-}
-
-// The keys whose value in `values` may not be zero, in ascending order; their count. A
-// zero value has no bit set but perhaps the sign (and padding set to zero), so the keys
-// left out are surely zero and the callers test the others exactly. Much cheaper than
-// comparing 128 extended values.
-using TKeyList = std::array<uint8_t, 128>;
-int KeysNotZero(const std::array<long double, 128>& values, TKeyList& keys) {
-  static_assert(sizeof(long double) % sizeof(uint64_t) == 0);
-  constexpr size_t kWords = sizeof(long double) / sizeof(uint64_t);
-  // The sign bit of the x87 80-bit format; other formats keep theirs (a -0 is then tested).
-  constexpr uint64_t kNoSign =
-      std::numeric_limits<long double>::digits == 64 ? ~(uint64_t{1} << 15) : ~uint64_t{0};
-  int n = 0;
-  for (int k = 0; k < 128; ++k) {
-    uint64_t words[kWords];
-    std::memcpy(words, &values[k], sizeof words);
-    uint64_t any = words[0];
-    for (size_t w = 1; w < kWords; ++w) {
-      any |= w == 1 ? (words[w] & kNoSign) : words[w];
-    }
-    keys[n] = static_cast<uint8_t>(k);
-    n += any != 0 ? 1 : 0;
-  }
-  return n;
 }
 
 // The per-key tie states of a note that starts: 1 and 2 hold a key over a tie, 3 ends one.
@@ -195,7 +169,7 @@ void TRender::WriteOpeningEvents(TTreck& t, bool isHead) {
 void TRender::ReleaseKeys(TTreck& t) {
   TTrackRuntime& r = RuntimeOf(t);
   TKeyList keys;
-  const int count = KeysNotZero(r.KeyLength, keys);
+  const int count = r.KeyLength.NotZero(keys);
   for (int i = 0; i < count; ++i) {
     const int k = keys[i];
     // Rounding moves a value by half a tick at most: a key a tick or more from its end
@@ -407,7 +381,7 @@ void TRender::WriteStateEvents(TTreck& t) {
     }
   }
   TKeyList keys;
-  const int count = KeysNotZero(r.KeyLength, keys);
+  const int count = r.KeyLength.NotZero(keys);
   for (int i = 0; i < count; ++i) {
     const int k = keys[i];
     if (k == 0 || r.KeyLength[k] <= 0 || r.KeyPosition[k] != 0) {

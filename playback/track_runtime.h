@@ -14,6 +14,7 @@
 #include "notation/note_record.h"
 #include "notation/track.h"
 #include "playback/handler_program.h"
+#include "playback/key_lengths.h"
 #include "playback/midi_byte_list.h"
 #include "playback/midi_file_records.h"
 
@@ -102,7 +103,7 @@ struct TTrackRuntime {
   // ---- Per-key state (index: MIDI key 0..127) ----
   std::array<long double, 128> KeyOnVelocity = FilledKeys(81.0L);
   std::array<long double, 128> KeyOffVelocity = FilledKeys(81.0L);
-  std::array<long double, 128> KeyLength{};    // length of the note on the key, 0 = none
+  TKeyLengths KeyLength;                       // length of the note on the key, 0 = none
   std::array<long double, 128> KeyPosition{};  // ticks it has sounded, 0 = not started
   std::array<uint8_t, 128> KeyState{};         // tie state of the key's note
   std::array<uint8_t, 128> KeySounding{};      // 1 while a note on of the key is out
