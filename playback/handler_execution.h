@@ -109,13 +109,13 @@ class THandlerExecution final : public THandlerQueries {
   // Sets the place text of an error: always, or only while the text is empty.
   void PlaceText(const std::string& text, bool onlyIfEmpty);
   void PlaceText(const TPlace& place, bool onlyIfEmpty) { PlaceText(place.Text(), onlyIfEmpty); }
-  // The first track of the song (walks Prev).
-  TTreck& ControlTrack() const { return control_; }
-  bool OnControlTrack() const { return &control_ == &tick_.Track; }
+  // The first track of the song (walks Prev once, on first use: most runs never ask).
+  TTreck& ControlTrack() const;
+  bool OnControlTrack() const { return tick_.Track.Prev == nullptr; }
   const TBlockFrame* CurrentRun() const;
 
   THandlerTick& tick_;
-  TTreck& control_;  // the first track of the song
+  mutable TTreck* control_ = nullptr;  // the first track of the song, once asked for
   TTrackRuntime& runtime_;
   THandlerEvaluation at_;
   std::array<TFrame, kMaxPerformDepth + 2> frames_;
