@@ -54,10 +54,10 @@ THandlerExecution::THandlerExecution(THandlerTick& tick)
 }
 
 TTreck& THandlerExecution::ControlTrack() const {
-  if (control_ == nullptr) {
-    control_ = &FirstTrackOf(tick_.Track);
+  if (tick_.ControlTrack == nullptr) {
+    tick_.ControlTrack = &FirstTrackOf(tick_.Track);
   }
-  return *control_;
+  return *tick_.ControlTrack;
 }
 
 bool THandlerExecution::Aborted() const {

@@ -317,6 +317,7 @@ bool TRender::RunHandler(TTreck& t) {
     return false;
   }
   THandlerTick tick(GRender, t, static_cast<uint32_t>(ticks_), GSongLength.load(), Tick(), GErrors);
+  tick.ControlTrack = head_;
   RunHandlerStatements(r.Program.ProgramTree, tick);
   if (GErrors.Code() == 0) {
     RunActiveBlocks(
