@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -86,6 +85,7 @@ class TRender {
                 long double remaining, std::array<bool, 128>& touched);
   bool RunHandler(TTreck& t);
   void WriteTempoAndSignature(TTreck& t);
+  void WriteChangedControllers(TTreck& t);
   void WriteStateEvents(TTreck& t);
   void KeepAlive(TTreck& t, bool isHead);
   void AdvanceHarmonyParts();
@@ -168,7 +168,7 @@ void TRender::WriteOpeningEvents(TTreck& t, bool isHead) {
 
 void TRender::ReleaseKeys(TTreck& t) {
   TTrackRuntime& r = RuntimeOf(t);
-  TKeyList keys;
+  TIndexList keys;
   const int count = r.KeyLength.NotZero(keys);
   for (int i = 0; i < count; ++i) {
     const int k = keys[i];
@@ -351,6 +351,23 @@ void TRender::WriteTempoAndSignature(TTreck& t) {
   }
 }
 
+// Controllers whose value differs from the one last written (and truncates differently)
+// are written; only controllers marked as changed in either table are compared.
+void TRender::WriteChangedControllers(TTreck& t) {
+  TTrackRuntime& r = RuntimeOf(t);
+  const TMarkedValues& values = r.ControllerValues;
+  TIndexList changed;
+  const int count = TMarkedValues::TakeMarks(r.ControllerValues, r.ControllersSent, changed);
+  for (int i = 0; i < count; ++i) {
+    const int c = changed[i];
+    const long double sent = std::as_const(r.ControllersSent)[c];
+    if (values[c] != sent && TruncInt(values[c]) != TruncInt(sent)) {
+      r.ControllersSent[c] = values[c];
+      WriteController(c, TruncInt(values[c]), t.Channel, r, Tick(), ticks_);
+    }
+  }
+}
+
 void TRender::WriteStateEvents(TTreck& t) {
   TTrackRuntime& r = RuntimeOf(t);
   if (r.NoteQueue.empty()) {
@@ -372,16 +389,8 @@ void TRender::WriteStateEvents(TTreck& t) {
     WriteProgramChange(r.Instrument, t.Channel, r, Tick(), ticks_);
     r.LastInstrument = r.Instrument;
   }
-  const bool controllersSent =
-      std::memcmp(r.ControllerValues.data(), r.ControllersSent.data(), sizeof r.ControllersSent) == 0;
-  for (int c = 0; c < 128 && !controllersSent; ++c) {
-    if (r.ControllerValues[c] != r.ControllersSent[c] &&
-        TruncInt(r.ControllerValues[c]) != TruncInt(r.ControllersSent[c])) {
-      r.ControllersSent[c] = r.ControllerValues[c];
-      WriteController(c, TruncInt(r.ControllerValues[c]), t.Channel, r, Tick(), ticks_);
-    }
-  }
-  TKeyList keys;
+  WriteChangedControllers(t);
+  TIndexList keys;
   const int count = r.KeyLength.NotZero(keys);
   for (int i = 0; i < count; ++i) {
     const int k = keys[i];
