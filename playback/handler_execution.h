@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -84,7 +85,11 @@ class THandlerExecution final : public THandlerQueries {
   void KeyVelocity(const TProgramNode& s, bool on);
   void Say(const TProgramNode& s);
   // False, with code 9 and the place text `place`, for NaN and the infinities.
-  bool Finite(long double value, const TPlace& place);
+  bool Finite(long double value, const TPlace& place) {
+    return std::isfinite(value) || NotFinite(place);
+  }
+  // Code 9 with the place text `place`; false.
+  bool NotFinite(const TPlace& place);
   // A value for a data byte: wrapped into 0..128 or, for NaN and the infinities, code 9
   // with the place text `place` (nothing then).
   std::optional<long double> Wrapped(long double value, const TPlace& place);
@@ -109,13 +114,12 @@ class THandlerExecution final : public THandlerQueries {
   // Sets the place text of an error: always, or only while the text is empty.
   void PlaceText(const std::string& text, bool onlyIfEmpty);
   void PlaceText(const TPlace& place, bool onlyIfEmpty) { PlaceText(place.Text(), onlyIfEmpty); }
-  // The first track of the song (walks Prev).
-  TTreck& ControlTrack() const { return control_; }
-  bool OnControlTrack() const { return &control_ == &tick_.Track; }
+  // The first track of the song: the tick's, or found by walking Prev on first use.
+  TTreck& ControlTrack() const;
+  bool OnControlTrack() const { return tick_.Track.Prev == nullptr; }
   const TBlockFrame* CurrentRun() const;
 
   THandlerTick& tick_;
-  TTreck& control_;  // the first track of the song
   TTrackRuntime& runtime_;
   THandlerEvaluation at_;
   std::array<TFrame, kMaxPerformDepth + 2> frames_;

@@ -47,11 +47,17 @@ std::string NamedText(int id, std::string_view builtInUtf8, const std::string& n
 
 THandlerExecution::THandlerExecution(THandlerTick& tick)
     : tick_(tick),
-      control_(FirstTrackOf(tick.Track)),
       runtime_(RuntimeOf(tick.Track)),
       at_{this, static_cast<int64_t>(tick.SongLength), static_cast<int64_t>(tick.Position)} {
   argumentValue_.Kind = ekNumber;
   PushFrame(nullptr, nullptr);  // the top level: no arguments, no running block
+}
+
+TTreck& THandlerExecution::ControlTrack() const {
+  if (tick_.ControlTrack == nullptr) {
+    tick_.ControlTrack = &FirstTrackOf(tick_.Track);
+  }
+  return *tick_.ControlTrack;
 }
 
 bool THandlerExecution::Aborted() const {

@@ -41,6 +41,9 @@ struct THandlerTick {
   uint32_t Position;          // the render position (the tick)
   uint32_t JumpTarget;        // Position, until "positionsong" asks for another tick
   TErrorRecord& Errors;       // a code set here ends the run and the render
+  // The song's first track when the caller knows it (the render does); else the run
+  // finds it from Track when a statement needs it, and keeps it here.
+  TTreck* ControlTrack = nullptr;
 };
 
 // Runs the statement list from `first` for the track at the tick, outside any block.

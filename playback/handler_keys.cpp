@@ -47,8 +47,23 @@ bool Has(const TNoteRec* n, uint8_t ornament) { return n != nullptr && n->Orname
 // A key and a length, as the prior and next key values are given.
 struct TKeyAndLength {
   uint8_t Key = 0;
-  long double Length = 0;
+  TNeighbourLength Length;  // 0 unless set
 };
+
+TKeyAndLength KeyOf(uint8_t key, long double length) {
+  TKeyAndLength k;
+  k.Key = key;
+  k.Length = length;
+  return k;
+}
+
+// The key of a neighbouring note with that note's written length, less `less`.
+TKeyAndLength WrittenKeyOf(const TNoteRec& n, long double wholeTicks, long double less) {
+  TKeyAndLength k;
+  k.Key = MainKey(n);
+  k.Length.SetWritten(n, wholeTicks, less);
+  return k;
+}
 
 // What one visit of an own note works on.
 struct TOwnNote {
@@ -56,8 +71,7 @@ struct TOwnNote {
   const TNoteRec& Note;
   const TNoteRec* Prior;
   const TNoteRec* Next;
-  long double PriorLength;  // the prior note's length in this voice
-  long double NextLength;
+  long double WholeTicks;   // ticks of a whole note in this voice
   long double F;            // grace-note length
   long double M;            // mordent note length
   int64_t Elapsed() const { return RoundHalfEven(Entry.Length - Entry.Remaining); }
@@ -70,32 +84,32 @@ TKeyAndLength PriorKey(const TOwnNote& o) {
   const int64_t r = o.Left();
   const long double L = o.Entry.Length;
   if (Has(&o.Note, kLowerGrace)) {
-    return {AuxKey(o.Note, -1), o.F};
+    return KeyOf(AuxKey(o.Note, -1), o.F);
   }
   if (Has(o.Next, kLowerGrace) && r <= RoundHalfEven(o.F)) {
-    return {MainKey(o.Note), L - o.F};
+    return KeyOf(MainKey(o.Note), L - o.F);
   }
   if (Has(&o.Note, kUpperGrace)) {
-    return {AuxKey(o.Note, +1), o.F};
+    return KeyOf(AuxKey(o.Note, +1), o.F);
   }
   if (Has(o.Next, kUpperGrace) && r <= RoundHalfEven(o.F)) {
-    return {MainKey(o.Note), L - o.F};
+    return KeyOf(MainKey(o.Note), L - o.F);
   }
   for (const auto& [mordent, direction] : kMordents) {
     if (Has(&o.Note, mordent) && o.M <= e && e < 2 * o.M) {
-      return {MainKey(o.Note), o.M};
+      return KeyOf(MainKey(o.Note), o.M);
     }
     if (Has(&o.Note, mordent) && e >= 2 * o.M) {
-      return {AuxKey(o.Note, direction), o.M};
+      return KeyOf(AuxKey(o.Note, direction), o.M);
     }
     if (Has(o.Prior, mordent)) {
-      return {MainKey(*o.Prior), o.PriorLength - 2 * o.M};
+      return WrittenKeyOf(*o.Prior, o.WholeTicks, 2 * o.M);
     }
   }
   if (o.Prior == nullptr) {
     return {};
   }
-  return {MainKey(*o.Prior), o.PriorLength};
+  return WrittenKeyOf(*o.Prior, o.WholeTicks, 0);
 }
 
 // The key heard after the current one (the first rule that applies).
@@ -103,26 +117,26 @@ TKeyAndLength NextKey(const TOwnNote& o) {
   const int64_t e = o.Elapsed();
   const int64_t r = o.Left();
   if (Has(o.Next, kLowerGrace) && RoundHalfEven(o.F) < r) {
-    return {AuxKey(*o.Next, -1), o.F};
+    return KeyOf(AuxKey(*o.Next, -1), o.F);
   }
   if (Has(o.Next, kUpperGrace) && RoundHalfEven(o.F) < r) {
-    return {AuxKey(*o.Next, +1), o.F};
+    return KeyOf(AuxKey(*o.Next, +1), o.F);
   }
   for (const auto& [mordent, direction] : kMordents) {
     if (Has(&o.Note, mordent) && e < o.M) {
-      return {AuxKey(o.Note, direction), o.M};
+      return KeyOf(AuxKey(o.Note, direction), o.M);
     }
     if (Has(&o.Note, mordent) && e < 2 * o.M) {
-      return {MainKey(o.Note), o.Entry.Length - 2 * o.M};
+      return KeyOf(MainKey(o.Note), o.Entry.Length - 2 * o.M);
     }
     if (Has(o.Next, mordent)) {
-      return {MainKey(*o.Next), o.M};
+      return KeyOf(MainKey(*o.Next), o.M);
     }
   }
   if (o.Next == nullptr) {
     return {};
   }
-  return {MainKey(*o.Next), o.NextLength};
+  return WrittenKeyOf(*o.Next, o.WholeTicks, 0);
 }
 
 // The articulation factor of a plain note: negative factors are fixed lengths in ticks.
@@ -273,8 +287,7 @@ bool THandlerExecution::VisitOwnNote(const TQueueEntry& entry, PProgram body) {
                    *entry.Note,
                    track.PriorNotes[v],
                    track.NextNotes[v],
-                   LengthOf(track.PriorNotes[v], track, v),
-                   LengthOf(track.NextNotes[v], track, v),
+                   track.VoiceWholeTicks[v],
                    track.ForshlagLength,
                    track.MordentLength};
   const TKeyAndLength prior = PriorKey(o);

@@ -5,28 +5,6 @@
 
 #include "playback/handler_expression.h"
 
-std::optional<long double> WrapToMidiRange(long double value) {
-  if (!std::isfinite(value)) {
-    return std::nullopt;
-  }
-  if (value >= 0 && value < 128.0L) {
-    return value;  // the common case needs no division
-  }
-  long double wrapped = std::fmod(value, 128.0L);  // exact, sign of value
-  if (wrapped < 0) {
-    wrapped += 128.0L;
-  }
-  return wrapped;
-}
-
-uint8_t RoundedDataByte(long double wrapped) {
-  const int64_t r = RoundHalfEven(wrapped);
-  if (r < 0) {
-    return 0;
-  }
-  return static_cast<uint8_t>(r > 127 ? 127 : r);
-}
-
 namespace {
 
 // "1.5e+20" -> "1,5E20", "2e-07" -> "2E-7".

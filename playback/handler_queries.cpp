@@ -48,8 +48,8 @@ long double THandlerExecution::Query(THandlerExprKind kind, const long double* a
     case ekKeyNumber: return k.KeyNumber;
     case ekPriorKeyName: return k.PriorKeyName;
     case ekNextKeyName: return k.NextKeyName;
-    case ekPriorKeyLength: return k.PriorKeyLength;
-    case ekNextKeyLength: return k.NextKeyLength;
+    case ekPriorKeyLength: return k.PriorKeyLength.Value();
+    case ekNextKeyLength: return k.NextKeyLength.Value();
     case ekShtrihFactor: return k.ShtrihFactor;
     case ekKeyPressed:
     case ekKeyLength:

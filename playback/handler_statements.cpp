@@ -31,10 +31,7 @@ int32_t SaturatedInt32(int64_t v) {
 
 }  // namespace
 
-bool THandlerExecution::Finite(long double value, const TPlace& place) {
-  if (std::isfinite(value)) {
-    return true;
-  }
+bool THandlerExecution::NotFinite(const TPlace& place) {
   const std::string text = place.Text();
   tick_.Errors.Update([&](TErrors& e) {
     e.Code = kNotANumberCode;

@@ -22,6 +22,10 @@ void PutNumber(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   }
 }
 
+void WriteBytes(std::ostream& out, const std::vector<uint8_t>& bytes) {
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
 // True when the published events of the list parse whole; lastIsEnd tells whether the
 // last of them is end-of-track.
 bool CheckEvents(const TMidiByteList& list, bool& lastIsEnd, std::string& why) {
@@ -113,17 +117,19 @@ bool WriteMidiFile(std::ostream& out, PTreck firstTrack, uint32_t ticksPerMeasur
     }
   }
   // 1. "MThd", 2. header length 6, 3. format 1, 4. chunk count, 5. ticks per quarter note.
-  std::vector<uint8_t> bytes{'M', 'T', 'h', 'd'};
-  PutNumber(bytes, 6, 4);
-  PutNumber(bytes, 1, 2);
-  PutNumber(bytes, static_cast<uint32_t>(tracks.size()), 2);
-  PutNumber(bytes, MidiFileDivision(ticksPerMeasure, numerator, denominator), 2);
+  std::vector<uint8_t> header{'M', 'T', 'h', 'd'};
+  PutNumber(header, 6, 4);
+  PutNumber(header, 1, 2);
+  PutNumber(header, static_cast<uint32_t>(tracks.size()), 2);
+  PutNumber(header, MidiFileDivision(ticksPerMeasure, numerator, denominator), 2);
+  WriteBytes(out, header);
+  // Each chunk's bodies go out as they are: a song's events can be tens of megabytes.
   for (const std::vector<uint8_t>& body : bodies) {
-    bytes.insert(bytes.end(), {'M', 'T', 'r', 'k'});
-    PutNumber(bytes, static_cast<uint32_t>(body.size()), 4);
-    bytes.insert(bytes.end(), body.begin(), body.end());
+    std::vector<uint8_t> chunkHeader{'M', 'T', 'r', 'k'};
+    PutNumber(chunkHeader, static_cast<uint32_t>(body.size()), 4);
+    WriteBytes(out, chunkHeader);
+    WriteBytes(out, body);
   }
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.flush();
   if (!out) {
     error = "the MIDI file could not be written";

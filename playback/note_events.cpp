@@ -466,6 +466,9 @@ bool StartNoteBlocks(TTreck& track, const TNoteRec& note, uint8_t voice, uint32_
 void RunActiveBlocks(TTreck& track, uint32_t position, const TBlockRunner& run,
                      TErrorRecord& errors) {
   TTrackRuntime& rt = RuntimeOf(track);
+  if (rt.ActiveBlocks.empty()) {
+    return;  // most ticks of most tracks: spare the error record's lock and text copies
+  }
   const std::string savedText = errors.Get().Text;
   auto b = rt.ActiveBlocks.begin();
   while (b != rt.ActiveBlocks.end() && errors.Code() == 0) {

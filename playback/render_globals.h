@@ -10,6 +10,8 @@
 
 #include "playback/handler_program.h"
 
+struct TNoteRec;
+
 // ---- Song-level globals (shared with the UI thread) ----
 
 // The song's length in ticks: the longest label walk of the last compilation. The main
@@ -47,6 +49,32 @@ struct THarmonyPartState {
   std::array<uint8_t, 4> Articulation{2, 2, 2, 2};  // TShtrih per part; NonLegato
 };
 
+// The length of the key heard before or after the current one. A visit of an own note
+// leaves a note's written length to be worked out when a statement asks for it (the
+// divisions cost more than the rest of the visit, and few bodies ask): it keeps what the
+// length is made of, not the note, which may be gone by then.
+class TNeighbourLength {
+ public:
+  TNeighbourLength& operator=(long double length) {
+    written_ = false;
+    length_ = length;
+    return *this;
+  }
+  // The written length of `note` at `wholeTicks` ticks a whole note, less `less`.
+  void SetWritten(const TNoteRec& note, long double wholeTicks, long double less);
+  long double Value() const;
+
+ private:
+  bool written_ = false;  // the length is the note's written length less less_
+  uint8_t kind_ = 0;      // the note's value kind, value, dots and tuplet
+  uint8_t value_ = 0;
+  uint8_t dots_ = 0;
+  uint8_t tuplet_ = 0;
+  long double wholeTicks_ = 0;
+  long double less_ = 0;
+  long double length_ = 0;  // the length itself, unless written_
+};
+
 struct TRenderContext {
   // Keys of the running "keys" statement.
   uint8_t KeyCount = 0;      // keys it visits
@@ -56,9 +84,9 @@ struct TRenderContext {
   int32_t KeyPosition = 0;   // ticks elapsed in the current key
   bool KeyPressed = false;   // the current key begins at this tick
   uint8_t PriorKeyName = 0;  // key heard before in the same voice, 0 = none
-  long double PriorKeyLength = 0;
+  TNeighbourLength PriorKeyLength;
   uint8_t NextKeyName = 0;  // key heard after it, 0 = none
-  long double NextKeyLength = 0;
+  TNeighbourLength NextKeyLength;
   double ShtrihFactor = 1.0;  // articulation factor of the current key
 
   // Blocks being started: the lines given to the next StartBlock, and the name of the

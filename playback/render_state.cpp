@@ -12,7 +12,7 @@
 namespace {
 
 // Volume and expression at 112, pan in the middle; every other controller 0.
-void SetDefaultControllers(std::array<long double, 128>& values) {
+void SetDefaultControllers(TMarkedValues& values) {
   values.fill(0.0L);
   values[7] = 112.0L;
   values[10] = 64.0L;

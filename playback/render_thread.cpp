@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
-#include <limits>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -54,31 +52,6 @@ uint32_t MeasureStartTick(uint16_t measure, int32_t ticksPerMeasure) {
   return static_cast<uint32_t>(std::min<uint64_t>(tick, 0xFFFFFFFFu));
 }
 
-// The keys whose value in `values` may not be zero, in ascending order; their count. A
-// zero value has no bit set but perhaps the sign (and padding set to zero), so the keys
-// left out are surely zero and the callers test the others exactly. Much cheaper than
-// comparing 128 extended values.
-using TKeyList = std::array<uint8_t, 128>;
-int KeysNotZero(const std::array<long double, 128>& values, TKeyList& keys) {
-  static_assert(sizeof(long double) % sizeof(uint64_t) == 0);
-  constexpr size_t kWords = sizeof(long double) / sizeof(uint64_t);
-  // The sign bit of the x87 80-bit format; other formats keep theirs (a -0 is then tested).
-  constexpr uint64_t kNoSign =
-      std::numeric_limits<long double>::digits == 64 ? ~(uint64_t{1} << 15) : ~uint64_t{0};
-  int n = 0;
-  for (int k = 0; k < 128; ++k) {
-    uint64_t words[kWords];
-    std::memcpy(words, &values[k], sizeof words);
-    uint64_t any = words[0];
-    for (size_t w = 1; w < kWords; ++w) {
-      any |= w == 1 ? (words[w] & kNoSign) : words[w];
-    }
-    keys[n] = static_cast<uint8_t>(k);
-    n += any != 0 ? 1 : 0;
-  }
-  return n;
-}
-
 // The per-key tie states of a note that starts: 1 and 2 hold a key over a tie, 3 ends one.
 uint8_t NextTieState(uint8_t state, bool tiedToNext) {
   if (tiedToNext) {
@@ -112,6 +85,7 @@ class TRender {
                 long double remaining, std::array<bool, 128>& touched);
   bool RunHandler(TTreck& t);
   void WriteTempoAndSignature(TTreck& t);
+  void WriteChangedControllers(TTreck& t);
   void WriteStateEvents(TTreck& t);
   void KeepAlive(TTreck& t, bool isHead);
   void AdvanceHarmonyParts();
@@ -194,8 +168,8 @@ void TRender::WriteOpeningEvents(TTreck& t, bool isHead) {
 
 void TRender::ReleaseKeys(TTreck& t) {
   TTrackRuntime& r = RuntimeOf(t);
-  TKeyList keys;
-  const int count = KeysNotZero(r.KeyLength, keys);
+  TIndexList keys;
+  const int count = r.KeyLength.NotZero(keys);
   for (int i = 0; i < count; ++i) {
     const int k = keys[i];
     // Rounding moves a value by half a tick at most: a key a tick or more from its end
@@ -343,6 +317,7 @@ bool TRender::RunHandler(TTreck& t) {
     return false;
   }
   THandlerTick tick(GRender, t, static_cast<uint32_t>(ticks_), GSongLength.load(), Tick(), GErrors);
+  tick.ControlTrack = head_;
   RunHandlerStatements(r.Program.ProgramTree, tick);
   if (GErrors.Code() == 0) {
     RunActiveBlocks(
@@ -376,6 +351,23 @@ void TRender::WriteTempoAndSignature(TTreck& t) {
   }
 }
 
+// Controllers whose value differs from the one last written (and truncates differently)
+// are written; only controllers marked as changed in either table are compared.
+void TRender::WriteChangedControllers(TTreck& t) {
+  TTrackRuntime& r = RuntimeOf(t);
+  const TMarkedValues& values = r.ControllerValues;
+  TIndexList changed;
+  const int count = TMarkedValues::TakeMarks(r.ControllerValues, r.ControllersSent, changed);
+  for (int i = 0; i < count; ++i) {
+    const int c = changed[i];
+    const long double sent = std::as_const(r.ControllersSent)[c];
+    if (values[c] != sent && TruncInt(values[c]) != TruncInt(sent)) {
+      r.ControllersSent[c] = values[c];
+      WriteController(c, TruncInt(values[c]), t.Channel, r, Tick(), ticks_);
+    }
+  }
+}
+
 void TRender::WriteStateEvents(TTreck& t) {
   TTrackRuntime& r = RuntimeOf(t);
   if (r.NoteQueue.empty()) {
@@ -397,17 +389,9 @@ void TRender::WriteStateEvents(TTreck& t) {
     WriteProgramChange(r.Instrument, t.Channel, r, Tick(), ticks_);
     r.LastInstrument = r.Instrument;
   }
-  const bool controllersSent =
-      std::memcmp(r.ControllerValues.data(), r.ControllersSent.data(), sizeof r.ControllersSent) == 0;
-  for (int c = 0; c < 128 && !controllersSent; ++c) {
-    if (r.ControllerValues[c] != r.ControllersSent[c] &&
-        TruncInt(r.ControllerValues[c]) != TruncInt(r.ControllersSent[c])) {
-      r.ControllersSent[c] = r.ControllerValues[c];
-      WriteController(c, TruncInt(r.ControllerValues[c]), t.Channel, r, Tick(), ticks_);
-    }
-  }
-  TKeyList keys;
-  const int count = KeysNotZero(r.KeyLength, keys);
+  WriteChangedControllers(t);
+  TIndexList keys;
+  const int count = r.KeyLength.NotZero(keys);
   for (int i = 0; i < count; ++i) {
     const int k = keys[i];
     if (k == 0 || r.KeyLength[k] <= 0 || r.KeyPosition[k] != 0) {

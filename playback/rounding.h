@@ -20,7 +20,13 @@ inline int64_t RoundHalfEven(long double x) {
   return std::llrint(x);
 }
 
-// Truncates toward zero.
+// Truncates toward zero: rounds to nearest, then steps back toward zero when that went
+// past the value. std::trunc would switch the x87 rounding mode there and back, which
+// stalls the floating-point unit.
 inline int64_t TruncToInt64(long double x) {
-  return std::isnan(x) ? 0 : RoundHalfEven(std::trunc(x));
+  const int64_t r = RoundHalfEven(x);  // exact and saturated, 0 for NaN
+  if (x >= 0) {
+    return static_cast<long double>(r) > x ? r - 1 : r;
+  }
+  return static_cast<long double>(r) < x ? r + 1 : r;
 }

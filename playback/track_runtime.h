@@ -14,6 +14,7 @@
 #include "notation/note_record.h"
 #include "notation/track.h"
 #include "playback/handler_program.h"
+#include "playback/marked_values.h"
 #include "playback/midi_byte_list.h"
 #include "playback/midi_file_records.h"
 
@@ -102,14 +103,16 @@ struct TTrackRuntime {
   // ---- Per-key state (index: MIDI key 0..127) ----
   std::array<long double, 128> KeyOnVelocity = FilledKeys(81.0L);
   std::array<long double, 128> KeyOffVelocity = FilledKeys(81.0L);
-  std::array<long double, 128> KeyLength{};    // length of the note on the key, 0 = none
+  TMarkedValues KeyLength;                     // length of the note on the key, 0 = none
   std::array<long double, 128> KeyPosition{};  // ticks it has sounded, 0 = not started
   std::array<uint8_t, 128> KeyState{};         // tie state of the key's note
   std::array<uint8_t, 128> KeySounding{};      // 1 while a note on of the key is out
 
   // ---- Performance state the handler and the MIDI-file players change ----
-  std::array<long double, 128> ControllerValues = DefaultControllers();
-  std::array<long double, 128> ControllersSent{};  // value last written per controller
+  // A controller is written when its value and the value last written differ: the marks
+  // of both tables say which may differ.
+  TMarkedValues ControllerValues{DefaultControllers()};
+  TMarkedValues ControllersSent;  // value last written per controller
   uint8_t Instrument = 0;
   uint8_t LastInstrument = 0;      // program last written
   long double PitchValue = 64.0L;  // coarse + 128 * fine; 64 is the centre
