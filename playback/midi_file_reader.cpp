@@ -116,8 +116,10 @@ bool ReadChunks(const TFileBytes& in, TMidiFile& file, size_t pos, std::string& 
     pos += length;
   }
   if (file.Tracks.size() == kMaxMidiFileTracks && pos < in.Bytes.size()) {
-    file.Warnings.push_back("Warning: Max number of MIDI tracks reached (255).\r\n"
-                            "I refuse to read any more from this file.");
+    static const std::string kTooManyTracks =
+        "Warning: Max number of MIDI tracks reached (255).\r\n"
+        "I refuse to read any more from this file.";
+    file.Warnings.push_back(kTooManyTracks);
   }
   file.TrackCount = static_cast<uint16_t>(file.Tracks.size());
   return true;

@@ -5,7 +5,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 kind=${1:-release}
 jobs=${VELTO_JOBS:-$(nproc)}
 case "$kind" in
-  release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  release) flags=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON) ;;
   asan)    flags=(-DCMAKE_BUILD_TYPE=Debug -DVELTO_SANITIZE=ON -DVELTO_BENCH=OFF) ;;
   tsan)    flags=(-DCMAKE_BUILD_TYPE=Debug -DVELTO_TSAN=ON -DVELTO_BENCH=OFF) ;;
   *) echo "build: unknown kind '$kind' (release, asan, tsan)" >&2; exit 2 ;;
