@@ -90,7 +90,7 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
   window.WindowNumber = 1;
   std::string error;
   if (!LoadSongFile(window, path, std::string(), &error)) {
-    err << "velto: " << path << ": " << error << "\n";
+    err << "velto: " << error << "\n";  // the reason names the file
     return false;
   }
   if (window.HeadTreck != nullptr) {
