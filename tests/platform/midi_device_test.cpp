@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -137,24 +136,13 @@ TEST(OfflineSynth, RendersTheNotesItIsSentIntoAWavFile) {
   clock.Advance(1000);
   ASSERT_TRUE(synth->Close());
 
-  const TCommandRun run = RunPythonScript(
-      "import numpy as np, wave\n"
-      "w = wave.open('" + wav.string() + "')\n"
-      "rate = w.getframerate()\n"
-      "x = np.frombuffer(w.readframes(w.getnframes()), dtype=np.int16).reshape(-1, 2).mean(axis=1)\n"
-      "seg = x[int(0.05 * rate):int(0.45 * rate)]\n"
-      "spectrum = np.abs(np.fft.rfft(seg * np.hanning(len(seg))))\n"
-      "freq = np.fft.rfftfreq(len(seg), 1 / rate)[np.argmax(spectrum)]\n"
-      "rms_note = np.sqrt(np.mean(seg ** 2))\n"
-      "late = x[int(2.2 * rate):]\n"
-      "rms_late = np.sqrt(np.mean(late ** 2)) if len(late) else 0\n"
-      "print(round(len(x) / rate, 2), round(freq, 1), int(rms_note), int(rms_late))\n");
+  TWavWindows measured;
+  const TCommandRun run = MeasureWav(wav.string(), {{0.05, 0.45}, {2.2, 10.0}}, measured);
   fs::remove(wav);
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
-  const std::string& output = run.Output;
-  std::istringstream in(output);
-  double seconds = 0, freq = 0, rms_note = 0, rms_late = 0;
-  in >> seconds >> freq >> rms_note >> rms_late;
+  const double seconds = measured.Seconds;
+  const auto [freq, rms_note] = measured.Windows[0];
+  const double rms_late = measured.Windows[1].second;
   EXPECT_NEAR(seconds, 1.0 + options.TailMs / 1000, 0.05);  // clock at the close + the tail
   EXPECT_NEAR(freq, 440, 440 * 0.03);
   EXPECT_GT(rms_note, 300);

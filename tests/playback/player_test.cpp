@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "notation/errors.h"
 #include "notation/speech.h"
@@ -530,41 +529,24 @@ TEST(PlayerOnSynthesizer, RendersTheExpectedPitchesAtTheExpectedTimes) {
   GMidiOutDeviceList.clear();
   SetPlaybackClock(nullptr);
 
-  const TCommandRun run = RunPythonScript(
-      "import numpy as np, wave\n"
-      "w = wave.open('" + wav.string() + "')\n"
-      "rate = w.getframerate()\n"
-      "x = np.frombuffer(w.readframes(w.getnframes()), dtype=np.int16).reshape(-1, 2)"
-      ".mean(axis=1)\n"
-      // The harmonic product spectrum: a strong second harmonic does not pass for the pitch.
-      "def pitch(a, b):\n"
-      "    seg = x[int(a * rate):int(b * rate)]\n"
-      "    spectrum = np.abs(np.fft.rfft(seg * np.hanning(len(seg)), 8 * len(seg)))\n"
-      "    hps = spectrum.copy()\n"
-      "    for h in (2, 3):\n"
-      "        hps[:len(spectrum[::h])] *= spectrum[::h]\n"
-      "    f = np.fft.rfftfreq(8 * len(seg), 1 / rate)\n"
-      "    band = (f > 100) & (f < 1500)\n"
-      "    return f[band][np.argmax(hps[band])]\n"
-      "def rms(a, b):\n"
-      "    seg = x[int(a * rate):int(b * rate)]\n"
-      "    return np.sqrt(np.mean(seg ** 2))\n"
-      "for i in range(4):\n"
-      "    print(round(pitch(i * 0.5 + 0.08, i * 0.5 + 0.4), 1), int(rms(i * 0.5 + 0.08, i * 0.5 + 0.4)))\n"
-      "print(int(rms(2.6, 2.9)))\n");
+  std::vector<std::pair<double, double>> windows;
+  for (int i = 0; i < 4; ++i) {
+    windows.emplace_back(i * 0.5 + 0.08, i * 0.5 + 0.4);
+  }
+  windows.emplace_back(2.6, 2.9);
+  TWavWindows measured;
+  const TCommandRun run = MeasureWav(wav.string(), windows, measured);
   fs::remove(wav);
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   const std::string& output = run.Output;
-  std::istringstream in(output);
-  for (int key : keys) {
-    double freq = 0, level = 0;
-    in >> freq >> level;
+  for (size_t i = 0; i < 4; ++i) {
+    const auto [freq, level] = measured.Windows[i];
+    const int key = keys[i];
     const double expected = 440.0 * std::pow(2.0, (key - 69) / 12.0);
     EXPECT_NEAR(freq, expected, expected * 0.03) << "key " << key << "\n" << output;
     EXPECT_GT(level, 200) << "key " << key << " is silent\n" << output;
   }
-  double after = 0;
-  in >> after;
+  const double after = measured.Windows[4].second;
   EXPECT_LT(after, 50) << "sound long after the last note off\n" << output;
 }
 

@@ -7,7 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct TCommandRun {
   int ExitCode = -1;   // -1 when the command could not run or did not exit normally
@@ -38,5 +41,27 @@ inline TCommandRun RunPythonScript(const std::string& script) {
   std::ofstream(file) << script;
   TCommandRun run = RunCommand("/usr/bin/python3 '" + file.string() + "' 2>&1");
   std::filesystem::remove(file);
+  return run;
+}
+
+// Pitch (Hz) and RMS level of windows of a WAV file, by tests/support/wav_pitch.py.
+struct TWavWindows {
+  double Seconds = 0;                               // the file's length
+  std::vector<std::pair<double, double>> Windows;  // pitch and level, one per window asked
+};
+inline TCommandRun MeasureWav(const std::string& wav,
+                              const std::vector<std::pair<double, double>>& windows,
+                              TWavWindows& out) {
+  std::string command = "/usr/bin/python3 '" VELTO_SOURCE_DIR "/tests/support/wav_pitch.py' '" + wav + "'";
+  for (const auto& [from, to] : windows) {
+    command += " " + std::to_string(from) + " " + std::to_string(to);
+  }
+  TCommandRun run = RunCommand(command + " 2>&1");
+  std::istringstream in(run.Output);
+  in >> out.Seconds;
+  out.Windows.assign(windows.size(), {0, 0});
+  for (auto& [pitch, level] : out.Windows) {
+    in >> pitch >> level;
+  }
   return run;
 }
