@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "notation/errors.h"
-#include "notation/handler_normalizer.h"
-#include "playback/handler_compiler.h"
-#include "playback/handler_names.h"
-#include "playback/handler_program.h"
+#include "base/errors.h"
+#include "handler/handler_normalizer.h"
+#include "handler/handler_compiler.h"
+#include "handler/handler_names.h"
+#include "handler/handler_program.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "notation/errors.h"
-#include "notation/handler_normalizer.h"
+#include "base/errors.h"
+#include "handler/handler_normalizer.h"
 #include "notation/note_record.h"
-#include "playback/handler_compiler.h"
-#include "playback/handler_executor.h"
-#include "playback/handler_names.h"
-#include "playback/render_globals.h"
-#include "playback/track_runtime.h"
+#include "handler/handler_compiler.h"
+#include "render/handler_executor.h"
+#include "handler/handler_names.h"
+#include "render/render_globals.h"
+#include "render/track_runtime.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
-#include "playback/harmonizer.h"
-#include "shell/program_dir.h"
-#include "shell/settings.h"
+#include "harmony/harmonizer.h"
+#include "settings/program_dir.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <sstream>
 #include <string>
 
-#include "playback/midi_event_writer.h"
-#include "playback/midi_file_reader.h"
-#include "playback/midi_file_writer.h"
-#include "playback/track_runtime.h"
+#include "midi/midi_event_writer.h"
+#include "midi/midi_file_reader.h"
+#include "render/song_midi_file.h"
+#include "render/track_runtime.h"
 
 namespace {
 
@@ -18,13 +18,13 @@ constexpr uint32_t kTpm = 1920;
 void Render(TTrackRuntime& rt, int measures) {
   for (uint32_t tick = 0; tick < static_cast<uint32_t>(measures) * kTpm; tick += 240) {
     for (int voice = 0; voice < 4; ++voice) {
-      WriteNoteOn(48 + voice * 7, 1, rt, tick, kTpm);
+      WriteNoteOn(48 + voice * 7, 81, 1, rt, tick, kTpm);
     }
     if (tick % 480 == 0) {
       WriteController(11, static_cast<int>(tick / 480 % 128), 1, rt, tick, kTpm);
     }
     for (int voice = 0; voice < 4; ++voice) {
-      WriteNoteOff(48 + voice * 7, 1, rt, tick + 200, kTpm);
+      WriteNoteOff(48 + voice * 7, 81, 1, rt, tick + 200, kTpm);
     }
   }
   WriteEndOfTrack(rt, static_cast<uint32_t>(measures) * kTpm, kTpm);
@@ -49,7 +49,7 @@ std::string SongFile(int tracks, int measures) {
   }
   std::ostringstream out;
   std::string error;
-  WriteMidiFile(out, &song.front(), kTpm, error);
+  WriteSongMidiFile(out, &song.front(), kTpm, error);
   return out.str();
 }
 

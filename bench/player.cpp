@@ -10,11 +10,11 @@
 
 #include "platform/clock.h"
 #include "platform/midi_recorder.h"
-#include "playback/midi_event_writer.h"
+#include "midi/midi_event_writer.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
-#include "playback/track_runtime.h"
-#include "shell/settings.h"
+#include "render/track_runtime.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -70,8 +70,8 @@ void BM_SendLateness(benchmark::State& state) {
   TBenchSong song;
   WriteTempo(RuntimeOf(song.control), 0, kTpm, 240);
   for (uint32_t tick = 0; tick < kEvents; tick += 2) {
-    WriteNoteOn(60 + static_cast<int>(tick / 2 % 24), 1, RuntimeOf(song.music), tick, kTpm);
-    WriteNoteOff(60 + static_cast<int>(tick / 2 % 24), 1, RuntimeOf(song.music), tick + 1, kTpm);
+    WriteNoteOn(60 + static_cast<int>(tick / 2 % 24), 81, 1, RuntimeOf(song.music), tick, kTpm);
+    WriteNoteOff(60 + static_cast<int>(tick / 2 % 24), 81, 1, RuntimeOf(song.music), tick + 1, kTpm);
   }
   song.Finish(kEvents);
   auto recorder = OpenRecorder();
@@ -105,8 +105,8 @@ BENCHMARK(BM_SendLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRea
 void BM_StopLatency(benchmark::State& state) {
   TBenchSong song;
   for (uint32_t k = 0; k < 100; ++k) {  // a note every 100 ms
-    WriteNoteOn(60, 1, RuntimeOf(song.music), k * 96, kTpm);
-    WriteNoteOff(60, 1, RuntimeOf(song.music), k * 96 + 48, kTpm);
+    WriteNoteOn(60, 81, 1, RuntimeOf(song.music), k * 96, kTpm);
+    WriteNoteOff(60, 81, 1, RuntimeOf(song.music), k * 96 + 48, kTpm);
   }
   song.Finish(100 * 96);
   auto recorder = OpenRecorder();
@@ -143,8 +143,8 @@ double ProcessCpuMs() {
 // CPU the process spends while the player waits 2 s for its next event.
 void BM_CpuWhileWaiting(benchmark::State& state) {
   TBenchSong song;
-  WriteNoteOn(60, 1, RuntimeOf(song.music), 0, kTpm);
-  WriteNoteOff(60, 1, RuntimeOf(song.music), 480 * 120, kTpm);  // a minute later
+  WriteNoteOn(60, 81, 1, RuntimeOf(song.music), 0, kTpm);
+  WriteNoteOff(60, 81, 1, RuntimeOf(song.music), 480 * 120, kTpm);  // a minute later
   song.Finish(480 * 120);
   OpenRecorder();
   double cpu_ms = 0;

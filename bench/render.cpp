@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "notation/song.h"
+#include "model/song.h"
 #include "platform/codec1251.h"
 #include "playback/transport.h"
-#include "shell/program_dir.h"
-#include "shell/settings.h"
+#include "settings/program_dir.h"
+#include "settings/settings.h"
 
 namespace {
 

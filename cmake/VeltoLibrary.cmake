@@ -23,7 +23,7 @@ function(velto_test_suite name)
   target_compile_definitions(${name} PRIVATE
     VELTO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VELTO_BINARY_DIR="${CMAKE_BINARY_DIR}"
-    VELTO_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/../shared/braille-examples")
+    VELTO_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/tests/data/braille-examples")
   add_dependencies(${name} install_tree)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "VELTO_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELTO_BINARY_DIR=${CMAKE_BINARY_DIR}")

@@ -15,9 +15,9 @@
 #include "notation/braille_translation.h"
 #include "notation/braille_writer.h"
 #include "notation/measure_cache.h"
-#include "notation/note_arithmetic.h"
+#include "base/note_arithmetic.h"
 #include "notation/notation_state.h"
-#include "notation/rational.h"
+#include "base/rational.h"
 #include "notation/value_resolution.h"
 
 namespace {

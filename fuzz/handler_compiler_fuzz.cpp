@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "notation/errors.h"
-#include "notation/handler_normalizer.h"
-#include "playback/handler_compiler.h"
-#include "playback/handler_expression.h"
-#include "playback/handler_names.h"
-#include "playback/handler_program.h"
-#include "playback/translator.h"
-#include "shell/settings.h"
+#include "base/errors.h"
+#include "handler/handler_normalizer.h"
+#include "handler/handler_compiler.h"
+#include "handler/handler_expression.h"
+#include "handler/handler_names.h"
+#include "handler/handler_program.h"
+#include "notation/translator.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "notation/harmony_records.h"
-#include "playback/harmonizer.h"
-#include "playback/harmony_rules.h"
-#include "playback/harmony_text.h"
+#include "harmony/harmony_records.h"
+#include "harmony/harmonizer.h"
+#include "harmony/harmony_rules.h"
+#include "harmony/harmony_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Writes the seed inputs of the fuzz targets into fuzz/seeds/TARGET/ from the test data,
 the examples, the installation's rule files and the real Braille melodies.
-Usage: fuzz/make_seeds.py [BRAILLE_EXAMPLES_DIR]  (default ../shared/braille-examples)"""
+Usage: fuzz/make_seeds.py [BRAILLE_EXAMPLES_DIR]  (default tests/data/braille-examples)"""
 import json
 import pathlib
 import shutil
@@ -9,7 +9,7 @@ import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 SEEDS = ROOT / "fuzz" / "seeds"
-EXAMPLES = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else ROOT.parent / "shared" / "braille-examples"
+EXAMPLES = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else ROOT / "tests" / "data" / "braille-examples"
 
 
 def lines_of(path):

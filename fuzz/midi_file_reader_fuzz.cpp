@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "playback/midi_file_reader.h"
-#include "playback/track_runtime.h"
+#include "midi/midi_file_reader.h"
+#include "render/handler_midi_files.h"
+#include "render/track_runtime.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMidiFile file;

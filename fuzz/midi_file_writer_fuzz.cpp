@@ -6,11 +6,11 @@
 #include <sstream>
 #include <string>
 
-#include "notation/track.h"
-#include "playback/midi_event_writer.h"
-#include "playback/midi_file_reader.h"
-#include "playback/midi_file_writer.h"
-#include "playback/track_runtime.h"
+#include "model/track.h"
+#include "midi/midi_event_writer.h"
+#include "midi/midi_file_reader.h"
+#include "render/song_midi_file.h"
+#include "render/track_runtime.h"
 
 namespace {
 
@@ -33,8 +33,8 @@ void WriteOne(Input& in, TTrackRuntime& rt, uint32_t tick, uint32_t tpm) {
   const int b = static_cast<int8_t>(in.Byte()) * 3;
   const int channel = in.Byte() % 19;
   switch (in.Byte() % 12) {
-    case 0: WriteNoteOn(a, channel, rt, tick, tpm); break;
-    case 1: WriteNoteOff(a, channel, rt, tick, tpm); break;
+    case 0: WriteNoteOn(a, rt.KeyOnVelocity[a & 0x7F], channel, rt, tick, tpm); break;
+    case 1: WriteNoteOff(a, rt.KeyOffVelocity[a & 0x7F], channel, rt, tick, tpm); break;
     case 2: WriteController(a, b, channel, rt, tick, tpm); break;
     case 3: WriteProgramChange(a, channel, rt, tick, tpm); break;
     case 4: WritePitchBend(channel, rt, tick, tpm, a * 97.5L); break;
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::ostringstream out;
   std::string error;
-  if (!WriteMidiFile(out, &tracks.front(), tpm, error)) {
+  if (!WriteSongMidiFile(out, &tracks.front(), tpm, error)) {
     __builtin_trap();  // the writers never make a list the file writer refuses
   }
   const std::string bytes = out.str();

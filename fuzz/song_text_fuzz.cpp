@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "notation/errors.h"
-#include "notation/song.h"
-#include "notation/song_text.h"
+#include "base/errors.h"
+#include "model/song.h"
+#include "model/song_text.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "notation/handler_normalizer.h"
-#include "playback/translator.h"
-#include "shell/settings.h"
-#include "shell/shared_state.h"
+#include "handler/handler_normalizer.h"
+#include "notation/translator.h"
+#include "settings/settings.h"
+#include "settings/shared_state.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ProgramDir = FuzzTempDir();

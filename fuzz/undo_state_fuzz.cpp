@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "notation/errors.h"
-#include "notation/song.h"
-#include "notation/song_undo.h"
-#include "notation/undo.h"
-#include "shell/settings.h"
+#include "base/errors.h"
+#include "model/song.h"
+#include "model/song_undo.h"
+#include "model/undo.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "notation/errors.h"
+#include "base/errors.h"
 #include "notation/note_record.h"
 
 // The "Accordion" settings, clamped to sane ranges.

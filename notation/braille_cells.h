@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "notation/note_arithmetic.h"
+#include "base/note_arithmetic.h"
 
 // Step (1..7) and value (1, 2, 4, 8) of a note cell; false, with both 0, for any other
 // character (rests included).

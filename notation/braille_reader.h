@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "notation/errors.h"
+#include "base/errors.h"
 #include "notation/measure_text.h"
 #include "notation/notation_state.h"
 

@@ -8,7 +8,7 @@
 #include "notation/braille_reader.h"
 #include "notation/notation_state.h"
 #include "notation/value_resolution.h"
-#include "shell/plugins.h"
+#include "settings/plugins.h"
 
 bool GCommandWordSeen = false;
 

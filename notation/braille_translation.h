@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "notation/errors.h"
+#include "base/errors.h"
 #include "notation/measure_cache.h"
 #include "notation/note_record.h"
 

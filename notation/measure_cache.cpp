@@ -2,7 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 TMeasureCache GMeasureCache;
 

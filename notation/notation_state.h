@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "notation/note_arithmetic.h"
+#include "base/note_arithmetic.h"
 
 constexpr int kVoiceCount = 52;       // voices 1..51; entry 0 unused
 constexpr int kMaxVoice = 51;

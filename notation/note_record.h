@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "notation/note_arithmetic.h"
+#include "base/note_arithmetic.h"
 
 struct HarmonyState;  // the harmonizer's record of a note (playback side)
 

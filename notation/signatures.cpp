@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "notation/braille_cells.h"
-#include "notation/rational.h"
+#include "base/rational.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <unordered_map>
 
-#include "notation/note_arithmetic.h"
+#include "base/note_arithmetic.h"
 
 namespace {
 

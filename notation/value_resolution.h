@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "notation/rational.h"
+#include "base/rational.h"
 
 // One note of a voice's measure as the resolution sees it.
 struct TValueCell {

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <utility>
 
-#include "notation/errors.h"
-#include "shell/settings.h"
+#include "base/errors.h"
+#include "settings/settings.h"
 
 std::vector<TMidiOutDeviceItem> GMidiOutDeviceList;
 

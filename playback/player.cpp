@@ -6,15 +6,15 @@
 #include <cstdlib>
 #include <utility>
 
-#include "notation/errors.h"
-#include "notation/speech.h"
+#include "base/errors.h"
+#include "feedback/speech.h"
 #include "platform/clock.h"
 #include "platform/thread_priority.h"
-#include "playback/midi_file_reader.h"
+#include "midi/midi_file_reader.h"
 #include "playback/midi_ports.h"
-#include "playback/track_runtime.h"
-#include "shell/settings.h"
-#include "shell/shared_state.h"
+#include "render/track_runtime.h"
+#include "settings/settings.h"
+#include "settings/shared_state.h"
 
 std::atomic<int32_t> GPlayerOwner{0};
 std::atomic<uint32_t> GLastPlayerTempo{0};

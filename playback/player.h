@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "notation/track.h"
-#include "playback/midi_byte_list.h"
-#include "playback/midi_event_parser.h"
+#include "model/track.h"
+#include "midi/midi_byte_list.h"
+#include "midi/midi_event_parser.h"
 #include "playback/player_state.h"
 
 struct TTrackRuntime;

@@ -62,7 +62,6 @@ struct midi_state_t {
 
   std::string FileName;                  // "qem.mid" while a rendered song plays
   std::atomic<int32_t> Position{0};      // ticks read so far on the control track
-  std::atomic<uint32_t> TickLimit{0};    // when not 0, the render stops after that many ticks
 };
 
 extern midi_state_t GPlayer;

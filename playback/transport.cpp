@@ -1,14 +1,14 @@
 #include "playback/transport.h"
 
-#include "notation/song.h"
+#include "model/song.h"
 #include "playback/midi_ports.h"
-#include "playback/module_assembly.h"
+#include "render/module_assembly.h"
 #include "playback/player.h"
-#include "playback/render_globals.h"
-#include "playback/render_state.h"
-#include "playback/song_preparation.h"
-#include "playback/track_runtime.h"
-#include "shell/shared_state.h"
+#include "render/render_globals.h"
+#include "render/render_state.h"
+#include "render/song_preparation.h"
+#include "render/track_runtime.h"
+#include "settings/shared_state.h"
 
 TTransport::~TTransport() { Stop(); }
 
@@ -35,12 +35,13 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   StopLocked();
   window_ = &window;
   outcome_ = TRenderOutcome{};
-  GExportFileName = options.ExportFile;
   GPlayVoice = options.Voice;
   const uint16_t from = options.FromMeasure == 0 ? 1 : options.FromMeasure;
   GPlayFromMeasure = from;
   GStartMeasure = from;
-  GPlayer.TickLimit = options.TickLimit;
+  // The ports fall silent and the player is claimed for this window before preparing.
+  SilenceAll();
+  GPlayerOwner = window.WindowNumber;
   if (!PrepareAndCompileSong(window)) {
     return false;
   }
@@ -50,6 +51,12 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   parameters.TicksPerMeasure = window.TicksPerMeasure;
   parameters.Track = window.CurrentTrack != nullptr ? window.CurrentTrack : window.HeadTreck;
   parameters.FormatModule = window.FormatModule;
+  parameters.TickLimit = options.TickLimit;
+  parameters.ExportFileName = options.ExportFile;
+  parameters.StartPlayer = [](PTreck head, int32_t ticksPerMeasure) {
+    PreparePlayback(head, GTrackCount, ticksPerMeasure);
+    GPlayerThread.Start(head);
+  };
   rendering_ = true;
   render_ = std::thread([this, parameters] {
     outcome_ = RenderThreadProc(parameters);
@@ -84,7 +91,6 @@ bool TTransport::Export(TVelto& window, const std::string& file, std::string* er
   }
   std::lock_guard<std::mutex> lock(mutex_);
   const TRenderOutcome outcome = JoinRenderLocked();
-  GExportFileName.clear();
   if (!outcome.Exported && error != nullptr) {
     *error = !outcome.ExportError.empty() ? outcome.ExportError
              : outcome.Stopped              ? "the render was stopped"

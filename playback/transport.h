@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "playback/render_thread.h"
+#include "render/render_thread.h"
 
 class TVelto;
 

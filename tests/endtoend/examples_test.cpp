@@ -9,8 +9,8 @@
 
 #include "notation/braille_translation.h"
 #include "notation/measure_cache.h"
-#include "notation/song.h"
-#include "notation/song_file.h"
+#include "model/song.h"
+#include "model/song_file.h"
 
 namespace {
 

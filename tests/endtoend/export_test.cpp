@@ -13,12 +13,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "notation/errors.h"
+#include "base/errors.h"
 #include "platform/clock.h"
 #include "platform/midi_recorder.h"
 #include "playback/midi_ports.h"
-#include "playback/song_commands.h"
-#include "shell/settings.h"
+#include "app/song_commands.h"
+#include "settings/settings.h"
 
 namespace {
 

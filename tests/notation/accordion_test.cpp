@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

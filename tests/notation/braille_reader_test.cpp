@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "braille_examples.h"
+#include "tests/support/braille_examples.h"
 #include "notation/signatures.h"
 
 namespace {

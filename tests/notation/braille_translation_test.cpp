@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "braille_examples.h"
-#include "translation_helpers.h"
+#include "tests/support/braille_examples.h"
+#include "tests/support/translation_helpers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "notation/braille_translation.h"
-#include "translation_helpers.h"
+#include "tests/support/translation_helpers.h"
 
 namespace {
 

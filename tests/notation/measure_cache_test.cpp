@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "notation/braille_translation.h"
-#include "translation_helpers.h"
+#include "tests/support/translation_helpers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "notation/note_arithmetic.h"
+#include "base/note_arithmetic.h"
 
 namespace {
 

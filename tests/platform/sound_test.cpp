@@ -4,7 +4,7 @@
 
 #include "platform/signal_log.h"
 #include "platform/sound_player.h"
-#include "temp_dir.h"
+#include "tests/support/platform_temp_dir.h"
 
 namespace {
 

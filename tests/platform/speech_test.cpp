@@ -10,11 +10,11 @@
 #include <cstring>
 #include <future>
 
-#include "fake_ssip_server.h"
+#include "tests/support/fake_ssip_server.h"
 #include "platform/speech_dispatcher.h"
 #include "platform/speech_log.h"
 #include "platform/speech_output.h"
-#include "temp_dir.h"
+#include "tests/support/platform_temp_dir.h"
 
 namespace {
 

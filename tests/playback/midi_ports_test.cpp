@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "notation/errors.h"
+#include "base/errors.h"
 #include "platform/midi_recorder.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -13,16 +13,16 @@
 #include <fstream>
 #include <map>
 
-#include "notation/errors.h"
-#include "notation/speech.h"
+#include "base/errors.h"
+#include "feedback/speech.h"
 #include "platform/midi_fluidsynth.h"
 #include "platform/midi_recorder.h"
 #include "platform/speech_output.h"
-#include "playback/midi_event_writer.h"
-#include "playback/midi_file_reader.h"
+#include "midi/midi_event_writer.h"
+#include "midi/midi_file_reader.h"
 #include "playback/midi_ports.h"
-#include "playback/track_runtime.h"
-#include "shell/settings.h"
+#include "render/track_runtime.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -66,8 +66,8 @@ class TSong {
 
 // A note on and its note off on a music track.
 void WriteNote(TTrackRuntime& track, int channel, int key, uint32_t on_tick, uint32_t off_tick) {
-  WriteNoteOn(key, channel, track, on_tick, kTpm);
-  WriteNoteOff(key, channel, track, off_tick, kTpm);
+  WriteNoteOn(key, track.KeyOnVelocity[key & 0x7F], channel, track, on_tick, kTpm);
+  WriteNoteOff(key, track.KeyOffVelocity[key & 0x7F], channel, track, off_tick, kTpm);
 }
 
 struct TNoteSeen {
@@ -284,11 +284,11 @@ TEST_F(PlayerTest, ASeekReplaysSilentlyAndSendsTheChannelStateAgain) {
   WriteProgramChange(41, 1, music, 0, kTpm);  // viola
   WriteController(7, 100, 1, music, 0, kTpm);
   for (uint32_t k = 0; k < 20; ++k) {  // a note each second: key 40 + k at k s
-    WriteNoteOn(40 + static_cast<int>(k), 1, music, k * 960, kTpm);
+    WriteNoteOn(40 + static_cast<int>(k), music.KeyOnVelocity[(40 + static_cast<int>(k)) & 0x7F], 1, music, k * 960, kTpm);
     if (k == 0) {
       WritePitchBend(1, music, 480, kTpm, 70);  // coarse 70
     }
-    WriteNoteOff(40 + static_cast<int>(k), 1, music, k * 960 + 480, kTpm);
+    WriteNoteOff(40 + static_cast<int>(k), music.KeyOffVelocity[(40 + static_cast<int>(k)) & 0x7F], 1, music, k * 960 + 480, kTpm);
     if (k == 4) {
       WriteController(10, 20, 1, music, 4800, kTpm);
     }
@@ -346,12 +346,12 @@ TEST_F(PlayerTest, StopEndsPlaybackAndResetsEveryChannel) {
 TEST_F(PlayerTest, WaitsForARenderThatIsStillWriting) {
   TSong song(1);
   TTrackRuntime& music = song.Events(1);
-  WriteNoteOn(60, 1, music, 0, kTpm);
+  WriteNoteOn(60, music.KeyOnVelocity[60], 1, music, 0, kTpm);
   WriteEndOfTrack(song.Events(0), 0, kTpm);
   song.Events(0).Events.MarkComplete();
   // The rest comes while the player waits, later than the note off is due.
   clock_.At(700, [&music] {
-    WriteNoteOff(60, 1, music, 480, kTpm);
+    WriteNoteOff(60, music.KeyOffVelocity[60], 1, music, 480, kTpm);
     WriteNote(music, 1, 62, 960, 1440);
     WriteEndOfTrack(music, 1440, kTpm);
     music.Events.MarkComplete();

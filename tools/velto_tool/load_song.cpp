@@ -1,7 +1,7 @@
 #include <cstdio>
 
-#include "notation/song.h"
-#include "notation/song_file.h"
+#include "model/song.h"
+#include "model/song_file.h"
 #include "tools/velto_tool/commands.h"
 
 bool LoadToolSong(TVelto& song, const std::string& path) {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "notation/braille_translation.h"
-#include "notation/song.h"
-#include "notation/song_file.h"
+#include "model/song.h"
+#include "model/song_file.h"
 #include "tools/velto_tool/commands.h"
 
 namespace {

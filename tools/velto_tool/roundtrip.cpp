@@ -1,8 +1,8 @@
 // velto-tool roundtrip IN.qem OUT.qem: loads a song and saves it again.
 #include <cstdio>
 
-#include "notation/song.h"
-#include "notation/song_file.h"
+#include "model/song.h"
+#include "model/song_file.h"
 #include "tools/velto_tool/commands.h"
 
 int RunRoundtrip(const std::vector<std::string>& args) {

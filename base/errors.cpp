@@ -1,0 +1,3 @@
+#include "base/errors.h"
+
+TErrorRecord GErrors;

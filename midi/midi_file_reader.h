@@ -1,0 +1,40 @@
+// Reads Standard MIDI Files (formats 0, 1 and 2, also wrapped as RIFF "RMID") for the
+// handler language's MIDI-file players.
+//
+// A file is refused with a reason when it cannot be played: no "MThd" in its first
+// 1024 bytes, a format above 2, a header or chunk that runs past the end of the file,
+// a division of 0 or in SMPTE frames, or an event that cannot be read (a variable-length
+// quantity longer than 4 bytes, a channel data byte of 128 or more, a data byte with no
+// status in force, an event cut off at the end of its chunk). Things that still leave a
+// playable file (a missing "MTrk" after the first chunks, more than 255 chunks) are
+// noted in TMidiFile::Warnings.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "midi/midi_file_records.h"
+
+constexpr size_t kMaxMidiFileTracks = 255;
+constexpr size_t kMidiHeaderSearchBytes = 1024;
+constexpr size_t kMaxMidiFileBytes = size_t{64} << 20;
+
+// The file read last by LoadMidiFile(fileName).
+extern TMidiFile GMidiFile;
+
+// Reads a whole file held in memory into file (which is cleared first) and runs the
+// analysis pass (instrument standard, duration). False with a reason when refused.
+bool ReadMidiFile(std::span<const uint8_t> bytes, TMidiFile& file, std::string& error);
+
+// Reads the file from disk as ReadMidiFile does (files above 64 MiB are refused).
+bool LoadMidiFile(const std::string& fileName, TMidiFile& file, std::string& error);
+
+// Reads the file into GMidiFile. A refusal also fills GErrors: code 42, source 1, the text
+// the file name and the reason.
+bool LoadMidiFile(const std::string& fileName);
+
+// Reads the delta time at the entry's read position. False (and the entry's data treated
+// as exhausted) when there is none or it cannot be read.
+bool ReadMidiFileDelta(TMidiFileTrack& entry, uint32_t& delta);

@@ -1,0 +1,72 @@
+// The song: the track list and the fields of the song window that the song side uses.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/track.h"
+
+class TTrack;  // the script object model's root
+struct TFormatEntryPoints;
+class TVelto;
+
+// Stops the playback this window owns and drops the compiled and rendered data of its tracks
+// (from HeadTreck). The playback side installs it; empty while nothing can play. Called
+// before any track of the window is freed.
+using TStopForTrackRemoval = std::function<void(TVelto& window)>;
+void SetStopForTrackRemoval(TStopForTrackRemoval stop);
+
+class TVelto {
+ public:
+  TVelto();
+  virtual ~TVelto();
+  TVelto(const TVelto&) = delete;
+  TVelto& operator=(const TVelto&) = delete;
+
+  PTreck HeadTreck = nullptr;     // the node with no Prev
+  PTreck CurrentTrack = nullptr;  // the track shown
+  PTreck StartTrack = nullptr;
+  int32_t TrackCount = 0;
+  int32_t CurrentMeasure = 1;
+  int32_t TicksPerMeasure = 1920;
+  int32_t WindowNumber = 0;
+
+  std::string FileName;           // the song's file
+  std::vector<std::string> Data;  // the song as text lines (code page 1251)
+  std::unique_ptr<TTrack> TrackRoot;                 // script object model root (owned)
+  std::shared_ptr<TFormatEntryPoints> FormatModule;  // nil: no format plug-in
+
+  // What the two editors show, committed into the current track by SaveData.
+  std::string NotesEditText;                  // Braille line editor: one voice of one measure
+  uint16_t NotesEditCaret = 1;                // its caret position (1-based)
+  std::vector<std::string> ProgramEditLines;  // program editor (without the hidden lines)
+  int32_t ProgramEditCaretX = 1;
+  int32_t ProgramEditCaretY = 1;
+
+  // Creates a track named Name on Channel right after Current (alone when Current is nil),
+  // makes it Current and keeps HeadTreck at the head. It takes its translator from HeadTreck.
+  void AddTreck(PTreck& Current, const std::string& Name, uint8_t Channel);
+  // Stops this window's playback, then unlinks and frees Current; the successor (else the
+  // predecessor) becomes Current. HeadTreck, CurrentTrack and StartTrack never keep the freed
+  // record.
+  void RemoveTreck(PTreck& Current);
+  // Stops this window's playback and drops its render state (the installed
+  // TStopForTrackRemoval); nothing when none is installed.
+  void StopBeforeTrackRemoval();
+
+  // Rebuilds the track list from Data (see song_text.cpp). On success Label is line 0,
+  // FileName line 1 and GErrors.Code 0; on failure GErrors holds code 39 and the window is
+  // exactly as it was.
+  void Convert(std::string& Label);
+  // Rewrites Data from the track list with Label as line 0.
+  void DeConvert(const std::string& Label);
+  // Commits the two editors (showing voice Voice of CurrentMeasure) into CurrentTrack.
+  void SaveData(uint16_t Voice);
+};
+
+// Frees every track of the list holding Track; Track ends nil. The caller resets the
+// window's HeadTreck and TrackCount and has stopped what plays them.
+void ClearTrackList(PTreck& Track);

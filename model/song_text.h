@@ -1,0 +1,40 @@
+// The song text: pieces of the line layout that the parser and writer share with others.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/errors.h"
+
+// Error code of a song text that cannot be read.
+inline constexpr uint8_t kSongTextError = 39;
+// Highest output port a track may use.
+inline constexpr int32_t kMaxMidiOut = 16;
+
+// The N-th (1-based) blank-separated field of Line as a number. The field must be digits
+// only (no sign) and fit in 32 bits; otherwise Errors.Code := 39 and the result is 0.
+// Two blanks in a row make an empty field, which is an error.
+int32_t ParseHeaderField(std::string_view Line, uint8_t N, TErrors& Errors);
+
+// The program line that routes a track to output port Port: "{$$$midiout=" Port "$$$}".
+std::string MidiOutDirective(int32_t Port);
+
+// The port of a midiout directive line: the line begins with "{$$$midiout=", "$$$}" follows
+// with at least one character between, and that text is a plain number 0..16. Anything else
+// is no directive (the line stays ordinary program text).
+std::optional<int32_t> ParseMidiOutDirective(std::string_view Line);
+
+// The text of Line before and after voice Voice (1-based) of the measure; voices are
+// separated by "()". Missing voices before Voice are filled with "m", so that the edited
+// voice takes exactly one voice slot: Before + voice text + After.
+void SplitVoiceText(std::string_view Line, uint16_t Voice, std::string& Before, std::string& After);
+
+// The editor text of one voice as stored: blanks, "§" and "()" removed; empty becomes "m".
+std::string CleanVoiceText(std::string_view Text);
+
+// Drops the trailing empty voices ("()m") of every music line, and trailing empty measures
+// ("m" or empty) past the first line.
+void TidyMusicLines(std::vector<std::string>& Lines);

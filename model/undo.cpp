@@ -1,0 +1,236 @@
+#include "model/undo.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "settings/lang_texts.h"
+
+namespace {
+
+constexpr size_t kStateBytes = 12;
+constexpr size_t kFormatChars = 3;
+
+void PutInt32(std::array<uint8_t, 12>& out, size_t at, int32_t value) {
+  const auto bits = static_cast<uint32_t>(value);
+  for (size_t i = 0; i < 4; ++i) {
+    out[at + i] = static_cast<uint8_t>(bits >> (8 * i));
+  }
+}
+
+int32_t GetInt32(const std::string& bytes, size_t at) {
+  uint32_t bits = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    bits |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
+  }
+  return static_cast<int32_t>(bits);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return std::nullopt;
+  }
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// Writes `bytes` to a temporary file beside `path` and renames it over `path`, so a
+// crash never leaves half a file.
+bool WriteFileWhole(const std::string& path, const std::string& bytes) {
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  const std::string temp = path + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      return false;
+    }
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string UndoWord() {
+  return LangStrOr(15, "Отменить");
+}
+
+}  // namespace
+
+std::array<uint8_t, 12> EncodeUndoState(const TUndoState& state) {
+  std::array<uint8_t, 12> out{};
+  PutInt32(out, 0, state.Index);
+  PutInt32(out, 4, state.Count);
+  const size_t length = std::min(state.Format.size(), kFormatChars);
+  out[8] = static_cast<uint8_t>(length);
+  for (size_t i = 0; i < length; ++i) {
+    out[9 + i] = static_cast<uint8_t>(state.Format[i]);
+  }
+  return out;
+}
+
+std::optional<TUndoState> DecodeUndoState(const std::string& bytes) {
+  if (bytes.size() != kStateBytes) {
+    return std::nullopt;
+  }
+  TUndoState state;
+  state.Index = GetInt32(bytes, 0);
+  state.Count = GetInt32(bytes, 4);
+  const auto length = static_cast<uint8_t>(bytes[8]);
+  if (state.Index < 0 || state.Index >= kUndoSlots || state.Count < 0 ||
+      state.Count > kUndoSlots || length > kFormatChars) {
+    return std::nullopt;
+  }
+  state.Format = bytes.substr(9, length);
+  return state;
+}
+
+std::optional<TUndoState> ReadUndoStateFile(const std::string& path) {
+  const std::optional<std::string> bytes = ReadWholeFile(path);
+  return bytes ? DecodeUndoState(*bytes) : std::nullopt;
+}
+
+std::string UndoStatePath(const std::string& programDir, int32_t windowNumber) {
+  return programDir + "Resources/temp/Qem[" + std::to_string(windowNumber) + "].dat";
+}
+
+std::string UndoSnapshotPath(const std::string& programDir, int32_t windowNumber, int32_t slot) {
+  const std::string digits = (slot < 10 ? "0" : "") + std::to_string(slot);
+  return programDir + "Resources/temp/qem[" + std::to_string(windowNumber) + "].d" + digits;
+}
+
+TUndoRing::TUndoRing(std::string programDir, int32_t windowNumber, std::string format)
+    : program_dir_(std::move(programDir)), window_number_(windowNumber) {
+  state_.Format = format.substr(0, std::min(format.size(), kFormatChars));
+  SetCaption(false);
+}
+
+std::string TUndoRing::StatePath() const {
+  return UndoStatePath(program_dir_, window_number_);
+}
+
+std::string TUndoRing::SnapshotPath(int32_t slot) const {
+  return UndoSnapshotPath(program_dir_, window_number_, slot);
+}
+
+void TUndoRing::Start() {
+  state_.Index = 0;
+  state_.Count = 0;
+  WriteState();
+}
+
+void TUndoRing::Saved(IUndoSong& song, const std::string& label) {
+  if (!song.HasData()) {
+    return;
+  }
+  const TUndoState before = state_;
+  if (!label.empty()) {
+    state_.Index = (state_.Index + 1) % kUndoSlots;
+    state_.Count = std::min(state_.Count + 1, kUndoSlots);
+  }
+  const std::string& snapshotLabel = label.empty() ? label_ : label;
+  if (!WriteSnapshot(song.SnapshotLines(snapshotLabel))) {
+    state_ = before;
+    if (!write_failure_signalled_) {
+      write_failure_signalled_ = true;
+      if (WriteFailureSignal) {
+        WriteFailureSignal();
+      }
+    }
+    return;
+  }
+  write_failure_signalled_ = false;
+  WriteState();
+  if (!label.empty()) {
+    label_ = label;
+    enabled_ = true;
+  }
+  SetCaption(true);
+}
+
+bool TUndoRing::Opened(IUndoSong& song) {
+  const std::optional<TUndoState> read = ReadUndoStateFile(StatePath());
+  if (!read) {
+    FailOpen(song);
+    return false;
+  }
+  state_ = *read;
+  const std::optional<std::string> bytes = ReadWholeFile(SnapshotPath(state_.Index));
+  if (!bytes) {
+    FailOpen(song);
+    return false;
+  }
+  const std::optional<std::string> label = song.RestoreSnapshot(SplitTextLines(*bytes));
+  if (label) {
+    label_ = *label;
+  } else {
+    GiveTrackWhenEmpty(song);  // the parser keeps the old tracks: a fresh window has none
+  }
+  enabled_ = state_.Count >= 1;
+  SetCaption(enabled_);
+  return label.has_value();
+}
+
+void TUndoRing::GiveTrackWhenEmpty(IUndoSong& song) {
+  if (!song.HasTracks()) {
+    song.AddFreshTrack(LangStrOr(10, "Новый"));
+    song.ClearFileName();
+  }
+}
+
+void TUndoRing::FailOpen(IUndoSong& song) {
+  GiveTrackWhenEmpty(song);
+  state_.Count = 0;
+  enabled_ = false;
+  SetCaption(false);
+}
+
+void TUndoRing::DropNewest() {
+  if (state_.Count < 1) {
+    return;
+  }
+  std::remove(SnapshotPath(state_.Index).c_str());
+  state_.Index = state_.Index == 0 ? kUndoSlots - 1 : state_.Index - 1;
+  state_.Count -= 1;
+  WriteState();
+}
+
+void TUndoRing::DeleteFiles() {
+  std::remove(StatePath().c_str());
+  for (int32_t slot = 0; slot < kUndoSlots; ++slot) {
+    std::remove(SnapshotPath(slot).c_str());
+  }
+}
+
+bool TUndoRing::WriteSnapshot(const std::vector<std::string>& lines) const {
+  std::string bytes;
+  for (const std::string& line : lines) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  return WriteFileWhole(SnapshotPath(state_.Index), bytes);
+}
+
+// Errors are ignored: the window goes on without its state file.
+void TUndoRing::WriteState() const {
+  const std::array<uint8_t, 12> record = EncodeUndoState(state_);
+  WriteFileWhole(StatePath(), std::string(record.begin(), record.end()));
+}
+
+void TUndoRing::SetCaption(bool withLabel) {
+  caption_ = withLabel ? UndoWord() + " " + label_ : UndoWord();
+}

@@ -1,3 +1,0 @@
-#include "notation/errors.h"
-
-TErrorRecord GErrors;

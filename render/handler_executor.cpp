@@ -1,0 +1,387 @@
+// Running statement lists: the dispatch, the frames of performed blocks and the control
+// statements (loops, conditions, time blocks, assignments, perform).
+#include "render/handler_executor.h"
+
+#include <cassert>
+
+#include "base/error_sources.h"
+#include "settings/lang_texts.h"
+#include "render/handler_execution.h"
+#include "handler/handler_names.h"
+#include "render/track_runtime.h"
+#include "platform/codec1251.h"
+
+THandlerInterruption GHandlerInterruption;
+
+namespace {
+
+TTreck& FirstTrackOf(TTreck& track) {
+  TTreck* t = &track;
+  while (t->Prev != nullptr) {
+    t = t->Prev;
+  }
+  return *t;
+}
+
+}  // namespace
+
+std::string WordText(int id, std::string_view tail, std::string_view builtInUtf8) {
+  const std::string word = LangStr(id);
+  if (word == "???") {
+    return Utf8ToCp1251(builtInUtf8).Text;
+  }
+  return word + std::string(tail);
+}
+
+std::string TPlace::Text() const {
+  return Id == 0 ? Utf8ToCp1251(BuiltIn).Text : WordText(Id, Tail, BuiltIn);
+}
+
+std::string NamedText(int id, std::string_view builtInUtf8, const std::string& name) {
+  const std::string word = LangStr(id);
+  if (word == "???") {
+    return Utf8ToCp1251(builtInUtf8).Text + name + "!";
+  }
+  return word + " " + name + "!";
+}
+
+THandlerExecution::THandlerExecution(THandlerTick& tick)
+    : tick_(tick),
+      runtime_(RuntimeOf(tick.Track)),
+      at_{this, static_cast<int64_t>(tick.SongLength), static_cast<int64_t>(tick.Position)} {
+  argumentValue_.Kind = ekNumber;
+  PushFrame(nullptr, nullptr);  // the top level: no arguments, no running block
+}
+
+TTreck& THandlerExecution::ControlTrack() const {
+  if (tick_.ControlTrack == nullptr) {
+    tick_.ControlTrack = &FirstTrackOf(tick_.Track);
+  }
+  return *tick_.ControlTrack;
+}
+
+bool THandlerExecution::Aborted() const {
+  return Failed() || GRenderStop.load(std::memory_order_relaxed);
+}
+
+bool THandlerExecution::RunList(PProgram first) {
+  for (PProgram s = first; s != nullptr;) {
+    PProgram next = s->Next;
+    switch (Execute(*s, next)) {
+      case TStatementFlow::kBreak: return false;
+      case TStatementFlow::kEndList: return true;
+      case TStatementFlow::kGoOn: break;
+    }
+    if (Aborted()) {
+      return true;
+    }
+    s = next;
+  }
+  return true;
+}
+
+bool THandlerExecution::RunInBlock(const TBlockFrame& block, PProgram program) {
+  if (!PushFrame(block.Params, &block)) {
+    return true;
+  }
+  const bool result = RunList(program);
+  PopFrame();
+  return result;
+}
+
+// Dispatch: one line per statement kind. `next` may be moved (an "if" skips its group).
+TStatementFlow THandlerExecution::Execute(TProgramNode& s, PProgram& next) {
+  const bool instrumentTrack = !OnControlTrack();
+  switch (s.Kind) {
+    case skBreak: return TStatementFlow::kBreak;
+    case skWhile: return While(s);
+    case skEvry: return Evry(s);
+    case skFor: return For(s);
+    case skLet: Let(s); break;
+    case skIf: return If(s, next);
+    case skSegment: return Segment(s);
+    case skInterruption: Interruption(s); break;
+    case skError: Error(s); break;
+    case skPositionSong: PositionSong(s); break;
+    case skTempo: Tempo(s); break;
+    case skKeys: return Keys(s);
+    case skMidiPlay:
+    case skMidiStop:
+    case skMidiContinue: MidiPlayer(s); break;
+    case skSay: Say(s); break;
+    case skPerform: Perform(s); break;
+    default: break;
+  }
+  if (!instrumentTrack) {
+    return TStatementFlow::kGoOn;
+  }
+  switch (s.Kind) {
+    case skInstrument: Instrument(s); break;
+    case skPitch: Pitch(s, false); break;
+    case skPitchCertainly: Pitch(s, true); break;
+    case skController: Controller(s, false); break;
+    case skControllerCertainly: Controller(s, true); break;
+    case skTranspose:
+    case skPositionRnd:
+    case skPositionShift: Shift(s); break;
+    case skNonLegato:
+    case skStaccato:
+    case skStaccatissimo: Factor(s); break;
+    case skKeyLength: KeyLength(s, false); break;
+    case skKeyLengthSoft: KeyLength(s, true); break;
+    case skKeyOn: KeyVelocity(s, true); break;
+    case skKeyOff: KeyVelocity(s, false); break;
+    case skForshlag:
+    case skMordento: Ornament(s); break;
+    case skRest: Rest(s); break;
+    default: break;
+  }
+  return TStatementFlow::kGoOn;
+}
+
+// ---- Frames --------------------------------------------------------------------
+
+bool THandlerExecution::PushFrame(const std::vector<PExpression>* args,
+                                  const TBlockFrame* run) {
+  if (frameCount_ == frames_.size()) {
+    return false;
+  }
+  frames_[frameCount_] = TFrame{args, run};
+  ++frameCount_;
+  argumentFrame_ = frameCount_;
+  return true;
+}
+
+void THandlerExecution::PopFrame() {
+  --frameCount_;
+  argumentFrame_ = frameCount_;
+}
+
+const TBlockFrame* THandlerExecution::CurrentRun() const {
+  for (size_t f = argumentFrame_; f > 0; --f) {
+    if (frames_[f - 1].Run != nullptr) {
+      return frames_[f - 1].Run;
+    }
+  }
+  return nullptr;
+}
+
+// Argument n of the frame whose arguments are being read, evaluated in the frame below
+// it (where the caller wrote it); handed over as a number node.
+const TExpressionNode* THandlerExecution::BlockArgument(int64_t n) {
+  if (argumentFrame_ == 0) {
+    return nullptr;
+  }
+  const std::vector<PExpression>* args = frames_[argumentFrame_ - 1].Args;
+  if (args == nullptr || n < 1 || n > static_cast<int64_t>(args->size())) {
+    return nullptr;
+  }
+  const size_t reading = argumentFrame_;
+  --argumentFrame_;
+  const long double value = Evaluate((*args)[static_cast<size_t>(n - 1)].get());
+  argumentFrame_ = reading;
+  argumentValue_.Value = value;
+  return &argumentValue_;
+}
+
+// ---- Helpers -------------------------------------------------------------------
+
+long double THandlerExecution::Evaluate(const TExpressionNode* e) {
+  return EvaluateExpression(e, at_, tick_.Errors);
+}
+
+void THandlerExecution::PlaceText(const std::string& text, bool onlyIfEmpty) {
+  tick_.Errors.Update([&](TErrors& e) {
+    if (!onlyIfEmpty || e.Text.empty()) {
+      e.Text = text;
+    }
+  });
+}
+
+
+
+// ---- Control statements --------------------------------------------------------
+
+// while C do Body endwhile: the condition is rounded (0.4 is false).
+TStatementFlow THandlerExecution::While(const TProgramNode& s) {
+  TStatementFlow flow = TStatementFlow::kGoOn;
+  while (!Aborted()) {
+    if (RoundHalfEven(Evaluate(s.ExprA.get())) <= 0 || Failed()) {
+      break;
+    }
+    if (!RunList(s.Body)) {
+      flow = TStatementFlow::kEndList;
+      break;
+    }
+  }
+  if (Failed()) {
+    PlaceText(WordText(146, "!", "в условии оператора While!"), true);
+  }
+  return flow;
+}
+
+// evry P [offset O] do Body endevry: the body runs when the tick (less the offset) is a
+// multiple of the period. The period is evaluated once; 0 is error 4, a negative period
+// never runs.
+TStatementFlow THandlerExecution::Evry(const TProgramNode& s) {
+  if (s.Body == nullptr || s.ExprA == nullptr) {
+    return TStatementFlow::kGoOn;
+  }
+  TStatementFlow flow = TStatementFlow::kGoOn;
+  const int64_t period = RoundHalfEven(Evaluate(s.ExprA.get()));
+  if (!Failed() && period > 0) {
+    int64_t since = tick_.Position;
+    if (s.ExprB != nullptr) {
+      since = RoundHalfEven(static_cast<long double>(tick_.Position) - Evaluate(s.ExprB.get()));
+    }
+    if (!Failed() && since % period == 0 && !RunList(s.Body)) {
+      flow = TStatementFlow::kBreak;
+    }
+  } else if (!Failed() && period == 0) {
+    tick_.Errors.Update([](TErrors& e) { e.Code = 4; });
+  }
+  if (Failed()) {
+    PlaceText(Utf8ToCp1251("в параметрах оператора Evry!").Text, true);
+  }
+  return flow;
+}
+
+// for V = A to B do Body endfor: both bounds evaluated once, before the loop.
+TStatementFlow THandlerExecution::For(const TProgramNode& s) {
+  const long double first = Evaluate(s.ExprA.get());
+  const long double last = Evaluate(s.ExprB.get());
+  TStatementFlow flow = TStatementFlow::kGoOn;
+  if (!Failed() && s.Ref != nullptr) {
+    const int64_t from = RoundHalfEven(first);
+    const int64_t to = RoundHalfEven(last);
+    for (int64_t i = from; i <= to && !Aborted(); ++i) {
+      s.Ref->Value = static_cast<long double>(i);
+      if (!RunList(s.Body)) {
+        flow = TStatementFlow::kEndList;
+        break;
+      }
+      if (i == to) {
+        break;  // i + 1 would overflow at the largest bound
+      }
+    }
+  }
+  if (Failed()) {
+    const std::string name = s.Ref != nullptr ? s.Ref->Name : std::string();
+    const std::string text =
+        LangStr(143) != "???" && LangStr(142) != "???"
+            ? LangStr(143) + " " + LangStr(142) + " " + name + "!"
+            : Utf8ToCp1251("в одном из выражений цикла для переменной ").Text + name + "!";
+    PlaceText(text, true);
+  }
+  return flow;
+}
+
+// let V = E, or let R[I] = E (the index taken as |Round(I)| mod 128).
+void THandlerExecution::Let(const TProgramNode& s) {
+  if (s.Ref != nullptr) {
+    s.Ref->Value = Evaluate(s.ExprA.get());
+    if (Failed()) {
+      PlaceText(NamedText(142, "для переменной ", s.Ref->Name), true);
+    }
+    return;
+  }
+  if (s.Arr == nullptr) {
+    return;
+  }
+  const int64_t index = RoundHalfEven(Evaluate(s.ExprB.get()));
+  const size_t slot = static_cast<size_t>(index < 0 ? -(index % 128) : index % 128);
+  s.Arr->Values[slot] = Evaluate(s.ExprA.get());
+  if (Failed()) {
+    PlaceText(NamedText(144, "для массива ", s.Arr->Name), true);
+  }
+}
+
+// One branch of an if-group: a true condition runs the body (if any) and skips the
+// rest of the group; a false one goes on with the next branch.
+TStatementFlow THandlerExecution::If(const TProgramNode& s, PProgram& next) {
+  if (s.ExprA == nullptr) {
+    return TStatementFlow::kGoOn;
+  }
+  TStatementFlow flow = TStatementFlow::kGoOn;
+  if (Evaluate(s.ExprA.get()) > 0 && !Failed()) {
+    if (!RunList(s.Body)) {
+      flow = TStatementFlow::kBreak;
+    }
+    next = s.GroupEnd;
+  }
+  if (Failed()) {
+    PlaceText(Utf8ToCp1251("в условии!").Text, true);
+  }
+  return flow;
+}
+
+// A time block: the body runs on every tick of A..B, or on the single tick A.
+TStatementFlow THandlerExecution::Segment(const TProgramNode& s) {
+  if (s.Body == nullptr || s.ExprA == nullptr) {
+    return TStatementFlow::kGoOn;
+  }
+  const long double position = static_cast<long double>(tick_.Position);
+  const long double first = Evaluate(s.ExprA.get());
+  bool runs = false;
+  if (s.ExprB != nullptr && position >= first && !Failed()) {
+    runs = position <= Evaluate(s.ExprB.get());
+  }
+  if (!runs) {
+    runs = static_cast<int64_t>(tick_.Position) == RoundHalfEven(first);
+  }
+  TStatementFlow flow = TStatementFlow::kGoOn;
+  if (runs && !Failed() && !RunList(s.Body)) {
+    flow = TStatementFlow::kBreak;
+  }
+  if (Failed()) {
+    PlaceText(Utf8ToCp1251("во временном блоке!").Text, true);
+  }
+  return flow;
+}
+
+// perform B A1; A2 ...: runs the named block in a new frame; a break inside ends only
+// the block. Nesting deeper than kMaxPerformDepth is error 18.
+void THandlerExecution::Perform(const TProgramNode& s) {
+  const long double v = Evaluate(s.ExprA.get());
+  if (Failed() || v < 0) {
+    return;
+  }
+  const int64_t index = RoundHalfEven(v);
+  if (index < 0 || static_cast<uint64_t>(index) >= GHandlerStrings.size()) {
+    return;
+  }
+  const std::string& name = GHandlerStrings[static_cast<size_t>(index)];
+  const PBlock block = FindBlockByName(name, runtime_.Program.Blocks);
+  if (block == nullptr || block->Tree == nullptr) {
+    return;
+  }
+  if (frameCount_ > kMaxPerformDepth) {
+    tick_.Errors.Update([&](TErrors& e) {
+      e.Code = 18;
+      e.Text = "perform " + name;
+      e.Source = 1;
+    });
+    return;
+  }
+  PushFrame(&s.Args, CurrentRun());
+  RunList(block->Tree);
+  PopFrame();
+}
+
+// ---- Entry points --------------------------------------------------------------
+
+bool RunHandlerStatements(PProgram first, THandlerTick& tick) {
+  if (first == nullptr) {
+    return true;
+  }
+  THandlerExecution run(tick);
+  return run.RunList(first);
+}
+
+bool RunHandlerBlock(const TBlockFrame& block, PProgram program, THandlerTick& tick) {
+  if (program == nullptr) {
+    return true;
+  }
+  THandlerExecution run(tick);
+  return run.RunInBlock(block, program);
+}

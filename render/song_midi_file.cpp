@@ -1,0 +1,38 @@
+#include "render/song_midi_file.h"
+
+#include <vector>
+
+#include "midi/midi_file_writer.h"
+#include "render/track_runtime.h"
+
+namespace {
+
+std::vector<TMidiFileTrackSource> TrackSources(PTreck firstTrack) {
+  std::vector<TMidiFileTrackSource> sources;
+  for (PTreck t = firstTrack; t; t = t->Next) {
+    sources.push_back({t->Runtime ? &t->Runtime->Events : nullptr, t->Caption});
+  }
+  return sources;
+}
+
+}  // namespace
+
+uint16_t SongMidiDivision(PTreck firstTrack, uint32_t ticksPerMeasure) {
+  if (firstTrack && firstTrack->Runtime) {
+    return MidiFileDivision(ticksPerMeasure, firstTrack->Runtime->TimeSigNumerator,
+                            firstTrack->Runtime->TimeSigDenominator);
+  }
+  return MidiFileDivision(ticksPerMeasure, 4, 4);
+}
+
+bool WriteSongMidiFile(std::ostream& out, PTreck firstTrack, uint32_t ticksPerMeasure,
+                       std::string& error) {
+  return WriteMidiFile(out, TrackSources(firstTrack), SongMidiDivision(firstTrack, ticksPerMeasure),
+                       error);
+}
+
+bool WriteSongMidiFile(const std::string& fileName, PTreck firstTrack, uint32_t ticksPerMeasure,
+                       std::string& error) {
+  return WriteMidiFile(fileName, TrackSources(firstTrack),
+                       SongMidiDivision(firstTrack, ticksPerMeasure), error);
+}

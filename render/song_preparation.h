@@ -1,0 +1,41 @@
+// Song preparation: every track that will sound gets its note list from its Braille text,
+// its handler lines prepared for compiling and its translator applied; the control track
+// gets its note list from the harmonizer.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/errors.h"
+#include "model/track.h"
+
+class TVelto;
+struct TFormatEntryPoints;
+
+// What preparation asks of the song window created last: an undo snapshot before it
+// converts the song text with a translator, a refresh of the window after, and a wait
+// until the Esc key is up (so that the key does not reach the editor). Unset functions
+// are skipped: without a window nothing is recorded, shown or waited for.
+struct TPreparationWindow {
+  std::function<void(const std::string& label)> Saved;
+  std::function<void()> ShowTreck;
+  std::function<void()> WaitEscReleased;
+};
+extern TPreparationWindow GLastSongWindow;
+
+// Prepares the song headed by HeadTreck for compiling and rendering (the window's own
+// fields by reference). Claims the playback for WindowNumber, resets and pads the tracks,
+// reads the translator directives, translates every track that plays (asking whether
+// text a translator would convert is to be converted in the song) and harmonizes the
+// first track into the control track's notes. True when the song may be compiled. On
+// failure `errors` says what and where, CurrentTrack, StartTrack, CurrentMeasure and the
+// track's Voice point at the fault, and GRendering is 1 for a translation error. The
+// measures added to even out the tracks are taken away again on every path.
+bool PrepareSong(PTreck& HeadTreck, PTreck& StartTrack, PTreck& CurrentTrack,
+                 int32_t& WindowNumber, int32_t& TicksPerMeasure, int32_t& CurrentMeasure,
+                 TErrorRecord& errors, const std::shared_ptr<TFormatEntryPoints>& FormatModule);
+
+// PrepareSong on a song window's fields with GErrors.
+bool PrepareSong(TVelto& window);

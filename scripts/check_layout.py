@@ -1,0 +1,71 @@
+#!/usr/bin/python3
+"""Checks that every product folder includes only folders before it in the layout order,
+and that Qt is included only by songwindow/view and app.
+
+Usage: check_layout.py [ROOT]        check the tree at ROOT (default: this repository)
+       check_layout.py --self-test   also show that a planted wrong include is caught
+"""
+import pathlib
+import re
+import shutil
+import sys
+import tempfile
+
+ORDER = ["platform", "base", "settings", "scripthost", "model", "feedback", "notation",
+         "harmony", "midi", "handler", "render", "playback", "songwindow", "app"]
+QT_ALLOWED = ("songwindow/view/", "app/")
+INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]', re.M)
+QT_HEADER = re.compile(r"^Q[A-Za-z]+(/|$)|^Qt[A-Za-z]*/")
+
+
+def violations(root):
+    found = []
+    for folder in ORDER:
+        for path in sorted((root / folder).rglob("*")):
+            if path.suffix not in (".h", ".cpp"):
+                continue
+            rel = path.relative_to(root).as_posix()
+            for header in INCLUDE.findall(path.read_text(encoding="utf-8", errors="replace")):
+                top = header.split("/", 1)[0]
+                if "/" in header and top in ORDER and ORDER.index(top) > ORDER.index(folder):
+                    found.append(f"{rel}: includes {header}, a later folder than {folder}/")
+                if QT_HEADER.match(header) and not rel.startswith(QT_ALLOWED):
+                    found.append(f"{rel}: includes Qt ({header}) outside songwindow/view and app")
+    return found
+
+
+def self_test(root):
+    with tempfile.TemporaryDirectory() as tmp:
+        copy = pathlib.Path(tmp)
+        for folder in ORDER:
+            if (root / folder).is_dir():
+                shutil.copytree(root / folder, copy / folder)
+        planted = copy / "base" / "planted.cpp"
+        planted.write_text('#include "render/render_thread.h"\n#include <QWidget>\n')
+        found = violations(copy)
+        expected = {"base/planted.cpp: includes render/render_thread.h, a later folder than base/",
+                    "base/planted.cpp: includes Qt (QWidget) outside songwindow/view and app"}
+        if not expected <= set(found):
+            print("layout: the planted wrong includes were not caught", file=sys.stderr)
+            return False
+    return True
+
+
+def main(argv):
+    root = pathlib.Path(__file__).resolve().parent.parent
+    args = [a for a in argv[1:] if a != "--self-test"]
+    if args:
+        root = pathlib.Path(args[0])
+    found = violations(root)
+    for line in found:
+        print("layout: " + line, file=sys.stderr)
+    if found:
+        return 1
+    if "--self-test" in argv and not self_test(root):
+        return 1
+    print("layout: every include follows the folder order")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

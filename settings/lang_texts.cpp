@@ -1,0 +1,115 @@
+#include "settings/lang_texts.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/codec1251.h"
+
+TLangStrings LangStrings;
+std::string LanguageId = "ru";
+
+namespace {
+const char* const kMissing = "???";
+}  // namespace
+
+std::shared_ptr<const TLangTable> TLangTable::FromLines(std::vector<std::string> lines) {
+  auto table = std::make_shared<TLangTable>();
+  for (const std::string& line : lines) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) {
+      continue;
+    }
+    table->Values.emplace(line.substr(0, eq), line.substr(eq + 1));
+  }
+  table->Lines = std::move(lines);
+  return table;
+}
+
+std::string TLangTable::Value(const std::string& name) const {
+  const auto found = Values.find(name);
+  return found == Values.end() ? std::string() : found->second;
+}
+
+std::string LangStr(int id) {
+  const std::shared_ptr<const TLangTable> table = LangStrings.Get();
+  std::string text;
+  if (table) {
+    text = table->Value(std::to_string(id));
+  }
+  return text.empty() ? std::string(kMissing) : text;
+}
+
+std::string LangStrOr(int id, std::string_view builtInUtf8) {
+  std::string text = LangStr(id);
+  return text == kMissing ? Utf8ToCp1251(builtInUtf8).Text : text;
+}
+
+std::vector<std::string> SplitTextLines(std::string_view bytes) {
+  std::vector<std::string> lines;
+  std::string current;
+  bool pending = false;  // something since the last line end
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(std::move(current));
+      current.clear();
+      pending = false;
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+        ++i;
+      }
+      continue;
+    }
+    current += c;
+    pending = true;
+  }
+  if (pending) {
+    lines.push_back(std::move(current));
+  }
+  return lines;
+}
+
+bool LoadLanguageFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return false;
+  }
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    return false;
+  }
+  auto table = TLangTable::FromLines(SplitTextLines(bytes));
+  const std::string id = table->Value("id");
+  LanguageId = id.empty() ? "ru" : id;
+  LangStrings.Set(std::move(table));
+  return true;
+}
+
+void UnloadLanguage() {
+  LangStrings.Set(nullptr);
+  LanguageId = "ru";
+}
+
+std::string SubstituteArgs(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  std::string out;
+  auto next = args.begin();
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c != '%' || i + 1 >= pattern.size()) {
+      out += c;
+      continue;
+    }
+    const char conversion = pattern[i + 1];
+    if (conversion == '%') {
+      out += '%';
+      ++i;
+    } else if (conversion == 's' || conversion == 'd' || conversion == 'u') {
+      if (next != args.end()) {
+        out += *next++;
+      }
+      ++i;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}

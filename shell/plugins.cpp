@@ -1,5 +1,0 @@
-#include "shell/plugins.h"
-
-std::vector<PModulDll> MenuModules;
-std::vector<PModulDll> FormatModules;
-std::vector<PModulDll> WindowModules;

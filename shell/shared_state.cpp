@@ -1,7 +1,0 @@
-#include "shell/shared_state.h"
-
-std::string GExportFileName;
-std::atomic<bool> GAutoPlayStarted{false};
-std::atomic<bool> GAutoPlayEnded{false};
-std::vector<std::string> TranslatorRules;
-std::vector<std::string> HeadTranslatorRules;

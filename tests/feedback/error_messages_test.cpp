@@ -1,0 +1,159 @@
+#include "feedback/error_messages.h"
+
+#include <gtest/gtest.h>
+
+#include "base/error_sources.h"
+#include "base/errors.h"
+#include "feedback/message_box.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testsupport::TScopedLanguage;
+using testsupport::W;
+
+// The language texts the two-text and quoted codes use.
+const std::vector<std::string> kLanguage = {
+    "id=xx",       "108=Unknown",  "117=Syntax",    "120=Division by zero", "163=No harmony",
+    "165=Measure", "166=Category", "175=Time",      "176=Beat",             "177=Tie",
+    "178=Next",    "179=Chord",    "443=MIDI port", "434=Error box",
+};
+
+class ErrorMessagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GHandlerStrings = {W("первая"), W("Моя ошибка 100%s")};
+    GErrorMessageIndex = 0;
+    HarmonyFailText.clear();
+  }
+  void TearDown() override { GHandlerStrings.clear(); }
+};
+
+struct TMessageCase {
+  const char* Name;
+  bool Handler;  // ReportHandlerError's table, else ReportSongError's
+  uint8_t Code;
+  const char* Expected;  // UTF-8, "\r" between lines
+};
+
+// Place "P" and detail "D" throughout.
+const TMessageCase kBuiltInCases[] = {
+    {"code 0 is unknown", false, 0, "P\rНе известная ошибка!\rD"},
+    {"code 1", false, 1, "P\rСинтаксическая ошибка!\rD"},
+    {"code 2 ends in Cyrillic A", false, 2,
+     "P\rДлительности такта не соответствуют заданному размеру!Категория А\rD"},
+    {"code 3 ends in Latin B", false, 3,
+     "P\rДлительности такта не соответствуют заданному размеру!Категория B\rD"},
+    {"code 7 keeps its leading !", false, 7, "P\r!Слишком много объеденителей!\rD"},
+    {"code 12 has two lines", false, 12,
+     "P\rОшибка тактового размера!\rНеверная длительность доли!\rD"},
+    {"code 14", false, 14,
+     "P\rОшибка лиги держания!\rДля продолжающего аккорда интервалы не указываются!\rD"},
+    {"code 18", false, 18, "P\rНе могу инициировать midi-устройство!\rD"},
+    {"code 17 is not a song code", false, 17, "P\rНе известная ошибка!\rD"},
+    {"code 39", false, 39, "P\rФайл повреждён или имеет не поддерживаемый формат!\rD"},
+    {"code 41", false, 41, "P\rНеизвестный аккорд!\rD"},
+    {"handler code 4 has no !", true, 4, "P\rДеление на ноль\rD"},
+    {"handler code 21", true, 21, "P\rМодуль с таким именем уже присоеденён к сонгу!\rD"},
+    {"handler code 46", true, 46, "P\rФункция не найдена!\rD"},
+    {"handler code 28 is unknown", true, 28, "P\rНе известная ошибка!\rD"},
+    {"handler code 39 is unknown", true, 39, "P\rНе известная ошибка!\rD"},
+};
+
+const TMessageCase kLanguageCases[] = {
+    {"code 0 takes text 108", false, 0, "P\rUnknown!\rD"},
+    {"code 2 adds a Cyrillic A", false, 2, "P\rMeasure!\rCategory А\rD"},
+    {"code 3 adds a Latin B", false, 3, "P\rMeasure!\rCategory B\rD"},
+    {"code 12 marks both texts", false, 12, "P\rTime!\rBeat!\rD"},
+    {"code 13", false, 13, "P\rTie!\rNext!\rD"},
+    {"code 14", false, 14, "P\rTie!\rChord!\rD"},
+    {"code 18 takes text 443", false, 18, "P\rMIDI port!\rD"},
+    {"code 4 falls back when text 167 is missing", false, 4, "P\rТребуются уточнители!\rD"},
+    {"handler code 4 gains a !", true, 4, "P\rDivision by zero!\rD"},
+    {"handler code 1", true, 1, "P\rSyntax!\rD"},
+};
+
+std::string MessageOf(const TMessageCase& c) {
+  return c.Handler ? HandlerErrorMessage(c.Code, "D", "P") : SongErrorMessage(c.Code, "D", "P");
+}
+
+TEST_F(ErrorMessagesTest, BuiltInTextsWithoutALanguage) {
+  for (const TMessageCase& c : kBuiltInCases) {
+    EXPECT_EQ(MessageOf(c), W(c.Expected)) << c.Name;
+  }
+}
+
+TEST_F(ErrorMessagesTest, LanguageTextsWhenLoaded) {
+  TScopedLanguage language(kLanguage);
+  ASSERT_TRUE(language.Loaded());
+  for (const TMessageCase& c : kLanguageCases) {
+    EXPECT_EQ(MessageOf(c), W(c.Expected)) << c.Name;
+  }
+}
+
+TEST_F(ErrorMessagesTest, TwoTextCodeNeedsBothTexts) {
+  TScopedLanguage language({"165=Measure", "175=Time"});
+  EXPECT_EQ(SongErrorMessage(2, "D", "P"),
+            W("P\rДлительности такта не соответствуют заданному размеру!Категория А\rD"));
+  EXPECT_EQ(SongErrorMessage(12, "D", "P"),
+            W("P\rОшибка тактового размера!\rНеверная длительность доли!\rD"));
+}
+
+TEST_F(ErrorMessagesTest, Code25QuotesTheHandlersOwnTextWithoutAnExclamation) {
+  GErrorMessageIndex = 1;
+  // The handler text is quoted as it is: its "%s" is no format.
+  EXPECT_EQ(SongErrorMessage(25, "D", "P"), W("P\rМоя ошибка 100%s\rD"));
+  EXPECT_EQ(HandlerErrorMessage(25, "D", "P"), W("P\rМоя ошибка 100%s\rD"));
+}
+
+TEST_F(ErrorMessagesTest, Code25OutOfRangeGivesTheUnknownError) {
+  GErrorMessageIndex = 2;
+  EXPECT_EQ(HandlerErrorMessage(25, "D", "P"), W("P\rНе известная ошибка!\rD"));
+  GHandlerStrings.clear();
+  GErrorMessageIndex = 0;
+  EXPECT_EQ(SongErrorMessage(25, "D", "P"), W("P\rНе известная ошибка!\rD"));
+  TScopedLanguage language(kLanguage);
+  GErrorMessageIndex = 255;
+  EXPECT_EQ(SongErrorMessage(25, "D", "P"), W("P\rUnknown!\rD"));
+}
+
+TEST_F(ErrorMessagesTest, Code29AddsTheHarmonizersReason) {
+  HarmonyFailText = W("нет аккорда");
+  EXPECT_EQ(SongErrorMessage(29, "D", "P"), W("P\rНевозможно гармонизовать!\rнет аккорда\rD"));
+  TScopedLanguage language(kLanguage);
+  EXPECT_EQ(SongErrorMessage(29, "D", "P"), W("P\rNo harmony!\rнет аккорда\rD"));
+}
+
+TEST_F(ErrorMessagesTest, EmptyPlaceStillGivesTheFirstLine) {
+  EXPECT_EQ(SongErrorMessage(39, "", ""),
+            W("\rФайл повреждён или имеет не поддерживаемый формат!\r"));
+}
+
+TEST_F(ErrorMessagesTest, LanguageTextsAreNeverFormats) {
+  TScopedLanguage language({"117=%s%n%d 100%"});
+  EXPECT_EQ(SongErrorMessage(1, "%s", "%n"), "%n\r%s%n%d 100%!\r%s");
+}
+
+TEST_F(ErrorMessagesTest, ReportersShowAnErrorBoxAndLeaveGErrorsAlone) {
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  SetMessageBoxes(boxes);
+  TErrors e;
+  e.Code = 12;
+  e.Text = "x";
+  GErrors.Set(e);
+  ReportSongError(12, "D", "P");
+  ReportHandlerError(4, "D", "P");
+  SetMessageBoxes(nullptr);
+  EXPECT_EQ(GErrors.Code(), 12);
+  GErrors.Reset();
+
+  const auto shown = boxes->Shown();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].Text, SongErrorMessage(12, "D", "P"));
+  EXPECT_EQ(shown[0].Kind, 3);
+  EXPECT_EQ(shown[0].Flags, 16u);
+  EXPECT_EQ(shown[0].Caption, W("Ошибка"));
+  EXPECT_EQ(shown[1].Text, W("P\rДеление на ноль\rD"));
+}
+
+}  // namespace

@@ -1,0 +1,496 @@
+#include "model/song_text.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "base/errors.h"
+#include "model/plugin_hooks.h"
+#include "model/song.h"
+#include "model/song_file.h"
+#include "platform/atomic_file.h"
+#include "platform/codec1251.h"
+#include "platform/text_lines.h"
+#include "scripthost/track_root.h"
+
+namespace {
+
+const std::filesystem::path kSongs = std::filesystem::path(VELTO_SOURCE_DIR) / "tests/data/songs";
+const std::filesystem::path kExample =
+    std::filesystem::path(VELTO_SOURCE_DIR) / "examples/ode-to-joy.qem";
+
+std::string Cp(const std::string& utf8) { return Utf8ToCp1251Exact(utf8).value(); }
+
+std::vector<std::string> FileLines(const std::filesystem::path& path) {
+  return ReadTextLines(path).value();
+}
+
+// Data for a song text: the label and file-name lines, then the text.
+std::vector<std::string> WithHead(const std::vector<std::string>& text) {
+  std::vector<std::string> data = {"label", "song.qem"};
+  data.insert(data.end(), text.begin(), text.end());
+  return data;
+}
+
+void ConvertText(TVelto& song, const std::vector<std::string>& text) {
+  song.Data = WithHead(text);
+  std::string label;
+  song.Convert(label);
+}
+
+// Everything a failed parse must leave alone.
+struct TSongState {
+  std::vector<std::string> Text;
+  std::vector<PTreck> Tracks;
+  PTreck Head, Current, Start;
+  int32_t Count, Ticks;
+  std::string FileName;
+
+  static TSongState Of(TVelto& song) {
+    const std::vector<std::string> data = song.Data;
+    song.DeConvert("snapshot");
+    TSongState s{song.Data, {}, song.HeadTreck, song.CurrentTrack, song.StartTrack,
+                 song.TrackCount, song.TicksPerMeasure, song.FileName};
+    song.Data = data;
+    for (PTreck t = song.HeadTreck; t != nullptr; t = t->Next) {
+      s.Tracks.push_back(t);
+    }
+    return s;
+  }
+  bool operator==(const TSongState&) const = default;
+};
+
+TEST(ParseHeaderField, DigitsOnlyWithinThirtyTwoBits) {
+  struct Case {
+    const char* line;
+    uint8_t n;
+    int32_t value;
+    bool ok;
+  };
+  const std::vector<Case> cases = {
+      {"2 1 1 1 1 1 1", 1, 2, true},  {"2 1 16 4 5 6 7", 3, 16, true},
+      {"2 1 16 4 5 6 7", 7, 7, true}, {"7", 1, 7, true},
+      {"0012", 1, 12, true},          {"2147483647", 1, 2147483647, true},
+      {"2147483648", 1, 0, false},    {"12345678901 1", 1, 0, false},
+      {"1 2", 3, 0, false},           {"1  2", 2, 0, false},
+      {"1 2 ", 3, 0, false},          {"-1", 1, 0, false},
+      {"+1", 1, 0, false},            {"", 1, 0, false},
+      {"a b", 1, 0, false},           {"1 2\r", 2, 0, false},
+  };
+  for (const Case& c : cases) {
+    TErrors errors;
+    EXPECT_EQ(ParseHeaderField(c.line, c.n, errors), c.value) << c.line << " #" << int(c.n);
+    EXPECT_EQ(errors.Code, c.ok ? 0 : 39) << c.line << " #" << int(c.n);
+  }
+}
+
+TEST(Convert, ReadsOneTrackOfTwoMusicLinesAndOneProgramLine) {
+  TVelto song;
+  ConvertText(song, {"2 1 1 2 3 4 5", "Track", "Vd4!NNQT", "TQNS", "instrument 1"});
+  ASSERT_EQ(GErrors.Code(), 0);
+  ASSERT_EQ(song.TrackCount, 1);
+  const TTreck& t = *song.HeadTreck;
+  EXPECT_EQ(song.CurrentTrack, song.HeadTreck);
+  EXPECT_EQ(t.Channel, 1);
+  EXPECT_EQ(t.Voice, 2);
+  EXPECT_EQ(t.CaretColumn, 3);
+  EXPECT_EQ(t.ProgramCaretX, 4);
+  EXPECT_EQ(t.ProgramCaretY, 5);
+  EXPECT_EQ(t.Caption, "Track");
+  EXPECT_EQ(t.MusicStrings, (std::vector<std::string>{"Vd4!NNQT", "TQNS"}));
+  EXPECT_EQ(t.ProgramStrings, (std::vector<std::string>{"instrument 1"}));
+  EXPECT_EQ(song.FileName, "song.qem");
+}
+
+TEST(Convert, SongFilesComeBackLineForLine) {
+  const std::vector<std::filesystem::path> files = {kExample, kSongs / "ensemble.qem",
+                                                    kSongs / "directives.qem"};
+  for (const auto& file : files) {
+    TVelto song;
+    const std::vector<std::string> data = WithHead(FileLines(file));
+    song.Data = data;
+    std::string label;
+    song.Convert(label);
+    ASSERT_EQ(GErrors.Code(), 0) << file;
+    EXPECT_EQ(label, "label");
+    song.DeConvert(label);
+    EXPECT_EQ(song.Data, data) << file;
+  }
+}
+
+TEST(Convert, ReadsTheEnsemble) {
+  TVelto song;
+  ConvertText(song, FileLines(kSongs / "ensemble.qem"));
+  ASSERT_EQ(GErrors.Code(), 0);
+  ASSERT_EQ(song.TrackCount, 5);
+  std::vector<const TTreck*> t;
+  for (PTreck p = song.HeadTreck; p != nullptr; p = p->Next) {
+    t.push_back(p);
+  }
+  EXPECT_EQ(song.CurrentTrack, t.back());  // the last track read
+  EXPECT_EQ(t[0]->Caption, Cp("Управление «Ансамбль» №1"));
+  EXPECT_EQ(t[0]->Channel, 0);
+  EXPECT_EQ(t[1]->Caption, Cp("Скрипка I"));
+  EXPECT_EQ(t[1]->MidiOut, 3);
+  EXPECT_EQ(t[1]->MusicStrings.size(), 4u);
+  EXPECT_EQ(t[1]->ProgramStrings.back(), "");  // a blank program line is a line
+  EXPECT_EQ(t[2]->Caption, Cp("Ударные"));
+  EXPECT_TRUE(t[2]->MusicStrings.empty());
+  EXPECT_TRUE(t[2]->ProgramStrings.empty());
+  EXPECT_EQ(t[3]->Channel, 16);
+  EXPECT_EQ(t[4]->MidiOut, 16);
+  EXPECT_EQ(t[4]->ProgramStrings.size(), 4u);
+}
+
+TEST(Convert, AnyLineEndReadsTheSame) {
+  const std::string crlf = ReadFileBytes(kSongs / "ensemble.qem").value();
+  std::string lf, cr;
+  for (size_t i = 0; i < crlf.size(); ++i) {
+    if (crlf.compare(i, 2, "\r\n") == 0) {
+      lf += '\n';
+      cr += '\r';
+      ++i;
+    } else {
+      lf += crlf[i];
+      cr += crlf[i];
+    }
+  }
+  EXPECT_EQ(SplitLines(lf), SplitLines(crlf));
+  EXPECT_EQ(SplitLines(cr), SplitLines(crlf));
+}
+
+TEST(Convert, ABlockCutShortKeepsWhatWasRead) {
+  TVelto song;
+  ConvertText(song, {"0 0 0 1 1 1 1", "Control", "3 2 1 1 1 1 1", "Short", "a", "b"});
+  ASSERT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(song.TrackCount, 2);
+  EXPECT_EQ(song.CurrentTrack->MusicStrings, (std::vector<std::string>{"a", "b"}));
+  ConvertText(song, {"1 1 1 1 1 1 1"});
+  ASSERT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(song.TrackCount, 1);
+  EXPECT_EQ(song.CurrentTrack->Caption, "");
+}
+
+TEST(Convert, BadTextsLeaveTheSongExactlyAsItWas) {
+  const std::vector<std::string> good = {"0 0 1 1 1 1 1", "Good"};
+  const auto after = [&](std::vector<std::string> tail) {
+    std::vector<std::string> text = good;
+    text.insert(text.end(), tail.begin(), tail.end());
+    return text;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::string> text;  // without label and file name
+  };
+  const std::vector<Case> cases = {
+      {"non-digit channel", {"2 1 x 1 1 1 1", "n", "a", "b", "p"}},
+      {"sign", {"0 0 1 1 1 1 -1", "n"}},
+      {"plus sign", {"0 0 +1 1 1 1 1", "n"}},
+      {"11 digits", {"12345678901 0 1 1 1 1 1", "n"}},
+      {"past 32 bits", {"0 2147483648 1 1 1 1 1", "n"}},
+      {"channel 17", {"0 0 17 1 1 1 1", "n"}},
+      {"voice 0", {"0 0 1 0 1 1 1", "n"}},
+      {"voice past 16 bits", {"0 0 1 65536 1 1 1", "n"}},
+      {"caret past 16 bits", {"0 0 1 1 65536 1 1", "n"}},
+      {"six fields", {"0 0 1 1 1 1", "n"}},
+      {"two blanks", {"0  0 1 1 1 1 1", "n"}},
+      {"leading blank", {" 0 0 1 1 1 1 1", "n"}},
+      {"blank header", {"", "n"}},
+      {"header with a stray CR", {"0 0 1 1 1 1 1\r", "n"}},
+      {"header with a stray LF", {"0 0 1 1 1\n1 1", "n"}},
+      {"blank line after a track", after({""})},
+      {"bad second track", after({"0 0 1 1 x 1 1", "n"})},
+      {"program line count too small", after({"0 1 1 1 1 1 1", "n", "p", "q"})},
+      {"no line at all", {}},
+  };
+  TVelto song;
+  ConvertText(song, FileLines(kSongs / "ensemble.qem"));
+  ASSERT_EQ(GErrors.Code(), 0);
+  song.CurrentTrack = song.HeadTreck->Next;
+  song.StartTrack = song.HeadTreck;
+  song.FileName = "kept.qem";
+  song.TicksPerMeasure = 960;
+  const TSongState before = TSongState::Of(song);
+  for (const Case& c : cases) {
+    ConvertText(song, c.text);
+    EXPECT_EQ(GErrors.Code(), 39) << c.what;
+    EXPECT_EQ(GErrors.Get().Source, 2) << c.what;
+    EXPECT_TRUE(TSongState::Of(song) == before) << c.what;
+  }
+  // Fewer than three lines in all.
+  for (size_t n = 0; n < 3; ++n) {
+    song.Data = std::vector<std::string>(n, "1 1 1 1 1 1 1");
+    std::string label = "untouched";
+    song.Convert(label);
+    EXPECT_EQ(GErrors.Code(), 39) << n;
+    EXPECT_EQ(label, "untouched");
+    EXPECT_TRUE(TSongState::Of(song) == before) << n;
+  }
+}
+
+TEST(Convert, TheErrorRecordNamesTheTrackAndTheLine) {
+  TVelto song;
+  ConvertText(song, {"0 0 1 1 1 1 1", "a", "0 0 99 1 1 1 1", "b"});
+  const TErrors e = GErrors.Get();
+  EXPECT_EQ(e.Code, 39);
+  EXPECT_EQ(e.ModuleLine, 2);
+  EXPECT_EQ(e.Text, "0 0 99 1 1 1 1");
+  EXPECT_EQ(DescribeSongTextError(), "error 39: bad header of track 2: \"0 0 99 1 1 1 1\"");
+}
+
+TEST(Convert, SuccessReplacesTheOldListAfterStoppingItsPlayback) {
+  TVelto song;
+  ConvertText(song, {"0 0 0 1 1 1 1", "old head", "0 0 1 1 1 1 1", "old"});
+  song.HeadTreck->TranslatorPath = "Translator\\old.cnv";
+  song.TrackRoot->Position = 2;
+  GErrors.Update([](TErrors& e) { e.Code = 39; });
+  std::vector<std::string> stoppedWith;
+  SetStopForTrackRemoval([&](TVelto& window) {
+    for (PTreck t = window.HeadTreck; t != nullptr; t = t->Next) {
+      stoppedWith.push_back(t->Caption);
+    }
+  });
+  ConvertText(song, {"0 0 0 1 1 1 1", "new head", "0 0 2 1 1 1 1", "new"});
+  SetStopForTrackRemoval(nullptr);
+  EXPECT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(stoppedWith, (std::vector<std::string>{"old head", "old"}));
+  EXPECT_EQ(song.TrackCount, 2);
+  EXPECT_EQ(song.HeadTreck->Caption, "new head");
+  EXPECT_EQ(song.HeadTreck->Prev, nullptr);
+  EXPECT_EQ(song.CurrentTrack->Caption, "new");
+  EXPECT_EQ(song.StartTrack, nullptr);
+  EXPECT_EQ(song.TrackRoot->Position, 0);
+  // The new tracks never take the old head's translator.
+  EXPECT_TRUE(song.HeadTreck->TranslatorPath.empty());
+  EXPECT_TRUE(song.CurrentTrack->TranslatorPath.empty());
+}
+
+TEST(MidiOutDirective, OnlyPorts0To16Count) {
+  struct Case {
+    const char* line;
+    std::optional<int32_t> port;
+  };
+  const std::vector<Case> cases = {
+      {"{$$$midiout=5$$$}", 5},      {"{$$$midiout=0$$$}", 0},
+      {"{$$$midiout=16$$$}", 16},    {"{$$$midiout=03$$$}", 3},
+      {"{$$$midiout=2$$$} x", 2},    {"{$$$midiout=17$$$}", std::nullopt},
+      {"{$$$midiout=-1$$$}", std::nullopt}, {"{$$$midiout=1,5$$$}", std::nullopt},
+      {"{$$$midiout= 3$$$}", std::nullopt}, {"{$$$midiout=$$$}", std::nullopt},
+      {"{$$$midiout=3", std::nullopt},      {" {$$$midiout=3$$$}", std::nullopt},
+      {"{$$$MIDIOUT=3$$$}", std::nullopt},  {"{$$$midiout=99999999999$$$}", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseMidiOutDirective(c.line), c.port) << c.line;
+  }
+  EXPECT_EQ(MidiOutDirective(5), "{$$$midiout=5$$$}");
+}
+
+TEST(MidiOutDirective, SetsThePortAndStaysAProgramLine) {
+  TVelto song;
+  ConvertText(song, FileLines(kSongs / "directives.qem"));
+  ASSERT_EQ(GErrors.Code(), 0);
+  for (PTreck t = song.HeadTreck; t != nullptr; t = t->Next) {
+    EXPECT_EQ(t->MidiOut, 0) << t->Caption;  // 17, -1, 0 and an empty number change nothing
+    EXPECT_FALSE(t->ProgramStrings.empty());
+  }
+  ConvertText(song, {"0 2 1 1 1 1 1", "t", "{$$$midiout=5$$$}", "instrument 1"});
+  EXPECT_EQ(song.CurrentTrack->MidiOut, 5);
+  EXPECT_EQ(song.CurrentTrack->ProgramStrings.front(), "{$$$midiout=5$$$}");
+}
+
+TEST(DeConvert, LineBreaksAndBadNumbersNeverCorruptTheText) {
+  TVelto song;
+  song.AddTreck(song.CurrentTrack, "two\r\nlines\r", 200);
+  TTreck& t = *song.CurrentTrack;
+  t.MusicStrings = {"ab\ncd"};
+  t.ProgramStrings = {"x\ry"};
+  t.Voice = 0;
+  t.ProgramCaretX = -5;
+  t.ProgramCaretY = -1;
+  song.FileName = "a\nb";
+  song.DeConvert("label\r\n");
+  EXPECT_EQ(song.Data, (std::vector<std::string>{"label", "ab", "1 1 16 1 1 0 0", "twolines",
+                                                 "abcd", "xy"}));
+  TVelto other;
+  other.Data = song.Data;
+  std::string label;
+  other.Convert(label);
+  EXPECT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(other.TrackCount, 1);
+}
+
+TEST(SplitVoiceText, TheEditedVoiceTakesOneSlot) {
+  struct Case {
+    const char* line;
+    uint16_t voice;
+    const char* before;
+    const char* after;
+  };
+  const std::vector<Case> cases = {
+      {"abc()def()ghi", 1, "", "()def()ghi"}, {"abc", 1, "", ""},
+      {"", 1, "", ""},                        {"abc()def()ghi", 2, "abc()", "()ghi"},
+      {"abc()def()ghi", 3, "abc()def()", ""}, {"abc()def", 3, "abc()def()", ""},
+      {"abc()def", 4, "abc()def()m()", ""},   {"abc", 4, "abc()m()m()", ""},
+      {"", 2, "m()", ""},                     {"", 3, "m()m()", ""},
+      {"abc()def", 0, "", "()def"},
+  };
+  for (const Case& c : cases) {
+    std::string before = "junk", after = "junk";
+    SplitVoiceText(c.line, c.voice, before, after);
+    EXPECT_EQ(before, c.before) << c.line << " voice " << c.voice;
+    EXPECT_EQ(after, c.after) << c.line << " voice " << c.voice;
+  }
+}
+
+TEST(SaveData, CommitsTheEditedVoiceIntoItsMeasure) {
+  struct Case {
+    const char* line;
+    uint16_t voice;
+    const char* editor;
+    const char* stored;
+  };
+  const std::vector<Case> cases = {
+      {"abc()def", 3, "x", "abc()def()x"},
+      {"abc()def", 4, "x", "abc()def()m()x"},
+      {"abc()def()ghi", 2, "y", "abc()y()ghi"},
+      {"abc()def", 2, "", "abc"},
+      {"abc()m", 1, "abc", "abc"},
+      {"abc()def", 2, "   ", "abc"},          // blanks only
+      {"abc()def", 2, "()", "abc"},           // "()" only
+      {"abc()def", 2, "( )", "abc"},          // removal repeats until none is left
+      {"abc()def", 2, "(())", "abc"},
+      {"abc()def", 2, "x(\xA7)y", "abc()xy"},
+      {"abc()def", 3, "", "abc()def"},        // voice 3 of a two-voice measure, left empty
+      {"abc()def", 3, "()()", "abc()def"},
+      {"abc", 1, "d e\xA7" "f", "def"},
+      {"", 2, "x", "m()x"},
+      {"abc()def()ghi", 1, "", "m()def()ghi"},
+      {"abc()m()m", 1, "z", "z"},
+      {"abc()def", 2, "m", "abc"},
+  };
+  for (const Case& c : cases) {
+    TVelto song;
+    song.AddTreck(song.CurrentTrack, "t", 1);
+    song.CurrentTrack->MusicStrings = {c.line};
+    song.NotesEditText = c.editor;
+    song.SaveData(c.voice);
+    EXPECT_EQ(song.CurrentTrack->MusicStrings, std::vector<std::string>{c.stored})
+        << c.line << " voice " << c.voice << " \"" << c.editor << "\"";
+  }
+}
+
+TEST(SaveData, MeasuresPastTheEndAreFilledAndEmptyOnesDropped) {
+  struct Case {
+    std::vector<std::string> lines;
+    int32_t measure;
+    const char* editor;
+    std::vector<std::string> stored;
+  };
+  const std::vector<Case> cases = {
+      {{"a"}, 3, "x", {"a", "m", "x"}},
+      {{"a"}, 3, "", {"a"}},
+      {{"m", "m"}, 2, "", {"m"}},
+      {{"a", "b()m", "m"}, 1, "a", {"a", "b"}},
+      {{}, 1, "", {"m"}},  // the first line stays
+  };
+  for (const Case& c : cases) {
+    TVelto song;
+    song.AddTreck(song.CurrentTrack, "t", 1);
+    song.CurrentTrack->MusicStrings = c.lines;
+    song.CurrentMeasure = c.measure;
+    song.NotesEditText = c.editor;
+    song.SaveData(1);
+    EXPECT_EQ(song.CurrentTrack->MusicStrings, c.stored) << c.measure << " " << c.editor;
+  }
+}
+
+TEST(SaveData, CommitsTheProgramWithTheDirectiveFirst) {
+  TVelto song;
+  song.AddTreck(song.CurrentTrack, "t", 1);
+  song.CurrentTrack->MidiOut = 5;
+  song.CurrentTrack->ProgramStrings = {"old"};
+  song.ProgramEditLines = {"instrument 1", "tempo 90"};
+  song.ProgramEditCaretX = 4;
+  song.ProgramEditCaretY = 2;
+  song.NotesEditText = "abc";
+  song.NotesEditCaret = 3;
+  song.SaveData(1);
+  const TTreck& t = *song.CurrentTrack;
+  EXPECT_EQ(t.ProgramStrings,
+            (std::vector<std::string>{"{$$$midiout=5$$$}", "instrument 1", "tempo 90"}));
+  EXPECT_EQ(t.ProgramCaretX, 4);
+  EXPECT_EQ(t.ProgramCaretY, 2);
+  EXPECT_EQ(t.CaretColumn, 3);
+  EXPECT_EQ(t.MusicStrings, std::vector<std::string>{"abc"});
+  TVelto empty;
+  empty.SaveData(1);  // no current track: nothing happens
+  EXPECT_EQ(empty.TrackCount, 0);
+}
+
+TEST(FormatPlugin, EntryPointsAreCalledOnlyWhenPresent) {
+  TVelto song;
+  song.FormatModule = std::make_shared<TFormatEntryPoints>();
+  ConvertText(song, {"0 2 1 1 1 1 1", "t", "p1", "p2"});  // nothing bound: no call
+  ASSERT_EQ(GErrors.Code(), 0);
+  std::vector<std::string> read;
+  int commits = 0;
+  song.FormatModule->GetMakros = [&](const std::string& line, int32_t& ticks, PTreck head,
+                                     PTreck current) {
+    read.push_back(line);
+    EXPECT_EQ(head, current);
+    ticks = 480;
+  };
+  song.FormatModule->SetMakros = [&](int32_t& ticks, PTreck& current) {
+    ++commits;
+    EXPECT_EQ(ticks, 480);
+    current->ProgramStrings.push_back("hidden");
+  };
+  ConvertText(song, {"0 2 1 1 1 1 1", "t", "p1", "p2"});
+  EXPECT_EQ(read, (std::vector<std::string>{"p1", "p2"}));
+  EXPECT_EQ(song.TicksPerMeasure, 480);
+  song.ProgramEditLines = {"shown"};
+  song.SaveData(1);
+  EXPECT_EQ(commits, 1);
+  EXPECT_EQ(song.CurrentTrack->ProgramStrings, (std::vector<std::string>{"hidden", "shown"}));
+  // A failed parse puts back the ticks a plug-in changed.
+  song.TicksPerMeasure = 1920;
+  ConvertText(song, {"0 1 1 1 1 1 1", "t", "p1", "bad header"});
+  EXPECT_EQ(GErrors.Code(), 39);
+  EXPECT_EQ(song.TicksPerMeasure, 1920);
+}
+
+class SongFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("velto-songs-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(SongFile, SavesByteForByteWhatItLoaded) {
+  TVelto song;
+  std::string error;
+  ASSERT_TRUE(LoadSongFile(song, kSongs / "ensemble.qem", "", &error)) << error;
+  EXPECT_EQ(song.FileName, (kSongs / "ensemble.qem").string());
+  ASSERT_TRUE(SaveSongFile(song, dir_ / "out.qem", "", &error)) << error;
+  EXPECT_EQ(ReadFileBytes(dir_ / "out.qem"), ReadFileBytes(kSongs / "ensemble.qem"));
+}
+
+TEST_F(SongFile, ABadFileLeavesTheLoadedSongAlone) {
+  TVelto song;
+  ASSERT_TRUE(LoadSongFile(song, kExample, ""));
+  const TSongState before = TSongState::Of(song);
+  const std::vector<std::string> data = song.Data;
+  std::string error;
+  EXPECT_FALSE(LoadSongFile(song, kSongs / "bad-header.qem", "", &error));
+  EXPECT_NE(error.find("error 39"), std::string::npos) << error;
+  EXPECT_TRUE(TSongState::Of(song) == before);
+  EXPECT_EQ(song.Data, data);
+  EXPECT_FALSE(LoadSongFile(song, dir_ / "missing.qem", "", &error));
+  EXPECT_TRUE(TSongState::Of(song) == before);
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+#include "notation/translator.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "platform/text_lines.h"
+#include "settings/settings.h"
+#include "settings/shared_state.h"
+
+namespace {
+
+struct ApplyCase {
+  const char* name;
+  std::vector<std::string> rules;
+  std::string text;
+  std::string expected;
+};
+
+void PrintTo(const ApplyCase& c, std::ostream* os) { *os << c.name; }
+
+class ApplyTranslatorTable : public testing::TestWithParam<ApplyCase> {};
+
+TEST_P(ApplyTranslatorTable, RewritesLeftSides) {
+  const ApplyCase& c = GetParam();
+  TTranslatorCover cover;
+  int32_t caret = -1;
+  EXPECT_EQ(ApplyTranslator(c.text, c.rules, 2, cover, caret), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ApplyTranslatorTable,
+    testing::Values(
+        ApplyCase{"Plain", {"ab=PS", "c4=N"}, "abc4ab", "PSNPS"},
+        ApplyCase{"FirstRuleInListOrderWins", {"a=Q", "ab=PS"}, "ab", "Qb"},
+        ApplyCase{"BlockTextUntouched", {"ab=PS"}, "ab<ab>ab", "PS<ab>PS"},
+        ApplyCase{"BraceTextUntouched", {"ab=PS"}, "{$ab}ab", "{$ab}PS"},
+        ApplyCase{"LabelUntouchedUpToDot", {"ab=PS"}, "P)ab.ab", "P)ab.PS"},
+        ApplyCase{"InAccordNeverRewritten", {"()=Z", "ab=PS"}, "ab()ab", "PS()PS"},
+        ApplyCase{"VAtVoiceStartIsANumber", {"Vb=zz"}, "VbP", "VbP"},
+        ApplyCase{"VAfterANoteIsRewritten", {"Vb=zz"}, "PVb", "Pzz"},
+        ApplyCase{"VAfterInAccordIsANumber", {"Vb=zz"}, "P()Vb", "P()Vb"},
+        ApplyCase{"VoiceStartKeptOverOctaveSign", {"Vb=zz"}, "(Vb", "(Vb"},
+        ApplyCase{"EmptySidesIgnored", {"=P", "a=", "=", "no rule", "b=S"}, "aPb", "aPS"},
+        ApplyCase{"EmptyRuleList", {}, "abc", "abc"}),
+    [](const testing::TestParamInfo<ApplyCase>& info) { return std::string(info.param.name); });
+
+struct CaretCase {
+  int32_t caret;
+  int32_t expectedCaret;
+  std::string coverLeft;
+  int32_t coverLength;
+};
+
+void PrintTo(const CaretCase& c, std::ostream* os) { *os << "caret " << c.caret; }
+
+class ApplyTranslatorCaret : public testing::TestWithParam<CaretCase> {};
+
+// "xabyz": "ab" (positions 1 and 2) grows into five characters.
+TEST_P(ApplyTranslatorCaret, KeepsTheCaretOnItsPlace) {
+  const CaretCase& c = GetParam();
+  TTranslatorCover cover;
+  int32_t caret = c.caret;
+  EXPECT_EQ(ApplyTranslator("xabyz", {"ab=PSNQT"}, 2, cover, caret), "xPSNQTyz");
+  EXPECT_EQ(caret, c.expectedCaret);
+  EXPECT_EQ(cover.Left, c.coverLeft);
+  EXPECT_EQ(cover.Length, c.coverLength);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ApplyTranslatorCaret,
+                         testing::Values(CaretCase{0, 0, "", 0},          // before the piece
+                                         CaretCase{1, 1, "ab", 5},        // on its first character
+                                         CaretCase{2, 1, "ab", 5},        // inside it
+                                         CaretCase{3, 6, "", 0},          // just after it
+                                         CaretCase{4, 7, "", 0}));        // further behind
+
+TEST(ApplyTranslator, CaretMovesOverEveryReplacementBeforeIt) {
+  TTranslatorCover cover;
+  int32_t caret = 4;  // on the "z" of "ababz"
+  EXPECT_EQ(ApplyTranslator("ababz", {"ab=PSN"}, 2, cover, caret), "PSNPSNz");
+  EXPECT_EQ(caret, 6);
+}
+
+TEST(ApplyTranslator, FlagsTextThatARuleWouldHaveProduced) {
+  TTranslatorCover cover;
+  int32_t caret = -1;
+  GUntranslatedText = 0;
+  ApplyTranslator("ab", {"ab=PS"}, 2, cover, caret);
+  EXPECT_EQ(GUntranslatedText, 0);
+  ApplyTranslator("xPS", {"ab=PS"}, 2, cover, caret);
+  EXPECT_EQ(GUntranslatedText, 2);
+  ApplyTranslator("PS", {"ab=PS"}, 1, cover, caret);
+  EXPECT_EQ(GUntranslatedText, 3);
+  GUntranslatedText = 0;
+  ApplyTranslator("<PS>{PS}", {"ab=PS"}, 1, cover, caret);
+  ApplyTranslator("PS", {"PS=PS"}, 1, cover, caret);  // a rule that spells itself
+  EXPECT_EQ(GUntranslatedText, 0);
+}
+
+struct ReverseCase {
+  const char* name;
+  std::vector<std::string> rules;
+  std::string text;
+  std::string expected;
+};
+
+void PrintTo(const ReverseCase& c, std::ostream* os) { *os << c.name; }
+
+class TranslateTextTable : public testing::TestWithParam<ReverseCase> {};
+
+TEST_P(TranslateTextTable, RewritesRightSidesBack) {
+  const ReverseCase& c = GetParam();
+  EXPECT_EQ(TranslateText(c.text, c.rules), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TranslateTextTable,
+    testing::Values(
+        ReverseCase{"Plain", {"ab=PS", "c4=N"}, "PSNPS", "abc4ab"},
+        ReverseCase{"LeftSidesKept", {"ab=PS"}, "abPS", "abab"},
+        ReverseCase{"BlockAndBracesUntouched", {"ab=PS"}, "<PS>{PS}PS", "<PS>{PS}ab"},
+        ReverseCase{"InAccordNeverRewritten", {"ab=()"}, "P()P", "P()P"},
+        ReverseCase{"VAtVoiceStart", {"ab=Vb"}, "VbP()Vb", "VbP()Vb"},
+        ReverseCase{"EmptySidesIgnored", {"=P", "a=", "="}, "aPa", "aPa"},
+        ReverseCase{"EmptyRuleList", {}, "PSN", "PSN"}),
+    [](const testing::TestParamInfo<ReverseCase>& info) { return std::string(info.param.name); });
+
+TEST(Translator, ApplyThenReverseGivesTheShorthandBack) {
+  const std::vector<std::string> rules = {"do4=P", "re4=S", "mi8=f", "p4=v"};
+  const std::string shorthand = "do4re4mi8p4()re4do4";
+  TTranslatorCover cover;
+  int32_t caret = -1;
+  const std::string braille = ApplyTranslator(shorthand, rules, 2, cover, caret);
+  EXPECT_EQ(braille, "PSfv()SP");
+  EXPECT_EQ(TranslateText(braille, rules), shorthand);
+}
+
+TEST(ComposeTrackText, PadsTheShorterListAndJoinsVoices) {
+  HeadTranslatorRules = {"cc=P"};
+  TranslatorRules = {"dd=S"};
+  std::vector<std::string> out = {"old"};
+  ComposeTrackText(out, {"cc", ""}, {"dd", "ddP", "", "T"});
+  EXPECT_EQ(out, (std::vector<std::string>{"P()S", "m()SP", "m()m", "m()T"}));
+  HeadTranslatorRules.clear();
+  TranslatorRules.clear();
+}
+
+// A program folder in a temporary directory with one translator file.
+class TrackDirectives : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("velto_translator_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_ / "Translator");
+    std::ofstream(dir_ / "Translator" / "Jazz.cnv") << "ab=PS\r\n";
+    saved_ = ProgramDir;
+    ProgramDir = dir_.string() + "/";
+  }
+  void TearDown() override {
+    ProgramDir = saved_;
+    std::filesystem::remove_all(dir_);
+  }
+  std::filesystem::path dir_;
+  std::string saved_;
+};
+
+TEST_F(TrackDirectives, NumticksClampsAndRescalesEveryTrack) {
+  struct Case {
+    std::string line;
+    int32_t expected;
+  };
+  for (const Case& c : {Case{"numticks 960", 960}, Case{"numticks 1", 3},
+                        Case{"numticks 99999", 65535}, Case{"numticks 0000000000000000007", 7},
+                        Case{"numticks x", 1920}, Case{"numticks 12a", 1920}}) {
+    TTreck head;
+    TTreck second;
+    head.Next = &second;
+    int32_t ticks = 1920;
+    std::string path;
+    int calls = 0;
+    auto rescale = [&](TTreck&, long double oldTicks, long double newTicks) {
+      EXPECT_EQ(oldTicks, 1920);
+      EXPECT_EQ(newTicks, c.expected);
+      ++calls;
+    };
+    EXPECT_TRUE(ReadTrackDirectives({c.line}, &head, ticks, path, rescale)) << c.line;
+    EXPECT_EQ(ticks, c.expected) << c.line;
+    EXPECT_EQ(calls, c.expected == 1920 ? 0 : 2) << c.line;
+  }
+}
+
+TEST_F(TrackDirectives, TranslatorFilesAreFoundOrRefused) {
+  int32_t ticks = 1920;
+  std::string path;
+  EXPECT_TRUE(ReadTrackDirectives({"translator jazz"}, nullptr, ticks, path));
+  EXPECT_EQ(path, (dir_ / "Translator" / "Jazz.cnv").string());
+  EXPECT_TRUE(ReadTrackDirectives({"translatoroff"}, nullptr, ticks, path));
+  EXPECT_EQ(path, "*");
+  path.clear();
+  EXPECT_FALSE(ReadTrackDirectives({"translator blues", "translatoroff"}, nullptr, ticks, path));
+  EXPECT_EQ(path, "");  // reading stopped at the missing file
+  EXPECT_FALSE(ReadTrackDirectives({"translator ../translator/jazz"}, nullptr, ticks, path));
+  EXPECT_FALSE(ReadTrackDirectives({"translator .."}, nullptr, ticks, path));
+}
+
+// The sample translator of the installation: syllables (code page 1251) to Braille cells.
+TEST(SampleTranslator, RewritesSyllablesIntoBraille) {
+  const std::optional<std::vector<std::string>> lines =
+      ReadTextLines(std::string(VELTO_SOURCE_DIR) + "/resources/Translator/Solfeggio.cnv");
+  ASSERT_TRUE(lines.has_value());
+  const std::vector<std::string>& rules = *lines;
+  const std::string doQuarter = "\xE4\xEE" "4";    // "до4"
+  const std::string solEighth = "\xF1\xEE\xEB\xFC" "8";  // "соль8"
+  TTranslatorCover cover;
+  int32_t caret = -1;
+  const std::string braille = ApplyTranslator(doQuarter + solEighth, rules, 2, cover, caret);
+  EXPECT_EQ(braille, "Ph");
+  EXPECT_EQ(TranslateText(braille, rules), doQuarter + solEighth);
+}
+
+}  // namespace

@@ -1,0 +1,253 @@
+#include "render/module_assembly.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "handler/handler_normalizer.h"
+#include "handler/handler_names.h"
+#include "tests/support/render_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kTpm = 1920;
+
+class ModuleAssemblyTest : public RenderGlobalsTest {
+ protected:
+  void SetUp() override {
+    RenderGlobalsTest::SetUp();
+    ResetVoiceTables(0, kTpm);
+  }
+  static long double ConstantOf(TTreck& t, const std::string& name) {
+    GScopePath = {"get"};
+    const TConstantLookup c = FindConstant(name, RuntimeOf(t).Program.Constants);
+    GScopePath.clear();
+    EXPECT_NE(c.Scope, "-") << name;
+    return c.Value;
+  }
+  // Compiles a song whose track i has the notes notes[i] and the handler lines lines[i].
+  bool Compile(TTestSong& song, int tracks, const std::vector<std::string>& notes,
+               const std::vector<std::vector<std::string>>& lines, TCompileSong& input) {
+    for (int i = 0; i < tracks; ++i) {
+      if (i < static_cast<int>(notes.size()) && !notes[i].empty()) {
+        song[i].NoteList = TNoteBuilder::Build(notes[i]);
+      }
+      if (i < static_cast<int>(lines.size())) {
+        song[i].HandlerLines = NormalizeProgramLines(lines[i]);
+      }
+      RuntimeOf(song[i]);
+    }
+    input.ControlTrack = song.Head();
+    input.ShownTrack = song.Head();
+    return CompileTrackModules(input);
+  }
+};
+
+TEST_F(ModuleAssemblyTest, LabelsBecomeConstantsHoldingTheirTicks) {
+  THandlerProgram program;
+  auto notes = TNoteBuilder::Build("c4 d4 <A1 e2 | f4 <1a g2 . ");
+  EXPECT_EQ(RegisterNoteLabels(program, notes->First, 1, 0, kTpm, GErrors), 0);
+  EXPECT_EQ(FindConstant("a1", program.Constants).Value, 480);
+  EXPECT_EQ(FindConstant("1a", program.Constants).Value, 1920);
+  EXPECT_EQ(GSongLength, 3840u);
+}
+
+TEST_F(ModuleAssemblyTest, LabelsUnderThreeFourAndSixEight) {
+  struct Case {
+    const char* notes;
+    long double tick;
+    uint32_t length;
+  };
+  const Case cases[] = {
+      {"c4 '3/4 d4 e4 f4 <x", 1920, 2560},  // quarters of 640
+      {"c8 '6/8 d8 e8 f8 g8 a8 c4 <x", 1920, 2560},
+  };
+  for (const Case& c : cases) {
+    GSongLength = 0;
+    ResetVoiceTables(0, kTpm);
+    THandlerProgram program;
+    auto notes = TNoteBuilder::Build(c.notes);
+    ASSERT_EQ(RegisterNoteLabels(program, notes->First, 1, 0, kTpm, GErrors), 0) << c.notes;
+    EXPECT_EQ(FindConstant("x", program.Constants).Value, c.tick) << c.notes;
+    EXPECT_EQ(GSongLength, c.length) << c.notes;
+  }
+}
+
+TEST_F(ModuleAssemblyTest, LabelErrorsElevenAndTwelve) {
+  struct Case {
+    const char* notes;
+    uint8_t code;
+    const char* text;
+    uint32_t measure;
+    uint8_t voice;
+  };
+  const Case cases[] = {
+      {"c4 <a-1", 11, "a-1", 1, 1},
+      {"c1 | d4 <twice e4 <twice", 12, "twice", 2, 1},
+      {"c1 / d2 e2 <b:c", 11, "b:c", 1, 2},
+      {"c1 | d4 <pi", 12, "pi", 2, 1},
+  };
+  for (const Case& c : cases) {
+    GErrors.Reset();
+    THandlerProgram program;
+    DefineConstant(program.Constants, "pi", 3);
+    auto notes = TNoteBuilder::Build(c.notes);
+    EXPECT_EQ(RegisterNoteLabels(program, notes->First, 1, 0, kTpm, GErrors), c.code) << c.notes;
+    const TErrors e = GErrors.Get();
+    EXPECT_EQ(e.Code, c.code) << c.notes;
+    EXPECT_EQ(e.Text, c.text);
+    EXPECT_EQ(e.Source, 2);
+    EXPECT_EQ(e.Measure, c.measure) << c.notes;
+    EXPECT_EQ(e.Voice, c.voice) << c.notes;
+  }
+}
+
+TEST_F(ModuleAssemblyTest, ControlTrackWalksOnlyItsFirstVoice) {
+  THandlerProgram program;
+  auto notes = TNoteBuilder::Build("c1 / d2 e2 <x");
+  EXPECT_EQ(RegisterNoteLabels(program, notes->First, 0, 0, kTpm, GErrors), 0);
+  EXPECT_EQ(FindConstant("x", program.Constants).Scope, "-");
+}
+
+TEST_F(ModuleAssemblyTest, PredefinedConstants) {
+  TTestSong song(2);
+  DefinePredefinedConstants(song.Head(), 960);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NEAR(static_cast<double>(ConstantOf(song[i], "pi")), 3.14159265358979, 1e-12);
+    EXPECT_EQ(ConstantOf(song[i], "tact"), 960);
+    EXPECT_EQ(ConstantOf(song[i], "numticks"), 960);
+    EXPECT_EQ(ConstantOf(song[i], "true"), 127);
+    EXPECT_EQ(ConstantOf(song[i], "false"), 0);
+    EXPECT_EQ(song[i].Runtime->VoiceWholeTicks[51], 960);
+  }
+}
+
+TEST_F(ModuleAssemblyTest, CompilesEveryPlayingTrackAndTheControlTrack) {
+  TTestSong song(3);
+  TCompileSong input;
+  ASSERT_TRUE(Compile(song, 3, {"c1", "c1 | d1 <two", "c2"},
+                      {{"tempo 100"}, {"instrument 5"}, {"tempo 90"}}, input))
+      << GErrors.Get().Text;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NE(song[i].Runtime->Program.ProgramTree, nullptr) << i;
+    EXPECT_EQ(song[i].TrackLength, 3840) << i;
+    EXPECT_TRUE(song[i].HandlerLines.empty());
+  }
+  // The track's own lines follow the control track's and run under "positionsong".
+  EXPECT_EQ(song[1].Runtime->Program.ProgramTree->Kind, skTempo);
+  EXPECT_EQ(song[1].Runtime->Program.ProgramTree->Next->Kind, skSegment);
+  EXPECT_EQ(ConstantOf(song[1], "two"), 1920);
+  EXPECT_EQ(GSongLength, 3840u);
+  EXPECT_EQ(input.Current, &song[2]);
+}
+
+TEST_F(ModuleAssemblyTest, WhichTracksAreCompiled) {
+  struct Case {
+    bool controlHandler;
+    bool secondEnabled;
+    bool thirdSolo;
+    bool thirdEnabled;
+    bool compiled[2];
+  };
+  const Case cases[] = {
+      {true, true, false, true, {true, true}},
+      {false, true, false, true, {false, false}},
+      {true, false, true, true, {true, true}},  // the second track always; the solo one
+      {true, true, false, false, {true, false}},
+  };
+  for (const Case& c : cases) {
+    TTestSong song(3);
+    song[0].HandlerOn = c.controlHandler;
+    song[1].Enabled = c.secondEnabled;
+    song[2].Solo = c.thirdSolo;
+    song[0].Solo = c.thirdSolo;
+    song[2].Enabled = c.thirdEnabled;
+    TCompileSong input;
+    ASSERT_TRUE(
+        Compile(song, 3, {"", "c1 <here", "c1 | c1"}, {{}, {"tempo 90"}, {"tempo 80"}}, input));
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(song[i + 1].Runtime->Program.ProgramTree != nullptr, c.compiled[i]) << i;
+    }
+    EXPECT_EQ(ConstantOf(song[1], "here"), 0) << "labels exist whether compiled or not";
+    EXPECT_EQ(song[1].TrackLength, 3840);
+  }
+}
+
+TEST_F(ModuleAssemblyTest, SongWithoutNotesHasLengthZero) {
+  TTestSong song(2);
+  TCompileSong input;
+  ASSERT_TRUE(Compile(song, 2, {}, {}, input));
+  EXPECT_EQ(GSongLength, 0u);
+  EXPECT_EQ(song[1].TrackLength, 0);
+}
+
+TEST_F(ModuleAssemblyTest, HandlerErrorsAreCountedWithinTheTextThatHoldsThem) {
+  struct Case {
+    std::vector<std::string> control;
+    std::vector<std::string> track;
+    int shown;
+    uint16_t line;
+  };
+  const Case cases[] = {
+      {{"variable a", "let nosuch=1"}, {"tempo 90"}, 0, 2},
+      {{"variable a"}, {"tempo 90", "tempo 80", "let nosuch=1"}, 1, 3},
+  };
+  for (const Case& c : cases) {
+    GErrors.Reset();
+    TTestSong song(2);
+    TCompileSong input;
+    int shown = 0;
+    input.ShowTrack = [&] { ++shown; };
+    EXPECT_FALSE(Compile(song, 2, {"", "c1"}, {c.control, c.track}, input));
+    const TErrors e = GErrors.Get();
+    EXPECT_EQ(e.Code, 5);
+    EXPECT_EQ(e.Source, 1);
+    EXPECT_EQ(e.ModuleLine, c.line);
+    EXPECT_EQ(input.ShownTrack, &song[c.shown]);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(GPrepareAgain);
+    EXPECT_EQ(song[1].NoteList, nullptr) << "the song's render state is dropped";
+    GPrepareAgain = false;
+  }
+}
+
+TEST_F(ModuleAssemblyTest, LabelErrorMovesTheWindowToItsTrackVoiceAndMeasure) {
+  TTestSong song(3);
+  TCompileSong input;
+  EXPECT_FALSE(Compile(song, 3, {"", "c1", "c1 | d1 / e2 <a-b f2"}, {}, input));
+  EXPECT_EQ(GErrors.Get().Code, 11);
+  EXPECT_EQ(input.ShownTrack, &song[2]);
+  EXPECT_EQ(input.ErrorMeasure, 2);
+  EXPECT_EQ(song[2].Voice, 2);
+}
+
+TEST_F(ModuleAssemblyTest, AnErrorInTheBlockLibraryIsReportedAgainstItsFile) {
+  const fs::path dir = fs::path(VELTO_BINARY_DIR) / "module_assembly_library";
+  fs::create_directories(dir / "Resources");
+  std::ofstream(dir / "Resources" / "qem.blk")
+      << "block good\r\ntempo 90\r\nendblock\r\nlet nosuch=2\r\n";
+  ProgramDir = dir.string() + "/";
+  TTestSong song(2);
+  RuntimeOf(song[1]).UsesBlockLibrary = true;
+  TCompileSong input;
+  EXPECT_FALSE(Compile(song, 2, {"", "c1"}, {{"variable a"}, {"tempo 90"}}, input));
+  const TErrors e = GErrors.Get();
+  EXPECT_EQ(e.Code, 5);
+  EXPECT_EQ(e.Source, 3);
+  EXPECT_EQ(e.Module, "qem.blk");
+  EXPECT_EQ(e.ModuleLine, 4);
+  fs::remove_all(dir);
+}
+
+TEST_F(ModuleAssemblyTest, TracksThatAskForTheLibraryGetItsBlocks) {
+  TTestSong song(3);
+  RuntimeOf(song[2]).UsesBlockLibrary = true;
+  TCompileSong input;
+  ASSERT_TRUE(Compile(song, 3, {"", "c1", "c1"}, {}, input)) << GErrors.Get().Text;
+  EXPECT_EQ(FindBlockByName("tempo", song[1].Runtime->Program.Blocks), nullptr);
+  EXPECT_NE(FindBlockByName("tempo", song[2].Runtime->Program.Blocks), nullptr);
+}
+
+}  // namespace
