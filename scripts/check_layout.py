@@ -12,10 +12,17 @@ import sys
 import tempfile
 
 ORDER = ["platform", "base", "settings", "scripthost", "model", "feedback", "notation",
-         "harmony", "midi", "handler", "render", "playback", "songwindow", "app"]
+         "harmony", "midi", "handler", "render", "playback", "songwindow/controller",
+         "songwindow/view", "app"]
 QT_ALLOWED = ("songwindow/view/", "app/")
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]', re.M)
 QT_HEADER = re.compile(r"^Q[A-Za-z]+(/|$)|^Qt[A-Za-z]*/")
+
+
+def stage_of(path):
+    """The entry of ORDER that a path lies in (the longest matching folder), or None."""
+    found = [folder for folder in ORDER if path == folder or path.startswith(folder + "/")]
+    return max(found, key=len) if found else None
 
 
 def violations(root):
@@ -26,8 +33,8 @@ def violations(root):
                 continue
             rel = path.relative_to(root).as_posix()
             for header in INCLUDE.findall(path.read_text(encoding="utf-8", errors="replace")):
-                top = header.split("/", 1)[0]
-                if "/" in header and top in ORDER and ORDER.index(top) > ORDER.index(folder):
+                top = stage_of(header)
+                if "/" in header and top is not None and ORDER.index(top) > ORDER.index(folder):
                     found.append(f"{rel}: includes {header}, a later folder than {folder}/")
                 if QT_HEADER.match(header) and not rel.startswith(QT_ALLOWED):
                     found.append(f"{rel}: includes Qt ({header}) outside songwindow/view and app")
@@ -42,9 +49,14 @@ def self_test(root):
                 shutil.copytree(root / folder, copy / folder)
         planted = copy / "base" / "planted.cpp"
         planted.write_text('#include "render/render_thread.h"\n#include <QWidget>\n')
+        controller = copy / "songwindow" / "controller"
+        controller.mkdir(parents=True, exist_ok=True)
+        (controller / "planted.cpp").write_text('#include "songwindow/view/song_window_view.h"\n')
         found = violations(copy)
         expected = {"base/planted.cpp: includes render/render_thread.h, a later folder than base/",
-                    "base/planted.cpp: includes Qt (QWidget) outside songwindow/view and app"}
+                    "base/planted.cpp: includes Qt (QWidget) outside songwindow/view and app",
+                    "songwindow/controller/planted.cpp: includes songwindow/view/song_window_view.h,"
+                    " a later folder than songwindow/controller/"}
         if not expected <= set(found):
             print("layout: the planted wrong includes were not caught", file=sys.stderr)
             return False

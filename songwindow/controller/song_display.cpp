@@ -1,0 +1,208 @@
+// ShowTreck: the editors, caption, status panels, action states and the spoken place.
+#include <algorithm>
+#include <limits>
+
+#include "feedback/signals.h"
+#include "model/plugin_hooks.h"
+#include "model/song_text.h"
+#include "platform/codec1251.h"
+#include "settings/lang_texts.h"
+#include "songwindow/controller/clipboards.h"
+#include "songwindow/controller/song_window.h"
+
+namespace {
+
+constexpr std::string_view kSeparator = "()";
+
+// Number of voices of a measure line; a missing or empty line has one.
+uint16_t VoiceCount(const std::vector<std::string>& lines, int32_t measure) {
+  if (measure < 1 || static_cast<size_t>(measure) > lines.size()) {
+    return 1;
+  }
+  const std::string& line = lines[static_cast<size_t>(measure) - 1];
+  size_t count = 1;
+  for (size_t at = line.find(kSeparator); at != std::string::npos;
+       at = line.find(kSeparator, at + kSeparator.size())) {
+    ++count;
+  }
+  return static_cast<uint16_t>(std::min<size_t>(count, std::numeric_limits<uint16_t>::max() - 1));
+}
+
+}  // namespace
+
+std::string GetWideField(std::string_view Line, uint16_t N) {
+  std::string_view rest = Line;
+  for (uint16_t n = N; n >= 2; --n) {
+    const size_t at = rest.find(kSeparator);
+    if (at == std::string_view::npos) {
+      return std::string();
+    }
+    rest.remove_prefix(at + kSeparator.size());
+  }
+  return std::string(rest.substr(0, rest.find(kSeparator)));
+}
+
+std::string GetLineField(const std::vector<std::string>& List, uint16_t LineNo, uint16_t N) {
+  if (LineNo < 1 || LineNo > List.size()) {
+    return std::string();
+  }
+  return GetWideField(List[LineNo - 1], N);
+}
+
+int32_t TSongWindow::TrackPosition() const {
+  int32_t n = 0;
+  for (PTreck t = CurrentTrack != nullptr ? CurrentTrack->Prev : nullptr; t != nullptr; t = t->Prev) {
+    ++n;
+  }
+  return n;
+}
+
+std::string TSongWindow::NamePrefix() const {
+  if (CurrentTrack != nullptr && CurrentTrack->Channel == 0) {
+    return " " + Word(96, "Сонг") + ": ";
+  }
+  return " " + Word(5, "Трек") + ": ";
+}
+
+// The place read from a file is brought into range: measure 1..65535, voice 1..the voices
+// of the line + 1.
+void TSongWindow::ClampPlace() {
+  CurrentMeasure = std::clamp<int32_t>(CurrentMeasure, 1, std::numeric_limits<uint16_t>::max());
+  const uint16_t voices = VoiceCount(CurrentTrack->MusicStrings, CurrentMeasure);
+  CurrentTrack->Voice = std::clamp<uint16_t>(CurrentTrack->Voice, 1, voices + 1);
+}
+
+void TSongWindow::ShowProgram() {
+  TTreck& track = *CurrentTrack;
+  std::vector<std::string> shown;
+  int32_t hidden = 0;
+  if (FormatModule && FormatModule->PrepareParameters) {
+    FormatModule->PrepareParameters(TicksPerMeasure, CurrentTrack);
+  }
+  for (const std::string& line : track.ProgramStrings) {
+    if (const std::optional<int32_t> port = ParseMidiOutDirective(line)) {
+      track.MidiOut = *port;
+      ++hidden;
+    } else if (FormatModule && FormatModule->DeleteMakros &&
+               FormatModule->DeleteMakros(line, TicksPerMeasure, HeadTreck, CurrentTrack)) {
+      ++hidden;
+    } else {
+      shown.push_back(line);
+    }
+  }
+  track.HiddenLines = hidden;
+  ports_.Editors->SetProgramLines(shown);
+  ports_.Editors->SetProgramCaret(track.ProgramCaretX, track.ProgramCaretY);
+}
+
+void TSongWindow::ShowCaretPanels() {
+  if (FormatModule && FormatModule->GetStatusBar) {
+    FormatModule->GetStatusBar(StatusPanels[1], 1);
+    FormatModule->GetStatusBar(StatusPanels[2], 2);
+    return;
+  }
+  StatusPanels[1] = Word(106, "Строка") + ": " + std::to_string(ports_.Editors->ProgramCaretLine() + 1);
+  StatusPanels[2] = Word(107, "Столбец") + ": " + std::to_string(ports_.Editors->ProgramCaretColumn() + 1);
+}
+
+void TSongWindow::EnableByTrackKind() {
+  const uint8_t channel = CurrentTrack->Channel;
+  const bool drums = channel == 10;
+  const bool control = channel == 0;
+  SetEnabled("Drums", drums);
+  SetEnabled("Instruments", !drums && !control);
+  SetEnabled("ConvertHarmonyInNotes", !drums && !control);
+  for (const char* name : {"DeleteTreck", "NextVoice", "PriorVoice", "FirstVoice", "EndVoice"}) {
+    SetEnabled(name, !control);
+  }
+  SetEnabled("CopyTreck", CurrentTrack->Next != nullptr || CurrentTrack->Prev != nullptr);
+  SetEnabled("PasteTreck", !TrackClipboard.empty());
+}
+
+void TSongWindow::SpeakMode(uint8_t Mode) {
+  ISpeaker& speaker = *ports_.Speaker;
+  const TTreck& track = *CurrentTrack;
+  const std::string measure = std::to_string(CurrentMeasure);
+  const std::string voice = std::to_string(track.Voice);
+  switch (Mode) {
+    case smTrack:
+      speaker.Speak(std::to_string(TrackPosition()) + "-" + NamePrefix() + track.Caption, -1);
+      break;
+    case smMeasure:
+      speaker.Speak(Word(4, "Такт") + " " + measure, -1);
+      break;
+    case smVoice:
+      speaker.Speak(Word(97, "Голос") + " " + voice, -1);
+      break;
+    case smPlace: {
+      // The language texts only as a pair.
+      const bool both = LangStr(4) != "???" && LangStr(97) != "???";
+      speaker.Speak((both ? Word(4, "") : Utf8ToCp1251("Такт").Text) + " " + measure, -1);
+      speaker.Speak((both ? Word(97, "") : Utf8ToCp1251("Голос").Text) + " " + voice, 0);
+      break;
+    }
+    case smSolo:
+      speaker.Speak(track.Solo ? LangStrOr(98, "Трек засолирован") : LangStrOr(99, "Трек разсолирован"), -1);
+      break;
+    case smEnabled:
+      speaker.Speak(track.Enabled ? LangStrOr(100, "Трек подключен") : LangStrOr(101, "Трек отключен"), -1);
+      break;
+    case smHandler:
+      speaker.Speak(track.HandlerOn ? LangStrOr(102, "Обработчик подключен")
+                                    : LangStrOr(103, "Обработчик отключен"),
+                    -1);
+      break;
+    case smReset:
+      speaker.Speak(LangStrOr(104, "Сброшено"), -1);
+      break;
+    default:
+      break;
+  }
+}
+
+void TSongWindow::ShowTreck(uint8_t Mode) {
+  if (CurrentTrack == nullptr || ports_.Editors == nullptr) {
+    return;
+  }
+  IEditors& editors = *ports_.Editors;
+  LastAuditionText.clear();
+  ClampPlace();
+  const TTreck& track = *CurrentTrack;
+  std::string notes = GetLineField(track.MusicStrings, static_cast<uint16_t>(CurrentMeasure), track.Voice);
+  editors.SetNotesText(notes);
+  ShowProgram();
+  ShowCaretPanels();
+  Caption = SongCaption();
+  EnableByTrackKind();
+  if (editors.NotesHasFocus()) {
+    SetEnabled("BlockObrabotchik", true);
+    SetEnabled("CopyData", true);
+    SetEnabled("QEMHelper", true);
+    SetEnabled("PasteData", MeasureClipboardKind != 0);
+  } else if (Mode != smSilent) {
+    editors.FocusNotes();
+  }
+  const std::string prefix = NamePrefix();
+  StatusPanels[3] = prefix + track.Caption;
+  StatusPanels[4] = Word(4, "Такт") + ": " + std::to_string(CurrentMeasure);
+  StatusPanels[5] = Word(97, "Голос") + ": " + std::to_string(track.Voice);
+  SpeakMode(Mode);
+  if (notes == "m") {
+    notes.clear();
+    editors.SetNotesText(notes);
+  }
+  if (Mode <= smPlace) {
+    ports_.Speaker->Speak(notes, 0);
+  }
+  const bool plugin = FormatModule != nullptr;
+  if (plugin && FormatModule->UpdatePluginComponents) {
+    FormatModule->UpdatePluginComponents(0, *this);
+  }
+  for (const char* name : {"Instruments", "MasteringModuls", "Translatoring"}) {
+    SetVisible(name, !plugin);
+    if (plugin) {
+      SetEnabled(name, false);
+    }
+  }
+  Notify();
+}

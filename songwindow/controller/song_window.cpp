@@ -1,0 +1,407 @@
+// The song window's fields, creation, closing and focus handlers.
+#include "songwindow/controller/song_window.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "feedback/message_box.h"
+#include "feedback/signals.h"
+#include "model/plugin_hooks.h"
+#include "model/song_file.h"
+#include "model/song_text.h"
+#include "model/song_undo.h"
+#include "platform/codec1251.h"
+#include "platform/text_lines.h"
+#include "playback/player.h"
+#include "render/render_state.h"
+#include "render/song_preparation.h"
+#include "settings/lang_texts.h"
+#include "settings/plugins.h"
+#include "settings/settings.h"
+#include "songwindow/controller/clipboards.h"
+
+namespace {
+
+constexpr const char* kNativeExt = "qem";
+constexpr const char* kSaveLabel = "Сохранение";
+// Header fields that only hold carets: the Braille caret and the program caret.
+constexpr size_t kFirstCaretField = 4;  // 0-based: CaretColumn, ProgramCaretX, ProgramCaretY
+
+// Actions that get no caption from the table.
+constexpr const char* kUncaptionedActions[] = {"EditModules", "FirstTrack", "LastTrack"};
+
+std::string LowerLatin(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> SplitBlanks(std::string_view line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  while (true) {
+    const size_t blank = line.find(' ', start);
+    fields.emplace_back(line.substr(start, blank - start));
+    if (blank == std::string_view::npos) {
+      return fields;
+    }
+    start = blank + 1;
+  }
+}
+
+// True when two header lines differ in a field other than the carets.
+bool HeadersDiffer(std::string_view a, std::string_view b) {
+  const std::vector<std::string> x = SplitBlanks(a);
+  const std::vector<std::string> y = SplitBlanks(b);
+  if (x.size() != y.size()) {
+    return true;
+  }
+  for (size_t i = 0; i < x.size() && i < kFirstCaretField; ++i) {
+    if (x[i] != y[i]) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Marks the header lines of song text `data` (from line 2 on): each track block is a
+// header, its name, M music lines and P program lines.
+std::vector<bool> HeaderLines(const std::vector<std::string>& data) {
+  std::vector<bool> header(data.size(), false);
+  size_t i = 2;
+  while (i < data.size()) {
+    TErrors errors;
+    const int32_t music = ParseHeaderField(data[i], 1, errors);
+    const int32_t program = ParseHeaderField(data[i], 2, errors);
+    if (errors.Code != 0) {
+      break;
+    }
+    header[i] = true;
+    i += 2 + static_cast<size_t>(music) + static_cast<size_t>(program);
+  }
+  return header;
+}
+
+TSongWindow* gLastWindow = nullptr;  // the window created last, while it lives
+
+}  // namespace
+
+TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const std::string& Ext)
+    : ports_(ports) {
+  ports_.Speaker = ports_.Speaker != nullptr ? ports_.Speaker : &SystemSpeaker();
+  ports_.Signaller = ports_.Signaller != nullptr ? ports_.Signaller : &SystemSignaller();
+  ports_.Questions = ports_.Questions != nullptr ? ports_.Questions : &SystemQuestions();
+  ports_.LockKeys = ports_.LockKeys != nullptr ? ports_.LockKeys : &SystemLockKeys();
+  WindowNumber = Number;
+  ChoosePlugin(Ext);
+  undo_ = std::make_unique<TUndoRing>(ProgramDir, WindowNumber, FormatExt);
+  undo_->WriteFailureSignal = [this] { ports_.Signaller->Signal(sError); };
+  undo_->Start();
+  for (const TCaptionRow& row : ActionCaptionRows()) {
+    Actions[row.Component] = TActionState{};
+  }
+  for (const char* name : kUncaptionedActions) {
+    Actions[name] = TActionState{};
+  }
+  SetLanguage();
+  gLastWindow = this;
+  GLastSongWindow.Saved = [](const std::string& label) { gLastWindow->Saved(label); };
+  GLastSongWindow.ShowTreck = [] { gLastWindow->ShowTreck(smTrack); };
+}
+
+TSongWindow::~TSongWindow() {
+  if (gLastWindow == this) {
+    gLastWindow = nullptr;
+    GLastSongWindow.Saved = nullptr;
+    GLastSongWindow.ShowTreck = nullptr;
+  }
+}
+
+void TSongWindow::ChoosePlugin(const std::string& Ext) {
+  FormatModule = nullptr;
+  FormatExt = kNativeExt;
+  const std::string ext = LowerLatin(Ext);
+  if (ext == kNativeExt) {
+    return;
+  }
+  const auto found = std::find_if(FormatModules.begin(), FormatModules.end(), [&](const PModulDll& m) {
+    return m && m->Format && LowerLatin(m->Info.ModuleName) == ext;
+  });
+  if (found == FormatModules.end()) {
+    return;
+  }
+  const PModulDll& plugin = *found;
+  FormatModule = plugin->Format;
+  TFormatEntryPoints& entry = *FormatModule;
+  if (entry.InitializeJFW) {
+    entry.InitializeJFW([speaker = ports_.Speaker](const std::string& text, int32_t interrupt) {
+      speaker->Speak(text, interrupt);
+    });
+  }
+  if (entry.InitializeMessage) {
+    entry.InitializeMessage([questions = ports_.Questions](const std::string& text, int32_t kind) {
+      return questions->Ask(text, static_cast<uint8_t>(kind));
+    });
+  }
+  FormatExt = plugin->Info.ModuleName.substr(0, 3);
+  if (entry.GetPluginComponent && entry.GetPluginComponent(PluginControls)) {
+    PluginControls.resize(std::min(PluginControls.size(), kMaxPluginControls));
+  } else {
+    PluginControls.clear();
+  }
+  ControlCount = static_cast<uint8_t>(PluginControls.size());
+  if (entry.updateLanguage) {
+    entry.updateLanguage(LanguageId);
+  }
+  if (entry.InitializeForm) {
+    entry.InitializeForm(*this);
+  }
+}
+
+const TMidiThreadFuncParameters& TSongWindow::MidiThreadFuncParameters() {
+  thread_params_ = std::make_unique<TMidiThreadFuncParameters>();
+  thread_params_->WindowNumber = WindowNumber;
+  thread_params_->Device = ports_.DeviceCombo != nullptr ? ports_.DeviceCombo->SelectedDevice() : 0;
+  thread_params_->TicksPerMeasure = TicksPerMeasure;
+  thread_params_->Track = CurrentTrack;
+  thread_params_->FormatModule = FormatModule;
+  return *thread_params_;
+}
+
+void TSongWindow::CommitEditors() {
+  if (CurrentTrack == nullptr || ports_.Editors == nullptr) {
+    return;
+  }
+  IEditors& editors = *ports_.Editors;
+  NotesEditText = editors.NotesText();
+  NotesEditCaret = editors.NotesCaret();
+  ProgramEditLines = editors.ProgramLines();
+  ProgramEditCaretX = editors.ProgramCaretColumn();
+  ProgramEditCaretY = editors.ProgramCaretLine();
+  SaveData(CurrentTrack->Voice);
+}
+
+void TSongWindow::Saved(const std::string& label) {
+  CommitEditors();
+  TSongUndo song(*this);
+  undo_->Saved(song, label);
+  if (!label.empty()) {
+    Modified = true;
+  }
+}
+
+TActionState& TSongWindow::Action(std::string_view name) {
+  auto found = Actions.find(name);
+  if (found == Actions.end()) {
+    found = Actions.emplace(std::string(name), TActionState{}).first;
+  }
+  return found->second;
+}
+
+void TSongWindow::SetEnabled(std::string_view name, bool on) {
+  Action(name).Enabled = on;
+}
+
+void TSongWindow::SetVisible(std::string_view name, bool on) {
+  Action(name).Visible = on;
+}
+
+void TSongWindow::Notify() {
+  if (StateChanged) {
+    StateChanged();
+  }
+}
+
+std::string TSongWindow::SongName() const {
+  if (FileName.empty()) {
+    return LangStrOr(1, "безымянный");
+  }
+  return Utf8ToCp1251(std::filesystem::path(FileName).stem().string()).Text;
+}
+
+std::string TSongWindow::SongCaption() const {
+  return SongName() + " (" + FormatExt + ")";
+}
+
+void TSongWindow::SetLanguage() {
+  if (CurrentTrack != nullptr) {
+    CommitEditors();
+  }
+  ProgrammTextCaption = CaptionOf(LabelCaptionRows()[0]);
+  NotesEditTextCaption = CaptionOf(LabelCaptionRows()[1]);
+  if (FormatModule && FormatModule->updateLanguage) {
+    FormatModule->updateLanguage(LanguageId);
+    if (FormatModule->InitializeForm) {
+      FormatModule->InitializeForm(*this);
+    }
+  }
+  for (const TCaptionRow& row : ActionCaptionRows()) {
+    Action(row.Component).Caption = CaptionOf(row);
+  }
+  Notify();
+}
+
+bool TSongWindow::SongDiffersFromFile() {
+  DeConvert(Utf8ToCp1251(kSaveLabel).Text);
+  const std::optional<std::vector<std::string>> file = ReadTextLines(FileName);
+  if (!file || file->size() + 2 != Data.size()) {
+    return true;
+  }
+  const std::vector<bool> header = HeaderLines(Data);
+  for (size_t k = 0; k < file->size(); ++k) {
+    const std::string& ours = Data[k + 2];
+    const std::string& theirs = (*file)[k];
+    if (ours != theirs && (!header[k + 2] || HeadersDiffer(ours, theirs))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TSongWindow::EmptySong() {
+  Saved(LangStrOr(17, "выход без сохранения"));
+  ResetSongRenderState(HeadTreck);
+  while (CurrentTrack != nullptr) {
+    RemoveTreck(CurrentTrack);
+  }
+  AddTreck(CurrentTrack, LangStrOr(10, "Новый"), 0);
+  FileName.clear();
+  Modified = false;
+  if (ports_.Editors != nullptr) {
+    ports_.Editors->SetNotesText("");
+    ports_.Editors->SetProgramLines({});
+  }
+}
+
+bool TSongWindow::SaveAfterQuestion() {
+  std::filesystem::path path = FileName;
+  if (FileName.empty()) {
+    std::string filter = LangStrOr(441, "Сонг (.QEM)|*.Qem");
+    std::string ext = ".qem";
+    if (FormatModule && FormatModule->ExtensionInfo) {
+      TExtension info;
+      FormatModule->ExtensionInfo(info);
+      filter = info.Description + " (" + info.Extension + ")|*" + info.Extension;
+      ext = info.Extension;
+    }
+    const std::optional<std::string> chosen =
+        ports_.FileDialogs != nullptr ? ports_.FileDialogs->SaveFileName(filter) : std::nullopt;
+    if (!chosen) {
+      return false;
+    }
+    path = *chosen;
+    if (!path.has_extension()) {
+      path += Cp1251ToUtf8(ext);
+    }
+  }
+  CommitEditors();
+  std::string error;
+  if (!SaveSongFile(*this, path, Utf8ToCp1251(kSaveLabel).Text, &error)) {
+    ports_.Questions->Ask(Utf8ToCp1251(error).Text, 3);
+    return false;  // nothing was written: the window stays
+  }
+  ShowTreck(smTrack);
+  return true;
+}
+
+bool TSongWindow::Ending(bool Closing) {
+  if (CurrentTrack == nullptr || (FileName.empty() && !Closing)) {
+    return true;
+  }
+  CommitEditors();
+  const bool changed = FileName.empty() ? Modified : SongDiffersFromFile();
+  if (!changed) {
+    return true;
+  }
+  const std::string question =
+      FileName.empty()
+          ? LangStrOr(215, "Сохранить Новый сонг?")
+          : SubstituteArgs(LangStrOr(214, "Файл %s был изменён. Сохранить?"),
+                           {Utf8ToCp1251(std::filesystem::path(FileName).filename().string()).Text});
+  const int answer = ports_.Questions->Ask(question, 2);
+  if (answer == mbNo) {
+    if (!Closing) {
+      EmptySong();
+    }
+    return true;
+  }
+  if (answer != mbYes) {
+    return false;
+  }
+  return SaveAfterQuestion();
+}
+
+bool TSongWindow::FormCloseQuery() {
+  if (!Ending(true)) {
+    return false;
+  }
+  StopPlayback(WindowNumber);
+  undo_->DeleteFiles();
+  return true;
+}
+
+void TSongWindow::FormActivate() {
+  Action("aPointMode").Checked = ports_.LockKeys->NumLockOn();
+  Action("aAdvancedEditing").Checked = ports_.LockKeys->ScrollLockOn();
+  Action("ANavigationAdvanced").Checked = AdvancedNavigation;
+  Action("aPlayNotes").Checked = ModePlay;
+  Caption = SongCaption();
+  ShowTreck(smSilent);
+  Notify();
+}
+
+void TSongWindow::FormDeactivate() {
+  if (CurrentTrack != nullptr) {
+    CommitEditors();
+  }
+}
+
+void TSongWindow::NotesEdit1Enter() {
+  SetEnabled("BlockObrabotchik", true);
+  SetEnabled("CopyData", true);
+  SetEnabled("QEMHelper", true);
+  SetEnabled("PasteData", MeasureClipboardKind != 0);
+  if (TabEntered && CurrentTrack != nullptr) {
+    ports_.Speaker->Speak(NotesEditTextCaption, -1);
+    ports_.Speaker->Speak(std::to_string(TrackPosition()) + "-" + NamePrefix() + CurrentTrack->Caption, -1);
+  }
+  Notify();
+}
+
+void TSongWindow::NotesEdit1Exit() {
+  SetEnabled("BlockObrabotchik", false);
+  SetEnabled("QEMHelper", false);
+  Notify();
+}
+
+void TSongWindow::ProgramEditEnter() {
+  SetEnabled("PasteData", true);
+  SetEnabled("CopyData", true);
+  if (TabEntered) {
+    ports_.Speaker->Speak(LangStrOr(105, "Обработчик для текущего трека:"), -1);
+  }
+  Notify();
+}
+
+void TSongWindow::ProgramEditExit() {
+  CommitEditors();
+}
+
+void TSongWindow::ProgramEditKeyPress() {
+  Modified = true;
+}
+
+void TSongWindow::NotesEdit1KeyUp(bool isTab) {
+  TabEntered = isTab;
+}
+
+void TSongWindow::ProgramEditKeyUp(bool isTab) {
+  TabEntered = isTab;
+  if (ports_.Editors != nullptr) {
+    ShowCaretPanels();
+  }
+  Notify();
+}

@@ -1,0 +1,132 @@
+// The song window without widgets: the song (TVelto), its undo ring, what the window shows
+// (captions, status panels, action states) and the operations of creation, display,
+// focus and closing. The view mirrors the state after each call; everything outside goes
+// through the ports.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/song.h"
+#include "model/undo.h"
+#include "render/render_thread.h"
+#include "songwindow/controller/window_ports.h"
+#include "songwindow/controller/window_texts.h"
+
+// Controls a format plug-in may put on a window.
+inline constexpr size_t kMaxPluginControls = 255;
+
+// ShowTreck modes.
+enum TShowMode : uint8_t {
+  smTrack = 0,
+  smMeasure = 1,
+  smVoice = 2,
+  smPlace = 3,
+  smSolo = 4,
+  smEnabled = 5,
+  smHandler = 6,
+  smReset = 7,
+  smSilent = 255,
+};
+
+// Field N (1-based) of a line whose fields are separated by "()"; empty when the line has
+// fewer fields.
+std::string GetWideField(std::string_view Line, uint16_t N);
+// Field N of line LineNo (1-based) of List; empty when the list has fewer lines.
+std::string GetLineField(const std::vector<std::string>& List, uint16_t LineNo, uint16_t N);
+
+class TSongWindow : public TVelto {
+ public:
+  // The constructor's steps: number, format plug-in chosen by Ext, undo state file
+  // written, captions set. Ports left null take the program's own.
+  TSongWindow(const TSongWindowPorts& ports, int32_t Number, const std::string& Ext);
+  ~TSongWindow() override;
+
+  // Called after every change of what the window shows (captions, panels, actions, editors).
+  std::function<void()> StateChanged;
+
+  bool TabEntered = false;
+  bool Modified = false;  // set by typing and by every labelled undo snapshot
+  uint8_t ControlCount = 0;
+  std::vector<std::string> PluginControls;  // class names of the plug-in's controls
+  std::string EditModuleFile;
+  int32_t EditModuleLine = 0;
+  std::string LastAuditionText;
+  std::string FormatExt = "qem";
+  bool CaretAtStart = false;
+  bool EdgeArmed = false;
+  bool CaretAtEnd = false;
+
+  // What the view shows.
+  std::string Caption;                    // window caption (code page 1251)
+  std::array<std::string, 6> StatusPanels;
+  std::string ProgrammTextCaption;        // label of the program editor
+  std::string NotesEditTextCaption;       // label of the Braille editor
+  TActionStates Actions;
+
+  // The block for the render and player threads, made anew from the present state.
+  const TMidiThreadFuncParameters& MidiThreadFuncParameters();
+  // Commits the editors into the current track (nothing without one).
+  void CommitEditors();
+  // Records the song before a change named `label` (empty: rewrites the newest snapshot).
+  // A labelled snapshot marks the song as changed.
+  void Saved(const std::string& label);
+  TUndoRing& Undo() { return *undo_; }
+
+  // Brings editors, caption, panels and actions in line with the current place and speaks
+  // what the mode asks for.
+  void ShowTreck(uint8_t Mode);
+  // Gives every caption its text in the loaded language.
+  void SetLanguage();
+
+  // Commits the editors and, when the song differs from its file (or, without a file, was
+  // changed), asks whether to save. True when the window may close (or go on).
+  bool Ending(bool Closing);
+  // The close query: Ending(true); when it may close, stops its playback and deletes its
+  // undo files. True when the window may close.
+  bool FormCloseQuery();
+  void FormActivate();
+  void FormDeactivate();
+
+  void NotesEdit1Enter();
+  void NotesEdit1Exit();
+  void ProgramEditEnter();
+  void ProgramEditExit();
+  void ProgramEditKeyPress();
+  // Key releases: the Tab flag (Qt key code of Tab is given as isTab), and the program
+  // editor's caret panels.
+  void NotesEdit1KeyUp(bool isTab);
+  void ProgramEditKeyUp(bool isTab);
+
+  // Sets an action's state (the view's checks and the commands of later parts use it).
+  TActionState& Action(std::string_view name);
+
+ private:
+  void Notify();
+  void SetEnabled(std::string_view name, bool on);
+  void SetVisible(std::string_view name, bool on);
+  // The song's name: the file name without folder and extension, or "безымянный".
+  std::string SongName() const;
+  std::string SongCaption() const;
+  // Number of tracks before the current one; the prefix " Сонг: " or " Трек: ".
+  int32_t TrackPosition() const;
+  std::string NamePrefix() const;
+  void ShowProgram();
+  void ShowCaretPanels();
+  void EnableByTrackKind();
+  void SpeakMode(uint8_t Mode);
+  void ClampPlace();
+  bool SongDiffersFromFile();
+  bool SaveAfterQuestion();
+  void EmptySong();
+  void ChoosePlugin(const std::string& Ext);
+
+  TSongWindowPorts ports_;
+  std::unique_ptr<TUndoRing> undo_;
+  std::unique_ptr<TMidiThreadFuncParameters> thread_params_;
+};

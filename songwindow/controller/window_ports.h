@@ -1,0 +1,88 @@
+// What the song window's controller needs of the world outside it. Each port is small so
+// that tests can record it; the view and the program supply the real ones.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Spoken texts (code page 1251); interrupt not 0 cuts off what is being said.
+class ISpeaker {
+ public:
+  virtual ~ISpeaker() = default;
+  virtual void Speak(const std::string& text, int interrupt) = 0;
+};
+
+// Sound signals by kind (TSound), played when their setting is on.
+class ISignaller {
+ public:
+  virtual ~ISignaller() = default;
+  virtual void Signal(uint8_t kind) = 0;
+};
+
+// Modal message boxes of kinds 0..3 (LangMessageBox); answers with the button pressed.
+class IQuestions {
+ public:
+  virtual ~IQuestions() = default;
+  virtual int Ask(const std::string& text, uint8_t kind) = 0;
+};
+
+// The save dialog: Filter is "description|*.ext" (code page 1251). The chosen path
+// (UTF-8), or nothing when the user cancels.
+class IFileDialogs {
+ public:
+  virtual ~IFileDialogs() = default;
+  virtual std::optional<std::string> SaveFileName(const std::string& filter) = 0;
+};
+
+// The main window's MIDI output device list: the device chosen for port 0.
+class IDeviceChoice {
+ public:
+  virtual ~IDeviceChoice() = default;
+  virtual int32_t SelectedDevice() const = 0;
+};
+
+// The two editors as the controller sees them. Text is code page 1251; carets are
+// 0-based as the edit controls count them.
+class IEditors {
+ public:
+  virtual ~IEditors() = default;
+  virtual std::string NotesText() const = 0;
+  virtual void SetNotesText(const std::string& text) = 0;
+  virtual uint16_t NotesCaret() const = 0;
+  virtual std::vector<std::string> ProgramLines() const = 0;
+  virtual void SetProgramLines(const std::vector<std::string>& lines) = 0;
+  // Column and line of the program editor's caret.
+  virtual int32_t ProgramCaretColumn() const = 0;
+  virtual int32_t ProgramCaretLine() const = 0;
+  virtual void SetProgramCaret(int32_t column, int32_t line) = 0;
+  virtual bool NotesHasFocus() const = 0;
+  virtual void FocusNotes() = 0;
+};
+
+// The editor modes kept by Scroll Lock and Num Lock.
+class ILockKeys {
+ public:
+  virtual ~ILockKeys() = default;
+  virtual bool ScrollLockOn() const = 0;
+  virtual bool NumLockOn() const = 0;
+};
+
+// The ports a window talks through (all borrowed). Speaker, Signaller, Questions and
+// LockKeys default to the program's own (feedback/); the others must be given.
+struct TSongWindowPorts {
+  ISpeaker* Speaker = nullptr;
+  ISignaller* Signaller = nullptr;
+  IQuestions* Questions = nullptr;
+  IFileDialogs* FileDialogs = nullptr;
+  IDeviceChoice* DeviceCombo = nullptr;
+  IEditors* Editors = nullptr;
+  ILockKeys* LockKeys = nullptr;
+};
+
+// The program's own speech, signals, message boxes and lock modes.
+ISpeaker& SystemSpeaker();
+ISignaller& SystemSignaller();
+IQuestions& SystemQuestions();
+ILockKeys& SystemLockKeys();

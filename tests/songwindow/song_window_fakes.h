@@ -1,0 +1,150 @@
+// Recording fakes of the song window's ports, and a window set up on a temporary program
+// folder with a song given as UTF-8 song text.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "feedback/message_box.h"
+#include "platform/codec1251.h"
+#include "settings/settings.h"
+#include "songwindow/controller/song_window.h"
+#include "tests/support/temp_dir.h"
+
+namespace songwindowtest {
+
+inline std::string W(const std::string& utf8) { return Utf8ToCp1251(utf8).Text; }
+inline std::string U(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
+
+class TFakeEditors : public IEditors {
+ public:
+  std::string NotesText() const override { return notes; }
+  void SetNotesText(const std::string& text) override { notes = text; }
+  uint16_t NotesCaret() const override { return caret; }
+  std::vector<std::string> ProgramLines() const override { return program; }
+  void SetProgramLines(const std::vector<std::string>& lines) override { program = lines; }
+  int32_t ProgramCaretColumn() const override { return column; }
+  int32_t ProgramCaretLine() const override { return line; }
+  void SetProgramCaret(int32_t c, int32_t l) override { column = c, line = l; }
+  bool NotesHasFocus() const override { return notes_focused; }
+  void FocusNotes() override { notes_focused = true; }
+
+  std::string notes;
+  uint16_t caret = 0;
+  std::vector<std::string> program;
+  int32_t column = 0;
+  int32_t line = 0;
+  bool notes_focused = false;
+};
+
+// Each spoken text in UTF-8, with "I" or "S" in front for interrupting or queued.
+class TRecordingSpeaker : public ISpeaker {
+ public:
+  void Speak(const std::string& text, int interrupt) override {
+    said.push_back((interrupt != 0 ? "I " : "S ") + U(text));
+  }
+  std::vector<std::string> said;
+};
+
+class TRecordingSignaller : public ISignaller {
+ public:
+  void Signal(uint8_t kind) override { kinds.push_back(kind); }
+  std::vector<uint8_t> kinds;
+};
+
+// Answers with the scripted buttons (then Cancel) and keeps every text asked (UTF-8).
+class TScriptedQuestions : public IQuestions {
+ public:
+  int Ask(const std::string& text, uint8_t kind) override {
+    asked.push_back(std::to_string(kind) + " " + U(text));
+    if (answers.empty()) {
+      return mbCancel;
+    }
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::deque<int> answers;
+  std::vector<std::string> asked;
+};
+
+class TFakeFileDialogs : public IFileDialogs {
+ public:
+  std::optional<std::string> SaveFileName(const std::string& filter) override {
+    filters.push_back(U(filter));
+    return answer;
+  }
+  std::optional<std::string> answer;
+  std::vector<std::string> filters;
+};
+
+class TFakeDevice : public IDeviceChoice {
+ public:
+  int32_t SelectedDevice() const override { return device; }
+  int32_t device = 0;
+};
+
+class TFakeLocks : public ILockKeys {
+ public:
+  bool ScrollLockOn() const override { return scroll; }
+  bool NumLockOn() const override { return num; }
+  bool scroll = false;
+  bool num = false;
+};
+
+// The program folder of one test, with its temporary folder.
+class TScopedProgramDir {
+ public:
+  TScopedProgramDir() : saved_(ProgramDir) {
+    ProgramDir = dir_.Path();
+    std::filesystem::create_directories(dir_.Path() + "Resources/temp");
+  }
+  ~TScopedProgramDir() { ProgramDir = saved_; }
+  const TTempDir& Dir() const { return dir_; }
+  // The names of the files left in Resources/temp.
+  std::vector<std::string> TempFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path() + "Resources/temp")) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+ private:
+  TTempDir dir_;
+  std::string saved_;
+};
+
+// A window with recording ports on a fresh program folder.
+struct TWindowRig {
+  TScopedProgramDir home;
+  TFakeEditors editors;
+  TRecordingSpeaker speaker;
+  TRecordingSignaller signaller;
+  TScriptedQuestions questions;
+  TFakeFileDialogs dialogs;
+  TFakeDevice device;
+  TFakeLocks locks;
+
+  TSongWindowPorts Ports() {
+    return {&speaker, &signaller, &questions, &dialogs, &device, &editors, &locks};
+  }
+};
+
+// Fills a window's track list from song text lines (UTF-8, without label and file name);
+// the last track read is current.
+inline void LoadSongText(TVelto& window, const std::vector<std::string>& utf8Lines,
+                         const std::string& fileName = "") {
+  window.Data = {"", fileName};
+  for (const std::string& line : utf8Lines) {
+    window.Data.push_back(W(line));
+  }
+  std::string label;
+  window.Convert(label);
+}
+
+}  // namespace songwindowtest
