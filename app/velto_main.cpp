@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "notation/measure_cache.h"
+#include "app/main_window_run.h"
 #include "app/song_commands.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
@@ -15,7 +16,8 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: velto [--home DIR] --export SONG.qem OUT.mid\n"
+  out << "usage: velto [--home DIR] [SONG.qem ...]\n"
+         "       velto [--home DIR] --export SONG.qem OUT.mid\n"
          "       velto [--home DIR] --play SONG.qem [--device N]\n"
          "       velto [--home DIR] --list-devices\n";
 }
@@ -55,7 +57,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     }
   }
   const size_t wanted = line.Command == "--export" ? 2 : line.Command == "--play" ? 1 : 0;
-  line.Valid = line.Valid && !line.Command.empty() && line.Arguments.size() == wanted;
+  // Without a command the arguments are songs to open in the window.
+  line.Valid = line.Valid && (line.Command.empty() || line.Arguments.size() == wanted);
   return line;
 }
 
@@ -77,10 +80,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   LoadSettings(ProgramDir + kSettingsFileName);
-  // Without a window nobody listens for the render's progress signals and percentages.
-  SignalProgress = false;
   LoadMeasureCache();
   int status = 0;
+  if (line.Command.empty()) {
+    status = RunMainWindow(argc, argv, line.Arguments);
+    SaveMeasureCache();
+    return status;
+  }
+  // Without a window nobody listens for the render's progress signals and percentages.
+  SignalProgress = false;
   if (line.Command == "--export") {
     status = ExportSongCommand(line.Arguments[0], line.Arguments[1], std::cerr);
   } else if (line.Command == "--play") {

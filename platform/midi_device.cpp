@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/midi_fluidsynth.h"
+#include "platform/midi_log.h"
 #include "platform/midi_rtmidi.h"
 
 namespace {
@@ -18,6 +19,9 @@ TMidiBackends DefaultMidiBackends() {
   backends.push_back(std::make_shared<TFluidSynthBackend>());
   for (auto& ports : RtMidiBackends()) {
     backends.push_back(std::move(ports));
+  }
+  if (const std::string log = MidiLogPath(); !log.empty()) {
+    backends.push_back(MakeMidiLogBackend(log));
   }
   return backends;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "feedback/error_messages.h"
 #include "feedback/message_box.h"
 #include "feedback/signals.h"
 #include "model/plugin_hooks.h"
@@ -403,5 +404,54 @@ void TSongWindow::ProgramEditKeyUp(bool isTab) {
   if (ports_.Editors != nullptr) {
     ShowCaretPanels();
   }
+  Notify();
+}
+
+bool TSongWindow::ReportPendingError() {
+  if (GErrors.Code() == 0) {
+    return false;
+  }
+  const TErrors error = GErrors.Get();
+  GErrors.ClearCode();
+  PTreck track = HeadTreck;
+  if (error.Source == 2) {
+    for (uint16_t i = 0; track != nullptr && i < error.ModuleLine; ++i) {
+      track = track->Next;
+    }
+  } else {
+    track = CurrentTrack;
+  }
+  const std::string caption = track != nullptr ? track->Caption + " " : std::string();
+  if (error.Source == 2) {
+    const std::string place = caption + Word(159, "нотный текст") + "!";
+    ports_.Questions->Ask(SongErrorMessage(error.Code, error.Text, place), 3);
+  } else {
+    const std::string place = error.Source == 3 ? caption + Word(160, "текст модуля") + "!"
+                                                : caption + Word(158, "программный текст") + "!";
+    ports_.Questions->Ask(HandlerErrorMessage(error.Code, error.Text, place), 3);
+  }
+  if (error.Source == 2 && track != nullptr) {
+    CommitEditors();
+    CurrentTrack = track;
+    CurrentMeasure = static_cast<int32_t>(std::clamp<uint32_t>(error.Measure, 1, UINT16_MAX));
+    track->Voice = std::max<uint16_t>(error.Voice, 1);
+    ShowTreck(smPlace);
+  }
+  return true;
+}
+
+void TSongWindow::ShowPlayState(bool playing) {
+  for (const char* name : {"PlayPos", "PlayVoice", "PlayAll"}) {
+    SetEnabled(name, !playing);
+  }
+  SetEnabled("StopAndGo", playing);
+  if (playing) {
+    SetEnabled("RePlay", true);
+  }
+  std::string& panel = StatusPanels[0];
+  if (panel.size() < 3) {
+    panel.resize(3, ' ');
+  }
+  panel[2] = playing ? 'B' : 'b';
   Notify();
 }

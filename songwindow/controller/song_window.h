@@ -103,6 +103,14 @@ class TSongWindow : public TVelto {
   void NotesEdit1KeyUp(bool isTab);
   void ProgramEditKeyUp(bool isTab);
 
+  // The main window's timer, for the active window whose editor has the focus: an error
+  // left in GErrors is taken (its code cleared) and shown; a music error moves the window
+  // to its track and measure. True when there was one.
+  bool ReportPendingError();
+  // The play actions and the play letter of status panel 0 while a render or playback
+  // runs (playing) or not.
+  void ShowPlayState(bool playing);
+
   // Sets an action's state (the view's checks and the commands of later parts use it).
   TActionState& Action(std::string_view name);
 

@@ -1,0 +1,413 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+
+#include <filesystem>
+
+#include "app/shell.h"
+#include "base/errors.h"
+#include "feedback/message_box.h"
+#include "model/song_file.h"
+#include "platform/codec1251.h"
+#include "platform/ini_file.h"
+#include "platform/midi_log.h"
+#include "playback/midi_ports.h"
+#include "playback/player.h"
+#include "playback/player_state.h"
+#include "playback/transport.h"
+#include "render/render_thread.h"
+#include "settings/lang_texts.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "songwindow/view/song_window_view.h"
+
+namespace {
+
+constexpr int kTimerMs = 100;
+constexpr const char* kSaveLabel = "Сохранение";
+
+// The shell's own texts, by language text with the built-in text (UTF-8).
+struct TShellText {
+  const char* Name;
+  int Id;
+  const char* BuiltIn;
+};
+
+constexpr TShellText kShellTexts[] = {
+    {"mFile", 901, "&Файл"},
+    {"New", 902, "&Новый"},
+    {"Open", 903, "&Открыть..."},
+    {"Save", 904, "&Сохранить"},
+    {"SaveAs", 905, "Сохранить &как..."},
+    {"Close", 906, "&Закрыть"},
+    {"Exit", 907, "&Выход"},
+    {"mWindow", 908, "&Окно"},
+    {"NextWindow", 909, "Следующее окно"},
+    {"PriorWindow", 910, "Предыдущее окно"},
+    {"mSettings", 911, "&Настройки"},
+    {"mLanguage", 912, "&Язык"},
+    {"mDevice", 913, "MIDI-&устройство"},
+    {"mHelp", 914, "&Справка"},
+    {"About", 915, "&О программе"},
+};
+
+QString ToQt(const std::string& cp1251) {
+  return QString::fromStdString(Cp1251ToUtf8(cp1251));
+}
+
+QString ShellText(const char* name) {
+  for (const TShellText& text : kShellTexts) {
+    if (std::string_view(text.Name) == name) {
+      return ToQt(LangStrOr(text.Id, text.BuiltIn));
+    }
+  }
+  return QString();
+}
+
+// "description|*.ext" as a Qt file dialog filter.
+QString DialogFilter(const std::string& cp1251) {
+  const QString spec = ToQt(cp1251);
+  const qsizetype bar = spec.indexOf('|');
+  return bar < 0 ? spec : spec.left(bar) + " (" + spec.mid(bar + 1) + ")";
+}
+
+void ShowError(const std::string& utf8) {
+  LangMessageBox(Utf8ToCp1251(utf8).Text, 3);
+}
+
+}  // namespace
+
+TMainWindow::TMainWindow() {
+  setObjectName("ZELSequencer");
+  setWindowTitle("VELTO");
+  area_ = new QMdiArea(this);
+  area_->setViewMode(QMdiArea::TabbedView);
+  area_->setTabsClosable(false);
+  area_->setDocumentMode(true);
+  setCentralWidget(area_);
+  connect(area_, &QMdiArea::subWindowActivated, this,
+          [this](QMdiSubWindow* window) { OnSubWindowActivated(window); });
+  BuildMenus();
+  BuildDeviceMenu();
+  BuildLanguageMenu();
+  SetCaptions();
+  RebuildMenuBar();
+  connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+  timer_.start(kTimerMs);
+}
+
+TMainWindow::~TMainWindow() {
+  timer_.stop();
+}
+
+void TMainWindow::BuildMenus() {
+  const auto menu = [this](const char* name) {
+    QMenu* m = new QMenu(this);
+    m->setObjectName(name);
+    menus_[name] = m;
+    return m;
+  };
+  const auto action = [this](QMenu* m, const char* name, QKeySequence keys, auto run) {
+    QAction* a = m->addAction(QString());
+    a->setObjectName(name);
+    a->setShortcut(keys);
+    connect(a, &QAction::triggered, this, run);
+    actions_[name] = a;
+  };
+  QMenu* file = menu("mFile");
+  action(file, "New", QKeySequence::New, [this] { NewSong(); });
+  action(file, "Open", QKeySequence::Open, [this] { OpenSongDialog(); });
+  action(file, "Save", QKeySequence::Save, [this] {
+    if (TSongWindowView* song = ActiveSong()) {
+      SaveSong(*song);
+    }
+  });
+  action(file, "SaveAs", QKeySequence(), [this] {
+    if (TSongWindowView* song = ActiveSong()) {
+      SaveSongAs(*song);
+    }
+  });
+  action(file, "Close", QKeySequence("Ctrl+F4"), [this] {
+    if (QMdiSubWindow* window = ActiveSubWindow()) {
+      window->close();
+    }
+  });
+  file->addSeparator();
+  action(file, "Exit", QKeySequence("Ctrl+Q"), [this] { close(); });
+  QMenu* window = menu("mWindow");
+  action(window, "NextWindow", QKeySequence("Ctrl+F6"), [this] { area_->activateNextSubWindow(); });
+  action(window, "PriorWindow", QKeySequence("Ctrl+Shift+F6"),
+         [this] { area_->activatePreviousSubWindow(); });
+  QMenu* settings = menu("mSettings");
+  menus_["mLanguage"] = settings->addMenu(QString());
+  menus_["mDevice"] = settings->addMenu(QString());
+  QMenu* help = menu("mHelp");
+  action(help, "About", QKeySequence::HelpContents, [this] { ShowAbout(); });
+}
+
+void TMainWindow::BuildLanguageMenu() {
+  language_group_ = new QActionGroup(this);
+  for (const std::string& file : ListLanguageFiles(ProgramDir + "Languages")) {
+    QAction* a = menus_["mLanguage"]->addAction(
+        QString::fromStdString(std::filesystem::path(file).stem().string()));
+    a->setCheckable(true);
+    a->setData(QString::fromStdString(file));
+    language_group_->addAction(a);
+    connect(a, &QAction::triggered, this, [this, file] { ChooseLanguage(file); });
+  }
+}
+
+void TMainWindow::BuildDeviceMenu() {
+  device_group_ = new QActionGroup(this);
+  const std::vector<std::string> names = EnumMidiOutDevices();
+  const std::string log = MidiLogPath();
+  for (size_t i = 0; i < names.size(); ++i) {
+    QAction* a = menus_["mDevice"]->addAction(QString::fromStdString(names[i]));
+    a->setCheckable(true);
+    device_group_->addAction(a);
+    const auto device = static_cast<int32_t>(i);
+    connect(a, &QAction::triggered, this, [this, device] { ChooseDevice(device); });
+    if (!log.empty() && GMidiOutDeviceList[i].Device.Backend == "log") {
+      device_ = device;  // the log device is where port 0 starts when it is set
+    }
+  }
+  ChooseDevice(device_);
+}
+
+void TMainWindow::SetCaptions() {
+  for (const TShellText& text : kShellTexts) {
+    if (auto m = menus_.find(text.Name); m != menus_.end()) {
+      m->second->setTitle(ShellText(text.Name));
+    } else if (auto a = actions_.find(text.Name); a != actions_.end()) {
+      a->second->setText(ShellText(text.Name));
+    }
+  }
+}
+
+void TMainWindow::RebuildMenuBar() {
+  menuBar()->clear();
+  menuBar()->addMenu(menus_["mFile"]);
+  if (TSongWindowView* song = ActiveSong()) {
+    for (QMenu* m : song->Menus()) {
+      menuBar()->addMenu(m);
+    }
+  }
+  menuBar()->addMenu(menus_["mWindow"]);
+  menuBar()->addMenu(menus_["mSettings"]);
+  menuBar()->addMenu(menus_["mHelp"]);
+}
+
+void TMainWindow::OnSubWindowActivated(QMdiSubWindow* window) {
+  if (window == nullptr || window == active_) {
+    return;  // the program lost the focus, or nothing changed
+  }
+  if (auto* previous = qobject_cast<QMdiSubWindow*>(active_.data())) {
+    if (auto* song = dynamic_cast<TSongWindowView*>(previous->widget())) {
+      song->Controller().FormDeactivate();
+    }
+  }
+  active_ = window;
+  RebuildMenuBar();
+  if (TSongWindowView* song = ActiveSong()) {
+    song->Controller().FormActivate();
+  }
+}
+
+// The active sub-window, or the one active last while a dialog has the focus.
+QMdiSubWindow* TMainWindow::ActiveSubWindow() const {
+  QMdiSubWindow* window = area_->activeSubWindow();
+  return window != nullptr ? window : qobject_cast<QMdiSubWindow*>(active_.data());
+}
+
+TSongWindowView* TMainWindow::ActiveSong() const {
+  QMdiSubWindow* window = ActiveSubWindow();
+  return window != nullptr ? dynamic_cast<TSongWindowView*>(window->widget()) : nullptr;
+}
+
+std::vector<TSongWindowView*> TMainWindow::SongWindows() const {
+  std::vector<TSongWindowView*> songs;
+  for (QMdiSubWindow* window : area_->subWindowList()) {
+    if (auto* song = dynamic_cast<TSongWindowView*>(window->widget())) {
+      songs.push_back(song);
+    }
+  }
+  return songs;
+}
+
+TSongWindowView* TMainWindow::AddSongWindow() {
+  std::vector<int32_t> used;
+  for (TSongWindowView* song : SongWindows()) {
+    used.push_back(song->Controller().WindowNumber);
+  }
+  auto* song = new TSongWindowView(this, SmallestFreeWindowNumber(used), "qem");
+  QMdiSubWindow* window = area_->addSubWindow(song);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  connect(window, &QObject::destroyed, this, [this] {
+    if (SongWindows().empty()) {
+      RebuildMenuBar();
+    }
+  });
+  return song;
+}
+
+void TMainWindow::NewSong() {
+  TSongWindowView* song = AddSongWindow();
+  TSongWindow& c = song->Controller();
+  c.AddTreck(c.CurrentTrack, LangStrOr(10, "Новый"), 0);
+  c.AddTreck(c.CurrentTrack, Word(5, "Трек") + " 1", 1);
+  song->parentWidget()->show();
+  area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
+  c.FormActivate();
+  c.ShowTreck(smTrack);
+}
+
+bool TMainWindow::OpenSong(const std::string& path) {
+  TSongWindowView* song = AddSongWindow();
+  TSongWindow& c = song->Controller();
+  std::string error;
+  if (!LoadSongFile(c, path, "", &error)) {
+    song->parentWidget()->close();
+    ShowError(error);
+    return false;
+  }
+  c.CurrentMeasure = 1;
+  song->parentWidget()->show();
+  area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
+  c.FormActivate();
+  c.ShowTreck(smTrack);
+  return true;
+}
+
+void TMainWindow::OpenSongs(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    OpenSong(path);
+  }
+}
+
+void TMainWindow::OpenSongDialog() {
+  const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                    DialogFilter(LangStrOr(441, "Сонг (.QEM)|*.Qem")));
+  if (!name.isEmpty()) {
+    OpenSong(name.toStdString());
+  }
+}
+
+void TMainWindow::SaveSong(TSongWindowView& song) {
+  TSongWindow& c = song.Controller();
+  if (c.FileName.empty()) {
+    SaveSongAs(song);
+    return;
+  }
+  c.CommitEditors();
+  std::string error;
+  if (!SaveSongFile(c, c.FileName, Utf8ToCp1251(kSaveLabel).Text, &error)) {
+    ShowError(error);
+  }
+}
+
+// Saves the song under a new name, or renders it into a MIDI file when that type is chosen.
+void TMainWindow::SaveSongAs(TSongWindowView& song) {
+  TSongWindow& c = song.Controller();
+  const QString songFilter = DialogFilter(LangStrOr(441, "Сонг (.QEM)|*.Qem"));
+  const QString midiFilter = DialogFilter(LangStrOr(916, "MIDI файл (.MID)|*.mid"));
+  QString chosen;
+  const QString name = QFileDialog::getSaveFileName(this, QString(), QString(),
+                                                    songFilter + ";;" + midiFilter, &chosen);
+  if (name.isEmpty()) {
+    return;
+  }
+  std::filesystem::path path = name.toStdString();
+  const bool midi = chosen == midiFilter;
+  if (!path.has_extension()) {
+    path += midi ? ".mid" : ".qem";
+  }
+  c.CommitEditors();
+  std::string error;
+  if (midi) {
+    GErrors.Reset();
+    if (!Transport().Export(c, path.string(), &error) && !c.ReportPendingError()) {
+      ShowError(error);
+    }
+    return;
+  }
+  if (!SaveSongFile(c, path, Utf8ToCp1251(kSaveLabel).Text, &error)) {
+    ShowError(error);
+    return;
+  }
+  c.FileName = path.string();
+  c.FormActivate();
+}
+
+void TMainWindow::ChooseDevice(int32_t device) {
+  device_ = device;
+  const QList<QAction*> items = device_group_->actions();
+  if (device >= 0 && device < items.size()) {
+    items[device]->setChecked(true);
+  }
+  Transport().Stop();
+  OpenMidiOuts(device_);  // a refusal stays in GErrors until the timer shows it
+}
+
+void TMainWindow::ChooseLanguage(const std::string& name) {
+  if (!LoadLanguageFile(ProgramDir + "Languages/" + name)) {
+    return;
+  }
+  language_file_ = name;
+  for (QAction* a : language_group_->actions()) {
+    a->setChecked(a->data().toString().toStdString() == name);
+  }
+  SetCaptions();
+  for (TSongWindowView* song : SongWindows()) {
+    song->Controller().SetLanguage();
+  }
+}
+
+void TMainWindow::ShowAbout() {
+  const std::string version = std::to_string(VersionMajor) + "." + std::to_string(VersionMinor) +
+                              "." + std::to_string(VersionRelease) + "." +
+                              std::to_string(VersionBuild);
+  LangMessageBox(Utf8ToCp1251("VELTO " + version).Text, 1);
+}
+
+void TMainWindow::Tick() {
+  TSongWindowView* song = ActiveSong();
+  if (song == nullptr) {
+    return;
+  }
+  TSongWindow& c = song->Controller();
+  if (song->NotesEdit1()->hasFocus() || song->ProgramEdit()->hasFocus()) {
+    c.ReportPendingError();
+  }
+  const bool playing = GPlayer.Playing.load() || GRendering.load();
+  const std::string& panel = c.StatusPanels[0];
+  if (panel.size() < 3 || (panel[2] == 'B') != playing) {
+    c.ShowPlayState(playing);
+  }
+}
+
+void TMainWindow::closeEvent(QCloseEvent* event) {
+  for (QMdiSubWindow* window : area_->subWindowList()) {
+    if (!window->close()) {
+      event->ignore();
+      return;
+    }
+  }
+  timer_.stop();
+  Transport().Stop();
+  for (int port = 0; port < kMidiPortCount; ++port) {
+    CloseMidiOut(port);
+  }
+  const std::string ini = ProgramDir + kSettingsFileName;
+  SaveSettings(ini);
+  TIniFile file;
+  file.Load(ini);
+  if (!language_file_.empty()) {
+    file.WriteString("MAIN", "Language", language_file_);
+  }
+  file.Save(ini);
+  event->accept();
+}

@@ -1,0 +1,69 @@
+// The program window: the song windows as tabs of a multi-document area, the File,
+// Window, Settings and Help menus around the active song window's own menus, and the
+// timer that reports errors and play state for the active song window.
+#pragma once
+
+#include <QActionGroup>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "songwindow/controller/window_ports.h"
+
+class TSongWindowView;
+
+class TMainWindow : public QMainWindow, public IDeviceChoice {
+ public:
+  TMainWindow();
+  ~TMainWindow() override;
+
+  // Opens each song in its own window; one that cannot be read is reported and the others
+  // still open.
+  void OpenSongs(const std::vector<std::string>& paths);
+  // The device of port 0 (the device list's chosen item).
+  int32_t SelectedDevice() const override { return device_; }
+  // Loads the language file `name` from Languages/ and re-captions every window.
+  void ChooseLanguage(const std::string& name);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildLanguageMenu();
+  void BuildDeviceMenu();
+  void SetCaptions();
+  void RebuildMenuBar();
+  void OnSubWindowActivated(QMdiSubWindow* window);
+  void Tick();
+
+  TSongWindowView* AddSongWindow();
+  TSongWindowView* ActiveSong() const;
+  QMdiSubWindow* ActiveSubWindow() const;
+  std::vector<TSongWindowView*> SongWindows() const;
+  bool OpenSong(const std::string& path);
+  void NewSong();
+  void OpenSongDialog();
+  void SaveSong(TSongWindowView& song);
+  void SaveSongAs(TSongWindowView& song);
+  void ChooseDevice(int32_t device);
+  void ShowAbout();
+
+  QMdiArea* area_ = nullptr;
+  QTimer timer_;
+  QPointer<QWidget> active_;  // the song's sub-window activated last
+  std::map<std::string, QAction*> actions_;  // the shell's actions by name
+  std::map<std::string, QMenu*> menus_;      // the shell's menus by name
+  QActionGroup* language_group_ = nullptr;
+  QActionGroup* device_group_ = nullptr;
+  int32_t device_ = 0;
+  std::string language_file_;
+  bool closing_ = false;
+};

@@ -1,0 +1,105 @@
+#include "app/main_window_run.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "app/main_window.h"
+#include "app/shell.h"
+#include "feedback/message_box.h"
+#include "platform/codec1251.h"
+#include "platform/ini_file.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+// Message boxes shown by Qt on the UI thread; a box asked for by another thread waits
+// there for the UI thread's answer.
+class TQtMessageBoxes : public IMessageBoxes {
+ public:
+  int Show(const TMessageBoxRequest& request) override {
+    if (QThread::currentThread() == qApp->thread()) {
+      return ShowHere(request);
+    }
+    int answer = mbCancel;
+    QMetaObject::invokeMethod(
+        qApp, [&request] { return ShowHere(request); }, Qt::BlockingQueuedConnection, &answer);
+    return answer;
+  }
+
+ private:
+  static int ShowHere(const TMessageBoxRequest& request) {
+    QString text = QString::fromStdString(Cp1251ToUtf8(request.Text));
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    QMessageBox::Icon icon = QMessageBox::Question;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    if (request.Kind == 1) {
+      icon = QMessageBox::Information;
+      buttons = QMessageBox::Ok;
+    } else if (request.Kind == 2) {
+      buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    } else if (request.Kind == 3) {
+      icon = QMessageBox::Critical;
+      buttons = QMessageBox::Ok;
+    }
+    QMessageBox box(icon, QString::fromStdString(Cp1251ToUtf8(request.Caption)), text, buttons,
+                    QApplication::activeWindow());
+    switch (box.exec()) {
+      case QMessageBox::Ok:
+        return mbOk;
+      case QMessageBox::Yes:
+        return mbYes;
+      case QMessageBox::No:
+        return mbNo;
+      default:
+        return mbCancel;
+    }
+  }
+};
+
+bool HasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The language file chosen in the settings, else by the locale.
+std::string StartLanguage() {
+  TIniFile ini;
+  ini.Load(ProgramDir + kSettingsFileName);
+  return ChooseLanguageFile(ini.ReadString("MAIN", "Language", ""), MessagesLocale(),
+                            ListLanguageFiles(ProgramDir + "Languages"));
+}
+
+}  // namespace
+
+int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs) {
+  if (!HasDisplay()) {
+    std::cerr << "velto: no display to open the window on (DISPLAY is not set); "
+                 "without a window use --export, --play or --list-devices\n";
+    return 1;
+  }
+  QApplication application(argc, argv);
+  SetMessageBoxes(std::make_shared<TQtMessageBoxes>());
+  int status = 0;
+  {
+    TMainWindow window;
+    if (const std::string language = StartLanguage(); !language.empty()) {
+      window.ChooseLanguage(language);
+    }
+    window.show();
+    QTimer::singleShot(0, &window, [&window, &songs] { window.OpenSongs(songs); });
+    status = QApplication::exec();
+  }
+  SetMessageBoxes(nullptr);
+  return status;
+}

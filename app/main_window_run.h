@@ -1,0 +1,9 @@
+// Running the program with its window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Opens the main window with each song of `songs` in its own song window and runs until
+// the window closes; its exit status. Without a display it says so on stderr and returns 1.
+int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs);

@@ -1,0 +1,22 @@
+// The shell's choices that need no window: which language file to load, which number a
+// new song window gets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The language files (*.lng, any case) in folder, sorted by name.
+std::vector<std::string> ListLanguageFiles(const std::string& folder);
+
+// The language file to load: the setting ([MAIN] Language) when it names one of `files`,
+// else Russian.lng for a locale whose language is Russian ("ru", "ru_RU.UTF-8") and
+// English.lng for any other. Empty when the chosen file is not among `files`.
+std::string ChooseLanguageFile(const std::string& setting, const std::string& locale,
+                               const std::vector<std::string>& files);
+
+// The locale of the user's messages: LC_ALL, else LC_MESSAGES, else LANG.
+std::string MessagesLocale();
+
+// The smallest number from 1 on that no open window uses.
+int32_t SmallestFreeWindowNumber(const std::vector<int32_t>& used);

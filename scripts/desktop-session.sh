@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs a command inside a desktop session of its own, as a blind user's desktop has it: a
+# virtual X server, a session D-Bus, and the accessibility (AT-SPI) bus through which a
+# screen reader reads the windows. Several sessions may run at once.
+# Usage: scripts/desktop-session.sh COMMAND [ARG...]
+set -euo pipefail
+
+if [ -z "${VELTO_DESKTOP_SESSION:-}" ]; then
+  # A private runtime folder (the AT-SPI bus puts its socket there) and a private session
+  # bus, on which the AT-SPI bus is started when first asked for.
+  runtime=$(mktemp -d)
+  chmod 700 "$runtime"
+  status=0
+  env VELTO_DESKTOP_SESSION=1 XDG_RUNTIME_DIR="$runtime" dbus-run-session -- "$0" "$@" || status=$?
+  rm -rf "$runtime"
+  exit $status
+fi
+
+work=$(mktemp -d)
+cleanup() {
+  if [ -n "${xvfb_pid:-}" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  if [ -s "$work/display" ]; then
+    break
+  fi
+  sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+  echo "desktop-session: the virtual X server did not start" >&2
+  cat "$work/xvfb.log" >&2
+  exit 1
+fi
+export DISPLAY=":$(tr -d '\n' < "$work/display")"
+# Qt applications talk to the AT-SPI bus without waiting for a screen reader to ask.
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+export QT_ACCESSIBILITY=1
+# Start the AT-SPI bus and its registry now, so that the programs find them at start.
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+  >/dev/null 2>&1 || true
+"$@"

@@ -1,0 +1,299 @@
+#include "songwindow/view/song_window_view.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "platform/codec1251.h"
+
+namespace {
+
+QString ToQt(const std::string& cp1251) {
+  return QString::fromStdString(Cp1251ToUtf8(cp1251));
+}
+
+std::string FromQt(const QString& text) {
+  return Utf8ToCp1251(text.toStdString()).Text;
+}
+
+// A caption without its accelerator mark and trailing colon, as an accessible name.
+QString AccessibleName(const std::string& caption) {
+  QString name = ToQt(caption);
+  name.remove('&');
+  while (name.endsWith(':')) {
+    name.chop(1);
+  }
+  return name;
+}
+
+// The actions whose state the user switches (the Modes menu).
+bool Checkable(const std::string& name) {
+  return name == "aPlayNotes" || name == "ANavigationAdvanced" || name == "aAdvancedEditing" ||
+         name == "aPointMode";
+}
+
+// True for a key that types into an editor: a printable character, Backspace or Enter.
+bool TypesText(const QKeyEvent& key) {
+  const int code = key.key();
+  if (code == Qt::Key_Backspace || code == Qt::Key_Return || code == Qt::Key_Enter) {
+    return true;
+  }
+  const QString text = key.text();
+  return !text.isEmpty() && text.front() >= QChar(' ') && text.front() != QChar(0x7F);
+}
+
+}  // namespace
+
+void TSongWindowView::BindCommand(const std::string& name, std::function<void()> run) {
+  auto found = actions_.find(name);
+  if (found == actions_.end()) {
+    return;
+  }
+  commands_[name] = true;
+  QObject::connect(found->second, &QAction::triggered, this, [run = std::move(run)] { run(); });
+  Mirror();
+}
+
+TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const std::string& ext,
+                                 QWidget* parent)
+    : QWidget(parent) {
+  BuildWidgets();
+  BuildMenus();
+  TSongWindowPorts ports;
+  ports.Editors = this;
+  ports.FileDialogs = this;
+  ports.DeviceCombo = device;
+  controller_ = std::make_unique<TSongWindow>(ports, number, ext);
+  controller_->StateChanged = [this] { Mirror(); };
+  Mirror();
+}
+
+TSongWindowView::~TSongWindowView() {
+  // The editors may report their focus loss while they are taken down.
+  notes_edit_->removeEventFilter(this);
+  program_edit_->removeEventFilter(this);
+  controller_->StateChanged = nullptr;
+  qDeleteAll(menus_);
+}
+
+void TSongWindowView::BuildWidgets() {
+  auto* layout = new QVBoxLayout(this);
+  notes_label_ = new QLabel(this);
+  notes_edit_ = new QLineEdit(this);
+  notes_edit_->setObjectName("NotesEdit1");
+  notes_label_->setBuddy(notes_edit_);
+  program_label_ = new QLabel(this);
+  program_edit_ = new QPlainTextEdit(this);
+  program_edit_->setObjectName("ProgramEdit");
+  program_edit_->setTabChangesFocus(true);
+  program_label_->setBuddy(program_edit_);
+  status_bar_ = new QStatusBar(this);
+  status_bar_->setSizeGripEnabled(false);
+  for (size_t i = 0; i < panels_.size(); ++i) {
+    panels_[i] = new QLabel(status_bar_);
+    status_bar_->addWidget(panels_[i], i == 3 ? 1 : 0);
+  }
+  layout->addWidget(notes_label_);
+  layout->addWidget(notes_edit_);
+  layout->addWidget(program_label_);
+  layout->addWidget(program_edit_, 1);
+  layout->addWidget(status_bar_);
+  notes_edit_->installEventFilter(this);
+  program_edit_->installEventFilter(this);
+  setFocusProxy(notes_edit_);
+}
+
+QMenu* TSongWindowView::AddMenu(QMenu* parent, const char* name,
+                                std::initializer_list<const char*> actions) {
+  QMenu* menu = parent != nullptr ? parent->addMenu(QString()) : new QMenu();
+  menu->setObjectName(name);
+  menu_items_[name] = menu;
+  for (const char* action : actions) {
+    QAction* item = menu->addAction(QString());
+    item->setObjectName(action);
+    item->setCheckable(Checkable(action));
+    actions_[action] = item;
+  }
+  if (parent == nullptr) {
+    menus_.append(menu);
+  }
+  return menu;
+}
+
+// The menus of the window. The commands behind the actions come with their own parts; an
+// action without one stays disabled.
+void TSongWindowView::BuildMenus() {
+  QMenu* text = AddMenu(nullptr, "NEdit",
+                        {"Undo", "Find", "FindNext", "Zamen", "SelectAll", "CopyInKey",
+                         "PasteFromKey", "Delete"});
+  AddMenu(text, "N13Edit", {"UndoText"});
+  QMenu* measure = AddMenu(nullptr, "MTackt", {"CopyData", "PasteData", "ClearTackt", "DeleteTackt"});
+  AddMenu(measure, "N3", {"FirstTackt", "PriorTackt", "NextTackt", "LastTackt", "GoToTacktVoice"});
+  AddMenu(measure, "Voices", {"FirstVoice", "PriorVoice", "NextVoice", "EndVoice", "DeleteVoice"});
+  QMenu* track = AddMenu(nullptr, "MTreck",
+                         {"PropertyTreck", "Solo", "Ansamble", "Obrabotchik", "ResetAll", "NewTreck",
+                          "CopyTreck", "PasteTreck", "DeleteTreck", "TreckEditing"});
+  AddMenu(track, "N2", {"PriorTreck", "NextTreck", "FirstTrack", "LastTrack"});
+  AddMenu(nullptr, "mPlay", {"PlayAll", "PlayPos", "PlayVoice", "PlayTackt", "RePlay", "Stop", "StopAndGo"});
+  AddMenu(nullptr, "MHelpers",
+          {"QEMHelper", "Instruments", "Drums", "BlockObrabotchik", "Translatoring",
+           "ConvertHarmonyInNotes", "SayPlace"});
+  AddMenu(nullptr, "NModules", {"MasteringModuls", "EditingLastModul", "EditingModuleFromProgram",
+                                "EditModules"});
+  AddMenu(nullptr, "mModes", {"aAdvancedEditing", "aPointMode", "ANavigationAdvanced", "aPlayNotes"});
+}
+
+void TSongWindowView::Mirror() {
+  if (mirroring_) {
+    return;
+  }
+  mirroring_ = true;
+  const TSongWindow& c = *controller_;
+  notes_label_->setText(ToQt(c.NotesEditTextCaption));
+  notes_edit_->setAccessibleName(AccessibleName(c.NotesEditTextCaption));
+  program_label_->setText(ToQt(c.ProgrammTextCaption));
+  program_edit_->setAccessibleName(AccessibleName(c.ProgrammTextCaption));
+  for (size_t i = 1; i < panels_.size(); ++i) {
+    panels_[i]->setText(ToQt(c.StatusPanels[i]));
+  }
+  for (const auto& [name, state] : c.Actions) {
+    if (auto menu = menu_items_.find(name); menu != menu_items_.end()) {
+      menu->second->setTitle(ToQt(state.Caption));
+    } else if (auto action = actions_.find(name); action != actions_.end()) {
+      QAction* a = action->second;
+      a->setText(ToQt(state.Caption));
+      a->setVisible(state.Visible && !state.Caption.empty());
+      a->setChecked(state.Checked);
+      a->setEnabled(state.Enabled && commands_.count(name) != 0);
+    }
+  }
+  const QString caption = ToQt(c.Caption);
+  if (windowTitle() != caption) {
+    setWindowTitle(caption);
+    if (CaptionChanged) {
+      CaptionChanged();
+    }
+  }
+  mirroring_ = false;
+}
+
+std::string TSongWindowView::NotesText() const {
+  return FromQt(notes_edit_->text());
+}
+
+void TSongWindowView::SetNotesText(const std::string& text) {
+  notes_edit_->setText(ToQt(text));
+  notes_edit_->setCursorPosition(0);
+}
+
+uint16_t TSongWindowView::NotesCaret() const {
+  return static_cast<uint16_t>(notes_edit_->cursorPosition());
+}
+
+std::vector<std::string> TSongWindowView::ProgramLines() const {
+  std::vector<std::string> lines;
+  const QString text = program_edit_->toPlainText();
+  if (text.isEmpty()) {
+    return lines;
+  }
+  for (const QString& line : text.split('\n')) {
+    lines.push_back(FromQt(line));
+  }
+  return lines;
+}
+
+void TSongWindowView::SetProgramLines(const std::vector<std::string>& lines) {
+  QStringList list;
+  for (const std::string& line : lines) {
+    list.append(ToQt(line));
+  }
+  program_edit_->setPlainText(list.join('\n'));
+}
+
+int32_t TSongWindowView::ProgramCaretColumn() const {
+  return program_edit_->textCursor().positionInBlock();
+}
+
+int32_t TSongWindowView::ProgramCaretLine() const {
+  return program_edit_->textCursor().blockNumber();
+}
+
+void TSongWindowView::SetProgramCaret(int32_t column, int32_t line) {
+  QTextDocument* document = program_edit_->document();
+  const QTextBlock block = document->findBlockByNumber(std::clamp(line, 0, document->blockCount() - 1));
+  QTextCursor cursor(block);
+  cursor.setPosition(block.position() + std::clamp(column, 0, block.length() - 1));
+  program_edit_->setTextCursor(cursor);
+}
+
+bool TSongWindowView::NotesHasFocus() const {
+  return notes_edit_->hasFocus();
+}
+
+void TSongWindowView::FocusNotes() {
+  notes_edit_->setFocus(Qt::OtherFocusReason);
+}
+
+std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filter) {
+  const QString spec = ToQt(filter);
+  const qsizetype bar = spec.indexOf('|');
+  const QString qtFilter = bar < 0 ? spec : spec.left(bar) + " (" + spec.mid(bar + 1) + ")";
+  const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), qtFilter);
+  if (name.isEmpty()) {
+    return std::nullopt;
+  }
+  return name.toStdString();
+}
+
+void TSongWindowView::closeEvent(QCloseEvent* event) {
+  if (controller_->FormCloseQuery()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
+  const bool notes = watched == notes_edit_;
+  switch (event->type()) {
+    case QEvent::FocusIn: {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      // The focus reason tells at once what the key release tells only afterwards.
+      if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
+        controller_->TabEntered = true;
+      } else if (reason != Qt::ActiveWindowFocusReason) {
+        controller_->TabEntered = false;
+      }
+      notes ? controller_->NotesEdit1Enter() : controller_->ProgramEditEnter();
+      break;
+    }
+    case QEvent::FocusOut:
+      notes ? controller_->NotesEdit1Exit() : controller_->ProgramEditExit();
+      break;
+    case QEvent::KeyRelease: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (!key->isAutoRepeat()) {
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        notes ? controller_->NotesEdit1KeyUp(tab) : controller_->ProgramEditKeyUp(tab);
+      }
+      break;
+    }
+    case QEvent::KeyPress:
+      if (!notes && TypesText(*static_cast<QKeyEvent*>(event))) {
+        controller_->ProgramEditKeyPress();
+      }
+      break;
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+bool TSongWindowView::focusNextPrevChild(bool /*next*/) {
+  QWidget* target = notes_edit_->hasFocus() ? static_cast<QWidget*>(program_edit_) : notes_edit_;
+  target->setFocus(Qt::TabFocusReason);
+  return true;
+}

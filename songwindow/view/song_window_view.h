@@ -1,0 +1,83 @@
+// The song window's widgets: the Braille line editor and the program editor with their
+// labels, the status bar and the window's menus. They mirror the controller's state and
+// hand focus, key releases and closing to it.
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QList>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "songwindow/controller/song_window.h"
+
+class TSongWindowView : public QWidget, public IEditors, public IFileDialogs {
+ public:
+  // A window numbered `number` for a song of extension `ext`; `device` is the main
+  // window's device list (borrowed).
+  TSongWindowView(IDeviceChoice* device, int32_t number, const std::string& ext,
+                  QWidget* parent = nullptr);
+  ~TSongWindowView() override;
+
+  TSongWindow& Controller() { return *controller_; }
+  // The window's own menus, in menu-bar order.
+  const QList<QMenu*>& Menus() const { return menus_; }
+  // Copies the controller's captions, panels and action states into the widgets.
+  void Mirror();
+  // Runs `run` when the action `name` is triggered; until then the action stays disabled.
+  void BindCommand(const std::string& name, std::function<void()> run);
+  // Called after the caption changed (the sub-window shows it).
+  std::function<void()> CaptionChanged;
+
+  // IEditors
+  std::string NotesText() const override;
+  void SetNotesText(const std::string& text) override;
+  uint16_t NotesCaret() const override;
+  std::vector<std::string> ProgramLines() const override;
+  void SetProgramLines(const std::vector<std::string>& lines) override;
+  int32_t ProgramCaretColumn() const override;
+  int32_t ProgramCaretLine() const override;
+  void SetProgramCaret(int32_t column, int32_t line) override;
+  bool NotesHasFocus() const override;
+  void FocusNotes() override;
+
+  // IFileDialogs
+  std::optional<std::string> SaveFileName(const std::string& filter) override;
+
+  QLineEdit* NotesEdit1() const { return notes_edit_; }
+  QPlainTextEdit* ProgramEdit() const { return program_edit_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // Tab and Shift+Tab move between the two editors.
+  bool focusNextPrevChild(bool next) override;
+
+ private:
+  void BuildWidgets();
+  void BuildMenus();
+  QMenu* AddMenu(QMenu* parent, const char* name, std::initializer_list<const char*> actions);
+
+  std::unique_ptr<TSongWindow> controller_;
+  QLabel* notes_label_ = nullptr;     // NotesEditText
+  QLineEdit* notes_edit_ = nullptr;   // NotesEdit1
+  QLabel* program_label_ = nullptr;   // ProgrammText
+  QPlainTextEdit* program_edit_ = nullptr;  // ProgramEdit
+  QStatusBar* status_bar_ = nullptr;
+  std::array<QLabel*, 6> panels_{};
+  QList<QMenu*> menus_;
+  std::map<std::string, QMenu*> menu_items_;     // menu item name -> menu
+  std::map<std::string, QAction*> actions_;      // action name -> action
+  std::map<std::string, bool> commands_;        // actions with a command bound
+  bool mirroring_ = false;
+};

@@ -1,0 +1,245 @@
+"""End-to-end tests of the real window, as a blind user meets it: the program runs in a
+desktop session (scripts/desktop-session.sh), keys are typed with xdotool, the window is
+read over AT-SPI (pyatspi, what the Orca screen reader reads) and the spoken texts from
+the speech log.
+
+usage: main_window_test.py BIN_DIR SOURCE_DIR SCENARIO
+scenarios: open, close, language, placement, nodisplay
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+TIMEOUT_S = 30
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def wait_for(what, probe, timeout_s=TIMEOUT_S):
+    """The first true result of probe(), polled until the timeout."""
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        result = probe()
+        if result:
+            return result
+        time.sleep(0.1)
+    fail("timed out waiting for " + what)
+
+
+class Program:
+    """velto started on a copy of the installation tree, with its speech and MIDI logs."""
+
+    def __init__(self, bin_dir, songs, home=None, env=None):
+        self.work = tempfile.mkdtemp(prefix="velto-window-")
+        self.home = home or os.path.join(self.work, "home")
+        if home is None:  # the installation tree, without the programs
+            for entry in os.listdir(bin_dir):
+                if os.path.isdir(os.path.join(bin_dir, entry)):
+                    shutil.copytree(os.path.join(bin_dir, entry), os.path.join(self.home, entry))
+        self.speech = os.path.join(self.work, "speech.log")
+        environment = dict(os.environ, VELTO_SPEECH_LOG=self.speech,
+                           VELTO_MIDI_LOG=os.path.join(self.work, "midi.log"),
+                           VELTO_SIGNAL_LOG=os.path.join(self.work, "signal.log"))
+        environment.update(env or {})
+        self.output = open(os.path.join(self.work, "velto.out"), "w")
+        self.process = subprocess.Popen(
+            [os.path.join(bin_dir, "velto"), "--home", self.home] + songs,
+            env=environment, stdout=self.output, stderr=subprocess.STDOUT)
+
+    def said(self):
+        """The spoken lines: "I text" (interrupting) or "S text" (queued)."""
+        if not os.path.exists(self.speech):
+            return []
+        with open(self.speech, encoding="utf-8") as log:
+            return [line.rstrip("\n").replace("\t", " ", 1) for line in log]
+
+    def wait_said(self, lines, start):
+        """Waits until the speech log holds `lines` in order after entry `start`."""
+        def spoken():
+            return self.said()[start:start + len(lines)] == lines
+        wait_for("speech %r (heard %r)" % (lines, self.said()[start:]), spoken)
+
+    def temp_files(self):
+        return sorted(os.listdir(os.path.join(self.home, "Resources", "temp")))
+
+    def finish(self, expect_status=0):
+        try:
+            status = self.process.wait(timeout=TIMEOUT_S)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            fail("the program did not end")
+        self.output.close()
+        with open(self.output.name, encoding="utf-8", errors="replace") as out:
+            text = out.read()
+        if status != expect_status:
+            fail("exit status %d, expected %d; output:\n%s" % (status, expect_status, text))
+        return text
+
+
+def key(*keys):
+    subprocess.run(["xdotool", "key", "--delay", "50"] + list(keys), check=True)
+
+
+def focus_main_window():
+    """Gives the main window the keyboard back after a dialog closed (the virtual X server
+    has no window manager to do it)."""
+    subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^VELTO$", "windowfocus", "--sync"],
+                   check=True)
+
+
+def type_text(text):
+    subprocess.run(["xdotool", "type", "--delay", "50", text], check=True)
+
+
+# The accessibility tree.
+def velto_app():
+    import pyatspi  # only inside a desktop session
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name == "velto":
+            return app
+    return None
+
+
+def nodes(root):
+    """Every node under root, depth first."""
+    stack = [root]
+    while stack:
+        node = stack.pop()
+        if node is None:
+            continue
+        yield node
+        try:
+            stack.extend(reversed([child for child in node]))
+        except Exception:  # a node that went away while walking
+            continue
+
+
+def find(role, name):
+    app = velto_app()
+    if app is None:
+        return None
+    for node in nodes(app):
+        try:
+            if node.getRoleName() == role and node.name == name:
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def find_text(fragment):
+    """A node whose name holds `fragment` (labels of message boxes)."""
+    app = velto_app()
+    for node in nodes(app) if app else []:
+        try:
+            if fragment in node.name:
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def focused(node):
+    import pyatspi
+    return node.getState().contains(pyatspi.STATE_FOCUSED)
+
+
+def text_of(node):
+    text = node.queryText()
+    return text.getText(0, -1), text.caretOffset
+
+
+def press(role, name):
+    """Runs the default action of a node (a button or menu item), as Orca does."""
+    node = wait_for("%s %r" % (role, name), lambda: find(role, name))
+    node.queryAction().doAction(0)
+
+
+def scenario_open(bin_dir, source_dir):
+    song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
+    program = Program(bin_dir, [song])
+    wait_for("the song window", lambda: find("frame", "twinkle-twinkle (qem)"))
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+    program_editor = find("text", "Обработчик для текущего трека")
+    if text_of(notes) != ("MMVd4!SSOO", 0):
+        fail("the Braille editor shows %r" % (text_of(notes),))
+    if not focused(notes):
+        fail("the Braille editor does not have the focus")
+    program.wait_said(["I 1- Трек: Мелодия", "S MMVd4!SSOO"], 0)
+    start = len(program.said())
+    key("Tab")
+    wait_for("focus on the program editor", lambda: focused(program_editor))
+    program.wait_said(["I Обработчик для текущего трека:"], start)
+    key("Tab")
+    wait_for("focus back on the Braille editor", lambda: focused(notes))
+    program.wait_said(["I Нотный текст:", "I 1- Трек: Мелодия"], start + 1)
+    key("ctrl+q")  # an unchanged song ends without a question
+    program.finish()
+    if program.temp_files():
+        fail("files left in Resources/temp: %r" % program.temp_files())
+
+
+def scenario_close(bin_dir, source_dir):
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "twinkle-twinkle.qem")
+    shutil.copy(os.path.join(source_dir, "examples", "twinkle-twinkle.qem"), song)
+    original = open(song, "rb").read()
+    program = Program(bin_dir, [song])
+    program_editor = wait_for("the program editor", lambda: find("text", "Обработчик для текущего трека"))
+    key("Tab")
+    wait_for("focus on the program editor", lambda: focused(program_editor))
+    key("End")
+    type_text("9")
+    question = "Файл twinkle-twinkle.qem был изменён. Сохранить?"
+    key("ctrl+F4")
+    wait_for("the save question", lambda: find_text(question))
+    press("push button", "Cancel")
+    wait_for("the question to go", lambda: not find_text(question))
+    if find("frame", "twinkle-twinkle (qem)") is None:
+        fail("Cancel closed the song window")
+    focus_main_window()
+    if "Qem[1].dat" not in program.temp_files():
+        fail("Cancel removed the undo state file: %r" % program.temp_files())
+    key("ctrl+F4")
+    wait_for("the save question again", lambda: find_text(question))
+    press("push button", "No")
+    wait_for("the song window to close", lambda: find("frame", "twinkle-twinkle (qem)") is None)
+    if program.temp_files():
+        fail("files left in Resources/temp: %r" % program.temp_files())
+    if open(song, "rb").read() != original:
+        fail("No changed the song file")
+    focus_main_window()
+    key("ctrl+q")
+    program.finish()
+
+
+def scenario_nodisplay(bin_dir, source_dir):
+    """Without a display the window cannot open: the program says so and fails, while the
+    commands without a window still work."""
+    song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
+    program = Program(bin_dir, [song])
+    text = program.finish(expect_status=1)
+    if "no display" not in text:
+        fail("the program did not say why it ended: %r" % text)
+    out = os.path.join(program.work, "out.mid")
+    export = subprocess.run([os.path.join(bin_dir, "velto"), "--home", program.home, "--export",
+                             song, out], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if export.returncode != 0 or not os.path.exists(out):
+        fail("--export without a display failed: %r" % export.stdout)
+
+
+def main():
+    bin_dir, source_dir, scenario = sys.argv[1:4]
+    scenarios = {"open": scenario_open, "close": scenario_close, "nodisplay": scenario_nodisplay}
+    scenarios[scenario](bin_dir, source_dir)
+    print("ok: " + scenario)
+
+
+if __name__ == "__main__":
+    main()
