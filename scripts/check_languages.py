@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""Checks that every language file carries a text for every language id the code uses.
+
+The ids are found where the code names them: calls of LangStr, LangStrOr and the helpers
+that take an id first (WordText, NamedText, Word), place records (TPlace{id, ...}), error
+message rows ({code, TTextKind::..., id, id, ...}) and caption rows ({"Name", id, "text"} or
+{id, "text", ...} with a Russian built-in text).
+
+Usage: check_languages.py [ROOT]   (default: this repository; files in resources/Languages)
+       check_languages.py --list   print the ids found
+"""
+import pathlib
+import re
+import sys
+
+FOLDERS = ["platform", "base", "settings", "scripthost", "model", "feedback", "notation",
+           "harmony", "midi", "handler", "render", "playback", "songwindow", "app"]
+PATTERNS = [
+    re.compile(r"\b(?:LangStr|LangStrOr|WordText|NamedText|Word)\(\s*(\d+)"),
+    re.compile(r"\bTPlace\{\s*(\d+)"),
+    re.compile(r"\{\s*\d+\s*,\s*TTextKind::\w+\s*,\s*(\d+)\s*,\s*(\d+)"),
+    re.compile(r'\{\s*(?:"\w+"\s*,\s*)?(\d+)\s*,\s*"[^"]*[А-Яа-яЁё]'),
+]
+LINE = re.compile(r"^(\d+)=(.*)$")
+
+
+def used_ids(root):
+    ids = {}
+    for folder in FOLDERS:
+        for path in sorted((root / folder).rglob("*")):
+            if path.suffix not in (".h", ".cpp"):
+                continue
+            text = path.read_text(encoding="utf-8")
+            for pattern in PATTERNS:
+                for match in pattern.finditer(text):
+                    for group in match.groups():
+                        if int(group) != 0:
+                            ids.setdefault(int(group), path.relative_to(root).as_posix())
+    return ids
+
+
+def file_ids(path):
+    """The ids with a text in a language file (code page 1251)."""
+    found = set()
+    for line in path.read_bytes().decode("cp1251").splitlines():
+        match = LINE.match(line)
+        if match and match.group(2).strip():
+            found.add(int(match.group(1)))
+    return found
+
+
+def main(argv):
+    args = [a for a in argv[1:] if not a.startswith("--")]
+    root = pathlib.Path(args[0]) if args else pathlib.Path(__file__).resolve().parent.parent
+    ids = used_ids(root)
+    if "--list" in argv:
+        for number in sorted(ids):
+            print(number, ids[number])
+        return 0
+    missing = []
+    for name in ("English.lng", "Russian.lng"):
+        path = root / "resources" / "Languages" / name
+        if not path.exists():
+            missing.append(f"{name}: missing")
+            continue
+        have = file_ids(path)
+        missing += [f"{name}: no text {n} (used in {ids[n]})" for n in sorted(ids) if n not in have]
+    for line in missing:
+        print("languages: " + line, file=sys.stderr)
+    if missing:
+        return 1
+    print(f"languages: both files carry all {len(ids)} texts the code uses")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
