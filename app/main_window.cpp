@@ -5,10 +5,12 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 
 #include <filesystem>
 
 #include "app/shell.h"
+#include "app/window_placement.h"
 #include "base/errors.h"
 #include "feedback/message_box.h"
 #include "model/song_file.h"
@@ -23,12 +25,18 @@
 #include "settings/lang_texts.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
+#include "songwindow/view/apply_colours.h"
 #include "songwindow/view/song_window_view.h"
 
 namespace {
 
 constexpr int kTimerMs = 100;
 constexpr const char* kSaveLabel = "Сохранение";
+
+// The main window's design record: the text height it was laid out for, its client size and
+// its smallest size (800 by 600 and 320 by 240 at a text height of 14). The design text
+// height is below every real one, so that a size saved and read again comes back exactly.
+constexpr TFormDesign kMainWindowDesign = {8, 1400, 1050, 560, 420, 0, 0};
 
 // The shell's own texts, by language text with the built-in text (UTF-8).
 struct TShellText {
@@ -98,6 +106,48 @@ TMainWindow::TMainWindow() {
   RebuildMenuBar();
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
   timer_.start(kTimerMs);
+  ApplyColours(*this);
+}
+
+// The height of a line of text (such as "0") in the window's font.
+int32_t TMainWindow::TextHeight() const {
+  return fontMetrics().height();
+}
+
+void TMainWindow::ShowAtSavedPlace() {
+  TIniFile ini;
+  ini.Load(ProgramDir + kSettingsFileName);
+  const int32_t c = TextHeight();
+  const TFormDesign limits = ScaledLimits(kMainWindowDesign, c);
+  setMinimumSize(limits.MinWidth, limits.MinHeight);
+  const QRect screenArea = screen()->geometry();
+  const TWindowPlacement present{ssNormal, 0, x(), y(), width(), height()};
+  const TWindowPlacement placement =
+      RestoreFormPlacement(ini, objectName().toStdString(), present, c, kMainWindowDesign,
+                           screenArea.width(), screenArea.height(), 0, 0);
+  resize(placement.ClientWidth, placement.ClientHeight);
+  move(placement.Left, placement.Top);
+  // A window is never brought back minimised: the user could not find it.
+  placement.State == ssMaximised ? showMaximized() : show();
+}
+
+void TMainWindow::SavePlacement() {
+  TWindowPlacement placement;
+  placement.State = isMaximized() ? ssMaximised : isMinimized() ? ssMinimised : ssNormal;
+  const QRect normal = placement.State == ssNormal ? geometry() : normalGeometry();
+  const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+  placement.Left = normal.x() - frameOffset.x();
+  placement.Top = normal.y() - frameOffset.y();
+  placement.ClientWidth = normal.width();
+  placement.ClientHeight = normal.height();
+  const std::string path = ProgramDir + kSettingsFileName;
+  TIniFile ini;
+  ini.Load(path);
+  SaveFormPlacement(ini, objectName().toStdString(), placement, TextHeight(), kMainWindowDesign);
+  if (!language_file_.empty()) {
+    ini.WriteString("MAIN", "Language", language_file_);
+  }
+  ini.Save(path);
 }
 
 TMainWindow::~TMainWindow() {
@@ -401,13 +451,7 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
   for (int port = 0; port < kMidiPortCount; ++port) {
     CloseMidiOut(port);
   }
-  const std::string ini = ProgramDir + kSettingsFileName;
-  SaveSettings(ini);
-  TIniFile file;
-  file.Load(ini);
-  if (!language_file_.empty()) {
-    file.WriteString("MAIN", "Language", language_file_);
-  }
-  file.Save(ini);
+  SaveSettings(ProgramDir + kSettingsFileName);
+  SavePlacement();
   event->accept();
 }

@@ -31,6 +31,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   int32_t SelectedDevice() const override { return device_; }
   // Loads the language file `name` from Languages/ and re-captions every window.
   void ChooseLanguage(const std::string& name);
+  // Shows the window where velto.ini says it was (centred at its design size without one).
+  void ShowAtSavedPlace();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -55,6 +57,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void SaveSongAs(TSongWindowView& song);
   void ChooseDevice(int32_t device);
   void ShowAbout();
+  void SavePlacement();
+  int32_t TextHeight() const;
 
   QMdiArea* area_ = nullptr;
   QTimer timer_;

@@ -96,7 +96,7 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs) 
     if (const std::string language = StartLanguage(); !language.empty()) {
       window.ChooseLanguage(language);
     }
-    window.show();
+    window.ShowAtSavedPlace();
     QTimer::singleShot(0, &window, [&window, &songs] { window.OpenSongs(songs); });
     status = QApplication::exec();
   }

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "platform/codec1251.h"
+#include "songwindow/view/apply_colours.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
     : QWidget(parent) {
   BuildWidgets();
   BuildMenus();
+  ApplyColours(*this);
   TSongWindowPorts ports;
   ports.Editors = this;
   ports.FileDialogs = this;

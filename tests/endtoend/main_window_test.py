@@ -246,6 +246,34 @@ def scenario_language(bin_dir, source_dir):
     again.finish()
 
 
+def extents(node):
+    import pyatspi
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return (box.x, box.y, box.width, box.height)
+
+
+def scenario_placement(bin_dir, source_dir):
+    """Without an ini the window opens centred; moved and resized, closed and opened again,
+    it comes back at the same place and size."""
+    song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
+    program = Program(bin_dir, [song])
+    frame = wait_for("the main window", lambda: find("frame", "VELTO"))
+    x, y, width, height = extents(frame)
+    if abs(x - (1280 - width) // 2) > 1 or abs(y - (1024 - height) // 2) > 1:
+        fail("not centred: %r" % ((x, y, width, height),))
+    subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^VELTO$",
+                    "windowmove", "--sync", "100", "80", "windowsize", "--sync", "700", "500"], check=True)
+    wait_for("the new place", lambda: extents(find("frame", "VELTO")) == (100, 80, 700, 500))
+    key("ctrl+q")
+    program.finish()
+    again = Program(bin_dir, [song], home=program.home)
+    wait_for("the main window", lambda: find("frame", "VELTO"))
+    wait_for("the same place and size (now %r)" % (extents(find("frame", "VELTO")),),
+             lambda: extents(find("frame", "VELTO")) == (100, 80, 700, 500), timeout_s=5)
+    key("ctrl+q")
+    again.finish()
+
+
 def scenario_nodisplay(bin_dir, source_dir):
     """Without a display the window cannot open: the program says so and fails, while the
     commands without a window still work."""
@@ -264,6 +292,7 @@ def scenario_nodisplay(bin_dir, source_dir):
 def main():
     bin_dir, source_dir, scenario = sys.argv[1:4]
     scenarios = {"open": scenario_open, "close": scenario_close, "language": scenario_language,
+                 "placement": scenario_placement,
                  "nodisplay": scenario_nodisplay}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
