@@ -130,7 +130,9 @@ std::string TUndoRing::SnapshotPath(int32_t slot) const {
 void TUndoRing::Start() {
   state_.Index = 0;
   state_.Count = 0;
-  WriteState();
+  if (!WriteState()) {
+    SignalWriteFailure();
+  }
 }
 
 void TUndoRing::Saved(IUndoSong& song, const std::string& label) {
@@ -143,23 +145,27 @@ void TUndoRing::Saved(IUndoSong& song, const std::string& label) {
     state_.Count = std::min(state_.Count + 1, kUndoSlots);
   }
   const std::string& snapshotLabel = label.empty() ? label_ : label;
-  if (!WriteSnapshot(song.SnapshotLines(snapshotLabel))) {
+  // A snapshot or state that cannot be written leaves the ring (and its file) as it was.
+  if (!WriteSnapshot(song.SnapshotLines(snapshotLabel)) || !WriteState()) {
     state_ = before;
-    if (!write_failure_signalled_) {
-      write_failure_signalled_ = true;
-      if (WriteFailureSignal) {
-        WriteFailureSignal();
-      }
-    }
+    SignalWriteFailure();
     return;
   }
   write_failure_signalled_ = false;
-  WriteState();
   if (!label.empty()) {
     label_ = label;
     enabled_ = true;
   }
   SetCaption(true);
+}
+
+void TUndoRing::SignalWriteFailure() {
+  if (!write_failure_signalled_) {
+    write_failure_signalled_ = true;
+    if (WriteFailureSignal) {
+      WriteFailureSignal();
+    }
+  }
 }
 
 bool TUndoRing::Opened(IUndoSong& song) {
@@ -206,7 +212,9 @@ void TUndoRing::DropNewest() {
   std::remove(SnapshotPath(state_.Index).c_str());
   state_.Index = state_.Index == 0 ? kUndoSlots - 1 : state_.Index - 1;
   state_.Count -= 1;
-  WriteState();
+  if (!WriteState()) {
+    SignalWriteFailure();
+  }
 }
 
 void TUndoRing::DeleteFiles() {
@@ -225,10 +233,9 @@ bool TUndoRing::WriteSnapshot(const std::vector<std::string>& lines) const {
   return WriteFileWhole(SnapshotPath(state_.Index), bytes);
 }
 
-// Errors are ignored: the window goes on without its state file.
-void TUndoRing::WriteState() const {
+bool TUndoRing::WriteState() const {
   const std::array<uint8_t, 12> record = EncodeUndoState(state_);
-  WriteFileWhole(StatePath(), std::string(record.begin(), record.end()));
+  return WriteFileWhole(StatePath(), std::string(record.begin(), record.end()));
 }
 
 void TUndoRing::SetCaption(bool withLabel) {

@@ -58,15 +58,16 @@ class TUndoRing {
  public:
   TUndoRing(std::string programDir, int32_t windowNumber, std::string format);
 
-  // Called at the first snapshot that cannot be written (the window gives the error
-  // signal); empty: nothing is told.
+  // Called at the first snapshot or state record that cannot be written (the window gives
+  // the error signal); empty: nothing is told.
   std::function<void()> WriteFailureSignal;
 
   // Window creation: writes the state file with index 0, count 0 and the format.
   void Start();
   // Records the song before an operation named `label`. An empty label rewrites the
   // newest snapshot with the present song and keeps the label. A snapshot that cannot
-  // be written is not counted; the first such failure calls WriteFailureSignal.
+  // be written, or whose state record cannot be written, is not counted; the first such
+  // failure calls WriteFailureSignal.
   void Saved(IUndoSong& song, const std::string& label);
   // Reads the state file and loads the snapshot it names into the song. False when the
   // state or the snapshot cannot be used: then a song without tracks gets a new one and
@@ -87,7 +88,10 @@ class TUndoRing {
 
  private:
   bool WriteSnapshot(const std::vector<std::string>& lines) const;
-  void WriteState() const;
+  // Writes the state record; false when it could not be written (the old file stays).
+  bool WriteState() const;
+  // Calls WriteFailureSignal unless it was called since the last good write.
+  void SignalWriteFailure();
   void SetCaption(bool withLabel);
   void FailOpen(IUndoSong& song);
   // A song without tracks gets a new one and forgets its file.

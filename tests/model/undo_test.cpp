@@ -217,18 +217,32 @@ TEST_F(UndoTest, NothingIsRecordedWithoutSongData) {
   EXPECT_FALSE(std::filesystem::exists(ring_.SnapshotPath(1)));
 }
 
-TEST_F(UndoTest, AFailedSnapshotWriteIsNotCountedAndSignalsOnce) {
-  ring_.Saved(song_, "ok");
-  std::filesystem::create_directory(ring_.SnapshotPath(2));  // a folder where the file goes
-  std::filesystem::create_directory(ring_.SnapshotPath(2) + ".tmp");
-  for (int i = 0; i < 5; ++i) {
-    ring_.Saved(song_, "blocked");
+TEST_F(UndoTest, AFailedWriteIsNotCountedAndSignalsOnce) {
+  for (const bool blockState : {false, true}) {
+    TUndoRing ring{dir_.Path(), 8, "qem"};
+    int signals = 0;
+    ring.WriteFailureSignal = [&signals] { ++signals; };
+    ring.Start();
+    ring.Saved(song_, "ok");
+    // A folder where the state file, or the snapshot of slot 2, goes.
+    const std::string path = blockState ? ring.StatePath() : ring.SnapshotPath(2);
+    const std::string kept = testsupport::ReadBytes(ring.StatePath());
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    std::filesystem::create_directory(path + ".tmp");
+    for (int i = 0; i < 5; ++i) {
+      ring.Saved(song_, "blocked");
+    }
+    EXPECT_EQ(ring.State(), (TUndoState{1, 1, "qem"})) << path;
+    EXPECT_EQ(ring.UndoCaption(), W("Отменить ok"));
+    EXPECT_EQ(signals, 1) << path;
+    if (!blockState) {
+      EXPECT_EQ(testsupport::ReadBytes(ring.StatePath()), kept);
+    }
+    std::filesystem::remove_all(path + ".tmp");
+    std::filesystem::remove_all(path);
+    ring.DeleteFiles();
   }
-  EXPECT_EQ(ring_.State(), (TUndoState{1, 1, "qem"}));
-  EXPECT_EQ(ring_.UndoCaption(), W("Отменить ok"));
-  EXPECT_EQ(ReadUndoStateFile(ring_.StatePath()), ring_.State());
-  ASSERT_EQ(player_->Played().size(), 1u);
-  EXPECT_NE(player_->Played()[0].find("sError"), std::string::npos);
 }
 
 class UndoRecoveryTest : public UndoTest,
