@@ -46,6 +46,12 @@ bool TypesText(const QKeyEvent& key) {
   return !text.isEmpty() && text.front() >= QChar(' ') && text.front() != QChar(0x7F);
 }
 
+// False for the focus an editor keeps while another window or a menu is up: the editor is
+// neither entered nor left then.
+bool MovesFocus(Qt::FocusReason reason) {
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
 }  // namespace
 
 void TSongWindowView::BindCommand(const std::string& name, std::function<void()> run) {
@@ -158,7 +164,7 @@ void TSongWindowView::Mirror() {
   notes_edit_->setAccessibleName(AccessibleName(c.NotesEditTextCaption));
   program_label_->setText(ToQt(c.ProgrammTextCaption));
   program_edit_->setAccessibleName(AccessibleName(c.ProgrammTextCaption));
-  for (size_t i = 1; i < panels_.size(); ++i) {
+  for (size_t i = 0; i < panels_.size(); ++i) {
     panels_[i]->setText(ToQt(c.StatusPanels[i]));
   }
   for (const auto& [name, state] : c.Actions) {
@@ -263,17 +269,20 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::FocusIn: {
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (!MovesFocus(reason)) {
+        break;
+      }
       // The focus reason tells at once what the key release tells only afterwards.
       if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
         controller_->TabEntered = true;
-      } else if (reason != Qt::ActiveWindowFocusReason) {
-        controller_->TabEntered = false;
       }
       notes ? controller_->NotesEdit1Enter() : controller_->ProgramEditEnter();
       break;
     }
     case QEvent::FocusOut:
-      notes ? controller_->NotesEdit1Exit() : controller_->ProgramEditExit();
+      if (MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+        notes ? controller_->NotesEdit1Exit() : controller_->ProgramEditExit();
+      }
       break;
     case QEvent::KeyRelease: {
       const auto* key = static_cast<QKeyEvent*>(event);
