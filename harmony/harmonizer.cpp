@@ -33,10 +33,12 @@ bool DropCandidate(HarmonyState& r) {
 }
 
 // The written note in its voice: the same step and pitch; the other voices follow its octave.
+// A candidate that does not hold the note names that as the reason only while no rule has
+// been named at this point: the rule that blocked a fitting candidate tells more.
 bool PutMelodyInPlace(HarmonyState& r, bool report) {
   HarmonyVoiceNote& melody = r.Voices[r.MelodyVoice];
   if (melody.Step != r.Melody.Step || PitchClassKey(melody) != PitchClassKey(r.Melody)) {
-    if (report) {
+    if (report && HarmonyFailText.empty()) {
       HarmonyFailText = Utf8ToCp1251("Нота мелодии не входит в аккорд.").Text;
     }
     return false;
@@ -316,8 +318,9 @@ THarmonyResult THarmonySearch::Run() {
     const size_t p1 = PrevHarmony(i);
     const size_t p2 = p1 == kNone ? kNone : PrevHarmony(p1);
     const bool report = result_.Position <= start_[i];
-    if (report) {
+    if (report && i != furthest_) {
       furthest_ = i;
+      HarmonyFailText.clear();
     }
     bool placed = false;
     while (!placed && !r.Exhausted()) {
