@@ -177,7 +177,6 @@ class THarmonySearch {
   bool Modulate(size_t i, size_t p1);
   void ResetAfter(size_t j);
   bool Fail(uint8_t code, size_t i);
-  bool InRanges(const HarmonyState& r) const;
 
   const std::vector<THarmonyNote>& notes_;
   const THarmonyRules& rules_;
@@ -297,12 +296,6 @@ bool THarmonySearch::Fail(uint8_t code, size_t i) {
   return false;
 }
 
-bool THarmonySearch::InRanges(const HarmonyState& r) const {
-  auto in = [&](int v, uint8_t low, uint8_t high) { return Di(r, v) >= low && Di(r, v) <= high; };
-  return in(kBass, BassMin, BassMax) && in(kTenor, TenorMin, TenorMax) &&
-         in(kAlto, AltoMin, AltoMax) && in(kSoprano, SopranoMin, SopranoMax);
-}
-
 THarmonyResult THarmonySearch::Run() {
   size_t i = 0;
   while (i < notes_.size()) {
@@ -347,9 +340,8 @@ THarmonyResult THarmonySearch::Run() {
       i = p1;
       continue;
     }
-    if (InRanges(r)) {
-      result_.Chords[i] = r.Voices;
-    }
+    // Written even outside the ranges when "free" lifted them: the parts follow the chord.
+    result_.Chords[i] = r.Voices;
     result_.Position = std::max(result_.Position, end_[i]);
     ++i;
   }
