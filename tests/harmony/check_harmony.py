@@ -194,7 +194,8 @@ def check_chord(n, sym, key, chord, previous, problems):
         for v in VOICES:
             (low_letter, low_octave), (high_letter, high_octave) = RANGES[v]
             name = spelled(chord[v], tones)
-            if name and not low_octave * 7 + low_letter <= name[1] * 7 + name[0] <= high_octave * 7 + high_letter:
+            place = name[1] * 7 + name[0] if name else None
+            if name and not low_octave * 7 + low_letter <= place <= high_octave * 7 + high_letter:
                 problems.append(f"{where}: the {NAMES[v]} {note_name(chord[v], tones)} is outside its range")
         if not chord["b"] <= chord["t"] <= chord["a"] <= chord["s"]:
             problems.append(f"{where}: voices cross")
@@ -215,7 +216,8 @@ def check_chord(n, sym, key, chord, previous, problems):
 
 def read_song(path):
     """(key signature, harmony texts) of the control track, the song's first track."""
-    lines = open(path, "rb").read().decode("cp1251").split("\r\n")
+    with open(path, "rb") as f:
+        lines = f.read().decode("cp1251").split("\r\n")
     music = lines[2:2 + int(lines[0].split()[0])]
     match = re.match(r"([M(]*)V", music[0]) if music else None
     signature = match.group(1).count("M") - match.group(1).count("(") if match else 0
@@ -297,7 +299,9 @@ def read_vocabulary(path):
     """{(figure, position letter): soprano degrees} of the [chords] of a rules file."""
     vocabulary = {}
     section = ""
-    for line in open(path, encoding="cp1251"):
+    with open(path, encoding="cp1251") as f:
+        text = f.read()
+    for line in text.splitlines():
         line = re.sub(r"\{[^}]*\}", "", line).strip().lower()
         if line.startswith("["):
             section = line
@@ -361,7 +365,9 @@ def generate(rng, vocabulary):
         tones = key.chord(sym.function, sym.seventh)
         bass = tones[sym.bass_member][1]
         letter, pc = melody_tone(rng, tones, bass, degrees, previous)
-        k = min((k for k in range(67, 82) if k % 12 == pc), key=lambda c: abs(c - previous[1]) + 3 * rng.random())
+        # the soprano key nearest the last one, a little at random
+        k = min((k for k in range(67, 82) if k % 12 == pc),
+                key=lambda c: abs(c - previous[1]) + 3 * rng.random())
         previous = (bass, k)
         octave = (k - LETTER_PC[letter] + 6) // 12  # of the written letter, octave 5 from middle C
         melody.append(k)
@@ -406,7 +412,8 @@ def run_generated(velto, home, work, seed, count):
         texts = read_song(song)[1]
         if run.returncode != 0:
             m = re.search(r'track 0 "Control", measure (\d+), voice 1: error 29: .*<(.*)>', run.stderr)
-            if run.returncode != 1 or not m or not 1 <= int(m.group(1)) <= measures or m.group(2) not in texts:
+            placed = m and 1 <= int(m.group(1)) <= measures and m.group(2) in texts
+            if run.returncode != 1 or not placed:
                 return False, [f"refused without error 29 at a measure of the song: {run.stderr}"]
             return False, []
         problems = check_song(song, mid, parts)[1]
