@@ -33,10 +33,12 @@ bool DropCandidate(HarmonyState& r) {
 }
 
 // The written note in its voice: the same step and pitch; the other voices follow its octave.
+// A candidate that does not hold the note names that as the reason only while no rule has
+// been named at this point: the rule that blocked a fitting candidate tells more.
 bool PutMelodyInPlace(HarmonyState& r, bool report) {
   HarmonyVoiceNote& melody = r.Voices[r.MelodyVoice];
   if (melody.Step != r.Melody.Step || PitchClassKey(melody) != PitchClassKey(r.Melody)) {
-    if (report) {
+    if (report && HarmonyFailText.empty()) {
       HarmonyFailText = Utf8ToCp1251("Нота мелодии не входит в аккорд.").Text;
     }
     return false;
@@ -175,7 +177,6 @@ class THarmonySearch {
   bool Modulate(size_t i, size_t p1);
   void ResetAfter(size_t j);
   bool Fail(uint8_t code, size_t i);
-  bool InRanges(const HarmonyState& r) const;
 
   const std::vector<THarmonyNote>& notes_;
   const THarmonyRules& rules_;
@@ -295,12 +296,6 @@ bool THarmonySearch::Fail(uint8_t code, size_t i) {
   return false;
 }
 
-bool THarmonySearch::InRanges(const HarmonyState& r) const {
-  auto in = [&](int v, uint8_t low, uint8_t high) { return Di(r, v) >= low && Di(r, v) <= high; };
-  return in(kBass, BassMin, BassMax) && in(kTenor, TenorMin, TenorMax) &&
-         in(kAlto, AltoMin, AltoMax) && in(kSoprano, SopranoMin, SopranoMax);
-}
-
 THarmonyResult THarmonySearch::Run() {
   size_t i = 0;
   while (i < notes_.size()) {
@@ -316,8 +311,9 @@ THarmonyResult THarmonySearch::Run() {
     const size_t p1 = PrevHarmony(i);
     const size_t p2 = p1 == kNone ? kNone : PrevHarmony(p1);
     const bool report = result_.Position <= start_[i];
-    if (report) {
+    if (report && i != furthest_) {
       furthest_ = i;
+      HarmonyFailText.clear();
     }
     bool placed = false;
     while (!placed && !r.Exhausted()) {
@@ -344,9 +340,8 @@ THarmonyResult THarmonySearch::Run() {
       i = p1;
       continue;
     }
-    if (InRanges(r)) {
-      result_.Chords[i] = r.Voices;
-    }
+    // Written even outside the ranges when "free" lifted them: the parts follow the chord.
+    result_.Chords[i] = r.Voices;
     result_.Position = std::max(result_.Position, end_[i]);
     ++i;
   }

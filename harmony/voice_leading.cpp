@@ -143,7 +143,9 @@ bool Parallels(const HarmonyState& p, const HarmonyState& c, bool report) {
     const bool fifths = PerfectFifth(p, pair.Lower, pair.Upper) && PerfectFifth(c, pair.Lower, pair.Upper);
     const bool octaves =
         PerfectOctave(p, pair.Lower, pair.Upper) && PerfectOctave(c, pair.Lower, pair.Upper);
-    const bool bothMove = Motion(p, c, pair.Lower) != 0 && Motion(p, c, pair.Upper) != 0;
+    // A chromatic step (D to D sharp) moves the voice too.
+    const bool bothMove = Key(p, pair.Lower) != Key(c, pair.Lower) &&
+                          Key(p, pair.Upper) != Key(c, pair.Upper);
     if ((fifths || octaves) && bothMove) {
       return Broken(true, report, pair.Message);
     }

@@ -21,4 +21,5 @@ bool VariedVoiceStays(const HarmonyState& p, const HarmonyState& c, bool report)
 // Ranges, overlapping the neighbouring voices of the previous chord and bass leaps; without
 // a previous chord (p null) only the ranges.
 bool RangeOrCrossing(const HarmonyState* p, const HarmonyState& c, bool report);
+// Two voices that both change their pitch from a perfect fifth, octave or unison to the same.
 bool Parallels(const HarmonyState& p, const HarmonyState& c, bool report);
