@@ -14,10 +14,13 @@
 
 namespace {
 
+// The MIDI output error: code 18 of the song table (the handler table's 18 is another).
+bool IsPortError(const TErrors& e) { return e.Code == 18 && e.Source == esMusic; }
+
 // The message of the code, its lines joined by blanks (UTF-8).
 std::string MessageText(const TErrors& e) {
-  const std::string text = e.Source == 2 || e.Code == 18 ? SongErrorMessage(e.Code, e.Text, "")
-                                                          : HandlerErrorMessage(e.Code, e.Text, "");
+  const std::string text = e.Source == esMusic ? SongErrorMessage(e.Code, e.Text, "")
+                                               : HandlerErrorMessage(e.Code, e.Text, "");
   std::string joined;
   std::string line;
   auto flush = [&] {
@@ -48,7 +51,7 @@ PTreck TrackNumbered(const TVelto& song, uint16_t number) {
 std::string TrackPlace(const TVelto& song, uint16_t number) {
   std::string place = "track " + std::to_string(number);
   if (PTreck t = TrackNumbered(song, number)) {
-    place += " \"" + Cp1251ToUtf8(t->Caption) + "\"";
+    place += " \"" + Cp1251ToUtf8(ShortUserText(t->Caption)) + "\"";
   }
   return place;
 }
@@ -68,20 +71,40 @@ TPlayOptions PlayOn(int32_t device) {
   return options;
 }
 
+// Where a handler error lies: the text and line; at run time also the measure and, when
+// another track's handler ran the line, that track.
+std::string HandlerPlace(const TErrors& e, const TVelto& song) {
+  const uint16_t track =
+      e.Track >= 0 ? static_cast<uint16_t>(e.Track) : NumberOf(song, song.CurrentTrack);
+  std::string place;
+  if (e.Source == esModule) {
+    place = "module " + Cp1251ToUtf8(ShortUserText(e.Module));
+    if (e.ModuleLine != 0) {
+      place += ", line " + std::to_string(e.ModuleLine);
+    }
+  } else {
+    place = TrackPlace(song, track) + ", handler program line " + std::to_string(e.ModuleLine);
+  }
+  if (e.Measure != 0) {
+    place += ", measure " + std::to_string(e.Measure);
+  }
+  if (e.RunningTrack >= 0 && (e.Source == esModule || e.RunningTrack != e.Track)) {
+    place += ", in the handler of " + TrackPlace(song, static_cast<uint16_t>(e.RunningTrack));
+  }
+  return place;
+}
+
 }  // namespace
 
 std::string DescribeSongError(const TErrors& e, const TVelto& song) {
   std::string place;
-  if (e.Code == 18) {
+  if (IsPortError(e)) {
     place = "MIDI output port " + std::to_string(e.Extra);
-  } else if (e.Source == 2) {
+  } else if (e.Source == esMusic) {
     place = TrackPlace(song, e.ModuleLine) + ", measure " + std::to_string(e.Measure) + ", voice " +
             std::to_string(e.Voice);
-  } else if (e.Source == 3) {
-    place = "module " + Cp1251ToUtf8(e.Module) + ", line " + std::to_string(e.ModuleLine);
   } else {
-    place = TrackPlace(song, NumberOf(song, song.CurrentTrack)) + ", handler program line " +
-            std::to_string(e.ModuleLine);
+    place = HandlerPlace(e, song);
   }
   return place + ": error " + std::to_string(e.Code) + ": " + MessageText(e);
 }

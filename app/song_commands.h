@@ -11,7 +11,9 @@
 class TVelto;
 
 // The error as one line: where (track number and name, measure and voice; or the handler
-// line, or the module file and line) and the message text, in UTF-8.
+// line, or the module file and line, with the measure and the running track of a run-time
+// error; or the MIDI output port) and the message text, in UTF-8. User text in it is
+// shortened and its control bytes escaped.
 std::string DescribeSongError(const TErrors& error, const TVelto& song);
 
 // Loads the song into `window` (window number 1, the first music track current). False

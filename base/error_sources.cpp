@@ -1,5 +1,4 @@
 #include "base/error_sources.h"
 
-std::vector<std::string> GHandlerStrings;
-std::atomic<uint32_t> GErrorMessageIndex{0};
+TGuardedText GHandlerErrorMessage;
 std::string HarmonyFailText;

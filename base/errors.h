@@ -5,6 +5,22 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
+
+// Where an error lies (TErrors::Source).
+enum TErrorSource : uint8_t {
+  esHandler = 1,  // a track's handler text
+  esMusic = 2,    // a track's music text, the song or a device
+  esModule = 3,   // a module file ("name.blk"), the block library among them
+};
+
+// Codes of this program beyond the Parts' message tables.
+constexpr uint8_t kErrorNestingTooDeep = 47;   // handler: statements or brackets nest too deep
+constexpr uint8_t kErrorPerformTooDeep = 48;   // handler: "perform" nests deeper than allowed
+constexpr uint8_t kErrorEndlessHandler = 49;   // handler: too many statements in one tick
+constexpr uint8_t kErrorOutOfRange = 50;       // handler: an operand outside its range
+constexpr uint8_t kErrorMissingIn = 51;        // handler: "K in V" without its " in "
+constexpr uint8_t kErrorUnknownBlock = 52;     // music: a note calls a block nobody defines
 
 // One error: what went wrong, where, and the offending text.
 struct TErrors {
@@ -16,6 +32,10 @@ struct TErrors {
   uint8_t Source = 0;       // 1 handler program, 2 music text (song, device), 3 module file
   uint32_t Measure = 0;     // 1-based
   int32_t Extra = 0;        // e.g. the output port for code 18
+  // Handler errors: the track whose handler text holds the line (0 = the control track),
+  // and at run time the track whose handler ran the statement; -1 when not known.
+  int32_t Track = -1;
+  int32_t RunningTrack = -1;
 };
 
 // The one shared error record. The render thread writes it and the UI reads it,
@@ -64,3 +84,8 @@ class TErrorRecord {
 };
 
 extern TErrorRecord GErrors;
+
+// User text (code page 1251) fit for an error message: control bytes written as "\xNN"
+// ("\r", "\n", "\t" for the common ones) and a text longer than `maxBytes` cut there
+// with "... (N characters)" after it.
+std::string ShortUserText(std::string_view text, size_t maxBytes = 80);

@@ -56,10 +56,7 @@ std::vector<std::string> BlockLibrary(size_t lineCount) {
 
 void ResetGlobals() {
   GErrors.Reset();
-  GScopePath.clear();
-  GHandlerStrings.clear();
-  GInterruptions.clear();
-  GCompileContext = 0;
+  ResetHandlerCompileContext();
 }
 
 void CompileLibrary(benchmark::State& state, bool normalise) {

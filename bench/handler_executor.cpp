@@ -45,8 +45,8 @@ class TSong {
  public:
   explicit TSong(int count) : tracks_(static_cast<size_t>(count) + 1) {
     GErrors.Reset();
-    GScopePath.clear();
-    GHandlerStrings.clear();
+    GHandlerCompile.ScopePath.clear();
+    GHandlerCompile.Strings.clear();
     ResetRenderContext();
     const std::vector<std::string> lines = NormalizeProgramLines(kHandler);
     for (size_t i = 0; i < tracks_.size(); ++i) {
@@ -77,7 +77,7 @@ class TSong {
     TTrackRuntime& rt = RuntimeOf(track);
     THandlerCompileInput input;
     input.Program = &rt.Program;
-    GScopePath.clear();
+    GHandlerCompile.ScopePath.clear();
     DefineConstant(rt.Program.Constants, "true", 127);  // "else" is "else if true"
     CompileHandlerProgram(input, 1, lines, rt.Program.ProgramTree, "get");
     const int32_t steps[] = {1, 3, 5};

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "base/error_sources.h"
+#include "base/errors.h"
 #include "settings/lang_texts.h"
 #include "feedback/message_box.h"
 #include "platform/codec1251.h"
@@ -16,7 +17,7 @@ const char* const kMissing = "???";
 enum class TTextKind : uint8_t {
   kSingle,         // one language text + "!"
   kPair,           // two language texts, used only when both exist
-  kHandlerString,  // the handler's own text, line GErrorMessageIndex of GHandlerStrings
+  kHandlerString,  // the handler's own text, GHandlerErrorMessage
   kHarmonyFail,    // one language text + "!", then HarmonyFailText
 };
 
@@ -25,7 +26,7 @@ enum class TTextKind : uint8_t {
 struct TErrorText {
   uint8_t Code;
   TTextKind Kind;
-  int First;           // language text number
+  int First;           // language text number; 0: the built-in text only
   int Second;          // kPair: the second language text
   const char* Suffix;  // kPair: what follows the second text
   const char* BuiltIn;
@@ -65,6 +66,7 @@ constexpr TErrorText kSongTexts[] = {
     {39, TTextKind::kSingle, 327, 0, "", "Файл повреждён или имеет не поддерживаемый формат!"},
     {40, TTextKind::kSingle, 328, 0, "", "Для левой руки баяна удваивать интервалы нельзя!"},
     {41, TTextKind::kSingle, 329, 0, "", "Неизвестный аккорд!"},
+    {kErrorUnknownBlock, TTextKind::kSingle, 0, 0, "", "Блок не найден!"},
 };
 
 constexpr TErrorText kHandlerTexts[] = {
@@ -117,6 +119,13 @@ constexpr TErrorText kHandlerTexts[] = {
     {45, TTextKind::kSingle, 357, 0, "",
      "Не возможно продолжить звучание не звучавшего до сих пор трека!"},
     {46, TTextKind::kSingle, 380, 0, "", "Функция не найдена!"},
+    {kErrorNestingTooDeep, TTextKind::kSingle, 0, 0, "", "Слишком глубокая вложенность!"},
+    {kErrorPerformTooDeep, TTextKind::kSingle, 0, 0, "",
+     "Блоки вызывают друг друга (perform) слишком глубоко!"},
+    {kErrorEndlessHandler, TTextKind::kSingle, 0, 0, "", "Обработчик не кончается!"},
+    {kErrorOutOfRange, TTextKind::kSingle, 0, 0, "", "Значение вне допустимого диапазона!"},
+    {kErrorMissingIn, TTextKind::kSingle, 0, 0, "",
+     "Оператору нужны два операнда: ... in ...!"},
 };
 
 const TErrorText& FindText(std::span<const TErrorText> table, uint8_t code) {
@@ -134,6 +143,9 @@ std::string BuiltIn(const TErrorText& row) {
 
 // A single language text with "!", or the built-in text; each ends with CR.
 std::string SingleText(const TErrorText& row) {
+  if (row.First == 0) {
+    return BuiltIn(row);
+  }
   const std::string text = LangStr(row.First);
   return text == kMissing ? BuiltIn(row) : text + "!" + kCr;
 }
@@ -147,13 +159,13 @@ std::string PairText(const TErrorText& row) {
   return first + "!" + kCr + second + Utf8ToCp1251(row.Suffix).Text + kCr;
 }
 
-// The handler's own text, bounded: an index past the table gives the unknown error.
+// The handler's own text; without one, the unknown error.
 std::string HandlerStringText() {
-  const size_t index = GErrorMessageIndex.load(std::memory_order_acquire);
-  if (index >= GHandlerStrings.size()) {
+  const std::string message = GHandlerErrorMessage.Get();
+  if (message.empty()) {
     return SingleText(kUnknown);
   }
-  return GHandlerStrings[index] + kCr;
+  return message + kCr;
 }
 
 std::string HarmonyFailMessage(const TErrorText& row) {
@@ -174,9 +186,10 @@ std::string CodeText(const TErrorText& row) {
   return SingleText(kUnknown);
 }
 
+// The detail is user text as often as not: shortened and its control bytes escaped.
 std::string Assemble(const std::string& place, const std::string& codeText,
                      const std::string& detail) {
-  return place + kCr + codeText + detail;
+  return place + kCr + codeText + ShortUserText(detail);
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #include <string>
 
 // The message box text of a music, song, device or harmonizer error: Place, CR, the
-// code's text (each line ending with CR), then Detail.
+// code's text (each line ending with CR), then Detail (shortened, control bytes escaped:
+// ShortUserText).
 std::string SongErrorMessage(uint8_t code, const std::string& detail, const std::string& place);
 
 // The same for an error of the handler language.

@@ -55,12 +55,7 @@ void MakeProgramDir() {
 
 void ResetHandlerGlobals() {
   GErrors.Reset();
-  GScopePath.clear();
-  GHandlerStrings.clear();
-  GInterruptions.clear();
-  GBlockParamNames.clear();
-  GCompileContext = 0;
-  GCurrentModule.clear();
+  ResetHandlerCompileContext();
   GTranslatorPath.clear();
   GHandlerRandom.seed(1);
 }
@@ -101,8 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   input.MidiFiles = &midiFiles;
   input.SongFile = ProgramDir + "songs/song.qem";
   CompileHandlerProgram(input, 1, lines, program.ProgramTree, "get");
-  FUZZ_CHECK(GScopePath.empty());
-  FUZZ_CHECK(GCompileContext == 0 && GCurrentModule.empty() && GBlockParamNames.empty());
+  FUZZ_CHECK(GHandlerCompile.ScopePath.empty());
+  const THandlerCompileContext& context = GHandlerCompile;
+  FUZZ_CHECK(context.Nesting == 0 && context.CurrentModule.empty() &&
+             context.BlockParamNames.empty());
   size_t visited = 0;
   EvaluateAll(program.ProgramTree, visited, program.NodeCount());
   for (const TBlock& block : program.Blocks) {

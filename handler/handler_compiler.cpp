@@ -11,6 +11,7 @@
 #include "base/note_arithmetic.h"
 #include "handler/handler_expression.h"
 #include "handler/handler_names.h"
+#include "handler/handler_numbers.h"
 #include "notation/translator.h"
 #include "platform/codec1251.h"
 #include "platform/paths.h"
@@ -152,9 +153,10 @@ constexpr std::array<TEffectForm, 17> kEffectForms = {{
 struct TFrame {
   int Base;                // line number of lines[0]
   TLines Lines;
-  TProgramChain Chain;
+  size_t Current = 0;      // index of the statement being compiled
+  TProgramChain Chain{};
   std::string ScopeName;
-  std::string ScopePath;   // GScopePath text while this frame compiles
+  std::string ScopePath;   // scope path text while this frame compiles
 };
 
 class TCompiler {
@@ -162,17 +164,24 @@ class TCompiler {
   explicit TCompiler(const THandlerCompileInput& input)
       : input_(input), program_(*input.Program) {}
 
-  // program -> {statement}; see CompileHandlerProgram.
+  // program -> {statement}; see CompileHandlerProgram. A body deeper than the nesting
+  // bound is refused before it is read; the enclosing frame places the error at the
+  // statement that opened it.
   void CompileLines(int base, TLines lines, PProgram& head, const std::string& scopeName) {
     if (lines.empty() || Failed()) {
       return;
     }
     head = nullptr;  // the old chain's nodes stay in the arena until the program is cleared
-    const bool pushed = GScopePath.empty() || GScopePath.back() != scopeName;
-    if (pushed) {
-      GScopePath.push_back(scopeName);
+    if (depth_ >= kMaxHandlerNesting) {
+      SetError(kErrorNestingTooDeep, "");
+      return;
     }
-    TFrame frame{base, lines, {}, scopeName, ScopePathText()};
+    const bool pushed = context_.ScopePath.empty() || context_.ScopePath.back() != scopeName;
+    if (pushed) {
+      context_.ScopePath.push_back(scopeName);
+    }
+    ++depth_;
+    TFrame frame{base, lines, 0, {}, scopeName, ScopePathText()};
     size_t i = 0;
     while (i < lines.size()) {
       const std::string& line = lines[i];
@@ -180,6 +189,7 @@ class TCompiler {
         ++i;
         continue;
       }
+      frame.Current = i;
       const size_t last = CompileStatement(frame, i);
       if (Failed()) {
         break;
@@ -187,12 +197,18 @@ class TCompiler {
       assert(last >= i);
       i = last + 1;
     }
+    --depth_;
     if (Failed() && GErrors.Get().ModuleLine == 0) {
-      GErrors.Update([&](TErrors& e) { e.ModuleLine = LineNumber(base, i); });
+      GErrors.Update([&](TErrors& e) {
+        e.ModuleLine = LineNumber(base, i);
+        if (e.Code == kErrorNestingTooDeep && e.Text.empty()) {
+          e.Text = NestingText(lines[i]);  // the statement whose body is one level too deep
+        }
+      });
     }
     head = frame.Chain.Head;
     if (pushed) {
-      GScopePath.pop_back();
+      context_.ScopePath.pop_back();
     }
   }
 
@@ -229,10 +245,16 @@ class TCompiler {
     return node;
   }
 
+  // A new node at the end of the frame's chain, placed at the statement being compiled.
   PProgram Append(TFrame& f, THandlerStatementKind kind, PExpression a = nullptr,
                   PExpression b = nullptr, PPeremennay ref = nullptr, PMassiv arr = nullptr) {
-    return AppendProgramNode(program_, f.Chain, kind, ref, arr, std::move(a), std::move(b),
-                             f.ScopePath);
+    PProgram node = AppendProgramNode(program_, f.Chain, kind, ref, arr, std::move(a),
+                                      std::move(b), f.ScopePath);
+    node->Place.Line = LineNumber(f.Base, f.Current);
+    if (!context_.CurrentModule.empty()) {
+      node->Place.Module = context_.CurrentModule + ".blk";
+    }
+    return node;
   }
 
   // A body of lines [first, end) compiled into `node`'s Body with the frame's scope.
@@ -242,14 +264,14 @@ class TCompiler {
                  node->Body, scopeName);
   }
 
-  // A text added to GHandlerStrings: its index, or nothing when the table is full.
+  // A text added to context_.Strings: its index, or nothing when the table is full.
   std::optional<size_t> AddHandlerString(std::string text, int base, size_t index) {
-    if (GHandlerStrings.size() >= kMaxHandlerStrings) {
+    if (context_.Strings.size() >= kMaxHandlerStrings) {
       SetPlacedError(27, "", base, index);
       return std::nullopt;
     }
-    GHandlerStrings.push_back(std::move(text));
-    return GHandlerStrings.size() - 1;
+    context_.Strings.push_back(std::move(text));
+    return context_.Strings.size() - 1;
   }
 
   // interruption -> "interruption " text
@@ -259,12 +281,12 @@ class TCompiler {
       return false;
     }
     const std::string text = line.substr(13);
-    if (GInterruptions.size() >= kMaxInterruptions) {
+    if (context_.Interruptions.size() >= kMaxInterruptions) {
       SetError(23, text);
       return true;
     }
-    GInterruptions.push_back(text);
-    Append(f, skInterruption, Number(GInterruptions.size() - 1));
+    context_.Interruptions.push_back(text);
+    Append(f, skInterruption, Number(context_.Interruptions.size() - 1));
     return true;
   }
 
@@ -640,7 +662,7 @@ class TCompiler {
     if (form.TwoOperands) {
       const size_t in = rest.find(" in ");
       if (in == kNone) {
-        SetPlacedError(1, std::string(rest), f.Base, i);
+        SetPlacedError(kErrorMissingIn, f.Lines[i], f.Base, i);
         return;
       }
       first = rest.substr(0, in);
@@ -659,7 +681,36 @@ class TCompiler {
         return;
       }
     }
-    Append(f, kind, std::move(a), std::move(b));
+    if (CheckKeyOperands(kind, a.get(), b.get(), f.Base, i)) {
+      Append(f, kind, std::move(a), std::move(b));
+    }
+  }
+
+  // The key statements refuse a constant operand outside its range (instead of wrapping
+  // it): the key and a velocity 0..127, a length 0 or more. False after the error.
+  static bool CheckKeyOperands(THandlerStatementKind kind, const TExpressionNode* key,
+                               const TExpressionNode* value, int base, size_t index) {
+    if (kind != skKeyOn && kind != skKeyOff && kind != skKeyLength && kind != skKeyLengthSoft) {
+      return true;
+    }
+    const bool length = kind == skKeyLength || kind == skKeyLengthSoft;
+    // "клавиша" and the range 0..127 / "длительность" 0 or more, in code page 1251
+    const std::string keyWord = Utf8ToCp1251("клавиша ").Text;
+    const std::string valueWord =
+        Utf8ToCp1251(length ? "длительность " : kind == skKeyOn ? "сила нажатия " : "сила снятия ")
+            .Text;
+    if (std::optional<long double> k = ConstantValue(key); k && (*k < 0 || *k > 127)) {
+      SetPlacedError(kErrorOutOfRange, keyWord + FloatToStr(*k) + " (0..127)", base, index);
+      return false;
+    }
+    std::optional<long double> v = ConstantValue(value);
+    if (v && (*v < 0 || (!length && *v > 127))) {
+      SetPlacedError(kErrorOutOfRange,
+                     valueWord + FloatToStr(*v) + (length ? " (>= 0)" : " (0..127)"), base,
+                     index);
+      return false;
+    }
+    return true;
   }
 
   // numticks -> "numticks " number (read by the translators; nothing to compile)
@@ -711,16 +762,16 @@ class TCompiler {
       return true;
     }
     const std::vector<std::string> lines = NormalizeProgramLines(*source);
-    const std::string outerModule = GCurrentModule;
-    GCurrentModule = name;
+    const std::string outerModule = context_.CurrentModule;
+    context_.CurrentModule = name;
     openModules_.push_back(name);
     PProgram chain = nullptr;
     CompileLines(1, lines, chain, name);
     openModules_.pop_back();
-    GCurrentModule = outerModule;
-    if (Failed()) {
+    context_.CurrentModule = outerModule;
+    if (Failed() && GErrors.Get().ModuleLine != 0) {  // 0: refused before it was read
       AttributeToModule(name + ".blk");
-    } else if (chain != nullptr) {
+    } else if (!Failed() && chain != nullptr) {
       SetError(20, "");
       GErrors.Update([&](TErrors& e) {
         e.Source = 3;
@@ -764,50 +815,52 @@ class TCompiler {
       return false;
     }
     const std::string name = line.substr(6);
-    GBlockParamNames.clear();
+    context_.BlockParamNames.clear();
     size_t first = i + 1;
     for (; first < f.Lines.size() && StartsWith(f.Lines[first], "%"); ++first) {
       if (!ReadParameter(f.Lines[first])) {
         SetPlacedError(34, f.Lines[first], f.Base, first);
-        GBlockParamNames.clear();
+        context_.BlockParamNames.clear();
         return true;
       }
     }
     std::optional<size_t> end = FindBodyEnd(f, first, "endblock", "block ", last);
     if (!end) {
       SetError(18, line);
-      GBlockParamNames.clear();
+      context_.BlockParamNames.clear();
       return true;
     }
-    ++GCompileContext;
+    ++context_.Nesting;
     PProgram tree = nullptr;
     CompileLines(f.Base + static_cast<int>(first), f.Lines.subspan(first, *end - first), tree,
                  name);
-    --GCompileContext;
+    --context_.Nesting;
     if (!Failed()) {
       if (PBlock block = FindBlockByName(name, program_.Blocks)) {
-        block->Module = GCurrentModule;
+        block->Module = context_.CurrentModule;
         block->Tree = tree;
-        block->Params = GBlockParamNames;
+        block->Params = context_.BlockParamNames;
       } else {
-        program_.Blocks.Append(TBlock{name, GCurrentModule, tree, GBlockParamNames, false});
+        program_.Blocks.Append(
+            TBlock{name, context_.CurrentModule, tree, context_.BlockParamNames, false});
       }
     }
-    GBlockParamNames.clear();
+    context_.BlockParamNames.clear();
     return true;
   }
 
   // parameter -> "%" number " " name, numbered 0, 1, 2 ... in order
-  static bool ReadParameter(const std::string& line) {
+  bool ReadParameter(const std::string& line) {
     const size_t blank = line.find(' ');
-    if (blank == kNone || line.substr(1, blank - 1) != std::to_string(GBlockParamNames.size())) {
+    std::vector<std::string>& names = context_.BlockParamNames;
+    if (blank == kNone || line.substr(1, blank - 1) != std::to_string(names.size())) {
       return false;
     }
     const size_t start = line.find_first_not_of(' ', blank);
     if (start == kNone) {
       return false;
     }
-    GBlockParamNames.push_back(line.substr(start, line.find_last_not_of(" \t") - start + 1));
+    names.push_back(line.substr(start, line.find_last_not_of(" \t") - start + 1));
     return true;
   }
 
@@ -902,9 +955,9 @@ class TCompiler {
       return true;
     }
     PProgram node = Append(f, skKeys, std::move(a), std::move(b));
-    GCompileContext += 3;
+    context_.Nesting += 3;
     CompileBody(f, node, i + 1, end, f.ScopeName);
-    GCompileContext -= 3;
+    context_.Nesting -= 3;
     return true;
   }
 
@@ -971,6 +1024,7 @@ class TCompiler {
       return nullptr;
     }
     PProgram node = Append(f, skIf, std::move(condition));
+    node->Place.Line = LineNumber(f.Base, header);
     CompileBody(f, node, header + 1, bodyEnd, f.ScopeName);
     return Failed() ? nullptr : node;
   }
@@ -1070,10 +1124,10 @@ class TCompiler {
   // True when the line parses as an expression; leaves no trace of the attempt.
   bool CompilesAsExpression(std::string_view line) {
     TErrorRecord scratch;
-    const size_t strings = GHandlerStrings.size();
+    const size_t strings = context_.Strings.size();
     uint8_t usesVariables = 0;
     ParseExpression(line, usesVariables, program_, scratch);
-    GHandlerStrings.resize(strings);
+    context_.Strings.resize(strings);
     return scratch.Code() == 0;
   }
 
@@ -1134,7 +1188,9 @@ class TCompiler {
 
   const THandlerCompileInput& input_;
   THandlerProgram& program_;
+  THandlerCompileContext& context_ = GHandlerCompile;
   std::vector<std::string> openModules_;  // modules being compiled, outermost first
+  int depth_ = 0;                         // bodies being compiled, one inside the other
 };
 
 }  // namespace

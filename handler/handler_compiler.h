@@ -30,16 +30,18 @@ struct THandlerCompileInput {
   std::string SongFile;  // the song's file (UTF-8 path; finds MIDI files beside it); may be empty
 };
 
-// Compiles `lines` (normalised) into a new chain at `head`, pushing `scopeName` onto
-// GScopePath for the time of the call. The first error stops everything and stays
-// in GErrors with its code, text, ModuleLine (lineBase + the failing line's index),
-// Module and Source; nodes built before it stay in the chain. Does nothing when
-// `lines` is empty or GErrors already holds a code; otherwise first clears the text
-// an earlier error left in GErrors.
+// Compiles `lines` (normalised) into a new chain at `head`, pushing `scopeName` onto the
+// compile context's scope path for the time of the call. Each node's Place holds its
+// line (lineBase + the line's index, or the line of its module file). The first error
+// stops everything and stays in GErrors with its code, text, ModuleLine (lineBase + the
+// failing line's index), Module and Source; nodes built before it stay in the chain.
+// Statements nest at most kMaxHandlerNesting deep (kErrorNestingTooDeep). Does nothing
+// when `lines` is empty or GErrors already holds a code; otherwise first clears the
+// text an earlier error left in GErrors.
 void CompileHandlerProgram(const THandlerCompileInput& input, int lineBase,
                            std::span<const std::string> lines, PProgram& head,
                            const std::string& scopeName);
 
-// At most this many "interruption" texts, and this many texts in GHandlerStrings.
+// At most this many "interruption" texts, and this many texts in the compile's Strings.
 constexpr size_t kMaxInterruptions = 100;
 constexpr size_t kMaxHandlerStrings = 1u << 20;

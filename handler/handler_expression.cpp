@@ -8,14 +8,16 @@
 
 #include "base/note_arithmetic.h"
 #include "handler/handler_names.h"
+#include "platform/codec1251.h"
 
-std::mt19937_64 GHandlerRandom{std::random_device{}()};
+std::string NestingText(std::string_view text) {
+  return Utf8ToCp1251("не больше " + std::to_string(kMaxHandlerNesting) + " уровней: ").Text +
+         std::string(text);
+}
 
 namespace {
 
-// Deeper nesting than this is refused as malformed, so that neither parsing nor
-// evaluation can exhaust the stack.
-constexpr int kMaxExpressionDepth = 1000;
+constexpr int kMaxExpressionDepth = kMaxHandlerNesting;
 
 // ORDER: operators as the scan recognises them at one position (longest spelling
 // first where one begins another).
@@ -102,13 +104,13 @@ constexpr std::array<TKeyQuery, 3> kBlockQueries = {{{"startblock", ekStartBlock
                                                      {"voice", ekVoice, "Voice"}}};
 
 bool InBlockContext() {
-  return GCompileContext == 1 || GCompileContext == 4 || GCompileContext == 8 ||
-         GCompileContext == 11;
+  const int nesting = GHandlerCompile.Nesting;
+  return nesting == 1 || nesting == 4 || nesting == 8 || nesting == 11;
 }
 
 bool InKeysContext() {
-  return GCompileContext == 3 || GCompileContext == 4 || GCompileContext == 10 ||
-         GCompileContext == 11;
+  const int nesting = GHandlerCompile.Nesting;
+  return nesting == 3 || nesting == 4 || nesting == 10 || nesting == 11;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -196,8 +198,7 @@ class TExpressionParser {
       return nullptr;
     }
     if (depth > kMaxExpressionDepth) {
-      FailUnknown(text);
-      return nullptr;
+      return FailTooDeep(text);
     }
     for (;;) {
       const TSplit split = FindSplit(text);
@@ -211,8 +212,7 @@ class TExpressionParser {
       if (text.size() >= 3 && text.front() == '(' && text.back() == ')') {
         text = text.substr(1, text.size() - 2);
         if (++depth > kMaxExpressionDepth) {  // each bracket pair counts as a level
-          FailUnknown(text);
-          return nullptr;
+          return FailTooDeep(text);
         }
         continue;
       }
@@ -320,10 +320,10 @@ class TExpressionParser {
       }
     }
     if (text.size() > 15 && StartsWith(text, "nextlocation (") && text.back() == ')') {
-      GHandlerStrings.emplace_back(text.substr(14, text.size() - 15));
+      GHandlerCompile.Strings.emplace_back(text.substr(14, text.size() - 15));
       PExpression node = MakeNode(ekNextLocation);
       node->Left = MakeNode(ekNumber);
-      node->Left->Value = static_cast<long double>(GHandlerStrings.size() - 1);
+      node->Left->Value = static_cast<long double>(GHandlerCompile.Strings.size() - 1);
       return node;
     }
     if (text == "pitch") {
@@ -379,6 +379,11 @@ class TExpressionParser {
     return nullptr;
   }
 
+  // The nesting bound: what nests too deep, shortened.
+  PExpression FailTooDeep(std::string_view text) {
+    return Fail(kErrorNestingTooDeep, NestingText(text));
+  }
+
   // Code 1; the operand joins the texts of earlier unknown operands.
   PExpression FailUnknown(std::string_view text) {
     errors_.Update([&](TErrors& e) {
@@ -427,8 +432,8 @@ long double RandomBelow(long double bound) {
   return static_cast<long double>(std::uniform_int_distribution<int64_t>(0, n - 1)(GHandlerRandom));
 }
 
-// One evaluation. Block arguments may refer to block arguments again, so the depth
-// is counted across them and a circular reference ends in an error, not a crash.
+// One evaluation. Block arguments are evaluated by evaluations of their own inside this
+// one, so the depth is counted in the shared THandlerEvaluation, across all of them.
 class TEvaluator {
  public:
   TEvaluator(const THandlerEvaluation& at, TErrorRecord& errors) : at_(at), errors_(errors) {}
@@ -438,13 +443,13 @@ class TEvaluator {
       FailOnce(errors_, 1, "");
       return 0;
     }
-    if (depth_ > kMaxEvaluationDepth) {
-      FailOnce(errors_, 1, "parameter");
+    if (at_.Depth > kMaxEvaluationDepth) {
+      FailOnce(errors_, kErrorNestingTooDeep, "parameter");
       return 0;
     }
-    ++depth_;
+    ++at_.Depth;
     const long double value = Dispatch(*node);
-    --depth_;
+    --at_.Depth;
     return value;
   }
 
@@ -567,11 +572,47 @@ class TEvaluator {
 
   const THandlerEvaluation& at_;
   TErrorRecord& errors_;
-  int depth_ = 0;
 };
+
+// True for a tree whose value depends on nothing but its own numbers.
+bool IsConstantTree(const TExpressionNode* node) {
+  if (node == nullptr) {
+    return true;
+  }
+  switch (node->Kind) {
+    case ekOperator:
+      return node->Left != nullptr && node->Right != nullptr && IsConstantTree(node->Left.get()) &&
+             IsConstantTree(node->Right.get());
+    case ekNumber: return true;
+    case ekCos:
+    case ekSin:
+    case ekExp:
+    case ekLn:
+    case ekArcTan:
+    case ekAbs:
+    case ekInt:
+    case ekRound:
+    case ekSqr:
+    case ekSqrt:
+    case ekNot:
+    case ekGtn: return node->Left != nullptr && IsConstantTree(node->Left.get());
+    default: return false;
+  }
+}
 
 }  // namespace
 
+std::optional<long double> ConstantValue(const TExpressionNode* node) {
+  if (node == nullptr || !IsConstantTree(node)) {
+    return std::nullopt;
+  }
+  TErrorRecord scratch;
+  const long double value = EvaluateExpression(node, THandlerEvaluation{}, scratch);
+  if (scratch.Code() != 0) {
+    return std::nullopt;
+  }
+  return value;
+}
 
 PExpression ParseExpression(std::string_view text, uint8_t& usesVariables,
                             const THandlerProgram& program, TErrorRecord& errors) {

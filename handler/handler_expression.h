@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "base/errors.h"
+#include "handler/handler_globals.h"
 #include "handler/handler_program.h"
 #include "base/rounding.h"
 
@@ -21,11 +23,19 @@ class THandlerQueries {
   virtual const TExpressionNode* BlockArgument(int64_t n) = 0;
 };
 
+// Statements, and the operators and brackets of an expression, nest at most this deep:
+// compiling, evaluating and running stay within a bounded stack.
+constexpr int kMaxHandlerNesting = 1000;
+
+// The detail of the nesting error (kErrorNestingTooDeep) at `text`: the bound and the text.
+std::string NestingText(std::string_view text);
+
 // Where an expression is evaluated.
 struct THandlerEvaluation {
   THandlerQueries* Queries = nullptr;  // nullptr: every query gives 0
   int64_t SongLength = 0;              // ticks
   int64_t Position = 0;                // render position, ticks
+  mutable int Depth = 0;               // nodes being evaluated, across nested evaluations
 };
 
 // The tree of a normalised expression text, with names bound to `program`'s
@@ -41,6 +51,6 @@ PExpression ParseExpression(std::string_view text, uint8_t& usesVariables,
 long double EvaluateExpression(const TExpressionNode* node, const THandlerEvaluation& at,
                                TErrorRecord& errors);
 
-
-// The generator behind "rnd".
-extern std::mt19937_64 GHandlerRandom;
+// The value of a tree made of numbers, operators and functions only (no variable, array,
+// query or "rnd"); nothing for any other tree, or when its evaluation fails.
+std::optional<long double> ConstantValue(const TExpressionNode* node);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-std::vector<std::string> GScopePath;
+#include "handler/handler_globals.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ bool HasAtScope(std::string_view name, std::string_view scope, const TScopedList
 
 std::string ScopePathText() {
   std::string text;
-  for (const std::string& item : GScopePath) {
+  for (const std::string& item : GHandlerCompile.ScopePath) {
     text += item;
     text += '.';
   }

@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "handler/handler_globals.h"
 #include "handler/handler_program.h"
 
-// The current scope path as a stack of names, outermost first ("get", "ritmo").
-extern std::vector<std::string> GScopePath;
-
-// The scope path text: every item followed by "." ("get.ritmo."; empty for no items).
+// The text of the compile context's scope path: every item followed by "."
+// ("get.ritmo."; empty for no items).
 std::string ScopePathText();
 
 // Define a name at the current scope path, in scope order. No duplicate check.
@@ -35,7 +34,7 @@ struct TConstantLookup {
 };
 TConstantLookup FindConstant(std::string_view name, const TScopedList<TSpisokConstant>& list);
 
-// The same lookups from an explicit scope path text instead of GScopePath.
+// The same lookups from an explicit scope path text instead of the current one.
 PPeremennay FindVariableFrom(std::string_view name, std::string_view scopePath,
                              const TScopedList<TPeremennay>& list);
 PMassiv FindArrayFrom(std::string_view name, std::string_view scopePath,

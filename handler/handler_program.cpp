@@ -2,11 +2,6 @@
 
 #include <cassert>
 
-std::vector<std::string> GInterruptions;
-int GCompileContext = 0;
-std::string GCurrentModule;
-std::vector<std::string> GBlockParamNames;
-
 TBlock& TBlockList::Append(TBlock block) {
   TBlock& added = items_.emplace_back(std::move(block));
   byName_.try_emplace(added.Name, &added);

@@ -14,7 +14,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/error_sources.h"  // GHandlerStrings: texts referred to by index
 
 // One variable. `Scope` is the scope path text at its definition ("get." ...).
 struct TPeremennay {
@@ -91,7 +90,7 @@ enum THandlerExprKind : uint8_t {
   ekBeginBlock = 46,       // begin tick of the running block
   ekExistsParameter = 47,  // 127 when argument round(L) of the running block exists
   ekPositionShift = 48,    // track position shift
-  ekNextLocation = 49,     // ticks to the next note labelled GHandlerStrings[L]
+  ekNextLocation = 49,     // ticks to the next note labelled Strings[L] of the compile
   ekCountVoices = 50,      // track voice count
   ekForshlag = 51,         // track grace-note length
   ekRest = 52,             // 127 when the track treats rests as keys
@@ -141,8 +140,8 @@ enum THandlerStatementKind : uint8_t {
   skLet = 5,                // Ref=ExprA, or Arr[ExprB]=ExprA
   skIf = 6,                 // one branch: if ExprA then Body; GroupEnd = the chain's end
   skSegment = 7,            // Body on tick ExprA, or on ticks ExprA..ExprB
-  skInterruption = 8,       // snapshot ExprA (index into GInterruptions)
-  skError = 9,              // error message ExprA (index into GHandlerStrings), value ExprB
+  skInterruption = 8,       // snapshot ExprA (index into the compile's Interruptions)
+  skError = 9,              // error message ExprA (index into the compile's Strings), value ExprB
   skInstrument = 10,        // instrument ExprA
   skPositionSong = 11,      // jump to tick ExprA
   skTempo = 12,             // tempo ExprA
@@ -166,7 +165,7 @@ enum THandlerStatementKind : uint8_t {
   skMidiContinue = 30,      // Ref->continue ExprA
   skSay = 31,               // say ExprA, ExprB 1 with reset, else 0
   skUnused = 32,            // never produced
-  skPerform = 33,           // perform block GHandlerStrings[ExprA] with Args
+  skPerform = 33,           // perform block Strings[ExprA] of the compile with Args
   skForshlag = 34,          // forshlag ExprA
   skMordento = 35,          // mordento ExprA
   skRest = 36,              // rest ExprA
@@ -174,6 +173,13 @@ enum THandlerStatementKind : uint8_t {
 
 struct TProgramNode;
 using PProgram = TProgramNode*;
+
+// Where a statement was written, for the errors it runs into.
+struct TStatementPlace {
+  uint16_t Line = 0;         // 1-based line of the text that holds it
+  std::string Module;        // "name.blk": a module file or the library; empty: a track's text
+  bool ControlText = false;  // the line is the control track's, which every track's program shares
+};
 
 // One statement. Nodes live in the arena of their THandlerProgram; the links are
 // plain pointers into it, so freeing never walks them.
@@ -185,6 +191,7 @@ struct TProgramNode {
   PExpression ExprB;
   std::vector<PExpression> Args;  // perform arguments, in order
   std::string Text;               // scope path at which the statement was compiled
+  TStatementPlace Place;
   PProgram Next = nullptr;
   PProgram Body = nullptr;
   PProgram GroupEnd = nullptr;
@@ -309,8 +316,10 @@ class THandlerProgram {
                    PExpression exprB, std::string scopePath);
   // Frees every node, name and block.
   void Clear();
-  // Number of statement nodes held (reachable or not).
+  // Number of statement nodes held (reachable or not), and node i of them in the order
+  // they were made.
   size_t NodeCount() const { return nodes_.size(); }
+  TProgramNode& Node(size_t i) { return nodes_[i]; }
 
  private:
   std::deque<TProgramNode> nodes_;
@@ -325,12 +334,3 @@ PProgram AppendProgramNode(THandlerProgram& program, TProgramChain& chain,
 // parenthesised tail do not split). With `whole`, takes the last component instead
 // and leaves the others in `s` joined by ".)", as the block references keep them.
 void SplitDottedName(std::string& s, bool whole, std::string& part);
-
-// Texts of "interruption" statements (at most 100).
-extern std::vector<std::string> GInterruptions;
-// 0 at the top; +1 while a block body compiles, +3 while a keys body compiles.
-extern int GCompileContext;
-// The module file being compiled (its name without ".blk"), empty outside modules.
-extern std::string GCurrentModule;
-// Parameter names of the block being compiled.
-extern std::vector<std::string> GBlockParamNames;

@@ -50,5 +50,5 @@ std::string DescribeSongTextError() {
     return "error 39: not a song (too few lines)";
   }
   return "error 39: bad header of track " + std::to_string(e.ModuleLine) + ": \"" +
-         Cp1251ToUtf8(e.Text) + "\"";
+         Cp1251ToUtf8(ShortUserText(e.Text)) + "\"";
 }

@@ -56,6 +56,11 @@ class THandlerExecution final : public THandlerQueries {
 
   // ---- Running lists (handler_executor.cpp) ----
   bool Aborted() const;
+  // Counts one statement or loop round against the tick's budget; false (with the
+  // error set) past it.
+  bool Step();
+  // Puts the statement's place into the error, once: the innermost statement wins.
+  void PlaceError(const TProgramNode& s);
   TStatementFlow Execute(TProgramNode& s, PProgram& next);
   bool PushFrame(const std::vector<PExpression>* args, const TBlockFrame* run);
   void PopFrame();
@@ -126,6 +131,8 @@ class THandlerExecution final : public THandlerQueries {
   size_t frameCount_ = 0;
   size_t argumentFrame_ = 0;      // frames_ index whose arguments "parameter" reads, + 1
   TExpressionNode argumentValue_;  // the value BlockArgument hands to the evaluator
+  int listDepth_ = 0;              // statement lists running, one inside the other
+  bool placed_ = false;            // the error has its statement's place
 };
 
 // "LangStr(id) + tail" when the language has text `id`, else the built-in text (UTF-8);

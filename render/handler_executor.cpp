@@ -5,13 +5,12 @@
 #include <cassert>
 
 #include "base/error_sources.h"
+#include "handler/handler_globals.h"
 #include "settings/lang_texts.h"
 #include "render/handler_execution.h"
 #include "handler/handler_names.h"
 #include "render/track_runtime.h"
 #include "platform/codec1251.h"
-
-THandlerInterruption GHandlerInterruption;
 
 namespace {
 
@@ -51,6 +50,11 @@ THandlerExecution::THandlerExecution(THandlerTick& tick)
       at_{this, static_cast<int64_t>(tick.SongLength), static_cast<int64_t>(tick.Position)} {
   argumentValue_.Kind = ekNumber;
   PushFrame(nullptr, nullptr);  // the top level: no arguments, no running block
+  TRenderContext& render = tick.Render;
+  if (tick.Position > render.FurthestTick) {
+    render.FurthestTick = tick.Position;
+    render.BackwardJumps = 0;
+  }
 }
 
 TTreck& THandlerExecution::ControlTrack() const {
@@ -64,20 +68,71 @@ bool THandlerExecution::Aborted() const {
   return Failed() || GRenderStop.load(std::memory_order_relaxed);
 }
 
+bool THandlerExecution::Step() {
+  if (++tick_.StatementsRun <= tick_.StatementBudget) {
+    return true;
+  }
+  // "больше N операторов за один тик" in code page 1251
+  const std::string text = Utf8ToCp1251("больше " + std::to_string(tick_.StatementBudget) +
+                                        " операторов за один тик")
+                               .Text;
+  tick_.Errors.Update([&](TErrors& e) {
+    e.Code = kErrorEndlessHandler;
+    e.Text = text;
+  });
+  return false;
+}
+
+void THandlerExecution::PlaceError(const TProgramNode& s) {
+  if (placed_) {
+    return;
+  }
+  placed_ = true;
+  const uint32_t measure = tick_.Position / std::max<uint32_t>(tick_.TicksPerMeasure, 1) + 1;
+  const int32_t running = runtime_.TrackIndex;
+  tick_.Errors.Update([&](TErrors& e) {
+    if (e.Source == esMusic) {
+      return;  // the "error" statement's own place: measure and voice
+    }
+    e.Source = s.Place.Module.empty() ? esHandler : esModule;
+    e.Module = s.Place.Module;
+    e.ModuleLine = s.Place.Line;
+    e.Measure = measure;
+    e.Track = s.Place.ControlText ? 0 : running;
+    e.RunningTrack = running;
+  });
+}
+
+// Runs the list's statements in order; an error or a stop request ends it (true), after
+// the failing statement's place has gone into the error.
 bool THandlerExecution::RunList(PProgram first) {
+  if (listDepth_ >= kMaxRunNesting) {
+    tick_.Errors.Update([&](TErrors& e) {
+      e.Code = kErrorNestingTooDeep;
+      e.Text = NestingText("perform");
+    });
+    return true;
+  }
+  ++listDepth_;
+  bool result = true;
   for (PProgram s = first; s != nullptr;) {
     PProgram next = s->Next;
-    switch (Execute(*s, next)) {
-      case TStatementFlow::kBreak: return false;
-      case TStatementFlow::kEndList: return true;
-      case TStatementFlow::kGoOn: break;
+    const TStatementFlow flow = Step() ? Execute(*s, next) : TStatementFlow::kEndList;
+    if (Failed()) {
+      PlaceError(*s);
+      break;
+    }
+    if (flow != TStatementFlow::kGoOn) {
+      result = flow == TStatementFlow::kEndList;
+      break;
     }
     if (Aborted()) {
-      return true;
+      break;
     }
     s = next;
   }
-  return true;
+  --listDepth_;
+  return result;
 }
 
 bool THandlerExecution::RunInBlock(const TBlockFrame& block, PProgram program) {
@@ -205,7 +260,7 @@ void THandlerExecution::PlaceText(const std::string& text, bool onlyIfEmpty) {
 // while C do Body endwhile: the condition is rounded (0.4 is false).
 TStatementFlow THandlerExecution::While(const TProgramNode& s) {
   TStatementFlow flow = TStatementFlow::kGoOn;
-  while (!Aborted()) {
+  while (!Aborted() && Step()) {
     if (RoundHalfEven(Evaluate(s.ExprA.get())) <= 0 || Failed()) {
       break;
     }
@@ -254,7 +309,7 @@ TStatementFlow THandlerExecution::For(const TProgramNode& s) {
   if (!Failed() && s.Ref != nullptr) {
     const int64_t from = RoundHalfEven(first);
     const int64_t to = RoundHalfEven(last);
-    for (int64_t i = from; i <= to && !Aborted(); ++i) {
+    for (int64_t i = from; i <= to && !Aborted() && Step(); ++i) {
       s.Ref->Value = static_cast<long double>(i);
       if (!RunList(s.Body)) {
         flow = TStatementFlow::kEndList;
@@ -340,26 +395,26 @@ TStatementFlow THandlerExecution::Segment(const TProgramNode& s) {
 }
 
 // perform B A1; A2 ...: runs the named block in a new frame; a break inside ends only
-// the block. Nesting deeper than kMaxPerformDepth is error 18.
+// the block. Nesting deeper than kMaxPerformDepth is kErrorPerformTooDeep.
 void THandlerExecution::Perform(const TProgramNode& s) {
   const long double v = Evaluate(s.ExprA.get());
   if (Failed() || v < 0) {
     return;
   }
   const int64_t index = RoundHalfEven(v);
-  if (index < 0 || static_cast<uint64_t>(index) >= GHandlerStrings.size()) {
+  const std::vector<std::string>& strings = GHandlerCompile.Strings;
+  if (index < 0 || static_cast<uint64_t>(index) >= strings.size()) {
     return;
   }
-  const std::string& name = GHandlerStrings[static_cast<size_t>(index)];
+  const std::string& name = strings[static_cast<size_t>(index)];
   const PBlock block = FindBlockByName(name, runtime_.Program.Blocks);
   if (block == nullptr || block->Tree == nullptr) {
     return;
   }
   if (frameCount_ > kMaxPerformDepth) {
     tick_.Errors.Update([&](TErrors& e) {
-      e.Code = 18;
+      e.Code = kErrorPerformTooDeep;
       e.Text = "perform " + name;
-      e.Source = 1;
     });
     return;
   }

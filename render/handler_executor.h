@@ -8,9 +8,11 @@
 //     b.Finished = !RunHandlerBlock(frame, b.Program, tick);
 //   if (tick.JumpTarget != position) ...jump...
 // Nothing waits (except an "interruption" while its callback runs); every statement
-// finishes within the tick, and loops give way to a stop request.
+// finishes within the tick, and loops give way to a stop request. A run error names the
+// statement's line (Source 1 or 3, ModuleLine, Module), the measure and the tracks.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,9 +20,11 @@
 
 #include "base/errors.h"
 #include "model/track.h"
+#include "handler/handler_expression.h"
 #include "handler/handler_program.h"
 
 #include "render/render_globals.h"
+#include "settings/settings.h"
 
 // One tick of one track: what the statements read and where their effects go.
 struct THandlerTick {
@@ -32,7 +36,8 @@ struct THandlerTick {
         SongLength(songLength),
         Position(position),
         JumpTarget(position),
-        Errors(errors) {}
+        Errors(errors),
+        StatementBudget(static_cast<uint64_t>(std::max(GHandlerStatementsPerTick, 1))) {}
 
   TRenderContext& Render;     // key, harmony-part and stop state of the render
   TTreck& Track;              // the track whose program runs
@@ -44,6 +49,10 @@ struct THandlerTick {
   // The song's first track when the caller knows it (the render does); else the run
   // finds it from Track when a statement needs it, and keeps it here.
   TTreck* ControlTrack = nullptr;
+  // Statements (and loop rounds) the track's handler may run within this tick, and how
+  // many it ran: past the budget the run stops with kErrorEndlessHandler.
+  uint64_t StatementBudget;
+  uint64_t StatementsRun = 0;
 };
 
 // Runs the statement list from `first` for the track at the tick, outside any block.
@@ -56,11 +65,12 @@ bool RunHandlerStatements(PProgram first, THandlerTick& tick);
 // its top level ended it (the block is then finished).
 bool RunHandlerBlock(const TBlockFrame& block, PProgram program, THandlerTick& tick);
 
-// How deep "perform" may nest (a block that performs itself stops with error 18).
+// How deep "perform" may nest (a block that performs itself stops with
+// kErrorPerformTooDeep), and how deep statement lists may nest while they run, counted
+// across performed blocks (deeper is kErrorNestingTooDeep).
 constexpr int kMaxPerformDepth = 64;
+constexpr int kMaxRunNesting = 2 * kMaxHandlerNesting;
+// A handler that jumps back ("positionsong") more often than this without the song going
+// past the furthest tick it reached is stopped with kErrorEndlessHandler.
+constexpr uint32_t kMaxBackwardJumps = 1000;
 
-// Asked by an "interruption" statement with its snapshot number and its scope path
-// text: shows the snapshot and returns once it is closed; true when the user asked not
-// to see it again. Served by the song window; while unset, rendering goes on at once.
-using THandlerInterruption = std::function<bool(uint8_t number, const std::string& scopePath)>;
-extern THandlerInterruption GHandlerInterruption;

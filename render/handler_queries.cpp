@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "base/error_sources.h"
+#include "handler/handler_globals.h"
 #include "base/note_arithmetic.h"
 #include "render/handler_execution.h"
 #include "render/track_runtime.h"
@@ -126,14 +126,15 @@ long double THandlerExecution::KeyTableQuery(THandlerExprKind kind,
 }
 
 // Ticks from now to the start of the next note of the running block's voice whose label
-// is GHandlerStrings[nameIndex]; 0 when no such note follows.
+// is the compile's Strings[nameIndex]; 0 when no such note follows.
 long double THandlerExecution::NextLocation(long double nameIndex) const {
   const TBlockFrame* run = CurrentRun();
   const int64_t index = RoundHalfEven(nameIndex);
-  if (index < 0 || static_cast<uint64_t>(index) >= GHandlerStrings.size()) {
+  const std::vector<std::string>& strings = GHandlerCompile.Strings;
+  if (index < 0 || static_cast<uint64_t>(index) >= strings.size()) {
     return 0;
   }
-  const std::string_view name = GHandlerStrings[static_cast<size_t>(index)];
+  const std::string_view name = strings[static_cast<size_t>(index)];
   const uint8_t voice = run != nullptr ? run->Voice : 0;
   const TTrackRuntime& t = runtime_;
   for (const TQueueEntry& entry : t.NoteQueue) {

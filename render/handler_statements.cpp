@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/error_sources.h"
+#include "handler/handler_globals.h"
 #include "settings/lang_texts.h"
 #include "render/handler_execution.h"
 #include "handler/handler_numbers.h"
@@ -62,16 +63,19 @@ void THandlerExecution::Interruption(TProgramNode& s) {
 
 // error "message" [value]: stops rendering with code 25 and the handler's own message,
 // the value (when given) written between the message's first two double quotes.
-// The message and its index are in place before the code becomes visible.
+// The message is in place before the code becomes visible; an index past the texts
+// leaves no message (the report gives the unknown error).
 void THandlerExecution::Error(const TProgramNode& s) {
   const int64_t index = TruncToInt64(Evaluate(s.ExprA.get()));
+  std::vector<std::string>& strings = GHandlerCompile.Strings;
+  const bool known = index >= 0 && static_cast<uint64_t>(index) < strings.size();
   if (s.ExprB != nullptr) {
     const long double value = Evaluate(s.ExprB.get());
     if (Failed()) {
       return;
     }
-    if (index >= 0 && static_cast<uint64_t>(index) < GHandlerStrings.size()) {
-      std::string& line = GHandlerStrings[static_cast<size_t>(index)];
+    if (known) {
+      std::string& line = strings[static_cast<size_t>(index)];
       const size_t q1 = line.find('"');
       const size_t q2 = q1 == std::string::npos ? q1 : line.find('"', q1 + 1);
       if (q2 != std::string::npos) {
@@ -82,8 +86,7 @@ void THandlerExecution::Error(const TProgramNode& s) {
   if (Failed()) {
     return;
   }
-  GErrorMessageIndex.store(static_cast<uint32_t>(std::clamp<int64_t>(index, 0, UINT32_MAX)),
-                           std::memory_order_release);
+  GHandlerErrorMessage.Set(known ? strings[static_cast<size_t>(index)] : std::string());
   const std::string blockPrefix = Utf8ToCp1251("Блок:").Text;
   const std::string mainName = "<" + WordText(147, ">", "Основной обработчик>");
   const uint32_t measure = tick_.Position / std::max<uint32_t>(tick_.TicksPerMeasure, 1) + 1;
@@ -112,7 +115,8 @@ void THandlerExecution::Instrument(const TProgramNode& s) {
   }
 }
 
-// positionsong T: the render thread jumps to tick T after this tick.
+// positionsong T: the render thread jumps to tick T after this tick. Jumping back again
+// and again without the song going further is an endless loop.
 void THandlerExecution::PositionSong(const TProgramNode& s) {
   const int64_t target = TruncToInt64(Evaluate(s.ExprA.get()));
   if (Failed()) {
@@ -120,6 +124,16 @@ void THandlerExecution::PositionSong(const TProgramNode& s) {
     return;
   }
   tick_.JumpTarget = static_cast<uint32_t>(std::clamp<int64_t>(target, 0, UINT32_MAX));
+  if (tick_.JumpTarget < tick_.Position && ++tick_.Render.BackwardJumps > kMaxBackwardJumps) {
+    // "больше N переходов назад подряд (positionsong)" in code page 1251
+    const std::string text = Utf8ToCp1251("больше " + std::to_string(kMaxBackwardJumps) +
+                                          " переходов назад подряд (positionsong)")
+                                 .Text;
+    tick_.Errors.Update([&](TErrors& e) {
+      e.Code = kErrorEndlessHandler;
+      e.Text = text;
+    });
+  }
 }
 
 // tempo B: beats per minute of the song (the control track's), kept to 10..915.

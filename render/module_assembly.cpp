@@ -11,6 +11,7 @@
 #include "feedback/message_box.h"
 #include "base/note_arithmetic.h"
 #include "model/plugin_hooks.h"
+#include "platform/codec1251.h"
 #include "platform/paths.h"
 #include "platform/text_lines.h"
 #include "render/handler_midi_files.h"
@@ -21,16 +22,13 @@
 #include "settings/plugins.h"
 #include "settings/settings.h"
 
-std::array<long double, kVoiceCount> VoiceWholeNoteTicks;
-std::array<uint8_t, kVoiceCount> VoiceBeats;
-std::array<uint8_t, kVoiceCount> VoiceBeatValue;
-
 namespace {
 
-constexpr uint8_t kSourceHandler = 1;
-constexpr uint8_t kSourceMusic = 2;
-constexpr uint8_t kSourceModule = 3;
+constexpr uint8_t kSourceHandler = esHandler;
+constexpr uint8_t kSourceMusic = esMusic;
+constexpr uint8_t kSourceModule = esModule;
 constexpr uint8_t kInfoBox = 1;
+constexpr const char* kLibraryFile = "qem.blk";
 
 int SafeTicksPerMeasure(int ticksPerMeasure) { return ticksPerMeasure > 0 ? ticksPerMeasure : 1; }
 
@@ -94,15 +92,32 @@ bool HasInitializeHandler(const TCompileSong& song) {
   return song.FormatModule && song.FormatModule->InitializeHandler;
 }
 
+// True when the track's source begins with the block library.
+bool UsesLibrary(const TCompileSong& song, TTreck& track) {
+  return RuntimeOf(*song.ControlTrack).UsesBlockLibrary || RuntimeOf(track).UsesBlockLibrary;
+}
+
+// The error of a block library that a track needs and that cannot be read: code 19 in
+// the module "qem.blk", with the path looked at.
+void SetLibraryMissing() {
+  const std::string path =
+      (std::filesystem::path(ProgramDir) / "Resources" / kLibraryFile).string();
+  GErrors.Update([&](TErrors& e) {
+    e.Code = 19;
+    e.Text = Utf8ToCp1251(path).Text;
+    e.Source = kSourceModule;
+    e.Module = kLibraryFile;
+    e.ModuleLine = 0;
+  });
+}
+
 // The source of a music track: library (when asked for), plug-in blocks, the control
 // track's lines, "positionsong", the track's own lines.
 TAssembledSource AssembleTrackSource(const TCompileSong& song, TTreck& track,
                                      const std::vector<std::string>& library,
                                      const std::vector<std::string>& common) {
   TAssembledSource s;
-  const bool useLibrary =
-      RuntimeOf(*song.ControlTrack).UsesBlockLibrary || RuntimeOf(track).UsesBlockLibrary;
-  if (useLibrary) {
+  if (UsesLibrary(song, track)) {
     AppendLines(s.Lines, library);
   }
   s.LibraryLines = s.Lines.size();
@@ -130,13 +145,40 @@ void ClearForCompile() {
   });
 }
 
+// Where line `line` (1-based) of an assembled source was written.
+TStatementPlace PlaceOfLine(size_t line, const TAssembledSource& s) {
+  TStatementPlace place;
+  if (line <= s.LibraryLines) {
+    place.Line = static_cast<uint16_t>(line);
+    place.Module = kLibraryFile;
+  } else if (line <= s.AheadLines + s.CommonLines) {
+    place.Line =
+        static_cast<uint16_t>(line > s.AheadLines ? line - s.AheadLines : line - s.LibraryLines);
+    place.ControlText = true;
+  } else {
+    place.Line = static_cast<uint16_t>(line - s.AheadLines - s.CommonLines - 1);
+  }
+  return place;
+}
+
+// The statements compiled from `s` (nodes `from` on) get the place in the text that holds
+// them; those of module files keep theirs.
+void PlaceStatements(THandlerProgram& program, size_t from, const TAssembledSource& s) {
+  for (size_t i = from; i < program.NodeCount(); ++i) {
+    TStatementPlace& place = program.Node(i).Place;
+    if (place.Module.empty()) {
+      place = PlaceOfLine(place.Line, s);
+    }
+  }
+}
+
 // Compiles `source` into `track`'s program after its labels are registered.
-void CompileOne(const TCompileSong& song, TTreck& track, const std::vector<std::string>& source,
+void CompileOne(const TCompileSong& song, TTreck& track, const TAssembledSource& source,
                 uint16_t voice, int firstVoice) {
   TTrackRuntime& rt = RuntimeOf(track);
   TTreck& control = *song.ControlTrack;
   ResetVoiceTables(firstVoice, song.TicksPerMeasure);
-  GScopePath.clear();
+  GHandlerCompile.ScopePath.clear();
   const TNoteRec* notes = track.NoteList ? track.NoteList->First : nullptr;
   if (RegisterNoteLabels(rt.Program, notes, voice, 0, song.TicksPerMeasure, GErrors) != 0) {
     return;
@@ -148,14 +190,16 @@ void CompileOne(const TCompileSong& song, TTreck& track, const std::vector<std::
   input.SecondProgram = control.Next != nullptr ? &RuntimeOf(*control.Next).Program : nullptr;
   input.MidiFiles = &midiFiles;
   input.SongFile = song.SongName;
-  CompileHandlerProgram(input, 1, source, rt.Program.ProgramTree, "get");
+  const size_t firstNode = rt.Program.NodeCount();
+  CompileHandlerProgram(input, 1, source.Lines, rt.Program.ProgramTree, "get");
+  PlaceStatements(rt.Program, firstNode, source);
   track.TrackLength = GSongLength.load();
 }
 
 // Labels and length only, for a track that is not compiled.
 void RegisterOnly(const TCompileSong& song, TTreck& track) {
   ResetVoiceTables(1, song.TicksPerMeasure);
-  GScopePath.clear();
+  GHandlerCompile.ScopePath.clear();
   const TNoteRec* notes = track.NoteList ? track.NoteList->First : nullptr;
   RegisterNoteLabels(RuntimeOf(track).Program, notes, 1, 0, song.TicksPerMeasure, GErrors);
   track.TrackLength = GSongLength.load();
@@ -166,18 +210,15 @@ void RegisterOnly(const TCompileSong& song, TTreck& track) {
 PTreck PlaceHandlerError(const TCompileSong& song, TTreck& track, const TAssembledSource& s) {
   PTreck holder = nullptr;
   GErrors.Update([&](TErrors& e) {
-    const size_t line = e.ModuleLine;
-    if (line <= s.LibraryLines) {
+    const TStatementPlace place = PlaceOfLine(e.ModuleLine, s);
+    e.ModuleLine = place.Line;
+    if (!place.Module.empty()) {
       e.Source = kSourceModule;
-      e.Module = "qem.blk";
-    } else if (line <= s.AheadLines + s.CommonLines) {
-      e.ModuleLine =
-          static_cast<uint16_t>(line > s.AheadLines ? line - s.AheadLines : line - s.LibraryLines);
-      holder = song.ControlTrack;
-    } else {
-      e.ModuleLine = static_cast<uint16_t>(line - s.AheadLines - s.CommonLines - 1);
-      holder = &track;
+      e.Module = place.Module;
+      return;
     }
+    holder = place.ControlText ? song.ControlTrack : &track;
+    e.Track = RuntimeOf(*holder).TrackIndex;
   });
   return holder;
 }
@@ -212,7 +253,7 @@ TAssembledSource CompileControlTrack(TCompileSong& song, const std::vector<std::
   s.LibraryLines = s.AheadLines = library.size();
   AppendLines(s.Lines, common);
   s.CommonLines = common.size();
-  CompileOne(song, control, s.Lines, 0, 0);
+  CompileOne(song, control, s, 0, 0);
   if (GErrors.Code() != 0) {
     LangMessageBox(LangStrOr(216, "Ошибка программы") + "!", kInfoBox);
   }
@@ -293,15 +334,19 @@ uint8_t RegisterNoteLabels(THandlerProgram& program, const TNoteRec* notes, uint
   return result;
 }
 
-std::vector<std::string> LoadBlockLibrary() {
+std::optional<std::vector<std::string>> LoadBlockLibrary() {
   std::optional<std::filesystem::path> dir =
       FindInFolder(std::filesystem::path(ProgramDir), "Resources");
-  std::optional<std::filesystem::path> file = dir ? FindInFolder(*dir, "qem.blk") : std::nullopt;
+  std::optional<std::filesystem::path> file = dir ? FindInFolder(*dir, kLibraryFile) : std::nullopt;
   std::optional<std::vector<std::string>> lines = file ? ReadTextLines(*file) : std::nullopt;
-  return lines ? NormalizeProgramLines(*lines) : std::vector<std::string>();
+  if (!lines) {
+    return std::nullopt;
+  }
+  return NormalizeProgramLines(*lines);
 }
 
 bool CompileTrackModules(TCompileSong& song) {
+  ResetHandlerCompileContext();
   if (song.ControlTrack == nullptr) {
     return true;
   }
@@ -319,8 +364,10 @@ bool CompileTrackModules(TCompileSong& song) {
   DefinePredefinedConstants(&control, song.TicksPerMeasure);
   GSongLength = 0;
   long double longest = 0;
-  const std::vector<std::string> library =
-      control.HandlerOn ? LoadBlockLibrary() : std::vector<std::string>();
+  const std::optional<std::vector<std::string>> loaded =
+      control.HandlerOn ? LoadBlockLibrary() : std::nullopt;
+  const bool libraryMissing = control.HandlerOn && !loaded;
+  const std::vector<std::string> library = loaded.value_or(std::vector<std::string>());
   std::vector<std::string> common;
   if (HasInitializeHandler(song)) {
     song.FormatModule->InitializeHandler(&control, common);
@@ -337,8 +384,13 @@ bool CompileTrackModules(TCompileSong& song) {
     ClearForCompile();
     std::optional<TAssembledSource> source;
     if (TakesPart(song, *t) && t->HandlerOn && control.HandlerOn) {
+      if (libraryMissing && UsesLibrary(song, *t)) {
+        SetLibraryMissing();
+        HandleCompileError(song, *t, nullptr);
+        return false;
+      }
       source = AssembleTrackSource(song, *t, library, common);
-      CompileOne(song, *t, source->Lines, 1, 1);
+      CompileOne(song, *t, *source, 1, 1);
       if (!controlCompiled && GErrors.Code() == 0) {
         controlCompiled = true;
         const TAssembledSource controlSource = CompileControlTrack(song, library, common);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +19,6 @@
 #include "render/track_runtime.h"
 
 struct TFormatEntryPoints;
-
-// Time signature in force per voice while labels are registered (voice 0..51): ticks of a
-// whole note, numerator and denominator.
-extern std::array<long double, kVoiceCount> VoiceWholeNoteTicks;
-extern std::array<uint8_t, kVoiceCount> VoiceBeats;
-extern std::array<uint8_t, kVoiceCount> VoiceBeatValue;
 
 // Label errors.
 constexpr uint8_t kErrorLabelName = 11;     // a label that is not a plain name
@@ -61,12 +56,15 @@ struct TCompileSong {
 
 // Compiles every track of a prepared song (notes translated, HandlerLines filled): labels
 // and predefined constants for every track, programs for the tracks that play, the control
-// track's program, and every TrackLength := the longest. False on the first error, which
-// stays in GErrors: handler lines are counted within the text that holds them (the
-// control track's, the track's own, or "qem.blk" with source 3), label errors point to
-// their track, voice and measure; the song's render state is then dropped and
-// GPrepareAgain set.
+// track's program, and every TrackLength := the longest. Starts by resetting the handler
+// compile context. Every statement's Place names the text that holds it. False on the
+// first error, which stays in GErrors: handler lines are counted within the text that
+// holds them (the control track's or the track's own, its number in Track; or "qem.blk"
+// with source 3), label errors point to their track, voice and measure; the song's render
+// state is then dropped and GPrepareAgain set.
 bool CompileTrackModules(TCompileSong& song);
 
-// The block library's lines, normalised; empty when the file is missing.
-std::vector<std::string> LoadBlockLibrary();
+// The block library's lines (Resources/qem.blk), normalised; nothing when the file is
+// missing or cannot be read. A track whose notes call library blocks then fails to compile
+// with error 19 naming the file.
+std::optional<std::vector<std::string>> LoadBlockLibrary();

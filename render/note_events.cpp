@@ -229,8 +229,8 @@ std::vector<std::string> SplitArguments(const std::string& text) {
 // Compiles the arguments at the track's top scope ("get").
 bool CompileArguments(const std::string& text, const THandlerProgram& program,
                       std::vector<PExpression>& args, TErrorRecord& errors) {
-  const std::vector<std::string> savedPath = GScopePath;
-  GScopePath.assign(1, "get");
+  const std::vector<std::string> savedPath = GHandlerCompile.ScopePath;
+  GHandlerCompile.ScopePath.assign(1, "get");
   for (const std::string& piece : SplitArguments(text)) {
     uint8_t usesVariables = 0;
     PExpression tree = ParseExpression(piece, usesVariables, program, errors);
@@ -239,7 +239,7 @@ bool CompileArguments(const std::string& text, const THandlerProgram& program,
     }
     args.push_back(std::move(tree));
   }
-  GScopePath = savedPath;
+  GHandlerCompile.ScopePath = savedPath;
   return errors.Code() == 0;
 }
 

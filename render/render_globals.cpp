@@ -9,6 +9,10 @@ std::atomic<bool> GRenderStop{false};
 std::atomic<bool> GPrepareAgain{false};
 int GTrackCount = 0;
 uint16_t GPlayVoice = 0;
+std::array<long double, kVoiceCount> VoiceWholeNoteTicks;
+std::array<uint8_t, kVoiceCount> VoiceBeats;
+std::array<uint8_t, kVoiceCount> VoiceBeatValue;
+THandlerInterruption GHandlerInterruption;
 
 TRenderContext GRender;
 

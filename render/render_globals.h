@@ -5,10 +5,12 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "handler/handler_program.h"
+#include "render/track_runtime.h"
 
 struct TNoteRec;
 
@@ -27,6 +29,18 @@ extern std::atomic<bool> GPrepareAgain;
 extern int GTrackCount;
 // The voice played alone (1-based), 0 = all voices; set by the play commands.
 extern uint16_t GPlayVoice;
+
+// Time signature in force per voice while module assembly registers labels (voice 0..51):
+// ticks of a whole note, numerator and denominator.
+extern std::array<long double, kVoiceCount> VoiceWholeNoteTicks;
+extern std::array<uint8_t, kVoiceCount> VoiceBeats;
+extern std::array<uint8_t, kVoiceCount> VoiceBeatValue;
+
+// Asked by an "interruption" statement with its snapshot number and its scope path
+// text: shows the snapshot and returns once it is closed; true when the user asked not
+// to see it again. Served by the song window; while unset, rendering goes on at once.
+using THandlerInterruption = std::function<bool(uint8_t number, const std::string& scopePath)>;
+extern THandlerInterruption GHandlerInterruption;
 
 // ---- The render context: reset at the start of every render ----
 
@@ -97,6 +111,11 @@ struct TRenderContext {
   THarmonyPartState Harmony;
 
   long double LastTempo = 0;  // tempo last written as an event
+
+  // Endless "positionsong" loops: the furthest tick a handler ran at, and the jumps back
+  // made since.
+  uint32_t FurthestTick = 0;
+  uint32_t BackwardJumps = 0;
 };
 
 extern TRenderContext GRender;

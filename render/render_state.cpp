@@ -90,9 +90,7 @@ void ResetTrackRenderState(TTreck& track) {
 }
 
 void PrepareTracksForPlay(PTreck head, PTreck& first, int& count) {
-  GScopePath.clear();
-  GHandlerStrings.clear();
-  GInterruptions.clear();
+  ResetHandlerCompileContext();
   GRender.LastTempo = 0;
   first = head;
   count = 0;

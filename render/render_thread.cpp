@@ -130,7 +130,7 @@ bool TRender::Start() {
   while (head_->Prev != nullptr) {
     head_ = head_->Prev;
   }
-  GScopePath.clear();
+  GHandlerCompile.ScopePath.clear();
   ResetRenderContext();  // the tempo last written among it: every render writes its own
   GRenderStop = false;
   GPlayerStarted = false;

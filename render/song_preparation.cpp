@@ -397,7 +397,7 @@ bool TSongPreparation::Run() {
   PTreck first = nullptr;
   PrepareTracksForPlay(head_, first, GTrackCount);
   RestoreParameters();
-  GScopePath.clear();
+  GHandlerCompile.ScopePath.clear();
 
   TrimPadding(head_);
   RuntimeOf(*head_).UsesBlockLibrary = true;

@@ -27,6 +27,7 @@ int32_t GPriorityGeneration = 0;
 int32_t GPriorityPlaying = 2;
 int32_t GLastMidiOut = 0;
 std::array<int32_t, 17> GMidiOutDevices{};
+int32_t GHandlerStatementsPerTick = kDefaultHandlerStatementsPerTick;
 
 uint16_t VersionMajor = 1;
 uint16_t VersionMinor = 0;

@@ -41,6 +41,11 @@ extern int32_t GPriorityPlaying;
 extern int32_t GLastMidiOut;                       // highest output port in use
 extern std::array<int32_t, 17> GMidiOutDevices;    // device of ports 1..16 (index 0 unused)
 
+// Section "Handler": a track's handler that runs more statements than this within one
+// tick is stopped with an error (an endless loop, not music).
+constexpr int32_t kDefaultHandlerStatementsPerTick = 10000000;
+extern int32_t GHandlerStatementsPerTick;
+
 // Program version, written into every rendered song.
 extern uint16_t VersionMajor;
 extern uint16_t VersionMinor;

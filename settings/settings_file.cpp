@@ -51,6 +51,22 @@ const std::array<TIntSetting, 11> kIntSettings = {{
     {"MIDI", "PriorityPlaying", &GPriorityPlaying},
 }};
 
+// Integer settings with their default (also for a missing key) and range: a value out of
+// range is brought into it.
+struct TRangedSetting {
+  const char* Section;
+  const char* Key;
+  int32_t* Value;
+  int32_t Default;
+  int32_t Min;
+  int32_t Max;
+};
+
+const std::array<TRangedSetting, 1> kRangedSettings = {{
+    {"Handler", "StatementsPerTick", &GHandlerStatementsPerTick, kDefaultHandlerStatementsPerTick,
+     1000, 2000000000},
+}};
+
 std::string PortKey(int port) { return "AdditionalOut" + std::to_string(port); }
 
 int32_t ClampPriority(int32_t value) {
@@ -75,6 +91,9 @@ void ClampSettings() {
   for (int32_t& device : GMidiOutDevices) {
     device = std::max(device, 0);
   }
+  for (const TRangedSetting& s : kRangedSettings) {
+    *s.Value = std::clamp(*s.Value, s.Min, s.Max);
+  }
 }
 
 void ApplySettings(const TIniFile& ini) {
@@ -83,6 +102,9 @@ void ApplySettings(const TIniFile& ini) {
   }
   for (const TIntSetting& s : kIntSettings) {
     *s.Value = ini.ReadInteger(s.Section, s.Key, *s.Value);
+  }
+  for (const TRangedSetting& s : kRangedSettings) {
+    *s.Value = ini.ReadInteger(s.Section, s.Key, s.Default);
   }
   // A port is in use when its key holds a device number; the highest such port is the last.
   GLastMidiOut = 0;
@@ -102,6 +124,9 @@ void StoreSettings(TIniFile& ini) {
     ini.WriteBool(s.Section, s.Key, *s.Value);
   }
   for (const TIntSetting& s : kIntSettings) {
+    ini.WriteInteger(s.Section, s.Key, *s.Value);
+  }
+  for (const TRangedSetting& s : kRangedSettings) {
     ini.WriteInteger(s.Section, s.Key, *s.Value);
   }
   for (int port = 1; port <= 16; ++port) {

@@ -10,7 +10,8 @@ class TIniFile;
 inline constexpr const char* kSettingsFileName = "velto.ini";
 
 // Sets every settings global from the file's sections; a missing key keeps the global's
-// present value. Values out of range are brought into range (see ClampSettings).
+// present value (a ranged setting's: its default). Values out of range are brought into
+// range (see ClampSettings).
 void ApplySettings(const TIniFile& ini);
 // Writes every settings global into ini, keeping its other sections and keys.
 void StoreSettings(TIniFile& ini);
@@ -23,5 +24,6 @@ bool SaveSettings(const std::filesystem::path& path, std::string* error = nullpt
 
 // Brings every numeric setting into its range: ticks counts at least 1 (they divide),
 // priorities one of -15, -2, -1, 0, 1, 2, 15, accordion steps 1..7, octaves 0..10,
-// ranges 1..10, devices at least 0, the last port 0..16.
+// ranges 1..10, devices at least 0, the last port 0..16, and each ranged setting into the
+// range its row gives.
 void ClampSettings();

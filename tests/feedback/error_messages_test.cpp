@@ -22,11 +22,10 @@ const std::vector<std::string> kLanguage = {
 class ErrorMessagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GHandlerStrings = {W("первая"), W("Моя ошибка 100%s")};
-    GErrorMessageIndex = 0;
+    GHandlerErrorMessage.Set(W("Моя ошибка 100%s"));
     HarmonyFailText.clear();
   }
-  void TearDown() override { GHandlerStrings.clear(); }
+  void TearDown() override { GHandlerErrorMessage.Set(""); }
 };
 
 struct TMessageCase {
@@ -57,6 +56,14 @@ const TMessageCase kBuiltInCases[] = {
     {"handler code 21", true, 21, "P\rМодуль с таким именем уже присоеденён к сонгу!\rD"},
     {"handler code 46", true, 46, "P\rФункция не найдена!\rD"},
     {"handler code 28 is unknown", true, 28, "P\rНе известная ошибка!\rD"},
+    {"nesting bound", true, kErrorNestingTooDeep, "P\rСлишком глубокая вложенность!\rD"},
+    {"perform recursion", true, kErrorPerformTooDeep,
+     "P\rБлоки вызывают друг друга (perform) слишком глубоко!\rD"},
+    {"endless handler", true, kErrorEndlessHandler, "P\rОбработчик не кончается!\rD"},
+    {"out of range", true, kErrorOutOfRange, "P\rЗначение вне допустимого диапазона!\rD"},
+    {"two operands", true, kErrorMissingIn, "P\rОператору нужны два операнда: ... in ...!\rD"},
+    {"unknown block called by a note", false, kErrorUnknownBlock, "P\rБлок не найден!\rD"},
+    {"a handler code is no song code", false, kErrorMissingIn, "P\rНе известная ошибка!\rD"},
     {"handler code 39 is unknown", true, 39, "P\rНе известная ошибка!\rD"},
 };
 
@@ -100,21 +107,23 @@ TEST_F(ErrorMessagesTest, TwoTextCodeNeedsBothTexts) {
 }
 
 TEST_F(ErrorMessagesTest, Code25QuotesTheHandlersOwnTextWithoutAnExclamation) {
-  GErrorMessageIndex = 1;
   // The handler text is quoted as it is: its "%s" is no format.
   EXPECT_EQ(SongErrorMessage(25, "D", "P"), W("P\rМоя ошибка 100%s\rD"));
   EXPECT_EQ(HandlerErrorMessage(25, "D", "P"), W("P\rМоя ошибка 100%s\rD"));
 }
 
-TEST_F(ErrorMessagesTest, Code25OutOfRangeGivesTheUnknownError) {
-  GErrorMessageIndex = 2;
+TEST_F(ErrorMessagesTest, Code25WithoutAMessageGivesTheUnknownError) {
+  GHandlerErrorMessage.Set("");
   EXPECT_EQ(HandlerErrorMessage(25, "D", "P"), W("P\rНе известная ошибка!\rD"));
-  GHandlerStrings.clear();
-  GErrorMessageIndex = 0;
-  EXPECT_EQ(SongErrorMessage(25, "D", "P"), W("P\rНе известная ошибка!\rD"));
   TScopedLanguage language(kLanguage);
-  GErrorMessageIndex = 255;
   EXPECT_EQ(SongErrorMessage(25, "D", "P"), W("P\rUnknown!\rD"));
+}
+
+TEST_F(ErrorMessagesTest, TheDetailIsShortenedAndItsControlBytesEscaped) {
+  const std::string measure(100000, '!');
+  const std::string shown = SongErrorMessage(1, "a\rb\x01" + measure, "P");
+  EXPECT_EQ(shown, W("P\rСинтаксическая ошибка!\r") + "a\\rb\\x01" + std::string(76, '!') +
+                       "... (100004 characters)");
 }
 
 TEST_F(ErrorMessagesTest, Code29AddsTheHarmonizersReason) {

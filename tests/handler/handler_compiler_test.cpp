@@ -10,6 +10,7 @@
 
 #include "handler/handler_normalizer.h"
 #include "handler/handler_expression.h"
+#include "platform/codec1251.h"
 #include "tests/support/handler_test_support.h"
 #include "settings/settings.h"
 
@@ -108,9 +109,9 @@ TEST_P(CompileErrorTest, ReportsCodeLineAndText) {
   const TErrors e = GErrors.Get();
   EXPECT_EQ(e.Code, c.code) << e.Text;
   EXPECT_EQ(e.ModuleLine, c.line);
-  EXPECT_EQ(e.Text, c.text);
-  EXPECT_TRUE(GScopePath.empty());
-  EXPECT_EQ(GCompileContext, 0);
+  EXPECT_EQ(e.Text, Utf8ToCp1251(c.text).Text);
+  EXPECT_TRUE(GHandlerCompile.ScopePath.empty());
+  EXPECT_EQ(GHandlerCompile.Nesting, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -188,13 +189,28 @@ INSTANTIATE_TEST_SUITE_P(
         PlaceCase{{"x->play 1"}, 1, 1, 1, "x"},
         PlaceCase{{"variable x", "x->jump 1"}, 1, 1, 2, "jump"},
         PlaceCase{{"variable x", "x->play zz from 1"}, 1, 1, 2, "zz"},
-        PlaceCase{{"controller 7"}, 1, 1, 1, "7"},
         PlaceCase{{"keylength 60 in zz soft"}, 1, 1, 1, "zz"},
         PlaceCase{{"translator nothere"}, 1, 24, 1, "nothere"},
         PlaceCase{{"midi m='nofile.mid'"}, 1, 42, 1, "nofile.mid"},
         PlaceCase{{"midi tempo='a.mid'"}, 1, 15, 1, "tempo"},
         PlaceCase{{"module missing"}, 1, 19, 1, "missing.blk"},
         PlaceCase{{"module a/b"}, 1, 19, 1, "a/b.blk"}));
+
+// What is out of range, or missing, is named: not a syntax error.
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, CompileErrorTest,
+    ::testing::Values(
+        PlaceCase{{"controller 7"}, 1, kErrorMissingIn, 1, "controller 7"},
+        PlaceCase{{"variable x", "keyon 1000"}, 1, kErrorMissingIn, 2, "keyon 1000"},
+        PlaceCase{{"keylength -5"}, 1, kErrorMissingIn, 1, "keylength -5"},
+        PlaceCase{{"keyon 1000 in 64"}, 1, kErrorOutOfRange, 1, "клавиша 1000 (0..127)"},
+        PlaceCase{{"keyon 2*64 in 64"}, 1, kErrorOutOfRange, 1, "клавиша 128 (0..127)"},
+        PlaceCase{{"keyoff 60 in 128"}, 1, kErrorOutOfRange, 1, "сила снятия 128 (0..127)"},
+        PlaceCase{{"keyon 60 in (0-1)"}, 1, kErrorOutOfRange, 1, "сила нажатия -1 (0..127)"},
+        PlaceCase{{"keylength 60 in (0-5) soft"}, 1, kErrorOutOfRange, 1,
+                  "длительность -5 (>= 0)"},
+        PlaceCase{{std::string(1001, '(') + "1" + std::string(1001, ')')}, 1, kErrorNestingTooDeep,
+                  1, "не больше 1000 уровней: 1"}));
 
 // Every statement form gives its kind and operands.
 TEST_F(HandlerCompilerTest, CompilesEveryStatementForm) {
@@ -221,18 +237,18 @@ TEST_F(HandlerCompilerTest, CompilesEveryStatementForm) {
     nodes.push_back(node);
     EXPECT_EQ(node->Text, "get.");
   }
-  EXPECT_EQ(GInterruptions, (std::vector<std::string>{"look"}));
+  EXPECT_EQ(GHandlerCompile.Interruptions, (std::vector<std::string>{"look"}));
   EXPECT_EQ(Constant(nodes[0]->ExprA), 0);
   EXPECT_EQ(nodes[1]->Ref, FindVariable("get.x", program.Variables));
   EXPECT_EQ(nodes[2]->Arr, FindArray("get.m", program.Arrays));
   EXPECT_EQ(Constant(nodes[2]->ExprB), 2);
   EXPECT_EQ(Constant(nodes[3]->ExprB), 1);
   EXPECT_EQ(Constant(nodes[4]->ExprB), 0);
-  EXPECT_EQ(GHandlerStrings.at(static_cast<size_t>(Constant(nodes[5]->ExprA))), "\"x\"bad");
+  EXPECT_EQ(GHandlerCompile.Strings.at(static_cast<size_t>(Constant(nodes[5]->ExprA))), "\"x\"bad");
   EXPECT_EQ(nodes[5]->ExprB->Kind, ekVariable);
   EXPECT_NE(nodes[18]->ExprB, nullptr);
   const PProgram perform = nodes[26];
-  EXPECT_EQ(GHandlerStrings.at(static_cast<size_t>(Constant(perform->ExprA))), "drum");
+  EXPECT_EQ(GHandlerCompile.Strings.at(static_cast<size_t>(Constant(perform->ExprA))), "drum");
   ASSERT_EQ(perform->Args.size(), 2u);
   EXPECT_EQ(Constant(perform->Args[1]), 2);
   EXPECT_NE(nodes[27]->ExprB, nullptr);
@@ -306,7 +322,7 @@ TEST_F(HandlerCompilerTest, ModulesAddDeclarationsFoundWhateverTheirCase) {
   WriteFile("Modules/Foo.BLK", {"Variable V = 2", "Block B", "Instrument 1", "EndBlock"});
   Compile({"module foo", "let get.foo.v=3"});
   ASSERT_EQ(GErrors.Code(), 0) << GErrors.Get().Text;
-  GScopePath = {"get", "foo"};
+  GHandlerCompile.ScopePath = {"get", "foo"};
   PPeremennay v = FindVariable("v", program.Variables);
   ASSERT_NE(v, nullptr);
   EXPECT_EQ(v->Scope, "get.foo.");
@@ -314,7 +330,7 @@ TEST_F(HandlerCompilerTest, ModulesAddDeclarationsFoundWhateverTheirCase) {
   const PBlock b = FindBlockByName("b", program.Blocks);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->Module, "foo");
-  EXPECT_EQ(GCurrentModule, "");
+  EXPECT_EQ(GHandlerCompile.CurrentModule, "");
   EXPECT_EQ(Kinds(program.ProgramTree), (std::vector<int>{5}));
 }
 
@@ -347,7 +363,7 @@ TEST_F(HandlerCompilerTest, ModuleIncludingItselfIsAnError) {
   EXPECT_EQ(e.Source, 3);
   EXPECT_EQ(e.Module, "self.blk");
   EXPECT_EQ(e.ModuleLine, 2);
-  EXPECT_EQ(GCurrentModule, "");
+  EXPECT_EQ(GHandlerCompile.CurrentModule, "");
 }
 
 TEST_F(HandlerCompilerTest, ModuleCycleThroughAnotherIsAnErrorInTheInnerFile) {
@@ -400,7 +416,7 @@ TEST_F(HandlerCompilerTest, MidiFilesAreLoadedBesideTheSongAndPlayed) {
   ASSERT_EQ(GErrors.Code(), 0) << GErrors.Get().Text;
   ASSERT_EQ(midi.paths.size(), 1u);
   EXPECT_EQ(fs::path(midi.paths[0]), dir_ / "tune.mid");
-  GScopePath = {"get"};
+  GHandlerCompile.ScopePath = {"get"};
   EXPECT_NE(FindVariable("tune", control.Variables), nullptr);
   PPeremennay tune = FindVariable("tune", program.Variables);
   ASSERT_NE(tune, nullptr);
@@ -415,7 +431,7 @@ TEST_F(HandlerCompilerTest, InterruptionsAreLimitedTo100) {
   Compile(lines);
   ASSERT_EQ(GErrors.Code(), 0);
   lines.push_back("interruption b");
-  GInterruptions.clear();
+  GHandlerCompile.Interruptions.clear();
   Compile(lines, 1);
   EXPECT_EQ(GErrors.Code(), 23);
   EXPECT_EQ(GErrors.Get().ModuleLine, 101);
@@ -433,7 +449,7 @@ TEST_F(HandlerCompilerTest, SegmentScanLeavesNoTrace) {
   Compile({"variable x", "0..10", "let x=1", "nextlocation (a)", "let x=2", "20", "let x=3"});
   ASSERT_EQ(GErrors.Code(), 0);
   EXPECT_EQ(GErrors.Get().Text, "");
-  EXPECT_EQ(GHandlerStrings, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(GHandlerCompile.Strings, (std::vector<std::string>{"a"}));
   EXPECT_EQ(Kinds(program.ProgramTree), (std::vector<int>{7, 7, 7}));
 }
 
@@ -444,6 +460,74 @@ TEST_F(HandlerCompilerTest, NothingHappensWhileAnErrorIsSetOrWithoutLines) {
   Compile({"variable x"});
   EXPECT_TRUE(program.Variables.empty());
   EXPECT_EQ(GErrors.Code(), 9);
+}
+
+// Lines of `depth` compound statements, each inside the one before, cycling through
+// `forms` (header and end line), with a "let" at the bottom.
+std::vector<std::string> NestedProgram(
+    const std::vector<std::pair<std::string, std::string>>& forms, int depth) {
+  std::vector<std::string> lines{"variable i"};
+  for (int d = 0; d < depth; ++d) {
+    lines.push_back(forms[d % forms.size()].first);
+  }
+  lines.push_back("let i=1");
+  for (int d = depth - 1; d >= 0; --d) {
+    lines.push_back(forms[d % forms.size()].second);
+  }
+  return lines;
+}
+
+// Every nesting path stops at the same bound: the deepest accepted program compiles,
+// one level more (or thousands more) is refused at the header that opens the level.
+// (Scanning for the ends costs depth times lines, so "thousands" stays modest here.)
+TEST_F(HandlerCompilerTest, StatementsNestUpToTheBoundOnEveryPath) {
+  const std::pair<std::string, std::string> forLoop{"for i=1 to 2 do", "endfor"};
+  const std::pair<std::string, std::string> whileLoop{"while i<1 do", "endwhile"};
+  const std::pair<std::string, std::string> ifThen{"if i then", "endif"};
+  const std::vector<std::vector<std::pair<std::string, std::string>>> paths = {
+      {forLoop}, {whileLoop}, {ifThen}, {forLoop, ifThen, whileLoop}};
+  const int deepest = kMaxHandlerNesting - 1;  // the top level is one of the levels
+  for (const auto& forms : paths) {
+    program.Clear();
+    Compile(NestedProgram(forms, deepest));
+    ASSERT_EQ(GErrors.Code(), 0) << forms[0].first << " " << GErrors.Get().Text;
+    PProgram node = program.ProgramTree;
+    for (int d = 1; d < deepest; ++d) {
+      node = node->Body;
+    }
+    EXPECT_EQ(node->Place.Line, deepest + 1);
+    EXPECT_EQ(node->Body->Place.Line, deepest + 2);
+    for (const int depth : {deepest + 1, 2000}) {
+      program.Clear();
+      GErrors.Reset();
+      Compile(NestedProgram(forms, depth));
+      const TErrors e = GErrors.Get();
+      EXPECT_EQ(e.Code, kErrorNestingTooDeep) << forms[0].first << " " << depth;
+      EXPECT_EQ(e.ModuleLine, deepest + 2) << forms[0].first << " " << depth;
+      EXPECT_EQ(e.Text, NestingText(forms[deepest % forms.size()].first));
+      EXPECT_TRUE(GHandlerCompile.ScopePath.empty());
+    }
+    GErrors.Reset();
+  }
+}
+
+// Each statement keeps the line it was written on, in the module file for a module's.
+TEST_F(HandlerCompilerTest, StatementsKnowTheirLines) {
+  WriteFile("Modules/m.blk", {"variable q", "block inner", "", "instrument 2", "endblock"});
+  Compile({"module m", "variable x", "if x then", "let x=1", "else if x>1 then", "", "let x=2",
+           "endif"},
+          5);
+  ASSERT_EQ(GErrors.Code(), 0) << GErrors.Get().Text;
+  const PProgram first = program.ProgramTree;
+  EXPECT_EQ(first->Place.Line, 7);
+  EXPECT_EQ(first->Body->Place.Line, 8);
+  EXPECT_EQ(first->Next->Place.Line, 9);
+  EXPECT_EQ(first->Next->Body->Place.Line, 11);
+  EXPECT_TRUE(first->Place.Module.empty());
+  const PBlock inner = FindBlockByName("inner", program.Blocks);
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(inner->Tree->Place.Line, 4);
+  EXPECT_EQ(inner->Tree->Place.Module, "m.blk");
 }
 
 TEST_F(HandlerCompilerTest, VariableMayBeRedeclaredInABlock) {

@@ -55,7 +55,7 @@ class HandlerExpressionTest : public HandlerGlobalsTest {
  protected:
   void SetUp() override {
     HandlerGlobalsTest::SetUp();
-    GScopePath = {"get"};
+    GHandlerCompile.ScopePath = {"get"};
     x = DefineVariable(program.Variables, "x", 0);
     DefineVariable(program.Variables, "y", 4);
     a = DefineArray(program.Arrays, "a", 0);
@@ -172,7 +172,8 @@ TEST_F(HandlerExpressionTest, CircularParameterIsAnError) {
   PExpression tree = Parse("parameter 1");
   THandlerEvaluation at{&queries, 0, 0};
   EXPECT_EQ(EvaluateExpression(tree.get(), at, GErrors), 0);
-  EXPECT_EQ(GErrors.Code(), 1);
+  EXPECT_EQ(GErrors.Code(), kErrorNestingTooDeep);
+  EXPECT_EQ(at.Depth, 0);
 }
 
 TEST_F(HandlerExpressionTest, RandomStaysBelowItsBound) {
@@ -235,7 +236,7 @@ class ExpressionErrorTest : public HandlerExpressionTest,
                             public ::testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(ExpressionErrorTest, RefusesWithCodeAndText) {
-  GCompileContext = GetParam().context;
+  GHandlerCompile.Nesting = GetParam().context;
   EXPECT_EQ(Parse(GetParam().text), nullptr) << GetParam().text;
   EXPECT_EQ(GErrors.Code(), GetParam().code) << GetParam().text;
   EXPECT_EQ(GErrors.Get().Text, GetParam().detail) << GetParam().text;
@@ -267,7 +268,7 @@ class ExpressionContextTest : public HandlerExpressionTest,
                               public ::testing::WithParamInterface<ContextCase> {};
 
 TEST_P(ExpressionContextTest, AllowsQueriesInTheirBodies) {
-  GCompileContext = GetParam().context;
+  GHandlerCompile.Nesting = GetParam().context;
   PExpression tree = Parse(GetParam().text);
   ASSERT_NE(tree, nullptr) << GetParam().text << ": " << GErrors.Get().Text;
   EXPECT_EQ(tree->Kind, GetParam().kind) << GetParam().text;
@@ -298,8 +299,8 @@ TEST_F(HandlerExpressionTest, NothingIsParsedWhileAnErrorIsSet) {
 
 TEST_F(HandlerExpressionTest, NextLocationKeepsItsLabel) {
   PExpression tree = Parse("nextlocation (fine)");
-  ASSERT_EQ(GHandlerStrings.size(), 1u);
-  EXPECT_EQ(GHandlerStrings[0], "fine");
+  ASSERT_EQ(GHandlerCompile.Strings.size(), 1u);
+  EXPECT_EQ(GHandlerCompile.Strings[0], "fine");
   EXPECT_EQ(tree->Left->Value, 0);
 }
 
@@ -307,7 +308,7 @@ TEST_F(HandlerExpressionTest, NextLocationKeepsItsLabel) {
 TEST_F(HandlerExpressionTest, RefusesRunawayNesting) {
   const std::string deep = std::string(1500, '(') + "1" + std::string(1500, ')');
   EXPECT_EQ(Parse(deep), nullptr);
-  EXPECT_EQ(GErrors.Code(), 1);
+  EXPECT_EQ(GErrors.Code(), kErrorNestingTooDeep);
   GErrors.Reset();
   std::string sum = "1";
   for (int i = 0; i < 1200; ++i) {

@@ -13,14 +13,14 @@ class HandlerNamesTest : public HandlerGlobalsTest {
   THandlerProgram program;
 
   PPeremennay DefineAt(std::vector<std::string> path, const std::string& name, long double value) {
-    GScopePath = std::move(path);
+    GHandlerCompile.ScopePath = std::move(path);
     return DefineVariable(program.Variables, name, value);
   }
 };
 
 TEST_F(HandlerNamesTest, ScopePathTextEndsEveryItemWithADot) {
   EXPECT_EQ(ScopePathText(), "");
-  GScopePath = {"get", "ritmo"};
+  GHandlerCompile.ScopePath = {"get", "ritmo"};
   EXPECT_EQ(ScopePathText(), "get.ritmo.");
 }
 
@@ -32,16 +32,16 @@ TEST_F(HandlerNamesTest, FindsTheInnermostVisibleDefinition) {
   EXPECT_EQ(outer->Scope, "get.");
   EXPECT_EQ(inner->Scope, "get.ritmo.");
 
-  GScopePath = {"get", "ritmo"};
+  GHandlerCompile.ScopePath = {"get", "ritmo"};
   EXPECT_EQ(FindVariable("x", program.Variables), inner);
-  GScopePath = {"get", "ritmo", "deeper"};
+  GHandlerCompile.ScopePath = {"get", "ritmo", "deeper"};
   EXPECT_EQ(FindVariable("x", program.Variables), inner);
-  GScopePath = {"get"};
+  GHandlerCompile.ScopePath = {"get"};
   EXPECT_EQ(FindVariable("x", program.Variables), outer);
   EXPECT_EQ(FindVariable("get.ritmo.x", program.Variables), inner);
-  GScopePath = {"get", "ritmo"};
+  GHandlerCompile.ScopePath = {"get", "ritmo"};
   EXPECT_EQ(FindVariable("get.x", program.Variables), outer);
-  GScopePath = {"get", "other"};
+  GHandlerCompile.ScopePath = {"get", "other"};
   EXPECT_EQ(FindVariable("x", program.Variables), outer);
   EXPECT_EQ(FindVariable("y", program.Variables), nullptr);
 }
@@ -49,7 +49,7 @@ TEST_F(HandlerNamesTest, FindsTheInnermostVisibleDefinition) {
 TEST_F(HandlerNamesTest, ShortNamesBeginningWithGetAreSearchedAsWritten) {
   PPeremennay plain = DefineAt({"get"}, "get.", 1);
   PPeremennay named = DefineAt({"get"}, "get", 2);
-  GScopePath = {"get"};
+  GHandlerCompile.ScopePath = {"get"};
   EXPECT_EQ(FindVariable("get.", program.Variables), plain);
   EXPECT_EQ(FindVariable("get", program.Variables), named);
   EXPECT_EQ(FindVariable("get.ritmo.", program.Variables), nullptr);
@@ -58,10 +58,10 @@ TEST_F(HandlerNamesTest, ShortNamesBeginningWithGetAreSearchedAsWritten) {
 TEST_F(HandlerNamesTest, EmptyScopeIsVisibleEverywhereAndEmptyPathSeesAll) {
   PPeremennay label = DefineAt({}, "a", 1);
   PPeremennay deep = DefineAt({"get", "b"}, "c", 2);
-  GScopePath = {"get", "x", "y"};
+  GHandlerCompile.ScopePath = {"get", "x", "y"};
   EXPECT_EQ(FindVariable("a", program.Variables), label);
   EXPECT_EQ(FindVariable("c", program.Variables), nullptr);
-  GScopePath.clear();
+  GHandlerCompile.ScopePath.clear();
   EXPECT_EQ(FindVariable("c", program.Variables), deep);
 }
 
@@ -71,16 +71,16 @@ TEST_F(HandlerNamesTest, EqualScopeLengthsKeepDefinitionOrder) {
   PPeremennay first = DefineAt({"get", "aa"}, "x", 1);
   DefineAt({"get", "bb"}, "x", 2);
   PPeremennay longer = DefineAt({"get", "ccc"}, "x", 3);
-  GScopePath.clear();
+  GHandlerCompile.ScopePath.clear();
   EXPECT_EQ(FindVariable("x", program.Variables), longer);
-  GScopePath = {"get", "bb"};
+  GHandlerCompile.ScopePath = {"get", "bb"};
   EXPECT_EQ(FindVariable("x", program.Variables)->Value, 2);
-  GScopePath = {"get", "aa"};
+  GHandlerCompile.ScopePath = {"get", "aa"};
   EXPECT_EQ(FindVariable("x", program.Variables), first);
 }
 
 TEST_F(HandlerNamesTest, ArraysAndConstants) {
-  GScopePath = {"get"};
+  GHandlerCompile.ScopePath = {"get"};
   PMassiv array = DefineArray(program.Arrays, "m", 7);
   EXPECT_EQ(array->Values[0], 7);
   EXPECT_EQ(array->Values[127], 7);

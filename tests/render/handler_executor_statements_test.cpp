@@ -133,8 +133,10 @@ TEST_F(HandlerExecutorTest, KeyOnOfASoundingKeyWritesPressureOnTheSoundingKey) {
   EXPECT_EQ(Runtime().KeyOnVelocity[48], 90);
 }
 
+// Values computed at run time wrap (constants out of range are refused when compiled).
 TEST_F(HandlerExecutorTest, KeyLengthAndKeyOff) {
-  Compile({"keylength 188 in 0-480", "keylength 61 in 100 soft", "keyoff 60 in 300"});
+  Compile({"variable k=188", "variable v=300", "variable l=480", "keylength k in 0-l",
+           "keylength 61 in 100 soft", "keyoff 60 in v"});
   RunAt(0);
   const TTrackRuntime& rt = Runtime();
   EXPECT_EQ(rt.KeyLength[60], 480);  // 188 wraps to 60, the length is made positive
@@ -177,7 +179,7 @@ TEST_F(HandlerExecutorTest, ErrorStatementStopsWithItsOwnMessageAndValue) {
   EXPECT_EQ(e.Measure, 3u);
   EXPECT_EQ(e.Voice, 3);
   EXPECT_EQ(e.Text, Utf8ToCp1251("<Основной обработчик>").Text);
-  EXPECT_EQ(GHandlerStrings.at(GErrorMessageIndex), " 42 is too big");
+  EXPECT_EQ(GHandlerErrorMessage.Get(), " 42 is too big");
   EXPECT_EQ(Var("x"), 42);
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "handler/handler_expression.h"
 #include "platform/codec1251.h"
 #include "tests/support/handler_executor_fixture.h"
@@ -192,14 +194,144 @@ TEST_F(HandlerExecutorTest, ParametersAreGoneAfterThePerform) {
   EXPECT_EQ(Var("z"), 0);
 }
 
-TEST_F(HandlerExecutorTest, SelfPerformingBlockStopsWithError18) {
-  // A block defined again replaces the first one's statements: it performs itself.
-  Compile({"variable n", "block b", "endblock", "block b", "let n=n+1", "perform b parameter 1",
-           "endblock", "perform b 1"});
+// ---- Run-time errors: what, where and in which measure ----------------------------------
+
+struct RunErrorCase {
+  const char* name;
+  std::vector<std::string> source;  // after "variable n", "variable i", "variable z"
+  uint8_t code;
+  const char* text;  // UTF-8
+  uint16_t line;     // of the statement that failed, innermost first
+};
+
+void PrintTo(const RunErrorCase& c, std::ostream* os) { *os << c.name; }
+
+class RunErrorTest : public HandlerExecutorTest,
+                     public ::testing::WithParamInterface<RunErrorCase> {
+ protected:
+  void SetUp() override {
+    HandlerExecutorTest::SetUp();
+    GHandlerStatementsPerTick = 100000;
+  }
+  void TearDown() override {
+    GHandlerStatementsPerTick = kDefaultHandlerStatementsPerTick;
+    HandlerExecutorTest::TearDown();
+  }
+};
+
+TEST_P(RunErrorTest, NamesTheTrackLineAndMeasure) {
+  std::vector<std::string> source = {"variable n", "variable i", "variable z"};
+  source.insert(source.end(), GetParam().source.begin(), GetParam().source.end());
+  Compile(source);
+  Runtime().TrackIndex = 2;
+  RunAt(2 * 1920 + 7);
+  const TErrors e = GErrors.Get();
+  EXPECT_EQ(e.Code, GetParam().code);
+  EXPECT_EQ(e.Text, Utf8ToCp1251(GetParam().text).Text);
+  EXPECT_EQ(e.Source, esHandler);
+  EXPECT_EQ(e.ModuleLine, GetParam().line);
+  EXPECT_EQ(e.Measure, 3u);
+  EXPECT_EQ(e.Track, 2);
+  EXPECT_EQ(e.RunningTrack, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, RunErrorTest,
+    ::testing::Values(
+        RunErrorCase{"division", {"let n=1", "let n=n/z"}, 4, "переменной z!", 5},
+        RunErrorCase{"innermost statement",
+                     {"for i=1 to 3 do", "if i>1 then", "let n=1/z", "endif", "endfor"},
+                     4,
+                     "переменной z!",
+                     6},
+        RunErrorCase{"inside a performed block",
+                     {"block b", "let n=n+1", "", "let n=1/z", "endblock", "perform b"},
+                     4,
+                     "переменной z!",
+                     7},
+        RunErrorCase{"endless while",
+                     {"while 1 do", "endwhile"},
+                     kErrorEndlessHandler,
+                     "больше 100000 операторов за один тик",
+                     4},
+        RunErrorCase{"endless for",
+                     {"for i=1 to 1000000000000 do", "endfor"},
+                     kErrorEndlessHandler,
+                     "больше 100000 операторов за один тик",
+                     4},
+        // A block defined again replaces the first one's statements: it performs itself.
+        RunErrorCase{"endless perform",
+                     {"block b", "endblock", "block b", "let n=n+1", "perform b parameter 1",
+                      "endblock", "perform b 1"},
+                     kErrorPerformTooDeep,
+                     "perform b",
+                     8}),
+    [](const ::testing::TestParamInfo<RunErrorCase>& info) {
+      std::string name = info.param.name;
+      std::erase(name, ' ');
+      return name;
+    });
+
+TEST_F(HandlerExecutorTest, SelfPerformingBlockRunsToThePerformBound) {
+  Compile({"variable n", "block b", "endblock", "block b", "let n=n+1", "perform b",
+           "endblock", "perform b"});
   RunAt(0);
-  EXPECT_EQ(GErrors.Code(), 18);
-  EXPECT_EQ(GErrors.Get().Text, "perform b");
+  EXPECT_EQ(GErrors.Code(), kErrorPerformTooDeep);
   EXPECT_EQ(Var("n"), kMaxPerformDepth);
+}
+
+// Jumping back a few times repeats music; jumping back for ever, without the song
+// getting further, is an endless handler.
+TEST_F(HandlerExecutorTest, EndlessJumpsBackEndAsAnError) {
+  Compile({"variable n", "100", "let n=n+1", "if n<4 then", "positionsong 0", "endif", "200",
+           "positionsong 190"});
+  uint32_t position = 0;
+  uint32_t jumpsAt200 = 0;
+  for (int steps = 0; steps < 100000 && GErrors.Code() == 0; ++steps) {
+    RunAt(position);
+    jumpsAt200 += position == 200 && lastJump != position ? 1 : 0;
+    position = lastJump != position ? lastJump : position + 1;
+  }
+  EXPECT_EQ(Var("n"), 4);
+  const TErrors e = GErrors.Get();
+  EXPECT_EQ(e.Code, kErrorEndlessHandler);
+  EXPECT_EQ(e.ModuleLine, 8);
+  EXPECT_EQ(jumpsAt200, kMaxBackwardJumps + 1);
+}
+
+// The deepest program the compiler takes runs on a thread's stack, also with a block as
+// deep performed at its bottom; blocks performing each other deeper still stop at the
+// run-time bound with an error.
+TEST_F(HandlerExecutorTest, DeepestProgramsRunAndDeeperPerformsStop) {
+  const int deepest = kMaxHandlerNesting - 2;  // nested in a block body at the top level
+  const std::string sum = "let i=i" + [] {
+    std::string s;
+    for (int k = 0; k < kMaxHandlerNesting - 1; ++k) {
+      s += "+1";
+    }
+    return s;
+  }();
+  auto nested = [&](const std::vector<std::string>& bottom) {
+    std::vector<std::string> lines(static_cast<size_t>(deepest), "for n=1 to 1 do");
+    lines.insert(lines.end(), bottom.begin(), bottom.end());
+    lines.insert(lines.end(), static_cast<size_t>(deepest), "endfor");
+    return lines;
+  };
+  std::vector<std::string> source = {"variable i", "variable n", "block c"};
+  for (const auto& part : {nested({sum}), std::vector<std::string>{"endblock", "block b"},
+                           nested({"perform c"}), std::vector<std::string>{"endblock", "block a"},
+                           nested({"perform b"}), std::vector<std::string>{"endblock"},
+                           nested({"if i<1 then", "perform c", "else", "perform a", "endif"})}) {
+    source.insert(source.end(), part.begin(), part.end());
+  }
+  Compile(source);
+  std::thread([&] { RunAt(0); }).join();
+  ASSERT_EQ(GErrors.Code(), 0) << GErrors.Get().Text;
+  EXPECT_EQ(Var("i"), kMaxHandlerNesting - 1);
+  std::thread([&] { RunAt(1); }).join();
+  const TErrors e = GErrors.Get();
+  EXPECT_EQ(e.Code, kErrorNestingTooDeep);
+  EXPECT_EQ(e.Text, NestingText("perform"));
 }
 
 TEST_F(HandlerExecutorTest, RunningBlockReadsItsFrameAndEndsWithBreak) {

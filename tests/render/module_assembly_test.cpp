@@ -21,9 +21,9 @@ class ModuleAssemblyTest : public RenderGlobalsTest {
     ResetVoiceTables(0, kTpm);
   }
   static long double ConstantOf(TTreck& t, const std::string& name) {
-    GScopePath = {"get"};
+    GHandlerCompile.ScopePath = {"get"};
     const TConstantLookup c = FindConstant(name, RuntimeOf(t).Program.Constants);
-    GScopePath.clear();
+    GHandlerCompile.ScopePath.clear();
     EXPECT_NE(c.Scope, "-") << name;
     return c.Value;
   }
@@ -37,7 +37,7 @@ class ModuleAssemblyTest : public RenderGlobalsTest {
       if (i < static_cast<int>(lines.size())) {
         song[i].HandlerLines = NormalizeProgramLines(lines[i]);
       }
-      RuntimeOf(song[i]);
+      RuntimeOf(song[i]).TrackIndex = static_cast<uint16_t>(i);
     }
     input.ControlTrack = song.Head();
     input.ShownTrack = song.Head();
@@ -205,6 +205,7 @@ TEST_F(ModuleAssemblyTest, HandlerErrorsAreCountedWithinTheTextThatHoldsThem) {
     EXPECT_EQ(e.Code, 5);
     EXPECT_EQ(e.Source, 1);
     EXPECT_EQ(e.ModuleLine, c.line);
+    EXPECT_EQ(e.Track, c.shown);
     EXPECT_EQ(input.ShownTrack, &song[c.shown]);
     EXPECT_EQ(shown, 1);
     EXPECT_TRUE(GPrepareAgain);
@@ -239,6 +240,72 @@ TEST_F(ModuleAssemblyTest, AnErrorInTheBlockLibraryIsReportedAgainstItsFile) {
   EXPECT_EQ(e.Module, "qem.blk");
   EXPECT_EQ(e.ModuleLine, 4);
   fs::remove_all(dir);
+}
+
+// The library in a folder of its own as the program folder, for as long as the test runs.
+class LibraryFolder {
+ public:
+  explicit LibraryFolder(const char* library)
+      : dir_(fs::path(VELTO_BINARY_DIR) / "module_assembly_places") {
+    fs::create_directories(dir_ / "Resources");
+    if (library != nullptr) {
+      std::ofstream(dir_ / "Resources" / "qem.blk") << library;
+    }
+    saved_ = ProgramDir;
+    ProgramDir = dir_.string() + "/";
+  }
+  ~LibraryFolder() {
+    ProgramDir = saved_;
+    fs::remove_all(dir_);
+  }
+  fs::path Library() const { return dir_ / "Resources" / "qem.blk"; }
+
+ private:
+  fs::path dir_;
+  std::string saved_;
+};
+
+// Each statement knows the text and line it came from: the library, the control track's
+// lines (shared by every track) or the track's own.
+TEST_F(ModuleAssemblyTest, StatementsKnowTheTextThatHoldsThem) {
+  LibraryFolder folder("block accent\r\n\r\nkeyon 60 in 100\r\nendblock\r\n");
+  TTestSong song(2);
+  RuntimeOf(song[1]).UsesBlockLibrary = true;
+  TCompileSong input;
+  ASSERT_TRUE(Compile(song, 2, {"", "c1"}, {{"variable a", "tempo 90"}, {"", "instrument 5"}},
+                      input))
+      << GErrors.Get().Text;
+  const PProgram tempo = song[1].Runtime->Program.ProgramTree;
+  ASSERT_EQ(tempo->Kind, skTempo);
+  EXPECT_EQ(tempo->Place.Line, 2);
+  EXPECT_TRUE(tempo->Place.ControlText);
+  const PProgram instrument = tempo->Next->Body;  // under the "positionsong" time block
+  ASSERT_EQ(instrument->Kind, skInstrument);
+  EXPECT_EQ(instrument->Place.Line, 2);
+  EXPECT_FALSE(instrument->Place.ControlText);
+  EXPECT_TRUE(instrument->Place.Module.empty());
+  const PBlock accent = FindBlockByName("accent", song[1].Runtime->Program.Blocks);
+  ASSERT_NE(accent, nullptr);
+  EXPECT_EQ(accent->Tree->Place.Line, 3);
+  EXPECT_EQ(accent->Tree->Place.Module, "qem.blk");
+}
+
+// A track whose notes call library blocks needs the library: its absence is named.
+TEST_F(ModuleAssemblyTest, AMissingLibraryIsNamedWhenATrackNeedsIt) {
+  LibraryFolder folder(nullptr);
+  TTestSong song(3);
+  TCompileSong input;
+  ASSERT_TRUE(Compile(song, 2, {"", "c1"}, {{"variable a"}, {"tempo 90"}}, input))
+      << "a song that calls no library block goes without it";
+  TTestSong calling(2);
+  RuntimeOf(calling[1]).UsesBlockLibrary = true;
+  EXPECT_FALSE(Compile(calling, 2, {"", "c1"}, {{"variable a"}, {"tempo 90"}}, input));
+  const TErrors e = GErrors.Get();
+  EXPECT_EQ(e.Code, 19);
+  EXPECT_EQ(e.Source, esModule);
+  EXPECT_EQ(e.Module, "qem.blk");
+  EXPECT_EQ(e.ModuleLine, 0);
+  EXPECT_EQ(e.Text, folder.Library().string());
 }
 
 TEST_F(ModuleAssemblyTest, TracksThatAskForTheLibraryGetItsBlocks) {

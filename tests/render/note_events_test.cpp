@@ -124,8 +124,8 @@ TEST_F(NoteEventsTest, BadBlockCallsStopTheRefillWithAMusicTextError) {
     const char* text;
   };
   const Case cases[] = {
-      {"nosuch:1", 1, "nosuch:1"},
-      {"helper", 1, "helper"},  // a function is not a block
+      {"nosuch:1", kErrorUnknownBlock, "nosuch:1"},
+      {"helper", kErrorUnknownBlock, "helper"},  // a function is not a block
       {"drum:1+", 1, nullptr},  // the argument's own error
   };
   for (const Case& c : cases) {

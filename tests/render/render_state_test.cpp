@@ -50,28 +50,28 @@ TEST_F(RenderStateTest, SoloOfAnyTrackIsCarriedToTheControlTrack) {
 TEST_F(RenderStateTest, PrepareStartsFromEmptyGlobalsAndTheControlTempo) {
   TTestSong song(2);
   song[0].Tempo = 90;
-  GScopePath = {"get", "x"};
-  GHandlerStrings = {"old message"};
-  GInterruptions = {"old snapshot"};
+  GHandlerCompile.ScopePath = {"get", "x"};
+  GHandlerCompile.Strings = {"old message"};
+  GHandlerCompile.Interruptions = {"old snapshot"};
   GRender.LastTempo = 133;
   PTreck first = nullptr;
   int count = 0;
   PrepareTracksForPlay(song.Head(), first, count);
-  EXPECT_TRUE(GScopePath.empty());
-  EXPECT_TRUE(GHandlerStrings.empty());
-  EXPECT_TRUE(GInterruptions.empty());
+  EXPECT_TRUE(GHandlerCompile.ScopePath.empty());
+  EXPECT_TRUE(GHandlerCompile.Strings.empty());
+  EXPECT_TRUE(GHandlerCompile.Interruptions.empty());
   EXPECT_EQ(GRender.LastTempo, 0);
   EXPECT_EQ(song[0].Tempo, 120.0L);
 }
 
 TEST_F(RenderStateTest, PrepareWithoutTracksOnlyClearsTheGlobals) {
-  GHandlerStrings = {"x"};
+  GHandlerCompile.Strings = {"x"};
   PTreck first = reinterpret_cast<PTreck>(&first);
   int count = 7;
   PrepareTracksForPlay(nullptr, first, count);
   EXPECT_EQ(first, nullptr);
   EXPECT_EQ(count, 0);
-  EXPECT_TRUE(GHandlerStrings.empty());
+  EXPECT_TRUE(GHandlerCompile.Strings.empty());
   ResetSongRenderState(nullptr);
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "handler/handler_compiler.h"
+#include "handler/handler_globals.h"
 #include "handler/handler_names.h"
 #include "handler/handler_program.h"
 #include "notation/translator.h"
@@ -17,12 +18,7 @@ class HandlerGlobalsTest : public ::testing::Test {
 
   static void ResetHandlerGlobals() {
     GErrors.Reset();
-    GScopePath.clear();
-    GHandlerStrings.clear();
-    GInterruptions.clear();
-    GBlockParamNames.clear();
-    GCompileContext = 0;
-    GCurrentModule.clear();
+    ResetHandlerCompileContext();
     GTranslatorPath.clear();
   }
 };

@@ -150,7 +150,7 @@ class RenderTest : public ::testing::Test {
 
   static void Reset() {
     GErrors.Reset();
-    GScopePath.clear();
+    GHandlerCompile.ScopePath.clear();
     GModeRealPlaying = false;
     GStartPlayingOffset = 960;
     GProgressFrequency = 480;
