@@ -694,7 +694,7 @@ class TCompiler {
       return true;
     }
     const bool length = kind == skKeyLength || kind == skKeyLengthSoft;
-    // "клавиша" and the range 0..127 / "длительность" 0 or more, in code page 1251
+    // What is out of range, named in code page 1251.
     const std::string keyWord = Utf8ToCp1251("клавиша ").Text;
     const std::string valueWord =
         Utf8ToCp1251(length ? "длительность " : kind == skKeyOn ? "сила нажатия " : "сила снятия ")

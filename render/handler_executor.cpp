@@ -107,9 +107,13 @@ void THandlerExecution::PlaceError(const TProgramNode& s) {
 // the failing statement's place has gone into the error.
 bool THandlerExecution::RunList(PProgram first) {
   if (listDepth_ >= kMaxRunNesting) {
+    // "не больше N уровней вместе с блоками perform" in code page 1251
+    const std::string text = Utf8ToCp1251("не больше " + std::to_string(kMaxRunNesting) +
+                                          " уровней вместе с блоками perform")
+                                 .Text;
     tick_.Errors.Update([&](TErrors& e) {
       e.Code = kErrorNestingTooDeep;
-      e.Text = NestingText("perform");
+      e.Text = text;
     });
     return true;
   }

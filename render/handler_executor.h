@@ -12,7 +12,6 @@
 // statement's line (Source 1 or 3, ModuleLine, Module), the measure and the tracks.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,8 +35,7 @@ struct THandlerTick {
         SongLength(songLength),
         Position(position),
         JumpTarget(position),
-        Errors(errors),
-        StatementBudget(static_cast<uint64_t>(std::max(GHandlerStatementsPerTick, 1))) {}
+        Errors(errors) {}
 
   TRenderContext& Render;     // key, harmony-part and stop state of the render
   TTreck& Track;              // the track whose program runs
@@ -50,8 +48,9 @@ struct THandlerTick {
   // finds it from Track when a statement needs it, and keeps it here.
   TTreck* ControlTrack = nullptr;
   // Statements (and loop rounds) the track's handler may run within this tick, and how
-  // many it ran: past the budget the run stops with kErrorEndlessHandler.
-  uint64_t StatementBudget;
+  // many it ran: past the budget the run stops with kErrorEndlessHandler. The render sets
+  // the budget from its settings.
+  uint64_t StatementBudget = kDefaultHandlerStatementsPerTick;
   uint64_t StatementsRun = 0;
 };
 

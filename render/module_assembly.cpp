@@ -142,6 +142,8 @@ void ClearForCompile() {
     e.Measure = 0;
     e.ModuleLine = 0;
     e.Source = kSourceHandler;
+    e.Track = -1;
+    e.RunningTrack = -1;
   });
 }
 

@@ -318,6 +318,7 @@ bool TRender::RunHandler(TTreck& t) {
   }
   THandlerTick tick(GRender, t, static_cast<uint32_t>(ticks_), GSongLength.load(), Tick(), GErrors);
   tick.ControlTrack = head_;
+  tick.StatementBudget = static_cast<uint64_t>(std::max(params_.Settings.StatementsPerTick, 1));
   RunHandlerStatements(r.Program.ProgramTree, tick);
   if (GErrors.Code() == 0) {
     RunActiveBlocks(
@@ -657,6 +658,7 @@ TRenderSettings CurrentRenderSettings() {
   s.ProgressFrequency = GProgressFrequency;
   s.SignalProgress = SignalProgress;
   s.Priority = GPriorityGeneration;
+  s.StatementsPerTick = GHandlerStatementsPerTick;
   return s;
 }
 

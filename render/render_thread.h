@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/track.h"
+#include "settings/settings.h"
 
 struct TFormatEntryPoints;
 
@@ -30,6 +31,7 @@ struct TRenderSettings {
   int32_t ProgressFrequency = 0;   // ticks; below 1: no progress is told
   bool SignalProgress = false;
   int32_t Priority = 0;            // GPriorityGeneration
+  int32_t StatementsPerTick = kDefaultHandlerStatementsPerTick;  // GHandlerStatementsPerTick
 };
 
 // The settings globals now.

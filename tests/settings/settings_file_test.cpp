@@ -21,6 +21,7 @@ struct TSettingsSnapshot {
                       GPriorityPlaying};
   int32_t LastMidiOut = GLastMidiOut;
   std::array<int32_t, 17> Devices = GMidiOutDevices;
+  int32_t StatementsPerTick = GHandlerStatementsPerTick;
 
   void Restore() const {
     SignalOK = Signals[0], SignalError = Signals[1], SignalProgress = Signals[2];
@@ -32,6 +33,7 @@ struct TSettingsSnapshot {
     GPriorityGeneration = Ints[9], GPriorityPlaying = Ints[10];
     GLastMidiOut = LastMidiOut;
     GMidiOutDevices = Devices;
+    GHandlerStatementsPerTick = StatementsPerTick;
   }
 };
 
@@ -51,7 +53,9 @@ class SettingsFile : public testing::Test {
 };
 
 TEST_F(SettingsFile, AMissingFileKeepsTheDefaults) {
+  GHandlerStatementsPerTick = 5000;
   EXPECT_TRUE(LoadSettings(path_));
+  EXPECT_EQ(GHandlerStatementsPerTick, kDefaultHandlerStatementsPerTick);
   EXPECT_TRUE(SignalOK);
   EXPECT_TRUE(AdvancedNavigation);
   EXPECT_EQ(ModeTalk, 7163);
@@ -106,6 +110,8 @@ TEST_F(SettingsFile, ValuesOutOfRangeAreBroughtIntoRange) {
       {"Accordion", "OctaveChord", "-1", &AccordionOctaveChord, 0},
       {"Accordion", "RangeBass", "0", &AccordionRangeBass, 1},
       {"Accordion", "RangeChord", "99", &AccordionRangeChord, 10},
+      {"Handler", "StatementsPerTick", "0", &GHandlerStatementsPerTick, 1000},
+      {"Handler", "StatementsPerTick", "250000", &GHandlerStatementsPerTick, 250000},
   };
   for (const Case& c : cases) {
     saved_.Restore();

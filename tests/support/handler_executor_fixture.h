@@ -51,6 +51,7 @@ class HandlerExecutorTest : public HandlerGlobalsTest {
   // Runs the main program at one tick; the tick's jump target goes to lastJump.
   bool RunAt(uint32_t position) {
     THandlerTick tick(GRender, music, 1920, 100000, position, GErrors);
+    tick.StatementBudget = statementBudget;
     const bool result = RunHandlerStatements(Program().ProgramTree, tick);
     lastJump = tick.JumpTarget;
     return result;
@@ -77,6 +78,7 @@ class HandlerExecutorTest : public HandlerGlobalsTest {
   TTreck control;
   TTreck music;
   uint32_t lastJump = 0;
+  uint64_t statementBudget = kDefaultHandlerStatementsPerTick;
 
  private:
   std::vector<std::string> lines_;
