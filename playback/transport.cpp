@@ -65,7 +65,7 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   return true;
 }
 
-bool TTransport::RePlay(TVelto& window, int32_t) {
+bool TTransport::RePlay(TVelto& window) {
   std::lock_guard<std::mutex> lock(mutex_);
   StopLocked();
   if (window.HeadTreck == nullptr) {

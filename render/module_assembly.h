@@ -64,8 +64,8 @@ struct TCompileSong {
 // track's program, and every TrackLength := the longest. False on the first error, which
 // stays in GErrors: handler lines are counted within the text that holds them (the
 // control track's, the track's own, or "qem.blk" with source 3), label errors point to
-// their track, voice and measure; the song's render state is then dropped and
-// GPrepareAgain set.
+// the track whose text holds them (ModuleLine its TrackIndex), its own voice and the
+// measure; the song's render state is then dropped and GPrepareAgain set.
 bool CompileTrackModules(TCompileSong& song);
 
 // The block library's lines, normalised; empty when the file is missing.

@@ -101,7 +101,6 @@ class TRender {
   const TMidiThreadFuncParameters& params_;
   int32_t ticks_;
   PTreck head_ = nullptr;
-  PTreck processed_ = nullptr;  // the track being worked on (errors point at it)
   uint16_t startMeasure_ = 1;
   uint32_t position_ = 0;       // the song clock
   uint32_t expected_ = 0;       // where the handlers want the clock next (a jump when moved)
@@ -216,7 +215,6 @@ void TRender::AdvanceMidiPlayers(TTreck& t) {
     }
     while (slot.Playing && slot.NextEventTime <= Tick()) {
       const bool exhausted = DecodeMidiFileEvent(entry, static_cast<uint32_t>(ticks_), r);
-      slot.Cursor = entry.ReadPosition;
       if (exhausted || !entry.Playing || !ReadMidiFileDelta(entry, delta)) {
         slot.Playing = false;
         slot.EventData = nullptr;
@@ -436,7 +434,6 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
 }
 
 void TRender::RunTrack(TTreck& t, bool isHead) {
-  processed_ = &t;
   TTrackRuntime& r = RuntimeOf(t);
   if (!TrackPlays(t)) {
     r.NoteQueue.clear();
@@ -608,6 +605,11 @@ TRenderOutcome TRender::End() {
     }
     r.Events.MarkComplete();
   }
+  // The song's first note gives the head its signature again, before the file is written.
+  if (head_->NoteList && head_->NoteList->First != nullptr && head_->NoteList->First->Signature) {
+    Head().TimeSigNumerator = head_->NoteList->First->Signature->Numerator;
+    Head().TimeSigDenominator = head_->NoteList->First->Signature->Denominator;
+  }
   if (!failed && !stopped) {
     if (!params_.ExportFileName.empty()) {
       std::string error;
@@ -619,16 +621,9 @@ TRenderOutcome TRender::End() {
   }
   outcome.PlayerStarted = GPlayerStarted;
   outcome.PlayerStartTick = playerStartTick_;
-  if (head_->NoteList && head_->NoteList->First != nullptr && head_->NoteList->First->Signature) {
-    Head().TimeSigNumerator = head_->NoteList->First->Signature->Numerator;
-    Head().TimeSigDenominator = head_->NoteList->First->Signature->Denominator;
-  }
   ResetSongRenderState(head_);
   if (!failed) {
     GRendering = false;
-  } else if (GErrors.Get().Source == 2 && processed_ != nullptr) {
-    const uint16_t index = RuntimeOf(*processed_).TrackIndex;
-    GErrors.Update([&](TErrors& e) { e.ModuleLine = index; });
   }
   if (params_.FormatModule && params_.FormatModule->RestoreParameters) {
     int32_t ticks = ticks_;
