@@ -12,6 +12,7 @@
 #include "model/plugin_hooks.h"
 #include "feedback/signals.h"
 #include "feedback/speech.h"
+#include "platform/key_state.h"
 #include "platform/thread_priority.h"
 #include "render/handler_executor.h"
 #include "handler/handler_names.h"
@@ -553,6 +554,8 @@ void TRender::Progress() {
 
 void TRender::Loop() {
   for (;;) {
+    // Holding Shift holds the render back at its start and after every jump.
+    KeyState().WaitWhileShiftHeld([] { return GRenderStop.load(); });
     bool jumped = false;
     while ((tickLimit_ == 0 || renderedTicks_ < tickLimit_) && !GRenderStop &&
            static_cast<long double>(Tick()) <= head_->TrackLength &&
