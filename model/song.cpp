@@ -165,7 +165,7 @@ void TVelto::FillEditors() {
   }
   ProgramEditCaretX = track.ProgramCaretX;
   ProgramEditCaretY = track.ProgramCaretY;
-  EditorPlace = TSongPlace{&track, static_cast<int32_t>(measure), track.Voice};
+  EditorPlace = CurrentPlace();
 }
 
 void ClearTrackList(PTreck& Track) {

@@ -8,11 +8,6 @@ void TKeyState::SetShiftHeld(bool held) {
   changed_.notify_all();
 }
 
-bool TKeyState::ShiftHeld() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return shift_held_;
-}
-
 void TKeyState::WaitWhileShiftHeld(const std::function<bool()>& stop) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return !shift_held_ || stop(); });

@@ -11,7 +11,6 @@ class TKeyState {
   // The window: Shift went down (true) or up (false; also when the window loses the
   // keyboard, so that a key released elsewhere is not held for ever).
   void SetShiftHeld(bool held);
-  bool ShiftHeld() const;
 
   // Returns once Shift is released or `stop` answers true. `stop` is asked on entry and
   // after every Wake; whoever changes what it reads calls Wake.
@@ -20,7 +19,7 @@ class TKeyState {
   void Wake();
 
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   bool shift_held_ = false;
 };
