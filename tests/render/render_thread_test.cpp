@@ -161,12 +161,17 @@ TEST_F(RenderThreadTest, HoldingShiftHoldsTheRenderBack) {
   for (const bool release : {true, false}) {
     auto song = ScaleSong();
     KeyState().SetShiftHeld(true);
+    constexpr uint32_t kNotStarted = 12345;
+    GRenderPosition = kNotStarted;  // the render's start sets the clock to 0
     TRenderOutcome outcome;
     std::atomic<bool> ended{false};
     std::thread render([&] {
       outcome = Render(*song);
       ended = true;
     });
+    while (GRenderPosition == kNotStarted && !ended) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(GRenderPosition.load(), 0u) << "no tick while Shift is held";
     if (release) {
