@@ -166,6 +166,12 @@ void TVelto::FillEditors() {
   ProgramEditCaretX = track.ProgramCaretX;
   ProgramEditCaretY = track.ProgramCaretY;
   EditorPlace = CurrentPlace();
+  committed_ = EditorFields();
+}
+
+TVelto::TEditorFields TVelto::EditorFields() const {
+  return TEditorFields{NotesEditText, NotesEditCaret, ProgramEditLines, ProgramEditCaretX,
+                       ProgramEditCaretY};
 }
 
 void ClearTrackList(PTreck& Track) {

@@ -81,8 +81,9 @@ class TVelto {
   // Rewrites Data from the track list with Label as line 0.
   void DeConvert(const std::string& Label);
   // Commits the two editors into CurrentTrack, when they show voice Voice of
-  // CurrentMeasure of CurrentTrack (EditorPlace); editors that show another place, or
-  // none, change nothing.
+  // CurrentMeasure of CurrentTrack (EditorPlace) and differ from what they were given
+  // (FillEditors) or last committed; editors that show another place, or none, or that
+  // hold nothing new, change nothing.
   void SaveData(uint16_t Voice);
   // The current place: the track's own voice of CurrentMeasure of CurrentTrack.
   TSongPlace CurrentPlace() const;
@@ -92,6 +93,19 @@ class TVelto {
   // takes; counted in HiddenLines) and the program caret. EditorPlace := that place.
   // Without a current track the editors are emptied and show no place.
   void FillEditors();
+
+ private:
+  // The editor fields, as FillEditors gave them or a commit stored them.
+  struct TEditorFields {
+    std::string NotesText;
+    uint16_t NotesCaret = 1;
+    std::vector<std::string> ProgramLines;
+    int32_t ProgramCaretX = 1;
+    int32_t ProgramCaretY = 1;
+    bool operator==(const TEditorFields&) const = default;
+  };
+  TEditorFields EditorFields() const;  // the fields now
+  TEditorFields committed_;            // what the track holds of the fields
 };
 
 // Frees every track of the list holding Track; Track ends nil. The caller resets the

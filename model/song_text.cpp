@@ -346,6 +346,10 @@ void TVelto::SaveData(uint16_t Voice) {
       !(EditorPlace == TSongPlace{CurrentTrack, std::max(CurrentMeasure, 1), Voice})) {
     return;  // the editors show another place: committing them would overwrite it
   }
+  if (EditorFields() == committed_) {
+    return;  // the track holds them already: a commit would only tidy the lines
+  }
+  committed_ = EditorFields();
   CurrentTrack->ProgramStrings.clear();
   if (CurrentTrack->MidiOut > 0) {
     CurrentTrack->ProgramStrings.push_back(MidiOutDirective(CurrentTrack->MidiOut));

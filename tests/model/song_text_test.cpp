@@ -356,7 +356,7 @@ TEST(SaveData, CommitsTheEditedVoiceIntoItsMeasure) {
       {"abc()def", 4, "x", "abc()def()m()x"},
       {"abc()def()ghi", 2, "y", "abc()y()ghi"},
       {"abc()def", 2, "", "abc"},
-      {"abc()m", 1, "abc", "abc"},
+      {"abc()m", 1, "abd", "abd"},
       {"abc()def", 2, "   ", "abc"},          // blanks only
       {"abc()def", 2, "()", "abc"},           // "()" only
       {"abc()def", 2, "( )", "abc"},          // removal repeats until none is left
@@ -392,10 +392,11 @@ TEST(SaveData, MeasuresPastTheEndAreFilledAndEmptyOnesDropped) {
   };
   const std::vector<Case> cases = {
       {{"a"}, 3, "x", {"a", "m", "x"}},
-      {{"a"}, 3, "", {"a"}},
-      {{"m", "m"}, 2, "", {"m"}},
-      {{"a", "b()m", "m"}, 1, "a", {"a", "b"}},
-      {{}, 1, "", {"m"}},  // the first line stays
+      {{"a"}, 3, "m", {"a"}},
+      {{"m", "m"}, 2, "m", {"m"}},
+      {{"a", "b()m", "m"}, 1, "c", {"c", "b"}},
+      {{}, 1, "m", {"m"}},  // the first line stays
+      {{"a", "b()m", "m"}, 1, "a", {"a", "b()m", "m"}},  // editors as shown: nothing to commit
   };
   for (const Case& c : cases) {
     TVelto song;
