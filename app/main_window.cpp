@@ -13,7 +13,9 @@
 #include "app/window_placement.h"
 #include "base/errors.h"
 #include "feedback/message_box.h"
+#include "feedback/song_text_report.h"
 #include "model/song_file.h"
+#include "model/song_text.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
 #include "platform/midi_log.h"
@@ -90,6 +92,7 @@ void ShowError(const std::string& utf8) {
 }  // namespace
 
 TMainWindow::TMainWindow() {
+  InstallSongTextErrorReport();
   setObjectName("ZELSequencer");
   setWindowTitle("VELTO");
   area_ = new QMdiArea(this);
@@ -321,7 +324,12 @@ bool TMainWindow::OpenSong(const std::string& path) {
   std::string error;
   if (!LoadSongFile(c, path, "", &error)) {
     song->parentWidget()->close();
-    ShowError(error);
+    // The parser has shown a song text it refused; the code is cleared either way, so
+    // that the timer does not report it again as an error of another window.
+    if (GErrors.Code() != kSongTextError) {
+      ShowError(error);
+    }
+    GErrors.ClearCode();
     return false;
   }
   c.CurrentMeasure = 1;

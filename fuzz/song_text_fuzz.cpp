@@ -51,16 +51,10 @@ std::vector<std::string> ReadBack(const std::vector<std::string>& text) {
 // The editors of the window show the current track's measure and voice as stored, with
 // the text typed into the Braille line editor; SaveData commits them.
 void CommitEditors(TVelto& song, const std::string& typed, int32_t measure) {
-  TTreck& track = *song.CurrentTrack;
   song.CurrentMeasure = measure;
+  song.FillEditors();
   song.NotesEditText = typed;
-  song.ProgramEditLines.clear();
-  for (const std::string& line : track.ProgramStrings) {
-    if (!ParseMidiOutDirective(line)) {
-      song.ProgramEditLines.push_back(line);
-    }
-  }
-  song.SaveData(track.Voice);
+  song.SaveData(song.CurrentTrack->Voice);
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include "model/song.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "model/plugin_hooks.h"
+#include "model/song_text.h"
 #include "scripthost/track_root.h"
 
 namespace {
@@ -9,9 +14,38 @@ TStopForTrackRemoval& StopForTrackRemoval() {
   return stop;
 }
 
+TSongTextErrorReport& SongTextErrorReport() {
+  static TSongTextErrorReport report;
+  return report;
+}
+
+// Voice `voice` (1-based) of a measure line whose voices are separated by "()"; empty
+// when the line has fewer voices.
+std::string VoiceOfLine(std::string_view line, uint16_t voice) {
+  constexpr std::string_view kSeparator = "()";
+  for (uint16_t v = 1; v < voice; ++v) {
+    const size_t at = line.find(kSeparator);
+    if (at == std::string_view::npos) {
+      return std::string();
+    }
+    line.remove_prefix(at + kSeparator.size());
+  }
+  return std::string(line.substr(0, line.find(kSeparator)));
+}
+
 }  // namespace
 
 void SetStopForTrackRemoval(TStopForTrackRemoval stop) { StopForTrackRemoval() = std::move(stop); }
+
+void SetSongTextErrorReport(TSongTextErrorReport report) {
+  SongTextErrorReport() = std::move(report);
+}
+
+void ReportSongTextError() {
+  if (SongTextErrorReport()) {
+    SongTextErrorReport()();
+  }
+}
 
 TVelto::TVelto() : TrackRoot(std::make_unique<TTrack>(this)) {}
 
@@ -70,6 +104,9 @@ void TVelto::RemoveTreck(PTreck& Current) {
   if (StartTrack == removed) {
     StartTrack = nullptr;
   }
+  if (EditorPlace.Track == removed) {
+    EditorPlace = TSongPlace();
+  }
   if (CurrentTrack == removed) {
     CurrentTrack = neighbour;
   }
@@ -83,6 +120,58 @@ void TVelto::RemoveTreck(PTreck& Current) {
   }
   delete removed;
   Current = neighbour;
+}
+
+TSongPlace TVelto::CurrentPlace() const {
+  if (CurrentTrack == nullptr) {
+    return TSongPlace();
+  }
+  return TSongPlace{CurrentTrack, std::max(CurrentMeasure, 1), CurrentTrack->Voice};
+}
+
+void TVelto::FillEditors() {
+  NotesEditText.clear();
+  NotesEditCaret = 1;
+  ProgramEditLines.clear();
+  ProgramEditCaretX = 1;
+  ProgramEditCaretY = 1;
+  EditorPlace = TSongPlace();
+  if (CurrentTrack == nullptr) {
+    return;
+  }
+  TTreck& track = *CurrentTrack;
+  const size_t measure = static_cast<size_t>(std::max(CurrentMeasure, 1));
+  if (measure <= track.MusicStrings.size()) {
+    NotesEditText = VoiceOfLine(track.MusicStrings[measure - 1], track.Voice);
+  }
+  if (NotesEditText == "m") {
+    NotesEditText.clear();  // an empty voice
+  }
+  NotesEditCaret = track.CaretColumn;
+  track.HiddenLines = 0;
+  if (FormatModule && FormatModule->PrepareParameters) {
+    FormatModule->PrepareParameters(TicksPerMeasure, CurrentTrack);
+  }
+  for (const std::string& line : track.ProgramStrings) {
+    if (const std::optional<int32_t> port = ParseMidiOutDirective(line)) {
+      track.MidiOut = *port;
+      track.HiddenLines += 1;
+    } else if (FormatModule && FormatModule->DeleteMakros &&
+               FormatModule->DeleteMakros(line, TicksPerMeasure, HeadTreck, CurrentTrack)) {
+      track.HiddenLines += 1;
+    } else {
+      ProgramEditLines.push_back(line);
+    }
+  }
+  ProgramEditCaretX = track.ProgramCaretX;
+  ProgramEditCaretY = track.ProgramCaretY;
+  EditorPlace = CurrentPlace();
+  committed_ = EditorFields();
+}
+
+TVelto::TEditorFields TVelto::EditorFields() const {
+  return TEditorFields{NotesEditText, NotesEditCaret, ProgramEditLines, ProgramEditCaretX,
+                       ProgramEditCaretY};
 }
 
 void ClearTrackList(PTreck& Track) {

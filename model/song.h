@@ -19,6 +19,21 @@ class TVelto;
 using TStopForTrackRemoval = std::function<void(TVelto& window)>;
 void SetStopForTrackRemoval(TStopForTrackRemoval stop);
 
+// Shows the user a song text that Convert refused (GErrors holds code 39). The window side
+// installs it; empty (the command line) shows nothing, the caller tells the error itself.
+using TSongTextErrorReport = std::function<void()>;
+void SetSongTextErrorReport(TSongTextErrorReport report);
+// Calls the installed report; nothing when none is installed.
+void ReportSongTextError();
+
+// A place of the song: one voice (1-based) of one measure (1-based) of one track.
+struct TSongPlace {
+  PTreck Track = nullptr;
+  int32_t Measure = 0;
+  uint16_t Voice = 0;
+  bool operator==(const TSongPlace&) const = default;
+};
+
 class TVelto {
  public:
   TVelto();
@@ -45,6 +60,7 @@ class TVelto {
   std::vector<std::string> ProgramEditLines;  // program editor (without the hidden lines)
   int32_t ProgramEditCaretX = 1;
   int32_t ProgramEditCaretY = 1;
+  TSongPlace EditorPlace;  // the place the editors show (FillEditors); none at first
 
   // Creates a track named Name on Channel right after Current (alone when Current is nil),
   // makes it Current and keeps HeadTreck at the head. It takes its translator from HeadTreck.
@@ -58,13 +74,38 @@ class TVelto {
   void StopBeforeTrackRemoval();
 
   // Rebuilds the track list from Data (see song_text.cpp). On success Label is line 0,
-  // FileName line 1 and GErrors.Code 0; on failure GErrors holds code 39 and the window is
+  // FileName line 1, GErrors.Code 0 and the editors show the current place; on failure
+  // GErrors holds code 39, the installed TSongTextErrorReport shows it and the window is
   // exactly as it was.
   void Convert(std::string& Label);
   // Rewrites Data from the track list with Label as line 0.
   void DeConvert(const std::string& Label);
-  // Commits the two editors (showing voice Voice of CurrentMeasure) into CurrentTrack.
+  // Commits the two editors into CurrentTrack, when they show voice Voice of
+  // CurrentMeasure of CurrentTrack (EditorPlace) and differ from what they were given
+  // (FillEditors) or last committed; editors that show another place, or none, or that
+  // hold nothing new, change nothing.
   void SaveData(uint16_t Voice);
+  // The current place: the track's own voice of CurrentMeasure of CurrentTrack.
+  TSongPlace CurrentPlace() const;
+  // Fills the editors from the current place: the voice's text of the measure line (an
+  // empty voice "m" as an empty text) and the caret, the program lines without the ones
+  // the editor hides (midiout directives, and what the format plug-in's DeleteMakros
+  // takes; counted in HiddenLines) and the program caret. EditorPlace := that place.
+  // Without a current track the editors are emptied and show no place.
+  void FillEditors();
+
+ private:
+  // The editor fields, as FillEditors gave them or a commit stored them.
+  struct TEditorFields {
+    std::string NotesText;
+    uint16_t NotesCaret = 1;
+    std::vector<std::string> ProgramLines;
+    int32_t ProgramCaretX = 1;
+    int32_t ProgramCaretY = 1;
+    bool operator==(const TEditorFields&) const = default;
+  };
+  TEditorFields EditorFields() const;  // the fields now
+  TEditorFields committed_;            // what the track holds of the fields
 };
 
 // Frees every track of the list holding Track; Track ends nil. The caller resets the

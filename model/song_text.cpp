@@ -295,6 +295,7 @@ void TVelto::Convert(std::string& Label) {
   errors.Source = 2;
   if (Data.size() < 3) {
     GErrors.Set(errors);
+    ReportSongTextError();
     return;
   }
   const TTrackListFields old = TakeTrackList(*this);
@@ -302,6 +303,7 @@ void TVelto::Convert(std::string& Label) {
     ClearTrackList(HeadTreck);
     PutTrackList(*this, old);
     GErrors.Set(errors);
+    ReportSongTextError();
     return;
   }
   // The new list is complete: stop what plays the old one, then free it.
@@ -316,6 +318,7 @@ void TVelto::Convert(std::string& Label) {
   Label = Data[0];
   FileName = Data[1];
   GErrors.Update([](TErrors& e) { e.Code = 0; });
+  FillEditors();
 }
 
 void TVelto::DeConvert(const std::string& Label) {
@@ -339,9 +342,14 @@ void TVelto::DeConvert(const std::string& Label) {
 }
 
 void TVelto::SaveData(uint16_t Voice) {
-  if (CurrentTrack == nullptr) {
-    return;
+  if (CurrentTrack == nullptr ||
+      !(EditorPlace == TSongPlace{CurrentTrack, std::max(CurrentMeasure, 1), Voice})) {
+    return;  // the editors show another place: committing them would overwrite it
   }
+  if (EditorFields() == committed_) {
+    return;  // the track holds them already: a commit would only tidy the lines
+  }
+  committed_ = EditorFields();
   CurrentTrack->ProgramStrings.clear();
   if (CurrentTrack->MidiOut > 0) {
     CurrentTrack->ProgramStrings.push_back(MidiOutDirective(CurrentTrack->MidiOut));

@@ -7,6 +7,9 @@ std::vector<std::string> TSongUndo::SnapshotLines(const std::string& label) {
     song_.SaveData(song_.CurrentTrack->Voice);
   }
   song_.DeConvert(label);
+  if (song_.NotesEditText == "m") {
+    song_.NotesEditText.clear();  // an empty voice is shown empty
+  }
   return song_.Data;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/thread_priority.h"
 #include "midi/midi_file_reader.h"
 #include "playback/midi_ports.h"
+#include "render/song_midi_file.h"
 #include "render/track_runtime.h"
 #include "settings/settings.h"
 #include "settings/shared_state.h"
@@ -549,19 +550,10 @@ bool PreparePlayback(PTreck firstTrack, int32_t trackCount, int32_t ticksPerMeas
       channel.Muted = false;
     }
   }
-  long double numerator = 4;
-  long double denominator = 4;
-  if (const TTrackRuntime* runtime = firstTrack->Runtime.get()) {
-    if (runtime->TimeSigNumerator != 0 && runtime->TimeSigDenominator != 0) {
-      numerator = runtime->TimeSigNumerator;
-      denominator = runtime->TimeSigDenominator;
-    }
-  }
-  const long double division =
-      std::trunc(static_cast<long double>(ticksPerMeasure) / numerator * (denominator / 4));
   GMidiFile.Format = 1;
   GMidiFile.TrackCount = static_cast<uint16_t>(std::clamp(trackCount, 0, 65535));
-  GMidiFile.Division = static_cast<uint16_t>(std::clamp(division, 1.0L, 65535.0L));
+  GMidiFile.Division =
+      SongMidiDivision(firstTrack, static_cast<uint32_t>(std::max(ticksPerMeasure, 1)));
   return true;
 }
 

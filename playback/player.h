@@ -52,8 +52,7 @@ struct TPlayerRun {
 };
 
 // Sets up GPlayer and the song header (GMidiFile) for a rendered song: ticks per quarter
-// note from the ticks per measure and the first track's time signature, at most 65535.
-// False when firstTrack is null.
+// note as the song's MIDI file has them (SongMidiDivision). False when firstTrack is null.
 bool PreparePlayback(PTreck firstTrack, int32_t trackCount, int32_t ticksPerMeasure);
 
 // The thread function: plays the lists of the song holding `track` (any of its tracks)

@@ -1,6 +1,7 @@
 #include "playback/transport.h"
 
 #include "model/song.h"
+#include "platform/key_state.h"
 #include "playback/midi_ports.h"
 #include "render/module_assembly.h"
 #include "playback/player.h"
@@ -14,6 +15,7 @@ TTransport::~TTransport() { Stop(); }
 
 void TTransport::StopLocked() {
   GRenderStop = true;
+  KeyState().Wake();  // a render held back by Shift sees the stop
   JoinRenderLocked();
   GPlayerThread.StopAndJoin();
 }
@@ -65,7 +67,7 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   return true;
 }
 
-bool TTransport::RePlay(TVelto& window, int32_t) {
+bool TTransport::RePlay(TVelto& window) {
   std::lock_guard<std::mutex> lock(mutex_);
   StopLocked();
   if (window.HeadTreck == nullptr) {

@@ -36,7 +36,7 @@ class TTransport {
   // when preparing or compiling failed.
   bool Play(TVelto& window, const TPlayOptions& options);
   // Stops what runs and plays the lists rendered last again.
-  bool RePlay(TVelto& window, int32_t device = 0);
+  bool RePlay(TVelto& window);
   // Renders the window's song into a MIDI file and waits for the render. True when the
   // file was written; otherwise *error says why (GErrors holds a song error).
   bool Export(TVelto& window, const std::string& file, std::string* error = nullptr);

@@ -239,10 +239,10 @@ TStatementFlow THandlerExecution::Keys(const TProgramNode& s) {
   if (last == 0) {
     last = first;
   }
-  // Voices are numbered from 1: voice list 0 is voice 1.
+  // Voice list 0 is the control track's line: the track's own voices are 1, 2, ...
   auto inRange = [&](const TQueueEntry& entry) {
-    const long double v = entry.Voice + 1.0L;
-    return (first == 0 && last == 0) || (first <= v && v <= last);
+    const long double v = entry.Voice;
+    return entry.Voice >= 1 && ((first == 0 && last == 0) || (first <= v && v <= last));
   };
   TRenderContext& k = tick_.Render;
   const TTrackRuntime& track = runtime_;

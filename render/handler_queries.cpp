@@ -20,10 +20,10 @@ std::optional<size_t> KeyIndex(int64_t k) {
   return static_cast<size_t>(k);
 }
 
-// Voice list of a 1-based voice number (0 is taken as 1), kept inside the tables.
+// Voice list of a voice number: the track's own voices are 1, 2, ... (0 is the control
+// track's line), kept inside the tables.
 size_t VoiceList(long double voice) {
-  const int64_t v = RoundHalfEven(std::fabs(voice));
-  return static_cast<size_t>((v == 0 ? 0 : v - 1) % kVoiceCount);
+  return static_cast<size_t>(RoundHalfEven(std::fabs(voice)) % kVoiceCount);
 }
 
 // The label of a note as compared with a name: its text up to the first ":".
@@ -59,7 +59,7 @@ long double THandlerExecution::Query(THandlerExprKind kind, const long double* a
     case ekStartBlock: return run != nullptr ? run->StartTick : tick_.Position;
     case ekBeginBlock: return run != nullptr ? run->BlockTick : tick_.Position;
     case ekBlockKeyName: return run != nullptr ? run->Key : 0;
-    case ekVoice: return run != nullptr ? run->Voice + 1 : 0;
+    case ekVoice: return run != nullptr ? run->Voice : 0;
     case ekNextLocation: return NextLocation(l);
     case ekTempo: return ControlTrack().Tempo;
     case ekInstrument: return t.Instrument;
@@ -75,7 +75,7 @@ long double THandlerExecution::Query(THandlerExprKind kind, const long double* a
     case ekForshlag: return t.ForshlagLength;
     case ekMordento: return t.MordentLength;
     case ekRest: return Truth(t.RestsAsKeys);
-    case ekCountVoices: return t.NoteQueue.empty() ? 0 : t.HighestVoice + 1;
+    case ekCountVoices: return t.HighestVoice;
     case ekSegmentCount:
     case ekSegmentSize: {
       const TNoteList* notes = tick_.Track.NoteList.get();

@@ -100,6 +100,7 @@ void THandlerExecution::Error(const TProgramNode& s) {
     e.Source = 2;
     e.Measure = measure;
     e.Voice = voice;
+    e.ModuleLine = runtime_.TrackIndex;
   });
 }
 
@@ -310,11 +311,13 @@ void THandlerExecution::KeyVelocity(const TProgramNode& s, bool on) {
     runtime_.KeyOffVelocity[index] = value;
     return;
   }
-  const int64_t sounding = int64_t{index} + runtime_.Transpose;
-  if (runtime_.KeySounding[index] != 0 && RoundHalfEven(runtime_.KeyOnVelocity[index]) != value &&
-      sounding >= 1 && sounding <= 127) {
-    WritePolyPressure(static_cast<int>(sounding), value, tick_.Track.Channel, runtime_,
-                      tick_.Position, tick_.TicksPerMeasure);
+  // Velocities belong to the keys heard; KeySounding to the written keys, which sound
+  // Transpose semitones away.
+  const int64_t written = int64_t{index} - runtime_.Transpose;
+  if (written >= 0 && written <= 127 && runtime_.KeySounding[static_cast<size_t>(written)] != 0 &&
+      RoundHalfEven(runtime_.KeyOnVelocity[index]) != value) {
+    WritePolyPressure(index, value, tick_.Track.Channel, runtime_, tick_.Position,
+                      tick_.TicksPerMeasure);
   }
   runtime_.KeyOnVelocity[index] = value;
 }

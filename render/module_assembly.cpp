@@ -225,6 +225,23 @@ PTreck PlaceHandlerError(const TCompileSong& song, TTreck& track, const TAssembl
   return holder;
 }
 
+// A label error of `track`'s walk, whose voice 1 is the control track's line: a voice
+// above 1 is the track's own voice (one less), voice 1 the control track's. The window
+// and the error record are pointed at that track, voice and measure.
+void PlaceLabelError(TCompileSong& song, TTreck& track) {
+  song.ErrorMeasure = static_cast<int32_t>(GErrors.Get().Measure);
+  GErrors.Update([&](TErrors& e) {
+    PTreck holder = song.ControlTrack;
+    if (e.Voice > 1) {
+      e.Voice -= 1;
+      holder = &track;
+    }
+    e.ModuleLine = RuntimeOf(*holder).TrackIndex;
+    holder->Voice = e.Voice;
+    song.ShownTrack = holder;
+  });
+}
+
 // After an error in `track`: shows where it lies, drops the song's render state.
 void HandleCompileError(TCompileSong& song, TTreck& track, const TAssembledSource* source) {
   song.Current = &track;
@@ -237,9 +254,7 @@ void HandleCompileError(TCompileSong& song, TTreck& track, const TAssembledSourc
       song.ShowTrack();
     }
   } else if (e.Source == kSourceMusic) {
-    song.ErrorMeasure = static_cast<int32_t>(e.Measure);
-    song.ShownTrack = &track;
-    track.Voice = std::max<uint16_t>(e.Voice, 1);
+    PlaceLabelError(song, track);
   }
   GPrepareAgain = true;
   ResetSongRenderState(song.ControlTrack);

@@ -60,8 +60,9 @@ struct TCompileSong {
 // compile context. Every statement's Place names the text that holds it. False on the
 // first error, which stays in GErrors: handler lines are counted within the text that
 // holds them (the control track's or the track's own, its number in Track; or "qem.blk"
-// with source 3), label errors point to their track, voice and measure; the song's render
-// state is then dropped and GPrepareAgain set.
+// with source 3), label errors point to the track whose text holds them (ModuleLine its
+// TrackIndex), its own voice and the measure; the song's render state is then dropped and
+// GPrepareAgain set.
 bool CompileTrackModules(TCompileSong& song);
 
 // The block library's lines (Resources/qem.blk), normalised; nothing when the file is

@@ -23,33 +23,35 @@ uint32_t MeasureOf(long double tick, int ticksPerMeasure) {
   return m < 1 ? 1u : static_cast<uint32_t>(std::min<long double>(m, 4.0e9L));
 }
 
-// Fills the place of a music-text error found at `tick` in voice list `voice`.
-void PlaceMusicError(TErrorRecord& errors, const TTrackRuntime& rt, uint8_t voice, long double tick,
-                     int ticksPerMeasure) {
-  errors.Update([&](TErrors& e) {
-    e.Source = kErrorSourceMusic;
-    e.Measure = MeasureOf(tick, ticksPerMeasure);
-    e.Voice = static_cast<uint8_t>(voice + 1);
-    e.ModuleLine = rt.TrackIndex;
-    e.Module.clear();
-  });
-}
-
-void SetMusicError(TErrorRecord& errors, uint8_t code, const std::string& text,
-                   const TTrackRuntime& rt, uint8_t voice, long double tick, int ticksPerMeasure) {
-  errors.Update([&](TErrors& e) {
-    e.Code = code;
-    e.Text = text;
-  });
-  PlaceMusicError(errors, rt, voice, tick, ticksPerMeasure);
-}
-
 PTreck HeadOf(TTreck& track) {
   PTreck t = &track;
   while (t->Prev != nullptr) {
     t = t->Prev;
   }
   return t;
+}
+
+// Fills the place of a music-text error found at `tick` in voice list `voice` of `track`:
+// the track's own voice, or voice 1 of the control track for its line (voice list 0).
+void PlaceMusicError(TErrorRecord& errors, TTreck& track, uint8_t voice, long double tick,
+                     int ticksPerMeasure) {
+  const TTrackRuntime& holder = RuntimeOf(voice == 0 ? *HeadOf(track) : track);
+  errors.Update([&](TErrors& e) {
+    e.Source = kErrorSourceMusic;
+    e.Measure = MeasureOf(tick, ticksPerMeasure);
+    e.Voice = std::max<uint8_t>(voice, 1);
+    e.ModuleLine = holder.TrackIndex;
+    e.Module.clear();
+  });
+}
+
+void SetMusicError(TErrorRecord& errors, uint8_t code, const std::string& text, TTreck& track,
+                   uint8_t voice, long double tick, int ticksPerMeasure) {
+  errors.Update([&](TErrors& e) {
+    e.Code = code;
+    e.Text = text;
+  });
+  PlaceMusicError(errors, track, voice, tick, ticksPerMeasure);
 }
 
 // A new time signature a/b in voice v keeps the measure's length in ticks: the whole note
@@ -92,7 +94,7 @@ void ApplyVoicePartText(TTreck& track, TTrackRuntime& rt, TQueueEntry& e, long d
   e.Flags &= static_cast<uint8_t>(~kQueuePartsPending);
   std::string rest = ApplyVoicePartPrefixes(*note.AttachedText, e.Voice, rt);
   if (!rest.empty()) {
-    SetMusicError(errors, kErrorVoicePart, rest, rt, e.Voice, tick, ticksPerMeasure);
+    SetMusicError(errors, kErrorVoicePart, rest, track, e.Voice, tick, ticksPerMeasure);
   }
 }
 
@@ -244,19 +246,20 @@ bool CompileArguments(const std::string& text, const THandlerProgram& program,
 }
 
 // Starts one call of a note's block text.
-bool StartCall(TTrackRuntime& rt, const std::string& call, const TNoteRec& note, uint8_t voice,
+bool StartCall(TTreck& track, const std::string& call, const TNoteRec& note, uint8_t voice,
                uint32_t position, int ticksPerMeasure, TErrorRecord& errors) {
+  TTrackRuntime& rt = RuntimeOf(track);
   const size_t colon = call.find(':');
   const std::string name = NormalizeHandlerLine(call.substr(0, colon));
   PBlock block = FindBlockByName(name, rt.Program.Blocks);
   if (block == nullptr || block->IsFunction) {
-    SetMusicError(errors, kErrorUnknownBlock, call, rt, voice, position, ticksPerMeasure);
+    SetMusicError(errors, kErrorUnknownBlock, call, track, voice, position, ticksPerMeasure);
     return false;
   }
   TBlockStart start;
   if (colon != std::string::npos &&
       !CompileArguments(call.substr(colon + 1), rt.Program, start.Args, errors)) {
-    PlaceMusicError(errors, rt, voice, position, ticksPerMeasure);
+    PlaceMusicError(errors, track, voice, position, ticksPerMeasure);
     return false;
   }
   if (block->Tree == nullptr) {
@@ -454,9 +457,8 @@ bool StartNoteBlocks(TTreck& track, const TNoteRec& note, uint8_t voice, uint32_
   if (!note.BlockText) {
     return true;
   }
-  TTrackRuntime& rt = RuntimeOf(track);
   for (const std::string& call : SplitCalls(*note.BlockText)) {
-    if (!StartCall(rt, call, note, voice, position, ticksPerMeasure, errors)) {
+    if (!StartCall(track, call, note, voice, position, ticksPerMeasure, errors)) {
       return false;
     }
   }

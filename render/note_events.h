@@ -27,9 +27,6 @@ constexpr uint8_t kErrorVoicePart = 32;  // text: what was left of the part text
 // The length in ticks of a note in a voice whose whole note lasts `wholeTicks`.
 long double NoteTicks(const TNoteRec& note, long double wholeTicks);
 
-// The length in ticks a queued note was given (kept in the note's Time field).
-inline long double QueuedNoteLength(const TNoteRec& note) { return note.Time; }
-
 // The per-track part of a refill: transposition memory, rests-as-keys, player slots and
 // running blocks dropped, per-voice tables to 4/4 with a whole note of ticksPerMeasure,
 // sounding keys ended (KeyLength := KeyPosition), clock 0, LastEventTick := position.
@@ -79,8 +76,9 @@ TActiveBlock& StartBlockFirst(std::list<TActiveBlock>& list, TBlockStart start);
 // Starts the blocks a note calls ("name", or "name:arg1;arg2", calls joined by ".)") on
 // `track` at `position`: each name must be a block (not a function) of the track's
 // program; arguments are compiled at the track's top scope. On failure sets code 1 (or
-// the expression's code) with source 2, the measure of `position`, the voice (1-based)
-// and the track's index, and returns false.
+// the expression's code) with source 2, the measure of `position`, the track's own voice
+// and the track's index (voice list 0, the control track's line: voice 1 of the control
+// track), and returns false.
 bool StartNoteBlocks(TTreck& track, const TNoteRec& note, uint8_t voice, uint32_t position,
                      int ticksPerMeasure, TErrorRecord& errors);
 

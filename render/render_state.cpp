@@ -59,7 +59,6 @@ void ResetEventState(TTrackRuntime& rt) {
   rt.HumanizeOffset = 0;
   rt.HumanizeCarry = 0;
   rt.PositionRnd = 0;
-  rt.PlayerWord = 0;
 }
 
 // Drops the running blocks, then the program they borrow from.

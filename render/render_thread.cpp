@@ -12,6 +12,7 @@
 #include "model/plugin_hooks.h"
 #include "feedback/signals.h"
 #include "feedback/speech.h"
+#include "platform/key_state.h"
 #include "platform/thread_priority.h"
 #include "render/handler_executor.h"
 #include "handler/handler_names.h"
@@ -101,7 +102,6 @@ class TRender {
   const TMidiThreadFuncParameters& params_;
   int32_t ticks_;
   PTreck head_ = nullptr;
-  PTreck processed_ = nullptr;  // the track being worked on (errors point at it)
   uint16_t startMeasure_ = 1;
   uint32_t position_ = 0;       // the song clock
   uint32_t expected_ = 0;       // where the handlers want the clock next (a jump when moved)
@@ -216,7 +216,6 @@ void TRender::AdvanceMidiPlayers(TTreck& t) {
     }
     while (slot.Playing && slot.NextEventTime <= Tick()) {
       const bool exhausted = DecodeMidiFileEvent(entry, static_cast<uint32_t>(ticks_), r);
-      slot.Cursor = entry.ReadPosition;
       if (exhausted || !entry.Playing || !ReadMidiFileDelta(entry, delta)) {
         slot.Playing = false;
         slot.EventData = nullptr;
@@ -437,7 +436,6 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
 }
 
 void TRender::RunTrack(TTreck& t, bool isHead) {
-  processed_ = &t;
   TTrackRuntime& r = RuntimeOf(t);
   if (!TrackPlays(t)) {
     r.NoteQueue.clear();
@@ -557,6 +555,8 @@ void TRender::Progress() {
 
 void TRender::Loop() {
   for (;;) {
+    // Holding Shift holds the render back at its start and after every jump.
+    KeyState().WaitWhileShiftHeld([] { return GRenderStop.load(); });
     bool jumped = false;
     while ((tickLimit_ == 0 || renderedTicks_ < tickLimit_) && !GRenderStop &&
            static_cast<long double>(Tick()) <= head_->TrackLength &&
@@ -609,6 +609,11 @@ TRenderOutcome TRender::End() {
     }
     r.Events.MarkComplete();
   }
+  // The song's first note gives the head its signature again, before the file is written.
+  if (head_->NoteList && head_->NoteList->First != nullptr && head_->NoteList->First->Signature) {
+    Head().TimeSigNumerator = head_->NoteList->First->Signature->Numerator;
+    Head().TimeSigDenominator = head_->NoteList->First->Signature->Denominator;
+  }
   if (!failed && !stopped) {
     if (!params_.ExportFileName.empty()) {
       std::string error;
@@ -620,16 +625,9 @@ TRenderOutcome TRender::End() {
   }
   outcome.PlayerStarted = GPlayerStarted;
   outcome.PlayerStartTick = playerStartTick_;
-  if (head_->NoteList && head_->NoteList->First != nullptr && head_->NoteList->First->Signature) {
-    Head().TimeSigNumerator = head_->NoteList->First->Signature->Numerator;
-    Head().TimeSigDenominator = head_->NoteList->First->Signature->Denominator;
-  }
   ResetSongRenderState(head_);
   if (!failed) {
     GRendering = false;
-  } else if (GErrors.Get().Source == 2 && processed_ != nullptr) {
-    const uint16_t index = RuntimeOf(*processed_).TrackIndex;
-    GErrors.Update([&](TErrors& e) { e.ModuleLine = index; });
   }
   if (params_.FormatModule && params_.FormatModule->RestoreParameters) {
     int32_t ticks = ticks_;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "midi/midi_file_writer.h"
+#include "notation/note_record.h"
 #include "render/track_runtime.h"
 
 namespace {
@@ -18,6 +19,12 @@ std::vector<TMidiFileTrackSource> TrackSources(PTreck firstTrack) {
 }  // namespace
 
 uint16_t SongMidiDivision(PTreck firstTrack, uint32_t ticksPerMeasure) {
+  const TNoteRec* first =
+      firstTrack && firstTrack->NoteList ? firstTrack->NoteList->First : nullptr;
+  if (first != nullptr && first->Signature) {
+    return MidiFileDivision(ticksPerMeasure, first->Signature->Numerator,
+                            first->Signature->Denominator);
+  }
   if (firstTrack && firstTrack->Runtime) {
     return MidiFileDivision(ticksPerMeasure, firstTrack->Runtime->TimeSigNumerator,
                             firstTrack->Runtime->TimeSigDenominator);

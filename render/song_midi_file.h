@@ -1,5 +1,5 @@
 // The rendered song as a Standard MIDI File: the track list's event lists, head first,
-// with the division from the time signature the head's runtime last wrote.
+// with the division of the song's first time signature.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,9 @@
 
 #include "model/track.h"
 
-// Ticks per quarter note of the song's file (4/4 when the head has no runtime).
+// Ticks per quarter note of the rendered song, for the file writer and the player alike:
+// from the time signature of the first note of the head's notes, else the one the head
+// last wrote, else 4/4; kept to 1..32767.
 uint16_t SongMidiDivision(PTreck firstTrack, uint32_t ticksPerMeasure);
 
 // WriteMidiFile over the track list from firstTrack.

@@ -147,6 +147,18 @@ void TSongPreparation::TrimPadding(PTreck t) {
   }
 }
 
+// The render state's default grace-note, mordent and staccatissimo lengths are shares
+// of a measure of this many ticks.
+constexpr long double kDefaultLengthsTicksPerMeasure = 1920;
+
+// "numticks": the ornament and staccatissimo lengths keep their share of a measure.
+void RescaleTrackTimes(TTreck& track, long double oldTicks, long double newTicks) {
+  TTrackRuntime& rt = RuntimeOf(track);
+  rt.ForshlagLength = rt.ForshlagLength / oldTicks * newTicks;
+  rt.MordentLength = rt.MordentLength / oldTicks * newTicks;
+  rt.StaccatissimoLength = static_cast<double>(rt.StaccatissimoLength / oldTicks * newTicks);
+}
+
 bool TSongPreparation::ReadDirectives(PTreck t) {
   std::vector<std::string> work;
   if (!handlerLinesRead_) {
@@ -157,7 +169,7 @@ bool TSongPreparation::ReadDirectives(PTreck t) {
   } else {
     work = head_->HandlerLines;
   }
-  if (!ReadTrackDirectives(work, head_, ticks_, TranslatorFile)) {
+  if (!ReadTrackDirectives(work, head_, ticks_, TranslatorFile, RescaleTrackTimes)) {
     return false;
   }
   head_->TranslatorPath = TranslatorFile;
@@ -168,7 +180,7 @@ bool TSongPreparation::ReadDirectives(PTreck t) {
   t->HandlerLines = own;
   CallEditingHandler(GTrackCount, t->HandlerLines);
   work.insert(work.end(), own.begin(), own.end());
-  if (!ReadTrackDirectives(work, head_, ticks_, TranslatorFile)) {
+  if (!ReadTrackDirectives(work, head_, ticks_, TranslatorFile, RescaleTrackTimes)) {
     return false;
   }
   t->TranslatorPath = TranslatorFile;
@@ -212,14 +224,13 @@ bool TSongPreparation::Translate(PTreck t) {
     return true;
   }
   // Voice 1 of the composed text is the control track's line.
-  const uint16_t index = RuntimeOf(*t).TrackIndex;
   PTreck shown = head_;
   errors_.Update([&](TErrors& e) {
     if (e.Voice > 1) {
       e.Voice -= 1;
       shown = t;
     }
-    e.ModuleLine = index;
+    e.ModuleLine = RuntimeOf(*shown).TrackIndex;
     e.Source = 2;
     if (e.Voice != 0) {
       shown->Voice = e.Voice;
@@ -403,6 +414,10 @@ bool TSongPreparation::Run() {
   RuntimeOf(*head_).UsesBlockLibrary = true;
   head_->HandlerLines.clear();
   RestoreParameters();
+  // A measure that an earlier "numticks" left shorter or longer keeps the defaults' share.
+  for (PTreck t = head_; t != nullptr; t = t->Next) {
+    RescaleTrackTimes(*t, kDefaultLengthsTicksPerMeasure, ticks_);
+  }
   errors_.Update([](TErrors& e) {
     e.Code = 0;
     e.Measure = 0;

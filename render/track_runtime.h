@@ -1,7 +1,8 @@
 // The playback side's state of one track (PTreck::Runtime): compiled handler program,
-// rendered event bytes, render state, note queue, running blocks, MIDI-file players and
-// player state. A plain record; each group says which code fills it. The initial values
-// are the ones a new track starts from; render_state.h resets them before each render.
+// rendered event bytes, render state, note queue, running blocks and MIDI-file players
+// (the player thread keeps its reading state in records of its own). A plain record; each
+// group says which code fills it. The initial values are the ones a new track starts
+// from; render_state.h resets them before each render.
 #pragma once
 
 #include <array>
@@ -68,16 +69,10 @@ struct TMidiPlayerSlot {
   uint16_t FileIndex = 0;     // TMidi::Index of the file
   uint32_t Division = 0;      // file ticks per quarter note
   const std::vector<uint8_t>* EventData = nullptr;  // borrowed from the control track's files
-  size_t Cursor = 0;          // next byte to decode
-  size_t RestartPoint = 0;    // where the events begin
-  uint32_t PendingDelta = 0;  // file ticks read and not yet passed
-  std::array<uint8_t, 4> StatusBytes{255, 255, 255, 255};
-  int32_t LastValue = -1;
-  bool Finished = false;
   bool Playing = false;
   double NextEventTime = 0;   // song ticks of the next event
-  double TickScale = 0;       // song ticks per file tick; 0 until the first pass
-  bool FirstPass = false;     // the first delta time is still to be read
+  bool FirstPass = false;     // the first delta time is still to be read (the render keeps
+                              // its own read position from then on)
 };
 
 // The rendered MIDI events and their writer state come from TMidiTrackOutput
@@ -144,13 +139,6 @@ struct TTrackRuntime : TMidiTrackOutput {
   uint16_t MidiPlayerCount = 0;                                 // slots 1..count in use
   // MIDI files loaded by the handler language (control track only).
   std::unique_ptr<TMidi> HandlerMidiFiles;
-
-  // ---- Player thread state ----
-  bool PlayActive = false;     // the track still has events to play
-  double NextTime = 0;         // milliseconds of the next event
-  double DeltaMs = 0;          // milliseconds per tick at the current tempo
-  size_t EventsPlayed = 0;     // bytes of Events the player has consumed
-  uint16_t PlayerWord = 0;     // reset with the render state
 
   static std::array<long double, 128> FilledKeys(long double v) {
     std::array<long double, 128> a;

@@ -4,7 +4,6 @@
 
 #include "feedback/signals.h"
 #include "model/plugin_hooks.h"
-#include "model/song_text.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
 #include "songwindow/controller/clipboards.h"
@@ -70,29 +69,6 @@ void TSongWindow::ClampPlace() {
   CurrentMeasure = std::clamp<int32_t>(CurrentMeasure, 1, std::numeric_limits<uint16_t>::max());
   const uint16_t voices = VoiceCount(CurrentTrack->MusicStrings, CurrentMeasure);
   CurrentTrack->Voice = std::clamp<uint16_t>(CurrentTrack->Voice, 1, voices + 1);
-}
-
-void TSongWindow::ShowProgram() {
-  TTreck& track = *CurrentTrack;
-  std::vector<std::string> shown;
-  int32_t hidden = 0;
-  if (FormatModule && FormatModule->PrepareParameters) {
-    FormatModule->PrepareParameters(TicksPerMeasure, CurrentTrack);
-  }
-  for (const std::string& line : track.ProgramStrings) {
-    if (const std::optional<int32_t> port = ParseMidiOutDirective(line)) {
-      track.MidiOut = *port;
-      ++hidden;
-    } else if (FormatModule && FormatModule->DeleteMakros &&
-               FormatModule->DeleteMakros(line, TicksPerMeasure, HeadTreck, CurrentTrack)) {
-      ++hidden;
-    } else {
-      shown.push_back(line);
-    }
-  }
-  track.HiddenLines = hidden;
-  ports_.Editors->SetProgramLines(shown);
-  ports_.Editors->SetProgramCaret(track.ProgramCaretX, track.ProgramCaretY);
 }
 
 void TSongWindow::ShowCaretPanels() {
@@ -168,9 +144,13 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   LastAuditionText.clear();
   ClampPlace();
   const TTreck& track = *CurrentTrack;
-  std::string notes = GetLineField(track.MusicStrings, static_cast<uint16_t>(CurrentMeasure), track.Voice);
+  // The editor fields show the place from now on (an empty voice "m" as an empty text),
+  // so that a commit of them lands there; the editors show the fields.
+  FillEditors();
+  const std::string notes = NotesEditText;
   editors.SetNotesText(notes);
-  ShowProgram();
+  editors.SetProgramLines(ProgramEditLines);
+  editors.SetProgramCaret(ProgramEditCaretX, ProgramEditCaretY);
   ShowCaretPanels();
   Caption = SongCaption();
   EnableByTrackKind();
@@ -187,10 +167,6 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   StatusPanels[4] = Word(4, "Такт") + ": " + std::to_string(CurrentMeasure);
   StatusPanels[5] = Word(97, "Голос") + ": " + std::to_string(track.Voice);
   SpeakMode(Mode);
-  if (notes == "m") {
-    notes.clear();
-    editors.SetNotesText(notes);
-  }
   if (Mode <= smPlace) {
     ports_.Speaker->Speak(notes, 0);
   }

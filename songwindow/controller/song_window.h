@@ -124,7 +124,6 @@ class TSongWindow : public TVelto {
   // Number of tracks before the current one; the prefix " Сонг: " or " Трек: ".
   int32_t TrackPosition() const;
   std::string NamePrefix() const;
-  void ShowProgram();
   void ShowCaretPanels();
   void EnableByTrackKind();
   void SpeakMode(uint8_t Mode);

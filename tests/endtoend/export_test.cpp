@@ -167,4 +167,139 @@ TEST_P(CommandLine, ErrorsNameTheirPlaceAndExitWithOne) {
 
 INSTANTIATE_TEST_SUITE_P(Broken, CommandLine, ::testing::Values(TExample{"broken", ""}));
 
+// A song written for one check: the control track (channel 0) first, then music tracks.
+struct TSongTrack {
+  int Channel;
+  const char* Name;
+  std::vector<std::string> Music;
+  std::vector<std::string> Program;
+};
+
+// A small song exported: every fact of `Facts` is a line of midi_facts.py's output (or,
+// for a song that fails, `Error` is in the command's message); no fact of `Absent` is.
+struct TSongCheck {
+  const char* Name;
+  std::vector<TSongTrack> Tracks;
+  std::vector<std::string> Facts;
+  std::vector<std::string> Absent;
+  const char* Error;  // nullptr: the export succeeds
+};
+
+void PrintTo(const TSongCheck& c, std::ostream* os) { *os << c.Name; }
+
+class SongChecks : public ::testing::Test,
+                   public ::testing::WithParamInterface<TSongCheck> {
+ protected:
+  void SetUp() override {
+    work_ = fs::path(VELTO_BINARY_DIR) /
+            ("songchecks_" + std::to_string(::getpid()) + "_" + GetParam().Name);
+    fs::create_directories(work_);
+  }
+  void TearDown() override { fs::remove_all(work_); }
+
+  fs::path WriteSong() const {
+    const fs::path song = work_ / "song.qem";
+    std::ofstream out(song, std::ios::binary);
+    for (const TSongTrack& t : GetParam().Tracks) {
+      out << t.Music.size() << " " << t.Program.size() << " " << t.Channel << " 1 1 1 1\r\n"
+          << t.Name << "\r\n";
+      for (const std::string& line : t.Music) {
+        out << line << "\r\n";
+      }
+      for (const std::string& line : t.Program) {
+        out << line << "\r\n";
+      }
+    }
+    return song;
+  }
+
+  fs::path work_;
+};
+
+TEST_P(SongChecks, ExportShowsIt) {
+  const TSongCheck& c = GetParam();
+  const fs::path mid = work_ / "song.mid";
+  const TCommandRun exported = RunJoined((kBin / "velto").string() + " --export " +
+                                         Quoted(WriteSong()) + " " + Quoted(mid));
+  if (c.Error != nullptr) {
+    EXPECT_EQ(exported.ExitCode, 1);
+    EXPECT_NE(exported.Output.find(c.Error), std::string::npos) << exported.Output;
+    return;
+  }
+  ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
+  const TCommandRun facts = RunJoined(std::string(kPython) + " " +
+                                      Quoted(kSource / "tests/endtoend/midi_facts.py") + " " +
+                                      Quoted(mid));
+  ASSERT_EQ(facts.ExitCode, 0) << facts.Output;
+  for (const std::string& fact : c.Facts) {
+    EXPECT_NE(facts.Output.find(fact + "\n"), std::string::npos) << fact << "\n" << facts.Output;
+  }
+  for (const std::string& fact : c.Absent) {
+    EXPECT_EQ(facts.Output.find(fact), std::string::npos) << fact << "\n" << facts.Output;
+  }
+}
+
+const TSongTrack kControl44{0, "C", {"Vd4m", "Vd4m"}, {}};
+// Reports the voice, the voice count and the numerator of voice 1 as controllers 20..22.
+const std::vector<std::string> kVoiceQueries = {
+    "block vq", "controller 20 in voice", "controller 21 in countvoices",
+    "controller 22 in segmentcount 1", "break", "endblock"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, SongChecks,
+    ::testing::Values(
+        // "keys 1" visits the track's first voice, not the control track's line.
+        TSongCheck{"KeysOneIsTheFirstVoice",
+                   {kControl44, {1, "P", {"!SSOO", "wws"}, {"keys 1", "keyon keyname in 20", "endkeys"}}},
+                   {"1 0 note_on 62 20", "1 2880 note_on 69 20"},
+                   {"note_on 62 81", "note_on 69 81"},
+                   nullptr},
+        TSongCheck{"KeysLeaveOutTheControlLine",
+                   {{0, "C", {"Vd4!y"}, {}}, {1, "P", {"!SSOO"}, {"keys", "controller 20 in keycount", "endkeys"}}},
+                   {"1 0 cc 20 1"},
+                   {"cc 20 2"},
+                   nullptr},
+        // A block started on the first voice, in 3/4 under a 4/4 control line.
+        TSongCheck{"VoiceQueriesCountTheTracksOwnVoices",
+                   {{0, "C", {"Vd4m"}, {}}, {1, "P", {"Vc4)vq.!SSO", "SSO"}, kVoiceQueries}},
+                   {"1 0 cc 20 1", "1 0 cc 21 1", "1 0 cc 22 3"},
+                   {},
+                   nullptr},
+        // The division comes from the first signature, whatever comes later.
+        TSongCheck{"ThreeFourThenFourFourIsWrittenAsThreeFour",
+                   {{0, "C", {"Vc4m", "Vd4m"}, {}}, {1, "P", {"Vc4!SSO", "Vd4SSOO"}, {}}},
+                   {"division 640", "0 0 time_signature 3/4", "0 1920 time_signature 4/4",
+                    "1 1920 note_on 62 81"},
+                   {},
+                   nullptr},
+        TSongCheck{"NumticksRescalesTheOrnaments",
+                   {{0, "C", {"Vd4m"}, {"numticks 960"}},
+                    {1, "P", {"!SSOO"},
+                     {"controller 20 in forshlag", "controller 21 in mordento",
+                      "controller 22 in staccatisimo"}}},
+                   {"division 240", "1 0 cc 20 30", "1 0 cc 21 30", "1 0 cc 22 5"},
+                   {},
+                   nullptr},
+        TSongCheck{"UnknownBlockInTheFirstVoice",
+                   {kControl44, {1, "P", {"!SSOO", ")nosuch.wws"}, {}}},
+                   {},
+                   {},
+                   "track 1 \"P\", measure 2, voice 1: error 52"},
+        TSongCheck{"UnknownBlockInTheControlLine",
+                   {{0, "C", {"Vd4m", ")nosuch.m"}, {}}, {1, "P", {"!SSOO", "wws"}, {}}},
+                   {},
+                   {},
+                   "track 0 \"C\", measure 2, voice 1: error 52"},
+        TSongCheck{"BadLabelInTheFirstVoice",
+                   {kControl44, {1, "P", {"!SSOO", "<a-1>wws"}, {}}},
+                   {},
+                   {},
+                   "track 1 \"P\", measure 2, voice 1: error 11"},
+        TSongCheck{"BadLabelInTheControlLine",
+                   {{0, "C", {"Vd4m", "<a-1>m"}, {}}, {1, "P", {"!SSOO", "wws"}, {}}},
+                   {},
+                   {},
+                   "track 0 \"C\", measure 2, voice 1: error 11"}),
+    [](const ::testing::TestParamInfo<TSongCheck>& info) { return std::string(info.param.Name); });
+
 }  // namespace

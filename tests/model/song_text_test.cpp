@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "base/errors.h"
 #include "model/plugin_hooks.h"
@@ -355,7 +356,7 @@ TEST(SaveData, CommitsTheEditedVoiceIntoItsMeasure) {
       {"abc()def", 4, "x", "abc()def()m()x"},
       {"abc()def()ghi", 2, "y", "abc()y()ghi"},
       {"abc()def", 2, "", "abc"},
-      {"abc()m", 1, "abc", "abc"},
+      {"abc()m", 1, "abd", "abd"},
       {"abc()def", 2, "   ", "abc"},          // blanks only
       {"abc()def", 2, "()", "abc"},           // "()" only
       {"abc()def", 2, "( )", "abc"},          // removal repeats until none is left
@@ -373,6 +374,8 @@ TEST(SaveData, CommitsTheEditedVoiceIntoItsMeasure) {
     TVelto song;
     song.AddTreck(song.CurrentTrack, "t", 1);
     song.CurrentTrack->MusicStrings = {c.line};
+    song.CurrentTrack->Voice = c.voice;
+    song.FillEditors();
     song.NotesEditText = c.editor;
     song.SaveData(c.voice);
     EXPECT_EQ(song.CurrentTrack->MusicStrings, std::vector<std::string>{c.stored})
@@ -389,16 +392,18 @@ TEST(SaveData, MeasuresPastTheEndAreFilledAndEmptyOnesDropped) {
   };
   const std::vector<Case> cases = {
       {{"a"}, 3, "x", {"a", "m", "x"}},
-      {{"a"}, 3, "", {"a"}},
-      {{"m", "m"}, 2, "", {"m"}},
-      {{"a", "b()m", "m"}, 1, "a", {"a", "b"}},
-      {{}, 1, "", {"m"}},  // the first line stays
+      {{"a"}, 3, "m", {"a"}},
+      {{"m", "m"}, 2, "m", {"m"}},
+      {{"a", "b()m", "m"}, 1, "c", {"c", "b"}},
+      {{}, 1, "m", {"m"}},  // the first line stays
+      {{"a", "b()m", "m"}, 1, "a", {"a", "b()m", "m"}},  // editors as shown: nothing to commit
   };
   for (const Case& c : cases) {
     TVelto song;
     song.AddTreck(song.CurrentTrack, "t", 1);
     song.CurrentTrack->MusicStrings = c.lines;
     song.CurrentMeasure = c.measure;
+    song.FillEditors();
     song.NotesEditText = c.editor;
     song.SaveData(1);
     EXPECT_EQ(song.CurrentTrack->MusicStrings, c.stored) << c.measure << " " << c.editor;
@@ -410,6 +415,7 @@ TEST(SaveData, CommitsTheProgramWithTheDirectiveFirst) {
   song.AddTreck(song.CurrentTrack, "t", 1);
   song.CurrentTrack->MidiOut = 5;
   song.CurrentTrack->ProgramStrings = {"old"};
+  song.FillEditors();
   song.ProgramEditLines = {"instrument 1", "tempo 90"};
   song.ProgramEditCaretX = 4;
   song.ProgramEditCaretY = 2;
@@ -426,6 +432,35 @@ TEST(SaveData, CommitsTheProgramWithTheDirectiveFirst) {
   TVelto empty;
   empty.SaveData(1);  // no current track: nothing happens
   EXPECT_EQ(empty.TrackCount, 0);
+}
+
+// Editors that show no place, or a place the window has left, commit nothing; loading
+// a song and FillEditors make them show the current place.
+TEST(SaveData, EditorsOfAnotherPlaceChangeNothing) {
+  TVelto song;
+  ConvertText(song, {"2 1 1 2 1 1 1", "t", "a()b", "c()d", "tempo 90"});
+  ASSERT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(song.NotesEditText, "b");
+  EXPECT_EQ(song.ProgramEditLines, std::vector<std::string>{"tempo 90"});
+  const std::vector<std::string> stored = {"a()b", "c()d"};
+  auto commitElsewhere = [&](const std::function<void()>& move) {
+    song.FillEditors();
+    move();
+    song.NotesEditText = "x";
+    song.ProgramEditLines.clear();
+    song.SaveData(song.CurrentTrack->Voice);
+    EXPECT_EQ(song.CurrentTrack->MusicStrings, stored);
+    EXPECT_EQ(song.CurrentTrack->ProgramStrings, std::vector<std::string>{"tempo 90"});
+  };
+  commitElsewhere([&] { song.CurrentMeasure = 2; });
+  commitElsewhere([&] { song.CurrentTrack->Voice = 1; });
+  commitElsewhere([&] { song.EditorPlace = TSongPlace(); });
+  song.CurrentMeasure = 2;
+  song.FillEditors();
+  EXPECT_EQ(song.NotesEditText, "c");
+  song.NotesEditText = "y";
+  song.SaveData(1);
+  EXPECT_EQ(song.CurrentTrack->MusicStrings, (std::vector<std::string>{"a()b", "y()d"}));
 }
 
 TEST(FormatPlugin, EntryPointsAreCalledOnlyWhenPresent) {
@@ -449,6 +484,7 @@ TEST(FormatPlugin, EntryPointsAreCalledOnlyWhenPresent) {
   ConvertText(song, {"0 2 1 1 1 1 1", "t", "p1", "p2"});
   EXPECT_EQ(read, (std::vector<std::string>{"p1", "p2"}));
   EXPECT_EQ(song.TicksPerMeasure, 480);
+  song.FillEditors();
   song.ProgramEditLines = {"shown"};
   song.SaveData(1);
   EXPECT_EQ(commits, 1);

@@ -428,23 +428,33 @@ TEST_F(PlayerTest, TracksPlayOnTheirOwnPorts) {
   GMidiOutDevices[1] = 0;
 }
 
+// The signature of the song's first note counts before the one the head last wrote; the
+// division is the MIDI file's, which holds 1..32767.
 TEST(PreparePlayback, TicksPerQuarterFollowTheTimeSignature) {
   struct Case {
     int32_t tpm;
-    uint8_t numerator, denominator;
+    uint8_t numerator, denominator;  // last written by the head
+    uint8_t firstNumerator, firstDenominator;  // of the first note; 0: it carries none
     uint16_t division;
   };
   const std::vector<Case> cases = {
-      {1920, 4, 4, 480}, {1920, 3, 4, 640}, {1920, 6, 8, 640},
-      {96, 4, 4, 24},    {1, 4, 4, 1},      {1000000, 1, 1, 65535},
+      {1920, 4, 4, 0, 0, 480}, {1920, 3, 4, 0, 0, 640}, {1920, 6, 8, 0, 0, 640},
+      {96, 4, 4, 0, 0, 24},    {1, 4, 4, 0, 0, 1},      {1000000, 1, 1, 0, 0, 32767},
+      {1920, 4, 4, 3, 4, 640}, {1920, 3, 4, 12, 8, 320},
   };
   for (const auto& c : cases) {
     TTreck head;
     RuntimeOf(head).TimeSigNumerator = c.numerator;
     RuntimeOf(head).TimeSigDenominator = c.denominator;
+    if (c.firstNumerator != 0) {
+      head.NoteList = std::make_shared<TNoteList>();
+      head.NoteList->First = head.NoteList->NewNote();
+      head.NoteList->First->Signature = TSignatureRec{c.firstNumerator, c.firstDenominator, 0};
+    }
     ASSERT_TRUE(PreparePlayback(&head, 3, c.tpm));
     EXPECT_EQ(GMidiFile.Division, c.division) << c.tpm << " " << int(c.numerator) << "/"
-                                              << int(c.denominator);
+                                              << int(c.denominator) << " first "
+                                              << int(c.firstNumerator);
     EXPECT_EQ(GMidiFile.TrackCount, 3);
     EXPECT_EQ(GMidiFile.Format, 1);
   }

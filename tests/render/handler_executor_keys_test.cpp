@@ -55,13 +55,15 @@ struct RangeCase {
 
 class KeysRangeTest : public KeysTest, public ::testing::WithParamInterface<RangeCase> {};
 
-// Voice 1 plays C5, voice 2 E5 with G5 as a chord note, voice 3 a rest.
+// Voice list 0 (the control track's line, never visited) plays B4; the track's voice 1
+// C5, voice 2 E5 with G5 as a chord note, voice 3 a rest.
 TEST_P(KeysRangeTest, VisitsTheKeysOfTheVoicesInRange) {
   TNoteRec* chord = Note(3, 5);
   AddInterval(chord->Intervals, 5, 5, TKeySign::No, 0, false);
-  Queue(Note(1, 5), 0);
-  Queue(chord, 1);
-  Queue(Note(0, 5), 2);
+  Queue(Note(7, 4), 0);
+  Queue(Note(1, 5), 1);
+  Queue(chord, 2);
+  Queue(Note(0, 5), 3);
   Runtime().RestsAsKeys = GetParam().restsAsKeys;
   CompileKeys(GetParam().header);
   RunAt(0);
@@ -87,8 +89,8 @@ TEST_F(KeysTest, ChordNotesTakeTheSameIntervalOfTheNotesAround) {
   TNoteRec* now = Note(2, 5);
   AddInterval(now->Intervals, 4, 5, TKeySign::No, 0, false);
   AddInterval(now->Intervals, 6, 5, TKeySign::No, 0, false);
-  Runtime().PriorNotes[0] = prior;
-  Queue(now, 0, 300, false);
+  Runtime().PriorNotes[1] = prior;
+  Queue(now, 1, 300, false);
   CompileKeys("keys");
   RunAt(0);
   EXPECT_EQ(Keys(), (std::vector<long double>{62, 65, 69}));
@@ -100,9 +102,9 @@ TEST_F(KeysTest, ChordNotesTakeTheSameIntervalOfTheNotesAround) {
 }
 
 TEST_F(KeysTest, HarmonyPartsReplaceTheVoicesOwnNote) {
-  Queue(Note(1, 5), 0);
-  Queue(Note(3, 5), 1);
-  Runtime().HarmonyParts[1] = {1, 0, 1, 0};
+  Queue(Note(1, 5), 1);
+  Queue(Note(3, 5), 2);
+  Runtime().HarmonyParts[2] = {1, 0, 1, 0};
   GRender.Harmony.Keys = {40, 0, 55, 0};
   GRender.Harmony.Lengths = {960, 0, 480, 0};
   GRender.Harmony.Positions = {10, 0, 0, 0};
@@ -134,10 +136,10 @@ class OrnamentTest : public KeysTest, public ::testing::WithParamInterface<Ornam
 TEST_P(OrnamentTest, KeyValues) {
   const OrnamentCase& c = GetParam();
   TNoteRec* now = Note(1, 5, c.ornament);
-  Runtime().PriorNotes[0] = Note(7, 4);  // B4, 480 ticks
-  Runtime().NextNotes[0] = Note(3, 5, c.nextOrnament);
-  now->Next = Runtime().NextNotes[0];
-  Queue(now, 0, c.remaining, c.remaining == 480);
+  Runtime().PriorNotes[1] = Note(7, 4);  // B4, 480 ticks
+  Runtime().NextNotes[1] = Note(3, 5, c.nextOrnament);
+  now->Next = Runtime().NextNotes[1];
+  Queue(now, 1, c.remaining, c.remaining == 480);
   CompileKeys("keys");
   RunAt(0);
   ASSERT_EQ(Var("n"), 1);

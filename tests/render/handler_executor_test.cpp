@@ -333,7 +333,7 @@ TEST_F(HandlerExecutorTest, RunningBlockReadsItsFrameAndEndsWithBreak) {
   EXPECT_EQ(Var("s"), 4);
   EXPECT_EQ(Var("b"), 9);
   EXPECT_EQ(Var("k"), 62);
-  EXPECT_EQ(Var("v"), 2);  // voice list 1 is the second voice
+  EXPECT_EQ(Var("v"), 1);  // voice list 1 is the track's first voice
   EXPECT_EQ(Var("p"), 6);
   THandlerTick later(GRender, music, 1920, 0, 10, GErrors);
   EXPECT_FALSE(RunHandlerBlock(frame, run->Tree, later));

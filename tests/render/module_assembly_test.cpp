@@ -214,14 +214,28 @@ TEST_F(ModuleAssemblyTest, HandlerErrorsAreCountedWithinTheTextThatHoldsThem) {
   }
 }
 
+// A track's notes begin with the control track's line (voice list 0): a label there is
+// the control track's, one in voice list k is in the track's own voice k.
 TEST_F(ModuleAssemblyTest, LabelErrorMovesTheWindowToItsTrackVoiceAndMeasure) {
-  TTestSong song(3);
-  TCompileSong input;
-  EXPECT_FALSE(Compile(song, 3, {"", "c1", "c1 | d1 / e2 <a-b f2"}, {}, input));
-  EXPECT_EQ(GErrors.Get().Code, 11);
-  EXPECT_EQ(input.ShownTrack, &song[2]);
-  EXPECT_EQ(input.ErrorMeasure, 2);
-  EXPECT_EQ(song[2].Voice, 2);
+  struct Case {
+    const char* notes;
+    int track;
+    uint8_t voice;
+  };
+  for (const Case& c : {Case{"c1 | d1 / e2 <a-b f2", 2, 1}, Case{"c1 | d1 / e2 / f1 <a-b", 2, 2},
+                        Case{"c1 | d1 <a-b / e2 f2", 0, 1}}) {
+    GErrors.Reset();
+    TTestSong song(3);
+    TCompileSong input;
+    EXPECT_FALSE(Compile(song, 3, {"", "c1", c.notes}, {}, input));
+    const TErrors e = GErrors.Get();
+    EXPECT_EQ(e.Code, 11) << c.notes;
+    EXPECT_EQ(e.Voice, c.voice) << c.notes;
+    EXPECT_EQ(e.ModuleLine, c.track) << c.notes;
+    EXPECT_EQ(input.ShownTrack, &song[c.track]) << c.notes;
+    EXPECT_EQ(input.ErrorMeasure, 2);
+    EXPECT_EQ(song[c.track].Voice, c.voice);
+  }
 }
 
 TEST_F(ModuleAssemblyTest, AnErrorInTheBlockLibraryIsReportedAgainstItsFile) {

@@ -55,7 +55,7 @@ TEST_F(NoteEventsTest, QueueHoldsOneEntryPerVoiceListOfTheFirstMeasure) {
   EXPECT_EQ(e[0]->Remaining, 480);
   EXPECT_EQ(e[1]->Length, 960);
   EXPECT_EQ(e[2]->Length, 1920);
-  EXPECT_EQ(QueuedNoteLength(*e[2]->Note), 1920);
+  EXPECT_EQ(e[2]->Note->Time, 1920) << "the note keeps the length it was queued with";
   EXPECT_EQ(song[1].Runtime->HighestVoice, 2);
   EXPECT_TRUE(e[0]->StartsNow);
   EXPECT_EQ(song[1].Runtime->NextNotes[0]->Step, 2);
@@ -117,33 +117,39 @@ TEST_F(NoteEventsTest, SeveralCallsOnOneNoteStartInOrder) {
   EXPECT_EQ(Evaluate(song[1].Runtime->ActiveBlocks.back().Args[0].get()), 2);
 }
 
+// The error names the track's own voice; a call in voice list 0 (the control track's
+// line that the track's notes begin with) names voice 1 of the control track.
 TEST_F(NoteEventsTest, BadBlockCallsStopTheRefillWithAMusicTextError) {
   struct Case {
-    const char* call;
+    const char* measure2;
     uint8_t code;
     const char* text;
+    uint8_t voice;
+    uint16_t track;
   };
   const Case cases[] = {
-      {"nosuch:1", kErrorUnknownBlock, "nosuch:1"},
-      {"helper", kErrorUnknownBlock, "helper"},  // a function is not a block
-      {"drum:1+", 1, nullptr},  // the argument's own error
+      {"d4 / e4 @nosuch:1", kErrorUnknownBlock, "nosuch:1", 1, 2},
+      {"d4 / e4 / f4 @helper", kErrorUnknownBlock, "helper", 2, 2},  // a function is not a block
+      {"d4 / e4 @drum:1+", 1, nullptr, 1, 2},  // the argument's own error
+      {"d4 @nosuch / e4", kErrorUnknownBlock, "nosuch", 1, 0},
   };
   for (const Case& c : cases) {
     GErrors.Reset();
-    TTestSong song(2);
-    Give(song, 1, std::string("c4 | d4 / e4 @") + c.call, kDrumBlock);
-    RuntimeOf(song[1]).TrackIndex = 1;
+    TTestSong song(3);
+    Give(song, 2, std::string("c4 | ") + c.measure2, kDrumBlock);
+    RuntimeOf(song[0]).TrackIndex = 0;
+    RuntimeOf(song[2]).TrackIndex = 2;
     QueueTrackNotes(song.Head(), GErrors, 0, kTpm);
-    AdvanceTrackQueue(song[1], 1920, 1920, kTpm, GErrors, TNoteCommands::All);
+    AdvanceTrackQueue(song[2], 1920, 1920, kTpm, GErrors, TNoteCommands::All);
     const TErrors e = GErrors.Get();
-    EXPECT_EQ(e.Code, c.code) << c.call;
+    EXPECT_EQ(e.Code, c.code) << c.measure2;
     if (c.text != nullptr) {
       EXPECT_EQ(e.Text, c.text);
     }
     EXPECT_EQ(e.Source, 2);
     EXPECT_EQ(e.Measure, 2u);
-    EXPECT_EQ(e.Voice, 2);
-    EXPECT_EQ(e.ModuleLine, 1);
+    EXPECT_EQ(e.Voice, c.voice) << c.measure2;
+    EXPECT_EQ(e.ModuleLine, c.track) << c.measure2;
   }
 }
 

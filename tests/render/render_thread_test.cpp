@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "feedback/signals.h"
 #include "feedback/speech.h"
+#include "platform/key_state.h"
 #include "platform/sound_player.h"
 #include "platform/speech_output.h"
 #include "tests/support/render_song_support.h"
@@ -148,6 +152,42 @@ TEST_F(RenderThreadTest, EveryRenderWritesItsOwnTempo) {
   for (int run = 0; run < 2; ++run) {
     ASSERT_TRUE(Render(*song).Finished);
     EXPECT_EQ(CountMeta(*song->HeadTreck, 0x51), 1) << "render " << run;
+  }
+}
+
+// While Shift is held the render waits at its start; releasing Shift lets it run to the
+// end, a stop request ends it there.
+TEST_F(RenderThreadTest, HoldingShiftHoldsTheRenderBack) {
+  for (const bool release : {true, false}) {
+    auto song = ScaleSong();
+    KeyState().SetShiftHeld(true);
+    constexpr uint32_t kNotStarted = 12345;
+    GRenderPosition = kNotStarted;  // the render's start sets the clock to 0
+    TRenderOutcome outcome;
+    std::atomic<bool> ended{false};
+    std::thread render([&] {
+      outcome = Render(*song);
+      ended = true;
+    });
+    while (GRenderPosition == kNotStarted && !ended) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(GRenderPosition.load(), 0u) << "no tick while Shift is held";
+    if (release) {
+      KeyState().SetShiftHeld(false);
+    }
+    // A render that has not started yet clears the stop request: it is asked again.
+    while (!release && !ended) {
+      GRenderStop = true;
+      KeyState().Wake();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    render.join();
+    KeyState().SetShiftHeld(false);
+    EXPECT_EQ(outcome.Finished, release);
+    EXPECT_EQ(outcome.Stopped, !release);
+    EXPECT_EQ(outcome.Ticks > 0, release) << outcome.Ticks;
   }
 }
 

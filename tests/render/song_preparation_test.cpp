@@ -56,6 +56,33 @@ class SongPreparationTest : public RenderTest {
   fs::path home_;
 };
 
+// "numticks" in any track text sets the ticks per measure, and every track's grace-note,
+// mordent and staccatissimo lengths (60, 60 and 10 at 1920) keep their share of it.
+TEST_F(SongPreparationTest, NumticksRescalesTheOrnamentLengthsOfEveryTrack) {
+  struct Case {
+    std::vector<std::string> control;
+    std::vector<std::string> first;
+    int32_t ticks;
+    long double grace, mordent, staccatissimo;
+  };
+  for (const Case& c : {Case{{"numticks 960"}, {}, 960, 30, 30, 5},
+                        Case{{}, {"numticks 480"}, 480, 15, 15, 2.5},
+                        Case{{}, {}, 1920, 60, 60, 10}}) {
+    auto song = SongOf({{0, "Общее", {"Vd4m"}, c.control},
+                        {1, "Первый", {"!y"}, c.first},
+                        {2, "Второй", {"!["}, {}}});
+    for (int run = 0; run < 2; ++run) {  // a second preparation starts from the defaults
+      ASSERT_TRUE(PrepareSong(*song)) << GErrors.Get().Text;
+      EXPECT_EQ(song->TicksPerMeasure, c.ticks);
+      for (PTreck t = song->HeadTreck; t != nullptr; t = t->Next) {
+        EXPECT_EQ(RuntimeOf(*t).ForshlagLength, c.grace) << c.ticks;
+        EXPECT_EQ(RuntimeOf(*t).MordentLength, c.mordent) << c.ticks;
+        EXPECT_EQ(RuntimeOf(*t).StaccatissimoLength, c.staccatissimo) << c.ticks;
+      }
+    }
+  }
+}
+
 TEST_F(SongPreparationTest, OnlyTheControlTrackIsError22) {
   auto song = SongOf({{0, "Общее", {"Vd4m"}, {}}});
   song->CurrentTrack = song->HeadTreck;
@@ -155,7 +182,7 @@ TEST_P(TranslationErrorTable, PointsTheWindowAtTheFault) {
   EXPECT_NE(e.Code, 0);
   EXPECT_EQ(e.Source, 2);
   EXPECT_EQ(e.Voice, c.Voice);
-  EXPECT_EQ(e.ModuleLine, 1) << "the track's number";
+  EXPECT_EQ(e.ModuleLine, c.ShownTrack) << "the number of the track that holds the text";
   EXPECT_EQ(song->CurrentMeasure, c.Measure);
   const PTreck shown = c.ShownTrack == 0 ? song->HeadTreck : TrackAt(*song, 1);
   EXPECT_EQ(song->CurrentTrack, shown);

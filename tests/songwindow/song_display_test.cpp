@@ -89,6 +89,23 @@ TEST_F(ShowTreckTest, HidesTheOutputLineAndShowsTheRest) {
   }
 }
 
+// ShowTreck makes the editors show the place, and a commit lands there; editors the window
+// has moved away from without showing the new place commit nothing.
+TEST_F(ShowTreckTest, TheEditorsCommitIntoThePlaceTheyShow) {
+  window_.ShowTreck(smSilent);
+  rig_.editors.notes = "xyz";
+  rig_.editors.program = {"instrument 2"};
+  window_.CommitEditors();
+  const std::vector<std::string> committed = {"abc()xyz"};  // the empty measure 2 is dropped
+  EXPECT_EQ(window_.CurrentTrack->MusicStrings, committed);
+  EXPECT_EQ(window_.CurrentTrack->ProgramStrings,
+            (std::vector<std::string>{"{$$$midiout=2$$$}", "instrument 2"}));
+  window_.CurrentMeasure = 2;
+  rig_.editors.notes = "abc";
+  window_.CommitEditors();
+  EXPECT_EQ(window_.CurrentTrack->MusicStrings, committed);
+}
+
 TEST_F(ShowTreckTest, VoiceAndMeasureAreBroughtIntoRange) {
   const struct {
     int32_t measure;

@@ -57,6 +57,32 @@ TEST(NotesTool, VoicesChordsAndRests) {
       << run.Output;
 }
 
+// Each track is read with the control track's line as voice 1, as the render reads it:
+// a time signature on the control track alone serves the track, and an error in the
+// control line is the control track's (track 0).
+TEST(NotesTool, TracksAreReadAfterTheControlLine) {
+  struct Case {
+    const char* song;
+    int exitCode;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"1 0 0 1 1 1 1\r\nC\r\nVd4m\r\n1 0 1 1 1 1 1\r\nP\r\n!SSOO\r\n", 0,
+       "1 1 1: 62:1/4 62:1/4 69:1/4 69:1/4\n"},
+      {"2 0 0 1 1 1 1\r\nC\r\nVd4m\r\n!PPPPP\r\n1 0 1 1 1 1 1\r\nP\r\n!SSOO\r\n", 1,
+       "0 2 1: error 2: m\n"},  // as velto --export names it
+  };
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("velto-notes-control-" + std::to_string(::getpid()) + ".qem");
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteFileAtomically(path, c.song));
+    const TCommandRun run = RunNotes(path.string());
+    EXPECT_EQ(run.ExitCode, c.exitCode) << run.Output;
+    EXPECT_EQ(run.Output, c.output);
+  }
+  std::filesystem::remove(path);
+}
+
 TEST(NotesTool, ATranslationErrorEndsWithItsCode) {
   const auto path = OdeWithFirstMeasure("Vd4!NNQ");
   ASSERT_FALSE(path.empty());

@@ -1,11 +1,13 @@
 // velto-tool notes SONG.qem: prints the translated notes of every track (the control track
-// 0 left out), one line per
-// track, measure and voice: "T M V: " and the notes as KEY:NUM/DEN (r for a rest, chord
-// keys joined by "+", the written length as a reduced fraction of a whole note).
+// 0 left out), one line per track, measure and voice: "T M V: " and the notes as
+// KEY:NUM/DEN (r for a rest, chord keys joined by "+", the written length as a reduced
+// fraction of a whole note). Each track is translated as the render reads it, with the
+// control track's line as voice 1 ahead of the track's own voices.
 #include <cstdio>
 #include <string>
 
 #include "notation/braille_translation.h"
+#include "notation/translator.h"
 #include "model/song.h"
 #include "model/song_file.h"
 #include "tools/velto_tool/commands.h"
@@ -31,16 +33,29 @@ const TNoteRec* PrintPart(int track, uint32_t measure, int voice, const TNoteRec
   return n;
 }
 
+// Prints the track's own voices of every measure; the first voice list of the measures
+// is the control track's line.
 void PrintTrack(int track, const TNoteList& list) {
   const TNoteRec* n = list.First;
   while (n != nullptr) {
     const TNoteRec* head = n;
-    n = PrintPart(track, head->Measure, 1, head);
-    int voice = 2;
+    const uint32_t measure = head->Measure;
+    while (n != nullptr && n->Measure == measure) {
+      n = n->Next;
+    }
+    int voice = 1;
     for (const TNoteRec* chain = head->VoiceChain; chain != nullptr; chain = chain->VoiceChain, ++voice) {
-      PrintPart(track, head->Measure, voice, chain);
+      PrintPart(track, measure, voice, chain);
     }
   }
+}
+
+// The place of a translation error, in the song's own numbering: voice 1 of the composed
+// text is the control track's (track 0).
+void PrintError(int track, const TErrors& e) {
+  const bool ownVoice = e.Voice > 1;
+  std::printf("%d %u %d: error %d: %s\n", ownVoice ? track : 0, e.Measure,
+              ownVoice ? e.Voice - 1 : 1, e.Code, e.Text.c_str());
 }
 
 }  // namespace
@@ -60,11 +75,12 @@ int RunNotes(const std::vector<std::string>& args) {
   // The control track (number 0) carries no notes of its own.
   int track = 1;
   for (PTreck t = song.HeadTreck ? song.HeadTreck->Next : nullptr; t != nullptr; t = t->Next, ++track) {
+    std::vector<std::string> composed;
+    ComposeTrackText(composed, song.HeadTreck->MusicStrings, t->MusicStrings);
     TErrorRecord errors;
-    auto list = TranslateBrailleText(t->MusicStrings, static_cast<uint8_t>(track), errors, options);
+    auto list = TranslateBrailleText(composed, static_cast<uint8_t>(track), errors, options);
     if (errors.Code() != 0) {
-      TErrors e = errors.Get();
-      std::printf("%d %u %d: error %d: %s\n", track, e.Measure, e.Voice, e.Code, e.Text.c_str());
+      PrintError(track, errors.Get());
       return 1;
     }
     if (list) {
