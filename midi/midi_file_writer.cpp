@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
-#include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 #include "midi/midi_event_parser.h"
 #include "base/rounding.h"
+#include "platform/atomic_file.h"
 #include "settings/settings.h"
 
 namespace {
@@ -130,38 +127,11 @@ bool WriteMidiFile(std::ostream& out, const std::vector<TMidiFileTrackSource>& t
 
 bool WriteMidiFile(const std::string& fileName, const std::vector<TMidiFileTrackSource>& tracks,
                    uint16_t division, std::string& error) {
-  namespace fs = std::filesystem;
-  const fs::path target = fileName.empty() ? fs::path(ProgramDir) / "Resources" / "qem.mid"
-                                           : fs::path(fileName);
-  fs::path temporary = target;
-  temporary += ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = "cannot create " + temporary.string();
-      return false;
-    }
-    if (!WriteMidiFile(out, tracks, division, error)) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      return false;
-    }
-    out.close();
-    if (!out) {
-      error = "cannot write " + temporary.string();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    error = "cannot replace " + target.string() + ": " + ec.message();
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return false;
-  }
-  return true;
+  const std::filesystem::path target = fileName.empty()
+                                           ? std::filesystem::path(ProgramDir) / "Resources" / "qem.mid"
+                                           : std::filesystem::path(fileName);
+  return WriteFileAtomically(
+      target,
+      [&](std::ostream& out, std::string& why) { return WriteMidiFile(out, tracks, division, why); },
+      &error);
 }

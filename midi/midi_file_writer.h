@@ -27,7 +27,8 @@ uint16_t MidiFileDivision(uint32_t ticksPerMeasure, int numerator, int denominat
 bool WriteMidiFile(std::ostream& out, const std::vector<TMidiFileTrackSource>& tracks,
                    uint16_t division, std::string& error);
 
-// Writes the file under fileName (empty: ProgramDir + "Resources/qem.mid") through a
-// temporary file beside it that replaces the old file only when it was written whole.
+// Writes the file under fileName (empty: ProgramDir + "Resources/qem.mid") with
+// WriteFileAtomically: a regular file is replaced only when it was written whole; the
+// error names fileName and the system's reason.
 bool WriteMidiFile(const std::string& fileName, const std::vector<TMidiFileTrackSource>& tracks,
                    uint16_t division, std::string& error);

@@ -1,18 +1,42 @@
-// Whole-file reading, and writing through a temporary file renamed over the old one,
-// so that a crash never leaves half a file.
+// Whole-file reading, and writing through a temporary file renamed over the old one, so
+// that a crash or a signal never leaves half a file and never a temporary file.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// Writes bytes to a temporary file in the target's folder, flushes it to disk and renames it
-// over path. On failure the old file is untouched, the temporary file is removed and *error
-// (when given) says why.
+// Writes the file's bytes to `out`; false with *why set when they cannot be made.
+using TFileWriter = std::function<bool(std::ostream& out, std::string& why)>;
+
+// Writes a file. A regular file (new, or reached through symbolic links) is written to a
+// temporary file of a short name in its folder, flushed to disk and renamed over it; an
+// existing file keeps its permissions, and one that may not be written is refused. A FIFO
+// or a character device ("/dev/stdout", "/dev/null") is written directly, never replaced;
+// "-" and "/dev/fd/N" write to the program's own descriptor. A folder or another kind of
+// file is refused. On failure the old file is untouched, no temporary file is left and
+// *error (when given) names `path` as given with the system's reason.
+bool WriteFileAtomically(const std::filesystem::path& path, const TFileWriter& write,
+                         std::string* error = nullptr);
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error = nullptr);
 
-// The whole file as bytes, or nothing (with *error set) when it cannot be read.
+// Why a file written to `output` would be refused or would replace one of `inputs` (also
+// through links): empty when `output` can take it. Checked before a long job starts.
+std::string OutputFileProblem(const std::filesystem::path& output,
+                              const std::vector<std::filesystem::path>& inputs = {});
+
+// Removes the temporary files of writes under way; for a program that must end at once.
+// Waits while a write creates or renames its temporary file.
+void RemovePendingTemporaryFiles();
+
+// The whole file as bytes, or nothing (with *error set) when it cannot be read or holds
+// more than maxBytes.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,
-                                         std::string* error = nullptr);
+                                         std::string* error = nullptr,
+                                         uint64_t maxBytes = UINT64_MAX);
