@@ -1,16 +1,102 @@
 #include "model/song_file.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
 
 #include "base/errors.h"
 #include "model/song.h"
 #include "model/song_text.h"
+#include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "platform/text_lines.h"
 
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// "U+2713 "✓"" for the first character of the UTF-8 text that code page 1251 cannot hold,
+// with its line (1-based).
+std::string FirstRefusedCharacter(std::string_view utf8) {
+  size_t line = 1;
+  size_t start = 0;
+  for (size_t i = 0; i <= utf8.size(); ++i) {
+    if (i < utf8.size() && utf8[i] != '\n') {
+      continue;
+    }
+    const TCp1251Text converted = Utf8ToCp1251(utf8.substr(start, i - start));
+    if (!converted.Refused.empty()) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(converted.Refused[0]));
+      return std::string(code) + " \"" + CharsToUtf8(converted.Refused.substr(0, 1)) +
+             "\" on line " + std::to_string(line);
+    }
+    ++line;
+    start = i + 1;
+  }
+  return "";
+}
+
+// The song file's bytes as code page 1251: UTF-8 text (with or without its byte order mark)
+// is converted when every character fits. Nothing, with *why set, when it does not.
+std::optional<std::string> SongBytesAsCp1251(std::string bytes, std::string& why) {
+  const bool bom = bytes.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0;
+  if (bom) {
+    bytes.erase(0, kUtf8Bom.size());
+  }
+  if (!bom && !IsUtf8BeyondAscii(bytes)) {
+    return bytes;
+  }
+  if (std::optional<std::string> text = Utf8ToCp1251Exact(bytes)) {
+    return text;
+  }
+  const std::string refused = FirstRefusedCharacter(bytes);
+  why = "the file is not in code page 1251 (Windows-1251), as a song file must be: it is " +
+        std::string(refused.empty() ? "text that is not valid UTF-8 behind a UTF-8 mark"
+                                    : "UTF-8 text holding " + refused) +
+        ", which code page 1251 cannot hold";
+  return std::nullopt;
+}
+
+// The number (1-based) of the first line longer than kMaxSongLineBytes, or 0.
+size_t FirstLongLine(const std::vector<std::string>& lines) {
+  const auto it = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.size() > kMaxSongLineBytes;
+  });
+  return it == lines.end() ? 0 : static_cast<size_t>(it - lines.begin()) + 1;
+}
+
+// The song file's lines in code page 1251, or nothing with *error set.
+std::optional<std::vector<std::string>> ReadSongLines(const std::filesystem::path& path,
+                                                      std::string* error) {
+  std::optional<std::string> bytes = ReadFileBytes(path, error, kMaxSongFileBytes);
+  if (!bytes) {
+    return std::nullopt;
+  }
+  std::string why;
+  std::optional<std::string> text = SongBytesAsCp1251(std::move(*bytes), why);
+  std::vector<std::string> lines;
+  if (text) {
+    lines = SplitLines(*text);
+    if (const size_t line = FirstLongLine(lines)) {
+      why = "line " + std::to_string(line) + " is longer than " +
+            std::to_string(kMaxSongLineBytes) + " bytes, the most a song line may hold";
+    }
+  }
+  if (!why.empty()) {
+    if (error != nullptr) {
+      *error = path.string() + ": " + why;
+    }
+    return std::nullopt;
+  }
+  return lines;
+}
+
+}  // namespace
+
 bool LoadSongFile(TVelto& window, const std::filesystem::path& path, const std::string& Label,
                   std::string* error) {
-  std::optional<std::vector<std::string>> lines = ReadTextLines(path, error);
+  std::optional<std::vector<std::string>> lines = ReadSongLines(path, error);
   if (!lines) {
     return false;
   }
@@ -46,9 +132,20 @@ std::string DescribeSongTextError() {
   if (e.Code != kSongTextError) {
     return "error " + std::to_string(e.Code);
   }
-  if (e.ModuleLine == 0) {
-    return "error 39: not a song (too few lines)";
+  const std::string track = "track " + std::to_string(e.ModuleLine);
+  switch (e.Extra) {
+    case kSongTextEndsInTrack:
+      return "error 39: the file ends inside " + track + " \"" +
+             Cp1251ToUtf8(ShortUserText(e.Text)) + "\": its header promises more lines than follow it";
+    case kTooManySongTracks:
+      return "error 39: more than " + std::to_string(kMaxSongTracks) +
+             " tracks, the most a song may have";
+    default:
+      break;
   }
-  return "error 39: bad header of track " + std::to_string(e.ModuleLine) + ": \"" +
-         Cp1251ToUtf8(ShortUserText(e.Text)) + "\"";
+  if (e.ModuleLine == 0) {
+    return "error 39: not a song (no track)";
+  }
+  return "error 39: bad header of " + track + ": \"" + Cp1251ToUtf8(ShortUserText(e.Text)) +
+         "\"";
 }

@@ -2,15 +2,25 @@
 // CR LF line ends.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 class TVelto;
 
+// The largest song file read, in bytes.
+inline constexpr uint64_t kMaxSongFileBytes = 16u << 20;
+// The longest line of a song file (a measure of every voice, or a handler line), in bytes.
+inline constexpr size_t kMaxSongLineBytes = 256u << 10;
+
 // Reads the song file at path into window: its lines, with Label and path put in front, go
-// through TVelto::Convert. False when the file cannot be read (error says why) or its text
-// is bad (GErrors code 39, error describes it); the window then keeps its old song.
+// through TVelto::Convert. A UTF-8 file (with or without its byte order mark) is converted
+// to code page 1251 when every character fits. False when the file cannot be read, is
+// larger than kMaxSongFileBytes, has a line longer than kMaxSongLineBytes or is UTF-8 that
+// code page 1251 cannot hold (error says why, GErrors untouched), or when its text is bad
+// (GErrors code 39, error describes it); the window then keeps its old song.
 bool LoadSongFile(TVelto& window, const std::filesystem::path& path, const std::string& Label,
                   std::string* error = nullptr);
 

@@ -86,8 +86,38 @@ bool RemoveAll(std::string& text, std::string_view what) {
 // Reading state of Convert: which line of a track block comes next.
 enum class TBlockPart { Header, Name, Music, Program };
 
+// True when lines[from..] hold nothing but blanks: the empty lines a text editor may leave
+// at the end of a file.
+bool OnlyBlankLinesFrom(const std::vector<std::string>& lines, size_t from) {
+  return std::all_of(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end(),
+                     [](const std::string& line) {
+                       return line.find_first_not_of(" \t") == std::string::npos;
+                     });
+}
+
+// Fills errors for a fault of the text in the track numbered track (1-based).
+bool Fault(TErrors& errors, TSongTextFault fault, int32_t track, const std::string& text) {
+  errors.Extra = fault;
+  errors.ModuleLine = static_cast<uint16_t>(std::clamp<int32_t>(track, 0, kMaxSongTracks));
+  errors.Text = text;
+  return false;
+}
+
+// The end of the text in reading state part: false with errors filled when the text ends
+// inside a track block or holds no track.
+bool EndOfBlocks(const TVelto& window, TBlockPart part, TErrors& errors) {
+  if (part != TBlockPart::Header) {
+    return Fault(errors, kSongTextEndsInTrack, window.TrackCount, window.CurrentTrack->Caption);
+  }
+  if (window.TrackCount == 0) {
+    return Fault(errors, kBadSongHeader, 0, std::string());  // blank lines only
+  }
+  return true;
+}
+
 // Reads the track blocks of lines[2..] into window's (empty) track list. Returns false and
-// fills errors at the first header that cannot be read.
+// fills errors at the first header that cannot be read, at the track past the most a song
+// may have, or when the text ends inside a block.
 bool ReadTrackBlocks(TVelto& window, const std::vector<std::string>& lines, TErrors& errors) {
   TBlockPart part = TBlockPart::Header;
   THeader header;
@@ -98,10 +128,14 @@ bool ReadTrackBlocks(TVelto& window, const std::vector<std::string>& lines, TErr
     const std::string& line = lines[i];
     switch (part) {
       case TBlockPart::Header:
+        if (OnlyBlankLinesFrom(lines, i)) {
+          return EndOfBlocks(window, part, errors);
+        }
         if (!ReadHeader(line, header)) {
-          errors.Text = line;
-          errors.ModuleLine = static_cast<uint16_t>(window.TrackCount + 1);
-          return false;
+          return Fault(errors, kBadSongHeader, window.TrackCount + 1, line);
+        }
+        if (window.TrackCount >= kMaxSongTracks) {
+          return Fault(errors, kTooManySongTracks, 0, std::string());
         }
         window.AddTreck(track, std::string(), static_cast<uint8_t>(header.Channel));
         track->Voice = static_cast<uint16_t>(header.Voice);
@@ -136,7 +170,7 @@ bool ReadTrackBlocks(TVelto& window, const std::vector<std::string>& lines, TErr
         break;
     }
   }
-  return true;
+  return EndOfBlocks(window, part, errors);
 }
 
 // The track list fields of a window, kept aside while another list is read.

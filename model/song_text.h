@@ -11,6 +11,18 @@
 
 // Error code of a song text that cannot be read.
 inline constexpr uint8_t kSongTextError = 39;
+// The most tracks a song may have: track numbers are 16-bit, and so is the track count of
+// a MIDI file.
+inline constexpr int32_t kMaxSongTracks = 65535;
+
+// What is wrong with a song text that cannot be read: the Extra field of its error (code
+// kSongTextError, source 2). ModuleLine holds the track's number (1-based, in text order).
+enum TSongTextFault : int32_t {
+  kBadSongHeader = 0,        // a header that cannot be read; Text: the line
+  kSongTextEndsInTrack = 1,  // the text ends before the lines its header promises; Text: its name
+  kTooManySongTracks = 2,    // more than kMaxSongTracks tracks
+};
+
 // Highest output port a track may use.
 inline constexpr int32_t kMaxMidiOut = 16;
 

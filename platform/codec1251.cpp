@@ -164,6 +164,18 @@ std::u32string Utf8ToChars(std::string_view utf8, bool* bad) {
   return out;
 }
 
+bool IsUtf8BeyondAscii(std::string_view bytes) {
+  bool beyondAscii = false;
+  for (size_t i = 0; i < bytes.size();) {
+    bool bad = false;
+    beyondAscii = DecodeOne(bytes, i, bad) >= 0x80 || beyondAscii;
+    if (bad) {
+      return false;
+    }
+  }
+  return beyondAscii;
+}
+
 std::string CharsToUtf8(std::u32string_view chars) {
   std::string out;
   for (char32_t c : chars) {

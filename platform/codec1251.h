@@ -33,5 +33,10 @@ std::optional<std::string> Utf8ToCp1251Exact(std::string_view utf8);
 // UTF-8 to code points; a byte that starts no valid sequence becomes U+FFFD and sets *bad.
 std::u32string Utf8ToChars(std::string_view utf8, bool* bad = nullptr);
 
+// True when bytes hold a character past ASCII and are valid UTF-8 throughout: text that
+// a code page 1251 reader would garble. (Code page 1251 text almost never passes: its
+// letters are bytes 0xC0..0xFF, which UTF-8 never puts side by side.)
+bool IsUtf8BeyondAscii(std::string_view bytes);
+
 // Code points to UTF-8 (surrogates and values past U+10FFFF become U+FFFD).
 std::string CharsToUtf8(std::u32string_view chars);

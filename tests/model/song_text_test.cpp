@@ -161,16 +161,19 @@ TEST(Convert, AnyLineEndReadsTheSame) {
   EXPECT_EQ(SplitLines(cr), SplitLines(crlf));
 }
 
-TEST(Convert, ABlockCutShortKeepsWhatWasRead) {
-  TVelto song;
-  ConvertText(song, {"0 0 0 1 1 1 1", "Control", "3 2 1 1 1 1 1", "Short", "a", "b"});
-  ASSERT_EQ(GErrors.Code(), 0);
-  EXPECT_EQ(song.TrackCount, 2);
-  EXPECT_EQ(song.CurrentTrack->MusicStrings, (std::vector<std::string>{"a", "b"}));
-  ConvertText(song, {"1 1 1 1 1 1 1"});
-  ASSERT_EQ(GErrors.Code(), 0);
-  EXPECT_EQ(song.TrackCount, 1);
-  EXPECT_EQ(song.CurrentTrack->Caption, "");
+TEST(Convert, BlankLinesAtTheEndAreIgnored) {
+  const std::vector<std::string> song = {"0 0 0 1 1 1 1", "Control", "1 1 1 1 1 1 1", "Melody",
+                                         "Vd4!NNQT", ""};  // the last program line is blank
+  for (const std::vector<std::string>& tail :
+       {std::vector<std::string>{}, {""}, {"", "", ""}, {" ", "\t", ""}}) {
+    std::vector<std::string> text = song;
+    text.insert(text.end(), tail.begin(), tail.end());
+    TVelto read;
+    ConvertText(read, text);
+    ASSERT_EQ(GErrors.Code(), 0) << tail.size();
+    read.DeConvert("label");
+    EXPECT_EQ(read.Data, WithHead(song)) << tail.size();
+  }
 }
 
 TEST(Convert, BadTextsLeaveTheSongExactlyAsItWas) {
@@ -200,7 +203,11 @@ TEST(Convert, BadTextsLeaveTheSongExactlyAsItWas) {
       {"blank header", {"", "n"}},
       {"header with a stray CR", {"0 0 1 1 1 1 1\r", "n"}},
       {"header with a stray LF", {"0 0 1 1 1\n1 1", "n"}},
-      {"blank line after a track", after({""})},
+      {"blank line before a track", after({"", "0 0 1 1 1 1 1", "n"})},
+      {"blank lines only", {"", " "}},
+      {"ends after a header", after({"0 0 1 1 1 1 1"})},
+      {"ends inside the music", after({"3 0 1 1 1 1 1", "n", "a", "b"})},
+      {"ends inside the program", after({"1 2 1 1 1 1 1", "n", "a", "p"})},
       {"bad second track", after({"0 0 1 1 x 1 1", "n"})},
       {"program line count too small", after({"0 1 1 1 1 1 1", "n", "p", "q"})},
       {"no line at all", {}},
@@ -230,14 +237,52 @@ TEST(Convert, BadTextsLeaveTheSongExactlyAsItWas) {
   }
 }
 
-TEST(Convert, TheErrorRecordNamesTheTrackAndTheLine) {
+TEST(Convert, TheErrorNamesTheTrackAndWhatIsWrong) {
+  struct Case {
+    std::vector<std::string> text;
+    uint16_t track;
+    int32_t fault;
+    std::string detail;
+    std::string description;
+  };
+  const std::string name = Cp("Левая рука");
+  const std::vector<Case> cases = {
+      {{"0 0 1 1 1 1 1", "a", "0 0 99 1 1 1 1", "b"}, 2, kBadSongHeader, "0 0 99 1 1 1 1",
+       "error 39: bad header of track 2: \"0 0 99 1 1 1 1\""},
+      {{"0 0 1 1 1 1 1", "a", "2 1 1 1 1 1 1", name, "m"}, 2, kSongTextEndsInTrack, name,
+       "error 39: the file ends inside track 2 \"Левая рука\": its header promises more lines "
+       "than follow it"},
+      {{"0 0 1 1 1 1 1"}, 1, kSongTextEndsInTrack, "",
+       "error 39: the file ends inside track 1 \"\": its header promises more lines than follow it"},
+      {{"", ""}, 0, kBadSongHeader, "", "error 39: not a song (no track)"},
+  };
+  for (const Case& c : cases) {
+    TVelto song;
+    ConvertText(song, c.text);
+    const TErrors e = GErrors.Get();
+    EXPECT_EQ(e.Code, 39) << c.description;
+    EXPECT_EQ(e.ModuleLine, c.track) << c.description;
+    EXPECT_EQ(e.Extra, c.fault) << c.description;
+    EXPECT_EQ(e.Text, c.detail) << c.description;
+    EXPECT_EQ(DescribeSongTextError(), c.description);
+  }
+}
+
+TEST(Convert, ASongHasAtMostTheTracksItsNumbersHold) {
+  std::vector<std::string> text;
+  for (int32_t i = 0; i <= kMaxSongTracks; ++i) {
+    text.insert(text.end(), {"0 0 1 1 1 1 1", ""});
+  }
   TVelto song;
-  ConvertText(song, {"0 0 1 1 1 1 1", "a", "0 0 99 1 1 1 1", "b"});
-  const TErrors e = GErrors.Get();
-  EXPECT_EQ(e.Code, 39);
-  EXPECT_EQ(e.ModuleLine, 2);
-  EXPECT_EQ(e.Text, "0 0 99 1 1 1 1");
-  EXPECT_EQ(DescribeSongTextError(), "error 39: bad header of track 2: \"0 0 99 1 1 1 1\"");
+  ConvertText(song, text);
+  EXPECT_EQ(GErrors.Code(), 39);
+  EXPECT_EQ(GErrors.Get().Extra, kTooManySongTracks);
+  EXPECT_EQ(song.TrackCount, 0);
+  EXPECT_EQ(DescribeSongTextError(), "error 39: more than 65535 tracks, the most a song may have");
+  text.resize(text.size() - 2);
+  ConvertText(song, text);
+  EXPECT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(song.TrackCount, kMaxSongTracks);
 }
 
 TEST(Convert, SuccessReplacesTheOldListAfterStoppingItsPlayback) {
@@ -516,17 +561,72 @@ TEST_F(SongFile, SavesByteForByteWhatItLoaded) {
 }
 
 TEST_F(SongFile, ABadFileLeavesTheLoadedSongAlone) {
+  const std::string minuet = ReadFileBytes(std::filesystem::path(VELTO_SOURCE_DIR) /
+                                           "examples/minuet-in-g.qem").value();
+  const std::string saints = ReadFileBytes(std::filesystem::path(VELTO_SOURCE_DIR) /
+                                           "examples/when-the-saints.qem").value();
+  const std::string melody = "0 0 1 1 1 1 1\r\n";
+  struct Case {
+    const char* what;
+    std::string bytes;  // of the file; empty: the file is missing
+    const char* error;  // part of the error
+  };
+  const std::vector<Case> cases = {
+      {"a bad header", ReadFileBytes(kSongs / "bad-header.qem").value(), "error 39"},
+      {"missing", "", "No such file or directory"},
+      {"cut short", minuet.substr(0, 300),
+       "error 39: the file ends inside track 3 \"Левая рука\""},
+      {"cut short", saints.substr(0, 300), "error 39: the file ends inside track 3 \"Бас\""},
+      {"UTF-8 past code page 1251", melody + "Name \xE2\x9C\x93\r\n",
+       "not in code page 1251 (Windows-1251), as a song file must be: it is UTF-8 text holding "
+       "U+2713 \"\xE2\x9C\x93\" on line 2"},
+      {"broken UTF-8 behind the mark", "\xEF\xBB\xBF" + melody + "\xC0\r\n",
+       "not valid UTF-8 behind a UTF-8 mark"},
+      {"too large", std::string(kMaxSongFileBytes + 1, 'm'), "larger than 16777216 bytes"},
+      {"a line too long", melody + "n\r\n" + std::string(kMaxSongLineBytes + 1, 'm'),
+       "line 3 is longer than 262144 bytes"},
+  };
   TVelto song;
   ASSERT_TRUE(LoadSongFile(song, kExample, ""));
   const TSongState before = TSongState::Of(song);
   const std::vector<std::string> data = song.Data;
-  std::string error;
-  EXPECT_FALSE(LoadSongFile(song, kSongs / "bad-header.qem", "", &error));
-  EXPECT_NE(error.find("error 39"), std::string::npos) << error;
-  EXPECT_TRUE(TSongState::Of(song) == before);
-  EXPECT_EQ(song.Data, data);
-  EXPECT_FALSE(LoadSongFile(song, dir_ / "missing.qem", "", &error));
-  EXPECT_TRUE(TSongState::Of(song) == before);
+  const auto path = dir_ / "bad.qem";
+  for (const Case& c : cases) {
+    std::filesystem::remove(path);
+    if (!c.bytes.empty()) {
+      ASSERT_TRUE(WriteFileAtomically(path, c.bytes));
+    }
+    std::string error;
+    EXPECT_FALSE(LoadSongFile(song, path, "", &error)) << c.what;
+    EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
+    EXPECT_NE(error.find(path.string()), std::string::npos) << c.what << ": " << error;
+    EXPECT_TRUE(TSongState::Of(song) == before) << c.what;
+    EXPECT_EQ(song.Data, data) << c.what;
+  }
+}
+
+TEST_F(SongFile, TextEditorsFilesAreReadAsCodePage1251) {
+  const std::string name = "Скрипка «I» №1";
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"code page 1251", "0 1 1 1 1 1 1\r\n" + Cp(name) + "\r\ntempo 90\r\n"},
+      {"UTF-8", "0 1 1 1 1 1 1\n" + name + "\ntempo 90\n\n\n"},
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" "0 1 1 1 1 1 1\r\n" + name + "\r\ntempo 90\r\n\r\n"},
+  };
+  const auto path = dir_ / "song.qem";
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteFileAtomically(path, c.bytes));
+    TVelto song;
+    std::string error;
+    ASSERT_TRUE(LoadSongFile(song, path, "", &error)) << c.what << ": " << error;
+    EXPECT_EQ(song.HeadTreck->Caption, Cp(name)) << c.what;
+    ASSERT_TRUE(SaveSongFile(song, path, "", &error)) << error;
+    EXPECT_EQ(ReadFileBytes(path).value(), "0 1 1 1 1 1 1\r\n" + Cp(name) + "\r\ntempo 90\r\n")
+        << c.what;
+  }
 }
 
 }  // namespace
