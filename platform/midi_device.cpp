@@ -58,6 +58,29 @@ std::unique_ptr<TMidiOutDevice> OpenMidiOutDevice(const TMidiOutDeviceId& device
   return nullptr;
 }
 
+std::string MidiOutDeviceProblem(const TMidiOutDeviceId* device) {
+  std::string problems;
+  for (const auto& backend : MidiBackends()) {
+    if (device != nullptr && backend->Name() != device->Backend) {
+      continue;
+    }
+    const std::string problem = backend->Problem();
+    if (!problem.empty()) {
+      problems += (problems.empty() ? "" : "; ") + problem;
+    }
+  }
+  return problems;
+}
+
+int32_t StartingMidiOutDevice(const std::vector<TMidiOutDeviceItem>& devices) {
+  for (size_t i = 0; i < devices.size(); ++i) {
+    if (devices[i].Device.Backend == kMidiLogDeviceName) {
+      return static_cast<int32_t>(i);
+    }
+  }
+  return 0;
+}
+
 int ShortMessageDataBytes(uint8_t status) {
   if (status < 0x80) {
     return 0;

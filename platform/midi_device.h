@@ -49,12 +49,14 @@ class TMidiBackend {
   virtual std::vector<TMidiOutDeviceItem> List() = 0;
   // Opens the named port; nullptr when it is gone or refuses.
   virtual std::unique_ptr<TMidiOutDevice> Open(const std::string& port) = 0;
+  // Why the backend lists no device or its last open failed; empty when it does not know.
+  virtual std::string Problem() const { return ""; }
 };
 
 using TMidiBackends = std::vector<std::shared_ptr<TMidiBackend>>;
 
 // The backends in list order: by default the built-in synthesizer, then the RtMidi
-// ports (ALSA sequencer, JACK).
+// ports (ALSA sequencer, JACK), then, when VELTO_MIDI_LOG names a file, the MIDI log.
 TMidiBackends DefaultMidiBackends();
 
 // Replaces the backends the device list and OpenMidiOutDevice use (tests install a
@@ -67,6 +69,11 @@ TMidiBackends MidiBackends();
 std::vector<TMidiOutDeviceItem> ListMidiOutDevices();
 // Opens a listed device; nullptr when its backend is unknown or it cannot be opened.
 std::unique_ptr<TMidiOutDevice> OpenMidiOutDevice(const TMidiOutDeviceId& device);
+// Why the device's backend failed (see TMidiBackend::Problem), or every backend's problem
+// joined by "; " when device is null (a device that is not in the list).
+std::string MidiOutDeviceProblem(const TMidiOutDeviceId* device);
+// The device that port 0 starts on: the MIDI log when the list holds it, else device 0.
+int32_t StartingMidiOutDevice(const std::vector<TMidiOutDeviceItem>& devices);
 
 // Number of data bytes that follow a status byte in a short message (0..2).
 int ShortMessageDataBytes(uint8_t status);

@@ -2,9 +2,13 @@
 
 #include <fluidsynth.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <utility>
 
@@ -27,6 +31,19 @@ void QuietFluidLog() {
   (void)quiet;
 }
 
+// Why the sound font file cannot serve: empty when it is a readable SoundFont file.
+std::string SoundFontProblem(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return "sound font " + path + ": " + std::strerror(errno);
+  }
+  std::fclose(file);
+  if (fluid_is_soundfont(path.c_str()) == 0) {
+    return "sound font " + path + " is not a SoundFont file";
+  }
+  return "";
+}
+
 // A synthesizer with its sound font loaded; owns the FluidSynth objects.
 class TSynth {
  public:
@@ -39,21 +56,26 @@ class TSynth {
     }
   }
 
-  // Builds the synthesizer; false when FluidSynth or the sound font fails.
-  bool Create(const TFluidSynthOptions& options) {
+  // Builds the synthesizer. Empty, or why FluidSynth or the sound font failed.
+  std::string Create(const TFluidSynthOptions& options) {
     QuietFluidLog();
-    if (!std::filesystem::exists(options.SoundFont)) {
-      return false;
+    if (std::string why = SoundFontProblem(options.SoundFont); !why.empty()) {
+      return why;
     }
     settings_ = new_fluid_settings();
     if (settings_ == nullptr) {
-      return false;
+      return "FluidSynth could not be started";
     }
     fluid_settings_setnum(settings_, "synth.sample-rate", options.SampleRate);
     fluid_settings_setnum(settings_, "synth.gain", options.Gain);
     synth_ = new_fluid_synth(settings_);
-    return synth_ != nullptr &&
-           fluid_synth_sfload(synth_, options.SoundFont.c_str(), 1) != FLUID_FAILED;
+    if (synth_ == nullptr) {
+      return "FluidSynth could not be started";
+    }
+    if (fluid_synth_sfload(synth_, options.SoundFont.c_str(), 1) == FLUID_FAILED) {
+      return "sound font " + options.SoundFont + " cannot be loaded";
+    }
+    return "";
   }
 
   // Applies one short message.
@@ -110,9 +132,10 @@ class TLiveSynthDevice final : public TMidiOutDevice {
  public:
   ~TLiveSynthDevice() override { StopDriver(); }
 
-  bool Start(const TFluidSynthOptions& options) {
-    if (!synth_.Create(options)) {
-      return false;
+  // Empty, or why the synthesizer or every audio driver failed.
+  std::string Start(const TFluidSynthOptions& options) {
+    if (std::string why = synth_.Create(options); !why.empty()) {
+      return why;
     }
     driver_ = new_fluid_audio_driver(synth_.Settings(), synth_.Synth());
     for (const char* name : kFallbackDrivers) {
@@ -122,7 +145,7 @@ class TLiveSynthDevice final : public TMidiOutDevice {
       fluid_settings_setstr(synth_.Settings(), "audio.driver", name);
       driver_ = new_fluid_audio_driver(synth_.Settings(), synth_.Synth());
     }
-    return driver_ != nullptr;
+    return driver_ != nullptr ? "" : "FluidSynth found no audio output to play on";
   }
 
   bool ShortMessage(uint32_t packed) override { return synth_.Apply(packed); }
@@ -154,7 +177,8 @@ class TOfflineSynthDevice final : public TMidiOutDevice {
   TOfflineSynthDevice(TClock& clock, std::string wav_path, TFluidSynthOptions options)
       : clock_(clock), wav_path_(std::move(wav_path)), options_(std::move(options)) {}
 
-  bool Start() {
+  // Empty, or why the synthesizer failed.
+  std::string Start() {
     start_ms_ = clock_.NowMs();
     return synth_.Create(options_);
   }
@@ -214,9 +238,17 @@ void PutLe(std::ofstream& out, uint32_t value, int bytes) {
 
 }  // namespace
 
+std::string DefaultSoundFont() {
+  const char* chosen = std::getenv("VELTO_SOUNDFONT");
+  return chosen != nullptr && *chosen != '\0' ? chosen : "/usr/share/sounds/sf2/TimGM6mb.sf2";
+}
+
 TFluidSynthBackend::TFluidSynthBackend(TFluidSynthOptions options) : options_(std::move(options)) {}
 
 std::vector<TMidiOutDeviceItem> TFluidSynthBackend::List() {
+  if (!SoundFontLoads()) {
+    return {};
+  }
   return {{kDeviceName, {Name(), kPortName}}};
 }
 
@@ -225,10 +257,33 @@ std::unique_ptr<TMidiOutDevice> TFluidSynthBackend::Open(const std::string& port
     return nullptr;
   }
   auto device = std::make_unique<TLiveSynthDevice>();
-  if (!device->Start(options_)) {
-    return nullptr;
+  const std::string why = device->Start(options_);
+  std::lock_guard<std::mutex> lock(mutex_);
+  problem_ = why;
+  return why.empty() ? std::move(device) : nullptr;
+}
+
+std::string TFluidSynthBackend::Problem() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return problem_;
+}
+
+bool TFluidSynthBackend::SoundFontLoads() {
+  struct stat st {};
+  const bool present = ::stat(options_.SoundFont.c_str(), &st) == 0;
+  const std::string stamp = present ? std::to_string(st.st_size) + "/" +
+                                          std::to_string(st.st_mtim.tv_sec) + "." +
+                                          std::to_string(st.st_mtim.tv_nsec)
+                                    : "";
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!checked_ || stamp != checked_stamp_) {
+    TSynth synth;
+    problem_ = synth.Create(options_);
+    checked_ = true;
+    checked_stamp_ = stamp;
+    loads_ = problem_.empty();
   }
-  return device;
+  return loads_;
 }
 
 TFluidSynthOfflineBackend::TFluidSynthOfflineBackend(TClock& clock, std::string wav_path,
@@ -244,7 +299,7 @@ std::unique_ptr<TMidiOutDevice> TFluidSynthOfflineBackend::Open(const std::strin
     return nullptr;
   }
   auto device = std::make_unique<TOfflineSynthDevice>(clock_, wav_path_, options_);
-  if (!device->Start()) {
+  if (!device->Start().empty()) {
     return nullptr;
   }
   return device;

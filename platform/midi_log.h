@@ -5,11 +5,37 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/clock.h"
 #include "platform/midi_device.h"
 
-// The backend of the log device writing to `path`; its one port is named "log".
+// The name of the log's backend and of its one device.
+inline constexpr const char* kMidiLogDeviceName = "log";
+
+// The backend of the log device. Each open device appends to the file (created when
+// missing) one line per message: the whole milliseconds since that device was opened by
+// the clock (borrowed; it must outlive the devices), then every byte of the message, as
+// in "1250 90 3C 64".
+class TMidiLogBackend final : public TMidiBackend {
+ public:
+  explicit TMidiLogBackend(std::string path, TClock& clock = SteadyClock());
+
+  std::string Name() const override { return kMidiLogDeviceName; }
+  std::vector<TMidiOutDeviceItem> List() override;
+  // Nullptr when the file cannot be written.
+  std::unique_ptr<TMidiOutDevice> Open(const std::string& port) override;
+
+ private:
+  std::string path_;
+  TClock& clock_;
+};
+
+// The backend of the log device writing to `path` on the steady clock.
 std::shared_ptr<TMidiBackend> MakeMidiLogBackend(std::string path);
 
 // The file VELTO_MIDI_LOG names; empty when it is not set.
 std::string MidiLogPath();
+
+// The line of the log for one message sent `ms` milliseconds after the device opened.
+std::string MidiLogLine(double ms, const std::vector<uint8_t>& bytes);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "platform/codec1251.h"
 #include "settings/settings.h"
 
 std::vector<TMidiOutDeviceItem> GMidiOutDeviceList;
@@ -101,6 +102,14 @@ std::vector<int> HeldKeysOf(const TChannelState& books, int origin) {
 }
 
 
+// The detail of error 18 for a device (null: one the list does not hold): what the
+// backends know of the cause, such as the sound font file that does not load.
+std::string MidiOutErrorText(const TMidiOutDeviceId* device) {
+  const std::string problem = MidiOutDeviceProblem(device);
+  return problem.empty() ? "Midi out hardware"
+                         : "Midi out hardware: " + Utf8ToCp1251(problem).Text;
+}
+
 }  // namespace
 
 void ReportMidiOutError(int port, const char* text) {
@@ -149,12 +158,12 @@ bool OpenMidiOuts(int32_t device) {
     if (item < 0) {
       item = 0;
     }
-    std::unique_ptr<TMidiOutDevice> opened;
-    if (static_cast<size_t>(item) < GMidiOutDeviceList.size()) {
-      opened = OpenMidiOutDevice(GMidiOutDeviceList[static_cast<size_t>(item)].Device);
-    }
+    const TMidiOutDeviceId* id = static_cast<size_t>(item) < GMidiOutDeviceList.size()
+                                     ? &GMidiOutDeviceList[static_cast<size_t>(item)].Device
+                                     : nullptr;
+    std::unique_ptr<TMidiOutDevice> opened = id != nullptr ? OpenMidiOutDevice(*id) : nullptr;
     if (!opened) {
-      ReportMidiOutError(port, "Midi out hardware");
+      ReportMidiOutError(port, MidiOutErrorText(id).c_str());
       return false;
     }
     std::lock_guard<std::mutex> lock(send_lock);

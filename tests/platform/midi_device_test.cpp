@@ -20,6 +20,7 @@
 #include "platform/midi_fluidsynth.h"
 #include "platform/midi_recorder.h"
 #include "platform/midi_rtmidi.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -110,9 +111,50 @@ TEST(DeviceList, DefaultStartsWithTheBuiltInSynthesizer) {
   const auto backends = DefaultMidiBackends();
   ASSERT_FALSE(backends.empty());
   EXPECT_EQ(backends[0]->Name(), "fluidsynth");
+  if (!fs::exists(TFluidSynthOptions().SoundFont)) {
+    GTEST_SKIP() << "the General MIDI sound font is not installed";
+  }
   const auto items = backends[0]->List();
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].Device.Backend, "fluidsynth");
+  EXPECT_EQ(backends[0]->Problem(), "");
+}
+
+TEST(DeviceList, TheSynthesizerIsListedOnlyWhenItsSoundFontLoads) {
+  const TFluidSynthOptions standard;
+  if (!fs::exists(standard.SoundFont)) {
+    GTEST_SKIP() << "the General MIDI sound font " << standard.SoundFont << " is not installed";
+  }
+  TTempDir temp;
+  {
+    std::ofstream(temp.File("junk.sf2")) << "not a sound font";
+    // The head of a real sound font: it looks like one and cannot be loaded.
+    std::ifstream real(standard.SoundFont, std::ios::binary);
+    std::string head(4096, '\0');
+    real.read(head.data(), static_cast<std::streamsize>(head.size()));
+    std::ofstream(temp.File("cut.sf2"), std::ios::binary) << head;
+  }
+  struct Case {
+    std::string soundFont;
+    std::string problem;
+  };
+  const std::vector<Case> cases = {
+      {temp.File("missing.sf2"), "sound font " + temp.File("missing.sf2") + ": No such file or directory"},
+      {temp.File("junk.sf2"), "sound font " + temp.File("junk.sf2") + " is not a SoundFont file"},
+      {temp.File("cut.sf2"), "sound font " + temp.File("cut.sf2") + " cannot be loaded"},
+  };
+  for (const Case& c : cases) {
+    TFluidSynthOptions options;
+    options.SoundFont = c.soundFont;
+    auto backend = std::make_shared<TFluidSynthBackend>(options);
+    EXPECT_TRUE(backend->List().empty()) << c.soundFont;
+    EXPECT_EQ(backend->Problem(), c.problem);
+    EXPECT_EQ(backend->Open("synth"), nullptr);
+    EXPECT_EQ(backend->Problem(), c.problem);
+    SetMidiBackends({backend});
+    EXPECT_EQ(MidiOutDeviceProblem(nullptr), c.problem);
+    SetMidiBackends({});
+  }
 }
 
 
