@@ -1,15 +1,23 @@
 #include "app/song_commands.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <new>
 #include <ostream>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "feedback/error_messages.h"
 #include "model/song.h"
 #include "model/song_file.h"
+#include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/transport.h"
+#include "render/render_globals.h"
 #include "settings/settings.h"
 
 namespace {
@@ -65,10 +73,88 @@ uint16_t NumberOf(const TVelto& song, PTreck track) {
   return n;
 }
 
-TPlayOptions PlayOn(int32_t device) {
+std::atomic<bool> command_stop{false};
+
+constexpr auto kProgressPoll = std::chrono::milliseconds(200);
+constexpr auto kProgressEvery = std::chrono::seconds(1);
+
+// How far the render is: "45%" of the song, or the measure when the length is unknown.
+std::string RenderProgress(const TVelto& window) {
+  const uint32_t length = GSongLength.load();
+  const uint32_t position = GRenderPosition.load();
+  if (length > 0) {
+    return std::to_string(std::min<uint64_t>(100, uint64_t{position} * 100 / length)) + "%";
+  }
+  const uint32_t ticks = static_cast<uint32_t>(std::max(window.TicksPerMeasure, 1));
+  return "measure " + std::to_string(position / ticks + 1);
+}
+
+// Shows the render's progress on one line of `err`, at most once a second, until the
+// render ends.
+void ShowProgressUntilDone(const TVelto& window, const std::string& song, std::ostream& err) {
+  std::string shown;
+  auto next = std::chrono::steady_clock::now();
+  while (Transport().Busy()) {
+    std::this_thread::sleep_for(kProgressPoll);
+    const std::string progress = RenderProgress(window);
+    if (std::chrono::steady_clock::now() >= next && progress != shown) {
+      err << "\rvelto: rendering " << song << ": " << progress << std::flush;
+      shown = progress;
+      next = std::chrono::steady_clock::now() + kProgressEvery;
+    }
+  }
+  if (!shown.empty()) {
+    err << "\n";
+  }
+}
+
+// The song's error after a failed export or play, as one line of `err`.
+void PrintSongError(const std::string& song, const TVelto& window, std::ostream& err) {
+  err << "velto: " << song << ": " << DescribeSongError(GErrors.Get(), window) << "\n";
+}
+
+// The exit status of an export that the render has ended.
+int ExportResult(const TRenderOutcome& outcome, const TVelto& window, const std::string& song,
+                 const std::string& out, std::ostream& err) {
+  if (GErrors.Code() != 0) {
+    PrintSongError(song, window, err);
+    return 1;
+  }
+  if (outcome.Exported) {
+    return 0;
+  }
+  if (outcome.Stopped || CommandStopRequested()) {
+    err << "velto: stopped; " << out << " was not written\n";
+  } else if (!outcome.ExportError.empty()) {
+    err << "velto: " << outcome.ExportError << "\n";
+  } else {
+    err << "velto: " << out << " was not written: the render ended with an error\n";
+  }
+  return 1;
+}
+
+// Plays the loaded song on the open ports until it ends or a stop; the exit status.
+int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::ostream& err) {
   TPlayOptions options;
   options.Device = device;
-  return options;
+  if (CommandStopRequested()) {
+    err << "velto: stopped\n";
+    return 1;
+  }
+  if (!Transport().Play(window, options)) {
+    PrintSongError(song, window, err);
+    return 1;
+  }
+  Transport().Wait();
+  if (GErrors.Code() != 0) {
+    PrintSongError(song, window, err);
+    return 1;
+  }
+  if (CommandStopRequested()) {
+    err << "velto: stopped\n";
+    return 1;
+  }
+  return 0;
 }
 
 // Where a handler error lies: the text and line; at run time also the measure and, when
@@ -123,50 +209,67 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
   return true;
 }
 
-int ExportSongCommand(const std::string& song, const std::string& out, std::ostream& err) {
+std::string ExportTargetProblem(const std::string& song, const std::string& out) {
+  return OutputFileProblem(out, {song});
+}
+
+void RequestCommandStop() {
+  command_stop = true;
+  GRenderStop = true;
+  RequestPlayerStop();
+}
+
+bool CommandStopRequested() { return command_stop.load(); }
+
+void ResetCommandStop() { command_stop = false; }
+
+int ExportSongCommand(const std::string& song, const std::string& out, std::ostream& err,
+                      bool showProgress) {
+  if (const std::string problem = ExportTargetProblem(song, out); !problem.empty()) {
+    err << "velto: " << problem << "\n";
+    return 1;
+  }
   TVelto window;
   if (!LoadSongForCommand(window, song, err)) {
     return 1;
   }
   GErrors.Reset();
-  std::string error;
-  const bool written = Transport().Export(window, out, &error);
-  if (GErrors.Code() != 0) {
-    err << "velto: " << song << ": " << DescribeSongError(GErrors.Get(), window) << "\n";
+  TPlayOptions options;
+  options.ExportFile = out;
+  if (CommandStopRequested()) {
+    err << "velto: stopped; " << out << " was not written\n";
     return 1;
   }
-  if (!written) {
-    err << "velto: " << out << ": " << error << "\n";
+  if (!Transport().Play(window, options)) {
+    PrintSongError(song, window, err);
     return 1;
   }
-  return 0;
+  if (showProgress) {
+    ShowProgressUntilDone(window, song, err);
+  }
+  return ExportResult(Transport().Wait(), window, song, out, err);
 }
 
-int PlaySongCommand(const std::string& song, int32_t device, std::ostream& err) {
+int PlaySongCommand(const std::string& song, std::optional<int32_t> device, std::ostream& err) {
   TVelto window;
   if (!LoadSongForCommand(window, song, err)) {
     return 1;
   }
   GErrors.Reset();
   EnumMidiOutDevices();
-  if (device < 0 || static_cast<size_t>(device) >= GMidiOutDeviceList.size()) {
-    err << "velto: there is no MIDI output device " << device << " (velto --list-devices)\n";
+  const int32_t chosen = device.value_or(StartingMidiOutDevice(GMidiOutDeviceList));
+  if (chosen < 0 || static_cast<size_t>(chosen) >= GMidiOutDeviceList.size()) {
+    const std::string problem = MidiOutDeviceProblem(nullptr);
+    err << "velto: there is no MIDI output device " << chosen << " (velto --list-devices)"
+        << (problem.empty() ? "" : ": " + problem) << "\n";
     return 1;
   }
-  int status = 0;
-  if (!OpenMidiOuts(device)) {
+  int status = 1;
+  if (!OpenMidiOuts(chosen)) {
     err << "velto: " << DescribeSongError(GErrors.Get(), window) << " ("
-        << GMidiOutDeviceList[device].Name << ")\n";
-    status = 1;
-  } else if (!Transport().Play(window, PlayOn(device))) {
-    err << "velto: " << song << ": " << DescribeSongError(GErrors.Get(), window) << "\n";
-    status = 1;
+        << GMidiOutDeviceList[static_cast<size_t>(chosen)].Name << ")\n";
   } else {
-    Transport().Wait();
-    if (GErrors.Code() != 0) {
-      err << "velto: " << song << ": " << DescribeSongError(GErrors.Get(), window) << "\n";
-      status = 1;
-    }
+    status = PlayOpenSong(window, song, chosen, err);
   }
   Transport().Stop();
   for (int port = 0; port <= GLastMidiOut && port < kMidiPortCount; ++port) {
@@ -175,10 +278,24 @@ int PlaySongCommand(const std::string& song, int32_t device, std::ostream& err) 
   return status;
 }
 
-int ListDevicesCommand(std::ostream& out) {
+int ListDevicesCommand(std::ostream& out, std::ostream& err) {
   const std::vector<std::string> names = EnumMidiOutDevices();
   for (size_t i = 0; i < names.size(); ++i) {
     out << i << ": " << names[i] << "\n";
   }
+  if (const std::string problem = MidiOutDeviceProblem(nullptr); !problem.empty()) {
+    err << "velto: " << problem << "\n";
+  }
   return 0;
+}
+
+int RunCommandGuarded(const std::function<int()>& command, std::ostream& err) {
+  try {
+    return command();
+  } catch (const std::bad_alloc&) {
+    err << "velto: out of memory: the song is too large for this machine\n";
+  } catch (const std::length_error&) {
+    err << "velto: out of memory: the song is too large for this machine\n";
+  }
+  return 1;
 }

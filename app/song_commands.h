@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "base/errors.h"
@@ -20,10 +22,28 @@ std::string DescribeSongError(const TErrors& error, const TVelto& song);
 // with a line on `err` when the file cannot be read or parsed.
 bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& err);
 
-// velto --export SONG OUT: 0 when the file was written, else 1.
-int ExportSongCommand(const std::string& song, const std::string& out, std::ostream& err);
-// velto --play SONG [--device N]: opens the ports on device N, plays the song to its end
-// and closes them; 0 on success, else 1.
-int PlaySongCommand(const std::string& song, int32_t device, std::ostream& err);
-// velto --list-devices: one line per output device, "N: name"; 0.
-int ListDevicesCommand(std::ostream& out);
+// Why the export of the song file `song` cannot go to `out`: empty when it can. Refused: no
+// name, the song file itself (also through links), a folder, a file that may not be
+// written, a folder that does not exist. Checked before the render starts.
+std::string ExportTargetProblem(const std::string& song, const std::string& out);
+
+// Asks the command that runs to stop (from any thread): the render and the player stop and
+// the command returns 1 after its usual cleaning up. It stays asked until ResetCommandStop.
+void RequestCommandStop();
+bool CommandStopRequested();
+void ResetCommandStop();
+
+// velto --export SONG OUT: 0 when the file was written, else 1. With showProgress the
+// render's progress is shown on `err` (a terminal) while it runs.
+int ExportSongCommand(const std::string& song, const std::string& out, std::ostream& err,
+                      bool showProgress = false);
+// velto --play SONG [--device N]: opens the ports with port 0 on device N (by default the
+// device port 0 starts on, see StartingMidiOutDevice), plays the song to its end or to a
+// stop request and closes the ports, which silences every channel; 0 on success, else 1.
+int PlaySongCommand(const std::string& song, std::optional<int32_t> device, std::ostream& err);
+// velto --list-devices: one line per output device, "N: name", on `out`; what keeps a
+// device from the list (a sound font that does not load) on `err`; 0.
+int ListDevicesCommand(std::ostream& out, std::ostream& err);
+
+// Runs a command; an allocation failure ends it with a line on `err` and status 1.
+int RunCommandGuarded(const std::function<int()>& command, std::ostream& err);

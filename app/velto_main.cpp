@@ -1,14 +1,24 @@
-// velto: the program's entry. Without a window it exports a song as a MIDI file, plays it
-// or lists the MIDI output devices; the work itself is done by the libraries.
+// velto: the program's entry. It opens the songs in the main window, or without a window
+// exports a song as a MIDI file, plays it or lists the MIDI output devices; the work
+// itself is done by the libraries.
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "notation/measure_cache.h"
 #include "app/main_window_run.h"
 #include "app/song_commands.h"
+#include "platform/atomic_file.h"
+#include "platform/stop_signals.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -17,7 +27,7 @@ namespace {
 
 void PrintUsage(std::ostream& out) {
   out << "usage: velto [--home DIR] [SONG.qem ...]\n"
-         "       velto [--home DIR] --export SONG.qem OUT.mid\n"
+         "       velto [--home DIR] --export SONG.qem OUT.mid   (OUT.mid - : standard output)\n"
          "       velto [--home DIR] --play SONG.qem [--device N]\n"
          "       velto [--home DIR] --list-devices\n";
 }
@@ -27,11 +37,11 @@ struct TCommandLine {
   std::string Home;
   std::string Command;
   std::vector<std::string> Arguments;
-  int32_t Device = 0;
+  std::optional<int32_t> Device;
   bool Valid = true;
 };
 
-bool ReadNumber(const std::string& text, int32_t& value) {
+bool ReadNumber(const std::string& text, std::optional<int32_t>& value) {
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
@@ -58,13 +68,82 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   }
   const size_t wanted = line.Command == "--export" ? 2 : line.Command == "--play" ? 1 : 0;
   // Without a command the arguments are songs to open in the window.
-  line.Valid = line.Valid && (line.Command.empty() || line.Arguments.size() == wanted);
+  line.Valid = line.Valid && (line.Command.empty() || line.Arguments.size() == wanted) &&
+               std::find(line.Arguments.begin(), line.Arguments.end(), "") == line.Arguments.end();
   return line;
+}
+
+// An exception no thread caught ends the program with a line instead of an abort without
+// a word: the render and player threads run outside the command's own guard.
+[[noreturn]] void EndOnUncaughtException() {
+  bool outOfMemory = false;
+  if (const std::exception_ptr e = std::current_exception()) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+    } catch (...) {
+    }
+  }
+  RemovePendingTemporaryFiles();
+  if (!outOfMemory) {
+    std::fputs("velto: internal error: an exception was not caught\n", stderr);
+    std::abort();
+  }
+  std::fputs("velto: out of memory: the song is too large for this machine\n", stderr);
+  std::_Exit(1);
+}
+
+// Sets up the program folder and reads the settings and the measure cache; false with a
+// line on stderr when the folder cannot be made.
+bool StartUp(const TCommandLine& line) {
+  if (!SetupProgramDir(line.Home)) {
+    std::cerr << "velto: cannot create the temporary folder under " << ChooseProgramDir(line.Home)
+              << "\n";
+    return false;
+  }
+  LoadSettings(ProgramDir + kSettingsFileName);
+  LoadMeasureCache();
+  return true;
+}
+
+// Runs the command the line names; its exit status.
+int RunCommand(const TCommandLine& line) {
+  if (!StartUp(line)) {
+    return 1;
+  }
+  // Without a window nobody listens for the render's progress signals and percentages.
+  SignalProgress = false;
+  int status = 0;
+  if (line.Command == "--export") {
+    status = ExportSongCommand(line.Arguments[0], line.Arguments[1], std::cerr,
+                               ::isatty(STDERR_FILENO) == 1);
+  } else if (line.Command == "--play") {
+    status = PlaySongCommand(line.Arguments[0], line.Device, std::cerr);
+  } else {
+    status = ListDevicesCommand(std::cout, std::cerr);
+  }
+  SaveMeasureCache();
+  return status;
+}
+
+// A command without a window: SIGINT and SIGTERM stop it cleanly, a closed pipe is a
+// write error, an allocation failure an error line. Its exit status.
+int RunCommandLine(const TCommandLine& line) {
+  // First, before any thread starts: every thread inherits the blocked signals.
+  TStopSignals signals(RequestCommandStop);
+  std::signal(SIGPIPE, SIG_IGN);
+  const int status = RunCommandGuarded([&line] { return RunCommand(line); }, std::cerr);
+  if (const int signal = signals.Received(); signal != 0) {
+    return 128 + signal;
+  }
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::set_terminate(EndOnUncaughtException);
   const TCommandLine line = ParseCommandLine(argc, argv);
   if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     PrintUsage(std::cout);
@@ -74,28 +153,13 @@ int main(int argc, char** argv) {
     PrintUsage(std::cerr);
     return 2;
   }
-  if (!SetupProgramDir(line.Home)) {
-    std::cerr << "velto: cannot create the temporary folder under " << ChooseProgramDir(line.Home)
-              << "\n";
+  if (!line.Command.empty()) {
+    return RunCommandLine(line);
+  }
+  if (!StartUp(line)) {
     return 1;
   }
-  LoadSettings(ProgramDir + kSettingsFileName);
-  LoadMeasureCache();
-  int status = 0;
-  if (line.Command.empty()) {
-    status = RunMainWindow(argc, argv, line.Arguments);
-    SaveMeasureCache();
-    return status;
-  }
-  // Without a window nobody listens for the render's progress signals and percentages.
-  SignalProgress = false;
-  if (line.Command == "--export") {
-    status = ExportSongCommand(line.Arguments[0], line.Arguments[1], std::cerr);
-  } else if (line.Command == "--play") {
-    status = PlaySongCommand(line.Arguments[0], line.Device, std::cerr);
-  } else {
-    status = ListDevicesCommand(std::cout);
-  }
+  const int status = RunMainWindow(argc, argv, line.Arguments);
   SaveMeasureCache();
   return status;
 }

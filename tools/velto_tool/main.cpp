@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stop_signals.h"
 #include "tools/velto_tool/commands.h"
 
 namespace {
@@ -23,6 +24,8 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A signal ends the tool at once, without a temporary file left behind.
+  TStopSignals signals;
   if (argc < 2) {
     PrintUsage(stderr);
     return 2;
