@@ -56,8 +56,9 @@ class TSynth {
     }
   }
 
-  // Builds the synthesizer. Empty, or why FluidSynth or the sound font failed.
-  std::string Create(const TFluidSynthOptions& options) {
+  // Builds the synthesizer. Empty, or why FluidSynth or the sound font failed. A probe
+  // reads the sound font's structure and leaves its samples to be loaded when played.
+  std::string Create(const TFluidSynthOptions& options, bool probe = false) {
     QuietFluidLog();
     if (std::string why = SoundFontProblem(options.SoundFont); !why.empty()) {
       return why;
@@ -68,6 +69,7 @@ class TSynth {
     }
     fluid_settings_setnum(settings_, "synth.sample-rate", options.SampleRate);
     fluid_settings_setnum(settings_, "synth.gain", options.Gain);
+    fluid_settings_setint(settings_, "synth.dynamic-sample-loading", probe ? 1 : 0);
     synth_ = new_fluid_synth(settings_);
     if (synth_ == nullptr) {
       return "FluidSynth could not be started";
@@ -278,7 +280,7 @@ bool TFluidSynthBackend::SoundFontLoads() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!checked_ || stamp != checked_stamp_) {
     TSynth synth;
-    problem_ = synth.Create(options_);
+    problem_ = synth.Create(options_, true);
     checked_ = true;
     checked_stamp_ = stamp;
     loads_ = problem_.empty();

@@ -1,0 +1,184 @@
+// The commands of the command line through the library calls that a window uses too:
+// exports that refuse to lose the song, songs that cannot be read whole, stop requests,
+// devices that are missing.
+#include "app/song_commands.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <sstream>
+#include <thread>
+
+#include "base/errors.h"
+#include "platform/atomic_file.h"
+#include "platform/midi_fluidsynth.h"
+#include "platform/midi_log.h"
+#include "playback/midi_ports.h"
+#include "settings/settings.h"
+#include "tests/support/child_process.h"
+#include "tests/support/midi_log_check.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = VELTO_SOURCE_DIR;
+const fs::path kBin = fs::path(VELTO_BINARY_DIR) / "bin";
+
+// A control track whose handler never ends, and one note.
+const char* kEndlessSong =
+    "1 2 0 1 1 1 1\r\nControl\r\nVd4m\r\nwhile 1 do\r\nendwhile\r\n"
+    "1 0 1 1 1 1 1\r\nMelody\r\nVd4!NNQT\r\n";
+
+std::string Example(const char* name) {
+  return ReadFileBytes(kSource / "examples" / (std::string(name) + ".qem")).value();
+}
+
+bool HasTemporaryFile(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().rfind(".velto-", 0) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A program folder copied from the build, songs and outputs in a work folder.
+class SongCommands : public testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = fs::path(temp_.Path()) / "home";
+    work_ = fs::path(temp_.Path()) / "work";
+    fs::create_directories(work_);
+    fs::create_directories(home_);
+    for (const char* folder : {"Resources", "Translator", "Modules"}) {
+      if (fs::exists(kBin / folder)) {
+        fs::copy(kBin / folder, home_ / folder, fs::copy_options::recursive);
+      }
+    }
+    ProgramDir = home_.string() + "/";
+    SignalProgress = false;
+    GErrors.Reset();
+    ResetCommandStop();
+  }
+  void TearDown() override {
+    ResetCommandStop();
+    SetMidiBackends({});
+    GMidiOutDeviceList.clear();
+  }
+
+  fs::path Song(const std::string& bytes, const std::string& name = "song.qem") {
+    const fs::path path = work_ / name;
+    EXPECT_TRUE(WriteFileAtomically(path, bytes));
+    return path;
+  }
+
+  TTempDir temp_;
+  fs::path home_;
+  fs::path work_;
+};
+
+TEST_F(SongCommands, ExportsNeverLoseTheSongNorLeaveHalfAFile) {
+  struct Case {
+    const char* what;
+    std::string song;
+    std::function<fs::path(const fs::path& song)> out;
+    const char* error;  // part of the error; "" when the export succeeds
+  };
+  const std::string saints = Example("when-the-saints");
+  const auto mid = [this](const fs::path&) { return work_ / "song.mid"; };
+  const std::vector<Case> cases = {
+      {"the song itself", saints, [](const fs::path& song) { return song; }, "refusing to write"},
+      {"a link to the song", saints,
+       [this](const fs::path& song) {
+         fs::create_symlink(song, work_ / "link.mid");
+         return work_ / "link.mid";
+       },
+       "refusing to write"},
+      {"no name", saints, [](const fs::path&) { return fs::path(); }, "no output file"},
+      {"a full device", saints, [](const fs::path&) { return fs::path("/dev/full"); },
+       "cannot write /dev/full: No space left on device"},
+      {"a folder", saints, [this](const fs::path&) { return work_; }, "Is a directory"},
+      {"a song cut short", saints.substr(0, 300), mid,
+       "error 39: the file ends inside track 3 \"Бас\""},
+      {"a UTF-8 song that code page 1251 cannot hold", "0 0 0 1 1 1 1\n\xE2\x99\xAB\n", mid,
+       "code page 1251"},
+      {"a UTF-8 song with blank lines at the end",
+       "1 0 0 1 1 1 1\n\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F\nVd4m\n1 0 1 1 1 1 1\nMelody\nVd4!NNQT\n\n\n",
+       mid, ""},
+  };
+  for (const Case& c : cases) {
+    const fs::path song = Song(c.song);
+    const fs::path out = c.out(song);
+    std::ostringstream err;
+    const int status = ExportSongCommand(song.string(), out.string(), err);
+    EXPECT_EQ(status, *c.error == '\0' ? 0 : 1) << c.what << ": " << err.str();
+    EXPECT_NE(err.str().find(c.error), std::string::npos) << c.what << ": " << err.str();
+    EXPECT_EQ(ReadFileBytes(song).value_or(""), c.song) << c.what;
+    EXPECT_EQ(fs::exists(work_ / "song.mid"), *c.error == '\0') << c.what;
+    EXPECT_FALSE(HasTemporaryFile(work_)) << c.what;
+    fs::remove(work_ / "song.mid");
+    fs::remove(work_ / "link.mid");
+  }
+}
+
+TEST_F(SongCommands, AStopEndsAnExportWhoseHandlerNeverEnds) {
+  const fs::path song = Song(kEndlessSong);
+  const fs::path out = work_ / "song.mid";
+  std::ostringstream err;
+  std::thread stopper([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    RequestCommandStop();
+  });
+  EXPECT_EQ(ExportSongCommand(song.string(), out.string(), err), 1);
+  stopper.join();
+  EXPECT_NE(err.str().find("stopped; " + out.string() + " was not written"), std::string::npos)
+      << err.str();
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(HasTemporaryFile(work_));
+}
+
+TEST_F(SongCommands, AStoppedPlaySilencesEveryChannelItUsed) {
+  const fs::path log = work_ / "midi.log";
+  SetMidiBackends({std::make_shared<TMidiLogBackend>(log.string())});
+  const fs::path song = Song(Example("when-the-saints"));
+  std::thread stopper([&] {
+    WaitUntil([&] { return SummariseMidiLog(FileText(log)).NoteOns >= 3; });
+    RequestCommandStop();
+  });
+  std::ostringstream err;
+  EXPECT_EQ(PlaySongCommand(song.string(), std::nullopt, err), 1);
+  stopper.join();
+  EXPECT_NE(err.str().find("velto: stopped"), std::string::npos) << err.str();
+  const TMidiLogSummary played = SummariseMidiLog(FileText(log));
+  EXPECT_GE(played.NoteOns, 3);
+  EXPECT_TRUE(played.StillSounding.empty()) << FileText(log);
+}
+
+TEST_F(SongCommands, AMissingSoundFontIsNamed) {
+  TFluidSynthOptions options;
+  options.SoundFont = (work_ / "missing.sf2").string();
+  SetMidiBackends({std::make_shared<TFluidSynthBackend>(options)});
+  const std::string reason = "sound font " + options.SoundFont + ": No such file or directory";
+  std::ostringstream out, err;
+  EXPECT_EQ(ListDevicesCommand(out, err), 0);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "velto: " + reason + "\n");
+  std::ostringstream playErr;
+  EXPECT_EQ(PlaySongCommand(Song(Example("ode-to-joy")).string(), 0, playErr), 1);
+  EXPECT_NE(playErr.str().find("no MIDI output device 0"), std::string::npos) << playErr.str();
+  EXPECT_NE(playErr.str().find(reason), std::string::npos) << playErr.str();
+}
+
+TEST(RunCommandGuarded, AnAllocationFailureIsAnErrorLine) {
+  std::ostringstream err;
+  EXPECT_EQ(RunCommandGuarded([] { return 7; }, err), 7);
+  EXPECT_EQ(RunCommandGuarded([]() -> int { throw std::bad_alloc(); }, err), 1);
+  EXPECT_EQ(err.str(), "velto: out of memory: the song is too large for this machine\n");
+}
+
+}  // namespace

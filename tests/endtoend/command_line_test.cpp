@@ -1,0 +1,212 @@
+// The programs as a careless or hostile user runs them: outputs that name the song or are
+// not files, songs cut short, signals at any moment, a missing sound font.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/atomic_file.h"
+#include "tests/support/child_process.h"
+#include "tests/support/midi_log_check.h"
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = VELTO_SOURCE_DIR;
+const fs::path kBin = fs::path(VELTO_BINARY_DIR) / "bin";
+const std::string kVelto = (kBin / "velto").string();
+
+const char* kEndlessSong =
+    "1 2 0 1 1 1 1\r\nControl\r\nVd4m\r\nwhile 1 do\r\nendwhile\r\n"
+    "1 0 1 1 1 1 1\r\nMelody\r\nVd4!NNQT\r\n";
+
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+bool HasTemporaryFile(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().rfind(".velto-", 0) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+class CommandLineFaults : public testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = fs::path(temp_.Path()) / "home";
+    work_ = fs::path(temp_.Path()) / "work";
+    fs::create_directories(home_);
+    fs::create_directories(work_);
+    for (const char* folder : {"Resources", "Translator", "Modules"}) {
+      if (fs::exists(kBin / folder)) {
+        fs::copy(kBin / folder, home_ / folder, fs::copy_options::recursive);
+      }
+    }
+    saints_ = work_ / "saints.qem";
+    fs::copy(kSource / "examples/when-the-saints.qem", saints_);
+  }
+
+  std::vector<std::string> Velto(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), {kVelto, "--home", home_.string()});
+    return arguments;
+  }
+  // Runs a shell line in the work folder, $VELTO standing for the program and its home (a
+  // temporary folder: no blanks).
+  TCommandRun Shell(const std::string& line) const {
+    return RunCommand("cd " + Quoted(work_) + " && VELTO=\"" + kVelto + " --home " +
+                      home_.string() + "\" && " + line + " 2>&1");
+  }
+
+  TTempDir temp_;
+  fs::path home_;
+  fs::path work_;
+  fs::path saints_;
+};
+
+TEST_F(CommandLineFaults, OutputsThatWouldLoseDataAreRefused) {
+  struct Case {
+    const char* what;
+    std::string line;    // the shell line
+    int exitCode;
+    const char* output;  // part of what it prints
+    std::function<void()> check = nullptr;
+  };
+  ::symlink("saints.qem", (work_ / "soft.mid").c_str());
+  ::link(saints_.c_str(), (work_ / "hard.mid").c_str());
+  std::ofstream(work_ / "kept.mid") << "old";
+  ::chmod((work_ / "kept.mid").c_str(), 0640);
+  const std::string longName = std::string(251, 'n') + ".mid";
+  const std::vector<Case> cases = {
+      {"the song", "$VELTO --export saints.qem saints.qem", 1, "refusing to write saints.qem"},
+      {"a link to the song", "$VELTO --export saints.qem soft.mid", 1, "refusing to write soft.mid"},
+      {"a hard link", "$VELTO --export saints.qem hard.mid", 1, "refusing to write hard.mid"},
+      {"no name", "$VELTO --export saints.qem ''", 2, "usage"},
+      {"standard output", "$VELTO --export saints.qem - | head -c 4", 0, "MThd"},
+      {"a full device", "$VELTO --export saints.qem /dev/full", 1,
+       "velto: cannot write /dev/full: No space left on device"},
+      {"a folder", "$VELTO --export saints.qem .", 1, "cannot write .: Is a directory"},
+      {"no room left", "ulimit -f 0; trap '' XFSZ; $VELTO --export saints.qem big.mid", 1,
+       "velto: cannot write big.mid: File too large"},
+      {"an existing file", "$VELTO --export saints.qem kept.mid", 0, "",
+       [&] {
+         struct stat st {};
+         ::stat((work_ / "kept.mid").c_str(), &st);
+         EXPECT_EQ(st.st_mode & 0777, 0640u);
+       }},
+      {"the longest name", "$VELTO --export saints.qem " + longName, 0, "",
+       [&] { EXPECT_TRUE(fs::exists(work_ / longName)); }},
+  };
+  const std::string song = FileText(saints_);
+  for (const Case& c : cases) {
+    const TCommandRun run = Shell(c.line);
+    EXPECT_EQ(run.ExitCode, c.exitCode) << c.what << ": " << run.Output;
+    EXPECT_NE(run.Output.find(c.output), std::string::npos) << c.what << ": " << run.Output;
+    EXPECT_EQ(FileText(saints_), song) << c.what;
+    EXPECT_FALSE(fs::exists(work_ / "big.mid")) << c.what;
+    EXPECT_FALSE(HasTemporaryFile(work_)) << c.what;
+    if (c.check) {
+      c.check();
+    }
+  }
+}
+
+TEST_F(CommandLineFaults, ASongCutShortIsRefusedAndNeverRewritten) {
+  for (const char* example : {"minuet-in-g", "when-the-saints"}) {
+    const std::string song = FileText(kSource / "examples" / (std::string(example) + ".qem"));
+    ASSERT_GT(song.size(), 300u);
+    ASSERT_TRUE(WriteFileAtomically(work_ / "cut.qem", song.substr(0, 300)));
+    for (const std::string& line : {std::string("$VELTO --export cut.qem cut.mid"),
+                                    (kBin / "velto-tool").string() + " roundtrip cut.qem cut.mid"}) {
+      const TCommandRun run = Shell(line);
+      EXPECT_EQ(run.ExitCode, 1) << line << ": " << run.Output;
+      EXPECT_NE(run.Output.find("error 39: the file ends inside track 3"), std::string::npos)
+          << line << ": " << run.Output;
+      EXPECT_FALSE(fs::exists(work_ / "cut.mid")) << line;
+      EXPECT_EQ(FileText(work_ / "cut.qem"), song.substr(0, 300));
+    }
+  }
+}
+
+TEST_F(CommandLineFaults, SignalsEndAnEndlessExportCleanly) {
+  ASSERT_TRUE(WriteFileAtomically(work_ / "endless.qem", kEndlessSong));
+  for (int signal : {SIGINT, SIGTERM}) {
+    TChildProcess velto(Velto({"--export", (work_ / "endless.qem").string(), (work_ / "out.mid").string()}),
+                        {}, (work_ / "stdout").string(), (work_ / "stderr").string());
+    ASSERT_TRUE(velto.Started());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    velto.Signal(signal);
+    EXPECT_EQ(velto.Wait(), 128 + signal);
+    EXPECT_NE(FileText(work_ / "stderr").find("stopped; "), std::string::npos)
+        << FileText(work_ / "stderr");
+    EXPECT_FALSE(fs::exists(work_ / "out.mid"));
+    EXPECT_FALSE(HasTemporaryFile(work_));
+  }
+  // On a terminal the render's progress shows.
+  const TCommandRun shown = Shell("script -qec \"timeout -s INT 2 $VELTO --export endless.qem "
+                                  "out.mid\" /dev/null");
+  EXPECT_NE(shown.Output.find("velto: rendering endless.qem: "), std::string::npos) << shown.Output;
+}
+
+TEST_F(CommandLineFaults, ASignalAtAnyMomentLeavesTheWholeFileOrNone) {
+  const TCommandRun reference = Shell("$VELTO --export saints.qem reference.mid");
+  ASSERT_EQ(reference.ExitCode, 0) << reference.Output;
+  const std::string whole = FileText(work_ / "reference.mid");
+  for (int delayMs = 0; delayMs <= 1100; delayMs += 100) {
+    fs::remove(work_ / "out.mid");
+    TChildProcess velto(Velto({"--export", saints_.string(), (work_ / "out.mid").string()}), {},
+                        (work_ / "stdout").string(), (work_ / "stderr").string());
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    velto.Signal(SIGINT);
+    const int status = velto.Wait();
+    EXPECT_TRUE(status == 0 || status == 128 + SIGINT) << delayMs << " ms: " << status;
+    EXPECT_FALSE(HasTemporaryFile(work_)) << delayMs << " ms";
+    if (fs::exists(work_ / "out.mid")) {
+      EXPECT_EQ(FileText(work_ / "out.mid"), whole) << delayMs << " ms";
+    }
+  }
+}
+
+TEST_F(CommandLineFaults, CtrlCDuringPlaySilencesEveryChannelUsed) {
+  const fs::path log = work_ / "midi.log";
+  const std::string logVariable = "VELTO_MIDI_LOG=" + log.string();
+  const TCommandRun listed = Shell(logVariable + " $VELTO --list-devices");
+  const size_t at = listed.Output.find(": log\n");
+  ASSERT_NE(at, std::string::npos) << listed.Output;
+  const std::string device = listed.Output.substr(listed.Output.rfind('\n', at) + 1,
+                                                  at - listed.Output.rfind('\n', at) - 1);
+  TChildProcess velto(Velto({"--play", saints_.string(), "--device", device}), {logVariable},
+                      (work_ / "stdout").string(), (work_ / "stderr").string());
+  ASSERT_TRUE(WaitUntil([&] { return SummariseMidiLog(FileText(log)).NoteOns >= 3; }))
+      << FileText(work_ / "stderr");
+  velto.Signal(SIGINT);
+  EXPECT_EQ(velto.Wait(), 128 + SIGINT) << FileText(work_ / "stderr");
+  const TMidiLogSummary played = SummariseMidiLog(FileText(log));
+  EXPECT_GE(played.NoteOns, 3);
+  EXPECT_TRUE(played.StillSounding.empty()) << FileText(log);
+}
+
+TEST_F(CommandLineFaults, AMissingSoundFontIsNamedAndNotListed) {
+  const std::string missing = "VELTO_SOUNDFONT=" + (work_ / "missing.sf2").string();
+  const TCommandRun listed = Shell(missing + " $VELTO --list-devices");
+  EXPECT_EQ(listed.ExitCode, 0);
+  EXPECT_EQ(listed.Output.find("FluidSynth"), std::string::npos) << listed.Output;
+  EXPECT_NE(listed.Output.find("sound font " + (work_ / "missing.sf2").string() +
+                               ": No such file or directory"),
+            std::string::npos)
+      << listed.Output;
+  if (listed.Output.find("0: ") != std::string::npos) {
+    GTEST_SKIP() << "this machine has other MIDI outputs to play on";
+  }
+  const TCommandRun played = Shell(missing + " $VELTO --play saints.qem --device 0");
+  EXPECT_EQ(played.ExitCode, 1);
+  EXPECT_NE(played.Output.find("missing.sf2: No such file or directory"), std::string::npos)
+      << played.Output;
+}
+
+}  // namespace
