@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/atomic_file.h"
 #include "settings/lang_texts.h"
 
 namespace {
@@ -44,25 +45,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool WriteFileWhole(const std::string& path, const std::string& bytes) {
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      return false;
-    }
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileAtomically(path, bytes);
 }
 
 std::string UndoWord() {

@@ -1,7 +1,6 @@
 #include "platform/midi_fluidsynth.h"
 
 #include <fluidsynth.h>
-
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <ostream>
 #include <utility>
+
+#include "platform/atomic_file.h"
 
 namespace {
 
@@ -232,7 +233,7 @@ class TOfflineSynthDevice final : public TMidiOutDevice {
   bool closed_ = false;
 };
 
-void PutLe(std::ofstream& out, uint32_t value, int bytes) {
+void PutLe(std::ostream& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) {
     out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
   }
@@ -308,30 +309,28 @@ std::unique_ptr<TMidiOutDevice> TFluidSynthOfflineBackend::Open(const std::strin
 }
 
 bool WriteStereoWav(const std::string& path, const std::vector<int16_t>& interleaved,
-                    int sample_rate) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    return false;
-  }
-  const auto data_bytes = static_cast<uint32_t>(interleaved.size() * sizeof(int16_t));
-  const uint32_t channels = 2;
-  const uint32_t block_align = channels * sizeof(int16_t);
-  // 1. RIFF header, 2. format chunk (PCM), 3. data chunk.
-  out.write("RIFF", 4);
-  PutLe(out, 36 + data_bytes, 4);
-  out.write("WAVE", 4);
-  out.write("fmt ", 4);
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);
-  PutLe(out, channels, 2);
-  PutLe(out, static_cast<uint32_t>(sample_rate), 4);
-  PutLe(out, static_cast<uint32_t>(sample_rate) * block_align, 4);
-  PutLe(out, block_align, 2);
-  PutLe(out, 16, 2);
-  out.write("data", 4);
-  PutLe(out, data_bytes, 4);
-  for (int16_t sample : interleaved) {
-    PutLe(out, static_cast<uint16_t>(sample), 2);
-  }
-  return static_cast<bool>(out);
+                   int sample_rate) {
+  return WriteFileAtomically(path, [&](std::ostream& out, std::string&) {
+    const auto data_bytes = static_cast<uint32_t>(interleaved.size() * sizeof(int16_t));
+    const uint32_t channels = 2;
+    const uint32_t block_align = channels * sizeof(int16_t);
+    // 1. RIFF header, 2. format chunk (PCM), 3. data chunk.
+    out.write("RIFF", 4);
+    PutLe(out, 36 + data_bytes, 4);
+    out.write("WAVE", 4);
+    out.write("fmt ", 4);
+    PutLe(out, 16, 4);
+    PutLe(out, 1, 2);
+    PutLe(out, channels, 2);
+    PutLe(out, static_cast<uint32_t>(sample_rate), 4);
+    PutLe(out, static_cast<uint32_t>(sample_rate) * block_align, 4);
+    PutLe(out, block_align, 2);
+    PutLe(out, 16, 2);
+    out.write("data", 4);
+    PutLe(out, data_bytes, 4);
+    for (int16_t sample : interleaved) {
+      PutLe(out, static_cast<uint16_t>(sample), 2);
+    }
+    return static_cast<bool>(out);
+  });
 }

@@ -63,6 +63,7 @@ class TFluidSynthOfflineBackend final : public TMidiBackend {
   TFluidSynthOptions options_;
 };
 
-// Writes interleaved 16-bit stereo samples as a WAV file; false on a write error.
+// Writes interleaved 16-bit stereo samples as a WAV file (WriteFileAtomically); false on a
+// write error.
 bool WriteStereoWav(const std::string& path, const std::vector<int16_t>& interleaved,
                     int sample_rate);
