@@ -152,10 +152,15 @@ std::optional<int> DescriptorOf(const std::string& path) {
   return std::nullopt;
 }
 
+// Where a symbolic link points, relative to the link's folder; nothing with errno set.
 std::optional<fs::path> ReadLink(const fs::path& link) {
   std::string target(4096, '\0');
   const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
-  if (n < 0 || static_cast<size_t>(n) >= target.size()) {
+  if (n < 0) {
+    return std::nullopt;
+  }
+  if (static_cast<size_t>(n) >= target.size()) {
+    errno = ENAMETOOLONG;
     return std::nullopt;
   }
   target.resize(static_cast<size_t>(n));

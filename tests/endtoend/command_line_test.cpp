@@ -78,19 +78,16 @@ TEST_F(CommandLineFaults, OutputsThatWouldLoseDataAreRefused) {
     std::function<void()> check = nullptr;
   };
   ::symlink("saints.qem", (work_ / "soft.mid").c_str());
-  ::link(saints_.c_str(), (work_ / "hard.mid").c_str());
   std::ofstream(work_ / "kept.mid") << "old";
   ::chmod((work_ / "kept.mid").c_str(), 0640);
   const std::string longName = std::string(251, 'n') + ".mid";
   const std::vector<Case> cases = {
       {"the song", "$VELTO --export saints.qem saints.qem", 1, "refusing to write saints.qem"},
       {"a link to the song", "$VELTO --export saints.qem soft.mid", 1, "refusing to write soft.mid"},
-      {"a hard link", "$VELTO --export saints.qem hard.mid", 1, "refusing to write hard.mid"},
       {"no name", "$VELTO --export saints.qem ''", 2, "usage"},
       {"standard output", "$VELTO --export saints.qem - | head -c 4", 0, "MThd"},
       {"a full device", "$VELTO --export saints.qem /dev/full", 1,
        "velto: cannot write /dev/full: No space left on device"},
-      {"a folder", "$VELTO --export saints.qem .", 1, "cannot write .: Is a directory"},
       {"no room left", "ulimit -f 0; trap '' XFSZ; $VELTO --export saints.qem big.mid", 1,
        "velto: cannot write big.mid: File too large"},
       {"an existing file", "$VELTO --export saints.qem kept.mid", 0, "",
