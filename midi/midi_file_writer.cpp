@@ -127,11 +127,11 @@ bool WriteMidiFile(std::ostream& out, const std::vector<TMidiFileTrackSource>& t
 
 bool WriteMidiFile(const std::string& fileName, const std::vector<TMidiFileTrackSource>& tracks,
                    uint16_t division, std::string& error) {
-  const std::filesystem::path target = fileName.empty()
-                                           ? std::filesystem::path(ProgramDir) / "Resources" / "qem.mid"
-                                           : std::filesystem::path(fileName);
-  return WriteFileAtomically(
-      target,
-      [&](std::ostream& out, std::string& why) { return WriteMidiFile(out, tracks, division, why); },
-      &error);
+  namespace fs = std::filesystem;
+  const fs::path target =
+      fileName.empty() ? fs::path(ProgramDir) / "Resources" / "qem.mid" : fs::path(fileName);
+  const TFileWriter write = [&](std::ostream& out, std::string& why) {
+    return WriteMidiFile(out, tracks, division, why);
+  };
+  return WriteFileAtomically(target, write, &error);
 }

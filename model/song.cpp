@@ -76,7 +76,8 @@ void TVelto::AddTreck(PTreck& Current, const std::string& Name, uint8_t Channel)
   // A track after Current leaves the head of the window's list where it is; the walk is
   // needed only for a track alone or a head that is not one (reading a song adds tens of
   // thousands of tracks, each after the last).
-  const bool headStays = track->Prev != nullptr && HeadTreck != nullptr && HeadTreck->Prev == nullptr;
+  const bool headStays =
+      track->Prev != nullptr && HeadTreck != nullptr && HeadTreck->Prev == nullptr;
   Current = track;
   if (!headStays) {
     HeadTreck = Current;

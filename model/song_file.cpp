@@ -136,7 +136,8 @@ std::string DescribeSongTextError() {
   switch (e.Extra) {
     case kSongTextEndsInTrack:
       return "error 39: the file ends inside " + track + " \"" +
-             Cp1251ToUtf8(ShortUserText(e.Text)) + "\": its header promises more lines than follow it";
+             Cp1251ToUtf8(ShortUserText(e.Text)) +
+             "\": its header promises more lines than follow it";
     case kTooManySongTracks:
       return "error 39: more than " + std::to_string(kMaxSongTracks) +
              " tracks, the most a song may have";

@@ -138,7 +138,8 @@ std::optional<int> DescriptorOf(const std::string& path) {
     return 1;
   }
   const std::string ownFd = "/proc/" + std::to_string(::getpid()) + "/fd/";
-  for (const std::string& prefix : {std::string("/dev/fd/"), std::string("/proc/self/fd/"), ownFd}) {
+  for (const std::string& prefix :
+       {std::string("/dev/fd/"), std::string("/proc/self/fd/"), ownFd}) {
     if (path.size() > prefix.size() && path.size() <= prefix.size() + 9 &&
         path.compare(0, prefix.size(), prefix) == 0) {
       int fd = -1;

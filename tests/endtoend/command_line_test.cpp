@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <thread>
 
 #include "platform/atomic_file.h"
 #include "tests/support/child_process.h"
@@ -52,6 +55,8 @@ class CommandLineFaults : public testing::Test {
         fs::copy(kBin / folder, home_ / folder, fs::copy_options::recursive);
       }
     }
+    // The handler of the endless song runs until a signal, never into the statement bound.
+    std::ofstream(home_ / "velto.ini") << "[Handler]\r\nStatementsPerTick=2000000000\r\n";
     saints_ = work_ / "saints.qem";
     fs::copy(kSource / "examples/when-the-saints.qem", saints_);
   }
