@@ -8,6 +8,7 @@
 #include <QScreen>
 
 #include <filesystem>
+#include <vector>
 
 #include "app/shell.h"
 #include "app/window_placement.h"
@@ -16,6 +17,7 @@
 #include "feedback/song_text_report.h"
 #include "model/song_file.h"
 #include "model/song_text.h"
+#include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
 #include "platform/midi_log.h"
@@ -386,6 +388,15 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
   c.CommitEditors();
   std::string error;
   if (midi) {
+    // The export never replaces the song itself (nor any file it cannot write).
+    std::vector<std::filesystem::path> inputs;
+    if (!c.FileName.empty()) {
+      inputs.push_back(c.FileName);
+    }
+    if (const std::string problem = OutputFileProblem(path, inputs); !problem.empty()) {
+      ShowError(problem);
+      return;
+    }
     GErrors.Reset();
     if (!Transport().Export(c, path.string(), &error) && !c.ReportPendingError()) {
       ShowError(error);
