@@ -141,8 +141,10 @@ TEditorKey EditorKeyOf(const QKeyEvent& event, bool dotMode) {
   } else if (event.key() >= Qt::Key_0 && event.key() <= Qt::Key_9) {
     key.Key = static_cast<uint16_t>('0' + (event.key() - Qt::Key_0));
   }
+  // With Ctrl or Alt held a letter key types nothing (a command's key).
+  const bool command = event.modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier);
   const QString text = event.text();
-  if (key.Char == 0 && key.Key != vkTab && !text.isEmpty()) {
+  if (key.Char == 0 && key.Key != vkTab && !command && !text.isEmpty()) {
     key.Char = text.toUcs4().value(0);
   }
   return key;
