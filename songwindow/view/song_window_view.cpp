@@ -327,6 +327,9 @@ void TSongWindowView::closeEvent(QCloseEvent* event) {
 // The Braille editor's keys go to the editor controller as virtual keys and characters;
 // the line edit only shows what the controller leaves in it.
 bool TSongWindowView::NotesEvent(QEvent* event) {
+  if (controller_ == nullptr) {
+    return false;  // the window is still being built
+  }
   TBrailleEditor& editor = controller_->Editor();
   switch (event->type()) {
     case QEvent::ShortcutOverride: {

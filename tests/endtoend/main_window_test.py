@@ -283,6 +283,10 @@ def scenario_placement(bin_dir, source_dir):
     again.finish()
 
 
+# X key codes of keypad keys.
+KP_7, KP_4, KP_8, KP_5, KP_9 = "79", "83", "80", "84", "81"
+
+
 def note_ons(messages):
     """The keys of the note-ons among MIDI messages, with their channel."""
     return [(m[0] & 0x0F, m[1], m[2]) for _, m in messages if len(m) == 3 and m[0] & 0xF0 == 0x90]
@@ -322,10 +326,11 @@ def scenario_editor(bin_dir, source_dir):
     step(["Left"], "!PSNQ", 3, ["I N"], [64])
     step(["Right"], "!PSNQ", 4, ["I Q"], [65])
     step(["Num_Lock"], "!PSNQ", 4, ["I Точечный режим включен"], [])
-    step(["KP_7", "KP_4", "KP_8", "KP_5", "KP_Add"], "!PSNgQ", 5,
+    # The keypad by key code: xdotool would press Num Lock itself to reach a keypad digit.
+    step([KP_7, KP_4, KP_8, KP_5, "KP_Add"], "!PSNgQ", 5,
          ["I 1", "I 2", "I 4", "I 5", "I ", "S Первая", "S Вторая", "S Четвёртая", "S Пятая"], [65])
     step(["Scroll_Lock"], "!PSNgQ", 5, ["I Режим продвинутого редактирования включен"], [])
-    step(["Left"], "!PSNgQ", 4, ["I Фа, длительность: 8"], [65])
+    step(["Left"], "!PSNgQ", 4, ["I  Первая Вторая Четвёртая Пятая"], [65])  # dot mode spells g
     step(["Scroll_Lock"], "!PSNgQ", 4, ["I Режим продвинутого редактирования выключен"], [])
     key("ctrl+q")
     wait_for("the save question", lambda: find_text("Сохранить?"))
@@ -340,7 +345,7 @@ def scenario_editor(bin_dir, source_dir):
     wait_for("focus on the Braille editor", lambda: focused(notes))
     again.wait_said(["I 1- Трек: Мелодия"], 0)
     start = len(again.said())
-    key("KP_9")
+    key(KP_9)
     again.wait_said(["I Шеститочие"], start)
     key("Num_Lock")
     again.wait_said(["I Точечный режим выключен"], start + 1)
