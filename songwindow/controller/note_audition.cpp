@@ -1,5 +1,6 @@
 #include "songwindow/controller/note_audition.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <vector>
@@ -724,7 +725,8 @@ void TWalk::Error(const std::string& consumed) {
   if (scrollLockOff_) {
     scrollLockOff_();
   }
-  ports_.Editors->SetNotesCaret(static_cast<uint16_t>(consumed.size()), static_cast<uint16_t>(consumed.size()));
+  const auto caret = static_cast<uint16_t>(std::min(consumed.size(), ports_.Editors->NotesText().size()));
+  ports_.Editors->SetNotesCaret(caret, caret);
   result_ = TAudition{};
   result_.Found = true;
   result_.Described = true;

@@ -155,6 +155,8 @@ TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
        {"I Q", "I P", "S Такт 2"}, {sCaps}, {"off", "on 0 0 65 81", "off", "on 0 0 60 81"}, "PcSNQ", 0, nullptr},
       {"Enter in advanced editing on an empty place", 1, 5, true, false, "Enter",
        {"I Нечего редактировать!"}, {100 + sError}, none, "!PSNQ", 5, nullptr},
+      {"a notation error ends advanced editing", 3, 0, true, false, "Right",
+       {"I ", "I Режим продвинутого редактирования выключен", "I a"}, {sError}, none, "aAЯ", 0, nullptr},
       {"the lock keys", 1, 0, false, false, "ScrollLock NumLock ScrollLock",
        {"I Режим продвинутого редактирования включен", "I Точечный режим включен",
         "I Режим продвинутого редактирования выключен"},
