@@ -1,38 +1,27 @@
 #include "feedback/editor_modes.h"
 
-#include <atomic>
-
-namespace {
-std::atomic<bool> gScrollLock{false};
-std::atomic<bool> gNumLock{false};
-
-void Flip(std::atomic<bool>& mode) {
-  bool was = mode.load();
-  while (!mode.compare_exchange_weak(was, !was)) {
-  }
-}
-}  // namespace
+#include "settings/settings.h"
 
 void PressScrollLock() {
-  Flip(gScrollLock);
+  AdvancedEditing = !AdvancedEditing;
 }
 
 void PressNumLock() {
-  Flip(gNumLock);
+  PointMode = !PointMode;
 }
 
 bool ScrollLockOn() {
-  return gScrollLock.load();
+  return AdvancedEditing;
 }
 
 bool NumLockOn() {
-  return gNumLock.load();
+  return PointMode;
 }
 
 void SetScrollLock(bool on) {
-  gScrollLock.store(on);
+  AdvancedEditing = on;
 }
 
 void SetNumLock(bool on) {
-  gNumLock.store(on);
+  PointMode = on;
 }

@@ -11,6 +11,10 @@ namespace {
 
 constexpr int32_t kLowestSignOctave = 1;
 
+// The first characters of every sign longer than one character (ReadFour, ReadThree,
+// ReadTwo); a group beginning with any other character is a single-character sign.
+constexpr std::string_view kLongSignStarts = "B,)KL_(McA8!/UV903";
+
 constexpr std::array<std::string_view, 6> kShortClefs = {")/l", ")/k", ")Ul", ")Uk", ")Vl", ")Vk"};
 constexpr std::array<std::string_view, 19> kLongClefs = {
     ")/Al", ")/Ak", ")/Bl", ")/Bk", ")UAl", ")UAk", ")UBl", ")UBk", ")ULl", ")U!k", ")U!l", ")UKl",
@@ -184,6 +188,9 @@ TGroupResult TTokenCall::ReadGroup() {
     if (tuplet.Group != TGroup::Restart) {
       return tuplet;
     }
+  }
+  if (kLongSignStarts.find(s.front()) == std::string_view::npos) {
+    return ReadOne(s.front());
   }
   if (s.size() >= 4) {
     TGroupResult r = ReadFour(s.substr(0, 4));

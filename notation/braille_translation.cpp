@@ -19,49 +19,11 @@ const std::array<std::string_view, 14> CommandWords = {
 namespace {
 
 constexpr uint8_t kErrorSource = 2;  // music text
-constexpr int32_t kSlotCentre = 9;   // doubled-interval slot of the unmarked octave
-constexpr int32_t kSlotCount = 19;
-
-// Codes of the doubled-interval memory, by accidental.
-uint8_t DoubledCode(TKeySign a) {
-  switch (a) {
-    case TKeySign::Sharp:
-      return 2;
-    case TKeySign::DoubleSharp:
-      return 3;
-    case TKeySign::Flat:
-      return 4;
-    case TKeySign::DoubleFlat:
-      return 5;
-    case TKeySign::Natural:
-      return 6;
-    default:
-      return 1;
-  }
-}
-
-TKeySign DoubledAccidental(uint8_t code) {
-  static constexpr TKeySign kByCode[7] = {TKeySign::No,   TKeySign::No,         TKeySign::Sharp, TKeySign::DoubleSharp,
-                                          TKeySign::Flat, TKeySign::DoubleFlat, TKeySign::Natural};
-  return code < 7 ? kByCode[code] : TKeySign::No;
-}
+constexpr int32_t kSlotCentre = kIntervalSlotCentre;
+constexpr int32_t kSlotCount = kIntervalSlotCount;
 
 int32_t FloorDiv(int32_t a, int32_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
-// Step of interval n (2..8) from step t, counted upward or downward.
-int32_t IntervalStep(int32_t t, int32_t n, bool downward) {
-  return downward ? (t + 14 - n) % 7 + 1 : (t + n - 2) % 7 + 1;
-}
-
-// Octave of interval n without an octave sign: the nearest octave above (below) the note
-// that holds the step, one more for an octave interval.
-int32_t NaturalIntervalOctave(int32_t noteOctave, int32_t t, int32_t step, int32_t n, bool downward) {
-  int32_t e = n == 8 ? 1 : 0;
-  int32_t o = downward ? FloorDiv(7 * (noteOctave - e) + t - step, 7)
-                       : -FloorDiv(-(7 * (noteOctave + e) + t - step), 7);
-  return ClampOctave(std::max(o, 0));
 }
 
 std::string LowerAscii(std::string s) {
@@ -376,7 +338,7 @@ void TBrailleTranslation::AddDoubledIntervals(TNoteRec& note) {
       int32_t step = IntervalStep(note.Step, n, downward);
       int32_t octave = ClampOctave(NaturalIntervalOctave(note.Octave, note.Step, step, n, downward) + slot - kSlotCentre);
       AddInterval(note.Intervals, static_cast<uint8_t>(step), static_cast<uint8_t>(octave),
-                  Resolved(DoubledAccidental(code), step), note.TieFlag, true);
+                  Resolved(DoubledIntervalAccidental(code), step), note.TieFlag, true);
     }
   }
 }
@@ -405,7 +367,7 @@ bool TBrailleTranslation::AddWrittenInterval(TMeasureText& text) {
   TKeySign accidental = Resolved(accidental_, step);
   int32_t slot = kSlotCentre + octave - natural;
   if (slot >= 0 && slot < kSlotCount) {
-    VoiceRun().Doubled[n][slot] = reader_.IntervalDoubled ? DoubledCode(accidental_) : 0;
+    VoiceRun().Doubled[n][slot] = reader_.IntervalDoubled ? DoubledIntervalCode(accidental_) : 0;
   }
   AddInterval(note->Intervals, static_cast<uint8_t>(step), static_cast<uint8_t>(octave), accidental, note->TieFlag,
               true);
@@ -579,6 +541,40 @@ void TBrailleTranslation::LinkPart(const std::vector<TNoteRec*>& part) {
 }
 
 }  // namespace
+
+uint8_t DoubledIntervalCode(TKeySign a) {
+  switch (a) {
+    case TKeySign::Sharp:
+      return 2;
+    case TKeySign::DoubleSharp:
+      return 3;
+    case TKeySign::Flat:
+      return 4;
+    case TKeySign::DoubleFlat:
+      return 5;
+    case TKeySign::Natural:
+      return 6;
+    default:
+      return 1;
+  }
+}
+
+TKeySign DoubledIntervalAccidental(uint8_t code) {
+  static constexpr TKeySign kByCode[7] = {TKeySign::No,   TKeySign::No,         TKeySign::Sharp, TKeySign::DoubleSharp,
+                                          TKeySign::Flat, TKeySign::DoubleFlat, TKeySign::Natural};
+  return code < 7 ? kByCode[code] : TKeySign::No;
+}
+
+int32_t IntervalStep(int32_t t, int32_t n, bool downward) {
+  return downward ? (t + 14 - n) % 7 + 1 : (t + n - 2) % 7 + 1;
+}
+
+int32_t NaturalIntervalOctave(int32_t noteOctave, int32_t t, int32_t step, int32_t n, bool downward) {
+  int32_t e = n == 8 ? 1 : 0;
+  int32_t o = downward ? FloorDiv(7 * (noteOctave - e) + t - step, 7)
+                       : -FloorDiv(-(7 * (noteOctave + e) + t - step), 7);
+  return ClampOctave(std::max(o, 0));
+}
 
 std::vector<std::string> SplitMeasures(const std::vector<std::string>& lines) {
   std::vector<std::string> measures;

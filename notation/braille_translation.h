@@ -38,5 +38,19 @@ std::shared_ptr<TNoteList> TranslateBrailleText(const std::vector<std::string>& 
 // The measure texts of music lines: runs of blanks, CR and LF separate them.
 std::vector<std::string> SplitMeasures(const std::vector<std::string>& lines);
 
+// Chord intervals as the translation places them. The step of interval n (2..8) counted
+// from step t upward or downward.
+int32_t IntervalStep(int32_t t, int32_t n, bool downward);
+// The octave of interval n without an octave sign: the nearest octave above (below) the
+// note that holds the step, one further for an octave interval.
+int32_t NaturalIntervalOctave(int32_t noteOctave, int32_t t, int32_t step, int32_t n, bool downward);
+
+// The doubled-interval memory of a voice keeps, per interval 2..8 and octave slot, a code of
+// the written accidental (0 none). Slot kIntervalSlotCentre is the unmarked octave.
+constexpr int32_t kIntervalSlotCentre = 9;
+constexpr int32_t kIntervalSlotCount = 19;
+uint8_t DoubledIntervalCode(TKeySign written);
+TKeySign DoubledIntervalAccidental(uint8_t code);
+
 // The accidental a key signature gives a step (No when it gives none).
 TKeySign KeySignatureAccidental(int32_t step, int32_t key);

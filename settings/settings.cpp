@@ -12,6 +12,8 @@ bool AdvancedNavigation = true;
 
 bool ModePlay = true;
 int32_t ModeTalk = 7163;
+bool AdvancedEditing = false;
+bool PointMode = false;
 
 int32_t AccordionNoteBass = 5;
 int32_t AccordionOctaveBass = 2;

@@ -23,6 +23,10 @@ extern bool AdvancedNavigation;
 // Section "EditingNotes".
 extern bool ModePlay;
 extern int32_t ModeTalk;
+// The editor's modes, advanced editing (Scroll Lock) and dot entry (Num Lock): the
+// program's own state, kept across runs; changed through feedback/editor_modes.h.
+extern bool AdvancedEditing;
+extern bool PointMode;
 
 // Section "Accordion".
 extern int32_t AccordionNoteBass;

@@ -26,7 +26,7 @@ struct TIntSetting {
 };
 
 // Every Boolean and integer setting with its section and key.
-const std::array<TBoolSetting, 8> kBoolSettings = {{
+const std::array<TBoolSetting, 10> kBoolSettings = {{
     {"Signals", "OK", &SignalOK},
     {"Signals", "Error", &SignalError},
     {"Signals", "Progress", &SignalProgress},
@@ -34,6 +34,8 @@ const std::array<TBoolSetting, 8> kBoolSettings = {{
     {"Signals", "Question", &SignalQuestion},
     {"MAIN", "AdvancedNavigation", &AdvancedNavigation},
     {"EditingNotes", "ModePlay", &ModePlay},
+    {"EditingNotes", "AdvancedEditing", &AdvancedEditing},
+    {"EditingNotes", "PointMode", &PointMode},
     {"MIDI", "ModeRealPlaying", &GModeRealPlaying},
 }};
 

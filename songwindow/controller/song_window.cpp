@@ -19,6 +19,7 @@
 #include "settings/lang_texts.h"
 #include "settings/plugins.h"
 #include "settings/settings.h"
+#include "songwindow/controller/braille_editor.h"
 #include "songwindow/controller/clipboards.h"
 
 namespace {
@@ -96,6 +97,9 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   ports_.Signaller = ports_.Signaller != nullptr ? ports_.Signaller : &SystemSignaller();
   ports_.Questions = ports_.Questions != nullptr ? ports_.Questions : &SystemQuestions();
   ports_.LockKeys = ports_.LockKeys != nullptr ? ports_.LockKeys : &SystemLockKeys();
+  ports_.NoteTimer = ports_.NoteTimer != nullptr ? ports_.NoteTimer : &IdleNoteTimer();
+  ports_.NotePreview = ports_.NotePreview != nullptr ? ports_.NotePreview : &SystemNotePreview();
+  editor_ = std::make_unique<TBrailleEditor>(*this);
   WindowNumber = Number;
   ChoosePlugin(Ext);
   undo_ = std::make_unique<TUndoRing>(ProgramDir, WindowNumber, FormatExt);
@@ -393,10 +397,6 @@ void TSongWindow::ProgramEditExit() {
 
 void TSongWindow::ProgramEditKeyPress() {
   Modified = true;
-}
-
-void TSongWindow::NotesEdit1KeyUp(bool isTab) {
-  TabEntered = isTab;
 }
 
 void TSongWindow::ProgramEditKeyUp(bool isTab) {

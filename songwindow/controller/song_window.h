@@ -18,6 +18,8 @@
 #include "songwindow/controller/window_ports.h"
 #include "songwindow/controller/window_texts.h"
 
+class TBrailleEditor;
+
 // Controls a format plug-in may put on a window.
 inline constexpr size_t kMaxPluginControls = 255;
 
@@ -98,10 +100,23 @@ class TSongWindow : public TVelto {
   void ProgramEditEnter();
   void ProgramEditExit();
   void ProgramEditKeyPress();
-  // Key releases: the Tab flag (Qt key code of Tab is given as isTab), and the program
-  // editor's caret panels.
-  void NotesEdit1KeyUp(bool isTab);
+  // Key release of the program editor: the Tab flag and the caret panels. (The Braille
+  // editor's keys go to Editor().)
   void ProgramEditKeyUp(bool isTab);
+
+  // The Braille line editor with its note audition.
+  TBrailleEditor& Editor() { return *editor_; }
+  const TSongWindowPorts& Ports() const { return ports_; }
+
+  // Moves by measure, voice and track: the line committed, the new place shown and spoken.
+  // NextTackt leaves the caret at 0 with CaretAtStart and EdgeArmed set, PriorTackt at the
+  // end with CaretAtEnd set; both make the next note sound again.
+  void NextTackt();
+  void PriorTackt();
+  void NextVoice();   // up to voice 50
+  void PriorVoice();  // down to voice 1
+  void NextTreck();
+  void PriorTreck();
 
   // The main window's timer, for the active window whose editor has the focus: an error
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window
@@ -134,6 +149,7 @@ class TSongWindow : public TVelto {
   void ChoosePlugin(const std::string& Ext);
 
   TSongWindowPorts ports_;
+  std::unique_ptr<TBrailleEditor> editor_;
   std::unique_ptr<TUndoRing> undo_;
   std::unique_ptr<TMidiThreadFuncParameters> thread_params_;
 };

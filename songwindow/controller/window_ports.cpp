@@ -4,6 +4,7 @@
 #include "feedback/message_box.h"
 #include "feedback/signals.h"
 #include "feedback/speech.h"
+#include "playback/midi_ports.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ class TSystemSpeaker : public ISpeaker {
 class TSystemSignaller : public ISignaller {
  public:
   void Signal(uint8_t kind) override { ::Signal(kind); }
+  void PlaySignal(uint8_t kind) override { ::PlaySignal(kind); }
 };
 
 class TSystemQuestions : public IQuestions {
@@ -26,6 +28,22 @@ class TSystemLockKeys : public ILockKeys {
  public:
   bool ScrollLockOn() const override { return ::ScrollLockOn(); }
   bool NumLockOn() const override { return ::NumLockOn(); }
+  void PressScrollLock() override { ::PressScrollLock(); }
+  void PressNumLock() override { ::PressNumLock(); }
+};
+
+class TSystemNotePreview : public INotePreview {
+ public:
+  void SilenceAll() override { ::SilenceAll(); }
+  void SendNote(int port, bool on, int key, int channel, int velocity) override {
+    ::SendNote(port, on, key, channel, velocity);
+  }
+};
+
+class TIdleNoteTimer : public INoteTimer {
+ public:
+  void Start(int32_t /*intervalMs*/) override {}
+  void Stop() override {}
 };
 
 }  // namespace
@@ -48,4 +66,14 @@ IQuestions& SystemQuestions() {
 ILockKeys& SystemLockKeys() {
   static TSystemLockKeys keys;
   return keys;
+}
+
+INotePreview& SystemNotePreview() {
+  static TSystemNotePreview preview;
+  return preview;
+}
+
+INoteTimer& IdleNoteTimer() {
+  static TIdleNoteTimer timer;
+  return timer;
 }

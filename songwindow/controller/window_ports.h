@@ -14,11 +14,13 @@ class ISpeaker {
   virtual void Speak(const std::string& text, int interrupt) = 0;
 };
 
-// Sound signals by kind (TSound), played when their setting is on.
+// Sound signals by kind (TSound): Signal plays one when its setting is on, PlaySignal
+// plays it regardless (the editor's beep is PlaySignal(sError)).
 class ISignaller {
  public:
   virtual ~ISignaller() = default;
   virtual void Signal(uint8_t kind) = 0;
+  virtual void PlaySignal(uint8_t kind) = 0;
 };
 
 // Modal message boxes of kinds 0..3 (LangMessageBox); answers with the button pressed.
@@ -51,6 +53,10 @@ class IEditors {
   virtual std::string NotesText() const = 0;
   virtual void SetNotesText(const std::string& text) = 0;
   virtual uint16_t NotesCaret() const = 0;
+  // The other end of the Braille editor's selection (the caret itself when none).
+  virtual uint16_t NotesAnchor() const = 0;
+  // Puts the caret, selecting from anchor to it (anchor = caret: no selection).
+  virtual void SetNotesCaret(uint16_t caret, uint16_t anchor) = 0;
   virtual std::vector<std::string> ProgramLines() const = 0;
   virtual void SetProgramLines(const std::vector<std::string>& lines) = 0;
   // Column and line of the program editor's caret.
@@ -61,16 +67,36 @@ class IEditors {
   virtual void FocusNotes() = 0;
 };
 
-// The editor modes kept by Scroll Lock and Num Lock.
+// The editor modes kept by Scroll Lock and Num Lock; Press flips one.
 class ILockKeys {
  public:
   virtual ~ILockKeys() = default;
   virtual bool ScrollLockOn() const = 0;
   virtual bool NumLockOn() const = 0;
+  virtual void PressScrollLock() = 0;
+  virtual void PressNumLock() = 0;
 };
 
-// The ports a window talks through (all borrowed). Speaker, Signaller, Questions and
-// LockKeys default to the program's own (feedback/); the others must be given.
+// The single-shot timer TimerNoteOn: Start (re)arms it for interval milliseconds, Stop
+// disarms it. When it fires, the owner calls the window's TimerNoteOnTimer.
+class INoteTimer {
+ public:
+  virtual ~INoteTimer() = default;
+  virtual void Start(int32_t intervalMs) = 0;
+  virtual void Stop() = 0;
+};
+
+// Where note previews go: the port table's sends.
+class INotePreview {
+ public:
+  virtual ~INotePreview() = default;
+  virtual void SilenceAll() = 0;
+  virtual void SendNote(int port, bool on, int key, int channel, int velocity) = 0;
+};
+
+// The ports a window talks through (all borrowed). Speaker, Signaller, Questions,
+// LockKeys and NotePreview default to the program's own (feedback/, playback/); a window
+// without NoteTimer never silences a preview by itself; the others must be given.
 struct TSongWindowPorts {
   ISpeaker* Speaker = nullptr;
   ISignaller* Signaller = nullptr;
@@ -79,10 +105,15 @@ struct TSongWindowPorts {
   IDeviceChoice* DeviceCombo = nullptr;
   IEditors* Editors = nullptr;
   ILockKeys* LockKeys = nullptr;
+  INoteTimer* NoteTimer = nullptr;
+  INotePreview* NotePreview = nullptr;
 };
 
-// The program's own speech, signals, message boxes and lock modes.
+// The program's own speech, signals, message boxes, lock modes and MIDI ports; a timer
+// that never fires.
 ISpeaker& SystemSpeaker();
 ISignaller& SystemSignaller();
 IQuestions& SystemQuestions();
 ILockKeys& SystemLockKeys();
+INotePreview& SystemNotePreview();
+INoteTimer& IdleNoteTimer();

@@ -3,12 +3,16 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "platform/codec1251.h"
+#include "songwindow/controller/braille_editor.h"
 #include "songwindow/view/apply_colours.h"
+#include "songwindow/view/key_map.h"
 
 namespace {
 
@@ -74,9 +78,38 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   ports.Editors = this;
   ports.FileDialogs = this;
   ports.DeviceCombo = device;
+  ports.NoteTimer = this;
   controller_ = std::make_unique<TSongWindow>(ports, number, ext);
   controller_->StateChanged = [this] { Mirror(); };
+  note_timer_.setSingleShot(true);
+  QObject::connect(&note_timer_, &QTimer::timeout, this, [this] { controller_->Editor().Audition().TimerNoteOnTimer(); });
+  BindModes();
   Mirror();
+}
+
+// The Modes menu, with shortcuts that work inside this window only.
+void TSongWindowView::BindModes() {
+  struct TMode {
+    const char* Name;
+    const char* Keys;
+    void (TBrailleEditor::*Run)();
+  };
+  static constexpr TMode kModes[] = {
+      {"aAdvancedEditing", "Ctrl+Shift+Return", &TBrailleEditor::AdvancedEditingExecute},
+      {"aPointMode", "Ctrl+Return", &TBrailleEditor::PointModeExecute},
+      {"ANavigationAdvanced", "Shift+Return", &TBrailleEditor::NavigationAdvancedExecute},
+      {"aPlayNotes", "Ctrl+Alt+Y", &TBrailleEditor::PlayNotesExecute},
+  };
+  for (const TMode& mode : kModes) {
+    QAction* action = actions_[mode.Name];
+    action->setShortcut(QKeySequence(mode.Keys));
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(action);
+    BindCommand(mode.Name, [this, run = mode.Run] {
+      (controller_->Editor().*run)();
+      Mirror();
+    });
+  }
 }
 
 TSongWindowView::~TSongWindowView() {
@@ -92,6 +125,9 @@ void TSongWindowView::BuildWidgets() {
   notes_label_ = new QLabel(this);
   notes_edit_ = new QLineEdit(this);
   notes_edit_->setObjectName("NotesEdit1");
+  // Every change of the line goes through the editor's keys.
+  notes_edit_->setContextMenuPolicy(Qt::NoContextMenu);
+  notes_edit_->setAcceptDrops(false);
   notes_label_->setBuddy(notes_edit_);
   program_label_ = new QLabel(this);
   program_edit_ = new QPlainTextEdit(this);
@@ -201,6 +237,30 @@ uint16_t TSongWindowView::NotesCaret() const {
   return static_cast<uint16_t>(notes_edit_->cursorPosition());
 }
 
+uint16_t TSongWindowView::NotesAnchor() const {
+  if (!notes_edit_->hasSelectedText()) {
+    return NotesCaret();
+  }
+  const int start = notes_edit_->selectionStart();
+  return static_cast<uint16_t>(notes_edit_->cursorPosition() == start ? notes_edit_->selectionEnd() : start);
+}
+
+void TSongWindowView::SetNotesCaret(uint16_t caret, uint16_t anchor) {
+  if (caret == anchor) {
+    notes_edit_->setCursorPosition(caret);
+  } else {
+    notes_edit_->setSelection(anchor, caret - anchor);
+  }
+}
+
+void TSongWindowView::Start(int32_t intervalMs) {
+  note_timer_.start(intervalMs);
+}
+
+void TSongWindowView::Stop() {
+  note_timer_.stop();
+}
+
 std::vector<std::string> TSongWindowView::ProgramLines() const {
   std::vector<std::string> lines;
   const QString text = program_edit_->toPlainText();
@@ -264,8 +324,62 @@ void TSongWindowView::closeEvent(QCloseEvent* event) {
   }
 }
 
+// The Braille editor's keys go to the editor controller as virtual keys and characters;
+// the line edit only shows what the controller leaves in it.
+bool TSongWindowView::NotesEvent(QEvent* event) {
+  if (controller_ == nullptr) {
+    return false;  // the window is still being built
+  }
+  TBrailleEditor& editor = controller_->Editor();
+  switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      key->setAccepted(EditorClaimsKey(*key));
+      return true;
+    }
+    case QEvent::KeyPress: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        return false;
+      }
+      const TEditorKey k = EditorKeyOf(*key, controller_->Ports().LockKeys->NumLockOn());
+      editor.KeyDown(k.Key, ShiftStateOf(key->modifiers()));
+      if (k.Char != 0) {
+        editor.KeyPress(k.Char);
+      }
+      Mirror();
+      return true;
+    }
+    case QEvent::KeyRelease: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (!key->isAutoRepeat()) {
+        const TEditorKey k = EditorKeyOf(*key, controller_->Ports().LockKeys->NumLockOn());
+        editor.KeyUp(k.Key, ShiftStateOf(key->modifiers()));
+        Mirror();
+      }
+      return true;
+    }
+    case QEvent::InputMethod: {
+      for (char32_t ch : static_cast<QInputMethodEvent*>(event)->commitString().toUcs4()) {
+        editor.KeyPress(ch);
+      }
+      Mirror();
+      return true;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+      // The middle button would paste the X selection past the editor.
+      return static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton;
+    default:
+      return false;
+  }
+}
+
 bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
   const bool notes = watched == notes_edit_;
+  if (notes && NotesEvent(event)) {
+    return true;
+  }
   switch (event->type()) {
     case QEvent::FocusIn: {
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -287,8 +401,7 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyRelease: {
       const auto* key = static_cast<QKeyEvent*>(event);
       if (!key->isAutoRepeat()) {
-        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        notes ? controller_->NotesEdit1KeyUp(tab) : controller_->ProgramEditKeyUp(tab);
+        controller_->ProgramEditKeyUp(key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab);
       }
       break;
     }

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -21,7 +22,7 @@
 
 #include "songwindow/controller/song_window.h"
 
-class TSongWindowView : public QWidget, public IEditors, public IFileDialogs {
+class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, public INoteTimer {
  public:
   // A window numbered `number` for a song of extension `ext`; `device` is the main
   // window's device list (borrowed).
@@ -43,6 +44,8 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs {
   std::string NotesText() const override;
   void SetNotesText(const std::string& text) override;
   uint16_t NotesCaret() const override;
+  uint16_t NotesAnchor() const override;
+  void SetNotesCaret(uint16_t caret, uint16_t anchor) override;
   std::vector<std::string> ProgramLines() const override;
   void SetProgramLines(const std::vector<std::string>& lines) override;
   int32_t ProgramCaretColumn() const override;
@@ -53,6 +56,10 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs {
 
   // IFileDialogs
   std::optional<std::string> SaveFileName(const std::string& filter) override;
+
+  // INoteTimer: TimerNoteOn.
+  void Start(int32_t intervalMs) override;
+  void Stop() override;
 
   QLineEdit* NotesEdit1() const { return notes_edit_; }
   QPlainTextEdit* ProgramEdit() const { return program_edit_; }
@@ -66,6 +73,9 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs {
  private:
   void BuildWidgets();
   void BuildMenus();
+  void BindModes();
+  // The Braille editor's own events; true when the event is taken.
+  bool NotesEvent(QEvent* event);
   QMenu* AddMenu(QMenu* parent, const char* name, std::initializer_list<const char*> actions);
 
   std::unique_ptr<TSongWindow> controller_;
@@ -74,6 +84,7 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs {
   QLabel* program_label_ = nullptr;   // ProgrammText
   QPlainTextEdit* program_edit_ = nullptr;  // ProgramEdit
   QStatusBar* status_bar_ = nullptr;
+  QTimer note_timer_;  // TimerNoteOn
   std::array<QLabel*, 6> panels_{};
   QList<QMenu*> menus_;
   std::map<std::string, QMenu*> menu_items_;     // menu item name -> menu

@@ -4,7 +4,7 @@ read over AT-SPI (pyatspi, what the Orca screen reader reads) and the spoken tex
 the speech log.
 
 usage: main_window_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: open, close, language, placement, nodisplay
+scenarios: open, close, language, placement, editor, nodisplay
 """
 import os
 import shutil
@@ -43,10 +43,11 @@ class Program:
                 if os.path.isdir(os.path.join(bin_dir, entry)):
                     shutil.copytree(os.path.join(bin_dir, entry), os.path.join(self.home, entry))
         self.speech = os.path.join(self.work, "speech.log")
+        self.midi_log = os.path.join(self.work, "midi.log")
         # Russian texts unless the test says otherwise (the locale chooses the language).
         environment = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES")}
         environment.update(LANG="ru_RU.UTF-8", VELTO_SPEECH_LOG=self.speech,
-                           VELTO_MIDI_LOG=os.path.join(self.work, "midi.log"),
+                           VELTO_MIDI_LOG=self.midi_log,
                            VELTO_SIGNAL_LOG=os.path.join(self.work, "signal.log"))
         environment.update(env or {})
         self.output = open(os.path.join(self.work, "velto.out"), "w")
@@ -66,6 +67,14 @@ class Program:
         def spoken():
             return self.said()[start:start + len(lines)] == lines
         wait_for("speech %r (heard %r)" % (lines, self.said()[start:]), spoken)
+
+    def midi(self):
+        """The MIDI log: (milliseconds, [bytes]) per message."""
+        if not os.path.exists(self.midi_log):
+            return []
+        with open(self.midi_log) as log:
+            return [(int(fields[0]), [int(b, 16) for b in fields[1:]])
+                    for fields in (line.split() for line in log) if fields]
 
     def temp_files(self):
         return sorted(os.listdir(os.path.join(self.home, "Resources", "temp")))
@@ -274,6 +283,76 @@ def scenario_placement(bin_dir, source_dir):
     again.finish()
 
 
+# X key codes of keypad keys.
+KP_7, KP_4, KP_8, KP_5, KP_9 = "79", "83", "80", "84", "81"
+
+
+def note_ons(messages):
+    """The keys of the note-ons among MIDI messages, with their channel."""
+    return [(m[0] & 0x0F, m[1], m[2]) for _, m in messages if len(m) == 3 and m[0] & 0xF0 == 0x90]
+
+
+def scenario_editor(bin_dir, source_dir):
+    """A measure typed, walked over with Left and Right, a cell entered with the keypad's
+    dots, advanced editing switched on and off: the line and caret over AT-SPI, the speech
+    and the previews in the MIDI log (the melody's channel, silenced 800 ms later). Dot
+    mode is still on at the next start."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "melody.qem")
+    with open(song, "wb") as out:
+        out.write("".join(line + "\r\n" for line in
+                          ["1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "m"]).encode("cp1251"))
+    program = Program(bin_dir, [song])
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    program.wait_said(["I 1- Трек: Мелодия"], 0)
+
+    def step(keys, line, caret, said, previews):
+        start, midi_start = len(program.said()), len(program.midi())
+        key(*keys) if isinstance(keys, list) else type_text(keys)
+        wait_for("the line %r caret %d (now %r)" % (line, caret, text_of(notes)),
+                 lambda: text_of(notes) == (line, caret))
+        program.wait_said(said, start)
+        wait_for("previews %r (sent %r)" % (previews, note_ons(program.midi()[midi_start:])),
+                 lambda: note_ons(program.midi()[midi_start:]) == [(0, k, 81) for k in previews])
+
+    step("!PSNQ", "!PSNQ", 5, [], [60, 62, 64, 65])
+    last_on = [ms for ms, m in program.midi() if m[0] == 0x90][-1]
+    silenced = wait_for("the preview silenced", lambda: [ms for ms, m in program.midi()
+                                                         if m == [0xB0, 0x7B, 0] and ms > last_on])
+    if not 700 <= silenced[0] - last_on <= 2000:
+        fail("the preview was silenced after %d ms" % (silenced[0] - last_on))
+    step(["Left"], "!PSNQ", 4, ["I Q"], [65])
+    step(["Left"], "!PSNQ", 3, ["I N"], [64])
+    step(["Right"], "!PSNQ", 4, ["I Q"], [65])
+    step(["Num_Lock"], "!PSNQ", 4, ["I Точечный режим включен"], [])
+    # The keypad by key code: xdotool would press Num Lock itself to reach a keypad digit.
+    step([KP_7, KP_4, KP_8, KP_5, "KP_Add"], "!PSNgQ", 5,
+         ["I 1", "I 2", "I 4", "I 5", "I ", "S Первая", "S Вторая", "S Четвёртая", "S Пятая"], [65])
+    step(["Scroll_Lock"], "!PSNgQ", 5, ["I Режим продвинутого редактирования включен"], [])
+    step(["Left"], "!PSNgQ", 4, ["I  Первая Вторая Четвёртая Пятая"], [65])  # dot mode spells g
+    step(["Scroll_Lock"], "!PSNgQ", 4, ["I Режим продвинутого редактирования выключен"], [])
+    key("ctrl+q")
+    wait_for("the save question", lambda: find_text("Сохранить?"))
+    press("push button", "No")
+    program.finish()
+    with open(os.path.join(program.home, "velto.ini"), encoding="cp1251") as ini:
+        settings = ini.read()
+    if "PointMode=1" not in settings or "AdvancedEditing=0" not in settings:
+        fail("the modes were not kept in velto.ini:\n" + settings)
+    again = Program(bin_dir, [song], home=program.home)
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    again.wait_said(["I 1- Трек: Мелодия"], 0)
+    start = len(again.said())
+    key(KP_9)
+    again.wait_said(["I Шеститочие"], start)
+    key("Num_Lock")
+    again.wait_said(["I Точечный режим выключен"], start + 1)
+    key("ctrl+q")
+    again.finish()
+
+
 def scenario_nodisplay(bin_dir, source_dir):
     """Without a display the window cannot open: the program says so and fails, while the
     commands without a window still work."""
@@ -292,7 +371,7 @@ def scenario_nodisplay(bin_dir, source_dir):
 def main():
     bin_dir, source_dir, scenario = sys.argv[1:4]
     scenarios = {"open": scenario_open, "close": scenario_close, "language": scenario_language,
-                 "placement": scenario_placement,
+                 "placement": scenario_placement, "editor": scenario_editor,
                  "nodisplay": scenario_nodisplay}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)

@@ -14,7 +14,7 @@ namespace {
 // Every settings global, saved before a test and put back after it.
 struct TSettingsSnapshot {
   bool Signals[5] = {SignalOK, SignalError, SignalProgress, SignalUpCaps, SignalQuestion};
-  bool Main[3] = {AdvancedNavigation, ModePlay, GModeRealPlaying};
+  bool Main[5] = {AdvancedNavigation, ModePlay, GModeRealPlaying, AdvancedEditing, PointMode};
   int32_t Ints[11] = {ModeTalk, AccordionNoteBass, AccordionOctaveBass, AccordionRangeBass,
                       AccordionNoteChord, AccordionOctaveChord, AccordionRangeChord,
                       GStartPlayingOffset, GProgressFrequency, GPriorityGeneration,
@@ -27,6 +27,7 @@ struct TSettingsSnapshot {
     SignalOK = Signals[0], SignalError = Signals[1], SignalProgress = Signals[2];
     SignalUpCaps = Signals[3], SignalQuestion = Signals[4];
     AdvancedNavigation = Main[0], ModePlay = Main[1], GModeRealPlaying = Main[2];
+    AdvancedEditing = Main[3], PointMode = Main[4];
     ModeTalk = Ints[0], AccordionNoteBass = Ints[1], AccordionOctaveBass = Ints[2];
     AccordionRangeBass = Ints[3], AccordionNoteChord = Ints[4], AccordionOctaveChord = Ints[5];
     AccordionRangeChord = Ints[6], GStartPlayingOffset = Ints[7], GProgressFrequency = Ints[8];
@@ -68,7 +69,7 @@ TEST_F(SettingsFile, ValuesAreReadWhateverTheCaseOfSectionsAndKeys) {
   ASSERT_TRUE(WriteFileAtomically(path_,
                                   "[signals]\r\nok=0\r\nUPCAPS=0\r\n"
                                   "[main]\r\nadvancednavigation=0\r\n"
-                                  "[editingnotes]\r\nmodetalk=-1\r\nModePlay=0\r\n"
+                                  "[editingnotes]\r\nmodetalk=-1\r\nModePlay=0\r\npointmode=1\r\n"
                                   "[accordion]\r\nnotebass=3\r\n"
                                   "[midi]\r\nmoderealplaying=1\r\nstartplayingoffset=960\r\n"
                                   "frequency=480\r\nprioritygeneration=15\r\n"
@@ -79,6 +80,7 @@ TEST_F(SettingsFile, ValuesAreReadWhateverTheCaseOfSectionsAndKeys) {
   EXPECT_TRUE(SignalError);
   EXPECT_FALSE(AdvancedNavigation);
   EXPECT_FALSE(ModePlay);
+  EXPECT_TRUE(PointMode) << "the dot mode is kept across runs";
   EXPECT_EQ(ModeTalk, -1);
   EXPECT_EQ(AccordionNoteBass, 3);
   EXPECT_TRUE(GModeRealPlaying);

@@ -23,8 +23,10 @@ inline std::string U(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
 class TFakeEditors : public IEditors {
  public:
   std::string NotesText() const override { return notes; }
-  void SetNotesText(const std::string& text) override { notes = text; }
+  void SetNotesText(const std::string& text) override { notes = text, caret = anchor = 0; }
   uint16_t NotesCaret() const override { return caret; }
+  uint16_t NotesAnchor() const override { return anchor; }
+  void SetNotesCaret(uint16_t c, uint16_t a) override { caret = c, anchor = a; }
   std::vector<std::string> ProgramLines() const override { return program; }
   void SetProgramLines(const std::vector<std::string>& lines) override { program = lines; }
   int32_t ProgramCaretColumn() const override { return column; }
@@ -35,6 +37,7 @@ class TFakeEditors : public IEditors {
 
   std::string notes;
   uint16_t caret = 0;
+  uint16_t anchor = 0;
   std::vector<std::string> program;
   int32_t column = 0;
   int32_t line = 0;
@@ -50,9 +53,11 @@ class TRecordingSpeaker : public ISpeaker {
   std::vector<std::string> said;
 };
 
+// Signal kinds as given; PlaySignal (regardless of the settings) as kind + 100.
 class TRecordingSignaller : public ISignaller {
  public:
   void Signal(uint8_t kind) override { kinds.push_back(kind); }
+  void PlaySignal(uint8_t kind) override { kinds.push_back(static_cast<uint8_t>(kind + 100)); }
   std::vector<uint8_t> kinds;
 };
 
@@ -92,8 +97,29 @@ class TFakeLocks : public ILockKeys {
  public:
   bool ScrollLockOn() const override { return scroll; }
   bool NumLockOn() const override { return num; }
+  void PressScrollLock() override { scroll = !scroll; }
+  void PressNumLock() override { num = !num; }
   bool scroll = false;
   bool num = false;
+};
+
+// The preview timer: armed or not, and for how long.
+class TFakeNoteTimer : public INoteTimer {
+ public:
+  void Start(int32_t intervalMs) override { armedMs = intervalMs; }
+  void Stop() override { armedMs = 0; }
+  int32_t armedMs = 0;
+};
+
+// Each preview message: "off" for SilenceAll, "on PORT CHANNEL KEY VELOCITY" for a note.
+class TRecordingPreview : public INotePreview {
+ public:
+  void SilenceAll() override { sent.push_back("off"); }
+  void SendNote(int port, bool on, int key, int channel, int velocity) override {
+    sent.push_back(std::string(on ? "on " : "noteoff ") + std::to_string(port) + " " + std::to_string(channel) + " " +
+                   std::to_string(key) + " " + std::to_string(velocity));
+  }
+  std::vector<std::string> sent;
 };
 
 // The program folder of one test, with its temporary folder.
@@ -129,9 +155,11 @@ struct TWindowRig {
   TFakeFileDialogs dialogs;
   TFakeDevice device;
   TFakeLocks locks;
+  TFakeNoteTimer timer;
+  TRecordingPreview preview;
 
   TSongWindowPorts Ports() {
-    return {&speaker, &signaller, &questions, &dialogs, &device, &editors, &locks};
+    return {&speaker, &signaller, &questions, &dialogs, &device, &editors, &locks, &timer, &preview};
   }
 };
 

@@ -8,6 +8,7 @@
 #include "model/plugin_hooks.h"
 #include "model/song_file.h"
 #include "settings/plugins.h"
+#include "songwindow/controller/braille_editor.h"
 #include "tests/support/test_support.h"
 #include "tests/songwindow/song_window_fakes.h"
 
@@ -141,13 +142,13 @@ TEST_F(SongWindowTest, TabEntrySpeaksTheEditorAndTheTrack) {
   window_.NotesEdit1Enter();
   window_.ProgramEditEnter();
   EXPECT_TRUE(rig_.speaker.said.empty());
-  window_.NotesEdit1KeyUp(true);
+  window_.Editor().KeyUp(vkTab, {});
   window_.ProgramEditEnter();
   window_.ProgramEditKeyUp(true);
   window_.NotesEdit1Enter();
   EXPECT_EQ(rig_.speaker.said, (std::vector<std::string>{"I Обработчик для текущего трека:",
                                                          "I Нотный текст:", "I 1- Трек: Мелодия"}));
-  window_.NotesEdit1KeyUp(false);
+  window_.Editor().KeyUp(vkLeft, {});
   EXPECT_FALSE(window_.TabEntered);
 }
 

@@ -1,0 +1,175 @@
+#include "songwindow/view/key_map.h"
+
+#include <array>
+
+namespace {
+
+// Keys by Qt key code. ORDER: none.
+struct TKeyRow {
+  int QtKey;
+  uint16_t Key;
+  char32_t Char;
+};
+
+constexpr TKeyRow kKeys[] = {
+    {Qt::Key_Backspace, vkBack, 8},     {Qt::Key_Tab, vkTab, 0},          {Qt::Key_Backtab, vkTab, 0},
+    {Qt::Key_Clear, vkClear, 0},        {Qt::Key_Return, vkReturn, 13},   {Qt::Key_Enter, vkReturn, 13},
+    {Qt::Key_Shift, vkShift, 0},        {Qt::Key_Control, vkControl, 0},  {Qt::Key_Alt, vkMenu, 0},
+    {Qt::Key_Escape, vkEscape, 27},     {Qt::Key_Space, vkSpace, U' '},   {Qt::Key_PageUp, vkPrior, 0},
+    {Qt::Key_PageDown, vkNext, 0},      {Qt::Key_End, vkEnd, 0},          {Qt::Key_Home, vkHome, 0},
+    {Qt::Key_Left, vkLeft, 0},          {Qt::Key_Up, vkUp, 0},            {Qt::Key_Right, vkRight, 0},
+    {Qt::Key_Down, vkDown, 0},          {Qt::Key_Insert, vkInsert, 0},    {Qt::Key_Delete, vkDelete, 0},
+    {Qt::Key_NumLock, vkNumLock, 0},    {Qt::Key_ScrollLock, vkScroll, 0},
+};
+
+// Keypad positions: the X11 key codes of the keypad keys, and the position of each
+// (0..9 the digit keys, 10 decimal, 11 plus, 12 minus, 13 times, 14 divide, 15 enter).
+constexpr int kDecimal = 10;
+constexpr int kPlus = 11;
+constexpr int kMinus = 12;
+constexpr int kTimes = 13;
+constexpr int kDivide = 14;
+constexpr int kEnter = 15;
+
+struct TScanRow {
+  quint32 ScanCode;
+  int Position;
+};
+
+constexpr TScanRow kKeypadScanCodes[] = {
+    {90, 0}, {87, 1}, {88, 2},      {89, 3},     {83, 4},      {84, 5},      {85, 6},       {79, 7},
+    {80, 8}, {81, 9}, {91, kDecimal}, {86, kPlus}, {82, kMinus}, {63, kTimes}, {106, kDivide}, {104, kEnter},
+};
+
+// The keypad key's position from its Qt key, for a platform whose scan codes are not
+// those of X11.
+int PositionOfQtKey(int key) {
+  if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+    return key - Qt::Key_0;
+  }
+  switch (key) {
+    case Qt::Key_Insert:
+      return 0;
+    case Qt::Key_End:
+      return 1;
+    case Qt::Key_Down:
+      return 2;
+    case Qt::Key_PageDown:
+      return 3;
+    case Qt::Key_Left:
+      return 4;
+    case Qt::Key_Clear:
+      return 5;
+    case Qt::Key_Right:
+      return 6;
+    case Qt::Key_Home:
+      return 7;
+    case Qt::Key_Up:
+      return 8;
+    case Qt::Key_PageUp:
+      return 9;
+    case Qt::Key_Period:
+    case Qt::Key_Comma:
+    case Qt::Key_Delete:
+      return kDecimal;
+    case Qt::Key_Plus:
+      return kPlus;
+    case Qt::Key_Minus:
+      return kMinus;
+    case Qt::Key_Asterisk:
+      return kTimes;
+    case Qt::Key_Slash:
+      return kDivide;
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+      return kEnter;
+    default:
+      return -1;
+  }
+}
+
+int KeypadPosition(const QKeyEvent& event) {
+  for (const TScanRow& row : kKeypadScanCodes) {
+    if (row.ScanCode == event.nativeScanCode()) {
+      return row.Position;
+    }
+  }
+  return PositionOfQtKey(event.key());
+}
+
+TEditorKey KeypadKey(int position, bool dotMode) {
+  // The keys of the digits with the keypad moving the caret: 0..9, then decimal.
+  static constexpr std::array<uint16_t, 11> kMoves = {vkInsert, vkEnd,   vkDown, vkNext, vkLeft,  vkClear,
+                                                      vkRight,  vkHome,  vkUp,   vkPrior, vkDelete};
+  switch (position) {
+    case kPlus:
+      return {vkAdd, U'+'};
+    case kMinus:
+      return {vkSubtract, U'-'};
+    case kTimes:
+      return {vkMultiply, U'*'};
+    case kDivide:
+      return {vkDivide, U'/'};
+    case kEnter:
+      return {vkReturn, 13};
+    case kDecimal:
+      return dotMode ? TEditorKey{vkDecimal, U'.'} : TEditorKey{vkDelete, 0};
+    default:
+      return dotMode ? TEditorKey{static_cast<uint16_t>(vkNumpad0 + position), static_cast<char32_t>(U'0' + position)}
+                     : TEditorKey{kMoves[static_cast<size_t>(position)], 0};
+  }
+}
+
+}  // namespace
+
+TEditorKey EditorKeyOf(const QKeyEvent& event, bool dotMode) {
+  if (event.modifiers().testFlag(Qt::KeypadModifier)) {
+    const int position = KeypadPosition(event);
+    if (position >= 0) {
+      return KeypadKey(position, dotMode);
+    }
+  }
+  TEditorKey key;
+  for (const TKeyRow& row : kKeys) {
+    if (row.QtKey == event.key()) {
+      key = {row.Key, row.Char};
+      break;
+    }
+  }
+  if (event.key() >= Qt::Key_A && event.key() <= Qt::Key_Z) {
+    key.Key = static_cast<uint16_t>('A' + (event.key() - Qt::Key_A));
+  } else if (event.key() >= Qt::Key_0 && event.key() <= Qt::Key_9) {
+    key.Key = static_cast<uint16_t>('0' + (event.key() - Qt::Key_0));
+  }
+  // With Ctrl or Alt held a letter key types nothing (a command's key).
+  const bool command = event.modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier);
+  const QString text = event.text();
+  if (key.Char == 0 && key.Key != vkTab && !command && !text.isEmpty()) {
+    key.Char = text.toUcs4().value(0);
+  }
+  return key;
+}
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers) {
+  return {modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::ControlModifier),
+          modifiers.testFlag(Qt::AltModifier)};
+}
+
+bool EditorClaimsKey(const QKeyEvent& event) {
+  const int key = event.key();
+  if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Escape ||
+      (key >= Qt::Key_F1 && key <= Qt::Key_F35)) {
+    return false;
+  }
+  const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+  if (modifiers == Qt::NoModifier) {
+    return true;
+  }
+  if (modifiers == Qt::ShiftModifier) {
+    return key != Qt::Key_Return && key != Qt::Key_Enter;
+  }
+  if (modifiers == Qt::ControlModifier) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Backspace;
+  }
+  return false;
+}

@@ -1,0 +1,27 @@
+// The one table from the toolkit's keys to the editor's virtual-key codes and the
+// characters they type.
+#pragma once
+
+#include <QKeyEvent>
+
+#include "songwindow/controller/key_codes.h"
+
+// A key as the Braille editor gets it: its virtual-key code and the character it types
+// (0: none).
+struct TEditorKey {
+  uint16_t Key = vkOther;
+  char32_t Char = 0;
+};
+
+// The key of an event. The numeric keypad is decoded by key position, whatever the
+// keyboard's own Num Lock: with dotMode (the program's Num Lock) its digit keys are
+// keypad digits that type digits, else they move the caret as Home, Up, PgUp ... do.
+// Backspace always types character 8.
+TEditorKey EditorKeyOf(const QKeyEvent& event, bool dotMode);
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers);
+
+// True for a key the editor keeps even when a shortcut of the window has it: keys without
+// Ctrl and Alt (Shift+Enter, Tab, Esc and the function keys excepted) and Ctrl+Left,
+// Ctrl+Right and Ctrl+Backspace.
+bool EditorClaimsKey(const QKeyEvent& event);

@@ -1,0 +1,250 @@
+#include "songwindow/controller/braille_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "base/errors.h"
+#include "feedback/signals.h"
+#include "playback/player_state.h"
+#include "settings/lang_texts.h"
+#include "tests/songwindow/song_window_fakes.h"
+
+namespace {
+
+using namespace songwindowtest;
+
+// A control track and a melody of three measures.
+const std::vector<std::string> kSong = {"1 0 0 1 0 0 0", "Общее", "Vd4m",
+                                        "3 0 1 1 0 0 0", "Мелодия", "!PSNQ", "PcSNQ", "aAЯ"};
+
+struct TNamedKey {
+  const char* Name;
+  uint16_t Key;
+  char32_t Char;
+};
+
+constexpr TNamedKey kKeys[] = {
+    {"Left", vkLeft, 0},      {"Right", vkRight, 0},          {"Delete", vkDelete, 0},
+    {"Back", vkBack, 8},      {"Space", vkSpace, U' '},       {"Enter", vkReturn, 13},
+    {"KpPlus", vkAdd, U'+'},  {"ScrollLock", vkScroll, 0},    {"NumLock", vkNumLock, 0},
+    {"Num1", vkNumpad0 + 1, U'1'}, {"Num3", vkNumpad0 + 3, U'3'}, {"Num4", vkNumpad0 + 4, U'4'}, {"Num5", vkNumpad0 + 5, U'5'},
+    {"Num7", vkNumpad0 + 7, U'7'}, {"Num8", vkNumpad0 + 8, U'8'}, {"Num9", vkNumpad0 + 9, U'9'},
+};
+
+// One key as a user presses it: down, its character, up. "Ctrl+" holds Ctrl; "Type:c"
+// types the (UTF-8) character c.
+void Press(TBrailleEditor& editor, std::string name) {
+  TShiftState shift;
+  if (name.starts_with("Ctrl+")) {
+    shift.Ctrl = true;
+    name = name.substr(5);
+  }
+  if (name.starts_with("Type:")) {
+    const std::u32string chars = Utf8ToChars(name.substr(5));
+    editor.KeyDown(vkOther, shift);
+    editor.KeyPress(chars.at(0));
+    editor.KeyUp(vkOther, shift);
+    return;
+  }
+  for (const TNamedKey& key : kKeys) {
+    if (name == key.Name) {
+      editor.KeyDown(key.Key, shift);
+      if (key.Char != 0) {
+        editor.KeyPress(key.Char);
+      }
+      editor.KeyUp(key.Key, shift);
+      return;
+    }
+  }
+  FAIL() << "no key " << name;
+}
+
+struct TCase {
+  const char* name;
+  int measure;
+  uint16_t caret;
+  bool scroll;
+  bool num;
+  const char* keys;  // blank-separated
+  std::vector<std::string> said;
+  std::vector<uint8_t> signals;  // kinds; + 100 played regardless of the settings (the beep)
+  std::vector<std::string> midi;
+  const char* line;
+  uint16_t caretAfter;
+  const char* undoLabel;  // nullptr: no snapshot
+};
+
+class BrailleEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DotFlags.fill(false);
+    LastDeletedChar = 0;
+    GErrors.Reset();
+  }
+  void TearDown() override {
+    GPlayer.Playing = false;
+    GPlayer.Pause = false;
+    UnloadLanguage();
+  }
+  // The window on measure `measure` with the caret at `caret` and nothing recorded yet.
+  void Show(TWindowRig& rig, TSongWindow& window, const TCase& c) {
+    LoadSongText(window, kSong);
+    window.CurrentMeasure = c.measure;
+    window.ShowTreck(smSilent);
+    rig.editors.caret = rig.editors.anchor = c.caret;
+    rig.locks.scroll = c.scroll;
+    rig.locks.num = c.num;
+    rig.speaker.said.clear();
+  }
+  void Run(const std::vector<TCase>& cases) {
+    for (const TCase& c : cases) {
+      SetUp();
+      TWindowRig rig;
+      TSongWindow window(rig.Ports(), 1, "qem");
+      Show(rig, window, c);
+      const std::string before = window.Undo().Label();
+      std::istringstream keys(c.keys);
+      for (std::string key; keys >> key;) {
+        Press(window.Editor(), key);
+      }
+      EXPECT_EQ(rig.speaker.said, c.said) << c.name;
+      EXPECT_EQ(rig.signaller.kinds, c.signals) << c.name;
+      EXPECT_EQ(rig.preview.sent, c.midi) << c.name;
+      EXPECT_EQ(U(rig.editors.notes), c.line) << c.name;
+      EXPECT_EQ(rig.editors.caret, c.caretAfter) << c.name;
+      EXPECT_EQ(c.undoLabel != nullptr ? W(c.undoLabel) : before, window.Undo().Label()) << c.name;
+      EXPECT_EQ(window.Modified, c.undoLabel != nullptr || std::string(c.keys) == "Delete") << c.name;
+    }
+  }
+};
+
+TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
+  const std::vector<std::string> none;
+  Run({
+      {"dots 1-2-4-5 and keypad plus type g", 1, 1, false, true, "Num7 Num4 Num8 Num5 KpPlus",
+       {"I 1", "I 2", "I 4", "I 5", "I ", "S Первая", "S Вторая", "S Четвёртая", "S Пятая"}, {},
+       {"off", "on 0 0 65 81"}, "!gPSNQ", 2, "ввод g"},
+      {"dot 4 alone types A", 1, 1, false, true, "Num8 KpPlus", {"I 4", "I ", "S Четвёртая"}, {}, none,
+       "!APSNQ", 2, "ввод A"},
+      {"six dots type *, a second press takes a dot off", 1, 1, false, true, "Num9 Num1 Num1 KpPlus",
+       {"I Шеститочие", "I Снято", "I 3", "I ", "S Первая", "S Вторая", "S Третья", "S Четвёртая", "S Пятая",
+        "S Шестая"},
+       {}, {"off", "on 0 0 65 81"}, "!*PSNQ", 2, "ввод *"},
+      {"keypad plus without a dot only signals", 1, 1, false, true, "KpPlus", {}, {sError}, none, "!PSNQ", 1,
+       nullptr},
+      {"typing x", 1, 5, false, false, "Type:x", {}, {}, none, "!PSNQx", 6, "ввод x"},
+      {"typing in advanced editing beeps", 1, 5, true, false, "Type:x", {}, {100 + sError}, none, "!PSNQ", 5,
+       nullptr},
+      {"a character outside the code page and control characters", 1, 5, false, false,
+       "Type:中 Type:\x7f Type:\x01", {}, {sError}, none, "!PSNQ", 5, nullptr},
+      {"Backspace over c speaks it", 2, 2, false, false, "Back", {"I c"}, {}, none, "PSNQ", 1, "Удаление c"},
+      {"Right at the end goes to the next measure", 1, 5, false, false, "Right", {"I Такт 2", "S PcSNQ"}, {},
+       none, "PcSNQ", 0, nullptr},
+      {"Left at 0 names the bar line, then goes back", 2, 0, false, false, "Left Left",
+       {"I Тактовая черта", "I Такт 1", "S !PSNQ"}, {}, none, "!PSNQ", 5, nullptr},
+      {"the capital signal on A and Я, not on a", 3, 0, false, false, "Right Right Left Left",
+       {"I A", "I Я", "I A", "I a"}, {sCaps, sCaps, sCaps}, none, "aAЯ", 0, nullptr},
+      {"Right onto a note sounds it", 1, 0, false, false, "Right", {"I P"}, {sCaps}, {"off", "on 0 0 60 81"},
+       "!PSNQ", 1, nullptr},
+      {"advanced Delete takes the token and describes the next", 2, 0, true, false, "Delete",
+       {"I Ми, четвертная"}, {}, {"off", "on 0 0 64 81"}, "SNQ", 1, "Удаление Pc"},
+      {"advanced Backspace takes the token before the caret", 2, 5, true, false, "Back",
+       {"I Фа, четвертная"}, {}, {"off", "on 0 0 65 81"}, "PcSN", 4, "Удаление Q"},
+      {"Ctrl+Right moves by notes and on into the next measure", 1, 3, false, false, "Ctrl+Right Ctrl+Right",
+       {"I Q", "I P", "S Такт 2"}, {sCaps}, {"off", "on 0 0 65 81", "off", "on 0 0 60 81"}, "PcSNQ", 0, nullptr},
+      {"Enter in advanced editing on an empty place", 1, 5, true, false, "Enter",
+       {"I Нечего редактировать!"}, {100 + sError}, none, "!PSNQ", 5, nullptr},
+      {"a notation error ends advanced editing", 3, 0, true, false, "Right",
+       {"I ", "I Режим продвинутого редактирования выключен", "I a"}, {sError}, none, "aAЯ", 0, nullptr},
+      {"the lock keys", 1, 0, false, false, "ScrollLock NumLock ScrollLock",
+       {"I Режим продвинутого редактирования включен", "I Точечный режим включен",
+        "I Режим продвинутого редактирования выключен"},
+       {}, none, "!PSNQ", 0, nullptr},
+  });
+}
+
+TEST_F(BrailleEditorTest, AdvancedEditingOnATranslatedTrackChangesNothing) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  Show(rig, window, {"", 1, 0, true, false, "", {}, {}, {}, "", 0, nullptr});
+  window.CurrentTrack->TranslatorPath = "missing.cnv";
+  for (const char* key : {"Delete", "Enter"}) {
+    rig.locks.scroll = true;
+    rig.speaker.said.clear();
+    Press(window.Editor(), key);
+    EXPECT_EQ(U(rig.editors.notes), "!PSNQ") << key;
+    EXPECT_FALSE(rig.locks.scroll) << key;
+    EXPECT_FALSE(window.Actions["aAdvancedEditing"].Checked) << key;
+    EXPECT_EQ(rig.speaker.said.at(0), "I Режим продвинутого редактирования выключен") << key;
+    EXPECT_EQ(GErrors.Code(), 0) << key;
+  }
+}
+
+TEST_F(BrailleEditorTest, SpaceWhilePlayingPausesAndResumes) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  Show(rig, window, {"", 1, 2, false, false, "", {}, {}, {}, "", 0, nullptr});
+  GPlayer.Playing = true;
+  Press(window.Editor(), "Space");
+  EXPECT_TRUE(GPlayer.Pause.load());
+  Press(window.Editor(), "Space");
+  EXPECT_FALSE(GPlayer.Pause.load());
+  EXPECT_EQ(rig.speaker.said, std::vector<std::string>{"I Пауза"});
+  EXPECT_EQ(U(rig.editors.notes), "!PSNQ");
+}
+
+TEST_F(BrailleEditorTest, APreviewLastsUntilTheTimerEndsIt) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  Show(rig, window, {"", 1, 0, false, false, "", {}, {}, {}, "", 0, nullptr});
+  Press(window.Editor(), "Right");
+  EXPECT_EQ(rig.timer.armedMs, 800);
+  window.Editor().Audition().TimerNoteOnTimer();
+  EXPECT_EQ(rig.timer.armedMs, 0);
+  EXPECT_EQ(rig.preview.sent.back(), "off");
+}
+
+TEST_F(BrailleEditorTest, TheEnglishLanguageFileSpeaksEnglish) {
+  ASSERT_TRUE(LoadLanguageFile(std::string(VELTO_SOURCE_DIR) + "/resources/Languages/English.lng"));
+  Run({
+      {"dots", 1, 1, false, true, "Num8 Num9 Num3", {"I 4", "I Six dots", "I All off"}, {}, {}, "!PSNQ", 1,
+       nullptr},
+      {"bar line", 2, 0, false, false, "Left", {"I Bar line"}, {}, {}, "PcSNQ", 0, nullptr},
+      {"typing", 1, 5, false, false, "Type:x", {}, {}, {}, "!PSNQx", 6, "input x"},
+      {"a description", 2, 5, true, false, "Back", {"I F, duration: 4"}, {}, {"off", "on 0 0 65 81"}, "PcSN", 4,
+       "Deleting Q"},
+  });
+}
+
+TEST(BrailleCells, SpellNamesTheDotsOfEveryCell) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  LoadSongText(window, kSong);
+  for (uint8_t dots = 1; dots < 64; ++dots) {
+    const char c = DotCellChar(dots);
+    ASSERT_NE(c, 0) << int(dots);
+    EXPECT_EQ(CharDots(c), dots) << c;
+  }
+  EXPECT_EQ(U(window.Editor().Spell("g")), " Первая Вторая Четвёртая Пятая");
+  EXPECT_EQ(U(window.Editor().Spell("")), "Тактовая черта");
+  EXPECT_EQ(U(window.Editor().Spell("C")), "C недопустимый символ");
+}
+
+TEST(BrailleCells, BracketsAroundTheCaret) {
+  struct TCase {
+    const char* text;
+    int32_t pos;
+    bool outside;
+  };
+  const TCase cases[] = {
+      {"", 0, true},          {"P<lab>S", 3, false}, {"P<lab>S", 6, false}, {"P<lab>S", 7, true},
+      {"P)blk.S", 4, false},  {"P)blk.S", 7, true},  {"()P", 3, true},      {")/l", 2, true},
+      {"P{$x}S", 3, false},   {"P{$x}S", 6, true},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(IsOutsideBrackets(c.text, c.pos), c.outside) << c.text << " " << c.pos;
+  }
+}
+
+}  // namespace
