@@ -8,6 +8,7 @@
 #include "handler/handler_normalizer.h"
 #include "handler/handler_names.h"
 #include "tests/support/render_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -238,29 +239,11 @@ TEST_F(ModuleAssemblyTest, LabelErrorMovesTheWindowToItsTrackVoiceAndMeasure) {
   }
 }
 
-TEST_F(ModuleAssemblyTest, AnErrorInTheBlockLibraryIsReportedAgainstItsFile) {
-  const fs::path dir = fs::path(VELTO_BINARY_DIR) / "module_assembly_library";
-  fs::create_directories(dir / "Resources");
-  std::ofstream(dir / "Resources" / "qem.blk")
-      << "block good\r\ntempo 90\r\nendblock\r\nlet nosuch=2\r\n";
-  ProgramDir = dir.string() + "/";
-  TTestSong song(2);
-  RuntimeOf(song[1]).UsesBlockLibrary = true;
-  TCompileSong input;
-  EXPECT_FALSE(Compile(song, 2, {"", "c1"}, {{"variable a"}, {"tempo 90"}}, input));
-  const TErrors e = GErrors.Get();
-  EXPECT_EQ(e.Code, 5);
-  EXPECT_EQ(e.Source, 3);
-  EXPECT_EQ(e.Module, "qem.blk");
-  EXPECT_EQ(e.ModuleLine, 4);
-  fs::remove_all(dir);
-}
 
 // The library in a folder of its own as the program folder, for as long as the test runs.
 class LibraryFolder {
  public:
-  explicit LibraryFolder(const char* library)
-      : dir_(fs::path(VELTO_BINARY_DIR) / "module_assembly_places") {
+  explicit LibraryFolder(const char* library) : dir_(temp_.Path()) {
     fs::create_directories(dir_ / "Resources");
     if (library != nullptr) {
       std::ofstream(dir_ / "Resources" / "qem.blk") << library;
@@ -270,14 +253,27 @@ class LibraryFolder {
   }
   ~LibraryFolder() {
     ProgramDir = saved_;
-    fs::remove_all(dir_);
   }
   fs::path Library() const { return dir_ / "Resources" / "qem.blk"; }
 
  private:
+  TTempDir temp_;  // one folder per test: the suite's tests run in parallel
   fs::path dir_;
   std::string saved_;
 };
+
+TEST_F(ModuleAssemblyTest, AnErrorInTheBlockLibraryIsReportedAgainstItsFile) {
+  LibraryFolder folder("block good\r\ntempo 90\r\nendblock\r\nlet nosuch=2\r\n");
+  TTestSong song(2);
+  RuntimeOf(song[1]).UsesBlockLibrary = true;
+  TCompileSong input;
+  EXPECT_FALSE(Compile(song, 2, {"", "c1"}, {{"variable a"}, {"tempo 90"}}, input));
+  const TErrors e = GErrors.Get();
+  EXPECT_EQ(e.Code, 5);
+  EXPECT_EQ(e.Source, 3);
+  EXPECT_EQ(e.Module, "qem.blk");
+  EXPECT_EQ(e.ModuleLine, 4);
+}
 
 // Each statement knows the text and line it came from: the library, the control track's
 // lines (shared by every track) or the track's own.
