@@ -243,7 +243,7 @@ TEST_F(ModuleAssemblyTest, LabelErrorMovesTheWindowToItsTrackVoiceAndMeasure) {
 // The library in a folder of its own as the program folder, for as long as the test runs.
 class LibraryFolder {
  public:
-  explicit LibraryFolder(const char* library) : dir_(temp_.Path()) {
+  explicit LibraryFolder(const char* library) : dir_(fs::path(temp_.Path()).parent_path()) {
     fs::create_directories(dir_ / "Resources");
     if (library != nullptr) {
       std::ofstream(dir_ / "Resources" / "qem.blk") << library;
