@@ -115,6 +115,14 @@ class THandlerExecution final : public THandlerQueries {
 
   // ---- Helpers ----
   long double Evaluate(const TExpressionNode* e);
+  // Stores `value` into `field`; another value than the one there marks the state changed.
+  template <class T, class V>
+  void Store(T& field, const V& value) {
+    if (!(field == value)) {
+      tick_.StateChanged = true;
+    }
+    field = value;
+  }
   bool Failed() const { return tick_.Errors.Code() != 0; }
   // Sets the place text of an error: always, or only while the text is empty.
   void PlaceText(const std::string& text, bool onlyIfEmpty);

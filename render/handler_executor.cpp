@@ -311,6 +311,7 @@ TStatementFlow THandlerExecution::For(const TProgramNode& s) {
   const long double last = Evaluate(s.ExprB.get());
   TStatementFlow flow = TStatementFlow::kGoOn;
   if (!Failed() && s.Ref != nullptr) {
+    const long double before = s.Ref->Value;  // what later ticks see is the last value
     const int64_t from = RoundHalfEven(first);
     const int64_t to = RoundHalfEven(last);
     for (int64_t i = from; i <= to && !Aborted() && Step(); ++i) {
@@ -322,6 +323,9 @@ TStatementFlow THandlerExecution::For(const TProgramNode& s) {
       if (i == to) {
         break;  // i + 1 would overflow at the largest bound
       }
+    }
+    if (!(s.Ref->Value == before)) {
+      tick_.StateChanged = true;
     }
   }
   if (Failed()) {
@@ -338,7 +342,7 @@ TStatementFlow THandlerExecution::For(const TProgramNode& s) {
 // let V = E, or let R[I] = E (the index taken as |Round(I)| mod 128).
 void THandlerExecution::Let(const TProgramNode& s) {
   if (s.Ref != nullptr) {
-    s.Ref->Value = Evaluate(s.ExprA.get());
+    Store(s.Ref->Value, Evaluate(s.ExprA.get()));
     if (Failed()) {
       PlaceText(NamedText(142, "для переменной ", s.Ref->Name), true);
     }
@@ -349,7 +353,7 @@ void THandlerExecution::Let(const TProgramNode& s) {
   }
   const int64_t index = RoundHalfEven(Evaluate(s.ExprB.get()));
   const size_t slot = static_cast<size_t>(index < 0 ? -(index % 128) : index % 128);
-  s.Arr->Values[slot] = Evaluate(s.ExprA.get());
+  Store(s.Arr->Values[slot], Evaluate(s.ExprA.get()));
   if (Failed()) {
     PlaceText(NamedText(144, "для массива ", s.Arr->Name), true);
   }

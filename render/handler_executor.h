@@ -52,6 +52,12 @@ struct THandlerTick {
   // the budget from its settings.
   uint64_t StatementBudget = kDefaultHandlerStatementsPerTick;
   uint64_t StatementsRun = 0;
+  // Set by a statement that stored a value other than the one it replaced (track state,
+  // variables, arrays): the render passes over quiet ticks only after runs that changed
+  // nothing.
+  bool StateChanged = false;
+  // "keys" works out the keys before and after the current one only when set.
+  bool NeighbourKeys = true;
 };
 
 // Runs the statement list from `first` for the track at the tick, outside any block.

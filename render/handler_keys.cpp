@@ -290,12 +290,14 @@ bool THandlerExecution::VisitOwnNote(const TQueueEntry& entry, PProgram body) {
                    track.VoiceWholeTicks[v],
                    track.ForshlagLength,
                    track.MordentLength};
-  const TKeyAndLength prior = PriorKey(o);
-  const TKeyAndLength next = NextKey(o);
-  k.PriorKeyName = prior.Key;
-  k.PriorKeyLength = prior.Length;
-  k.NextKeyName = next.Key;
-  k.NextKeyLength = next.Length;
+  if (tick_.NeighbourKeys) {
+    const TKeyAndLength prior = PriorKey(o);
+    const TKeyAndLength next = NextKey(o);
+    k.PriorKeyName = prior.Key;
+    k.PriorKeyLength = prior.Length;
+    k.NextKeyName = next.Key;
+    k.NextKeyLength = next.Length;
+  }
   ++k.KeyNumber;
   SetCurrentKey(o, track, k);
   if (!RunList(body)) {
@@ -304,8 +306,10 @@ bool THandlerExecution::VisitOwnNote(const TQueueEntry& entry, PProgram body) {
   for (size_t i = 0; i < entry.Note->Intervals.size() && !Aborted(); ++i) {
     const TIntervalRec& iv = entry.Note->Intervals[i];
     k.KeyName = KeyByte(MidiKeyOf(iv.Step, iv.Accidental, iv.Octave));
-    k.PriorKeyName = IntervalKey(o.Prior, i);
-    k.NextKeyName = IntervalKey(o.Next, i);
+    if (tick_.NeighbourKeys) {
+      k.PriorKeyName = IntervalKey(o.Prior, i);
+      k.NextKeyName = IntervalKey(o.Next, i);
+    }
     ++k.KeyNumber;
     k.KeyLength = static_cast<int32_t>(RoundHalfEven(entry.Length));
     k.KeyPosition =
@@ -331,10 +335,12 @@ bool THandlerExecution::VisitHarmonyParts(const TQueueEntry& entry, PProgram bod
       continue;
     }
     // Part 1 is the control track's note itself, part p its (p - 1)-th chord note.
-    k.PriorKeyName = p == 0 ? (prior != nullptr ? MainKey(*prior) : 0) : IntervalKey(prior, p - 1);
-    k.PriorKeyLength = k.PriorKeyName != 0 ? LengthOf(prior, *control, 0) : 0;
-    k.NextKeyName = p == 0 ? (next != nullptr ? MainKey(*next) : 0) : IntervalKey(next, p - 1);
-    k.NextKeyLength = k.NextKeyName != 0 ? LengthOf(next, *control, 0) : 0;
+    if (tick_.NeighbourKeys) {
+      k.PriorKeyName = p == 0 ? (prior != nullptr ? MainKey(*prior) : 0) : IntervalKey(prior, p - 1);
+      k.PriorKeyLength = k.PriorKeyName != 0 ? LengthOf(prior, *control, 0) : 0;
+      k.NextKeyName = p == 0 ? (next != nullptr ? MainKey(*next) : 0) : IntervalKey(next, p - 1);
+      k.NextKeyLength = k.NextKeyName != 0 ? LengthOf(next, *control, 0) : 0;
+    }
     ++k.KeyNumber;
     k.KeyLength = static_cast<int32_t>(RoundHalfEven(k.Harmony.Lengths[p]));
     k.KeyPosition = static_cast<int32_t>(RoundHalfEven(k.Harmony.Positions[p]));

@@ -112,7 +112,7 @@ void THandlerExecution::Instrument(const TProgramNode& s) {
     return;
   }
   if (std::optional<long double> w = Wrapped(v, TPlace{0, "", "Instrument!"})) {
-    runtime_.Instrument = static_cast<uint8_t>(TruncToInt64(*w));
+    Store(runtime_.Instrument, static_cast<uint8_t>(TruncToInt64(*w)));
   }
 }
 
@@ -146,7 +146,7 @@ void THandlerExecution::Tempo(const TProgramNode& s) {
     return;
   }
   if (Finite(v, place)) {
-    ControlTrack().Tempo = std::clamp(v, 10.0L, 915.0L);
+    Store(ControlTrack().Tempo, std::clamp(v, 10.0L, 915.0L));
   }
 }
 
@@ -162,10 +162,10 @@ void THandlerExecution::Pitch(const TProgramNode& s, bool certainly) {
     return;
   }
   if (!certainly) {
-    runtime_.PitchValue = std::trunc(v);
+    Store(runtime_.PitchValue, std::trunc(v));
     return;
   }
-  runtime_.PitchValue = v;
+  Store(runtime_.PitchValue, v);
   WritePitchBend(tick_.Track.Channel, runtime_, tick_.Position, tick_.TicksPerMeasure,
                  std::trunc(v));
 }
@@ -190,11 +190,11 @@ void THandlerExecution::Controller(const TProgramNode& s, bool certainly) {
     return;
   }
   if (!certainly) {
-    runtime_.ControllerValues[static_cast<size_t>(TruncToInt64(*n))] = *w;
+    Store(runtime_.ControllerValues[static_cast<size_t>(TruncToInt64(*n))], *w);
     return;
   }
   const uint8_t controller = RoundedDataByte(*n);
-  runtime_.ControllerValues[controller] = *w;
+  Store(runtime_.ControllerValues[controller], *w);
   WriteController(controller, RoundedDataByte(*w), tick_.Track.Channel, runtime_, tick_.Position,
                   tick_.TicksPerMeasure);
 }
@@ -213,9 +213,9 @@ void THandlerExecution::Shift(const TProgramNode& s) {
     return;
   }
   switch (s.Kind) {
-    case skTranspose: runtime_.Transpose = v; break;
-    case skPositionRnd: runtime_.PositionRnd = v; break;
-    default: runtime_.PositionShift = v; break;
+    case skTranspose: Store(runtime_.Transpose, v); break;
+    case skPositionRnd: Store(runtime_.PositionRnd, v); break;
+    default: Store(runtime_.PositionShift, v); break;
   }
 }
 
@@ -224,9 +224,9 @@ void THandlerExecution::Shift(const TProgramNode& s) {
 void THandlerExecution::Factor(const TProgramNode& s) {
   const double v = static_cast<double>(Evaluate(s.ExprA.get()));
   switch (s.Kind) {
-    case skNonLegato: runtime_.NonLegatoFactor = v; break;
-    case skStaccato: runtime_.StaccatoFactor = v; break;
-    default: runtime_.StaccatissimoLength = v; break;
+    case skNonLegato: Store(runtime_.NonLegatoFactor, v); break;
+    case skStaccato: Store(runtime_.StaccatoFactor, v); break;
+    default: Store(runtime_.StaccatissimoLength, v); break;
   }
   if (!Failed()) {
     return;
@@ -246,7 +246,7 @@ void THandlerExecution::Ornament(const TProgramNode& s) {
     PlaceText(grace ? "Forshlag!" : "Mordento", false);
     return;
   }
-  (grace ? runtime_.ForshlagLength : runtime_.MordentLength) = v;
+  Store(grace ? runtime_.ForshlagLength : runtime_.MordentLength, v);
 }
 
 // rest S: rests count as keys of "keys" while S is not 0.
@@ -256,7 +256,7 @@ void THandlerExecution::Rest(const TProgramNode& s) {
     PlaceText(TPlace{148, " Rest!", "в операторе Rest!"}, false);
     return;
   }
-  runtime_.RestsAsKeys = v != 0;
+  Store(runtime_.RestsAsKeys, v != 0);
 }
 
 // keylength K in L [soft]: a note of length L on key K, starting now ("soft": it goes on
@@ -279,8 +279,8 @@ void THandlerExecution::KeyLength(const TProgramNode& s, bool soft) {
   }
   length = std::fabs(length);
   const uint8_t index = RoundedDataByte(*k);
-  runtime_.KeyLength[index] = soft ? length + 1 : length;
-  runtime_.KeyPosition[index] = soft ? 1 : 0;
+  Store(runtime_.KeyLength[index], soft ? length + 1 : length);
+  Store(runtime_.KeyPosition[index], soft ? 1.0L : 0.0L);
 }
 
 // keyon K in V / keyoff K in V: the velocity of the key's note ons or note offs. A new
@@ -308,7 +308,7 @@ void THandlerExecution::KeyVelocity(const TProgramNode& s, bool on) {
   const uint8_t index = RoundedDataByte(*k);
   const uint8_t value = RoundedDataByte(*v);
   if (!on) {
-    runtime_.KeyOffVelocity[index] = value;
+    Store(runtime_.KeyOffVelocity[index], static_cast<long double>(value));
     return;
   }
   // Velocities belong to the keys heard; KeySounding to the written keys, which sound
@@ -319,7 +319,7 @@ void THandlerExecution::KeyVelocity(const TProgramNode& s, bool on) {
     WritePolyPressure(index, value, tick_.Track.Channel, runtime_, tick_.Position,
                       tick_.TicksPerMeasure);
   }
-  runtime_.KeyOnVelocity[index] = value;
+  Store(runtime_.KeyOnVelocity[index], static_cast<long double>(value));
 }
 
 // say V [reset]: a text event the player speaks: line feed (or, with "reset", vertical

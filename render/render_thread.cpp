@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -24,6 +25,7 @@
 #include "render/render_globals.h"
 #include "base/rounding.h"
 #include "render/render_state.h"
+#include "render/tick_skipping.h"
 #include "render/track_runtime.h"
 #include "settings/settings.h"
 #include "settings/shared_state.h"
@@ -32,6 +34,7 @@ std::atomic<bool> GRendering{false};
 std::atomic<bool> GPlayerStarted{false};
 std::atomic<uint16_t> GPlayFromMeasure{1};
 std::atomic<uint16_t> GStartMeasure{1};
+std::atomic<bool> GSkipQuietTicks{true};
 
 namespace {
 
@@ -75,7 +78,7 @@ class TRender {
   bool Start();
   void Loop();
   bool RunTick();
-  void RunTrack(TTreck& t, bool isHead);
+  void RunTrack(TTreck& t, size_t index);
   bool TrackPlays(const TTreck& t) const;
   void WriteOpeningEvents(TTreck& t, bool isHead);
   void ReleaseKeys(TTreck& t);
@@ -84,13 +87,15 @@ class TRender {
   void SetUpKeys(TTreck& t, TQueueEntry& entry, bool isHead, std::array<bool, 128>& touched);
   void SetUpKey(TTrackRuntime& r, int key, bool tiedToNext, TShtrih articulation,
                 long double remaining, std::array<bool, 128>& touched);
-  bool RunHandler(TTreck& t);
+  bool RunHandler(TTreck& t, size_t index);
   void WriteTempoAndSignature(TTreck& t);
   void WriteChangedControllers(TTreck& t);
   void WriteStateEvents(TTreck& t);
   void KeepAlive(TTreck& t, bool isHead);
   void AdvanceHarmonyParts();
   void Jump();
+  uint32_t QuietTickLimit() const;
+  void PassOverQuietTicks();
   void Progress();
   void StartPlayer();
   void ReleaseSoundingKeys();
@@ -106,12 +111,14 @@ class TRender {
   uint32_t position_ = 0;       // the song clock
   uint32_t expected_ = 0;       // where the handlers want the clock next (a jump when moved)
   uint32_t renderedTicks_ = 0;
+  uint32_t passedOver_ = 0;     // of them, ticks passed over as quiet
   uint32_t tickLimit_ = 0;
   uint32_t playerStartTick_ = 0;
   bool firstTick_ = true;   // the opening events are still to be written
   bool freshQueue_ = true;  // the queues were just filled: no tick has passed in them
   bool realTime_ = false;
   TPlayerReadState midiPlayers_;
+  TTickSkipping skipping_;
 };
 
 bool TRender::TrackPlays(const TTreck& t) const {
@@ -149,6 +156,9 @@ bool TRender::Start() {
   expected_ = position_;
   firstTick_ = true;
   freshQueue_ = true;
+  skipping_.Prepare(
+      head_, [this](const TTreck& t) { return TrackPlays(t); },
+      !realTime_ && params_.Settings.SkipQuietTicks);
   return GErrors.Code() == 0;
 }
 
@@ -310,7 +320,7 @@ void TRender::AdvanceNotes(TTreck& t, bool isHead) {
   }
 }
 
-bool TRender::RunHandler(TTreck& t) {
+bool TRender::RunHandler(TTreck& t, size_t index) {
   TTrackRuntime& r = RuntimeOf(t);
   if (!t.HandlerOn || !head_->HandlerOn) {
     return false;
@@ -318,6 +328,7 @@ bool TRender::RunHandler(TTreck& t) {
   THandlerTick tick(GRender, t, static_cast<uint32_t>(ticks_), GSongLength.load(), Tick(), GErrors);
   tick.ControlTrack = head_;
   tick.StatementBudget = static_cast<uint64_t>(std::max(params_.Settings.StatementsPerTick, 1));
+  tick.NeighbourKeys = skipping_.NeighbourKeys(index);
   RunHandlerStatements(r.Program.ProgramTree, tick);
   if (GErrors.Code() == 0) {
     RunActiveBlocks(
@@ -327,6 +338,7 @@ bool TRender::RunHandler(TTreck& t) {
         },
         GErrors);
   }
+  skipping_.HandlerRan(tick.StateChanged);
   if (tick.JumpTarget != Tick()) {
     expected_ = tick.JumpTarget;
     return true;
@@ -435,7 +447,8 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
   }
 }
 
-void TRender::RunTrack(TTreck& t, bool isHead) {
+void TRender::RunTrack(TTreck& t, size_t index) {
+  const bool isHead = index == 0;
   TTrackRuntime& r = RuntimeOf(t);
   if (!TrackPlays(t)) {
     r.NoteQueue.clear();
@@ -452,7 +465,7 @@ void TRender::RunTrack(TTreck& t, bool isHead) {
   }
   bool moved = false;
   if (!isHead) {
-    moved = RunHandler(t);
+    moved = RunHandler(t, index);
   }
   if (!moved && GErrors.Code() == 0) {
     if (!isHead) {
@@ -477,8 +490,10 @@ void TRender::AdvanceHarmonyParts() {
 }
 
 bool TRender::RunTick() {
-  for (PTreck t = head_; t != nullptr; t = t->Next) {
-    RunTrack(*t, t == head_);
+  skipping_.BeforeTick();
+  size_t index = 0;
+  for (PTreck t = head_; t != nullptr; t = t->Next, ++index) {
+    RunTrack(*t, index);
     if (GErrors.Code() != 0) {
       break;
     }
@@ -522,6 +537,44 @@ void TRender::Jump() {
   }
   freshQueue_ = true;
   renderedTicks_ += 1;
+}
+
+// How many ticks from the next one may be passed over without the loop or the progress
+// signal missing one: the tick limit, the control track's length and the progress ticks
+// bound it.
+uint32_t TRender::QuietTickLimit() const {
+  uint64_t limit = std::numeric_limits<uint32_t>::max() - Tick();
+  if (tickLimit_ != 0) {
+    limit = std::min<uint64_t>(limit, tickLimit_ > renderedTicks_ ? tickLimit_ - renderedTicks_ : 0);
+  }
+  const long double length = head_->TrackLength;
+  if (!(length >= Tick())) {
+    return 0;
+  }
+  limit = std::min<uint64_t>(limit, static_cast<uint64_t>(std::min<long double>(std::floor(length) + 1 - Tick(), limit)));
+  const TRenderSettings& settings = params_.Settings;
+  if (settings.SignalProgress && settings.ProgressFrequency >= 1) {
+    const uint32_t every = static_cast<uint32_t>(settings.ProgressFrequency);
+    const uint32_t songLength = GSongLength.load();
+    limit = std::min<uint64_t>(limit, every - 1 - renderedTicks_ % every);
+    limit = std::min<uint64_t>(limit, songLength >= Tick() ? songLength - Tick() : 0);
+  }
+  return static_cast<uint32_t>(limit);
+}
+
+// After a tick that ran normally: the ticks that would only move the counters are
+// passed over at once.
+void TRender::PassOverQuietTicks() {
+  const uint32_t quiet = skipping_.QuietTicks(Tick(), QuietTickLimit());
+  if (quiet == 0) {
+    return;
+  }
+  skipping_.PassOver(quiet);
+  position_ += quiet;
+  GRenderPosition = position_;
+  expected_ = position_;
+  renderedTicks_ += quiet;
+  passedOver_ += quiet;
 }
 
 void TRender::StartPlayer() {
@@ -569,6 +622,7 @@ void TRender::Loop() {
         jumped = true;
         break;
       }
+      PassOverQuietTicks();
     }
     if (!jumped || GErrors.Code() != 0 || GRenderStop) {
       return;
@@ -596,6 +650,7 @@ void TRender::ReleaseSoundingKeys() {
 TRenderOutcome TRender::End() {
   TRenderOutcome outcome;
   outcome.Ticks = renderedTicks_;
+  outcome.PassedOver = passedOver_;
   const bool stopped = GRenderStop.load();
   const bool failed = GErrors.Code() != 0;
   outcome.Stopped = stopped;
@@ -657,6 +712,7 @@ TRenderSettings CurrentRenderSettings() {
   s.SignalProgress = SignalProgress;
   s.Priority = GPriorityGeneration;
   s.StatementsPerTick = GHandlerStatementsPerTick;
+  s.SkipQuietTicks = GSkipQuietTicks;
   return s;
 }
 

@@ -22,6 +22,9 @@ extern std::atomic<bool> GPlayerStarted;
 extern std::atomic<uint16_t> GPlayFromMeasure;
 // The measure the running render started from.
 extern std::atomic<uint16_t> GStartMeasure;
+// Renders pass over the ticks at which nothing happens (not in real-time play); tests
+// clear it to render every tick, the reference way.
+extern std::atomic<bool> GSkipQuietTicks;
 
 // The settings a render reads, taken when it is started: the settings globals may change
 // while it runs.
@@ -32,6 +35,7 @@ struct TRenderSettings {
   bool SignalProgress = false;
   int32_t Priority = 0;            // GPriorityGeneration
   int32_t StatementsPerTick = kDefaultHandlerStatementsPerTick;  // GHandlerStatementsPerTick
+  bool SkipQuietTicks = true;      // GSkipQuietTicks
 };
 
 // The settings globals now.
@@ -65,6 +69,7 @@ struct TRenderOutcome {
   uint32_t PlayerStartTick = 0;  // the song clock when the render started the player
   std::string ExportError;   // why the MIDI file could not be written (UTF-8)
   uint32_t Ticks = 0;        // ticks rendered
+  uint32_t PassedOver = 0;   // of them, ticks passed over as quiet
 };
 
 // Renders the song from GPlayFromMeasure: queues the notes, runs every playing track's

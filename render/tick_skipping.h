@@ -1,0 +1,85 @@
+// Passing over quiet ticks. Most ticks of a render change nothing: between two ticks at
+// which something is due (a note starts or ends, a key is released, a harmony part ends,
+// a timed statement starts or stops running), a handler program that does not read the
+// clock repeats what it did at the tick before. So after a tick that ran normally and
+// changed nothing (no handler stored a new value, no event byte was written, no note
+// began), the ticks up to the next due tick are passed over in one step: only the
+// counters move (remaining note ticks, key positions, harmony part positions), by whole
+// ticks, which is exact for the values they hold. The files come out byte for byte as
+// when every tick runs.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "model/track.h"
+#include "render/program_analysis.h"
+#include "render/render_globals.h"
+
+class TTickSkipping {
+ public:
+  // Sets up for a render of the song from `head`; `plays` tells the tracks that play.
+  // Disabled, it only answers NeighbourKeys (true for every track).
+  void Prepare(PTreck head, const std::function<bool(const TTreck&)>& plays, bool enabled);
+
+  // Whether the "keys" statements of track `index` (0 = the control track) must work out
+  // the keys before and after the current one: its program reads them.
+  bool NeighbourKeys(size_t index) const {
+    return index >= tracks_.size() || tracks_[index].Traits.ReadsNeighbourKeys;
+  }
+
+  // Before a tick that runs normally: takes what the tick is compared with afterwards.
+  void BeforeTick();
+  // A handler run of the tick has ended; `stateChanged` is its THandlerTick::StateChanged.
+  void HandlerRan(bool stateChanged) { changed_ = changed_ || stateChanged; }
+
+  // After a tick that ran normally, with `next` the tick to come: how many ticks from
+  // `next` on would only move the counters (at most `limit`); 0 when `next` must run.
+  uint32_t QuietTicks(uint32_t next, uint32_t limit);
+  // Moves the counters of every playing track and of the harmony parts over `ticks`
+  // quiet ticks.
+  void PassOver(uint32_t ticks);
+
+ private:
+  struct TTrackInfo {
+    PTreck Track = nullptr;
+    bool Plays = false;
+    bool Head = false;
+    TProgramTraits Traits;
+  };
+  // What a tick must leave as it found it: the key values of "keys" that a program may
+  // read outside its body, the harmony parts, and the length of every event list.
+  struct TSnapshot {
+    size_t EventBytes = 0;
+    uint8_t KeyCount = 0;
+    uint8_t KeyNumber = 0;
+    uint8_t KeyName = 0;
+    int32_t KeyLength = 0;
+    bool KeyPressed = false;
+    uint8_t PriorKeyName = 0;
+    TNeighbourLength PriorKeyLength;
+    uint8_t NextKeyName = 0;
+    TNeighbourLength NextKeyLength;
+    double ShtrihFactor = 0;
+    std::array<long double, 4> HarmonyLengths{};
+    std::array<uint8_t, 4> HarmonyPressed{};
+    bool operator==(const TSnapshot&) const = default;
+  };
+
+  TSnapshot Take() const;
+  bool HandlerRuns(const TTrackInfo& info) const;
+  // The quiet ticks the state of one track allows from `next` on (0: none).
+  uint64_t TrackQuietTicks(const TTrackInfo& info, uint32_t next) const;
+  static uint64_t QueueQuietTicks(const TTreck& track, bool ornamentsMatter);
+  static uint64_t KeyQuietTicks(TTreck& track, bool positionsMove);
+  static uint64_t HarmonyQuietTicks();
+
+  bool enabled_ = false;
+  PTreck head_ = nullptr;
+  std::vector<TTrackInfo> tracks_;
+  TSnapshot before_;
+  bool changed_ = false;
+};
