@@ -111,10 +111,12 @@ class THandlerExecution final : public THandlerQueries {
 
   // ---- Queries (handler_queries.cpp) ----
   long double KeyTableQuery(THandlerExprKind kind, const long double* argument) const;
+  long double BlockQuery(THandlerExprKind kind) const;
   long double NextLocation(long double nameIndex) const;
 
   // ---- Helpers ----
   long double Evaluate(const TExpressionNode* e);
+  bool ReadLeaf(const TExpressionNode& e, long double& value);
   // Stores `value` into `field`; another value than the one there marks the state changed.
   template <class T, class V>
   void Store(T& field, const V& value) {

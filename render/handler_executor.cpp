@@ -245,7 +245,73 @@ const TExpressionNode* THandlerExecution::BlockArgument(int64_t n) {
 
 // ---- Helpers -------------------------------------------------------------------
 
+namespace {
+
+// Queries the executor answers from the track and the keys alone, without an argument.
+bool PlainQuery(THandlerExprKind kind) {
+  switch (kind) {
+    case ekKeyName:
+    case ekKeyCount:
+    case ekKeyNumber:
+    case ekPriorKeyName:
+    case ekNextKeyName:
+    case ekPriorKeyLength:
+    case ekNextKeyLength:
+    case ekShtrihFactor:
+    case ekKeyPressed:
+    case ekKeyLength:
+    case ekKeyPosition:
+    case ekKeyOn:
+    case ekKeyOff:
+    case ekTempo:
+    case ekInstrument:
+    case ekPitch:
+    case ekTranspose:
+    case ekPositionRnd:
+    case ekPositionShift:
+    case ekNonLegato:
+    case ekStaccato:
+    case ekStaccatissimo:
+    case ekForshlag:
+    case ekMordento:
+    case ekRest:
+    case ekCountVoices: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+// Numbers, variables, the tick and plain queries, read as the evaluator reads them.
+bool THandlerExecution::ReadLeaf(const TExpressionNode& e, long double& value) {
+  switch (e.Kind) {
+    case ekNumber: value = e.Value; return true;
+    case ekVariable: value = e.Variable != nullptr ? e.Variable->Value : 0; return true;
+    case ekPositionSong: value = static_cast<long double>(at_.Position); return e.Left == nullptr;
+    default: break;
+  }
+  if (e.Left != nullptr || !PlainQuery(e.Kind)) {
+    return false;
+  }
+  value = Query(e.Kind, nullptr);
+  return true;
+}
+
+// Most expressions of a tick are a leaf, or a sum, difference or product of two: those
+// are worked out here; the rest goes to the expression evaluator.
 long double THandlerExecution::Evaluate(const TExpressionNode* e) {
+  long double value = 0;
+  if (e != nullptr && ReadLeaf(*e, value)) {
+    return value;
+  }
+  if (e != nullptr && e->Kind == ekOperator && e->Left != nullptr && e->Right != nullptr &&
+      (e->Op == opAdd || e->Op == opSubtract || e->Op == opMultiply)) {
+    long double left = 0;
+    long double right = 0;
+    if (ReadLeaf(*e->Left, left) && ReadLeaf(*e->Right, right)) {
+      return e->Op == opAdd ? left + right : e->Op == opSubtract ? left - right : left * right;
+    }
+  }
   return EvaluateExpression(e, at_, tick_.Errors);
 }
 

@@ -240,15 +240,15 @@ TStatementFlow THandlerExecution::Keys(const TProgramNode& s) {
     last = first;
   }
   // Voice list 0 is the control track's line: the track's own voices are 1, 2, ...
+  const bool everyVoice = first == 0 && last == 0;
   auto inRange = [&](const TQueueEntry& entry) {
     const long double v = entry.Voice;
-    return entry.Voice >= 1 && ((first == 0 && last == 0) || (first <= v && v <= last));
+    return entry.Voice >= 1 && (everyVoice || (first <= v && v <= last));
   };
   TRenderContext& k = tick_.Render;
   const TTrackRuntime& track = runtime_;
-  auto ownNote = [&](const TQueueEntry& entry) {
-    return entry.Note != nullptr && HarmonyFlagCount(track.HarmonyParts[entry.Voice]) == 0 &&
-           (entry.Note->Step > 0 || track.RestsAsKeys);
+  auto ownNote = [&](const TQueueEntry& entry, int parts) {
+    return entry.Note != nullptr && parts == 0 && (entry.Note->Step > 0 || track.RestsAsKeys);
   };
 
   k.KeyCount = 0;
@@ -256,15 +256,20 @@ TStatementFlow THandlerExecution::Keys(const TProgramNode& s) {
     if (!inRange(entry) || entry.Voice >= kVoiceCount) {
       continue;
     }
-    k.KeyCount += ownNote(entry) ? 1 + entry.Note->Intervals.size()
-                                 : HarmonyFlagCount(track.HarmonyParts[entry.Voice]);
+    const int parts = HarmonyFlagCount(track.HarmonyParts[entry.Voice]);
+    k.KeyCount += ownNote(entry, parts) ? 1 + entry.Note->Intervals.size() : parts;
   }
   k.KeyNumber = 0;
   for (const TQueueEntry& entry : track.NoteQueue) {
     if (!inRange(entry) || entry.Voice >= kVoiceCount) {
       continue;
     }
-    const bool goesOn = ownNote(entry) ? VisitOwnNote(entry, s.Body) : VisitHarmonyParts(entry, s.Body);
+    const int parts = HarmonyFlagCount(track.HarmonyParts[entry.Voice]);
+    const bool own = ownNote(entry, parts);
+    if (!own && parts == 0) {
+      continue;  // a rest, or a voice that has ended: no key
+    }
+    const bool goesOn = own ? VisitOwnNote(entry, s.Body) : VisitHarmonyParts(entry, s.Body);
     if (!goesOn) {
       return TStatementFlow::kEndList;
     }

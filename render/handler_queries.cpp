@@ -40,7 +40,6 @@ std::string_view LabelName(const TNoteRec& note) {
 long double THandlerExecution::Query(THandlerExprKind kind, const long double* argument) {
   const TRenderContext& k = tick_.Render;
   const TTrackRuntime& t = runtime_;
-  const TBlockFrame* run = CurrentRun();
   const long double l = argument != nullptr ? *argument : 0;
   switch (kind) {
     case ekKeyName: return k.KeyName;
@@ -56,10 +55,10 @@ long double THandlerExecution::Query(THandlerExprKind kind, const long double* a
     case ekKeyPosition:
     case ekKeyOn:
     case ekKeyOff: return KeyTableQuery(kind, argument);
-    case ekStartBlock: return run != nullptr ? run->StartTick : tick_.Position;
-    case ekBeginBlock: return run != nullptr ? run->BlockTick : tick_.Position;
-    case ekBlockKeyName: return run != nullptr ? run->Key : 0;
-    case ekVoice: return run != nullptr ? run->Voice : 0;
+    case ekStartBlock:
+    case ekBeginBlock:
+    case ekBlockKeyName:
+    case ekVoice: return BlockQuery(kind);
     case ekNextLocation: return NextLocation(l);
     case ekTempo: return ControlTrack().Tempo;
     case ekInstrument: return t.Instrument;
@@ -87,6 +86,18 @@ long double THandlerExecution::Query(THandlerExprKind kind, const long double* a
       return kind == ekSegmentCount ? t.VoiceBeats[v] : t.VoiceBeatValue[v];
     }
     default: return 0;
+  }
+}
+
+// startblock, beginblock, keyname and voice of the running block; the tick, 0 and 0
+// outside blocks.
+long double THandlerExecution::BlockQuery(THandlerExprKind kind) const {
+  const TBlockFrame* run = CurrentRun();
+  switch (kind) {
+    case ekStartBlock: return run != nullptr ? run->StartTick : tick_.Position;
+    case ekBeginBlock: return run != nullptr ? run->BlockTick : tick_.Position;
+    case ekBlockKeyName: return run != nullptr ? run->Key : 0;
+    default: return run != nullptr ? run->Voice : 0;
   }
 }
 

@@ -350,15 +350,19 @@ void AdvanceTrackQueue(TTreck& track, long double step, uint32_t position, int t
     }
   }
   // Entries queued while moving on begin at `position` with their full length.
+  bool moved = false;
   auto e = rt.NoteQueue.begin();
   while (e != rt.NoteQueue.end() && errors.Code() == 0) {
     if (e->Remaining <= 0 || e->Note == nullptr) {
       e = MoveVoiceOn(track, e, position, ticksPerMeasure, errors, which);
+      moved = true;
     } else {
       ++e;
     }
   }
-  RefreshNextNotes(rt);
+  if (moved) {
+    RefreshNextNotes(rt);  // the following notes change only when a voice moves on
+  }
 }
 
 bool AnyTrackBehind(PTreck first, uint32_t position) {

@@ -200,6 +200,9 @@ void TRender::ReleaseKeys(TTreck& t) {
 
 void TRender::AdvanceMidiPlayers(TTreck& t) {
   TTrackRuntime& r = RuntimeOf(t);
+  if (r.MidiPlayerCount == 0) {
+    return;
+  }
   const long double whole = r.VoiceWholeTicks[1];
   const long double metre =
       r.VoiceBeatValue[1] != 0 ? static_cast<long double>(r.VoiceBeats[1]) / r.VoiceBeatValue[1] : 1.0L;
@@ -309,12 +312,17 @@ void TRender::AdvanceNotes(TTreck& t, bool isHead) {
   if (GErrors.Code() != 0) {
     return;
   }
-  std::array<bool, 128> touched{};
+  std::array<bool, 128> touched;
+  bool cleared = false;  // the keys touched at this tick, cleared when a note first starts
   for (TQueueEntry& entry : r.NoteQueue) {
     if (!entry.StartsNow || entry.Note == nullptr) {
       continue;
     }
     if (GPlayVoice == 0 || entry.Voice == GPlayVoice || isHead) {
+      if (!cleared) {
+        touched.fill(false);
+        cleared = true;
+      }
       SetUpKeys(t, entry, isHead, touched);
     }
   }
@@ -330,7 +338,7 @@ bool TRender::RunHandler(TTreck& t, size_t index) {
   tick.StatementBudget = static_cast<uint64_t>(std::max(params_.Settings.StatementsPerTick, 1));
   tick.NeighbourKeys = skipping_.NeighbourKeys(index);
   RunHandlerStatements(r.Program.ProgramTree, tick);
-  if (GErrors.Code() == 0) {
+  if (GErrors.Code() == 0 && !r.ActiveBlocks.empty()) {
     RunActiveBlocks(
         t, Tick(),
         [&](const TBlockFrame& frame, PProgram program) {
@@ -551,7 +559,8 @@ uint32_t TRender::QuietTickLimit() const {
   if (!(length >= Tick())) {
     return 0;
   }
-  limit = std::min<uint64_t>(limit, static_cast<uint64_t>(std::min<long double>(std::floor(length) + 1 - Tick(), limit)));
+  const long double toEnd = std::floor(length) + 1 - Tick();  // the loop ends past the length
+  limit = static_cast<uint64_t>(std::min<long double>(toEnd, static_cast<long double>(limit)));
   const TRenderSettings& settings = params_.Settings;
   if (settings.SignalProgress && settings.ProgressFrequency >= 1) {
     const uint32_t every = static_cast<uint32_t>(settings.ProgressFrequency);

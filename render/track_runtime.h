@@ -164,10 +164,14 @@ struct TTrackRuntime : TMidiTrackOutput {
   }
 };
 
-// The track's runtime record, created on first use.
+// Gives the track a new runtime record.
+TTrackRuntime& CreateRuntime(TTreck& track);
+
+// The track's runtime record, created on first use. Small enough to be inlined: the
+// render asks for it many times a tick.
 inline TTrackRuntime& RuntimeOf(TTreck& track) {
-  if (!track.Runtime) {
-    track.Runtime = std::make_shared<TTrackRuntime>();
+  if (!track.Runtime) [[unlikely]] {
+    return CreateRuntime(track);
   }
   return *track.Runtime;
 }
