@@ -79,11 +79,6 @@ void DropNotes(TTreck& track, TTrackRuntime* rt) {
 
 }  // namespace
 
-TTrackRuntime& CreateRuntime(TTreck& track) {
-  track.Runtime = std::make_shared<TTrackRuntime>();
-  return *track.Runtime;
-}
-
 void ResetTrackRenderState(TTreck& track) {
   TTrackRuntime& rt = RuntimeOf(track);
   ResetPerKeyState(rt);

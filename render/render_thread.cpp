@@ -116,6 +116,7 @@ class TRender {
   uint32_t playerStartTick_ = 0;
   bool firstTick_ = true;   // the opening events are still to be written
   bool freshQueue_ = true;  // the queues were just filled: no tick has passed in them
+  bool freshTick_ = true;   // the tick last run was the first in fresh queues
   bool realTime_ = false;
   TPlayerReadState midiPlayers_;
   TTickSkipping skipping_;
@@ -473,11 +474,19 @@ void TRender::RunTrack(TTreck& t, size_t index) {
   }
   bool moved = false;
   if (!isHead) {
+    // What the handler and the tempo and time signature write may come again at the
+    // next tick: such a tick is not quiet.
+    const size_t written = r.Events.Size() + Head().Events.Size();
     moved = RunHandler(t, index);
+    if (!moved && GErrors.Code() == 0) {
+      WriteTempoAndSignature(t);
+    }
+    if (r.Events.Size() + Head().Events.Size() != written) {
+      skipping_.HandlerWrote();
+    }
   }
   if (!moved && GErrors.Code() == 0) {
     if (!isHead) {
-      WriteTempoAndSignature(t);
       WriteStateEvents(t);
     }
     KeepAlive(t, isHead);
@@ -510,6 +519,7 @@ bool TRender::RunTick() {
   if (!moved) {
     AdvanceHarmonyParts();
   }
+  freshTick_ = freshQueue_;
   firstTick_ = false;
   freshQueue_ = false;
   if (GErrors.Code() != 0) {
@@ -574,6 +584,9 @@ uint32_t TRender::QuietTickLimit() const {
 // After a tick that ran normally: the ticks that would only move the counters are
 // passed over at once.
 void TRender::PassOverQuietTicks() {
+  if (freshTick_) {
+    return;  // the first tick of a render or after a jump is not compared with
+  }
   const uint32_t quiet = skipping_.QuietTicks(Tick(), QuietTickLimit());
   if (quiet == 0) {
     return;

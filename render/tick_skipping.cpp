@@ -39,22 +39,8 @@ void TTickSkipping::Prepare(PTreck head, const std::function<bool(const TTreck&)
 
 TTickSkipping::TSnapshot TTickSkipping::Take() const {
   TSnapshot s;
-  for (const TTrackInfo& info : tracks_) {
-    s.EventBytes += RuntimeOf(*info.Track).Events.Size();
-  }
-  const TRenderContext& k = GRender;
-  s.KeyCount = k.KeyCount;
-  s.KeyNumber = k.KeyNumber;
-  s.KeyName = k.KeyName;
-  s.KeyLength = k.KeyLength;
-  s.KeyPressed = k.KeyPressed;
-  s.PriorKeyName = k.PriorKeyName;
-  s.PriorKeyLength = k.PriorKeyLength;
-  s.NextKeyName = k.NextKeyName;
-  s.NextKeyLength = k.NextKeyLength;
-  s.ShtrihFactor = k.ShtrihFactor;
-  s.HarmonyLengths = k.Harmony.Lengths;
-  s.HarmonyPressed = k.Harmony.Pressed;
+  s.HarmonyLengths = GRender.Harmony.Lengths;
+  s.HarmonyPressed = GRender.Harmony.Pressed;
   return s;
 }
 

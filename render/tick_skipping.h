@@ -2,11 +2,17 @@
 // which something is due (a note starts or ends, a key is released, a harmony part ends,
 // a timed statement starts or stops running), a handler program that does not read the
 // clock repeats what it did at the tick before. So after a tick that ran normally and
-// changed nothing (no handler stored a new value, no event byte was written, no note
-// began), the ticks up to the next due tick are passed over in one step: only the
+// changed nothing that the next tick could see (no handler stored a new value or wrote
+// an event, no tempo or time signature was written, no note began, no harmony part
+// ended), the ticks up to the next due tick are passed over in one step: only the
 // counters move (remaining note ticks, key positions, harmony part positions), by whole
 // ticks, which is exact for the values they hold. The files come out byte for byte as
 // when every tick runs.
+//
+// Events that bring the output in line with the state (key releases, note ons, program,
+// pitch and controller changes) do not come again at the next tick unless the state
+// changes again; the values of "keys" (keyname ...) are read only in its body, after it
+// set them in the same tick.
 #pragma once
 
 #include <array>
@@ -35,6 +41,8 @@ class TTickSkipping {
   void BeforeTick();
   // A handler run of the tick has ended; `stateChanged` is its THandlerTick::StateChanged.
   void HandlerRan(bool stateChanged) { changed_ = changed_ || stateChanged; }
+  // A handler, or the tempo and time signature that follow it, wrote events.
+  void HandlerWrote() { changed_ = true; }
 
   // After a tick that ran normally, with `next` the tick to come: how many ticks from
   // `next` on would only move the counters (at most `limit`); 0 when `next` must run.
@@ -50,20 +58,8 @@ class TTickSkipping {
     bool Head = false;
     TProgramTraits Traits;
   };
-  // What a tick must leave as it found it: the key values of "keys" that a program may
-  // read outside its body, the harmony parts, and the length of every event list.
+  // What a tick must leave as it found it: the harmony parts.
   struct TSnapshot {
-    size_t EventBytes = 0;
-    uint8_t KeyCount = 0;
-    uint8_t KeyNumber = 0;
-    uint8_t KeyName = 0;
-    int32_t KeyLength = 0;
-    bool KeyPressed = false;
-    uint8_t PriorKeyName = 0;
-    TNeighbourLength PriorKeyLength;
-    uint8_t NextKeyName = 0;
-    TNeighbourLength NextKeyLength;
-    double ShtrihFactor = 0;
     std::array<long double, 4> HarmonyLengths{};
     std::array<uint8_t, 4> HarmonyPressed{};
     bool operator==(const TSnapshot&) const = default;

@@ -164,11 +164,14 @@ struct TTrackRuntime : TMidiTrackOutput {
   }
 };
 
-// Gives the track a new runtime record.
-TTrackRuntime& CreateRuntime(TTreck& track);
+// Gives the track a new runtime record. Kept out of line, so that RuntimeOf is small
+// enough to be inlined: the render asks for it many times a tick.
+[[gnu::noinline]] inline TTrackRuntime& CreateRuntime(TTreck& track) {
+  track.Runtime = std::make_shared<TTrackRuntime>();
+  return *track.Runtime;
+}
 
-// The track's runtime record, created on first use. Small enough to be inlined: the
-// render asks for it many times a tick.
+// The track's runtime record, created on first use.
 inline TTrackRuntime& RuntimeOf(TTreck& track) {
   if (!track.Runtime) [[unlikely]] {
     return CreateRuntime(track);

@@ -12,7 +12,6 @@ constexpr const char* kWhole = "yzY*[Z]m";
 constexpr const char* kHalf = "nopqrstu";
 constexpr const char* kQuarter = "PSNQTOwv";
 constexpr const char* kEighth = "defghijx";
-constexpr int kUnitsPerMeasure = 8;  // eighths of a 4/4 measure
 
 class TDraw {
  public:
@@ -32,6 +31,7 @@ class TDraw {
 
 // What the notes of a track may carry.
 struct TMusicFeatures {
+  int Eighths = 8;  // a measure of 4/4, or 6 for 3/4
   bool Ornaments = false;
   bool SecondVoice = false;
   bool HarmonyPart = false;                 // the second voice plays bass and tenor
@@ -45,11 +45,11 @@ class TMeasureWriter {
   // One voice of one measure: an octave sign, then notes filling the measure.
   std::string Voice(const char* octave) {
     std::string s;
-    int units = kUnitsPerMeasure;
+    int units = f_.Eighths;
     bool first = true;
     int tiedStep = -1;
     while (units > 0) {
-      if (first && d_.Chance(8)) {
+      if (first && units == 8 && d_.Chance(8)) {
         s += Note(octave, kWhole, d_.Below(7), true);
         break;
       }
@@ -111,7 +111,7 @@ std::vector<std::string> MusicLines(TDraw& d, const TMusicFeatures& f, int measu
     std::string line = w.Voice(d.Chance(50) ? "!" : "L");
     if (m == 0) {
       // An upper ornament sign would read as a digit of the time signature.
-      line = "Vd4" + (line[0] == '5' || line[0] == '6' ? line.substr(1) : line);
+      line = (f.Eighths == 6 ? "Vc4" : "Vd4") + (line[0] == '5' || line[0] == '6' ? line.substr(1) : line);
     }
     if (f.SecondVoice) {
       line += "()";
@@ -232,6 +232,7 @@ std::vector<TTrack> RandomSong(uint32_t seed) {
   const int tracks = 1 + d.Below(3);
   for (int t = 1; t <= tracks; ++t) {
     TMusicFeatures f;
+    f.Eighths = d.Chance(15) ? 6 : 8;
     f.Ornaments = d.Chance(40);
     f.SecondVoice = d.Chance(30);
     f.HarmonyPart = harmony && f.SecondVoice && d.Chance(50);

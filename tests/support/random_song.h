@@ -1,5 +1,5 @@
 // Random songs with handlers for comparing render paths: the same seed gives the same
-// song. Tracks of 4/4 measures with quarter, eighth, half and whole notes, triplets,
+// song. Tracks of 4/4 or 3/4 measures with quarter, eighth, half and whole notes, triplets,
 // rests, chords, ties, ornaments, a second voice, block calls and harmony parts; handler
 // programs drawn from pieces that set velocities and lengths in "keys", count notes,
 // change the tempo, transposition, position shift, controllers and articulation, in
