@@ -298,8 +298,12 @@ bool THandlerExecution::ReadLeaf(const TExpressionNode& e, long double& value) {
 }
 
 // Most expressions of a tick are a leaf, or a sum, difference or product of two: those
-// are worked out here; the rest goes to the expression evaluator.
+// are worked out here; the rest, and whatever a block argument asks for inside another
+// evaluation (where the evaluator counts the depth), goes to the expression evaluator.
 long double THandlerExecution::Evaluate(const TExpressionNode* e) {
+  if (at_.Depth != 0) {
+    return EvaluateExpression(e, at_, tick_.Errors);
+  }
   long double value = 0;
   if (e != nullptr && ReadLeaf(*e, value)) {
     return value;

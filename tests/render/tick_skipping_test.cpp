@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "handler/handler_expression.h"
+#include "handler/handler_globals.h"
 #include "model/song_file.h"
 #include "tests/support/random_song.h"
 #include "tests/support/render_song_support.h"
