@@ -77,7 +77,6 @@ class TNeighbourLength {
   // The written length of `note` at `wholeTicks` ticks a whole note, less `less`.
   void SetWritten(const TNoteRec& note, long double wholeTicks, long double less);
   long double Value() const;
-  bool operator==(const TNeighbourLength&) const = default;
 
  private:
   bool written_ = false;  // the length is the note's written length less less_

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/rounding.h"
+#include "render/render_globals.h"
 #include "render/track_runtime.h"
 
 namespace {

@@ -23,12 +23,11 @@
 
 #include "model/track.h"
 #include "render/program_analysis.h"
-#include "render/render_globals.h"
 
 class TTickSkipping {
  public:
   // Sets up for a render of the song from `head`; `plays` tells the tracks that play.
-  // Disabled, it only answers NeighbourKeys (true for every track).
+  // Disabled, it only answers NeighbourKeys.
   void Prepare(PTreck head, const std::function<bool(const TTreck&)>& plays, bool enabled);
 
   // Whether the "keys" statements of track `index` (0 = the control track) must work out
