@@ -58,7 +58,9 @@ class THandlerExecution final : public THandlerQueries {
   bool Aborted() const;
   // Counts one statement or loop round against the tick's budget; false (with the
   // error set) past it.
-  bool Step();
+  bool Step() { return ++tick_.StatementsRun <= tick_.StatementBudget || OverBudget(); }
+  // Sets the error of a run past its budget; false.
+  bool OverBudget();
   // Puts the statement's place into the error, once: the innermost statement wins.
   void PlaceError(const TProgramNode& s);
   TStatementFlow Execute(TProgramNode& s, PProgram& next);
@@ -115,7 +117,12 @@ class THandlerExecution final : public THandlerQueries {
   long double NextLocation(long double nameIndex) const;
 
   // ---- Helpers ----
-  long double Evaluate(const TExpressionNode* e);
+  // The value of an expression (a number at once: most operands are; inside another
+  // evaluation the evaluator counts the depth).
+  long double Evaluate(const TExpressionNode* e) {
+    return e != nullptr && e->Kind == ekNumber && at_.Depth == 0 ? e->Value : EvaluateTree(e);
+  }
+  long double EvaluateTree(const TExpressionNode* e);
   bool ReadLeaf(const TExpressionNode& e, long double& value);
   // Stores `value` into `field`; another value than the one there marks the state changed.
   template <class T, class V>

@@ -68,10 +68,7 @@ bool THandlerExecution::Aborted() const {
   return Failed() || GRenderStop.load(std::memory_order_relaxed);
 }
 
-bool THandlerExecution::Step() {
-  if (++tick_.StatementsRun <= tick_.StatementBudget) {
-    return true;
-  }
+bool THandlerExecution::OverBudget() {
   // "больше N операторов за один тик" in code page 1251
   const std::string text = Utf8ToCp1251("больше " + std::to_string(tick_.StatementBudget) +
                                         " операторов за один тик")
@@ -284,10 +281,15 @@ bool PlainQuery(THandlerExprKind kind) {
 
 // Numbers, variables, the tick and plain queries, read as the evaluator reads them.
 bool THandlerExecution::ReadLeaf(const TExpressionNode& e, long double& value) {
+  const TRenderContext& k = tick_.Render;
   switch (e.Kind) {
     case ekNumber: value = e.Value; return true;
     case ekVariable: value = e.Variable != nullptr ? e.Variable->Value : 0; return true;
     case ekPositionSong: value = static_cast<long double>(at_.Position); return e.Left == nullptr;
+    // The values of the current key, as Query gives them.
+    case ekKeyName: value = k.KeyName; return e.Left == nullptr;
+    case ekKeyNumber: value = k.KeyNumber; return e.Left == nullptr;
+    case ekKeyCount: value = k.KeyCount; return e.Left == nullptr;
     default: break;
   }
   if (e.Left != nullptr || !PlainQuery(e.Kind)) {
@@ -300,7 +302,7 @@ bool THandlerExecution::ReadLeaf(const TExpressionNode& e, long double& value) {
 // Most expressions of a tick are a leaf, or a sum, difference or product of two: those
 // are worked out here; the rest, and whatever a block argument asks for inside another
 // evaluation (where the evaluator counts the depth), goes to the expression evaluator.
-long double THandlerExecution::Evaluate(const TExpressionNode* e) {
+long double THandlerExecution::EvaluateTree(const TExpressionNode* e) {
   if (at_.Depth != 0) {
     return EvaluateExpression(e, at_, tick_.Errors);
   }
@@ -453,14 +455,18 @@ TStatementFlow THandlerExecution::Segment(const TProgramNode& s) {
   if (s.Body == nullptr || s.ExprA == nullptr) {
     return TStatementFlow::kGoOn;
   }
-  const long double position = static_cast<long double>(tick_.Position);
-  const long double first = Evaluate(s.ExprA.get());
-  bool runs = false;
-  if (s.ExprB != nullptr && position >= first && !Failed()) {
-    runs = position <= Evaluate(s.ExprB.get());
-  }
+  // The block "positionsong" that runs a track's own lines runs at every tick.
+  const TExpressionNode& a = *s.ExprA;
+  bool runs = a.Kind == ekPositionSong && a.Left == nullptr && s.ExprB == nullptr;
   if (!runs) {
-    runs = static_cast<int64_t>(tick_.Position) == RoundHalfEven(first);
+    const long double position = static_cast<long double>(tick_.Position);
+    const long double first = Evaluate(s.ExprA.get());
+    if (s.ExprB != nullptr && position >= first && !Failed()) {
+      runs = position <= Evaluate(s.ExprB.get());
+    }
+    if (!runs) {
+      runs = static_cast<int64_t>(tick_.Position) == RoundHalfEven(first);
+    }
   }
   TStatementFlow flow = TStatementFlow::kGoOn;
   if (runs && !Failed() && !RunList(s.Body)) {

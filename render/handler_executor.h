@@ -56,8 +56,10 @@ struct THandlerTick {
   // variables, arrays): the render passes over quiet ticks only after runs that changed
   // nothing.
   bool StateChanged = false;
-  // "keys" works out the keys before and after the current one only when set.
+  // "keys" works out the keys before and after the current one, and counts the keys it
+  // visits, only when set.
   bool NeighbourKeys = true;
+  bool CountsKeys = true;
 };
 
 // Runs the statement list from `first` for the track at the tick, outside any block.

@@ -151,8 +151,25 @@ double ShtrihFactorOf(const TNoteRec& n, const TTrackRuntime& track) {
   return 1.0;
 }
 
-// The key values of the current key of an own note (the first rule that applies).
+// The key values of a plain note.
+void SetPlainKey(const TOwnNote& o, const TTrackRuntime& track, TRenderContext& k) {
+  const int64_t length = RoundHalfEven(o.Entry.Length);
+  k.KeyName = MainKey(o.Note);
+  k.KeyLength = static_cast<int32_t>(length);
+  k.KeyPosition = static_cast<int32_t>(length - RoundHalfEven(o.Entry.Remaining));
+  k.KeyPressed = o.Entry.StartsNow;
+  k.ShtrihFactor = ShtrihFactorOf(o.Note, track);
+}
+
+// The key values of the current key of an own note (the first rule that applies). Most
+// notes and their next notes have no ornament: those skip the ornaments' rounding.
 void SetCurrentKey(const TOwnNote& o, const TTrackRuntime& track, TRenderContext& k) {
+  if (o.Note.OrnamentNumber == 0 && (o.Next == nullptr || o.Next->OrnamentNumber == 0)) {
+    SetPlainKey(o, track, k);
+    return;
+  }
+  const long double L = o.Entry.Length;
+  const long double R = o.Entry.Remaining;
   const int64_t e = o.Elapsed();
   const int64_t r = o.Left();
   const int64_t f = RoundHalfEven(o.F);
@@ -167,8 +184,6 @@ void SetCurrentKey(const TOwnNote& o, const TTrackRuntime& track, TRenderContext
       return;
     }
   }
-  const long double L = o.Entry.Length;
-  const long double R = o.Entry.Remaining;
   for (const auto& [mordent, direction] : kMordents) {
     if (!Has(&o.Note, mordent)) {
       continue;
@@ -192,11 +207,7 @@ void SetCurrentKey(const TOwnNote& o, const TTrackRuntime& track, TRenderContext
     }
     return;
   }
-  k.KeyName = MainKey(o.Note);
-  k.KeyLength = static_cast<int32_t>(RoundHalfEven(L));
-  k.KeyPosition = static_cast<int32_t>(RoundHalfEven(L) - RoundHalfEven(R));
-  k.KeyPressed = o.Entry.StartsNow;
-  k.ShtrihFactor = ShtrihFactorOf(o.Note, track);
+  SetPlainKey(o, track, k);
 }
 
 // The written length of a note of voice list v at the voice's time signature.
@@ -253,8 +264,8 @@ TStatementFlow THandlerExecution::Keys(const TProgramNode& s) {
 
   k.KeyCount = 0;
   for (const TQueueEntry& entry : track.NoteQueue) {
-    if (!inRange(entry) || entry.Voice >= kVoiceCount) {
-      continue;
+    if (!tick_.CountsKeys || !inRange(entry) || entry.Voice >= kVoiceCount) {
+      continue;  // no statement of the program asks for the count, or not in range
     }
     const int parts = HarmonyFlagCount(track.HarmonyParts[entry.Voice]);
     k.KeyCount += ownNote(entry, parts) ? 1 + entry.Note->Intervals.size() : parts;

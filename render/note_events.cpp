@@ -343,11 +343,16 @@ void QueueTrackNotes(PTreck first, TErrorRecord& errors, uint32_t position, int 
 void AdvanceTrackQueue(TTreck& track, long double step, uint32_t position, int ticksPerMeasure,
                        TErrorRecord& errors, TNoteCommands which) {
   TTrackRuntime& rt = RuntimeOf(track);
+  bool due = false;  // some voice moves on
   for (TQueueEntry& e : rt.NoteQueue) {
     e.Remaining -= step;
     if (step > 0) {
       e.StartsNow = false;
     }
+    due = due || e.Remaining <= 0 || e.Note == nullptr;
+  }
+  if (!due) {
+    return;
   }
   // Entries queued while moving on begin at `position` with their full length.
   bool moved = false;

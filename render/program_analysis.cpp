@@ -105,6 +105,7 @@ class TAnalysis {
       traits_.ClockFree = false;
     }
     traits_.ReadsNeighbourKeys = traits_.ReadsNeighbourKeys || ReadsNeighbourKey(e->Kind);
+    traits_.ReadsKeyCount = traits_.ReadsKeyCount || e->Kind == ekKeyCount;
     Expression(e->Left.get(), main);
     Expression(e->Right.get(), main);
   }

@@ -34,6 +34,8 @@ struct TProgramTraits {
   // priorkeylength or nextkeylength (the compiler allows them only inside "keys", which
   // works them out for its body).
   bool ReadsNeighbourKeys = false;
+  // Some expression reads keycount.
+  bool ReadsKeyCount = false;
 };
 
 // Looks through the main program `tree` and the blocks of `program`.

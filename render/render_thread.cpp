@@ -338,6 +338,7 @@ bool TRender::RunHandler(TTreck& t, size_t index) {
   tick.ControlTrack = head_;
   tick.StatementBudget = static_cast<uint64_t>(std::max(params_.Settings.StatementsPerTick, 1));
   tick.NeighbourKeys = skipping_.NeighbourKeys(index);
+  tick.CountsKeys = skipping_.CountsKeys(index);
   RunHandlerStatements(r.Program.ProgramTree, tick);
   if (GErrors.Code() == 0 && !r.ActiveBlocks.empty()) {
     RunActiveBlocks(
@@ -584,7 +585,7 @@ uint32_t TRender::QuietTickLimit() const {
 // After a tick that ran normally: the ticks that would only move the counters are
 // passed over at once.
 void TRender::PassOverQuietTicks() {
-  if (freshTick_) {
+  if (!skipping_.Enabled() || freshTick_) {
     return;  // the first tick of a render or after a jump is not compared with
   }
   const uint32_t quiet = skipping_.QuietTicks(Tick(), QuietTickLimit());

@@ -35,6 +35,12 @@ class TTickSkipping {
   bool NeighbourKeys(size_t index) const {
     return index >= tracks_.size() || tracks_[index].Traits.ReadsNeighbourKeys;
   }
+  // Whether they must count the keys they visit: its program reads keycount.
+  bool CountsKeys(size_t index) const {
+    return index >= tracks_.size() || tracks_[index].Traits.ReadsKeyCount;
+  }
+
+  bool Enabled() const { return enabled_; }
 
   // Before a tick that runs normally: takes what the tick is compared with afterwards.
   void BeforeTick();
