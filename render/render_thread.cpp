@@ -28,11 +28,6 @@
 #include "settings/settings.h"
 #include "settings/shared_state.h"
 
-std::atomic<bool> GRendering{false};
-std::atomic<bool> GPlayerStarted{false};
-std::atomic<uint16_t> GPlayFromMeasure{1};
-std::atomic<uint16_t> GStartMeasure{1};
-
 namespace {
 
 constexpr uint8_t kTieToNext = static_cast<uint8_t>(TShtrih::Legatisimo);
@@ -100,6 +95,7 @@ class TRender {
   TTrackRuntime& Head() { return RuntimeOf(*head_); }
 
   const TMidiThreadFuncParameters& params_;
+  TRenderRun& run_ = RenderRun();
   int32_t ticks_;
   PTreck head_ = nullptr;
   uint16_t startMeasure_ = 1;
@@ -118,10 +114,10 @@ bool TRender::TrackPlays(const TTreck& t) const {
   if (&t == head_) {
     return true;
   }
-  if (GPlayVoice == 0 && ((t.Enabled && !head_->Solo) || t.Solo)) {
+  if (run_.Voice == 0 && ((t.Enabled && !head_->Solo) || t.Solo)) {
     return true;
   }
-  return GPlayVoice > 0 && &t == params_.Track;
+  return run_.Voice > 0 && &t == params_.Track;
 }
 
 bool TRender::Start() {
@@ -132,10 +128,9 @@ bool TRender::Start() {
   }
   GHandlerCompile.ScopePath.clear();
   ResetRenderContext();  // the tempo last written among it: every render writes its own
-  GRenderStop = false;
   GPlayerStarted = false;
-  startMeasure_ = std::max<uint16_t>(GPlayFromMeasure.load(), 1);
-  GStartMeasure = startMeasure_;
+  startMeasure_ = std::max<uint16_t>(run_.FromMeasure, 1);
+  run_.StartMeasure = startMeasure_;
   GRendering = true;
   tickLimit_ = params_.TickLimit;
   realTime_ = params_.Settings.RealTime && params_.ExportFileName.empty();
@@ -304,7 +299,7 @@ void TRender::AdvanceNotes(TTreck& t, bool isHead) {
     if (!entry.StartsNow || entry.Note == nullptr) {
       continue;
     }
-    if (GPlayVoice == 0 || entry.Voice == GPlayVoice || isHead) {
+    if (run_.Voice == 0 || entry.Voice == run_.Voice || isHead) {
       SetUpKeys(t, entry, isHead, touched);
     }
   }
@@ -556,9 +551,9 @@ void TRender::Progress() {
 void TRender::Loop() {
   for (;;) {
     // Holding Shift holds the render back at its start and after every jump.
-    KeyState().WaitWhileShiftHeld([] { return GRenderStop.load(); });
+    KeyState().WaitWhileShiftHeld([this] { return run_.Stop.load(); });
     bool jumped = false;
-    while ((tickLimit_ == 0 || renderedTicks_ < tickLimit_) && !GRenderStop &&
+    while ((tickLimit_ == 0 || renderedTicks_ < tickLimit_) && !run_.Stop &&
            static_cast<long double>(Tick()) <= head_->TrackLength &&
            AnyTrackHasPendingNotes(head_)) {
       const uint32_t before = Tick();
@@ -570,7 +565,7 @@ void TRender::Loop() {
         break;
       }
     }
-    if (!jumped || GErrors.Code() != 0 || GRenderStop) {
+    if (!jumped || GErrors.Code() != 0 || run_.Stop) {
       return;
     }
   }
@@ -596,7 +591,7 @@ void TRender::ReleaseSoundingKeys() {
 TRenderOutcome TRender::End() {
   TRenderOutcome outcome;
   outcome.Ticks = renderedTicks_;
-  const bool stopped = GRenderStop.load();
+  const bool stopped = run_.Stop.load();
   const bool failed = GErrors.Code() != 0;
   outcome.Stopped = stopped;
   if (!failed) {
