@@ -8,7 +8,6 @@
 #include "render/render_state.h"
 #include "render/song_preparation.h"
 #include "render/track_runtime.h"
-#include "settings/shared_state.h"
 
 TTransport::TTransport() { SetRenderRun(&run_); }
 

@@ -34,14 +34,6 @@ constexpr uint8_t kTieToNext = static_cast<uint8_t>(TShtrih::Legatisimo);
 
 bool InKeyRange(int key) { return key >= 1 && key <= 127; }
 
-// A float truncated toward zero into an int, NaN and the infinities as 0.
-int TruncInt(long double v) {
-  if (!std::isfinite(v)) {
-    return 0;
-  }
-  return static_cast<int>(std::clamp<long double>(std::trunc(v), -2147483647.0L, 2147483647.0L));
-}
-
 // The song clock of a measure's first tick, kept to 32 bits.
 uint32_t MeasureStartTick(uint16_t measure, int32_t ticksPerMeasure) {
   const uint64_t tick = static_cast<uint64_t>(measure - 1) * static_cast<uint64_t>(ticksPerMeasure);
@@ -356,9 +348,9 @@ void TRender::WriteChangedControllers(TTreck& t) {
   for (int i = 0; i < count; ++i) {
     const int c = changed[i];
     const long double sent = std::as_const(r.ControllersSent)[c];
-    if (values[c] != sent && TruncInt(values[c]) != TruncInt(sent)) {
+    if (values[c] != sent && TruncToInt32(values[c]) != TruncToInt32(sent)) {
       r.ControllersSent[c] = values[c];
-      WriteController(c, TruncInt(values[c]), t.Channel, r, Tick(), ticks_);
+      WriteController(c, TruncToInt32(values[c]), t.Channel, r, Tick(), ticks_);
     }
   }
 }
@@ -369,7 +361,7 @@ void TRender::WriteStateEvents(TTreck& t) {
     return;
   }
   // Equal values truncate alike: only changed values are truncated and compared.
-  if (r.PitchValue != r.LastPitchValue && TruncInt(r.PitchValue) != TruncInt(r.LastPitchValue)) {
+  if (r.PitchValue != r.LastPitchValue && TruncToInt32(r.PitchValue) != TruncToInt32(r.LastPitchValue)) {
     r.LastPitchValue = r.PitchValue;
     WritePitchBend(t.Channel, r, Tick(), ticks_, r.PitchValue);
   }
@@ -418,7 +410,7 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
     return;
   }
   const long double interval = static_cast<long double>(params_.Settings.StartPlayingOffset) / 1920.0L * ticks_;
-  const int32_t every = TruncInt(interval);
+  const int32_t every = TruncToInt32(interval);
   if (every < 1 || Tick() % static_cast<uint32_t>(every) != 0) {
     return;
   }
@@ -426,7 +418,7 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
   if (isHead) {
     WriteTimeSignature(r.TimeSigNumerator, r.TimeSigDenominator, r, Tick(), ticks_);
   } else {
-    WriteController(2, TruncInt(r.ControllerValues[2]), t.Channel, r, Tick(), ticks_);
+    WriteController(2, TruncToInt32(r.ControllerValues[2]), t.Channel, r, Tick(), ticks_);
   }
 }
 
@@ -537,7 +529,7 @@ void TRender::Progress() {
       const uint32_t length = GSongLength.load();
       if (length > 0) {
         const long double share = static_cast<long double>(Tick()) / length * 100.0L;
-        Speak(std::to_string(TruncInt(share)) + "%", -1);
+        Speak(std::to_string(TruncToInt32(share)) + "%", -1);
       }
     }
     return;

@@ -21,7 +21,6 @@
 #include "render/track_runtime.h"
 #include "notation/translator.h"
 #include "settings/plugins.h"
-#include "settings/shared_state.h"
 
 namespace {
 

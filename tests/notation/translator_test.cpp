@@ -9,7 +9,6 @@
 
 #include "platform/text_lines.h"
 #include "settings/settings.h"
-#include "settings/shared_state.h"
 
 namespace {
 

@@ -109,9 +109,9 @@ TEST_F(SettingsFile, ValuesOutOfRangeAreBroughtIntoRange) {
       {"MIDI", "PriorityPlaying", "-2", &GPriorityPlaying, -2},
       {"Accordion", "NoteBass", "0", &AccordionNoteBass, 1},
       {"Accordion", "NoteChord", "9", &AccordionNoteChord, 7},
-      {"Accordion", "OctaveChord", "-1", &AccordionOctaveChord, 0},
+      {"Accordion", "OctaveChord", "-1", &AccordionOctaveChord, 1},
       {"Accordion", "RangeBass", "0", &AccordionRangeBass, 1},
-      {"Accordion", "RangeChord", "99", &AccordionRangeChord, 10},
+      {"Accordion", "RangeChord", "99", &AccordionRangeChord, 3},
       {"Handler", "StatementsPerTick", "0", &GHandlerStatementsPerTick, 1000},
       {"Handler", "StatementsPerTick", "250000", &GHandlerStatementsPerTick, 250000},
   };
