@@ -1,5 +1,7 @@
-// Song-level render globals and the render context: the state one render of a song
-// keeps between the note queue, the handler executor and the render thread.
+// The render's globals in one place: the song-level values the UI thread reads, the run of
+// a play (what the transport asks of the preparation and the render), and the render
+// context (the state one render keeps between the note queue, the handler executor and the
+// render thread).
 #pragma once
 
 #include <array>
