@@ -112,9 +112,11 @@ bool TTransport::RePlay(TVelto& window) {
   return true;
 }
 
-bool TTransport::Export(TVelto& window, const std::string& file, std::string* error) {
+bool TTransport::Export(TVelto& window, const std::string& file, std::string* error,
+                        IPreparationWindow* ui) {
   TPlayOptions options;
   options.ExportFile = file;
+  options.Window = ui;
   if (!Play(window, options)) {
     if (error != nullptr) {
       *error = GErrors.Code() != 0 ? "the song could not be prepared"

@@ -48,9 +48,11 @@ class TTransport {
   // window's (another window rendered since, or the window's song was prepared again or
   // lost a track after its render).
   bool RePlay(TVelto& window);
-  // Renders the window's song into a MIDI file and waits for the render. True when the
-  // file was written; otherwise *error says why (GErrors holds a song error).
-  bool Export(TVelto& window, const std::string& file, std::string* error = nullptr);
+  // Renders the window's song into a MIDI file and waits for the render, asking `ui` (null:
+  // no window). True when the file was written; otherwise *error says why (GErrors holds a
+  // song error).
+  bool Export(TVelto& window, const std::string& file, std::string* error = nullptr,
+              IPreparationWindow* ui = nullptr);
   // Requests a stop and joins the render and the player. A play being prepared is
   // cancelled without waiting for its preparation, so Stop may come from a question.
   void Stop();
