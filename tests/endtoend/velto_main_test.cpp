@@ -33,7 +33,7 @@ class VeltoMain : public ::testing::TestWithParam<TCommandCase> {
   void SetUp() override {
     fs::copy(kBin / "Resources", fs::path(home_.Path()) / "Resources", fs::copy_options::recursive);
     std::ofstream(song_, std::ios::binary) << "1 1 0 1 1 1 1\r\nX\r\nVd4m\r\ntempo 240\r\n"
-                                              "12 1 1 1 1 1 1\r\nY\r\nVd4!y\r\n\r\n";
+                                              "1 0 1 1 1 1 1\r\nY\r\nVd4!y\r\n";
   }
 
   // The arguments with SONG and OUT put in.
