@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,6 +32,17 @@ TEST(Codec1251, EveryByteDecodesAsPythonsCodecAndSurvivesTheRoundTrip) {
   EXPECT_EQ(back.Text, all);
 }
 
+TEST(Codec1251, CyrillicTextConvertsBothWaysExactly) {
+  const std::string utf8 = "Ёлка, ёж и «Щука» №5 — €";
+  const std::optional<std::string> cp = Utf8ToCp1251Exact(utf8);
+  ASSERT_TRUE(cp.has_value());
+  EXPECT_EQ(*cp, "\xA8\xEB\xEA\xE0, \xB8\xE6 \xE8 \xAB\xD9\xF3\xEA\xE0\xBB \xB9" "5 \x97 \x88");
+  EXPECT_EQ(Cp1251ToUtf8(*cp), utf8);
+  EXPECT_FALSE(Utf8ToCp1251Exact("♪").has_value());
+  EXPECT_FALSE(CharToCp1251(U'♪').has_value());
+  EXPECT_EQ(CharToCp1251(U'Ё'), static_cast<unsigned char>(0xA8));
+}
+
 TEST(Codec1251, CharactersTheCodePageCannotHoldAndMalformedUtf8AreReported) {
   const TCp1251Text result = Utf8ToCp1251("до ♪ 中 ре");
   EXPECT_FALSE(result.Ok());
@@ -45,6 +57,7 @@ TEST(Codec1251, CharactersTheCodePageCannotHoldAndMalformedUtf8AreReported) {
   bool malformed = true;
   EXPECT_EQ(Utf8ToChars("aЖ€😀", &malformed), std::u32string(U"aЖ€😀"));
   EXPECT_FALSE(malformed);
+  EXPECT_EQ(CharsToUtf8(U"aЖ€😀"), "aЖ€😀");
 }
 
 }  // namespace

@@ -37,4 +37,13 @@ TEST(LoadLanguageFile, ReadsEveryLineEndAndKeepsTheTableWhenAFileIsMissing) {
   UnloadLanguage();
 }
 
+// The text is never handed to printf: "%s", "%d" and "%u" take the next argument.
+TEST(SubstituteArgs, FillsPlaceHoldersWithoutPrintf) {
+  EXPECT_EQ(SubstituteArgs("Measure %d of %s", {"3", "12"}), "Measure 3 of 12");
+  EXPECT_EQ(SubstituteArgs("%s%s%s%n", {"x"}), "x%n");
+  EXPECT_EQ(SubstituteArgs("100%%", {}), "100%");
+  EXPECT_EQ(SubstituteArgs("ends with %", {}), "ends with %");
+  EXPECT_EQ(SubstituteArgs("%u%x", {"7"}), "7%x");
+}
+
 }  // namespace
