@@ -398,7 +398,8 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
       return;
     }
     GErrors.Reset();
-    if (!Transport().Export(c, path.string(), &error) && !c.ReportPendingError()) {
+    if (!Transport().Export(c, path.string(), &error, &c.Preparation()) &&
+        !c.ReportPendingError()) {
       ShowError(error);
     }
     return;

@@ -215,7 +215,7 @@ std::string ExportTargetProblem(const std::string& song, const std::string& out)
 
 void RequestCommandStop() {
   command_stop = true;
-  GRenderStop = true;
+  RenderRun().Stop = true;
   RequestPlayerStop();
 }
 

@@ -18,6 +18,7 @@
 #include "app/main_window_run.h"
 #include "app/song_commands.h"
 #include "platform/atomic_file.h"
+#include "platform/sound_library_messages.h"
 #include "platform/stop_signals.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
@@ -26,10 +27,12 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: velto [--home DIR] [SONG.qem ...]\n"
-         "       velto [--home DIR] --export SONG.qem OUT.mid   (OUT.mid - : standard output)\n"
-         "       velto [--home DIR] --play SONG.qem [--device N]\n"
-         "       velto [--home DIR] --list-devices\n";
+  out << "usage: velto [--home DIR] [--verbose] [SONG.qem ...]\n"
+         "       velto [--home DIR] [--verbose] --export SONG.qem OUT.mid   (OUT.mid - : standard output)\n"
+         "       velto [--home DIR] [--verbose] --play SONG.qem [--device N]\n"
+         "       velto [--home DIR] [--verbose] --list-devices\n"
+         "       velto --version | --help\n"
+         "--verbose also shows the messages of the sound libraries (ALSA, JACK, FluidSynth).\n";
 }
 
 // The command line after the options every command shares.
@@ -38,6 +41,7 @@ struct TCommandLine {
   std::string Command;
   std::vector<std::string> Arguments;
   std::optional<int32_t> Device;
+  bool Verbose = false;
   bool Valid = true;
 };
 
@@ -59,9 +63,14 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       line.Home = argv[++i];
     } else if (arg == "--device") {
       line.Valid = line.Valid && ReadNumber(argv[++i], line.Device);
-    } else if (arg == "--export" || arg == "--play" || arg == "--list-devices") {
+    } else if (arg == "--verbose") {
+      line.Verbose = true;
+    } else if (arg == "--export" || arg == "--play" || arg == "--list-devices" ||
+               arg == "--version" || arg == "--help" || arg == "-h") {
       line.Valid = line.Valid && line.Command.empty();
       line.Command = arg;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      line.Valid = false;  // an option we do not know, never a song ("-" alone is the output)
     } else {
       line.Arguments.push_back(arg);
     }
@@ -145,14 +154,20 @@ int RunCommandLine(const TCommandLine& line) {
 int main(int argc, char** argv) {
   std::set_terminate(EndOnUncaughtException);
   const TCommandLine line = ParseCommandLine(argc, argv);
-  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    PrintUsage(std::cout);
-    return 0;
-  }
   if (!line.Valid) {
     PrintUsage(std::cerr);
     return 2;
   }
+  if (line.Command == "--help" || line.Command == "-h") {
+    PrintUsage(std::cout);
+    return 0;
+  }
+  if (line.Command == "--version") {
+    std::cout << "velto " << VersionMajor << "." << VersionMinor << "." << VersionRelease << "."
+              << VersionBuild << "\n";
+    return 0;
+  }
+  ShowSoundLibraryMessages(line.Verbose);
   if (!line.Command.empty()) {
     return RunCommandLine(line);
   }

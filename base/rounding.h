@@ -1,6 +1,7 @@
 // Float to integer conversions: every one saturates at the int64 range and gives 0 for NaN.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -29,4 +30,10 @@ inline int64_t TruncToInt64(long double x) {
     return static_cast<long double>(r) > x ? r - 1 : r;
   }
   return static_cast<long double>(r) < x ? r + 1 : r;
+}
+
+// Truncates toward zero into the int32 range (saturating, 0 for NaN).
+inline int32_t TruncToInt32(long double x) {
+  return static_cast<int32_t>(std::clamp<int64_t>(TruncToInt64(x), std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
 }

@@ -12,7 +12,6 @@
 #include "handler/handler_normalizer.h"
 #include "notation/translator.h"
 #include "settings/settings.h"
-#include "settings/shared_state.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ProgramDir = FuzzTempDir();

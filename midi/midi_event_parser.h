@@ -10,6 +10,7 @@
 #include <string>
 
 #include "midi/midi_byte_list.h"
+#include "platform/midi_device.h"
 
 // One event as it stands in the bytes.
 struct TMidiEvent {
@@ -35,29 +36,6 @@ enum class TMidiParse : uint8_t {
   NeedMore,  // the bytes end inside the event (or before it)
   Malformed  // the bytes cannot be an event; the reason says why
 };
-
-// Data bytes that follow a status byte (system common lengths by the MIDI standard;
-// F0, F7 and FF are read with their lengths and are not counted here).
-inline int MidiDataByteCount(uint8_t status) {
-  switch (status & 0xF0) {
-    case 0xC0:
-    case 0xD0:
-      return 1;
-    case 0xF0:
-      break;
-    default:
-      return 2;
-  }
-  switch (status) {
-    case 0xF1:
-    case 0xF3:
-      return 1;
-    case 0xF2:
-      return 2;
-    default:
-      return 0;
-  }
-}
 
 // Reads a variable-length quantity of at most 4 bytes at pos (below end) into value.
 template <class Source>
@@ -128,7 +106,7 @@ TMidiParse ParseMidiEvent(const Source& src, size_t pos, size_t end, bool withDe
     ev.Next = pos + ev.PayloadLength;
     return TMidiParse::Event;
   }
-  const int count = MidiDataByteCount(status);
+  const int count = ShortMessageDataBytes(status);  // F0, F7 and FF were read above
   if (end - pos < static_cast<size_t>(count)) {
     return TMidiParse::NeedMore;
   }

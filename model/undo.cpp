@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/atomic_file.h"
+#include "platform/text_lines.h"
 #include "settings/lang_texts.h"
 
 namespace {
@@ -163,7 +164,7 @@ bool TUndoRing::Opened(IUndoSong& song) {
     FailOpen(song);
     return false;
   }
-  const std::optional<std::string> label = song.RestoreSnapshot(SplitTextLines(*bytes));
+  const std::optional<std::string> label = song.RestoreSnapshot(SplitLines(*bytes));
   if (label) {
     label_ = *label;
   } else {

@@ -45,9 +45,12 @@ int32_t ChordMemberOctave(const TSpelling& member, const TAccordionSettings& s) 
 }  // namespace
 
 TAccordionSettings ClampedAccordionSettings() {
-  return {std::clamp(AccordionNoteBass, 1, 7),  std::clamp(AccordionOctaveBass, 0, 9),
-          std::clamp(AccordionRangeBass, 1, 3), std::clamp(AccordionNoteChord, 1, 7),
-          std::clamp(AccordionOctaveChord, 1, 9), std::clamp(AccordionRangeChord, 1, 3)};
+  return {kAccordionStepRange.Clamp(AccordionNoteBass),
+          kAccordionOctaveBassRange.Clamp(AccordionOctaveBass),
+          kAccordionOctavesRange.Clamp(AccordionRangeBass),
+          kAccordionStepRange.Clamp(AccordionNoteChord),
+          kAccordionOctaveChordRange.Clamp(AccordionOctaveChord),
+          kAccordionOctavesRange.Clamp(AccordionRangeChord)};
 }
 
 int32_t AccordionBassOctave(TNoteRec& note) {

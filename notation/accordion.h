@@ -6,17 +6,18 @@
 #include "base/errors.h"
 #include "notation/note_record.h"
 
-// The "Accordion" settings, clamped to sane ranges.
+// The "Accordion" settings, kept to their ranges (settings/settings.h).
 struct TAccordionSettings {
-  int32_t NoteBass;     // 1..7
-  int32_t OctaveBass;   // 0..9
-  int32_t RangeBass;    // 1..3 octaves
-  int32_t NoteChord;    // 1..7
-  int32_t OctaveChord;  // 1..9
-  int32_t RangeChord;   // 1..3 octaves
+  int32_t NoteBass;
+  int32_t OctaveBass;
+  int32_t RangeBass;    // octaves
+  int32_t NoteChord;
+  int32_t OctaveChord;
+  int32_t RangeChord;   // octaves
 };
 
-// The settings globals as the accordion rules use them.
+// The settings globals as the accordion rules use them (a script may have set them
+// out of range).
 TAccordionSettings ClampedAccordionSettings();
 
 // Octave of a bass-button note; appends the note's octave doublings to its intervals.

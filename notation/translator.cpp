@@ -8,10 +8,11 @@
 #include "platform/codec1251.h"
 #include "platform/paths.h"
 #include "settings/settings.h"
-#include "settings/shared_state.h"
 
 std::string GTranslatorPath;
 uint8_t GUntranslatedText = 0;
+std::vector<std::string> TranslatorRules;
+std::vector<std::string> HeadTranslatorRules;
 std::string TranslatorFile;
 std::string HeadTranslatorFile;
 

@@ -14,7 +14,10 @@ extern std::string GTranslatorPath;
 // Bit 1: the control track's lines, bit 2: the track's own lines hold text that a rule's
 // right side spells but that was typed as such (left untranslated).
 extern uint8_t GUntranslatedText;
-// The files TranslatorRules and HeadTranslatorRules (shell/shared_state.h) were loaded from.
+// Rule lines of the current track's and of the control track's translator file, and the
+// files they were loaded from.
+extern std::vector<std::string> TranslatorRules;
+extern std::vector<std::string> HeadTranslatorRules;
 extern std::string TranslatorFile;
 extern std::string HeadTranslatorFile;
 

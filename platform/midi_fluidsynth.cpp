@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
+#include "platform/sound_library_messages.h"
 
 namespace {
 
@@ -21,11 +22,19 @@ constexpr const char* kDeviceName = "FluidSynth (General MIDI)";
 // Audio drivers tried after FluidSynth's own default, in order.
 constexpr const char* kFallbackDrivers[] = {"pipewire", "pulseaudio", "alsa", "jack", "sdl2"};
 
-// FluidSynth reports every failed driver probe; only its fatal messages stay.
+// FluidSynth reports every failed driver probe: its messages, fatal ones included, are
+// shown only when asked for.
+void FluidMessage(int level, const char* message, void* data) {
+  if (SoundLibraryMessagesShown()) {
+    fluid_default_log_function(level, message, data);
+  }
+}
+
 void QuietFluidLog() {
   static const bool quiet = [] {
-    for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
-      fluid_set_log_function(level, nullptr, nullptr);
+    QuietSoundLibraries();
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+      fluid_set_log_function(level, &FluidMessage, nullptr);
     }
     return true;
   }();

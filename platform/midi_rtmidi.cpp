@@ -1,9 +1,14 @@
 #include "platform/midi_rtmidi.h"
 
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
 #include <chrono>
+#include <cstdio>
 #include <utility>
+
+#include "platform/sound_library_messages.h"
 
 namespace {
 
@@ -18,14 +23,42 @@ std::string ShownPrefix(const std::string& api) {
 }
 
 // RtMidi reports warnings through this instead of printing them.
-void IgnoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
+void RtMidiMessage(RtMidiError::Type, const std::string& text, void*) {
+  if (SoundLibraryMessagesShown()) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
+// True when the interface can be reached: the ALSA sequencer opens, or a JACK server
+// runs. RtMidi prints its own complaint when it cannot connect, before an error callback
+// can be set (and leaks what it made for JACK), so it is not asked then.
+bool InterfaceReachable(const std::string& api) {
+  if (api == "jack") {
+    jack_client_t* client = jack_client_open(kClientName, JackNoStartServer, nullptr);
+    if (client == nullptr) {
+      return false;
+    }
+    jack_client_close(client);
+    return true;
+  }
+  snd_seq_t* sequencer = nullptr;
+  if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) {
+    return false;
+  }
+  snd_seq_close(sequencer);
+  return true;
+}
 
 // An RtMidi output on the interface, or nullptr when the interface is missing
 // (no sequencer device, no JACK server).
 std::unique_ptr<RtMidiOut> MakeOutput(const std::string& api) {
+  QuietSoundLibraries();
+  if (!InterfaceReachable(api)) {
+    return nullptr;
+  }
   try {
     auto out = std::make_unique<RtMidiOut>(ApiOf(api), kClientName);
-    out->setErrorCallback(&IgnoreRtMidiError, nullptr);
+    out->setErrorCallback(&RtMidiMessage, nullptr);
     return out;
   } catch (const RtMidiError&) {
     return nullptr;
@@ -177,6 +210,13 @@ TRtMidiMonitor::~TRtMidiMonitor() {
 std::unique_ptr<TRtMidiMonitor> TRtMidiMonitor::Open(const std::string& api,
                                                      const std::string& port,
                                                      std::string* error) {
+  QuietSoundLibraries();
+  if (!InterfaceReachable(api)) {
+    if (error != nullptr) {
+      *error = api == "jack" ? "no JACK server runs" : "the ALSA sequencer cannot be opened";
+    }
+    return nullptr;
+  }
   std::unique_ptr<TRtMidiMonitor> monitor(new TRtMidiMonitor());
   monitor->impl_ = std::make_unique<Impl>();
   try {

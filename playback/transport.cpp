@@ -3,18 +3,29 @@
 #include "model/song.h"
 #include "platform/key_state.h"
 #include "playback/midi_ports.h"
-#include "render/module_assembly.h"
 #include "playback/player.h"
-#include "render/render_globals.h"
+#include "render/module_assembly.h"
 #include "render/render_state.h"
 #include "render/song_preparation.h"
 #include "render/track_runtime.h"
-#include "settings/shared_state.h"
 
-TTransport::~TTransport() { Stop(); }
+TTransport::TTransport() { SetRenderRun(&run_); }
+
+TTransport::~TTransport() {
+  Stop();
+  SetRenderRun(nullptr);
+}
+
+bool TTransport::WaitForPreparation(std::unique_lock<std::mutex>& lock) {
+  if (preparing_ && preparer_ == std::this_thread::get_id()) {
+    return false;
+  }
+  preparationEnded_.wait(lock, [this] { return !preparing_; });
+  return true;
+}
 
 void TTransport::StopLocked() {
-  GRenderStop = true;
+  run_.Stop = true;
   KeyState().Wake();  // a render held back by Shift sees the stop
   JoinRenderLocked();
   GPlayerThread.StopAndJoin();
@@ -29,24 +40,40 @@ TRenderOutcome TTransport::JoinRenderLocked() {
 
 void TTransport::Stop() {
   std::lock_guard<std::mutex> lock(mutex_);
+  cancelled_ = cancelled_ || preparing_;
   StopLocked();
 }
 
 bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!WaitForPreparation(lock)) {
+      return false;
+    }
+    StopLocked();
+    window_ = &window;
+    rendered_ = nullptr;  // the preparation clears the lists
+    outcome_ = TRenderOutcome{};
+    run_.Reset(options.FromMeasure, options.Voice);
+    // The ports fall silent and the player is claimed for this window before preparing.
+    SilenceAll();
+    GPlayerOwner = window.WindowNumber;
+    preparing_ = true;
+    cancelled_ = false;
+    preparer_ = std::this_thread::get_id();
+  }
+  const bool prepared = PrepareAndCompileSong(window, options.Window);
   std::lock_guard<std::mutex> lock(mutex_);
-  StopLocked();
-  window_ = &window;
-  outcome_ = TRenderOutcome{};
-  GPlayVoice = options.Voice;
-  const uint16_t from = options.FromMeasure == 0 ? 1 : options.FromMeasure;
-  GPlayFromMeasure = from;
-  GStartMeasure = from;
-  // The ports fall silent and the player is claimed for this window before preparing.
-  SilenceAll();
-  GPlayerOwner = window.WindowNumber;
-  if (!PrepareAndCompileSong(window)) {
+  preparing_ = false;
+  preparationEnded_.notify_all();
+  if (!prepared || cancelled_) {
     return false;
   }
+  StartRenderLocked(window, options);
+  return true;
+}
+
+void TTransport::StartRenderLocked(TVelto& window, const TPlayOptions& options) {
   TMidiThreadFuncParameters parameters;
   parameters.WindowNumber = window.WindowNumber;
   parameters.Device = options.Device;
@@ -55,39 +82,45 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   parameters.FormatModule = window.FormatModule;
   parameters.TickLimit = options.TickLimit;
   parameters.ExportFileName = options.ExportFile;
-  parameters.StartPlayer = [](PTreck head, int32_t ticksPerMeasure) {
-    PreparePlayback(head, GTrackCount, ticksPerMeasure);
+  parameters.StartPlayer = [this](PTreck head, int32_t ticksPerMeasure) {
+    PreparePlayback(head, run_.TrackCount, ticksPerMeasure);
     GPlayerThread.Start(head);
   };
+  rendered_ = &window;  // the render completes every list, whatever ends it
   rendering_ = true;
   render_ = std::thread([this, parameters] {
     outcome_ = RenderThreadProc(parameters);
     rendering_ = false;
   });
-  return true;
 }
 
 bool TTransport::RePlay(TVelto& window) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!WaitForPreparation(lock)) {
+    return false;
+  }
   StopLocked();
-  if (window.HeadTreck == nullptr) {
+  if (window.HeadTreck == nullptr || rendered_ != &window) {
     return false;
   }
   window_ = &window;
   GPlayerOwner = window.WindowNumber;
-  if (!PreparePlayback(window.HeadTreck, GTrackCount, window.TicksPerMeasure)) {
+  if (!PreparePlayback(window.HeadTreck, run_.TrackCount, window.TicksPerMeasure)) {
     return false;
   }
   GPlayerThread.Start(window.HeadTreck);
   return true;
 }
 
-bool TTransport::Export(TVelto& window, const std::string& file, std::string* error) {
+bool TTransport::Export(TVelto& window, const std::string& file, std::string* error,
+                        IPreparationWindow* ui) {
   TPlayOptions options;
   options.ExportFile = file;
+  options.Window = ui;
   if (!Play(window, options)) {
     if (error != nullptr) {
-      *error = "the song could not be prepared";
+      *error = GErrors.Code() != 0 ? "the song could not be prepared"
+                                   : "the export was stopped before it started";
     }
     return false;
   }
@@ -102,10 +135,17 @@ bool TTransport::Export(TVelto& window, const std::string& file, std::string* er
 }
 
 void TTransport::StopForTrackRemoval(TVelto& window) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!WaitForPreparation(lock)) {
+    cancelled_ = true;
+    return;
+  }
   if (window_ == &window || GPlayerOwner == window.WindowNumber) {
     StopLocked();
     window_ = nullptr;
+  }
+  if (rendered_ == &window) {
+    rendered_ = nullptr;
   }
   if (window.HeadTreck != nullptr) {
     ResetSongRenderState(window.HeadTreck);
@@ -115,17 +155,29 @@ void TTransport::StopForTrackRemoval(TVelto& window) {
 TRenderOutcome TTransport::Wait() {
   TRenderOutcome outcome;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!WaitForPreparation(lock)) {
+      return outcome;
+    }
     outcome = JoinRenderLocked();
   }
   GPlayerThread.Join();
   return outcome;
 }
 
-bool TTransport::Busy() const { return rendering_ || GPlayerThread.Running(); }
+bool TTransport::Busy() const {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (preparing_) {
+      return true;
+    }
+  }
+  return rendering_ || GPlayerThread.Running();
+}
 
-bool PrepareAndCompileSong(TVelto& window) {
-  if (!PrepareSong(window)) {
+bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui) {
+  IPreparationWindow noWindow;
+  if (!PrepareSong(window, ui != nullptr ? *ui : noWindow)) {
     return false;
   }
   TCompileSong song;

@@ -65,7 +65,7 @@ TTreck& THandlerExecution::ControlTrack() const {
 }
 
 bool THandlerExecution::Aborted() const {
-  return Failed() || GRenderStop.load(std::memory_order_relaxed);
+  return Failed() || RenderRun().Stop.load(std::memory_order_relaxed);
 }
 
 bool THandlerExecution::OverBudget() {

@@ -83,7 +83,7 @@ void AppendPluginBlocks(std::vector<std::string>& lines) {
   for (const PModulDll& module : MenuModules) {
     if (module && module->Info.ProvidesBlocks && module->Info.Handle != 0 &&
         module->InsertBLKModule) {
-      module->InsertBLKModule(GTrackCount, lines);
+      module->InsertBLKModule(RenderRun().TrackCount, lines);
     }
   }
 }
@@ -283,7 +283,7 @@ bool TakesPart(const TCompileSong& song, const TTreck& track) {
   if (&track == control.Next) {
     return true;  // the second track always plays: it carries the song's first voice
   }
-  if (GPlayVoice == 0) {
+  if (RenderRun().Voice == 0) {
     return (track.Enabled && !control.Solo) || track.Solo;
   }
   return &track == song.ShownTrack;

@@ -1,5 +1,7 @@
-// Song-level render globals and the render context: the state one render of a song
-// keeps between the note queue, the handler executor and the render thread.
+// The render's globals in one place: the song-level values the UI thread reads, the run of
+// a play (what the transport asks of the preparation and the render), and the render
+// context (the state one render keeps between the note queue, the handler executor and the
+// render thread).
 #pragma once
 
 #include <array>
@@ -21,14 +23,34 @@ struct TNoteRec;
 extern std::atomic<uint32_t> GSongLength;
 // The song clock in ticks; written only by the render thread.
 extern std::atomic<uint32_t> GRenderPosition;
-// Stop request of the playback controls; the render loop and long handler loops obey it.
-extern std::atomic<bool> GRenderStop;
+// Set while a preparation or render is under way, and left set by one that failed
+// (the stop command treats it as a render still running).
+extern std::atomic<bool> GRendering;
+// The player has been started for this render (or must not be).
+extern std::atomic<bool> GPlayerStarted;
 // Set when a compilation failed: the song must be prepared again before it renders.
 extern std::atomic<bool> GPrepareAgain;
-// Number of tracks of the prepared song (PrepareTracksForPlay).
-extern int GTrackCount;
-// The voice played alone (1-based), 0 = all voices; set by the play commands.
-extern uint16_t GPlayVoice;
+
+// ---- One play: what the transport asks of the preparation and the render ----
+
+// The transport owns the run of its plays and resets it before each one starts, so that
+// a stop request made at any time after the start reaches the render.
+struct TRenderRun {
+  std::atomic<bool> Stop{false};          // stop request; the render and long handler loops obey it
+  uint16_t FromMeasure = 1;               // the measure the play starts from (1-based; 0 as 1)
+  std::atomic<uint16_t> StartMeasure{1};  // the measure the running render started from
+  uint16_t Voice = 0;                     // the voice played alone (1-based), 0 = all voices
+  int TrackCount = 0;                     // tracks of the prepared song
+
+  // Makes the run that of a play from `fromMeasure` of `voice`, with no stop requested.
+  void Reset(uint16_t fromMeasure, uint16_t voice);
+};
+
+// The run the preparation and the render read: the one the transport installed, else one
+// of the render's own (a render started without a transport, as in tests and tools).
+TRenderRun& RenderRun();
+// Installs the run RenderRun answers; nullptr goes back to the render's own.
+void SetRenderRun(TRenderRun* run);
 
 // Time signature in force per voice while module assembly registers labels (voice 0..51):
 // ticks of a whole note, numerator and denominator.

@@ -30,10 +30,6 @@
 #include "settings/settings.h"
 #include "settings/shared_state.h"
 
-std::atomic<bool> GRendering{false};
-std::atomic<bool> GPlayerStarted{false};
-std::atomic<uint16_t> GPlayFromMeasure{1};
-std::atomic<uint16_t> GStartMeasure{1};
 std::atomic<bool> GSkipQuietTicks{true};
 
 namespace {
@@ -41,14 +37,6 @@ namespace {
 constexpr uint8_t kTieToNext = static_cast<uint8_t>(TShtrih::Legatisimo);
 
 bool InKeyRange(int key) { return key >= 1 && key <= 127; }
-
-// A float truncated toward zero into an int, NaN and the infinities as 0.
-int TruncInt(long double v) {
-  if (!std::isfinite(v)) {
-    return 0;
-  }
-  return static_cast<int>(std::clamp<long double>(std::trunc(v), -2147483647.0L, 2147483647.0L));
-}
 
 // The song clock of a measure's first tick, kept to 32 bits.
 uint32_t MeasureStartTick(uint16_t measure, int32_t ticksPerMeasure) {
@@ -105,6 +93,7 @@ class TRender {
   TTrackRuntime& Head() { return RuntimeOf(*head_); }
 
   const TMidiThreadFuncParameters& params_;
+  TRenderRun& run_ = RenderRun();
   int32_t ticks_;
   PTreck head_ = nullptr;
   uint16_t startMeasure_ = 1;
@@ -126,10 +115,10 @@ bool TRender::TrackPlays(const TTreck& t) const {
   if (&t == head_) {
     return true;
   }
-  if (GPlayVoice == 0 && ((t.Enabled && !head_->Solo) || t.Solo)) {
+  if (run_.Voice == 0 && ((t.Enabled && !head_->Solo) || t.Solo)) {
     return true;
   }
-  return GPlayVoice > 0 && &t == params_.Track;
+  return run_.Voice > 0 && &t == params_.Track;
 }
 
 bool TRender::Start() {
@@ -140,10 +129,9 @@ bool TRender::Start() {
   }
   GHandlerCompile.ScopePath.clear();
   ResetRenderContext();  // the tempo last written among it: every render writes its own
-  GRenderStop = false;
   GPlayerStarted = false;
-  startMeasure_ = std::max<uint16_t>(GPlayFromMeasure.load(), 1);
-  GStartMeasure = startMeasure_;
+  startMeasure_ = std::max<uint16_t>(run_.FromMeasure, 1);
+  run_.StartMeasure = startMeasure_;
   GRendering = true;
   tickLimit_ = params_.TickLimit;
   realTime_ = params_.Settings.RealTime && params_.ExportFileName.empty();
@@ -319,7 +307,7 @@ void TRender::AdvanceNotes(TTreck& t, bool isHead) {
     if (!entry.StartsNow || entry.Note == nullptr) {
       continue;
     }
-    if (GPlayVoice == 0 || entry.Voice == GPlayVoice || isHead) {
+    if (run_.Voice == 0 || entry.Voice == run_.Voice || isHead) {
       if (!cleared) {
         touched.fill(false);
         cleared = true;
@@ -383,9 +371,9 @@ void TRender::WriteChangedControllers(TTreck& t) {
   for (int i = 0; i < count; ++i) {
     const int c = changed[i];
     const long double sent = std::as_const(r.ControllersSent)[c];
-    if (values[c] != sent && TruncInt(values[c]) != TruncInt(sent)) {
+    if (values[c] != sent && TruncToInt32(values[c]) != TruncToInt32(sent)) {
       r.ControllersSent[c] = values[c];
-      WriteController(c, TruncInt(values[c]), t.Channel, r, Tick(), ticks_);
+      WriteController(c, TruncToInt32(values[c]), t.Channel, r, Tick(), ticks_);
     }
   }
 }
@@ -396,7 +384,7 @@ void TRender::WriteStateEvents(TTreck& t) {
     return;
   }
   // Equal values truncate alike: only changed values are truncated and compared.
-  if (r.PitchValue != r.LastPitchValue && TruncInt(r.PitchValue) != TruncInt(r.LastPitchValue)) {
+  if (r.PitchValue != r.LastPitchValue && TruncToInt32(r.PitchValue) != TruncToInt32(r.LastPitchValue)) {
     r.LastPitchValue = r.PitchValue;
     WritePitchBend(t.Channel, r, Tick(), ticks_, r.PitchValue);
   }
@@ -445,7 +433,7 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
     return;
   }
   const long double interval = static_cast<long double>(params_.Settings.StartPlayingOffset) / 1920.0L * ticks_;
-  const int32_t every = TruncInt(interval);
+  const int32_t every = TruncToInt32(interval);
   if (every < 1 || Tick() % static_cast<uint32_t>(every) != 0) {
     return;
   }
@@ -453,7 +441,7 @@ void TRender::KeepAlive(TTreck& t, bool isHead) {
   if (isHead) {
     WriteTimeSignature(r.TimeSigNumerator, r.TimeSigDenominator, r, Tick(), ticks_);
   } else {
-    WriteController(2, TruncInt(r.ControllerValues[2]), t.Channel, r, Tick(), ticks_);
+    WriteController(2, TruncToInt32(r.ControllerValues[2]), t.Channel, r, Tick(), ticks_);
   }
 }
 
@@ -618,7 +606,7 @@ void TRender::Progress() {
       const uint32_t length = GSongLength.load();
       if (length > 0) {
         const long double share = static_cast<long double>(Tick()) / length * 100.0L;
-        Speak(std::to_string(TruncInt(share)) + "%", -1);
+        Speak(std::to_string(TruncToInt32(share)) + "%", -1);
       }
     }
     return;
@@ -632,9 +620,9 @@ void TRender::Progress() {
 void TRender::Loop() {
   for (;;) {
     // Holding Shift holds the render back at its start and after every jump.
-    KeyState().WaitWhileShiftHeld([] { return GRenderStop.load(); });
+    KeyState().WaitWhileShiftHeld([this] { return run_.Stop.load(); });
     bool jumped = false;
-    while ((tickLimit_ == 0 || renderedTicks_ < tickLimit_) && !GRenderStop &&
+    while ((tickLimit_ == 0 || renderedTicks_ < tickLimit_) && !run_.Stop &&
            static_cast<long double>(Tick()) <= head_->TrackLength &&
            AnyTrackHasPendingNotes(head_)) {
       const uint32_t before = Tick();
@@ -647,7 +635,7 @@ void TRender::Loop() {
       }
       PassOverQuietTicks();
     }
-    if (!jumped || GErrors.Code() != 0 || GRenderStop) {
+    if (!jumped || GErrors.Code() != 0 || run_.Stop) {
       return;
     }
   }
@@ -674,7 +662,7 @@ TRenderOutcome TRender::End() {
   TRenderOutcome outcome;
   outcome.Ticks = renderedTicks_;
   outcome.PassedOver = passedOver_;
-  const bool stopped = GRenderStop.load();
+  const bool stopped = run_.Stop.load();
   const bool failed = GErrors.Code() != 0;
   outcome.Stopped = stopped;
   if (!failed) {

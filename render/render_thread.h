@@ -13,15 +13,6 @@
 
 struct TFormatEntryPoints;
 
-// Set while a preparation or render is under way, and left set by one that failed
-// (the stop command treats it as a render still running).
-extern std::atomic<bool> GRendering;
-// The player has been started for this render (or must not be).
-extern std::atomic<bool> GPlayerStarted;
-// The measure the play commands start from (1-based; 0 is taken as 1).
-extern std::atomic<uint16_t> GPlayFromMeasure;
-// The measure the running render started from.
-extern std::atomic<uint16_t> GStartMeasure;
 // Renders pass over the ticks at which nothing happens (not in real-time play); tests
 // clear it to render every tick, the reference way.
 extern std::atomic<bool> GSkipQuietTicks;
@@ -72,10 +63,11 @@ struct TRenderOutcome {
   uint32_t PassedOver = 0;   // of them, ticks passed over as quiet
 };
 
-// Renders the song from GPlayFromMeasure: queues the notes, runs every playing track's
-// notes, MIDI-file players and handler program once per tick and writes the events into
-// the tracks' event lists, until the notes run out, the song length or the tick limit
-// is reached, a stop is requested or an error is set (GErrors). Sounding keys get their
+// Renders the song from the measure RenderRun().FromMeasure: queues the notes, runs every
+// playing track's notes, MIDI-file players and handler program once per tick and writes
+// the events into the tracks' event lists, until the notes run out, the song length or the
+// tick limit is reached, a stop is requested (RenderRun().Stop, left as the transport set
+// it) or an error is set (GErrors). Sounding keys get their
 // note-offs and, unless stopped, every list its end-of-track. Then it writes the MIDI
 // file (ExportFileName set) or starts the player (unless real-time mode started it
 // already). Every list is marked complete at the end, whatever ended the render.

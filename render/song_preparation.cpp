@@ -21,9 +21,6 @@
 #include "render/track_runtime.h"
 #include "notation/translator.h"
 #include "settings/plugins.h"
-#include "settings/shared_state.h"
-
-TPreparationWindow GLastSongWindow;
 
 namespace {
 
@@ -78,10 +75,11 @@ void ClearTranslatorState() {
 
 // True when the track sounds in this preparation.
 bool TrackPrepared(PTreck t, PTreck head, PTreck current) {
-  if (GPlayVoice == 0 && ((t->Enabled && !head->Solo) || t->Solo)) {
+  const uint16_t voice = RenderRun().Voice;
+  if (voice == 0 && ((t->Enabled && !head->Solo) || t->Solo)) {
     return true;
   }
-  return (GPlayVoice > 0 && t == current) || t == head->Next;
+  return (voice > 0 && t == current) || t == head->Next;
 }
 
 // One preparation: the window's fields, the song's original measure counts and the state
@@ -90,14 +88,16 @@ class TSongPreparation {
  public:
   TSongPreparation(PTreck& head, PTreck& start, PTreck& current, int32_t& ticksPerMeasure,
                    int32_t& currentMeasure, TErrorRecord& errors,
-                   const std::shared_ptr<TFormatEntryPoints>& format)
+                   const std::shared_ptr<TFormatEntryPoints>& format, IPreparationWindow& ui)
       : head_(head),
         start_(start),
         current_(current),
         ticks_(ticksPerMeasure),
         measure_(currentMeasure),
         errors_(errors),
-        format_(format) {}
+        format_(format),
+        ui_(ui),
+        trackCount_(RenderRun().TrackCount) {}
 
   bool Run();
 
@@ -122,6 +122,8 @@ class TSongPreparation {
   int32_t& measure_;
   TErrorRecord& errors_;
   const std::shared_ptr<TFormatEntryPoints>& format_;
+  IPreparationWindow& ui_;
+  int& trackCount_;  // the run's
 
   std::vector<std::pair<PTreck, size_t>> originalCounts_;
   bool handlerLinesRead_ = false;
@@ -178,7 +180,7 @@ bool TSongPreparation::ReadDirectives(PTreck t) {
 
   const std::vector<std::string> own = NormalizeProgramLines(t->ProgramStrings);
   t->HandlerLines = own;
-  CallEditingHandler(GTrackCount, t->HandlerLines);
+  CallEditingHandler(trackCount_, t->HandlerLines);
   work.insert(work.end(), own.begin(), own.end());
   if (!ReadTrackDirectives(work, head_, ticks_, TranslatorFile, RescaleTrackTimes)) {
     return false;
@@ -217,8 +219,8 @@ bool TSongPreparation::Translate(PTreck t) {
   GUntranslatedText = 0;
   std::vector<std::string> composed;
   ComposeTrackText(composed, head_->MusicStrings, t->MusicStrings);
-  CallEditingNotes(GTrackCount, composed);
-  t->NoteList = TranslateBrailleText(composed, static_cast<uint8_t>(GTrackCount), errors_);
+  CallEditingNotes(trackCount_, composed);
+  t->NoteList = TranslateBrailleText(composed, static_cast<uint8_t>(trackCount_), errors_);
   start_ = t;
   if (errors_.Code() == 0) {
     return true;
@@ -256,16 +258,12 @@ void TSongPreparation::AskAboutUntranslatedText(PTreck t) {
     } else {
       question = FormatTexts(question, {control, FileNameOf(HeadTranslatorFile)});
     }
-    if (LangMessageBox(question, 0) == mbOk) {
-      if (GLastSongWindow.Saved) {
-        GLastSongWindow.Saved(LangStrOr(28, "преобразование нулевого трека"));
-      }
+    if (ui_.ConfirmConversion(question)) {
+      ui_.Saved(LangStrOr(28, "преобразование нулевого трека"));
       for (std::string& line : head_->MusicStrings) {
         line = TranslateText(line, HeadTranslatorRules);
       }
-      if (GLastSongWindow.ShowTreck) {
-        GLastSongWindow.ShowTreck();
-      }
+      ui_.ShowTreck();
     } else {
       controlQuestionDeclined_ = true;
     }
@@ -279,21 +277,15 @@ void TSongPreparation::AskAboutUntranslatedText(PTreck t) {
                   "К треку %s подключен транслятор %s, а в нотном тексте имеются не "
                   "преобразованные символьные комбинации. Вы хотите преобразовать их?"),
         {t->Caption, FileNameOf(TranslatorFile)});
-    if (LangMessageBox(question, 0) == mbOk) {
-      if (GLastSongWindow.Saved) {
-        GLastSongWindow.Saved(LangStrOr(29, " преобразование трека ") + t->Caption);
-      }
+    if (ui_.ConfirmConversion(question)) {
+      ui_.Saved(LangStrOr(29, " преобразование трека ") + t->Caption);
       for (std::string& line : t->MusicStrings) {
         line = TranslateText(line, TranslatorRules);
       }
-      if (GLastSongWindow.ShowTreck) {
-        GLastSongWindow.ShowTreck();
-      }
+      ui_.ShowTreck();
     }
   }
-  if (GLastSongWindow.WaitEscReleased) {
-    GLastSongWindow.WaitEscReleased();
-  }
+  ui_.WaitEscReleased();
 }
 
 // A note of the control track made from a note of the first track: its pitch, length,
@@ -387,9 +379,7 @@ void TSongPreparation::Harmonize() {
     measure_ = static_cast<int32_t>(e.Measure);
   });
   current_ = head_;
-  if (GLastSongWindow.ShowTreck) {
-    GLastSongWindow.ShowTreck();
-  }
+  ui_.ShowTreck();
 }
 
 bool TSongPreparation::Run() {
@@ -406,7 +396,7 @@ bool TSongPreparation::Run() {
     originalCounts_.emplace_back(t, t->MusicStrings.size());
   }
   PTreck first = nullptr;
-  PrepareTracksForPlay(head_, first, GTrackCount);
+  PrepareTracksForPlay(head_, first, trackCount_);
   RestoreParameters();
   GHandlerCompile.ScopePath.clear();
 
@@ -459,9 +449,7 @@ bool TSongPreparation::Run() {
   if (errors_.Code() == 0) {
     Harmonize();
   }
-  if (GLastSongWindow.WaitEscReleased) {
-    GLastSongWindow.WaitEscReleased();
-  }
+  ui_.WaitEscReleased();
   return result_;
 }
 
@@ -469,7 +457,8 @@ bool TSongPreparation::Run() {
 
 bool PrepareSong(PTreck& HeadTreck, PTreck& StartTrack, PTreck& CurrentTrack,
                  int32_t& /*WindowNumber*/, int32_t& TicksPerMeasure, int32_t& CurrentMeasure,
-                 TErrorRecord& errors, const std::shared_ptr<TFormatEntryPoints>& FormatModule) {
+                 TErrorRecord& errors, const std::shared_ptr<TFormatEntryPoints>& FormatModule,
+                 IPreparationWindow& ui) {
   const bool onlyControl = HeadTreck == nullptr || HeadTreck->Next == nullptr ||
                            (CurrentTrack != nullptr && CurrentTrack->Channel == 0 &&
                             CurrentTrack->Next == nullptr);
@@ -488,12 +477,21 @@ bool PrepareSong(PTreck& HeadTreck, PTreck& StartTrack, PTreck& CurrentTrack,
     TicksPerMeasure = 1920;
   }
   TSongPreparation preparation(HeadTreck, StartTrack, CurrentTrack, TicksPerMeasure,
-                               CurrentMeasure, errors, FormatModule);
+                               CurrentMeasure, errors, FormatModule, ui);
   return preparation.Run();
 }
 
-bool PrepareSong(TVelto& window) {
+bool PrepareSong(TVelto& window, IPreparationWindow& ui) {
   return PrepareSong(window.HeadTreck, window.StartTrack, window.CurrentTrack,
                      window.WindowNumber, window.TicksPerMeasure, window.CurrentMeasure, GErrors,
-                     window.FormatModule);
+                     window.FormatModule, ui);
+}
+
+bool PrepareSong(TVelto& window) {
+  IPreparationWindow noWindow;
+  return PrepareSong(window, noWindow);
+}
+
+bool IPreparationWindow::ConfirmConversion(const std::string& question) {
+  return LangMessageBox(question, 0) == mbOk;
 }

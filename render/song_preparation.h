@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,16 +13,21 @@
 class TVelto;
 struct TFormatEntryPoints;
 
-// What preparation asks of the song window created last: an undo snapshot before it
-// converts the song text with a translator, a refresh of the window after, and a wait
-// until the Esc key is up (so that the key does not reach the editor). Unset functions
-// are skipped: without a window nothing is recorded, shown or waited for.
-struct TPreparationWindow {
-  std::function<void(const std::string& label)> Saved;
-  std::function<void()> ShowTreck;
-  std::function<void()> WaitEscReleased;
+// What preparation asks of the song window it prepares: whether text a translator would
+// convert is to be converted in the song, an undo snapshot before it converts the song
+// text, a refresh of the window after, and a wait until the Esc key is up (so that the key
+// does not reach the editor). The caller hands it in and answers it with no lock held: a
+// question may run a modal loop in which Stop is pressed. This base is a window-less
+// preparation: questions go to LangMessageBox, nothing is recorded, shown or waited for.
+class IPreparationWindow {
+ public:
+  virtual ~IPreparationWindow() = default;
+  // Asks the question (code page 1251); true when the text is to be converted.
+  virtual bool ConfirmConversion(const std::string& question);
+  virtual void Saved(const std::string& /*label*/) {}
+  virtual void ShowTreck() {}
+  virtual void WaitEscReleased() {}
 };
-extern TPreparationWindow GLastSongWindow;
 
 // Prepares the song headed by HeadTreck for compiling and rendering (the window's own
 // fields by reference). Claims the playback for WindowNumber, resets and pads the tracks,
@@ -35,7 +39,9 @@ extern TPreparationWindow GLastSongWindow;
 // measures added to even out the tracks are taken away again on every path.
 bool PrepareSong(PTreck& HeadTreck, PTreck& StartTrack, PTreck& CurrentTrack,
                  int32_t& WindowNumber, int32_t& TicksPerMeasure, int32_t& CurrentMeasure,
-                 TErrorRecord& errors, const std::shared_ptr<TFormatEntryPoints>& FormatModule);
+                 TErrorRecord& errors, const std::shared_ptr<TFormatEntryPoints>& FormatModule,
+                 IPreparationWindow& ui);
 
-// PrepareSong on a song window's fields with GErrors.
+// PrepareSong on a song window's fields with GErrors, asking `ui` (by default no window).
+bool PrepareSong(TVelto& window, IPreparationWindow& ui);
 bool PrepareSong(TVelto& window);

@@ -1,9 +1,9 @@
 #include "settings/lang_texts.h"
 
-#include <fstream>
-#include <iterator>
+#include <optional>
 
 #include "platform/codec1251.h"
+#include "platform/text_lines.h"
 
 TLangStrings LangStrings;
 std::string LanguageId = "ru";
@@ -44,40 +44,12 @@ std::string LangStrOr(int id, std::string_view builtInUtf8) {
   return text == kMissing ? Utf8ToCp1251(builtInUtf8).Text : text;
 }
 
-std::vector<std::string> SplitTextLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  std::string current;
-  bool pending = false;  // something since the last line end
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(std::move(current));
-      current.clear();
-      pending = false;
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-        ++i;
-      }
-      continue;
-    }
-    current += c;
-    pending = true;
-  }
-  if (pending) {
-    lines.push_back(std::move(current));
-  }
-  return lines;
-}
-
 bool LoadLanguageFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::optional<std::vector<std::string>> lines = ReadTextLines(path);
+  if (!lines) {
     return false;
   }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    return false;
-  }
-  auto table = TLangTable::FromLines(SplitTextLines(bytes));
+  auto table = TLangTable::FromLines(std::move(*lines));
   const std::string id = table->Value("id");
   LanguageId = id.empty() ? "ru" : id;
   LangStrings.Set(std::move(table));

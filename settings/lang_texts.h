@@ -59,10 +59,6 @@ bool LoadLanguageFile(const std::string& path);
 // Drops the loaded language: every LangStr answers "???" again.
 void UnloadLanguage();
 
-// Splits file bytes into lines: CR LF, LF and CR each end a line; a final line end
-// adds no empty line.
-std::vector<std::string> SplitTextLines(std::string_view bytes);
-
 // Fills the place holders of a text taken from a language file. The text is never
 // handed to printf: "%s", "%d" and "%u" take the next argument (an empty one when they
 // run out), "%%" gives "%", and any other "%" stays as it is.

@@ -1,6 +1,7 @@
 // Settings and shared globals that the shell owns and the song side reads.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -28,7 +29,18 @@ extern int32_t ModeTalk;
 extern bool AdvancedEditing;
 extern bool PointMode;
 
-// Section "Accordion".
+// The range a setting is kept in.
+struct TSettingRange {
+  int32_t Min;
+  int32_t Max;
+  int32_t Clamp(int32_t value) const { return std::clamp(value, Min, Max); }
+};
+
+// Section "Accordion", with the ranges the settings file and the accordion rules keep.
+inline constexpr TSettingRange kAccordionStepRange{1, 7};         // NoteBass, NoteChord
+inline constexpr TSettingRange kAccordionOctaveBassRange{0, 9};
+inline constexpr TSettingRange kAccordionOctaveChordRange{1, 9};  // its octave - 1 is used too
+inline constexpr TSettingRange kAccordionOctavesRange{1, 3};      // RangeBass, RangeChord
 extern int32_t AccordionNoteBass;
 extern int32_t AccordionOctaveBass;
 extern int32_t AccordionRangeBass;

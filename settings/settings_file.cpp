@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <system_error>
 
 #include "platform/ini_file.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr int32_t kMaxTicks = 1920 * 100000;  // far past any song; keeps sums inside 32 bits
+constexpr int32_t kMaxTicks = 1920 * 100000;
 constexpr std::array<int32_t, 7> kPriorities = {-15, -2, -1, 0, 1, 2, 15};
 
 struct TBoolSetting {
@@ -19,10 +20,17 @@ struct TBoolSetting {
   bool* Value;
 };
 
+constexpr TSettingRange kAnyValue{INT32_MIN, INT32_MAX};
+constexpr TSettingRange kTicks{1, kMaxTicks};  // far past any song; keeps sums inside 32 bits
+
+// An integer setting: section, key, the global, its range, and the default a missing key
+// reads as (none: a missing key leaves the global as it is).
 struct TIntSetting {
   const char* Section;
   const char* Key;
   int32_t* Value;
+  TSettingRange Range;
+  std::optional<int32_t> Default = std::nullopt;
 };
 
 // Every Boolean and integer setting with its section and key.
@@ -39,34 +47,20 @@ const std::array<TBoolSetting, 10> kBoolSettings = {{
     {"MIDI", "ModeRealPlaying", &GModeRealPlaying},
 }};
 
-const std::array<TIntSetting, 11> kIntSettings = {{
-    {"EditingNotes", "ModeTalk", &ModeTalk},
-    {"Accordion", "NoteBass", &AccordionNoteBass},
-    {"Accordion", "OctaveBass", &AccordionOctaveBass},
-    {"Accordion", "RangeBass", &AccordionRangeBass},
-    {"Accordion", "NoteChord", &AccordionNoteChord},
-    {"Accordion", "OctaveChord", &AccordionOctaveChord},
-    {"Accordion", "RangeChord", &AccordionRangeChord},
-    {"MIDI", "StartPlayingOffset", &GStartPlayingOffset},
-    {"MIDI", "Frequency", &GProgressFrequency},
-    {"MIDI", "PriorityGeneration", &GPriorityGeneration},
-    {"MIDI", "PriorityPlaying", &GPriorityPlaying},
-}};
-
-// Integer settings with their default (also for a missing key) and range: a value out of
-// range is brought into it.
-struct TRangedSetting {
-  const char* Section;
-  const char* Key;
-  int32_t* Value;
-  int32_t Default;
-  int32_t Min;
-  int32_t Max;
-};
-
-const std::array<TRangedSetting, 1> kRangedSettings = {{
-    {"Handler", "StatementsPerTick", &GHandlerStatementsPerTick, kDefaultHandlerStatementsPerTick,
-     1000, 2000000000},
+const std::array<TIntSetting, 12> kIntSettings = {{
+    {"EditingNotes", "ModeTalk", &ModeTalk, kAnyValue},
+    {"Accordion", "NoteBass", &AccordionNoteBass, kAccordionStepRange},
+    {"Accordion", "OctaveBass", &AccordionOctaveBass, kAccordionOctaveBassRange},
+    {"Accordion", "RangeBass", &AccordionRangeBass, kAccordionOctavesRange},
+    {"Accordion", "NoteChord", &AccordionNoteChord, kAccordionStepRange},
+    {"Accordion", "OctaveChord", &AccordionOctaveChord, kAccordionOctaveChordRange},
+    {"Accordion", "RangeChord", &AccordionRangeChord, kAccordionOctavesRange},
+    {"MIDI", "StartPlayingOffset", &GStartPlayingOffset, kTicks},
+    {"MIDI", "Frequency", &GProgressFrequency, kTicks},
+    {"MIDI", "PriorityGeneration", &GPriorityGeneration, kAnyValue},  // one of kPriorities
+    {"MIDI", "PriorityPlaying", &GPriorityPlaying, kAnyValue},
+    {"Handler", "StatementsPerTick", &GHandlerStatementsPerTick, {1000, 2000000000},
+     kDefaultHandlerStatementsPerTick},
 }};
 
 std::string PortKey(int port) { return "AdditionalOut" + std::to_string(port); }
@@ -79,22 +73,14 @@ int32_t ClampPriority(int32_t value) {
 }  // namespace
 
 void ClampSettings() {
-  GStartPlayingOffset = std::clamp(GStartPlayingOffset, 1, kMaxTicks);
-  GProgressFrequency = std::clamp(GProgressFrequency, 1, kMaxTicks);
+  for (const TIntSetting& s : kIntSettings) {
+    *s.Value = s.Range.Clamp(*s.Value);
+  }
   GPriorityGeneration = ClampPriority(GPriorityGeneration);
   GPriorityPlaying = ClampPriority(GPriorityPlaying);
-  AccordionNoteBass = std::clamp(AccordionNoteBass, 1, 7);
-  AccordionNoteChord = std::clamp(AccordionNoteChord, 1, 7);
-  AccordionOctaveBass = std::clamp(AccordionOctaveBass, 0, 10);
-  AccordionOctaveChord = std::clamp(AccordionOctaveChord, 0, 10);
-  AccordionRangeBass = std::clamp(AccordionRangeBass, 1, 10);
-  AccordionRangeChord = std::clamp(AccordionRangeChord, 1, 10);
   GLastMidiOut = std::clamp(GLastMidiOut, 0, 16);
   for (int32_t& device : GMidiOutDevices) {
     device = std::max(device, 0);
-  }
-  for (const TRangedSetting& s : kRangedSettings) {
-    *s.Value = std::clamp(*s.Value, s.Min, s.Max);
   }
 }
 
@@ -103,10 +89,7 @@ void ApplySettings(const TIniFile& ini) {
     *s.Value = ini.ReadBool(s.Section, s.Key, *s.Value);
   }
   for (const TIntSetting& s : kIntSettings) {
-    *s.Value = ini.ReadInteger(s.Section, s.Key, *s.Value);
-  }
-  for (const TRangedSetting& s : kRangedSettings) {
-    *s.Value = ini.ReadInteger(s.Section, s.Key, s.Default);
+    *s.Value = ini.ReadInteger(s.Section, s.Key, s.Default.value_or(*s.Value));
   }
   // A port is in use when its key holds a device number; the highest such port is the last.
   GLastMidiOut = 0;
@@ -126,9 +109,6 @@ void StoreSettings(TIniFile& ini) {
     ini.WriteBool(s.Section, s.Key, *s.Value);
   }
   for (const TIntSetting& s : kIntSettings) {
-    ini.WriteInteger(s.Section, s.Key, *s.Value);
-  }
-  for (const TRangedSetting& s : kRangedSettings) {
     ini.WriteInteger(s.Section, s.Key, *s.Value);
   }
   for (int port = 1; port <= 16; ++port) {

@@ -2,5 +2,3 @@
 
 std::atomic<bool> GAutoPlayStarted{false};
 std::atomic<bool> GAutoPlayEnded{false};
-std::vector<std::string> TranslatorRules;
-std::vector<std::string> HeadTranslatorRules;

@@ -87,7 +87,21 @@ std::vector<bool> HeaderLines(const std::vector<std::string>& data) {
   return header;
 }
 
-TSongWindow* gLastWindow = nullptr;  // the window created last, while it lives
+// The preparation's questions and conversions as a song window answers them.
+class TWindowPreparation final : public IPreparationWindow {
+ public:
+  TWindowPreparation(TSongWindow& window, IQuestions& questions)
+      : window_(window), questions_(questions) {}
+  bool ConfirmConversion(const std::string& question) override {
+    return questions_.Ask(question, 0) == mbOk;
+  }
+  void Saved(const std::string& label) override { window_.Saved(label); }
+  void ShowTreck() override { window_.ShowTreck(smTrack); }
+
+ private:
+  TSongWindow& window_;    // borrowed: the window owns this
+  IQuestions& questions_;  // borrowed
+};
 
 }  // namespace
 
@@ -112,18 +126,10 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
     Actions[name] = TActionState{};
   }
   SetLanguage();
-  gLastWindow = this;
-  GLastSongWindow.Saved = [](const std::string& label) { gLastWindow->Saved(label); };
-  GLastSongWindow.ShowTreck = [] { gLastWindow->ShowTreck(smTrack); };
+  preparation_ = std::make_unique<TWindowPreparation>(*this, *ports_.Questions);
 }
 
-TSongWindow::~TSongWindow() {
-  if (gLastWindow == this) {
-    gLastWindow = nullptr;
-    GLastSongWindow.Saved = nullptr;
-    GLastSongWindow.ShowTreck = nullptr;
-  }
-}
+TSongWindow::~TSongWindow() = default;
 
 void TSongWindow::ChoosePlugin(const std::string& Ext) {
   FormatModule = nullptr;

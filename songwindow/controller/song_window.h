@@ -18,6 +18,7 @@
 #include "songwindow/controller/window_ports.h"
 #include "songwindow/controller/window_texts.h"
 
+class IPreparationWindow;
 class TBrailleEditor;
 
 // Controls a format plug-in may put on a window.
@@ -79,6 +80,9 @@ class TSongWindow : public TVelto {
   // A labelled snapshot marks the song as changed.
   void Saved(const std::string& label);
   TUndoRing& Undo() { return *undo_; }
+  // What the song preparation asks of this window, handed to the transport with every play
+  // and export: questions go to the Questions port; a conversion is recorded and shown here.
+  IPreparationWindow& Preparation() { return *preparation_; }
 
   // Brings editors, caption, panels and actions in line with the current place and speaks
   // what the mode asks for.
@@ -151,5 +155,6 @@ class TSongWindow : public TVelto {
   TSongWindowPorts ports_;
   std::unique_ptr<TBrailleEditor> editor_;
   std::unique_ptr<TUndoRing> undo_;
+  std::unique_ptr<IPreparationWindow> preparation_;
   std::unique_ptr<TMidiThreadFuncParameters> thread_params_;
 };

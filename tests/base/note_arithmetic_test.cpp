@@ -92,16 +92,4 @@ TEST(HexDigitValue, DigitsAndOthers) {
   }
 }
 
-TEST(DiatonicIndex, WrapsInAByte) {
-  EXPECT_EQ(DiatonicIndex(1, 2), 8);
-  EXPECT_EQ(DiatonicIndex(7, 5), 35);
-  EXPECT_EQ(DiatonicIndex(1, 0), 250);  // (0 - 1) * 7 + 1 = -6
-}
-
-TEST(SafeDiv, GuardsSmallDivisors) {
-  EXPECT_DOUBLE_EQ(SafeDiv(4, 10.0), 2.5);
-  EXPECT_DOUBLE_EQ(SafeDiv(0, 10.0), 0.0);
-  EXPECT_DOUBLE_EQ(SafeDiv(-2, 10.0), 0.0);
-}
-
 }  // namespace

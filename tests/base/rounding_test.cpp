@@ -20,6 +20,7 @@ TEST(RoundingTest, TruncationGoesTowardZeroAndSaturates) {
            Case{0.0L, 0}, Case{-0.0L, 0}, Case{0.5L, 0}, Case{-0.5L, 0}, Case{0.7L, 0},
            Case{1.5L, 1}, Case{2.5L, 2}, Case{2.9999L, 2}, Case{3.0L, 3}, Case{-1.5L, -1},
            Case{-2.5L, -2}, Case{-2.9999L, -2}, Case{-3.0L, -3}, Case{127.6L, 127},
+           Case{2147483648.5L, 2147483648}, Case{-2147483649.5L, -2147483649},
            Case{two63 - 0.5L, kMax}, Case{two63 - 1.5L, kMax - 1}, Case{two63, kMax},
            Case{1e30L, kMax}, Case{-two63 + 0.5L, kMin + 1}, Case{-two63, kMin},
            Case{-1e30L, kMin}, Case{std::numeric_limits<long double>::infinity(), kMax},
@@ -27,6 +28,7 @@ TEST(RoundingTest, TruncationGoesTowardZeroAndSaturates) {
            Case{std::numeric_limits<long double>::quiet_NaN(), 0},
        }) {
     EXPECT_EQ(TruncToInt64(c.value), c.expected) << static_cast<double>(c.value);
+    EXPECT_EQ(TruncToInt32(c.value), std::clamp<int64_t>(c.expected, INT32_MIN, INT32_MAX));
     if (std::isfinite(c.value) && std::fabs(c.value) < 1e18L) {
       EXPECT_EQ(TruncToInt64(c.value), static_cast<int64_t>(std::trunc(c.value)));
     }

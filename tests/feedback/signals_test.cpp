@@ -4,21 +4,19 @@
 
 #include <filesystem>
 
-#include "feedback/editor_modes.h"
 #include "settings/settings.h"
+#include "tests/support/keep.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using testsupport::ReadBytes;
 using testsupport::TRecordingPlayer;
-using testsupport::TTempDir;
 
 const uint8_t kKinds[] = {sOk, sError, sTrack, sCaps, sQuestion};
 
-bool* SettingOf(uint8_t kind) {
+bool& SettingOf(uint8_t kind) {
   bool* settings[] = {&SignalOK, &SignalError, &SignalProgress, &SignalUpCaps, &SignalQuestion};
-  return settings[kind];
+  return *settings[kind];
 }
 
 // A temporary installation tree holding the built signal files, a recording player, and
@@ -26,57 +24,44 @@ bool* SettingOf(uint8_t kind) {
 class SignalsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_dir_ = ProgramDir;
     std::filesystem::copy(std::string(VELTO_BINARY_DIR) + "/bin/Resources",
                           dir_.Path() + "Resources", std::filesystem::copy_options::recursive);
     ProgramDir = dir_.Path();
     SetSoundPlayer(player_);
     for (uint8_t kind : kKinds) {
-      *SettingOf(kind) = true;
+      SettingOf(kind) = true;
     }
   }
-  void TearDown() override {
-    SetSoundPlayer(nullptr);
-    ProgramDir = saved_dir_;
-    for (uint8_t kind : kKinds) {
-      *SettingOf(kind) = true;
-    }
-  }
+  void TearDown() override { SetSoundPlayer(nullptr); }
 
+  TKeep<std::string, bool, bool, bool, bool, bool> keep_{
+      ProgramDir, SignalOK, SignalError, SignalProgress, SignalUpCaps, SignalQuestion};
   TTempDir dir_;
-  std::string saved_dir_;
   std::shared_ptr<TRecordingPlayer> player_ = std::make_shared<TRecordingPlayer>();
 };
 
-TEST_F(SignalsTest, EachKindPlaysItsFileWhenItsSettingIsOn) {
+TEST_F(SignalsTest, EachKindPlaysItsFileOnlyWhenItsSettingIsOn) {
   const char* expected[] = {"Resources/ok.wav|sOk", "Resources/error.wav|sError",
                             "Resources/treck.wav|sTrack", "Resources/caps|sCaps",
                             "Resources/question.wav|sQuestion"};
   for (uint8_t kind : kKinds) {
     EXPECT_TRUE(Signal(kind)) << int(kind);
+    EXPECT_EQ(player_->Played().back(), dir_.Path() + expected[kind]);
   }
-  const auto played = player_->Played();
-  ASSERT_EQ(played.size(), std::size(expected));
-  for (size_t i = 0; i < played.size(); ++i) {
-    EXPECT_EQ(played[i], dir_.Path() + expected[i]);
-  }
-}
-
-TEST_F(SignalsTest, EachKindIsSilentWhenItsSettingIsOff) {
   for (uint8_t kind : kKinds) {
-    *SettingOf(kind) = false;
+    SettingOf(kind) = false;
     EXPECT_FALSE(Signal(kind)) << int(kind);
     for (uint8_t other : kKinds) {
       if (other != kind) {
         EXPECT_TRUE(Signal(other)) << int(other) << " while " << int(kind) << " is off";
       }
     }
-    *SettingOf(kind) = true;
+    SettingOf(kind) = true;
   }
-  EXPECT_EQ(player_->Played().size(), std::size(kKinds) * (std::size(kKinds) - 1));
+  EXPECT_EQ(player_->Played().size(), std::size(kKinds) * std::size(kKinds));
 }
 
-TEST_F(SignalsTest, KindsAboveFourDoNothing) {
+TEST_F(SignalsTest, KindsAboveFourAndMissingFilesAreSilent) {
   EXPECT_FALSE(Signal(5));
   EXPECT_FALSE(PlaySignal(5));
   EXPECT_FALSE(PlaySignal(127));
@@ -84,18 +69,15 @@ TEST_F(SignalsTest, KindsAboveFourDoNothing) {
   EXPECT_FALSE(Signal(0x80 | sCaps)) << "Signal takes no high bit";
   ASSERT_EQ(player_->Played().size(), 1u);
   EXPECT_EQ(player_->Played()[0], dir_.Path() + "Resources/caps|sCaps");
-}
-
-TEST_F(SignalsTest, AMissingFileIsSilentNotAnError) {
   std::filesystem::remove(dir_.Path() + "Resources/treck.wav");
   EXPECT_FALSE(Signal(sTrack));
   ProgramDir = "/nonexistent/";
   EXPECT_FALSE(PlaySignal(sOk));
-  EXPECT_TRUE(player_->Played().empty());
+  EXPECT_EQ(player_->Played().size(), 1u);
 }
 
 // The authored files: short waves, each distinct, and remade byte for byte by the script.
-TEST_F(SignalsTest, SoundFilesAreSmallDistinctWaves) {
+TEST_F(SignalsTest, SoundFilesAreSmallDistinctWavesThatTheScriptRemakes) {
   std::vector<std::string> contents;
   for (uint8_t kind : kKinds) {
     const std::string bytes = ReadBytes(SignalFile(kind));
@@ -108,9 +90,6 @@ TEST_F(SignalsTest, SoundFilesAreSmallDistinctWaves) {
     }
     contents.push_back(bytes);
   }
-}
-
-TEST_F(SignalsTest, SoundFilesAreRemadeByTheScript) {
   if (std::system("command -v sox >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "sox is not installed";
   }
@@ -122,21 +101,6 @@ TEST_F(SignalsTest, SoundFilesAreRemadeByTheScript) {
     const std::string name = std::filesystem::path(SignalFile(kind)).filename();
     EXPECT_EQ(ReadBytes(made.Path() + name), ReadBytes(SignalFile(kind))) << name;
   }
-}
-
-TEST(EditorModes, PressingTwiceLeavesTheModeAsItWas) {
-  SetScrollLock(false);
-  SetNumLock(true);
-  PressScrollLock();
-  EXPECT_TRUE(ScrollLockOn());
-  EXPECT_TRUE(NumLockOn()) << "the keys are independent";
-  PressScrollLock();
-  EXPECT_FALSE(ScrollLockOn());
-  PressNumLock();
-  EXPECT_FALSE(NumLockOn());
-  PressNumLock();
-  EXPECT_TRUE(NumLockOn());
-  SetNumLock(false);
 }
 
 }  // namespace

@@ -19,15 +19,7 @@
 
 namespace {
 
-using testsupport::ReadBytes;
-using testsupport::TTempDir;
-
 constexpr int kRounds = 2000;
-
-size_t CountLines(const std::string& path) {
-  const std::string bytes = ReadBytes(path);
-  return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-}
 
 TEST(ThreadSafety, RenderThreadWritesWhileTheUiReadsAndClears) {
   TTempDir dir;
@@ -87,7 +79,8 @@ TEST(ThreadSafety, RenderThreadWritesWhileTheUiReadsAndClears) {
 
   EXPECT_EQ(torn, 0u) << "every record taken is whole";
   EXPECT_LE(taken, static_cast<size_t>(kRounds));
-  EXPECT_EQ(CountLines(dir.File("signal.log")), static_cast<size_t>(kRounds));
+  const std::string signals = ReadBytes(dir.File("signal.log"));
+  EXPECT_EQ(std::count(signals.begin(), signals.end(), '\n'), kRounds);
   // Every Speak and every StopSpeech left exactly one line.
   const std::string speech = ReadBytes(dir.File("speech.log"));
   size_t spoken = 0;

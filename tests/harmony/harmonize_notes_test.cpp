@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
-#include <unistd.h>
-
 #include "base/errors.h"
 #include "notation/note_record.h"
 #include "harmony/harmonizer.h"
 #include "settings/settings.h"
+#include "tests/support/keep.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -15,27 +15,15 @@ namespace {
 class HarmonizeNotesTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("velto_harmony_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_ / "Resources");
-    savedDir_ = ProgramDir;
-    ProgramDir = dir_.string() + "/";
-    ranges_ = {BassMin, BassMax, TenorMin, TenorMax, AltoMin, AltoMax, SopranoMin, SopranoMax};
+    std::filesystem::create_directories(dir_.Path() + "Resources");
+    ProgramDir = dir_.Path();
     GErrors.Reset();
     HarmonyWritten = false;
   }
-  void TearDown() override {
-    ProgramDir = savedDir_;
-    std::filesystem::remove_all(dir_);
-    uint8_t* globals[8] = {&BassMin, &BassMax, &TenorMin, &TenorMax,
-                           &AltoMin, &AltoMax, &SopranoMin, &SopranoMax};
-    for (int i = 0; i < 8; ++i) {
-      *globals[i] = ranges_[i];
-    }
-    GErrors.Reset();
-  }
+  void TearDown() override { GErrors.Reset(); }
   void InstallRules() {
     std::filesystem::copy_file(std::string(VELTO_SOURCE_DIR) + "/resources/Resources/qem.hrm",
-                               dir_ / "Resources" / "qem.hrm");
+                               dir_.Path() + "Resources/qem.hrm");
   }
   // Appends a quarter note to voice 1 (step 0: a rest); text empty: no harmony text.
   TNoteRec* Add(int32_t step, int32_t octave, const std::string& text = "") {
@@ -55,9 +43,9 @@ class HarmonizeNotesTest : public testing::Test {
     last_ = n;
     return n;
   }
-  std::filesystem::path dir_;
-  std::string savedDir_;
-  std::array<uint8_t, 8> ranges_{};
+  TKeep<std::string, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t> keep_{
+      ProgramDir, BassMin, BassMax, TenorMin, TenorMax, AltoMin, AltoMax, SopranoMin, SopranoMax};
+  TTempDir dir_;
   TNoteList list_;
   TNoteRec* last_ = nullptr;
 };

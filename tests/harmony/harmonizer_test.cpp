@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/codec1251.h"
+#include "tests/support/keep.h"
 
 namespace {
 
@@ -14,19 +15,12 @@ using A = TKeySign;
 class Harmonizer : public testing::Test {
  protected:
   void SetUp() override {
-    ranges_ = {BassMin, BassMax, TenorMin, TenorMax, AltoMin, AltoMax, SopranoMin, SopranoMax};
     ASSERT_TRUE(LoadHarmonyRules(std::string(VELTO_SOURCE_DIR) + "/resources/Resources/qem.hrm",
                                  rules_));
   }
-  void TearDown() override {
-    uint8_t* globals[8] = {&BassMin, &BassMax, &TenorMin, &TenorMax,
-                           &AltoMin, &AltoMax, &SopranoMin, &SopranoMax};
-    for (int i = 0; i < 8; ++i) {
-      *globals[i] = ranges_[i];
-    }
-  }
+  TKeep<uint8_t, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t, uint8_t> ranges_{
+      BassMin, BassMax, TenorMin, TenorMax, AltoMin, AltoMax, SopranoMin, SopranoMax};
   THarmonyRules rules_;
-  std::array<uint8_t, 8> ranges_{};
 };
 
 // A quarter note (step 0: a rest) with a harmony text.
@@ -103,26 +97,19 @@ const std::set<int> kCMajor = {0, 4, 7}, kFMajor = {5, 9, 0}, kGMajor = {7, 11, 
                     kAMinor = {9, 0, 4}, kDMinor = {2, 5, 9}, kEMajor = {4, 8, 11},
                     kDMajor = {2, 6, 9};
 
-TEST_F(Harmonizer, CadenceInCMajor) {
-  const std::vector<THarmonyNote> notes = {Note("maj t53", 3, 5), Note("s53", 4, 5),
-                                           Note("d53", 2, 5), Note("t53", 1, 5)};
-  ExpectSoundFourParts(notes, HarmonizeSequence(notes, rules_, 1920),
-                       {{kCMajor, 0}, {kFMajor, 5}, {kGMajor, 7}, {kCMajor, 0}});
-}
-
-TEST_F(Harmonizer, CadenceInAMinorRaisesTheLeadingTone) {
-  const std::vector<THarmonyNote> notes = {Note("min t53", 3, 5), Note("s53", 4, 5),
-                                           Note("d53", 3, 5), Note("t53", 3, 5)};
-  ExpectSoundFourParts(notes, HarmonizeSequence(notes, rules_, 1920),
-                       {{kAMinor, 9}, {kDMinor, 2}, {kEMajor, 4}, {kAMinor, 9}});
-}
-
-TEST_F(Harmonizer, CadenceWithTheSpokenModeName) {
-  const std::string major = "\xEC\xE0\xE6\xEE\xF0 t53";  // "мажор t53"
-  const std::vector<THarmonyNote> notes = {Note(major, 5, 5), Note("D53", 5, 5),
-                                           Note("T53", 5, 5)};
-  ExpectSoundFourParts(notes, HarmonizeSequence(notes, rules_, 1920),
-                       {{kCMajor, 0}, {kGMajor, 7}, {kCMajor, 0}});
+// C major; A minor, which raises the leading tone; the spoken mode name "мажор".
+TEST_F(Harmonizer, Cadences) {
+  const std::vector<std::pair<std::vector<THarmonyNote>, std::vector<ExpectedChord>>> cases = {
+      {{Note("maj t53", 3, 5), Note("s53", 4, 5), Note("d53", 2, 5), Note("t53", 1, 5)},
+       {{kCMajor, 0}, {kFMajor, 5}, {kGMajor, 7}, {kCMajor, 0}}},
+      {{Note("min t53", 3, 5), Note("s53", 4, 5), Note("d53", 3, 5), Note("t53", 3, 5)},
+       {{kAMinor, 9}, {kDMinor, 2}, {kEMajor, 4}, {kAMinor, 9}}},
+      {{Note("\xEC\xE0\xE6\xEE\xF0 t53", 5, 5), Note("D53", 5, 5), Note("T53", 5, 5)},
+       {{kCMajor, 0}, {kGMajor, 7}, {kCMajor, 0}}},
+  };
+  for (const auto& [notes, expected] : cases) {
+    ExpectSoundFourParts(notes, HarmonizeSequence(notes, rules_, 1920), expected);
+  }
 }
 
 TEST_F(Harmonizer, ModulatesThroughAPivotChord) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/codec1251.h"
+#include "tests/support/keep.h"
 
 namespace {
 
@@ -114,20 +115,12 @@ TEST(VoiceLeading, BassTenorUnisonAndTwoFourths) {
 }
 
 TEST(VoiceLeading, WithoutAPreviousChordOnlyTheRangesCount) {
-  uint8_t* globals[8] = {&BassMin, &BassMax, &TenorMin, &TenorMax,
-                         &AltoMin, &AltoMax, &SopranoMin, &SopranoMax};
-  const uint8_t classical[8] = {17, 29, 22, 33, 26, 37, 29, 41};
-  uint8_t saved[8];
-  for (int i = 0; i < 8; ++i) {
-    saved[i] = *globals[i];
-    *globals[i] = classical[i];
-  }
+  TKeep keep(BassMin, BassMax, TenorMin, TenorMax, AltoMin, AltoMax, SopranoMin, SopranoMax);
+  BassMin = 17, BassMax = 29, TenorMin = 22, TenorMax = 33;  // the classical ranges
+  AltoMin = 26, AltoMax = 37, SopranoMin = 29, SopranoMax = 41;
   EXPECT_FALSE(RangeOrCrossing(nullptr, kTonic, false));
   EXPECT_TRUE(RangeOrCrossing(nullptr, Chord(N(1, 3), N(5, 4), N(1, 5), N(3, 5)), false));  // C2
   EXPECT_TRUE(RangeOrCrossing(nullptr, Chord(N(1, 4), N(5, 4), N(1, 5), N(1, 7)), false));  // C6
-  for (int i = 0; i < 8; ++i) {
-    *globals[i] = saved[i];
-  }
 }
 
 }  // namespace

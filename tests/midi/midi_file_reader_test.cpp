@@ -27,7 +27,8 @@ TMidiFile Load(const std::string& name) {
   return file;
 }
 
-// Files mido wrote: our reader sees the same notes, tempos and track ends as mido.
+// Files mido wrote: our reader sees the same format, track count, division, notes, tempos
+// and track ends as mido, and has nothing to warn about.
 TEST(MidiFileReader, AgreesWithMidoOnTheCorpus) {
   for (const char* name : {"format0.mid", "format1.mid", "format2.mid", "gs.mid", "xg.mid",
                            "gm.mid", "mt32.mid", "long_header.mid", "odd_meta.mid"}) {
@@ -35,25 +36,8 @@ TEST(MidiFileReader, AgreesWithMidoOnTheCorpus) {
     const std::string mido = miditest::MidoSummary(CorpusDir() / name);
     ASSERT_EQ(mido.rfind("format", 0), 0u) << name << ": " << mido;
     EXPECT_EQ(miditest::ReaderSummary(file), mido) << name;
-  }
-}
-
-TEST(MidiFileReader, FormatsAndTrackCounts) {
-  struct Case {
-    const char* Name;
-    uint16_t Format;
-    uint16_t Tracks;
-    uint16_t Division;
-  };
-  const Case cases[] = {{"format0.mid", 0, 1, 480}, {"format1.mid", 1, 4, 480},
-                        {"format2.mid", 2, 2, 96},  {"long_header.mid", 0, 1, 96}};
-  for (const Case& c : cases) {
-    const TMidiFile file = Load(c.Name);
-    EXPECT_EQ(file.Format, c.Format) << c.Name;
-    EXPECT_EQ(file.TrackCount, c.Tracks) << c.Name;
-    EXPECT_EQ(file.Tracks.size(), c.Tracks) << c.Name;
-    EXPECT_EQ(file.Division, c.Division) << c.Name;
-    EXPECT_TRUE(file.Warnings.empty()) << c.Name;
+    EXPECT_EQ(file.Tracks.size(), file.TrackCount) << name;
+    EXPECT_TRUE(file.Warnings.empty()) << name;
   }
 }
 

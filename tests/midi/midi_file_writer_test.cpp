@@ -12,12 +12,13 @@
 #include "render/track_runtime.h"
 #include "settings/settings.h"
 #include "tests/support/midi_test_support.h"
+#include "tests/support/keep.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using miditest::Bytes;
 using miditest::ReadBytes;
-using miditest::TempDir;
 
 constexpr uint32_t kTpm = 1920;
 
@@ -130,17 +131,17 @@ void RenderSong(Song& song) {
 }
 
 TEST(MidiFileWriter, MidoReadsTheFileAsWritten) {
-  TempDir dir("midi-writer-mido");
+  TTempDir dir;
   Song song;
   RenderSong(song);
-  const auto file = dir.Path() / "song.mid";
+  const std::string file = dir.File("song.mid");
   std::string error;
-  ASSERT_TRUE(WriteSongMidiFile(file.string(), song.Head(), kTpm, error)) << error;
+  ASSERT_TRUE(WriteSongMidiFile(file, song.Head(), kTpm, error)) << error;
   const std::string expected = song.Expected(640);
   EXPECT_EQ(miditest::MidoSummary(file), expected);
 
   TMidiFile back;
-  ASSERT_TRUE(LoadMidiFile(file.string(), back, error)) << error;
+  ASSERT_TRUE(LoadMidiFile(file, back, error)) << error;
   EXPECT_EQ(miditest::ReaderSummary(back), expected);
 
   const Bytes bytes = ReadBytes(file);
@@ -150,7 +151,7 @@ TEST(MidiFileWriter, MidoReadsTheFileAsWritten) {
 }
 
 TEST(MidiFileWriter, RandomisedPositionsStillMakeAFileMidoReads) {
-  TempDir dir("midi-writer-rnd");
+  TTempDir dir;
   Song song;
   song.Add("Song", 0);
   song.Add("Piano", 1);
@@ -160,9 +161,9 @@ TEST(MidiFileWriter, RandomisedPositionsStillMakeAFileMidoReads) {
     WriteNoteOff(60, RuntimeOf(song[1]).KeyOffVelocity[60], 1, RuntimeOf(song[1]), tick + 100, kTpm);
   }
   WriteEndOfTrack(RuntimeOf(song[1]), 20 * kTpm, kTpm);
-  const auto file = dir.Path() / "rnd.mid";
+  const std::string file = dir.File("rnd.mid");
   std::string error;
-  ASSERT_TRUE(WriteSongMidiFile(file.string(), song.Head(), kTpm, error)) << error;
+  ASSERT_TRUE(WriteSongMidiFile(file, song.Head(), kTpm, error)) << error;
   const std::string summary = miditest::MidoSummary(file);
   size_t notes = 0;
   for (size_t at = summary.find("note 1 "); at != std::string::npos;
@@ -245,28 +246,34 @@ TEST(MidiFileWriter, Division) {
   }
 }
 
-TEST(MidiFileWriter, BrokenEventsAreRefusedAndTheOldFileStays) {
-  TempDir dir("midi-writer-broken");
-  const auto file = dir.Path() / "old.mid";
-  { std::ofstream(file) << "old"; }
-  Song song;
-  TTrackRuntime& rt = RuntimeOf(song.Add("Bad", 1));
+size_t FilesIn(const TTempDir& dir) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                           std::filesystem::directory_iterator()));
+}
+
+// A file is replaced whole or not at all; a failure says why.
+TEST(MidiFileWriter, ReplacesAFileWholeOrLeavesItAndReportsFailures) {
+  TTempDir dir;
+  const std::string file = dir.File("song.mid");
+  WriteBytes(file, "old");
+  Song bad;
+  TTrackRuntime& rt = RuntimeOf(bad.Add("Bad", 1));
   WriteEventByte(0x3C, rt);  // a data byte with no status
   WriteEventByte(0x40, rt);
   rt.Events.Publish();
   std::string error;
-  EXPECT_FALSE(WriteSongMidiFile(file.string(), song.Head(), kTpm, error));
+  EXPECT_FALSE(WriteSongMidiFile(file, bad.Head(), kTpm, error));
   EXPECT_NE(error.find("track 1 (Bad)"), std::string::npos) << error;
-  EXPECT_EQ(ReadBytes(file), (Bytes{'o', 'l', 'd'}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                          std::filesystem::directory_iterator()),
-            1);
-}
+  EXPECT_EQ(::ReadBytes(file), "old");
+  EXPECT_EQ(FilesIn(dir), 1u);
 
-TEST(MidiFileWriter, WriteFailuresAreReported) {
   Song song;
   WriteEndOfTrack(RuntimeOf(song.Add("T", 1)), 0, kTpm);
-  std::string error;
+  ASSERT_TRUE(WriteSongMidiFile(file, song.Head(), kTpm, error)) << error;
+  EXPECT_EQ(ReadBytes(file).size(), 14u + 12u);
+  EXPECT_EQ(FilesIn(dir), 1u);
+
+  error.clear();
   EXPECT_FALSE(WriteSongMidiFile("/nonexistent-folder/x.mid", song.Head(), kTpm, error));
   EXPECT_FALSE(error.empty());
   std::ostringstream failing;
@@ -274,34 +281,13 @@ TEST(MidiFileWriter, WriteFailuresAreReported) {
   error.clear();
   EXPECT_FALSE(WriteSongMidiFile(failing, song.Head(), kTpm, error));
   EXPECT_FALSE(error.empty());
-}
 
-TEST(MidiFileWriter, ReplacesAnExistingFileAndLeavesNoTemporaryFile) {
-  TempDir dir("midi-writer-replace");
-  const auto file = dir.Path() / "song.mid";
-  { std::ofstream(file) << std::string(5000, 'x'); }
-  Song song;
-  WriteEndOfTrack(RuntimeOf(song.Add("T", 1)), 0, kTpm);
-  std::string error;
-  ASSERT_TRUE(WriteSongMidiFile(file.string(), song.Head(), kTpm, error)) << error;
-  EXPECT_EQ(ReadBytes(file).size(), 14u + 12u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                          std::filesystem::directory_iterator()),
-            1);
-}
-
-TEST(MidiFileWriter, EmptyNameWritesIntoTheProgramFolder) {
-  TempDir dir("midi-writer-default");
-  std::filesystem::create_directories(dir.Path() / "Resources");
-  const std::string saved = ProgramDir;
-  ProgramDir = dir.Path().string() + "/";
-  Song song;
-  WriteEndOfTrack(RuntimeOf(song.Add("T", 1)), 0, kTpm);
-  std::string error;
-  const bool written = WriteSongMidiFile(std::string(), song.Head(), kTpm, error);
-  ProgramDir = saved;
-  ASSERT_TRUE(written) << error;
-  EXPECT_TRUE(std::filesystem::exists(dir.Path() / "Resources" / "qem.mid"));
+  // An empty name writes into the program folder.
+  TKeep keep(ProgramDir);
+  std::filesystem::create_directories(dir.Path() + "Resources");
+  ProgramDir = dir.Path();
+  ASSERT_TRUE(WriteSongMidiFile(std::string(), song.Head(), kTpm, error)) << error;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("Resources/qem.mid")));
 }
 
 }  // namespace

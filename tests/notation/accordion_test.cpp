@@ -5,22 +5,16 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "tests/support/keep.h"
 
 namespace {
 
 // Keeps the accordion settings of a test apart from the others.
 class AccordionTest : public ::testing::Test {
  protected:
-  void SetUp() override { saved_ = {AccordionNoteBass, AccordionOctaveBass, AccordionRangeBass,
-                                    AccordionNoteChord, AccordionOctaveChord, AccordionRangeChord}; }
-  void TearDown() override {
-    AccordionNoteBass = saved_[0];
-    AccordionOctaveBass = saved_[1];
-    AccordionRangeBass = saved_[2];
-    AccordionNoteChord = saved_[3];
-    AccordionOctaveChord = saved_[4];
-    AccordionRangeChord = saved_[5];
-  }
+  TKeep<int32_t, int32_t, int32_t, int32_t, int32_t, int32_t> keep_{
+      AccordionNoteBass,  AccordionOctaveBass,  AccordionRangeBass,
+      AccordionNoteChord, AccordionOctaveChord, AccordionRangeChord};
   static std::vector<int32_t> Keys(const TNoteRec& note) {
     std::vector<int32_t> keys;
     if (note.Step != 0) {
@@ -31,7 +25,6 @@ class AccordionTest : public ::testing::Test {
     }
     return keys;
   }
-  std::vector<int32_t> saved_;
 };
 
 TEST_F(AccordionTest, BassNotesDropBelowTheBassStep) {
@@ -113,20 +106,18 @@ TEST_F(AccordionTest, UnknownChordKindIsError41AndChangesNothing) {
   }
 }
 
-TEST_F(AccordionTest, SettingsAreClamped) {
+// Settings set out of range (a script may do so) are kept to the ranges the settings file keeps.
+TEST_F(AccordionTest, SettingsOutOfRangeStayInsideTheMidiKeys) {
   AccordionNoteBass = 99;
   AccordionOctaveBass = -40;
   AccordionRangeBass = 1000000;
   AccordionNoteChord = -5;
   AccordionOctaveChord = 77;
   AccordionRangeChord = 0;
-  TAccordionSettings s = ClampedAccordionSettings();
-  EXPECT_EQ(s.NoteBass, 7);
-  EXPECT_EQ(s.OctaveBass, 0);
-  EXPECT_EQ(s.RangeBass, 3);
-  EXPECT_EQ(s.NoteChord, 1);
-  EXPECT_EQ(s.OctaveChord, 9);
-  EXPECT_EQ(s.RangeChord, 1);
+  TNoteRec bass;
+  bass.Step = 7;
+  EXPECT_EQ(AccordionBassOctave(bass), kAccordionOctaveBassRange.Min);
+  EXPECT_EQ(bass.Intervals.size(), size_t(kAccordionOctavesRange.Max - 1));
   TNoteRec note;
   note.Step = 1;
   AccordionChordNotes(note, 5, 3, false, 0, GErrors);

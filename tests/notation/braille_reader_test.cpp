@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
-#include "tests/support/braille_examples.h"
 #include "notation/signatures.h"
 
 namespace {
@@ -23,7 +21,10 @@ class ReaderTest : public ::testing::Test {
     std::vector<TSignKind> pending;
   };
 
-  ReaderTest() {
+  ReaderTest() { Fresh(); }
+  // A fresh context: voice 1 in 4/4 at octave 5.
+  void Fresh() {
+    ctx.Reset();
     ctx.Voices[1].TimeNum = 4;
     ctx.Voices[1].TimeDen = 4;
     ctx.Voices[1].Octave = 5;
@@ -109,10 +110,7 @@ TEST_F(ReaderTest, LongestSignWins) {
       {"{x}", K::None, "", {}, 5},
   };
   for (const MatchCase& c : cases) {
-    ctx.Reset();
-    ctx.Voices[1].TimeNum = 4;
-    ctx.Voices[1].TimeDen = 4;
-    ctx.Voices[1].Octave = 5;
+    Fresh();
     Result r = Read(c.text);
     EXPECT_EQ(r.kind, c.kind) << c.text;
     EXPECT_EQ(r.token, c.token) << c.text;
@@ -179,8 +177,8 @@ TEST_F(ReaderTest, NearestPositionRule) {
   const Case cases[] = {{"!j", "d", 6}, {"!i", "d", 6}, {"!j", "e", 6}, {"!d", "j", 4},
                         {"!e", "j", 4}, {"!d", "i", 4}, {"!d", "g", 5}, {"!e", "i", 5}};
   for (const Case& c : cases) {
-    ctx.Reset();
-    ctx.Voices[1].TimeNum = ctx.Voices[1].TimeDen = 4;
+    Fresh();
+    ctx.Voices[1].Octave = 0;
     Read(c.first);
     Read(c.second);
     EXPECT_EQ(ctx.Voices[1].Octave, c.octave) << c.first << c.second;
@@ -195,8 +193,7 @@ TEST_F(ReaderTest, OctavesStayWithinMidiKeys) {
     down += "jihgfed";
   }
   for (const std::string& s : {up, down}) {
-    ctx.Reset();
-    ctx.Voices[1].TimeNum = ctx.Voices[1].TimeDen = 4;
+    Fresh();
     TMeasureText text(s);
     while (!text.Empty()) {
       ASSERT_EQ(Next(text).kind, K::Note);
@@ -382,99 +379,6 @@ TEST(MeasureRestCells, FillTheMeasure) {
                         {1, 16, "m"},  {5, 16, "vm"}, {17, 16, "m,(1m"}, {12, 8, "m."}, {1, 3, ""},    {0, 4, ""}};
   for (const Case& c : cases) {
     EXPECT_EQ(MeasureRestCells(c.num, c.den), c.cells) << int(c.num) << "/" << int(c.den);
-  }
-}
-
-// Every note of the real melodies reads as its key, with the key signature applied.
-TEST(ReaderExamples, KeysOfTheRealMelodies) {
-  const auto& examples = BrailleExamples();
-  ASSERT_EQ(examples.size(), 30u);
-  for (const TBrailleExample& e : examples) {
-    TReaderContext ctx;
-    TErrorRecord errors;
-    std::vector<std::optional<int>> keys;
-    for (const std::string& line : e.MusicLines) {
-      TMeasureText text(line);
-      ctx.MeasureStart = true;
-      while (!text.Empty()) {
-        TVoiceState& v = ctx.Voices[1];
-        std::string token;
-        int32_t value = 0;
-        TKeySign accidental = TKeySign::No;
-        uint8_t counter = 1, number = 1;
-        TSignKind kind = ReadBrailleToken(ctx, text, token, v.Step, value, v.Octave, accidental, counter, number,
-                                          errors, 1);
-        ASSERT_EQ(errors.Code(), 0) << e.Name;
-        ASSERT_TRUE(kind != K::None || text.Empty()) << e.Name << " at " << text.Rest();
-        if (kind != K::Note) {
-          continue;
-        }
-        if (v.Step == 0) {
-          keys.push_back(std::nullopt);
-          continue;
-        }
-        if (accidental == TKeySign::No) {
-          const std::string sharps = "\x04\x01\x05\x02\x06\x03\x07";
-          const std::string flats = "\x07\x03\x06\x02\x05\x01\x04";
-          if (v.Key > 0 && sharps.substr(0, v.Key).find(char(v.Step)) != std::string::npos) {
-            accidental = TKeySign::Sharp;
-          }
-          if (v.Key < 0 && flats.substr(0, -v.Key).find(char(v.Step)) != std::string::npos) {
-            accidental = TKeySign::Flat;
-          }
-        }
-        keys.push_back(MidiKeyOf(v.Step, accidental, v.Octave));
-      }
-    }
-    std::vector<std::optional<int>> expected;
-    for (const auto& measure : e.Expected) {
-      for (const TExpectedNote& n : measure) {
-        expected.push_back(n.Key);
-      }
-    }
-    // A whole-measure rest "m" is one rest, as expected lists it.
-    EXPECT_EQ(keys, expected) << e.Name;
-  }
-}
-
-// Random text over the program's signs and high bytes never crashes or hangs the reader.
-TEST(ReaderFuzz, RandomTextAlwaysEnds) {
-  const std::string alphabet =
-      "abcdefghijklmnopqrstuvwxyzABKLMNOPQSTUVYZ0123456789!.,@()\\*[]_/<>{}$&:;-' \r\n";
-  std::mt19937 random(20240611);
-  for (int round = 0; round < 3000; ++round) {
-    std::string s;
-    size_t length = random() % 40;
-    for (size_t i = 0; i < length; ++i) {
-      s += random() % 8 == 0 ? static_cast<char>(0x80 + random() % 128) : alphabet[random() % alphabet.size()];
-    }
-    TReaderContext ctx;
-    TErrorRecord errors;
-    ctx.Voices[1].TimeNum = 3;
-    ctx.Voices[1].TimeDen = 4;
-    ctx.MeasureStart = round % 2 == 0;
-    uint8_t voice = 1;
-    TMeasureText text(s);
-    int calls = 0;
-    while (!text.Empty() && errors.Code() == 0 && calls < 1000) {
-      TVoiceState& v = ctx.Voices[voice];
-      std::string token;
-      int32_t value = 0;
-      TKeySign accidental = TKeySign::No;
-      uint8_t counter = 1, number = 1;
-      size_t before = text.Size();
-      TSignKind kind = ReadBrailleToken(ctx, text, token, v.Step, value, v.Octave, accidental, counter, number,
-                                        errors, voice);
-      ++calls;
-      EXPECT_LE(v.Octave, kHighestOctave);
-      if (kind == K::None && text.Size() == before) {
-        break;  // the translation reports this as a syntax error
-      }
-      if (kind == K::InAccord && voice < kMaxVoice) {
-        ++voice;
-      }
-    }
-    EXPECT_LT(calls, 1000) << s;
   }
 }
 

@@ -2,52 +2,32 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "notation/braille_translation.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/translation_helpers.h"
 
 namespace {
 
-std::filesystem::path TempFile(const char* name) {
-  auto dir = std::filesystem::temp_directory_path() / ("velto_cache_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  return dir / name;
-}
-
-TEST(MeasureCache, SavesAndLoadsLines) {
+TEST(MeasureCache, SavesAndLoadsLinesOfAnyLineEndDroppingLinesWithoutEquals) {
+  TTempDir dir;
   TMeasureCache cache;
   cache.Add("1:PPPP", "lPlPlPlP");
   cache.Add("0.75:n.", "ln");
   cache.Add("1:PPPP", "sPsPsPsP");  // replaces
-  auto path = TempFile("qem.dur");
-  ASSERT_TRUE(cache.Save(path.string()));
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(bytes, "1:PPPP=sPsPsPsP\r\n0.75:n.=ln\r\n");
+  ASSERT_TRUE(cache.Save(dir.File("qem.dur")));
+  EXPECT_EQ(ReadBytes(dir.File("qem.dur")), "1:PPPP=sPsPsPsP\r\n0.75:n.=ln\r\n");
   TMeasureCache loaded;
-  ASSERT_TRUE(loaded.Load(path.string()));
+  ASSERT_TRUE(loaded.Load(dir.File("qem.dur")));
   EXPECT_EQ(loaded.Size(), 2u);
   EXPECT_EQ(loaded.Find("0.75:n."), "ln");
-  EXPECT_FALSE(loaded.Load((path.parent_path() / "missing.dur").string()));
+  EXPECT_FALSE(loaded.Load(dir.File("missing.dur")));
   EXPECT_EQ(loaded.Size(), 0u);
-  std::filesystem::remove_all(path.parent_path());
-}
-
-TEST(MeasureCache, LoadAcceptsAnyLineEndAndDropsLinesWithoutEquals) {
-  auto path = TempFile("mixed.dur");
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << "a=1\nnonsense\rb=2\r\n=3\r\nc=";
-  }
-  TMeasureCache cache;
-  ASSERT_TRUE(cache.Load(path.string()));
-  EXPECT_EQ(cache.Size(), 3u);
-  EXPECT_EQ(cache.Find("b"), "2");
-  EXPECT_EQ(cache.Find("c"), "");
-  EXPECT_EQ(cache.Find("nonsense"), std::nullopt);
-  std::filesystem::remove_all(path.parent_path());
+  WriteBytes(dir.File("mixed.dur"), "a=1\nnonsense\rb=2\r\n=3\r\nc=");
+  ASSERT_TRUE(loaded.Load(dir.File("mixed.dur")));
+  EXPECT_EQ(loaded.Size(), 3u);
+  EXPECT_EQ(loaded.Find("b"), "2");
+  EXPECT_EQ(loaded.Find("c"), "");
+  EXPECT_EQ(loaded.Find("nonsense"), std::nullopt);
 }
 
 class CacheTranslationTest : public ::testing::Test {

@@ -18,20 +18,4 @@ TEST(AddInterval, SkipsDuplicatesOnlyWhenAsked) {
   EXPECT_TRUE(list.empty());
 }
 
-TEST(NoteList, OwnsItsNotesAndKeepsThemInPlace) {
-  auto list = std::make_shared<TNoteList>();
-  TNoteRec* first = list->NewNote();
-  first->Step = 1;
-  for (int i = 0; i < 1000; ++i) {
-    list->NewNote();
-  }
-  EXPECT_EQ(first->Step, 1);  // earlier notes do not move
-  EXPECT_EQ(first->Tuplet, 1);
-  EXPECT_EQ(first->Transposition, kNoTransposition);
-  EXPECT_EQ(first->Articulation, TShtrih::NonLegato);
-  EXPECT_EQ(list->Size(), 1001u);
-  FreeNoteList(list);
-  EXPECT_EQ(list, nullptr);
-}
-
 }  // namespace

@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-
-#include <unistd.h>
 
 #include "platform/text_lines.h"
 #include "settings/settings.h"
-#include "settings/shared_state.h"
+#include "tests/support/keep.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -55,31 +53,23 @@ struct CaretCase {
   int32_t coverLength;
 };
 
-void PrintTo(const CaretCase& c, std::ostream* os) { *os << "caret " << c.caret; }
-
-class ApplyTranslatorCaret : public testing::TestWithParam<CaretCase> {};
-
 // "xabyz": "ab" (positions 1 and 2) grows into five characters.
-TEST_P(ApplyTranslatorCaret, KeepsTheCaretOnItsPlace) {
-  const CaretCase& c = GetParam();
+TEST(ApplyTranslator, KeepsTheCaretOnItsPlace) {
+  const CaretCase cases[] = {{0, 0, "", 0},    // before the piece
+                             {1, 1, "ab", 5},  // on its first character
+                             {2, 1, "ab", 5},  // inside it
+                             {3, 6, "", 0},    // just after it
+                             {4, 7, "", 0}};   // further behind
+  for (const CaretCase& c : cases) {
+    TTranslatorCover cover;
+    int32_t caret = c.caret;
+    EXPECT_EQ(ApplyTranslator("xabyz", {"ab=PSNQT"}, 2, cover, caret), "xPSNQTyz");
+    EXPECT_EQ(caret, c.expectedCaret) << c.caret;
+    EXPECT_EQ(cover.Left, c.coverLeft) << c.caret;
+    EXPECT_EQ(cover.Length, c.coverLength) << c.caret;
+  }
   TTranslatorCover cover;
-  int32_t caret = c.caret;
-  EXPECT_EQ(ApplyTranslator("xabyz", {"ab=PSNQT"}, 2, cover, caret), "xPSNQTyz");
-  EXPECT_EQ(caret, c.expectedCaret);
-  EXPECT_EQ(cover.Left, c.coverLeft);
-  EXPECT_EQ(cover.Length, c.coverLength);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ApplyTranslatorCaret,
-                         testing::Values(CaretCase{0, 0, "", 0},          // before the piece
-                                         CaretCase{1, 1, "ab", 5},        // on its first character
-                                         CaretCase{2, 1, "ab", 5},        // inside it
-                                         CaretCase{3, 6, "", 0},          // just after it
-                                         CaretCase{4, 7, "", 0}));        // further behind
-
-TEST(ApplyTranslator, CaretMovesOverEveryReplacementBeforeIt) {
-  TTranslatorCover cover;
-  int32_t caret = 4;  // on the "z" of "ababz"
+  int32_t caret = 4;  // on the "z" of "ababz": it moves over every replacement before it
   EXPECT_EQ(ApplyTranslator("ababz", {"ab=PSN"}, 2, cover, caret), "PSNPSNz");
   EXPECT_EQ(caret, 6);
 }
@@ -152,19 +142,12 @@ TEST(ComposeTrackText, PadsTheShorterListAndJoinsVoices) {
 class TrackDirectives : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("velto_translator_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_ / "Translator");
-    std::ofstream(dir_ / "Translator" / "Jazz.cnv") << "ab=PS\r\n";
-    saved_ = ProgramDir;
-    ProgramDir = dir_.string() + "/";
+    std::filesystem::create_directories(dir_.Path() + "Translator");
+    WriteBytes(dir_.File("Translator/Jazz.cnv"), "ab=PS\r\n");
+    ProgramDir = dir_.Path();
   }
-  void TearDown() override {
-    ProgramDir = saved_;
-    std::filesystem::remove_all(dir_);
-  }
-  std::filesystem::path dir_;
-  std::string saved_;
+  TKeep<std::string> keep_{ProgramDir};
+  TTempDir dir_;
 };
 
 // The lengths "numticks" rescales are checked through the real song preparation.
@@ -187,7 +170,7 @@ TEST_F(TrackDirectives, TranslatorFilesAreFoundOrRefused) {
   int32_t ticks = 1920;
   std::string path;
   EXPECT_TRUE(ReadTrackDirectives({"translator jazz"}, nullptr, ticks, path));
-  EXPECT_EQ(path, (dir_ / "Translator" / "Jazz.cnv").string());
+  EXPECT_EQ(path, dir_.File("Translator/Jazz.cnv"));
   EXPECT_TRUE(ReadTrackDirectives({"translatoroff"}, nullptr, ticks, path));
   EXPECT_EQ(path, "*");
   path.clear();

@@ -13,37 +13,8 @@ TValueCell Free(uint8_t value, uint8_t dots = 0, uint8_t tuplet = 1) {
   return {0, value, dots, tuplet};
 }
 
-struct SearchCase {
-  const char* name;
-  std::vector<TValueCell> cells;
-  TRational length;
-  uint8_t code;
-  std::string solution;
-};
-
-TEST(SearchMeasureValues, Table) {
-  std::vector<TValueCell> triplets(12, Free(8, 0, 3));
-  std::vector<TValueCell> eighths(32, Free(8));
-  const SearchCase cases[] = {
-      {"four quarters in 4/4", {Free(4), Free(4), Free(4), Free(4)}, TRational(1), 0, "lPlPlPlP"},
-      {"four 64ths in 4/64", {Free(4), Free(4), Free(4), Free(4)}, MeasureLength(4, 64), 0, "sPsPsPsP"},
-      {"too long in 3/4", {Free(4), Free(4), Free(4), Free(4)}, MeasureLength(3, 4), 2, ""},
-      {"too short in 2/4", {Free(4)}, MeasureLength(2, 4), 3, ""},
-      {"two ways in 17/16", {Free(1), Free(1)}, MeasureLength(17, 16), 4, ""},
-      {"grouped sixteenths", {Free(4), Free(1), Free(8), Free(8), Free(8)}, MeasureLength(2, 4), 0, "lPsysysysy"},
-      {"twelve triplet eighths", triplets, TRational(1), 0, "ldldldldldldldldldldldld"},
-      {"fixed kind decides", {Free(1), {1, 1, 0, 1}}, MeasureLength(17, 16), 0, "syly"},
-      {"dotted half and quarter", {Free(2, 1), Free(4)}, TRational(1), 0, "lnlP"},
-      {"32 eighth cells in 4/4", eighths, TRational(1), 2, ""},
-  };
-  for (const SearchCase& c : cases) {
-    TValueSearch r = SearchMeasureValues(c.cells, c.length);
-    EXPECT_EQ(r.Code, c.code) << c.name;
-    EXPECT_EQ(r.Code == 0 ? EncodeSolution(r.Choices) : "", c.solution) << c.name;
-  }
-}
-
-// The search as the notation defines it: every candidate path expanded, none merged.
+// The search as the notation defines it: every candidate path expanded, none merged. (The
+// translation tests check the named cases end to end.)
 struct TBrute {
   const std::vector<TValueCell>& cells;
   TRational length;

@@ -14,7 +14,7 @@
 #include "platform/speech_dispatcher.h"
 #include "platform/speech_log.h"
 #include "platform/speech_output.h"
-#include "tests/support/platform_temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ TEST(SpeechDispatcher, QueuedAndInterruptingTextsReachTheServerInUtf8) {
   EXPECT_EQ(log[secondSpeak + 1], "TEXT:Нота до, ёлка");
 }
 
-TEST(SpeechDispatcher, CancelAndAnEmptyInterruptOnlyCancel) {
+TEST(SpeechDispatcher, CancelAndAnEmptyInterruptOnlyCancelAndLinesArriveWhole) {
   TTempDir dir;
   TFakeSsipServer server(dir.File("ssip"));
   TSpeechDispatcherOutput output(dir.File("ssip"));
@@ -70,33 +70,22 @@ TEST(SpeechDispatcher, CancelAndAnEmptyInterruptOnlyCancel) {
   output.Cancel();
   output.Say("", false);
   output.WaitIdle();
-  const auto log = server.Log();
+  auto log = server.Log();
   EXPECT_EQ(std::count_if(log.begin(), log.end(), IsCancel), 2);
   EXPECT_EQ(std::count_if(log.begin(), log.end(), IsSpeak), 0);
-}
-
-TEST(SpeechDispatcher, MultiLineTextArrivesWhole) {
-  TTempDir dir;
-  TFakeSsipServer server(dir.File("ssip"));
-  TSpeechDispatcherOutput output(dir.File("ssip"));
   output.Say("first\r\n.second", false);
   output.WaitIdle();
-  const auto log = server.Log();
+  log = server.Log();
   EXPECT_NE(std::find(log.begin(), log.end(), "TEXT:first\n.second"), log.end());
 }
 
-TEST(SpeechDispatcher, SilentWithoutAServer) {
+TEST(SpeechDispatcher, SilentWithoutAServerOrWhenItGoesAway) {
   TTempDir dir;
-  TSpeechDispatcherOutput output(dir.File("nobody-listens"));
-  output.Say("hello", true);
-  output.Say("again", false);
-  output.Cancel();
-  output.WaitIdle();
-  EXPECT_FALSE(output.Connected());
-}
-
-TEST(SpeechDispatcher, ServerGoingAwayIsSilenceNotACrash) {
-  TTempDir dir;
+  TSpeechDispatcherOutput nobody(dir.File("nobody-listens"));
+  nobody.Say("hello", true);
+  nobody.Cancel();
+  nobody.WaitIdle();
+  EXPECT_FALSE(nobody.Connected());
   auto server = std::make_unique<TFakeSsipServer>(dir.File("ssip"));
   TSpeechDispatcherOutput output(dir.File("ssip"));
   output.Say("one", false);
@@ -155,7 +144,7 @@ TEST(SpeechLog, ChosenByTheEnvironmentAndOneLinePerCall) {
   output->Say("Трек", false);
   output->Say("two\nlines", true);
   output->Cancel();
-  EXPECT_EQ(ReadFileBytes(dir.File("speech.log")), "S\tТрек\nI\ttwo lines\nC\t\n");
+  EXPECT_EQ(ReadBytes(dir.File("speech.log")), "S\tТрек\nI\ttwo lines\nC\t\n");
 }
 
 }  // namespace

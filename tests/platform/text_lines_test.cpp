@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(SplitLines, EveryLineEndCountsAndAFinalOneAddsNoLine) {
+TEST(SplitLines, EveryLineEndCountsAFinalOneAddsNoLineAndJoinGivesCrLfLinesBack) {
   struct Case {
     std::string text;
     std::vector<std::string> lines;
@@ -24,9 +24,6 @@ TEST(SplitLines, EveryLineEndCountsAndAFinalOneAddsNoLine) {
   for (const Case& c : cases) {
     EXPECT_EQ(SplitLines(c.text), c.lines) << testing::PrintToString(c.text);
   }
-}
-
-TEST(SplitLines, JoinGivesCrLfLinesBack) {
   const std::vector<std::string> lines = {"one", "", "\xCF\xF0\xE8"};
   EXPECT_EQ(JoinLinesCrLf(lines), "one\r\n\r\n\xCF\xF0\xE8\r\n");
   EXPECT_EQ(SplitLines(JoinLinesCrLf(lines)), lines);

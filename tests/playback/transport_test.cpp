@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/midi_recorder.h"
 #include "playback/midi_ports.h"
+#include "render/song_preparation.h"
 #include "tests/support/render_song_support.h"
 
 namespace {
@@ -80,7 +81,7 @@ TEST_F(TransportTest, PlayStopsTheRunningRenderBeforePreparingAgain) {
     if (++interruptions == 1) {
       changed.notify_all();
       // Held inside the first render until the transport asks it to stop.
-      while (!GRenderStop) {
+      while (!RenderRun().Stop) {
         changed.wait_for(lock, std::chrono::milliseconds(1));
       }
     }
@@ -151,6 +152,52 @@ TEST_F(TransportTest, RealTimeWithoutOffsetNeverDividesByZero) {
   ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
   EXPECT_TRUE(Transport().Wait().Finished);
   EXPECT_EQ(RecordedNotes(Recording()).size(), 14u);
+}
+
+// Answers the untranslated-text question as a window whose modal loop sees Stop pressed,
+// on the asking thread or on another; meanwhile a second play is refused, not awaited.
+class TStopDuringQuestion : public IPreparationWindow {
+ public:
+  TStopDuringQuestion(TVelto& song, bool fromOtherThread) : song_(song), other_(fromOtherThread) {}
+  bool ConfirmConversion(const std::string&) override {
+    ++Asked;
+    if (other_) {
+      std::thread([] { Transport().Stop(); }).join();
+    } else {
+      Transport().Stop();
+    }
+    SecondPlay = Transport().Play(song_, TPlayOptions{});
+    return true;
+  }
+  int Asked = 0;
+  bool SecondPlay = true;
+
+ private:
+  TVelto& song_;
+  bool other_;
+};
+
+TEST_F(TransportTest, StopPressedDuringAQuestionCancelsThePlayWithoutDeadlock) {
+  for (bool fromOtherThread : {false, true}) {
+    // "y" is what the translator's rules spell: typed as it is, the translator did not make it.
+    auto song = SongOf({{0, "Общее", {"Vd4m"}, {"translator Solfeggio"}}, {1, "A", {"!y"}, {}}});
+    TStopDuringQuestion window(*song, fromOtherThread);
+    TPlayOptions options;
+    options.Window = &window;
+    EXPECT_FALSE(Transport().Play(*song, options));
+    EXPECT_EQ(window.Asked, 1);
+    EXPECT_FALSE(window.SecondPlay);
+    EXPECT_FALSE(Transport().Busy());
+    EXPECT_TRUE(RecordedNotes(Recording()).empty());
+  }
+}
+
+TEST_F(TransportTest, AStopRequestedBeforeTheRenderStartsHolds) {
+  auto song = ShortSong();
+  RenderRun().Stop = true;
+  const TRenderOutcome outcome = Render(*song);
+  EXPECT_TRUE(outcome.Stopped);
+  EXPECT_EQ(outcome.Ticks, 0u);
 }
 
 TEST_F(TransportTest, RemovingATrackStopsWhatPlaysIt) {

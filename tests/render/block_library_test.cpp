@@ -203,7 +203,7 @@ TEST_F(BlockLibraryTest, EveryBlockShowsItsEffectWhenASongRunsTickByTick) {
   TTestSong song(2);
   song[1].Channel = 1;
   PTreck first = nullptr;
-  PrepareTracksForPlay(song.Head(), first, GTrackCount);
+  PrepareTracksForPlay(song.Head(), first, RenderRun().TrackCount);
   song[1].NoteList = TNoteBuilder::Build(
       "c4 @tempo:90 d4 @instrument:40 e4 @volume:70 f4 @pan:10 |"
       " g4 @vibrato:30 a2 @gliss:100;240 b4 @glissstop |"

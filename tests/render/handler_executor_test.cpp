@@ -356,7 +356,7 @@ TEST_P(StopTest, LoopsEndOnAStopRequest) {
   int calls = 0;
   GHandlerInterruption = [&](uint8_t, const std::string&) {
     if (++calls == 5) {
-      GRenderStop = true;
+      RenderRun().Stop = true;
     }
     return false;
   };

@@ -117,7 +117,7 @@ TEST_P(RenderStartTable, StartsAndStopsWhereAsked) {
   if (c.LimitReached) {
     EXPECT_EQ(outcome.Ticks, c.TickLimit);
   }
-  EXPECT_EQ(GStartMeasure.load(), c.FromMeasure == 0 ? 1 : c.FromMeasure);
+  EXPECT_EQ(RenderRun().StartMeasure.load(), c.FromMeasure == 0 ? 1 : c.FromMeasure);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,7 +179,7 @@ TEST_F(RenderThreadTest, HoldingShiftHoldsTheRenderBack) {
     }
     // A render that has not started yet clears the stop request: it is asked again.
     while (!release && !ended) {
-      GRenderStop = true;
+      RenderRun().Stop = true;
       KeyState().Wake();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -194,7 +194,7 @@ TEST_F(RenderThreadTest, HoldingShiftHoldsTheRenderBack) {
 TEST_F(RenderThreadTest, StopLeavesListsUnfinishedButNoKeySounding) {
   auto song = ScaleSong({"1920", "interruption stop here"});
   GHandlerInterruption = [](uint8_t, const std::string&) {
-    GRenderStop = true;
+    RenderRun().Stop = true;
     return false;
   };
   const TRenderOutcome outcome = Render(*song);

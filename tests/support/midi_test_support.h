@@ -1,4 +1,4 @@
-// Helpers of the MIDI tests: byte access, temporary folders and the independent reader.
+// Helpers of the MIDI tests: byte access and the independent reader.
 #pragma once
 
 #include "tests/support/run_command.h"
@@ -11,8 +11,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "midi/midi_event_parser.h"
 #include "midi/midi_file_records.h"
@@ -43,25 +41,6 @@ inline std::filesystem::path SourceDir() {
 inline std::filesystem::path CorpusDir() {
   return SourceDir() / "tests" / "data" / "midi";
 }
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempDir {
- public:
-  explicit TempDir(const std::string& name) {
-    path_ = std::filesystem::temp_directory_path() /
-            ("velto-" + name + "-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The output of tests/midi/midi_check.py (mido) for a file.
 inline std::string MidoSummary(const std::filesystem::path& file) {

@@ -155,9 +155,7 @@ class RenderTest : public ::testing::Test {
     GStartPlayingOffset = 960;
     GProgressFrequency = 480;
     SignalProgress = false;
-    GPlayVoice = 0;
-    GPlayFromMeasure = 1;
-    GRenderStop = false;
+    RenderRun().Reset(1, 0);
     GHandlerInterruption = nullptr;
   }
 
@@ -168,7 +166,7 @@ class RenderTest : public ::testing::Test {
 
   // Prepares, compiles and renders the song on this thread into the test's MIDI file.
   TRenderOutcome Render(TVelto& song, uint16_t fromMeasure = 1, uint32_t tickLimit = 0) {
-    GPlayFromMeasure = fromMeasure;
+    RenderRun().FromMeasure = fromMeasure;
     if (!PrepareAndCompile(song)) {
       ADD_FAILURE() << "preparation failed: " << int(GErrors.Code()) << " "
                     << Cp1251ToUtf8(GErrors.Get().Text);

@@ -141,8 +141,7 @@ class RenderGlobalsTest : public HandlerGlobalsTest {
     HandlerGlobalsTest::SetUp();
     ResetRenderContext();
     GSongLength = 0;
-    GPlayVoice = 0;
-    GTrackCount = 0;
+    RenderRun().Reset(1, 0);
     GPrepareAgain = false;
     savedProgramDir_ = ProgramDir;
     ProgramDir = std::string(VELTO_SOURCE_DIR) + "/resources/";

@@ -1,9 +1,12 @@
-// A fresh temporary folder for one test, removed with everything in it.
+// A fresh temporary folder for one test, removed with everything in it, and whole-file
+// reads and writes.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -27,3 +30,13 @@ class TTempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The bytes of a file; empty when it cannot be read.
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}

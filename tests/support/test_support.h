@@ -1,10 +1,8 @@
-// Helpers shared by the notation tests: temporary folders, language files, fakes.
+// Helpers shared by the tests of the song side: language files, speech and sound fakes.
 #pragma once
 
 #include "tests/support/temp_dir.h"
 
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,16 +19,9 @@ inline std::string W(const std::string& utf8) {
   return Utf8ToCp1251(utf8).Text;
 }
 
+using ::ReadBytes;
 using ::TTempDir;
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using ::WriteBytes;
 
 // Loads a language made of UTF-8 lines (written in code page 1251, CR LF) and drops it
 // again at the end of the scope.
