@@ -19,6 +19,7 @@
 #include "app/song_commands.h"
 #include "platform/atomic_file.h"
 #include "platform/stop_signals.h"
+#include "pluginhost/plugin_loader.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -94,9 +95,10 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   std::_Exit(1);
 }
 
-// Sets up the program folder and reads the settings and the measure cache; false with a
-// line on stderr when the folder cannot be made.
-bool StartUp(const TCommandLine& line) {
+// Sets up the program folder, reads the settings and the measure cache and loads the
+// plug-ins (each one skipped named on stderr and, when asked, in *pluginProblems); false
+// with a line on stderr when the folder cannot be made.
+bool StartUp(const TCommandLine& line, std::vector<std::string>* pluginProblems = nullptr) {
   if (!SetupProgramDir(line.Home)) {
     std::cerr << "velto: cannot create the temporary folder under " << ChooseProgramDir(line.Home)
               << "\n";
@@ -104,7 +106,20 @@ bool StartUp(const TCommandLine& line) {
   }
   LoadSettings(ProgramDir + kSettingsFileName);
   LoadMeasureCache();
+  const std::vector<std::string> problems = LoadPlugins(ProgramDir);
+  for (const std::string& problem : problems) {
+    ReportPluginProblem(problem);
+  }
+  if (pluginProblems != nullptr) {
+    *pluginProblems = problems;
+  }
   return true;
+}
+
+// Keeps the measure cache and unloads the plug-ins.
+void ShutDown() {
+  SaveMeasureCache();
+  UnloadPlugins();
 }
 
 // Runs the command the line names; its exit status.
@@ -123,7 +138,7 @@ int RunCommand(const TCommandLine& line) {
   } else {
     status = ListDevicesCommand(std::cout, std::cerr);
   }
-  SaveMeasureCache();
+  ShutDown();
   return status;
 }
 
@@ -156,10 +171,11 @@ int main(int argc, char** argv) {
   if (!line.Command.empty()) {
     return RunCommandLine(line);
   }
-  if (!StartUp(line)) {
+  std::vector<std::string> pluginProblems;
+  if (!StartUp(line, &pluginProblems)) {
     return 1;
   }
-  const int status = RunMainWindow(argc, argv, line.Arguments);
-  SaveMeasureCache();
+  const int status = RunMainWindow(argc, argv, line.Arguments, pluginProblems);
+  ShutDown();
   return status;
 }
