@@ -18,7 +18,7 @@ static const char kOffMacro[] = "{$$$brm-off$$$}";
 static const VeltoHost* host;
 static VeltoSpeakFn speak;
 static int english;    /* the language chosen is English, else Russian */
-static int shown_port; /* the current track's port at the last redraw */
+static int shown_port; /* the port of the track the window shows */
 
 /* The texts, Russian in code page 1251. */
 static const char* PortName(void) { return english ? "Track port" : "\xCF\xEE\xF0\xF2 \xF2\xF0\xE5\xEA\xE0"; }
@@ -79,6 +79,12 @@ void SetMakros(int32_t* ticks_per_measure, VeltoTrack* current) {
     VeltoLines* lines = host->track_program_lines(current);
     host->lines_insert(lines, host->lines_count(lines), kOffMacro, LENGTH(kOffMacro));
   }
+}
+
+/* Before the window shows a track (and its status panels). */
+void PrepareParameters(int32_t* ticks_per_measure, VeltoTrack* current) {
+  (void)ticks_per_measure;
+  shown_port = host->track_midi_out(current);
 }
 
 /* The window. */
