@@ -103,6 +103,11 @@ typedef struct VeltoHost {
   /* Inserts before index; index = lines_count appends. */
   int32_t (*lines_insert)(VeltoLines* lines, int32_t index, const char* value, size_t length);
   int32_t (*lines_delete)(VeltoLines* lines, int32_t index);
+  /* Puts the lines from index first on into the normal form the handler compiler reads
+   * (lower case, no comments, single blanks), as the program does with a track's own
+   * program lines. Lines a plug-in hands to the compiler (InsertBLKModule,
+   * InitializeHandler) must be in that form. */
+  void (*lines_normalize_handler)(VeltoLines* lines, int32_t first);
 
   /* What the plug-in is: kind, name (for a format module the extension it handles,
    * without the dot) and, for a menu module, its flags. */
@@ -214,7 +219,10 @@ VELTO_PLUGIN_API int32_t InitialPrograms(VeltoTrack* control, VeltoTrack* curren
                                          size_t song_name_length, int32_t* ticks_per_measure,
                                          int32_t* error_measure, int32_t* window_value_a,
                                          int32_t* window_value_b, VeltoErrors* errors);
-/* Fills handler_lines with the handler lines of track in place of its own. */
+/* Appends to handler_lines (which hold the block library, menu modules' blocks and the
+ * control track's lines) the handler lines of track in place of its own program lines;
+ * for the control track (channel 0) handler_lines come empty. Without this entry point a
+ * song of the format has no handler lines but those of the menu modules. */
 VELTO_PLUGIN_API void InitializeHandler(VeltoTrack* track, VeltoLines* handler_lines);
 /* After preparing a song and after rendering it (then on the render thread). */
 VELTO_PLUGIN_API void RestoreParameters(int32_t* ticks_per_measure, VeltoTrack* head);

@@ -5,6 +5,7 @@
 
 #include "feedback/message_box.h"
 #include "feedback/speech.h"
+#include "handler/handler_normalizer.h"
 #include "model/song.h"
 #include "playback/midi_ports.h"
 #include "pluginhost/plugin_controls.h"
@@ -94,6 +95,15 @@ int32_t LinesDelete(VeltoLines* lines, int32_t index) {
   }
   Lines(lines)->erase(Lines(lines)->begin() + index);
   return 1;
+}
+
+void LinesNormalizeHandler(VeltoLines* lines, int32_t first) {
+  if (lines == nullptr || !InRange(first, Lines(lines)->size())) {
+    return;
+  }
+  for (auto line = Lines(lines)->begin() + first; line != Lines(lines)->end(); ++line) {
+    *line = NormalizeHandlerLine(*line);
+  }
 }
 
 // Module information, extension, errors.
@@ -404,6 +414,7 @@ constexpr VeltoHost kHost = {
     LinesSet,
     LinesInsert,
     LinesDelete,
+    LinesNormalizeHandler,
     ModuleSet,
     ExtensionSet,
     ErrorsSet,

@@ -49,6 +49,20 @@ bool MovesFocus(Qt::FocusReason reason) {
   return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
+// True for a control a screen reader names by its label: one that shows no caption of its
+// own, when the plug-in named it.
+bool NamedByLabel(const VeltoControl& control) {
+  switch (control.Kind) {
+    case TControlKind::Label:
+    case TControlKind::Button:
+    case TControlKind::RadioButton:
+    case TControlKind::CheckBox:
+      return false;
+    default:
+      return !control.Name.empty();
+  }
+}
+
 void SetItems(QListWidget& list, const VeltoControl& control, bool editable) {
   if (list.count() != static_cast<int>(control.Items.size())) {
     list.clear();
@@ -79,6 +93,9 @@ TPluginControlsView::TPluginControlsView(TSongWindow& window, QWidget* parent)
     widget->installEventFilter(this);
     ConnectEvents(widget, control);
     widgets_.push_back(widget);
+    auto* label = new QLabel(this);
+    label->hide();
+    labels_.push_back(label);
   }
   ApplyColours(*this);
   Mirror();
@@ -213,6 +230,8 @@ void TPluginControlsView::Mirror() {
     const VeltoControl& control = window_.PluginWindow.Controls[i];
     const QSignalBlocker blocker(widgets_[i]);
     MirrorControl(widgets_[i], control);
+    labels_[i]->setText(ToQt(control.Name));
+    labels_[i]->setBuddy(NamedByLabel(control) ? widgets_[i] : nullptr);
     if (control.Visible) {
       right = std::max(right, control.Left + control.Width);
       bottom = std::max(bottom, control.Top + control.Height);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAction>
+#include <QLabel>
 #include <QList>
 #include <QWidget>
 
@@ -39,6 +40,9 @@ class TPluginControlsView : public QWidget {
 
   TSongWindow& window_;
   std::vector<QWidget*> widgets_;  // the widget of control n at n - 1
+  // Per widget, a hidden label holding the control's name and bound to it: a screen reader
+  // names a combo box, a list or an edit field by its label.
+  std::vector<QLabel*> labels_;
   QList<QAction*> popup_actions_;
   std::vector<TPopupItem> popup_shown_;
   bool mirroring_ = false;

@@ -11,7 +11,7 @@
 
 #define LENGTH(literal) (sizeof(literal) - 1)
 
-enum { PORT_COMBO = 1, PLAYS_CHECK = 2, PORTS = 17, KEEP_PLACE = 255 };
+enum { PORT_COMBO = 1, PLAYS_CHECK = 2, PORTS = 17, KEEP_PLACE = 255, LINE_BYTES = 4096 };
 
 static const char kOffMacro[] = "{$$$brm-off$$$}";
 
@@ -79,6 +79,24 @@ void SetMakros(int32_t* ticks_per_measure, VeltoTrack* current) {
     VeltoLines* lines = host->track_program_lines(current);
     host->lines_insert(lines, host->lines_count(lines), kOffMacro, LENGTH(kOffMacro));
   }
+}
+
+/* The handler lines of a track are its program lines without the macro line (after
+ * "positionsong" for a music track), as the program takes a native song's. */
+void InitializeHandler(VeltoTrack* track, VeltoLines* handler_lines) {
+  VeltoLines* program = host->track_program_lines(track);
+  const int32_t first = host->lines_count(handler_lines);
+  char line[LINE_BYTES];
+  if (host->track_channel(track) != 0) {
+    host->lines_insert(handler_lines, first, "positionsong", LENGTH("positionsong"));
+  }
+  for (int32_t i = 0; i < host->lines_count(program); ++i) {
+    const size_t length = host->lines_get(program, i, line, sizeof line);
+    if (length < sizeof line && !IsOffMacro(line, length)) {
+      host->lines_insert(handler_lines, host->lines_count(handler_lines), line, length);
+    }
+  }
+  host->lines_normalize_handler(handler_lines, first);
 }
 
 /* Before the window shows a track (and its status panels). */
