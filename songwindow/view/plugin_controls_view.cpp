@@ -45,6 +45,11 @@ QString UnixLines(const std::string& cp1251) {
   return text.replace("\r\n", "\n").replace('\r', '\n');
 }
 
+// The keys that open a control's popup menu: the menu key and Shift+F10.
+bool OpensPopup(const QKeyEvent& key) {
+  return key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
+}
+
 bool MovesFocus(Qt::FocusReason reason) {
   return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
@@ -211,11 +216,8 @@ void TPluginControlsView::ConnectEvents(QWidget* widget, const VeltoControl& con
   }
   if (SharesPopupMenu(control.Kind)) {
     widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
-      if (!popup_actions_.isEmpty()) {
-        QMenu::exec(popup_actions_, widget->mapToGlobal(at), nullptr, widget);
-      }
-    });
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [this, widget](const QPoint& at) { ShowPopup(widget, at); });
   }
 }
 
@@ -310,6 +312,19 @@ void TPluginControlsView::MirrorPopup() {
   }
 }
 
+void TPluginControlsView::ShowPopup(QWidget* widget, const QPoint& at) {
+  if (!popup_actions_.isEmpty()) {
+    QMenu::exec(popup_actions_, widget->mapToGlobal(at), nullptr, widget);
+  }
+}
+
+bool TPluginControlsView::HasPopupShortCut(const QKeyEvent& key) const {
+  const QKeySequence pressed(key.keyCombination());
+  return std::any_of(popup_actions_.begin(), popup_actions_.end(), [&](const QAction* action) {
+    return !action->shortcut().isEmpty() && action->shortcut() == pressed;
+  });
+}
+
 QList<QWidget*> TPluginControlsView::FocusChain() const {
   QList<QWidget*> chain;
   for (QWidget* widget : widgets_) {
@@ -363,9 +378,21 @@ bool TPluginControlsView::eventFilter(QObject* watched, QEvent* event) {
         window_.onExitPluginControl(number);
       }
       break;
+    case QEvent::ShortcutOverride:
+      // A popup item's shortcut wins over the control's own use of the key.
+      if (HasPopupShortCut(*static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+      }
+      break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
       if (ForwardKey(widget, number, *static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress)) {
+        return true;
+      }
+      if (event->type() == QEvent::KeyPress && OpensPopup(*static_cast<QKeyEvent*>(event)) &&
+          SharesPopupMenu(window_.PluginWindow.Controls[static_cast<size_t>(number) - 1].Kind)) {
+        ShowPopup(widget, QPoint(0, widget->height()));
         return true;
       }
       break;

@@ -34,6 +34,9 @@ class TPluginControlsView : public QWidget {
   // Forwards a key event; true when the widget must not see it.
   bool ForwardKey(QWidget* widget, int32_t number, const QKeyEvent& key, bool down);
   int32_t NumberOf(const QObject* widget) const;
+  bool HasPopupShortCut(const QKeyEvent& key) const;
+  // The popup menu of the plug-in's controls, at a point of widget.
+  void ShowPopup(QWidget* widget, const QPoint& at);
   // The user's text in code page 1251; nothing (and the widget shows the record again) when
   // the code page cannot hold it.
   std::optional<std::string> TakeUserText(const QString& text);
