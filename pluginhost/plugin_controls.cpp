@@ -3,7 +3,22 @@
 #include <algorithm>
 #include <iterator>
 
+#include "plugin/velto_plugin.h"
+
 namespace {
+
+static_assert(static_cast<int32_t>(TControlKind::ComboBox) == VELTO_TCOMBOBOX &&
+              static_cast<int32_t>(TControlKind::Label) == VELTO_TLABEL &&
+              static_cast<int32_t>(TControlKind::SpinEdit) == VELTO_TSPINEDIT &&
+              static_cast<int32_t>(TControlKind::ListView) == VELTO_TLISTVIEW &&
+              static_cast<int32_t>(TControlKind::ListBox) == VELTO_TLISTBOX &&
+              static_cast<int32_t>(TControlKind::Button) == VELTO_TBUTTON &&
+              static_cast<int32_t>(TControlKind::RichEdit) == VELTO_TRICHEDIT &&
+              static_cast<int32_t>(TControlKind::Edit) == VELTO_TEDIT &&
+              static_cast<int32_t>(TControlKind::ScrollBar) == VELTO_TSCROLLBAR &&
+              static_cast<int32_t>(TControlKind::RadioButton) == VELTO_TRADIOBUTTON &&
+              static_cast<int32_t>(TControlKind::CheckBox) == VELTO_TCHECKBOX,
+              "the control kinds are numbered as the plug-in header numbers them");
 
 constexpr uint32_t kFocusAndKeys = ceEnter | ceExit | ceKeyDown | ceKeyUp;
 

@@ -9,23 +9,23 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/velto_plugin.h"
-
 class TVelto;
 
-// The control kinds, numbered as control_kind answers them.
+// The control kinds, numbered as control_kind answers them (VELTO_TCOMBOBOX ... of
+// plugin/velto_plugin.h, which this header leaves out: it declares the entry points with C
+// linkage, and only the plug-in host needs them).
 enum class TControlKind : int32_t {
-  ComboBox = VELTO_TCOMBOBOX,
-  Label = VELTO_TLABEL,
-  SpinEdit = VELTO_TSPINEDIT,
-  ListView = VELTO_TLISTVIEW,
-  ListBox = VELTO_TLISTBOX,
-  Button = VELTO_TBUTTON,
-  RichEdit = VELTO_TRICHEDIT,
-  Edit = VELTO_TEDIT,
-  ScrollBar = VELTO_TSCROLLBAR,
-  RadioButton = VELTO_TRADIOBUTTON,
-  CheckBox = VELTO_TCHECKBOX,
+  ComboBox = 1,
+  Label = 2,
+  SpinEdit = 3,
+  ListView = 4,
+  ListBox = 5,
+  Button = 6,
+  RichEdit = 7,
+  Edit = 8,
+  ScrollBar = 9,
+  RadioButton = 10,
+  CheckBox = 11,
 };
 
 // Events a control forwards to the plug-in (bits).
