@@ -189,6 +189,8 @@ class TSongWindow : public TVelto {
   // The output port for the plug-in's clicks and changes.
   int32_t PluginPort() const;
   int32_t ForwardKey(int32_t number, int32_t key, uint8_t shift, bool down);
+  // After a plug-in's control changed the current track: its hidden program lines again.
+  void RewriteHiddenLines();
 
   TSongWindowPorts ports_;
   std::unique_ptr<TBrailleEditor> editor_;
