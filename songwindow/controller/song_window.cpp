@@ -91,8 +91,8 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   ports_.LockKeys = ports_.LockKeys != nullptr ? ports_.LockKeys : &SystemLockKeys();
   ports_.NoteTimer = ports_.NoteTimer != nullptr ? ports_.NoteTimer : &IdleNoteTimer();
   ports_.NotePreview = ports_.NotePreview != nullptr ? ports_.NotePreview : &SystemNotePreview();
-  editor_ = std::make_unique<TBrailleEditor>(*this);
   ports_.Player = ports_.Player != nullptr ? ports_.Player : &SystemPlayerTempo();
+  editor_ = std::make_unique<TBrailleEditor>(*this);
   WindowNumber = Number;
   ChoosePlugin(Ext);
   undo_ = std::make_unique<TUndoRing>(ProgramDir, WindowNumber, FormatExt);

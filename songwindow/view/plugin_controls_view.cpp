@@ -20,7 +20,7 @@
 
 #include "platform/codec1251.h"
 #include "songwindow/view/apply_colours.h"
-#include "songwindow/view/virtual_keys.h"
+#include "songwindow/view/key_map.h"
 
 namespace {
 
@@ -48,6 +48,32 @@ QString UnixLines(const std::string& cp1251) {
 // The keys that open a control's popup menu: the menu key and Shift+F10.
 bool OpensPopup(const QKeyEvent& key) {
   return key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
+}
+
+// The shift state byte a plug-in gets: 1 Shift, 2 Alt, 4 Ctrl.
+uint8_t ShiftByte(Qt::KeyboardModifiers modifiers) {
+  const TShiftState state = ShiftStateOf(modifiers);
+  return static_cast<uint8_t>((state.Shift ? 1 : 0) | (state.Alt ? 2 : 0) | (state.Ctrl ? 4 : 0));
+}
+
+// The key sequence of a popup item's shortcut (virtual-key code + 0x2000 Shift, 0x4000
+// Ctrl, 0x8000 Alt); empty for none or a key the program does not know.
+QKeySequence ShortCutSequence(uint16_t shortCut) {
+  const int key = QtKeyOf(shortCut & 0xFF);
+  if (key == 0) {
+    return QKeySequence();
+  }
+  int modifiers = 0;
+  if (shortCut & 0x2000) {
+    modifiers |= Qt::SHIFT;
+  }
+  if (shortCut & 0x4000) {
+    modifiers |= Qt::CTRL;
+  }
+  if (shortCut & 0x8000) {
+    modifiers |= Qt::ALT;
+  }
+  return QKeySequence(key | modifiers);
 }
 
 bool MovesFocus(Qt::FocusReason reason) {
@@ -341,17 +367,17 @@ int32_t TPluginControlsView::NumberOf(const QObject* widget) const {
 }
 
 bool TPluginControlsView::ForwardKey(QWidget* widget, int32_t number, const QKeyEvent& key, bool down) {
-  const int32_t code = VirtualKeyOf(key);
-  if (code == 0 || resending_) {
+  const int32_t code = EditorKeyOf(key, window_.Ports().LockKeys->NumLockOn()).Key;
+  if (code == vkOther || resending_) {
     return false;
   }
-  const uint8_t shift = ShiftStateOf(key.modifiers());
+  const uint8_t shift = ShiftByte(key.modifiers());
   const int32_t answer = down ? window_.ComponentKeyDown(number, code, shift)
                               : window_.ComponentKeyUp(number, code, shift);
   if (answer == code) {
     return false;
   }
-  const int qtKey = QtKeyOf(answer);
+  const int qtKey = QtKeyOf(static_cast<uint16_t>(answer));
   if (answer != 0 && qtKey != 0) {
     QKeyEvent rewritten(key.type(), qtKey, key.modifiers());
     resending_ = true;
