@@ -15,6 +15,7 @@
 #include "base/errors.h"
 #include "feedback/message_box.h"
 #include "feedback/song_text_report.h"
+#include "model/plugin_hooks.h"
 #include "model/song_file.h"
 #include "model/song_text.h"
 #include "platform/atomic_file.h"
@@ -27,6 +28,7 @@
 #include "playback/transport.h"
 #include "render/render_thread.h"
 #include "settings/lang_texts.h"
+#include "settings/plugins.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 #include "songwindow/view/apply_colours.h"
@@ -293,12 +295,12 @@ std::vector<TSongWindowView*> TMainWindow::SongWindows() const {
   return songs;
 }
 
-TSongWindowView* TMainWindow::AddSongWindow() {
+TSongWindowView* TMainWindow::AddSongWindow(const std::string& ext) {
   std::vector<int32_t> used;
   for (TSongWindowView* song : SongWindows()) {
     used.push_back(song->Controller().WindowNumber);
   }
-  auto* song = new TSongWindowView(this, SmallestFreeWindowNumber(used), "qem");
+  auto* song = new TSongWindowView(this, SmallestFreeWindowNumber(used), ext);
   QMdiSubWindow* window = area_->addSubWindow(song);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(window, &QObject::destroyed, this, [this] {
@@ -310,7 +312,7 @@ TSongWindowView* TMainWindow::AddSongWindow() {
 }
 
 void TMainWindow::NewSong() {
-  TSongWindowView* song = AddSongWindow();
+  TSongWindowView* song = AddSongWindow("qem");
   TSongWindow& c = song->Controller();
   c.AddTreck(c.CurrentTrack, LangStrOr(10, "Новый"), 0);
   c.AddTreck(c.CurrentTrack, Word(5, "Трек") + " 1", 1);
@@ -321,7 +323,8 @@ void TMainWindow::NewSong() {
 }
 
 bool TMainWindow::OpenSong(const std::string& path) {
-  TSongWindowView* song = AddSongWindow();
+  const std::string ext = std::filesystem::path(path).extension().string();
+  TSongWindowView* song = AddSongWindow(ext.empty() ? ext : ext.substr(1));
   TSongWindow& c = song->Controller();
   std::string error;
   if (!LoadSongFile(c, path, "", &error)) {
@@ -349,8 +352,15 @@ void TMainWindow::OpenSongs(const std::vector<std::string>& paths) {
 }
 
 void TMainWindow::OpenSongDialog() {
-  const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                    DialogFilter(LangStrOr(441, "Сонг (.QEM)|*.Qem")));
+  QStringList filters = {DialogFilter(LangStrOr(441, "Сонг (.QEM)|*.Qem"))};
+  for (const PModulDll& format : FormatModules) {
+    if (format->Format->ExtensionInfo) {
+      TExtension info;
+      format->Format->ExtensionInfo(info);
+      filters.append(DialogFilter(info.Description + " (" + info.Extension + ")|*" + info.Extension));
+    }
+  }
+  const QString name = QFileDialog::getOpenFileName(this, QString(), QString(), filters.join(";;"));
   if (!name.isEmpty()) {
     OpenSong(name.toStdString());
   }
@@ -372,7 +382,8 @@ void TMainWindow::SaveSong(TSongWindowView& song) {
 // Saves the song under a new name, or renders it into a MIDI file when that type is chosen.
 void TMainWindow::SaveSongAs(TSongWindowView& song) {
   TSongWindow& c = song.Controller();
-  const QString songFilter = DialogFilter(LangStrOr(441, "Сонг (.QEM)|*.Qem"));
+  std::string songExt;
+  const QString songFilter = DialogFilter(c.SongFileFilter(&songExt));
   const QString midiFilter = DialogFilter(LangStrOr(916, "MIDI файл (.MID)|*.mid"));
   QString chosen;
   const QString name = QFileDialog::getSaveFileName(this, QString(), QString(),
@@ -383,7 +394,7 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
   std::filesystem::path path = name.toStdString();
   const bool midi = chosen == midiFilter;
   if (!path.has_extension()) {
-    path += midi ? ".mid" : ".qem";
+    path += midi ? std::string(".mid") : Cp1251ToUtf8(songExt);
   }
   c.CommitEditors();
   std::string error;

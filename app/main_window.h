@@ -46,7 +46,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void OnSubWindowActivated(QMdiSubWindow* window);
   void Tick();
 
-  TSongWindowView* AddSongWindow();
+  // A song window for a song of extension ext (without the dot).
+  TSongWindowView* AddSongWindow(const std::string& ext);
   TSongWindowView* ActiveSong() const;
   QMdiSubWindow* ActiveSubWindow() const;
   std::vector<TSongWindowView*> SongWindows() const;

@@ -13,6 +13,7 @@
 #include "feedback/message_box.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
+#include "settings/lang_texts.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
@@ -80,9 +81,22 @@ std::string StartLanguage() {
                             ListLanguageFiles(ProgramDir + "Languages"));
 }
 
+// One box naming the plug-ins that were skipped.
+void ShowPluginProblems(const std::vector<std::string>& problems) {
+  if (problems.empty()) {
+    return;
+  }
+  std::string text = LangStrOr(940, "Модули расширения не загружены:");
+  for (const std::string& problem : problems) {
+    text += "\r\n" + Utf8ToCp1251(problem).Text;
+  }
+  LangMessageBox(text, 3);
+}
+
 }  // namespace
 
-int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs) {
+int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
+                  const std::vector<std::string>& pluginProblems) {
   if (!HasDisplay()) {
     std::cerr << "velto: no display to open the window on (DISPLAY is not set); "
                  "without a window use --export, --play or --list-devices\n";
@@ -97,7 +111,10 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs) 
       window.ChooseLanguage(language);
     }
     window.ShowAtSavedPlace();
-    QTimer::singleShot(0, &window, [&window, &songs] { window.OpenSongs(songs); });
+    QTimer::singleShot(0, &window, [&window, &songs, &pluginProblems] {
+      ShowPluginProblems(pluginProblems);
+      window.OpenSongs(songs);
+    });
     status = QApplication::exec();
   }
   SetMessageBoxes(nullptr);

@@ -6,4 +6,6 @@
 
 // Opens the main window with each song of `songs` in its own song window and runs until
 // the window closes; its exit status. Without a display it says so on stderr and returns 1.
-int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs);
+// The plug-ins that could not be loaded (UTF-8 lines) are shown in one box first.
+int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
+                  const std::vector<std::string>& pluginProblems = {});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <new>
 #include <ostream>
 #include <stdexcept>
@@ -18,6 +19,7 @@
 #include "playback/player.h"
 #include "playback/transport.h"
 #include "render/render_globals.h"
+#include "settings/plugins.h"
 #include "settings/settings.h"
 
 namespace {
@@ -197,6 +199,10 @@ std::string DescribeSongError(const TErrors& e, const TVelto& song) {
 
 bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& err) {
   window.WindowNumber = 1;
+  const std::string ext = std::filesystem::path(path).extension().string();
+  if (const PModulDll format = FindFormatModule(ext.empty() ? ext : ext.substr(1))) {
+    window.FormatModule = format->Format;  // a song of a plug-in's format reads through it
+  }
   std::string error;
   if (!LoadSongFile(window, path, std::string(), &error)) {
     err << "velto: " << error << "\n";  // the reason names the file

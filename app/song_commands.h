@@ -18,8 +18,9 @@ class TVelto;
 // shortened and its control bytes escaped.
 std::string DescribeSongError(const TErrors& error, const TVelto& song);
 
-// Loads the song into `window` (window number 1, the first music track current). False
-// with a line on `err` when the file cannot be read or parsed.
+// Loads the song into `window` (window number 1, the first music track current), through
+// the format plug-in that claims its extension. False with a line on `err` when the file
+// cannot be read or parsed.
 bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& err);
 
 // Why the export of the song file `song` cannot go to `out`: empty when it can. Refused: no

@@ -20,6 +20,7 @@
 #include "platform/atomic_file.h"
 #include "platform/sound_library_messages.h"
 #include "platform/stop_signals.h"
+#include "pluginhost/plugin_loader.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -103,9 +104,10 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   std::_Exit(1);
 }
 
-// Sets up the program folder and reads the settings and the measure cache; false with a
-// line on stderr when the folder cannot be made.
-bool StartUp(const TCommandLine& line) {
+// Sets up the program folder, reads the settings and the measure cache and loads the
+// plug-ins (each one skipped named on stderr and, when asked, in *pluginProblems); false
+// with a line on stderr when the folder cannot be made.
+bool StartUp(const TCommandLine& line, std::vector<std::string>* pluginProblems = nullptr) {
   if (!SetupProgramDir(line.Home)) {
     std::cerr << "velto: cannot create the temporary folder under " << ChooseProgramDir(line.Home)
               << "\n";
@@ -113,7 +115,20 @@ bool StartUp(const TCommandLine& line) {
   }
   LoadSettings(ProgramDir + kSettingsFileName);
   LoadMeasureCache();
+  const std::vector<std::string> problems = LoadPlugins(ProgramDir);
+  for (const std::string& problem : problems) {
+    ReportPluginProblem(problem);
+  }
+  if (pluginProblems != nullptr) {
+    *pluginProblems = problems;
+  }
   return true;
+}
+
+// Keeps the measure cache and unloads the plug-ins.
+void ShutDown() {
+  SaveMeasureCache();
+  UnloadPlugins();
 }
 
 // Runs the command the line names; its exit status.
@@ -132,7 +147,7 @@ int RunCommand(const TCommandLine& line) {
   } else {
     status = ListDevicesCommand(std::cout, std::cerr);
   }
-  SaveMeasureCache();
+  ShutDown();
   return status;
 }
 
@@ -171,10 +186,11 @@ int main(int argc, char** argv) {
   if (!line.Command.empty()) {
     return RunCommandLine(line);
   }
-  if (!StartUp(line)) {
+  std::vector<std::string> pluginProblems;
+  if (!StartUp(line, &pluginProblems)) {
     return 1;
   }
-  const int status = RunMainWindow(argc, argv, line.Arguments);
-  SaveMeasureCache();
+  const int status = RunMainWindow(argc, argv, line.Arguments, pluginProblems);
+  ShutDown();
   return status;
 }

@@ -36,7 +36,7 @@ std::function<void()> render_stopper;
 
 // A request that must end a wait of the player at once.
 bool RequestPending() {
-  return GPlayer.Stop.load() || GPlayer.Pause.load() ||
+  return GPlayer.Stop.load() || GPlayer.Pause.load() || GPlayer.TempoRequest.load() != 0 ||
          (GPlayer.Seek.load() && !GPlayer.Silent.load());
 }
 
@@ -344,6 +344,9 @@ void Play(TPlayerRun& run, TClock& clock) {
     if (GPlayer.Silent && now - GPlayer.StartTime >= GPlayer.SeekTime) {
       CompleteSeek(run, clock);
     }
+    if (const uint32_t tempo = GPlayer.TempoRequest.exchange(0); tempo != 0) {
+      SetSongTempo(run, tempo, GPlayer.Silent ? now : clock.NowMs());
+    }
     const bool silent = GPlayer.Silent;
     if (!silent) {
       now = clock.NowMs();
@@ -563,6 +566,7 @@ void PlaybackThreadProc(PTreck track) {
   GPlayer.Position = 0;
   GPlayer.Seek = false;
   GPlayer.SeekTime = 0;
+  GPlayer.TempoRequest = 0;
   GPlayer.FirstNoteSeen = false;
   const PTreck head = HeadOf(track);
   if (head == nullptr || !CheckPortsOpen()) {
@@ -616,6 +620,11 @@ void RequestPlayerStop() {
 
 void SetPlayerPause(bool pause) {
   GPlayer.Pause = pause;
+  PlaybackClock().Wake();
+}
+
+void RequestPlayerTempo(uint32_t usPerQuarter) {
+  GPlayer.TempoRequest = usPerQuarter;
   PlaybackClock().Wake();
 }
 

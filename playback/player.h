@@ -72,6 +72,8 @@ void SetSongTempo(TPlayerRun& run, uint32_t usPerQuarter, double pivotMs);
 void RequestPlayerStop();
 void SetPlayerPause(bool pause);
 void RequestPlayerSeek(double songMs);
+// Sets the tempo of the playing song (microseconds per quarter note, not 0) from now on.
+void RequestPlayerTempo(uint32_t usPerQuarter);
 
 // The player thread's handle. Start, StopAndJoin and Join may come from different
 // threads (the render thread starts the player, the UI stops it).

@@ -46,6 +46,7 @@ struct midi_state_t {
   std::atomic<bool> FirstNoteSeen{false};
   std::atomic<double> FirstNoteTime{0};  // ms: the clock when the first note on was played
   std::atomic<bool> Finished{false};     // every track reached its end
+  std::atomic<uint32_t> TempoRequest{0};  // microseconds per quarter note to set; 0 = none
 
   // Written by the player thread only.
   double StartTime = 0;    // ms: clock at the start, moved by pauses and seeks

@@ -11,8 +11,9 @@ import shutil
 import sys
 import tempfile
 
-ORDER = ["platform", "base", "settings", "scripthost", "model", "feedback", "notation",
-         "harmony", "midi", "handler", "render", "playback", "songwindow/controller",
+# plugin/ is the C header of the plug-in entry points: every folder may include it.
+ORDER = ["plugin", "platform", "base", "settings", "scripthost", "model", "feedback", "notation",
+         "harmony", "midi", "handler", "render", "playback", "pluginhost", "songwindow/controller",
          "songwindow/view", "app"]
 QT_ALLOWED = ("songwindow/view/", "app/")
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]', re.M)

@@ -1,5 +1,6 @@
-// Plug-in records and lists. No plug-in is loaded on Linux: the lists stay empty, and every
-// entry point is an empty function object that callers test before calling.
+// Plug-in records and lists. The plug-in host fills the lists when the program starts;
+// every entry point is a function object that callers test before calling: a missing
+// entry point means no call.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct TFormatEntryPoints;  // entry points of a format plug-in (notation/plugin_hooks.h)
+struct TFormatEntryPoints;  // entry points of a format plug-in (model/plugin_hooks.h)
 
 // What a plug-in tells about itself.
 struct TModuleInfo {
@@ -36,6 +37,8 @@ struct TModulDll {
   std::function<void(int32_t trackCount, std::vector<std::string>& brailleLines)> EditingNotes;
   // Format entry points; nil for a menu plug-in.
   std::shared_ptr<TFormatEntryPoints> Format;
+  // Keeps the library loaded while the record lives (owned; empty for a plug-in made in code).
+  std::shared_ptr<void> Library;
 };
 using PModulDll = std::shared_ptr<TModulDll>;
 
@@ -43,3 +46,7 @@ using PModulDll = std::shared_ptr<TModulDll>;
 extern std::vector<PModulDll> MenuModules;
 extern std::vector<PModulDll> FormatModules;
 extern std::vector<PModulDll> WindowModules;
+
+// The first format plug-in whose name equals ext, Latin capitals made small in both; nil
+// for the native extension "qem" and for an extension no plug-in claims.
+PModulDll FindFormatModule(const std::string& ext);

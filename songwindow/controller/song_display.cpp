@@ -172,7 +172,7 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   }
   const bool plugin = FormatModule != nullptr;
   if (plugin && FormatModule->UpdatePluginComponents) {
-    FormatModule->UpdatePluginComponents(0, *this);
+    FormatModule->UpdatePluginComponents(0, &PluginWindow);
   }
   for (const char* name : {"Instruments", "MasteringModuls", "Translatoring"}) {
     SetVisible(name, !plugin);

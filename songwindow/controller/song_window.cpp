@@ -14,6 +14,7 @@
 #include "platform/codec1251.h"
 #include "platform/text_lines.h"
 #include "playback/player.h"
+#include "pluginhost/plugin_loader.h"
 #include "render/render_state.h"
 #include "render/song_preparation.h"
 #include "settings/lang_texts.h"
@@ -31,15 +32,6 @@ constexpr size_t kFirstCaretField = 4;  // 0-based: CaretColumn, ProgramCaretX, 
 
 // Actions that get no caption from the table.
 constexpr const char* kUncaptionedActions[] = {"EditModules", "FirstTrack", "LastTrack"};
-
-std::string LowerLatin(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text;
-}
 
 std::vector<std::string> SplitBlanks(std::string_view line) {
   std::vector<std::string> fields;
@@ -113,6 +105,7 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   ports_.LockKeys = ports_.LockKeys != nullptr ? ports_.LockKeys : &SystemLockKeys();
   ports_.NoteTimer = ports_.NoteTimer != nullptr ? ports_.NoteTimer : &IdleNoteTimer();
   ports_.NotePreview = ports_.NotePreview != nullptr ? ports_.NotePreview : &SystemNotePreview();
+  ports_.Player = ports_.Player != nullptr ? ports_.Player : &SystemPlayerTempo();
   editor_ = std::make_unique<TBrailleEditor>(*this);
   WindowNumber = Number;
   ChoosePlugin(Ext);
@@ -134,42 +127,43 @@ TSongWindow::~TSongWindow() = default;
 void TSongWindow::ChoosePlugin(const std::string& Ext) {
   FormatModule = nullptr;
   FormatExt = kNativeExt;
-  const std::string ext = LowerLatin(Ext);
-  if (ext == kNativeExt) {
+  PluginWindow.Song = this;
+  const PModulDll plugin = FindFormatModule(Ext);
+  if (!plugin) {
     return;
   }
-  const auto found = std::find_if(FormatModules.begin(), FormatModules.end(), [&](const PModulDll& m) {
-    return m && m->Format && LowerLatin(m->Info.ModuleName) == ext;
-  });
-  if (found == FormatModules.end()) {
-    return;
-  }
-  const PModulDll& plugin = *found;
   FormatModule = plugin->Format;
   TFormatEntryPoints& entry = *FormatModule;
   if (entry.InitializeJFW) {
-    entry.InitializeJFW([speaker = ports_.Speaker](const std::string& text, int32_t interrupt) {
-      speaker->Speak(text, interrupt);
-    });
+    entry.InitializeJFW();
   }
   if (entry.InitializeMessage) {
-    entry.InitializeMessage([questions = ports_.Questions](const std::string& text, int32_t kind) {
-      return questions->Ask(text, static_cast<uint8_t>(kind));
-    });
+    entry.InitializeMessage();
   }
   FormatExt = plugin->Info.ModuleName.substr(0, 3);
-  if (entry.GetPluginComponent && entry.GetPluginComponent(PluginControls)) {
-    PluginControls.resize(std::min(PluginControls.size(), kMaxPluginControls));
-  } else {
-    PluginControls.clear();
-  }
-  ControlCount = static_cast<uint8_t>(PluginControls.size());
+  MakePluginControls(plugin->Info.ModuleName);
   if (entry.updateLanguage) {
     entry.updateLanguage(LanguageId);
   }
   if (entry.InitializeForm) {
-    entry.InitializeForm(*this);
+    entry.InitializeForm(&PluginWindow);
   }
+}
+
+// One control per class name the plug-in lists; a list longer than the window takes is cut.
+void TSongWindow::MakePluginControls(const std::string& pluginName) {
+  std::vector<std::string> classes;
+  if (!FormatModule->GetPluginComponent || !FormatModule->GetPluginComponent(classes)) {
+    return;
+  }
+  if (classes.size() > kMaxPluginControls) {
+    ReportPluginProblem("plug-in " + Cp1251ToUtf8(pluginName) + " lists " +
+                        std::to_string(classes.size()) + " controls; a window takes the first " +
+                        std::to_string(kMaxPluginControls));
+    classes.resize(kMaxPluginControls);
+  }
+  PluginWindow.Controls = ::MakePluginControls(classes);
+  ControlCount = static_cast<uint8_t>(PluginWindow.Controls.size());
 }
 
 const TMidiThreadFuncParameters& TSongWindow::MidiThreadFuncParameters() {
@@ -246,7 +240,7 @@ void TSongWindow::SetLanguage() {
   if (FormatModule && FormatModule->updateLanguage) {
     FormatModule->updateLanguage(LanguageId);
     if (FormatModule->InitializeForm) {
-      FormatModule->InitializeForm(*this);
+      FormatModule->InitializeForm(&PluginWindow);
     }
   }
   for (const TCaptionRow& row : ActionCaptionRows()) {
@@ -287,17 +281,22 @@ void TSongWindow::EmptySong() {
   }
 }
 
+std::string TSongWindow::SongFileFilter(std::string* ext) const {
+  if (FormatModule && FormatModule->ExtensionInfo) {
+    TExtension info;
+    FormatModule->ExtensionInfo(info);
+    *ext = info.Extension;
+    return info.Description + " (" + info.Extension + ")|*" + info.Extension;
+  }
+  *ext = ".qem";
+  return LangStrOr(441, "Сонг (.QEM)|*.Qem");
+}
+
 bool TSongWindow::SaveAfterQuestion() {
   std::filesystem::path path = FileName;
   if (FileName.empty()) {
-    std::string filter = LangStrOr(441, "Сонг (.QEM)|*.Qem");
-    std::string ext = ".qem";
-    if (FormatModule && FormatModule->ExtensionInfo) {
-      TExtension info;
-      FormatModule->ExtensionInfo(info);
-      filter = info.Description + " (" + info.Extension + ")|*" + info.Extension;
-      ext = info.Extension;
-    }
+    std::string ext;
+    const std::string filter = SongFileFilter(&ext);
     const std::optional<std::string> chosen =
         ports_.FileDialogs != nullptr ? ports_.FileDialogs->SaveFileName(filter) : std::nullopt;
     if (!chosen) {

@@ -14,6 +14,7 @@
 
 #include "model/song.h"
 #include "model/undo.h"
+#include "pluginhost/plugin_controls.h"
 #include "render/render_thread.h"
 #include "songwindow/controller/window_ports.h"
 #include "songwindow/controller/window_texts.h"
@@ -23,6 +24,15 @@ class TBrailleEditor;
 
 // Controls a format plug-in may put on a window.
 inline constexpr size_t kMaxPluginControls = 255;
+// Items of the popup menu a format plug-in fills.
+inline constexpr size_t kMaxPopupItems = 64;
+
+// An item of the popup menu of the plug-in's controls.
+struct TPopupItem {
+  std::string Caption;    // code page 1251
+  uint16_t ShortCut = 0;  // key code + 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt; 0 = none
+  bool operator==(const TPopupItem&) const = default;
+};
 
 // ShowTreck modes.
 enum TShowMode : uint8_t {
@@ -56,7 +66,9 @@ class TSongWindow : public TVelto {
   bool TabEntered = false;
   bool Modified = false;  // set by typing and by every labelled undo snapshot
   uint8_t ControlCount = 0;
-  std::vector<std::string> PluginControls;  // class names of the plug-in's controls
+  // The window as the format plug-in sees it, with its controls (numbered 1..ControlCount).
+  VeltoWindow PluginWindow;
+  std::vector<TPopupItem> PopupItems;  // the popup menu shared by the plug-in's controls
   std::string EditModuleFile;
   int32_t EditModuleLine = 0;
   std::string LastAuditionText;
@@ -93,6 +105,9 @@ class TSongWindow : public TVelto {
   // Commits the editors and, when the song differs from its file (or, without a file, was
   // changed), asks whether to save. True when the window may close (or go on).
   bool Ending(bool Closing);
+  // The save dialog's filter for the song's format ("description|*.ext", code page 1251)
+  // and the extension a name without one gets (".qem" or the format plug-in's).
+  std::string SongFileFilter(std::string* ext) const;
   // The close query: Ending(true); when it may close, stops its playback and deletes its
   // undo files. True when the window may close.
   bool FormCloseQuery();
@@ -133,6 +148,27 @@ class TSongWindow : public TVelto {
   // Sets an action's state (the view's checks and the commands of later parts use it).
   TActionState& Action(std::string_view name);
 
+  // The plug-in's control numbered 1..ControlCount, else null. The view writes the user's
+  // changes into it before it reports the event.
+  VeltoControl* PluginControl(int32_t number);
+  // Events of the plug-in's controls, each forwarded when the control's kind forwards it
+  // and the plug-in takes it. A click does nothing without tracks; a change's tempo answer
+  // of 10..930 beats per minute is set while this window's song plays.
+  void onClickPluginControl(int32_t number);
+  void onChangePluginControl(int32_t number);
+  // Fills PopupItems afresh and speaks the plug-in's text.
+  void onEnterPluginControl(int32_t number);
+  // ShowTreck with the mode the plug-in answers.
+  void onExitPluginControl(int32_t number);
+  // Item `index` of PopupItems was chosen.
+  void ClickPopupMenuClick(int32_t index);
+  // The key code (0..65535; 0 = swallowed) the control goes on with after the plug-in saw
+  // it; shift holds 1 Shift, 2 Alt, 4 Ctrl.
+  int32_t ComponentKeyDown(int32_t number, int32_t key, uint8_t shift);
+  int32_t ComponentKeyUp(int32_t number, int32_t key, uint8_t shift);
+  // The name item (from 0) of a list view takes after the user renamed it to text.
+  std::string ListViewEdited(int32_t number, int32_t item, const std::string& text);
+
  private:
   void Notify();
   void SetEnabled(std::string_view name, bool on);
@@ -151,6 +187,14 @@ class TSongWindow : public TVelto {
   bool SaveAfterQuestion();
   void EmptySong();
   void ChoosePlugin(const std::string& Ext);
+  void MakePluginControls(const std::string& pluginName);
+  // The control `number` when it forwards `event` (else null).
+  VeltoControl* Forwarding(int32_t number, TControlEvent event);
+  // The output port for the plug-in's clicks and changes.
+  int32_t PluginPort() const;
+  int32_t ForwardKey(int32_t number, int32_t key, uint8_t shift, bool down);
+  // After a plug-in's control changed the current track: its hidden program lines again.
+  void RewriteHiddenLines();
 
   TSongWindowPorts ports_;
   std::unique_ptr<TBrailleEditor> editor_;

@@ -5,6 +5,7 @@
 #include "feedback/signals.h"
 #include "feedback/speech.h"
 #include "playback/midi_ports.h"
+#include "playback/player.h"
 
 namespace {
 
@@ -46,6 +47,14 @@ class TIdleNoteTimer : public INoteTimer {
   void Stop() override {}
 };
 
+class TSystemPlayerTempo : public IPlayerTempo {
+ public:
+  bool Playing(int32_t window) const override {
+    return GPlayer.Playing.load() && GPlayerOwner.load() == window;
+  }
+  void SetTempo(uint32_t usPerQuarter) override { RequestPlayerTempo(usPerQuarter); }
+};
+
 }  // namespace
 
 ISpeaker& SystemSpeaker() {
@@ -76,4 +85,9 @@ INotePreview& SystemNotePreview() {
 INoteTimer& IdleNoteTimer() {
   static TIdleNoteTimer timer;
   return timer;
+}
+
+IPlayerTempo& SystemPlayerTempo() {
+  static TSystemPlayerTempo player;
+  return player;
 }

@@ -94,9 +94,19 @@ class INotePreview {
   virtual void SendNote(int port, bool on, int key, int channel, int velocity) = 0;
 };
 
+// The playback's tempo as a format plug-in's controls may change it.
+class IPlayerTempo {
+ public:
+  virtual ~IPlayerTempo() = default;
+  // True while the song of window number `window` plays.
+  virtual bool Playing(int32_t window) const = 0;
+  // Sets the playing song's tempo, in microseconds per quarter note.
+  virtual void SetTempo(uint32_t usPerQuarter) = 0;
+};
+
 // The ports a window talks through (all borrowed). Speaker, Signaller, Questions,
-// LockKeys and NotePreview default to the program's own (feedback/, playback/); a window
-// without NoteTimer never silences a preview by itself; the others must be given.
+// LockKeys, NotePreview and Player default to the program's own (feedback/, playback/); a
+// window without NoteTimer never silences a preview by itself; the others must be given.
 struct TSongWindowPorts {
   ISpeaker* Speaker = nullptr;
   ISignaller* Signaller = nullptr;
@@ -107,6 +117,7 @@ struct TSongWindowPorts {
   ILockKeys* LockKeys = nullptr;
   INoteTimer* NoteTimer = nullptr;
   INotePreview* NotePreview = nullptr;
+  IPlayerTempo* Player = nullptr;
 };
 
 // The program's own speech, signals, message boxes, lock modes and MIDI ports; a timer
@@ -117,3 +128,4 @@ IQuestions& SystemQuestions();
 ILockKeys& SystemLockKeys();
 INotePreview& SystemNotePreview();
 INoteTimer& IdleNoteTimer();
+IPlayerTempo& SystemPlayerTempo();

@@ -155,6 +155,18 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers) {
           modifiers.testFlag(Qt::AltModifier)};
 }
 
+int QtKeyOf(uint16_t virtualKey) {
+  if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
+    return virtualKey;  // Qt's codes of letters and digits are their capitals too
+  }
+  for (const TKeyRow& row : kKeys) {
+    if (row.Key == virtualKey) {
+      return row.QtKey;
+    }
+  }
+  return 0;
+}
+
 bool EditorClaimsKey(const QKeyEvent& event) {
   const int key = event.key();
   if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Escape ||

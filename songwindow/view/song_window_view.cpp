@@ -1,5 +1,6 @@
 #include "songwindow/view/song_window_view.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFocusEvent>
@@ -13,6 +14,7 @@
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/view/apply_colours.h"
 #include "songwindow/view/key_map.h"
+#include "songwindow/view/plugin_controls_view.h"
 
 namespace {
 
@@ -80,6 +82,9 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   ports.DeviceCombo = device;
   ports.NoteTimer = this;
   controller_ = std::make_unique<TSongWindow>(ports, number, ext);
+  plugin_controls_ = new TPluginControlsView(*controller_, this);
+  // Between the program editor and the status bar.
+  static_cast<QVBoxLayout*>(layout())->insertWidget(layout()->indexOf(status_bar_), plugin_controls_);
   controller_->StateChanged = [this] { Mirror(); };
   note_timer_.setSingleShot(true);
   QObject::connect(&note_timer_, &QTimer::timeout, this, [this] { controller_->Editor().Audition().TimerNoteOnTimer(); });
@@ -117,6 +122,7 @@ TSongWindowView::~TSongWindowView() {
   notes_edit_->removeEventFilter(this);
   program_edit_->removeEventFilter(this);
   controller_->StateChanged = nullptr;
+  delete plugin_controls_;  // before the controller its controls report to
   qDeleteAll(menus_);
 }
 
@@ -213,6 +219,9 @@ void TSongWindowView::Mirror() {
       a->setChecked(state.Checked);
       a->setEnabled(state.Enabled && commands_.count(name) != 0);
     }
+  }
+  if (plugin_controls_ != nullptr) {
+    plugin_controls_->Mirror();
   }
   const QString caption = ToQt(c.Caption);
   if (windowTitle() != caption) {
@@ -416,8 +425,20 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-bool TSongWindowView::focusNextPrevChild(bool /*next*/) {
-  QWidget* target = notes_edit_->hasFocus() ? static_cast<QWidget*>(program_edit_) : notes_edit_;
-  target->setFocus(Qt::TabFocusReason);
+bool TSongWindowView::focusNextPrevChild(bool next) {
+  QList<QWidget*> chain = {notes_edit_, program_edit_};
+  if (plugin_controls_ != nullptr) {
+    chain += plugin_controls_->FocusChain();
+  }
+  QWidget* focused = QApplication::focusWidget();
+  qsizetype at = 0;
+  for (qsizetype i = 0; i < chain.size(); ++i) {
+    if (chain[i] == focused || chain[i]->isAncestorOf(focused)) {
+      at = i;
+    }
+  }
+  const qsizetype count = chain.size();
+  QWidget* target = chain[(at + (next ? 1 : count - 1)) % count];
+  target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
   return true;
 }

@@ -22,6 +22,8 @@
 
 #include "songwindow/controller/song_window.h"
 
+class TPluginControlsView;
+
 class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, public INoteTimer {
  public:
   // A window numbered `number` for a song of extension `ext`; `device` is the main
@@ -67,7 +69,7 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // Tab and Shift+Tab move between the two editors.
+  // Tab and Shift+Tab move between the two editors and the plug-in's controls.
   bool focusNextPrevChild(bool next) override;
 
  private:
@@ -85,6 +87,7 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
   QPlainTextEdit* program_edit_ = nullptr;  // ProgramEdit
   QStatusBar* status_bar_ = nullptr;
   QTimer note_timer_;  // TimerNoteOn
+  TPluginControlsView* plugin_controls_ = nullptr;  // the format plug-in's controls
   std::array<QLabel*, 6> panels_{};
   QList<QMenu*> menus_;
   std::map<std::string, QMenu*> menu_items_;     // menu item name -> menu

@@ -4,7 +4,7 @@ read over AT-SPI (pyatspi, what the Orca screen reader reads) and the spoken tex
 the speech log.
 
 usage: main_window_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: open, close, language, placement, editor, nodisplay
+scenarios: open, close, language, placement, editor, plugin, brokenplugins, nodisplay
 """
 import os
 import shutil
@@ -139,6 +139,23 @@ def find(role, name):
         try:
             if node.getRoleName() == role and node.name == name:
                 return node
+        except Exception:
+            continue
+    return None
+
+
+def find_labelled(role, label):
+    """A node of the role whose label (the labelled-by relation) is named `label`."""
+    import pyatspi
+    app = velto_app()
+    for node in nodes(app) if app else []:
+        try:
+            if node.getRoleName() != role:
+                continue
+            for relation in node.getRelationSet():
+                if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY and any(
+                        relation.getTarget(i).name == label for i in range(relation.getNTargets())):
+                    return node
         except Exception:
             continue
     return None
@@ -353,6 +370,115 @@ def scenario_editor(bin_dir, source_dir):
     again.finish()
 
 
+def plugin_home(bin_dir, plugins, files=()):
+    """An installation tree with the test plug-ins `plugins` and text `files` in Plugins/."""
+    home = os.path.join(tempfile.mkdtemp(prefix="velto-plugins-"), "home")
+    for entry in os.listdir(bin_dir):
+        if os.path.isdir(os.path.join(bin_dir, entry)):
+            shutil.copytree(os.path.join(bin_dir, entry), os.path.join(home, entry))
+    folder = os.path.join(home, "Plugins")
+    os.makedirs(folder, exist_ok=True)
+    for name in plugins:
+        shutil.copy(os.path.join(bin_dir, "..", "test-plugins", name + ".so"), folder)
+    for name in files:
+        with open(os.path.join(folder, name), "w") as text:
+            text.write("not a library\n")
+    return home
+
+
+def run_velto(bin_dir, home, *args, env=None):
+    environment = dict(os.environ, **(env or {}))
+    return subprocess.run([os.path.join(bin_dir, "velto"), "--home", home] + list(args),
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=environment,
+                          timeout=TIMEOUT_S)
+
+
+def played_notes(bin_dir, home, song):
+    """The note messages `velto --play` sends to the MIDI log device, without their times."""
+    log = os.path.join(os.path.dirname(home), os.path.basename(song) + ".midi.log")
+    env = {"VELTO_MIDI_LOG": log}
+    devices = run_velto(bin_dir, home, "--list-devices", env=env).stdout.decode().splitlines()
+    device = next(line.split(":")[0] for line in devices if line.endswith(": log"))
+    played = run_velto(bin_dir, home, "--play", song, "--device", device, env=env)
+    if played.returncode != 0:
+        fail("--play %s failed: %r" % (song, played.stdout))
+    with open(log) as lines:
+        return [line.split()[1:] for line in lines if line.split()[1][0] in "89"]
+
+
+def scenario_plugin(bin_dir, source_dir):
+    """A song of the test format plug-in (.brm) opens from the command line and from
+    File > Open in a window of its own with the plug-in's two controls, saves back byte for
+    byte, and exports and plays like the same song in the native format."""
+    home = plugin_home(bin_dir, ["brm"])
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "tune.brm")
+    shutil.copy(os.path.join(source_dir, "tests", "data", "songs", "tune.brm"), song)
+    shutil.copy(song, os.path.join(work, "again.brm"))
+    original = open(song, "rb").read()
+    program = Program(bin_dir, [song], home=home)
+    wait_for("the song window", lambda: find("frame", "tune (brm)"))
+    port = wait_for("the port combo box", lambda: find_labelled("combo box", "Порт трека"))
+    wait_for("the check box", lambda: find("check box", "Трек звучит"))
+    key("ctrl+s")
+    wait_for("the song saved", lambda: open(song, "rb").read() == original and
+             os.path.getmtime(song) > os.path.getmtime(os.path.join(work, "again.brm")))
+    notes = find("text", "Нотный текст")
+    wait_for("the Braille editor's focus", lambda: focused(notes))
+    key("Tab", "Tab")
+    wait_for("focus on the port combo box", lambda: focused(port))
+    start = len(program.said())
+    key("Down")
+    program.wait_said(["I Порт 1"], start)
+    key("ctrl+o")
+    wait_for("the open dialog", lambda: find("dialog", "Open") or find("file chooser", "Open"))
+    type_text(os.path.join(work, "again.brm"))
+    key("Return")
+    wait_for("the second song window", lambda: find("frame", "again (brm)"))
+    key("ctrl+F4")  # the unchanged second song closes without a question
+    wait_for("the second window to close", lambda: find("frame", "again (brm)") is None)
+    key("ctrl+q")
+    question = "Файл tune.brm был изменён. Сохранить?"
+    wait_for("the save question", lambda: find_text(question))
+    press("push button", "No")
+    program.finish()
+    if open(song, "rb").read() != original:
+        fail("No changed the song file")
+    shutil.copy(song, os.path.join(work, "tune.qem"))
+    exported = []
+    for name in ("tune.brm", "tune.qem"):
+        out = os.path.join(work, name + ".mid")
+        run = run_velto(bin_dir, home, "--export", os.path.join(work, name), out)
+        if run.returncode != 0:
+            fail("--export %s failed: %r" % (name, run.stdout))
+        exported.append(open(out, "rb").read())
+    if exported[0] != exported[1]:
+        fail("the .brm song exports otherwise than the same native song")
+    brm, qem = (played_notes(bin_dir, home, os.path.join(work, n)) for n in ("tune.brm", "tune.qem"))
+    if not brm or brm != qem:
+        fail("the .brm song plays %r, the native one %r" % (brm, qem))
+
+
+def scenario_brokenplugins(bin_dir, source_dir):
+    """Libraries in Plugins/ that are no plug-ins of this program are skipped with a
+    message naming each; the program starts and the good plug-in works."""
+    home = plugin_home(bin_dir, ["wrong_abi", "no_module_info", "brm"], ["notalib.so"])
+    song = os.path.join(source_dir, "tests", "data", "songs", "tune.brm")
+    program = Program(bin_dir, [song], home=home)
+    wait_for("the message about the skipped plug-ins", lambda: find_text("wrong_abi.so"))
+    for name in ("no_module_info.so", "notalib.so"):
+        if find_text(name) is None:
+            fail("the message does not name " + name)
+    press("push button", "OK")
+    wait_for("the song window", lambda: find("frame", "tune (brm)"))
+    focus_main_window()
+    key("ctrl+q")
+    text = program.finish()
+    for name in ("wrong_abi.so", "no_module_info.so", "notalib.so"):
+        if "plug-in %s skipped" % name not in text:
+            fail("stderr does not name %s: %r" % (name, text))
+
+
 def scenario_nodisplay(bin_dir, source_dir):
     """Without a display the window cannot open: the program says so and fails, while the
     commands without a window still work."""
@@ -372,6 +498,7 @@ def main():
     bin_dir, source_dir, scenario = sys.argv[1:4]
     scenarios = {"open": scenario_open, "close": scenario_close, "language": scenario_language,
                  "placement": scenario_placement, "editor": scenario_editor,
+                 "plugin": scenario_plugin, "brokenplugins": scenario_brokenplugins,
                  "nodisplay": scenario_nodisplay}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)

@@ -222,9 +222,17 @@ TEST_F(PlayerTest, SendsEachEventAtItsTimeAtTheDefaultTempo) {
   ExpectEveryNoteEnds();
 }
 
-TEST_F(PlayerTest, ATempoChangeStretchesTheWaitInProgress) {
+// The change comes from the song's tempo event or, as a request, from another thread.
+class PlayerTempoTest : public PlayerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PlayerTempoTest, ATempoChangeStretchesTheWaitInProgress) {
+  const bool requested = GetParam();
   TSong song(1);
-  WriteTempo(song.Events(0), 960, kTpm, 60);  // at 1000 ms: half the speed
+  if (requested) {
+    clock_.At(1000, [] { RequestPlayerTempo(1000000); });
+  } else {
+    WriteTempo(song.Events(0), 960, kTpm, 60);  // at 1000 ms: half the speed
+  }
   WriteNote(song.Events(1), 1, 60, 0, 1920);   // its wait is in progress at the change
   WriteNote(song.Events(1), 1, 62, 2400, 2880);
   song.Finish(2880);
@@ -237,6 +245,8 @@ TEST_F(PlayerTest, ATempoChangeStretchesTheWaitInProgress) {
   EXPECT_EQ(GLastPlayerTempo, 1000000u);
   ExpectEveryNoteEnds();
 }
+
+INSTANTIATE_TEST_SUITE_P(EventOrRequest, PlayerTempoTest, ::testing::Bool());
 
 TEST_F(PlayerTest, APauseOfThreeSecondsShiftsEveryPendingEvent) {
   TSong song(1);

@@ -1,0 +1,439 @@
+#include "songwindow/view/plugin_controls_view.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTextEdit>
+
+#include <algorithm>
+
+#include "platform/codec1251.h"
+#include "songwindow/view/apply_colours.h"
+#include "songwindow/view/key_map.h"
+
+namespace {
+
+QString ToQt(const std::string& cp1251) {
+  return QString::fromStdString(Cp1251ToUtf8(cp1251));
+}
+
+// Rich edit text goes to the plug-in with CR LF line ends.
+std::string WindowsLines(std::string text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\n') {
+      out += '\r';
+    }
+    out += c;
+  }
+  return out;
+}
+
+QString UnixLines(const std::string& cp1251) {
+  QString text = ToQt(cp1251);
+  return text.replace("\r\n", "\n").replace('\r', '\n');
+}
+
+// The keys that open a control's popup menu: the menu key and Shift+F10.
+bool OpensPopup(const QKeyEvent& key) {
+  return key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
+}
+
+// The shift state byte a plug-in gets: 1 Shift, 2 Alt, 4 Ctrl.
+uint8_t ShiftByte(Qt::KeyboardModifiers modifiers) {
+  const TShiftState state = ShiftStateOf(modifiers);
+  return static_cast<uint8_t>((state.Shift ? 1 : 0) | (state.Alt ? 2 : 0) | (state.Ctrl ? 4 : 0));
+}
+
+// The key sequence of a popup item's shortcut (virtual-key code + 0x2000 Shift, 0x4000
+// Ctrl, 0x8000 Alt); empty for none or a key the program does not know.
+QKeySequence ShortCutSequence(uint16_t shortCut) {
+  const int key = QtKeyOf(shortCut & 0xFF);
+  if (key == 0) {
+    return QKeySequence();
+  }
+  int modifiers = 0;
+  if (shortCut & 0x2000) {
+    modifiers |= Qt::SHIFT;
+  }
+  if (shortCut & 0x4000) {
+    modifiers |= Qt::CTRL;
+  }
+  if (shortCut & 0x8000) {
+    modifiers |= Qt::ALT;
+  }
+  return QKeySequence(key | modifiers);
+}
+
+bool MovesFocus(Qt::FocusReason reason) {
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
+// True for a control a screen reader names by its label: one that shows no caption of its
+// own, when the plug-in named it.
+bool NamedByLabel(const VeltoControl& control) {
+  switch (control.Kind) {
+    case TControlKind::Label:
+    case TControlKind::Button:
+    case TControlKind::RadioButton:
+    case TControlKind::CheckBox:
+      return false;
+    default:
+      return !control.Name.empty();
+  }
+}
+
+void SetItems(QListWidget& list, const VeltoControl& control, bool editable) {
+  if (list.count() != static_cast<int>(control.Items.size())) {
+    list.clear();
+    for (size_t i = 0; i < control.Items.size(); ++i) {
+      list.addItem(QString());
+    }
+  }
+  for (int i = 0; i < list.count(); ++i) {
+    QListWidgetItem* item = list.item(i);
+    item->setText(ToQt(control.Items[static_cast<size_t>(i)]));
+    if (editable) {
+      item->setFlags(item->flags() | Qt::ItemIsEditable);
+    }
+  }
+  if (list.currentRow() != control.ItemIndex) {
+    list.setCurrentRow(control.ItemIndex);
+  }
+}
+
+}  // namespace
+
+TPluginControlsView::TPluginControlsView(TSongWindow& window, QWidget* parent)
+    : QWidget(parent), window_(window) {
+  setObjectName("PluginControls");
+  for (const VeltoControl& control : window_.PluginWindow.Controls) {
+    QWidget* widget = MakeWidget(control);
+    widget->setObjectName(QString("PluginControl%1").arg(control.Number));
+    widget->installEventFilter(this);
+    ConnectEvents(widget, control);
+    widgets_.push_back(widget);
+    auto* label = new QLabel(this);
+    label->hide();
+    labels_.push_back(label);
+  }
+  ApplyColours(*this);
+  Mirror();
+}
+
+TPluginControlsView::~TPluginControlsView() {
+  // The controls may report their focus loss while they are taken down.
+  for (QWidget* widget : widgets_) {
+    widget->removeEventFilter(this);
+  }
+}
+
+QWidget* TPluginControlsView::MakeWidget(const VeltoControl& control) {
+  switch (control.Kind) {
+    case TControlKind::ComboBox:
+      return new QComboBox(this);
+    case TControlKind::Label:
+      return new QLabel(this);
+    case TControlKind::SpinEdit:
+      return new QSpinBox(this);
+    case TControlKind::ListView:
+    case TControlKind::ListBox:
+      return new QListWidget(this);
+    case TControlKind::Button:
+      return new QPushButton(this);
+    case TControlKind::RichEdit: {
+      auto* edit = new QTextEdit(this);
+      edit->setAcceptRichText(false);
+      edit->setTabChangesFocus(true);
+      return edit;
+    }
+    case TControlKind::Edit:
+      return new QLineEdit(this);
+    case TControlKind::ScrollBar: {
+      auto* bar = new QScrollBar(Qt::Horizontal, this);
+      bar->setFocusPolicy(Qt::StrongFocus);
+      return bar;
+    }
+    case TControlKind::RadioButton:
+      return new QRadioButton(this);
+    case TControlKind::CheckBox:
+      return new QCheckBox(this);
+  }
+  return new QLabel(this);
+}
+
+std::optional<std::string> TPluginControlsView::TakeUserText(const QString& text) {
+  std::optional<std::string> cp1251 = Utf8ToCp1251Exact(text.toStdString());
+  if (!cp1251) {
+    Mirror();
+  }
+  return cp1251;
+}
+
+// The user's change goes into the record first; then the plug-in hears of it.
+void TPluginControlsView::ConnectEvents(QWidget* widget, const VeltoControl& control) {
+  const int32_t n = control.Number;
+  TSongWindow& w = window_;
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+    connect(combo, &QComboBox::activated, this, [&w, n](int index) {
+      w.PluginControl(n)->ItemIndex = index;
+      w.onClickPluginControl(n);
+      w.onChangePluginControl(n);
+    });
+  } else if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+    connect(spin, &QSpinBox::valueChanged, this, [&w, n](int value) {
+      w.PluginControl(n)->Position = value;
+      w.onChangePluginControl(n);
+    });
+  } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
+    connect(bar, &QScrollBar::valueChanged, this, [&w, n](int value) {
+      w.PluginControl(n)->Position = value;
+      w.onChangePluginControl(n);
+    });
+  } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+    connect(list, &QListWidget::currentRowChanged, this, [&w, n](int row) {
+      w.PluginControl(n)->ItemIndex = row;
+      w.onClickPluginControl(n);
+    });
+    if (control.Kind == TControlKind::ListView) {
+      connect(list, &QListWidget::itemChanged, this, [this, &w, n, list](QListWidgetItem* item) {
+        if (mirroring_) {
+          return;
+        }
+        const std::optional<std::string> text = TakeUserText(item->text());
+        if (text) {
+          w.ListViewEdited(n, list->row(item), *text);
+        }
+      });
+    }
+  } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    connect(button, &QAbstractButton::clicked, this, [&w, n](bool checked) {
+      w.PluginControl(n)->Checked = checked;
+      w.onClickPluginControl(n);
+    });
+  } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+    connect(line, &QLineEdit::textEdited, this, [this, &w, n](const QString& text) {
+      if (const std::optional<std::string> cp1251 = TakeUserText(text)) {
+        w.PluginControl(n)->Text = *cp1251;
+        w.onChangePluginControl(n);
+      }
+    });
+  } else if (auto* rich = qobject_cast<QTextEdit*>(widget)) {
+    connect(rich, &QTextEdit::textChanged, this, [this, &w, n, rich] {
+      if (mirroring_) {
+        return;
+      }
+      if (const std::optional<std::string> cp1251 = TakeUserText(rich->toPlainText())) {
+        w.PluginControl(n)->Text = WindowsLines(*cp1251);
+        w.onChangePluginControl(n);
+      }
+    });
+  }
+  if (SharesPopupMenu(control.Kind)) {
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [this, widget](const QPoint& at) { ShowPopup(widget, at); });
+  }
+}
+
+void TPluginControlsView::Mirror() {
+  if (mirroring_) {
+    return;
+  }
+  mirroring_ = true;
+  int right = 0;
+  int bottom = 0;
+  for (size_t i = 0; i < widgets_.size(); ++i) {
+    const VeltoControl& control = window_.PluginWindow.Controls[i];
+    const QSignalBlocker blocker(widgets_[i]);
+    MirrorControl(widgets_[i], control);
+    labels_[i]->setText(ToQt(control.Name));
+    labels_[i]->setBuddy(NamedByLabel(control) ? widgets_[i] : nullptr);
+    if (control.Visible) {
+      right = std::max(right, control.Left + control.Width);
+      bottom = std::max(bottom, control.Top + control.Height);
+    }
+  }
+  setMinimumSize(right, bottom);
+  MirrorPopup();
+  mirroring_ = false;
+}
+
+void TPluginControlsView::MirrorControl(QWidget* widget, const VeltoControl& control) {
+  widget->setGeometry(control.Left, control.Top, control.Width, control.Height);
+  widget->setVisible(control.Visible);
+  widget->setEnabled(control.Enabled);
+  const QString text = ToQt(control.Text);
+  widget->setAccessibleName(ToQt(control.Name.empty() ? control.Text : control.Name));
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+    QStringList items;
+    for (const std::string& item : control.Items) {
+      items.append(ToQt(item));
+    }
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i) {
+      shown.append(combo->itemText(i));
+    }
+    if (shown != items) {
+      combo->clear();
+      combo->addItems(items);
+    }
+    combo->setCurrentIndex(control.ItemIndex);
+  } else if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+    spin->setRange(control.Minimum, control.Maximum);
+    spin->setValue(control.Position);
+  } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
+    bar->setRange(control.Minimum, control.Maximum);
+    bar->setValue(control.Position);
+  } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+    SetItems(*list, control, control.Kind == TControlKind::ListView);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    button->setText(text);
+    button->setChecked(control.Checked);
+  } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+    if (line->text() != text) {
+      line->setText(text);
+    }
+  } else if (auto* rich = qobject_cast<QTextEdit*>(widget)) {
+    if (rich->toPlainText() != UnixLines(control.Text)) {
+      rich->setPlainText(UnixLines(control.Text));
+    }
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    label->setText(text);
+  }
+}
+
+// The popup items become actions of every control sharing the menu, so that their
+// shortcuts work while such a control has the focus.
+void TPluginControlsView::MirrorPopup() {
+  if (popup_shown_ == window_.PopupItems) {
+    return;
+  }
+  qDeleteAll(popup_actions_);
+  popup_actions_.clear();
+  popup_shown_ = window_.PopupItems;
+  for (size_t i = 0; i < popup_shown_.size(); ++i) {
+    auto* action = new QAction(ToQt(popup_shown_[i].Caption), this);
+    action->setShortcut(ShortCutSequence(popup_shown_[i].ShortCut));
+    action->setShortcutContext(Qt::WidgetShortcut);
+    const auto index = static_cast<int32_t>(i);
+    connect(action, &QAction::triggered, this, [this, index] { window_.ClickPopupMenuClick(index); });
+    popup_actions_.append(action);
+  }
+  for (size_t i = 0; i < widgets_.size(); ++i) {
+    if (SharesPopupMenu(window_.PluginWindow.Controls[i].Kind)) {
+      widgets_[i]->addActions(popup_actions_);
+    }
+  }
+}
+
+void TPluginControlsView::ShowPopup(QWidget* widget, const QPoint& at) {
+  if (!popup_actions_.isEmpty()) {
+    QMenu::exec(popup_actions_, widget->mapToGlobal(at), nullptr, widget);
+  }
+}
+
+bool TPluginControlsView::HasPopupShortCut(const QKeyEvent& key) const {
+  const QKeySequence pressed(key.keyCombination());
+  return std::any_of(popup_actions_.begin(), popup_actions_.end(), [&](const QAction* action) {
+    return !action->shortcut().isEmpty() && action->shortcut() == pressed;
+  });
+}
+
+QList<QWidget*> TPluginControlsView::FocusChain() const {
+  QList<QWidget*> chain;
+  for (QWidget* widget : widgets_) {
+    if (widget->isVisible() && widget->isEnabled() && widget->focusPolicy() != Qt::NoFocus) {
+      chain.append(widget);
+    }
+  }
+  return chain;
+}
+
+int32_t TPluginControlsView::NumberOf(const QObject* widget) const {
+  const auto found = std::find(widgets_.begin(), widgets_.end(), widget);
+  return found != widgets_.end() ? static_cast<int32_t>(found - widgets_.begin()) + 1 : 0;
+}
+
+bool TPluginControlsView::ForwardKey(QWidget* widget, int32_t number, const QKeyEvent& key, bool down) {
+  const int32_t code = EditorKeyOf(key, window_.Ports().LockKeys->NumLockOn()).Key;
+  if (code == vkOther || resending_) {
+    return false;
+  }
+  const uint8_t shift = ShiftByte(key.modifiers());
+  const int32_t answer = down ? window_.ComponentKeyDown(number, code, shift)
+                              : window_.ComponentKeyUp(number, code, shift);
+  if (answer == code) {
+    return false;
+  }
+  const int qtKey = QtKeyOf(static_cast<uint16_t>(answer));
+  if (answer != 0 && qtKey != 0) {
+    QKeyEvent rewritten(key.type(), qtKey, key.modifiers());
+    resending_ = true;
+    QCoreApplication::sendEvent(widget, &rewritten);
+    resending_ = false;
+  }
+  return answer == 0 || qtKey != 0;
+}
+
+bool TPluginControlsView::eventFilter(QObject* watched, QEvent* event) {
+  const int32_t number = NumberOf(watched);
+  if (number == 0) {
+    return QWidget::eventFilter(watched, event);
+  }
+  auto* widget = static_cast<QWidget*>(watched);
+  switch (event->type()) {
+    case QEvent::FocusIn:
+      if (MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+        window_.onEnterPluginControl(number);
+      }
+      break;
+    case QEvent::FocusOut:
+      if (MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+        window_.onExitPluginControl(number);
+      }
+      break;
+    case QEvent::ShortcutOverride:
+      // A popup item's shortcut wins over the control's own use of the key.
+      if (HasPopupShortCut(*static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+      }
+      break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      if (ForwardKey(widget, number, *static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress)) {
+        return true;
+      }
+      if (event->type() == QEvent::KeyPress && OpensPopup(*static_cast<QKeyEvent*>(event)) &&
+          SharesPopupMenu(window_.PluginWindow.Controls[static_cast<size_t>(number) - 1].Kind)) {
+        ShowPopup(widget, QPoint(0, widget->height()));
+        return true;
+      }
+      break;
+    case QEvent::MouseButtonRelease: {
+      const VeltoControl& control = window_.PluginWindow.Controls[static_cast<size_t>(number) - 1];
+      // Buttons, boxes and lists report their clicks by signal.
+      if (control.Kind == TControlKind::Label || control.Kind == TControlKind::Edit ||
+          control.Kind == TControlKind::RichEdit || control.Kind == TControlKind::SpinEdit ||
+          control.Kind == TControlKind::ScrollBar) {
+        window_.onClickPluginControl(number);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}

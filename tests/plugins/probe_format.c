@@ -1,0 +1,125 @@
+/* A format plug-in for the tests of the window's plug-in controls (extension ".prb"). It
+ * asks for the controls "TEdit", "TWidget" (unknown) and "tbutton". What it answers is set
+ * by the text of its edit (control 1), its "mode":
+ *   a number: the tempo a change answers;
+ *   "key N": the key code key events come back with;
+ *   "endless": the popup menu never ends;
+ *   "long", "bad": status panel 1 gets 1000 letters, or a byte code page 1251 lacks.
+ * Clicks and popup choices write what they got into the edit. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "plugin/velto_plugin.h"
+
+enum { EDIT = 1, BUTTON = 2, KEEP_PLACE = 255 };
+
+static const VeltoHost* host;
+static VeltoWindow* last_window; /* the window made or redrawn last */
+static char mode[64];
+static int popup_items_given;
+
+static void ReadMode(VeltoWindow* window) {
+  host->control_text(host->window_control(window, EDIT), mode, sizeof mode);
+}
+
+static void WriteEdit(VeltoWindow* window, const char* text) {
+  host->control_set_text(host->window_control(window, EDIT), text, strlen(text));
+}
+
+uint32_t VeltoPluginAbiVersion(void) { return VELTO_PLUGIN_ABI_VERSION; }
+
+void GetModuleInfo(const VeltoHost* h, VeltoModuleInfo* info) {
+  host = h;
+  host->module_set(info, VELTO_MODULE_FORMAT, "prb", 3, 0);
+}
+
+int32_t GetPluginComponent(VeltoLines* class_names) {
+  host->lines_insert(class_names, 0, "TEdit", 5);
+  host->lines_insert(class_names, 1, "TWidget", 7);
+  host->lines_insert(class_names, 2, "tbutton", 7);
+  return 1;
+}
+
+void InitializeForm(VeltoWindow* window) {
+  last_window = window;
+  host->control_set_name(host->window_control(window, EDIT), "Probe edit", 10);
+  host->control_set_text(host->window_control(window, BUTTON), "Probe", 5);
+}
+
+void UpdatePluginComponents(int32_t what, VeltoWindow* window) {
+  (void)what;
+  last_window = window;
+}
+
+void onClickPluginComponent(int32_t control, VeltoWindow* window, VeltoMidiOut* out) {
+  char got[64];
+  snprintf(got, sizeof got, "click %d port %d", (int)control, (int)host->midi_out_port(out));
+  WriteEdit(window, got);
+}
+
+void onChangePluginComponent(int32_t control, VeltoWindow* window, VeltoMidiOut* out,
+                             int32_t* tempo) {
+  (void)control;
+  (void)out;
+  ReadMode(window);
+  *tempo = atoi(mode);
+}
+
+void OnPopupMenu(VeltoText* text, int32_t control, VeltoWindow* window) {
+  static const char* const items[] = {"Copy%16451", "Paste"};
+  (void)control;
+  ReadMode(window);
+  if (strcmp(mode, "endless") == 0) {
+    host->text_set(text, "x", 1);
+  } else if (popup_items_given < 2) {
+    const char* item = items[popup_items_given++];
+    host->text_set(text, item, strlen(item));
+  } else {
+    popup_items_given = 0;
+  }
+}
+
+void onEnterPluginComponent(VeltoText* text, int32_t control, VeltoWindow* window) {
+  char said[32];
+  (void)window;
+  const int length = snprintf(said, sizeof said, "Probe %d", (int)control);
+  host->text_set(text, said, (size_t)length);
+}
+
+uint8_t onExitPluginComponent(int32_t control, VeltoWindow* window) {
+  (void)control;
+  (void)window;
+  return KEEP_PLACE;
+}
+
+void OnClickPopupMenu(int32_t tag, int32_t index, VeltoWindow* window) {
+  char got[64];
+  snprintf(got, sizeof got, "popup %d %d", (int)tag, (int)index);
+  WriteEdit(window, got);
+}
+
+void PluginKeyDown(VeltoWindow* window, VeltoControl* control, int32_t* key, uint8_t shift) {
+  (void)control;
+  (void)shift;
+  ReadMode(window);
+  if (strncmp(mode, "key ", 4) == 0) {
+    *key = atoi(mode + 4);
+  }
+}
+
+void GetStatusBar(VeltoText* text, int32_t panel) {
+  char shown[1000];
+  if (last_window == NULL || panel != 1) {
+    return;
+  }
+  ReadMode(last_window);
+  if (strcmp(mode, "long") == 0) {
+    memset(shown, 'a', sizeof shown);
+    host->text_set(text, shown, sizeof shown);
+  } else if (strcmp(mode, "bad") == 0) {
+    host->text_set(text, "a\x98", 2);
+  } else {
+    host->text_set(text, "probe", 5);
+  }
+}
