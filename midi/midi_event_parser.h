@@ -10,7 +10,7 @@
 #include <string>
 
 #include "midi/midi_byte_list.h"
-#include "platform/midi_device.h"
+#include "platform/midi_message.h"
 
 // One event as it stands in the bytes.
 struct TMidiEvent {

@@ -81,25 +81,6 @@ int32_t StartingMidiOutDevice(const std::vector<TMidiOutDeviceItem>& devices) {
   return 0;
 }
 
-int ShortMessageDataBytes(uint8_t status) {
-  if (status < 0x80) {
-    return 0;
-  }
-  if (status < 0xF0) {
-    const uint8_t kind = status >> 4;
-    return (kind == 0xC || kind == 0xD) ? 1 : 2;
-  }
-  switch (status) {
-    case 0xF1:
-    case 0xF3:
-      return 1;
-    case 0xF2:
-      return 2;
-    default:
-      return 0;
-  }
-}
-
 uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {
   return static_cast<uint32_t>(status) | (static_cast<uint32_t>(data1 & 0x7F) << 8) |
          (static_cast<uint32_t>(data2 & 0x7F) << 16);

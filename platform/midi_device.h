@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/midi_message.h"
+
 // An open MIDI output. Every call comes under the caller's lock (one thread at a time).
 class TMidiOutDevice {
  public:
@@ -75,8 +77,6 @@ std::string MidiOutDeviceProblem(const TMidiOutDeviceId* device);
 // The device that port 0 starts on: the MIDI log when the list holds it, else device 0.
 int32_t StartingMidiOutDevice(const std::vector<TMidiOutDeviceItem>& devices);
 
-// Number of data bytes that follow a status byte in a short message (0..2).
-int ShortMessageDataBytes(uint8_t status);
 // Packs a short message; data bytes are kept to 7 bits.
 uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2);
 // Unpacks a short message into its bytes (1 to 3 of them).
