@@ -32,6 +32,7 @@
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 #include "songwindow/view/apply_colours.h"
+#include "songwindow/view/qt_text.h"
 #include "songwindow/view/song_window_view.h"
 
 namespace {
@@ -69,10 +70,6 @@ constexpr TShellText kShellTexts[] = {
     {"About", 915, "&О программе"},
 };
 
-QString ToQt(const std::string& cp1251) {
-  return QString::fromStdString(Cp1251ToUtf8(cp1251));
-}
-
 QString ShellText(const char* name) {
   for (const TShellText& text : kShellTexts) {
     if (std::string_view(text.Name) == name) {
@@ -80,13 +77,6 @@ QString ShellText(const char* name) {
     }
   }
   return QString();
-}
-
-// "description|*.ext" as a Qt file dialog filter.
-QString DialogFilter(const std::string& cp1251) {
-  const QString spec = ToQt(cp1251);
-  const qsizetype bar = spec.indexOf('|');
-  return bar < 0 ? spec : spec.left(bar) + " (" + spec.mid(bar + 1) + ")";
 }
 
 void ShowError(const std::string& utf8) {

@@ -1,4 +1,5 @@
 #include "songwindow/view/plugin_controls_view.h"
+#include "songwindow/view/qt_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,10 +24,6 @@
 #include "songwindow/view/key_map.h"
 
 namespace {
-
-QString ToQt(const std::string& cp1251) {
-  return QString::fromStdString(Cp1251ToUtf8(cp1251));
-}
 
 // Rich edit text goes to the plug-in with CR LF line ends.
 std::string WindowsLines(std::string text) {

@@ -1,4 +1,5 @@
 #include "songwindow/view/song_window_view.h"
+#include "songwindow/view/qt_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,10 +18,6 @@
 #include "songwindow/view/plugin_controls_view.h"
 
 namespace {
-
-QString ToQt(const std::string& cp1251) {
-  return QString::fromStdString(Cp1251ToUtf8(cp1251));
-}
 
 std::string FromQt(const QString& text) {
   return Utf8ToCp1251(text.toStdString()).Text;
@@ -315,9 +312,7 @@ void TSongWindowView::FocusNotes() {
 }
 
 std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filter) {
-  const QString spec = ToQt(filter);
-  const qsizetype bar = spec.indexOf('|');
-  const QString qtFilter = bar < 0 ? spec : spec.left(bar) + " (" + spec.mid(bar + 1) + ")";
+  const QString qtFilter = DialogFilter(filter);
   const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), qtFilter);
   if (name.isEmpty()) {
     return std::nullopt;
