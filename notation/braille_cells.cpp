@@ -7,21 +7,6 @@ namespace {
 // Rows by value 1, 2, 4, 8; columns C D E F G A B, then the rest.
 constexpr std::array<std::string_view, 4> kCellRows = {"yzY*[Z]m", "nopqrstu", "PSNQTOwv", "defghijx"};
 
-int32_t RowOfValue(int32_t value) {
-  switch (value) {
-    case 1:
-      return 0;
-    case 2:
-      return 1;
-    case 4:
-      return 2;
-    case 8:
-      return 3;
-    default:
-      return -1;
-  }
-}
-
 constexpr std::array<std::string_view, 10> kOctaveSigns = {"", "AA", "A", "B", "L", "!", "K", "@", ",", ",,"};
 
 // Interval signs of intervals 2..8.
@@ -53,7 +38,7 @@ int32_t RestCellValue(char c) {
 }
 
 std::string_view BrailleCellOfNote(int32_t step, int32_t value) {
-  int32_t row = RowOfValue(value);
+  int32_t row = CellValueIndex(value);
   if (row < 0 || step < 0 || step > 7) {
     return {};
   }
@@ -115,4 +100,19 @@ int32_t UpperDigitValue(char c) {
 
 int32_t LowerDigitValue(char c) {
   return (c >= '0' && c <= '9') ? c - '0' : -1;
+}
+
+int32_t CellValueIndex(int32_t value) {
+  switch (value) {
+    case 1:
+      return 0;
+    case 2:
+      return 1;
+    case 4:
+      return 2;
+    case 8:
+      return 3;
+    default:
+      return -1;
+  }
 }

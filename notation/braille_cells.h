@@ -14,6 +14,9 @@ bool BrailleNoteCell(char c, int32_t& step, int32_t& value);
 // Value (1, 2, 4, 8) of a rest cell 'm', 'u', 'v', 'x'; 0 for any other character.
 int32_t RestCellValue(char c);
 
+// Index 0..3 of a cell value 1, 2, 4, 8 (the row of the cell table); -1 for any other.
+int32_t CellValueIndex(int32_t value);
+
 // The cell of a note (step 1..7) or rest (step 0) of value 1, 2, 4 or 8; empty otherwise.
 std::string_view BrailleCellOfNote(int32_t step, int32_t value);
 

@@ -8,6 +8,7 @@
 #include "feedback/signals.h"
 #include "handler/handler_program.h"
 #include "model/plugin_hooks.h"
+#include "notation/braille_cells.h"
 #include "notation/braille_reader.h"
 #include "notation/braille_translation.h"
 #include "notation/translator.h"
@@ -37,22 +38,6 @@ std::string Cp(const char* utf8) {
 
 bool HasTranslator(const std::string& path) {
   return !path.empty() && path != "*";
-}
-
-// Index 0..3 of a cell value 1, 2, 4, 8; -1 for any other.
-int ValueIndex(int32_t value) {
-  switch (value) {
-    case 1:
-      return 0;
-    case 2:
-      return 1;
-    case 4:
-      return 2;
-    case 8:
-      return 3;
-    default:
-      return -1;
-  }
 }
 
 std::string NameText(const TNoteSpelling& n) {
@@ -100,7 +85,7 @@ std::string DurationText(const TNoteSpelling& n) {
                                           ", четвертная или шестьдесят четвёртая",
                                           ", восьмая или сто двадцать восьмая"};
   static constexpr const char* kLarge[] = {", целая", ", половинная", ", четвертная", ", восьмая"};
-  const int i = ValueIndex(n.Value);
+  const int i = CellValueIndex(n.Value);
   if (i < 0) {
     return std::string();
   }
