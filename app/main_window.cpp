@@ -304,8 +304,7 @@ TSongWindowView* TMainWindow::AddSongWindow(const std::string& ext) {
 void TMainWindow::NewSong() {
   TSongWindowView* song = AddSongWindow("qem");
   TSongWindow& c = song->Controller();
-  c.AddTreck(c.CurrentTrack, LangStrOr(10, "Новый"), 0);
-  c.AddTreck(c.CurrentTrack, Word(5, "Трек") + " 1", 1);
+  c.NewSong();
   song->parentWidget()->show();
   area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
   c.FormActivate();

@@ -80,10 +80,11 @@ class TVelto {
   void Convert(std::string& Label);
   // Rewrites Data from the track list with Label as line 0.
   void DeConvert(const std::string& Label);
-  // Commits the two editors into CurrentTrack, when they show voice Voice of
-  // CurrentMeasure of CurrentTrack (EditorPlace) and differ from what they were given
-  // (FillEditors) or last committed; editors that show another place, or none, or that
-  // hold nothing new, change nothing.
+  // Commits the two editors into the place they were filled from (EditorPlace), when they
+  // differ from what they were given (FillEditors) or last committed; that place need not be
+  // the current one any more (an error or a command may have moved the window). Editors
+  // that show no place, or hold nothing new, change nothing. Voice is the voice the caller
+  // shows; the place is EditorPlace's.
   void SaveData(uint16_t Voice);
   // The current place: the track's own voice of CurrentMeasure of CurrentTrack.
   TSongPlace CurrentPlace() const;

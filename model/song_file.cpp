@@ -66,9 +66,28 @@ size_t FirstLongLine(const std::vector<std::string>& lines) {
   return it == lines.end() ? 0 : static_cast<size_t>(it - lines.begin()) + 1;
 }
 
-// The song file's lines in code page 1251, or nothing with *error set.
-std::optional<std::vector<std::string>> ReadSongLines(const std::filesystem::path& path,
-                                                      std::string* error) {
+// Why a file of `lines` would be refused, without the file's name; its size as written
+// (CR LF line ends) only when `written` (the reader has checked the file's own size).
+std::string LinesFault(const std::vector<std::string>& lines, bool written) {
+  if (const size_t line = FirstLongLine(lines)) {
+    return "line " + std::to_string(line) + " is longer than " + std::to_string(kMaxSongLineBytes) +
+           " bytes, the most a song line may hold";
+  }
+  uint64_t bytes = 0;
+  for (const std::string& line : lines) {
+    bytes += line.size() + 2;  // CR LF
+  }
+  if (written && bytes > kMaxSongFileBytes) {
+    return "the song is larger than " + std::to_string(kMaxSongFileBytes) +
+           " bytes, the most a song file may hold";
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ReadSongFileLines(const std::filesystem::path& path,
+                                                          std::string* error) {
   std::optional<std::string> bytes = ReadFileBytes(path, error, kMaxSongFileBytes);
   if (!bytes) {
     return std::nullopt;
@@ -78,10 +97,7 @@ std::optional<std::vector<std::string>> ReadSongLines(const std::filesystem::pat
   std::vector<std::string> lines;
   if (text) {
     lines = SplitLines(*text);
-    if (const size_t line = FirstLongLine(lines)) {
-      why = "line " + std::to_string(line) + " is longer than " +
-            std::to_string(kMaxSongLineBytes) + " bytes, the most a song line may hold";
-    }
+    why = LinesFault(lines, false);
   }
   if (!why.empty()) {
     if (error != nullptr) {
@@ -92,11 +108,13 @@ std::optional<std::vector<std::string>> ReadSongLines(const std::filesystem::pat
   return lines;
 }
 
-}  // namespace
+std::string SongLinesFault(const std::vector<std::string>& lines) {
+  return LinesFault(lines, true);
+}
 
 bool LoadSongFile(TVelto& window, const std::filesystem::path& path, const std::string& Label,
                   std::string* error) {
-  std::optional<std::vector<std::string>> lines = ReadSongLines(path, error);
+  std::optional<std::vector<std::string>> lines = ReadSongFileLines(path, error);
   if (!lines) {
     return false;
   }
@@ -124,7 +142,36 @@ bool SaveSongFile(TVelto& window, const std::filesystem::path& path, const std::
                   std::string* error) {
   window.DeConvert(Label);
   const std::vector<std::string> lines(window.Data.begin() + 2, window.Data.end());
+  std::string fault = window.TrackCount > kMaxSongTracks
+                          ? "the song has more than " + std::to_string(kMaxSongTracks) +
+                                " tracks, the most a song may have"
+                          : SongLinesFault(lines);
+  if (!fault.empty()) {
+    if (error != nullptr) {
+      *error = path.string() + ": not saved: " + fault;
+    }
+    return false;
+  }
   return WriteTextLines(path, lines, error);
+}
+
+uint64_t SongFileBytes(const TVelto& window) {
+  constexpr uint64_t kLineEnd = 2;  // CR LF
+  PTreck track = window.HeadTreck != nullptr ? window.HeadTreck : window.CurrentTrack;
+  while (track != nullptr && track->Prev != nullptr) {
+    track = track->Prev;
+  }
+  uint64_t bytes = 0;
+  for (; track != nullptr; track = track->Next) {
+    bytes += TrackHeaderLine(*track).size() + track->Caption.size() + 2 * kLineEnd;
+    for (const std::string& line : track->MusicStrings) {
+      bytes += line.size() + kLineEnd;
+    }
+    for (const std::string& line : track->ProgramStrings) {
+      bytes += line.size() + kLineEnd;
+    }
+  }
+  return bytes;
 }
 
 std::string DescribeSongTextError() {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,22 @@ inline constexpr size_t kMaxSongLineBytes = 256u << 10;
 bool LoadSongFile(TVelto& window, const std::filesystem::path& path, const std::string& Label,
                   std::string* error = nullptr);
 
+// The lines of the song file at path as LoadSongFile reads them (code page 1251), or
+// nothing (error says why) when it would refuse the file before parsing it.
+std::optional<std::vector<std::string>> ReadSongFileLines(const std::filesystem::path& path,
+                                                          std::string* error = nullptr);
+
+// Why LoadSongFile would refuse a song file of these lines (a line longer than
+// kMaxSongLineBytes, more than kMaxSongFileBytes in all), or empty when it would not.
+std::string SongLinesFault(const std::vector<std::string>& lines);
+
+// The size in bytes of the song file that SaveSongFile would write for window.
+uint64_t SongFileBytes(const TVelto& window);
+
 // Writes window's song (TVelto::DeConvert, without lines 0 and 1) to path through a temporary
-// file. False with error on failure. The editors are not committed here (SaveData first).
+// file. A song that LoadSongFile would refuse (SongLinesFault, more than kMaxSongTracks
+// tracks) is not written. False with error on failure. The editors are not committed here
+// (SaveData first).
 bool SaveSongFile(TVelto& window, const std::filesystem::path& path, const std::string& Label,
                   std::string* error = nullptr);
 

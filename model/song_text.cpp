@@ -200,8 +200,9 @@ void PutTrackList(TVelto& window, const TTrackListFields& fields) {
   window.TicksPerMeasure = fields.TicksPerMeasure;
 }
 
-// The header line of a track; numbers are clamped into what the reader accepts.
-std::string HeaderLine(const TTreck& track) {
+}  // namespace
+
+std::string TrackHeaderLine(const TTreck& track) {
   const int32_t fields[] = {
       static_cast<int32_t>(std::min<size_t>(track.MusicStrings.size(), INT32_MAX)),
       static_cast<int32_t>(std::min<size_t>(track.ProgramStrings.size(), INT32_MAX)),
@@ -220,8 +221,6 @@ std::string HeaderLine(const TTreck& track) {
   }
   return line;
 }
-
-}  // namespace
 
 int32_t ParseHeaderField(std::string_view Line, uint8_t N, TErrors& Errors) {
   while (N > 1 && !Line.empty()) {
@@ -323,6 +322,33 @@ void TidyMusicLines(std::vector<std::string>& Lines) {
   }
 }
 
+std::optional<std::vector<std::string>> SongContent(const std::vector<std::string>& lines,
+                                                    size_t first) {
+  std::vector<std::string> content;
+  size_t i = first;
+  while (i < lines.size() && !OnlyBlankLinesFrom(lines, i)) {
+    THeader header;
+    if (!ReadHeader(lines[i], header)) {
+      return std::nullopt;
+    }
+    const size_t music = static_cast<size_t>(header.MusicLines);
+    const size_t program = static_cast<size_t>(header.ProgramLines);
+    if (lines.size() - i < 2 + music + program) {
+      return std::nullopt;  // the text ends inside the block
+    }
+    const auto at = [&](size_t k) { return lines.begin() + static_cast<std::ptrdiff_t>(k); };
+    std::vector<std::string> measures(at(i + 2), at(i + 2 + music));
+    TidyMusicLines(measures);
+    content.push_back(std::to_string(measures.size()) + " " + std::to_string(program) + " " +
+                      std::to_string(header.Channel));
+    content.push_back(lines[i + 1]);
+    content.insert(content.end(), measures.begin(), measures.end());
+    content.insert(content.end(), at(i + 2 + music), at(i + 2 + music + program));
+    i += 2 + music + program;
+  }
+  return content;
+}
+
 void TVelto::Convert(std::string& Label) {
   TErrors errors;
   errors.Code = kSongTextError;
@@ -364,7 +390,7 @@ void TVelto::DeConvert(const std::string& Label) {
     track = track->Prev;
   }
   for (; track != nullptr; track = track->Next) {
-    Data.push_back(HeaderLine(*track));
+    Data.push_back(TrackHeaderLine(*track));
     Data.push_back(OneLine(track->Caption));
     for (const std::string& line : track->MusicStrings) {
       Data.push_back(OneLine(line));
@@ -375,38 +401,40 @@ void TVelto::DeConvert(const std::string& Label) {
   }
 }
 
-void TVelto::SaveData(uint16_t Voice) {
-  if (CurrentTrack == nullptr ||
-      !(EditorPlace == TSongPlace{CurrentTrack, std::max(CurrentMeasure, 1), Voice})) {
-    return;  // the editors show another place: committing them would overwrite it
+void TVelto::SaveData(uint16_t /*Voice*/) {
+  // The fields are committed where they were filled from, whatever the current place is
+  // now: a place changed behind the editors' back never swallows what was typed.
+  if (EditorPlace.Track == nullptr) {
+    return;  // the editors show no place
   }
   if (EditorFields() == committed_) {
     return;  // the track holds them already: a commit would only tidy the lines
   }
   committed_ = EditorFields();
-  CurrentTrack->ProgramStrings.clear();
-  if (CurrentTrack->MidiOut > 0) {
-    CurrentTrack->ProgramStrings.push_back(MidiOutDirective(CurrentTrack->MidiOut));
+  PTreck target = EditorPlace.Track;
+  target->ProgramStrings.clear();
+  if (target->MidiOut > 0) {
+    target->ProgramStrings.push_back(MidiOutDirective(target->MidiOut));
   }
   if (FormatModule && FormatModule->SetMakros) {
-    FormatModule->SetMakros(TicksPerMeasure, CurrentTrack);
-    if (CurrentTrack == nullptr) {
+    FormatModule->SetMakros(TicksPerMeasure, target);
+    if (target == nullptr) {
       return;
     }
   }
-  TTreck& track = *CurrentTrack;
+  TTreck& track = *target;
   track.ProgramStrings.insert(track.ProgramStrings.end(), ProgramEditLines.begin(),
                               ProgramEditLines.end());
   track.ProgramCaretX = ProgramEditCaretX;
   track.ProgramCaretY = ProgramEditCaretY;
 
-  const size_t measure = static_cast<size_t>(std::max(CurrentMeasure, 1));
+  const size_t measure = static_cast<size_t>(std::max(EditorPlace.Measure, 1));
   if (track.MusicStrings.size() < measure) {
     track.MusicStrings.resize(measure, "m");
   }
   std::string before;
   std::string after;
-  SplitVoiceText(track.MusicStrings[measure - 1], Voice, before, after);
+  SplitVoiceText(track.MusicStrings[measure - 1], EditorPlace.Voice, before, after);
   track.MusicStrings[measure - 1] = before + CleanVoiceText(NotesEditText) + after;
   track.CaretColumn = NotesEditCaret;
   TidyMusicLines(track.MusicStrings);

@@ -26,6 +26,12 @@ enum TSongTextFault : int32_t {
 // Highest output port a track may use.
 inline constexpr int32_t kMaxMidiOut = 16;
 
+struct TTreck;
+
+// The header line of a track as the song text holds it ("M P Channel Voice CaretColumn
+// ProgramCaretX ProgramCaretY"); numbers are clamped into what the reader accepts.
+std::string TrackHeaderLine(const TTreck& track);
+
 // The N-th (1-based) blank-separated field of Line as a number. The field must be digits
 // only (no sign) and fit in 32 bits; otherwise Errors.Code := 39 and the result is 0.
 // Two blanks in a row make an empty field, which is an error.
@@ -50,3 +56,11 @@ std::string CleanVoiceText(std::string_view Text);
 // Drops the trailing empty voices ("()m") of every music line, and trailing empty measures
 // ("m" or empty) past the first line.
 void TidyMusicLines(std::vector<std::string>& Lines);
+
+// The song data of song text lines read from line `first` on, for telling whether two texts
+// hold the same song: per track a line of its music line count, program line count and
+// channel, its name, its music lines as a commit leaves them (TidyMusicLines) and its
+// program lines. The voice shown and the carets are the place, not the song, and are left
+// out. Nothing when the text cannot be read as a song.
+std::optional<std::vector<std::string>> SongContent(const std::vector<std::string>& lines,
+                                                    size_t first);

@@ -167,12 +167,22 @@ void TBrailleEditor::SetCaret(int32_t caret) {
 // ---------------------------------------------------------------------------------------
 // Small answers.
 
+// PlayNote; a notation error it met in advanced editing goes on to the error step.
 TAudition TBrailleEditor::Audition(int32_t caret, bool soundIntervals, bool audible, bool describe) {
-  return audition_.PlayNote({w_.CurrentMeasure, caret, describe, soundIntervals, audible});
+  TAudition a = audition_.PlayNote({w_.CurrentMeasure, caret, describe, soundIntervals, audible});
+  if (a.Error) {
+    ShowNotationError(*a.Error, a.ErrorColumn);
+  }
+  return a;
 }
 
 // A token the audition found but did not describe: its text, or its dots in dot mode.
+// Nothing is said when there is no token: an empty interrupting text would only silence the
+// screen reader.
 void TBrailleEditor::SpeakToken(const TAudition& a) {
+  if (a.TokenText.empty()) {
+    return;
+  }
   w_.Ports().Speaker->Speak(NumLockDownOrOn() ? Spell(a.TokenText) : a.TokenText, -1);
 }
 
@@ -246,6 +256,10 @@ void TBrailleEditor::RunPendingLockKeys() {
 void TBrailleEditor::KeyDown(uint16_t key, TShiftState shift) {
   dropChar_ = false;
   if (w_.CurrentTrack == nullptr || w_.Ports().Editors == nullptr) {
+    return;
+  }
+  if (key == vkSpace && shift.Any()) {
+    dropChar_ = true;  // a play command's key (Ctrl, Shift or Alt with Space): not the editor's
     return;
   }
   if (key == vkScroll) {
@@ -336,7 +350,10 @@ bool TBrailleEditor::DeleteKey(uint16_t& key) {
   Snapshot(439, "Удаление", token);
   text.erase(a.SelStart - 1, a.SelLength);
   w_.Ports().Editors->SetNotesText(text);
+  // One place before the token, so that the Right that follows lands on it; before the
+  // first token that place is the start, which Right then keeps.
   SetCaret(std::max(a.SelStart - 2, 0));
+  w_.CaretAtStart = a.SelStart < 2;
   key = vkRight;
   return false;
 }
@@ -554,15 +571,22 @@ void TBrailleEditor::TokenStartStep(uint16_t& key, bool measureChanged) {
   }
 }
 
-// An error pending while moving in advanced editing: the mode ends, the window goes to the
-// error's place unless it is there, playback stops and the error is shown.
+// An error pending while moving in advanced editing: the mode ends and the error is shown.
 void TBrailleEditor::TokenErrorStep(uint16_t& key) {
-  const TSongWindowPorts& ports = w_.Ports();
-  ports.Signaller->Signal(sError);
+  w_.Ports().Signaller->Signal(sError);
   PressLock(vkScroll);
   SetCaret(0);
   key = 0;
   const TErrors e = GErrors.Get();
+  ShowNotationError(e, 0);
+  GErrors.ClearCode();
+}
+
+// A notation error met in advanced editing, after its signal and the end of the mode: the
+// window goes to the error's place unless it is there (the caret on column `column` of the
+// voice shown), playback stops and the error is shown.
+void TBrailleEditor::ShowNotationError(const TErrors& e, int32_t column) {
+  const TSongWindowPorts& ports = w_.Ports();
   TTreck& track = *w_.CurrentTrack;
   const bool stay = static_cast<int32_t>(e.Measure) == w_.CurrentMeasure &&
                     (track.Voice + 1 == e.Voice || e.Voice <= 1) && (track.Channel == 0 || e.Voice != 1);
@@ -576,11 +600,11 @@ void TBrailleEditor::TokenErrorStep(uint16_t& key) {
       w_.CurrentTrack = w_.HeadTreck;
       w_.ShowTreck(smTrack);
     }
+    SetCaret(column);
   }
   StopPlayback(w_.WindowNumber);
   const std::string place = w_.CurrentTrack->Caption + " " + Word(159, "нотный текст") + "!";
   ports.Questions->Ask(SongErrorMessage(e.Code, e.Text, place), 3);
-  GErrors.ClearCode();
 }
 
 // Step 5, with advanced navigation on. True when the handler ends here.

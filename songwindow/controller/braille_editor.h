@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/errors.h"
 #include "songwindow/controller/key_codes.h"
 #include "songwindow/controller/note_audition.h"
 
@@ -45,6 +46,16 @@ class TBrailleEditor {
   // NotesEdit1KeyUp: the spoken echo, the capital signal and status panel 0.
   void KeyUp(uint16_t key, TShiftState shift);
 
+  // Ctrl+V, Shift+Insert: the text (UTF-8) in place of the selection, as typing: an undo
+  // step, Modified, the line committed. Line ends and control characters are left out.
+  // Refused in advanced editing (the beep), for a character outside code page 1251 (the
+  // error signal), and when the measure line would be too long for a song file (spoken).
+  // True when pasted.
+  bool Paste(const std::string& utf8);
+  // Ctrl+X: the selection taken out as typing; returns it (code page 1251), empty when
+  // nothing was selected or it was refused.
+  std::string Cut();
+
   // The spoken dot names of the first character of Text.
   std::string Spell(std::string_view Text) const;
 
@@ -70,6 +81,7 @@ class TBrailleEditor {
   void TokenLeft(uint16_t& key, TShiftState shift);
   void TokenStartStep(uint16_t& key, bool measureChanged);
   void TokenErrorStep(uint16_t& key);
+  void ShowNotationError(const TErrors& e, int32_t column);
   bool PlainNavigation(uint16_t& key);
   void CommonTail(uint16_t& key);
   void LockKeyTail(uint16_t key);
@@ -77,6 +89,7 @@ class TBrailleEditor {
   void DefaultKeyDown(uint16_t key, TShiftState shift);
   void DefaultBackspace();
   void TypeCharacter(char c);
+  bool ReplaceSelection(const std::string& text, const std::string& label);
   void Echo(uint8_t c, bool outside, bool move);
   void SetPanelPrefix(bool outside);
 

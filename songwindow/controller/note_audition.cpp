@@ -287,7 +287,7 @@ class TWalk {
   void SoundDoubledIntervals(uint8_t voice, int32_t step, int32_t octave);
   void Preview(int key, bool callPlugin);
   void SendOn(int key);
-  void Error(const std::string& consumed);
+  void Error(const std::string& consumed, uint8_t voice);
   void Finish(bool atFollowingNote);
   void Locate();
   TKeySign Resolved(const TVoiceState& v, TKeySign written, int32_t step) const;
@@ -465,7 +465,7 @@ TMeasureEnd TWalk::ReadMeasure(const std::string& composed, bool caretMeasure) {
     const TSignKind kind = ReadBrailleToken(r, text, token, v.Step, value, v.Octave, accidental,
                                             state_->TupletCounter, state_->TupletNumber, errors_, voice);
     if (kind == TSignKind::None || errors_.Code() != 0) {
-      Error(consumed);
+      Error(consumed, voice);
       return TMeasureEnd::Error;
     }
     const bool caretVoice = caretMeasure && voice == caretVoice_;
@@ -699,9 +699,11 @@ void TWalk::SendOn(int key) {
   }
 }
 
-// A notation error: reported only in advanced editing, where it also ends that mode.
-// It leaves no note to delete or replace.
-void TWalk::Error(const std::string& consumed) {
+// A notation error: reported only in advanced editing, where it also ends that mode. It
+// leaves no note to delete or replace; the error, with its measure and voice, goes back to
+// the editor, whose error step shows it.
+void TWalk::Error(const std::string& consumed, uint8_t voice) {
+  TErrors error = errors_.Get();
   errors_.ClearCode();
   if (!ports_.LockKeys->ScrollLockOn()) {
     return;
@@ -715,6 +717,14 @@ void TWalk::Error(const std::string& consumed) {
   result_ = TAudition{};
   result_.Found = true;
   result_.Described = true;
+  error.Source = 2;
+  error.Measure = static_cast<uint32_t>(w_.CurrentMeasure);
+  error.Voice = voice;
+  if (error.Text.empty()) {
+    error.Text = consumed;
+  }
+  result_.Error = error;
+  result_.ErrorColumn = static_cast<int32_t>(consumed.size());
 }
 
 // The description without its placeholders, spoken; the found note's signs located.
@@ -723,7 +733,9 @@ void TWalk::Finish(bool atFollowingNote) {
   EraseAll(d, kPoints);
   EraseAll(d, kLeague);
   if (q_.Audible) {
-    ports_.Speaker->Speak(d, -1);
+    if (!d.empty()) {
+      ports_.Speaker->Speak(d, -1);
+    }
     if ((ModeTalk & tkCapsSignal) != 0 && hasExtras_) {
       atFollowingNote ? ports_.Signaller->PlaySignal(sCaps) : ports_.Signaller->Signal(sCaps);
     }

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "base/errors.h"
 #include "base/note_arithmetic.h"
 #include "notation/note_record.h"
 
@@ -72,6 +74,11 @@ struct TAudition {
   int32_t SelStart = 0;     // 1-based start of the note's signs in the voice text (0: none)
   int32_t SelLength = 0;    // their length, up to the next note
   std::string Description;  // as spoken, without placeholders
+  // A notation error met in advanced editing (signalled, advanced editing switched off):
+  // its code, measure and voice as read (the control track's line is voice 1), for the
+  // editor's error step; ErrorColumn is where it lies in that voice's text.
+  std::optional<TErrors> Error;
+  int32_t ErrorColumn = 0;
 };
 
 struct TAuditionCache;

@@ -3,10 +3,6 @@
 
 #include "songwindow/controller/song_window.h"
 
-namespace {
-constexpr uint16_t kLastVoice = 50;
-}  // namespace
-
 void TSongWindow::NextTackt() {
   if (CurrentTrack == nullptr) {
     return;

@@ -3,7 +3,9 @@
 #include <limits>
 
 #include "feedback/signals.h"
+#include "handler/handler_normalizer.h"
 #include "model/plugin_hooks.h"
+#include "notation/translator.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
 #include "songwindow/controller/clipboards.h"
@@ -12,20 +14,6 @@
 namespace {
 
 constexpr std::string_view kSeparator = "()";
-
-// Number of voices of a measure line; a missing or empty line has one.
-uint16_t VoiceCount(const std::vector<std::string>& lines, int32_t measure) {
-  if (measure < 1 || static_cast<size_t>(measure) > lines.size()) {
-    return 1;
-  }
-  const std::string& line = lines[static_cast<size_t>(measure) - 1];
-  size_t count = 1;
-  for (size_t at = line.find(kSeparator); at != std::string::npos;
-       at = line.find(kSeparator, at + kSeparator.size())) {
-    ++count;
-  }
-  return static_cast<uint16_t>(std::min<size_t>(count, std::numeric_limits<uint16_t>::max() - 1));
-}
 
 }  // namespace
 
@@ -63,12 +51,36 @@ std::string TSongWindow::NamePrefix() const {
   return " " + Word(5, "Трек") + ": ";
 }
 
-// The place read from a file is brought into range: measure 1..65535, voice 1..the voices
-// of the line + 1.
-void TSongWindow::ClampPlace() {
+// The place is brought into range: measure 1..65535, voice 1..kLastVoice. A voice beyond
+// the voices of its measure stays (it shows an empty editor); one beyond the last voice
+// (from a file) is moved, and that is said. True when the voice was moved.
+bool TSongWindow::ClampPlace() {
   CurrentMeasure = std::clamp<int32_t>(CurrentMeasure, 1, std::numeric_limits<uint16_t>::max());
-  const uint16_t voices = VoiceCount(CurrentTrack->MusicStrings, CurrentMeasure);
-  CurrentTrack->Voice = std::clamp<uint16_t>(CurrentTrack->Voice, 1, voices + 1);
+  const uint16_t voice = std::clamp<uint16_t>(CurrentTrack->Voice, 1, kLastVoice);
+  const bool moved = voice != CurrentTrack->Voice;
+  CurrentTrack->Voice = voice;
+  return moved;
+}
+
+// The translators of the control track and of the current track, read from the directives
+// of their program texts as song preparation reads them ("" for none, "*" after
+// "translatoroff"), so that audition and advanced editing know them before any play.
+void TSongWindow::ReadTranslatorPaths() {
+  if (HeadTreck == nullptr || CurrentTrack == nullptr) {
+    return;
+  }
+  int32_t ticks = TicksPerMeasure;  // the window's ticks are the preparation's to change
+  const auto pathOf = [&ticks](const std::vector<std::string>& lines) {
+    std::string path;
+    return ReadTrackDirectives(lines, nullptr, ticks, path) ? path : std::string();
+  };
+  std::vector<std::string> lines = NormalizeProgramLines(HeadTreck->ProgramStrings);
+  HeadTreck->TranslatorPath = pathOf(lines);
+  if (CurrentTrack != HeadTreck) {
+    const std::vector<std::string> own = NormalizeProgramLines(CurrentTrack->ProgramStrings);
+    lines.insert(lines.end(), own.begin(), own.end());
+    CurrentTrack->TranslatorPath = pathOf(lines);
+  }
 }
 
 void TSongWindow::ShowCaretPanels() {
@@ -142,7 +154,8 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   }
   IEditors& editors = *ports_.Editors;
   LastAuditionText.clear();
-  ClampPlace();
+  const bool voiceMoved = ClampPlace();
+  ReadTranslatorPaths();
   const TTreck& track = *CurrentTrack;
   // The editor fields show the place from now on (an empty voice "m" as an empty text),
   // so that a commit of them lands there; the editors show the fields.
@@ -167,8 +180,14 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   StatusPanels[4] = Word(4, "Такт") + ": " + std::to_string(CurrentMeasure);
   StatusPanels[5] = Word(97, "Голос") + ": " + std::to_string(track.Voice);
   SpeakMode(Mode);
-  if (Mode <= smPlace) {
-    ports_.Speaker->Speak(notes, 0);
+  if (voiceMoved && Mode != smVoice && Mode != smPlace) {
+    ports_.Speaker->Speak(Word(97, "Голос") + " " + std::to_string(track.Voice), 0);
+  }
+  if (Mode <= smPlace && !notes.empty()) {
+    ports_.Speaker->Speak(notes, 0);  // an empty voice speaks nothing
+  }
+  if (Mode != smSilent) {
+    AnnounceModes();
   }
   const bool plugin = FormatModule != nullptr;
   if (plugin && FormatModule->UpdatePluginComponents) {

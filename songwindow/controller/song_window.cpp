@@ -27,57 +27,10 @@ namespace {
 
 constexpr const char* kNativeExt = "qem";
 constexpr const char* kSaveLabel = "Сохранение";
-// Header fields that only hold carets: the Braille caret and the program caret.
-constexpr size_t kFirstCaretField = 4;  // 0-based: CaretColumn, ProgramCaretX, ProgramCaretY
-
+// The music error of a voice without a time signature.
+constexpr uint8_t kNoTimeSignatureError = 8;
 // Actions that get no caption from the table.
 constexpr const char* kUncaptionedActions[] = {"EditModules", "FirstTrack", "LastTrack"};
-
-std::vector<std::string> SplitBlanks(std::string_view line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  while (true) {
-    const size_t blank = line.find(' ', start);
-    fields.emplace_back(line.substr(start, blank - start));
-    if (blank == std::string_view::npos) {
-      return fields;
-    }
-    start = blank + 1;
-  }
-}
-
-// True when two header lines differ in a field other than the carets.
-bool HeadersDiffer(std::string_view a, std::string_view b) {
-  const std::vector<std::string> x = SplitBlanks(a);
-  const std::vector<std::string> y = SplitBlanks(b);
-  if (x.size() != y.size()) {
-    return true;
-  }
-  for (size_t i = 0; i < x.size() && i < kFirstCaretField; ++i) {
-    if (x[i] != y[i]) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// Marks the header lines of song text `data` (from line 2 on): each track block is a
-// header, its name, M music lines and P program lines.
-std::vector<bool> HeaderLines(const std::vector<std::string>& data) {
-  std::vector<bool> header(data.size(), false);
-  size_t i = 2;
-  while (i < data.size()) {
-    TErrors errors;
-    const int32_t music = ParseHeaderField(data[i], 1, errors);
-    const int32_t program = ParseHeaderField(data[i], 2, errors);
-    if (errors.Code != 0) {
-      break;
-    }
-    header[i] = true;
-    i += 2 + static_cast<size_t>(music) + static_cast<size_t>(program);
-  }
-  return header;
-}
 
 // The preparation's questions and conversions as a song window answers them.
 class TWindowPreparation final : public IPreparationWindow {
@@ -187,6 +140,7 @@ void TSongWindow::CommitEditors() {
   ProgramEditCaretX = editors.ProgramCaretColumn();
   ProgramEditCaretY = editors.ProgramCaretLine();
   SaveData(CurrentTrack->Voice);
+  ReadTranslatorPaths();
 }
 
 void TSongWindow::Saved(const std::string& label) {
@@ -249,21 +203,18 @@ void TSongWindow::SetLanguage() {
   Notify();
 }
 
+// The song as a file holds it, compared by its song data (SongContent): the carets and the
+// voice shown are the place, and trailing empty measures are what a commit drops, so
+// neither counts. A file that cannot be read counts as a change.
 bool TSongWindow::SongDiffersFromFile() {
   DeConvert(Utf8ToCp1251(kSaveLabel).Text);
-  const std::optional<std::vector<std::string>> file = ReadTextLines(FileName);
-  if (!file || file->size() + 2 != Data.size()) {
+  const std::optional<std::vector<std::string>> file = ReadSongFileLines(FileName);
+  if (!file) {
     return true;
   }
-  const std::vector<bool> header = HeaderLines(Data);
-  for (size_t k = 0; k < file->size(); ++k) {
-    const std::string& ours = Data[k + 2];
-    const std::string& theirs = (*file)[k];
-    if (ours != theirs && (!header[k + 2] || HeadersDiffer(ours, theirs))) {
-      return true;
-    }
-  }
-  return false;
+  const std::optional<std::vector<std::string>> theirs = SongContent(*file, 0);
+  const std::optional<std::vector<std::string>> ours = SongContent(Data, 2);
+  return !theirs || !ours || *theirs != *ours;
 }
 
 void TSongWindow::EmptySong() {
@@ -279,6 +230,12 @@ void TSongWindow::EmptySong() {
     ports_.Editors->SetNotesText("");
     ports_.Editors->SetProgramLines({});
   }
+}
+
+void TSongWindow::NewSong() {
+  AddTreck(CurrentTrack, LangStrOr(10, "Новый"), 0);
+  CurrentTrack->MusicStrings = {"Vd4m"};
+  AddTreck(CurrentTrack, Word(5, "Трек") + " 1", 1);
 }
 
 std::string TSongWindow::SongFileFilter(std::string* ext) const {
@@ -363,6 +320,21 @@ void TSongWindow::FormActivate() {
   Notify();
 }
 
+// A window that opens with advanced editing or dot mode on (kept from the last run) says so
+// once, after the first place it speaks, so that typing that only beeps is explained.
+void TSongWindow::AnnounceModes() {
+  if (modesAnnounced_ || CurrentTrack == nullptr) {
+    return;
+  }
+  modesAnnounced_ = true;
+  if (ports_.LockKeys->ScrollLockOn()) {
+    ports_.Speaker->Speak(LangStrOr(416, "Режим продвинутого редактирования включен"), 0);
+  }
+  if (ports_.LockKeys->NumLockOn()) {
+    ports_.Speaker->Speak(LangStrOr(341, "Точечный режим включен"), 0);
+  }
+}
+
 void TSongWindow::FormDeactivate() {
   if (CurrentTrack != nullptr) {
     CommitEditors();
@@ -418,6 +390,8 @@ bool TSongWindow::ReportPendingError() {
   }
   const TErrors error = GErrors.Get();
   GErrors.ClearCode();
+  // What the editors hold goes where it was typed, before the window moves.
+  CommitEditors();
   PTreck track = HeadTreck;
   if (error.Source == 2) {
     for (uint16_t i = 0; track != nullptr && i < error.ModuleLine; ++i) {
@@ -426,22 +400,35 @@ bool TSongWindow::ReportPendingError() {
   } else {
     track = CurrentTrack;
   }
+  const bool noSignature = error.Source == 2 && error.Code == kNoTimeSignatureError;
+  if (noSignature) {
+    track = HeadTreck;  // the song's time signature is typed into the control track
+  }
   const std::string caption = track != nullptr ? track->Caption + " " : std::string();
   if (error.Source == 2) {
     const std::string place = caption + Word(159, "нотный текст") + "!";
-    ports_.Questions->Ask(SongErrorMessage(error.Code, error.Text, place), 3);
+    std::string detail = error.Text;
+    if (noSignature && track != nullptr) {
+      detail = SubstituteArgs(LangStrOr(1124, "Тактовый размер пишется в начале такта 1 трека %s, например Vd4"),
+                              {track->Caption}) +
+               ". " + detail;
+    }
+    ports_.Questions->Ask(SongErrorMessage(error.Code, detail, place), 3);
   } else {
     const std::string place = error.Source == 3 ? caption + Word(160, "текст модуля") + "!"
                                                 : caption + Word(158, "программный текст") + "!";
     ports_.Questions->Ask(HandlerErrorMessage(error.Code, error.Text, place), 3);
   }
+  const PTreck shownTrack = EditorPlace.Track;
   if (error.Source == 2 && track != nullptr) {
-    CommitEditors();
     CurrentTrack = track;
-    CurrentMeasure = static_cast<int32_t>(std::clamp<uint32_t>(error.Measure, 1, UINT16_MAX));
-    track->Voice = std::max<uint16_t>(error.Voice, 1);
-    ShowTreck(smPlace);
+    CurrentMeasure = noSignature ? 1 : static_cast<int32_t>(std::clamp<uint32_t>(error.Measure, 1, UINT16_MAX));
+    track->Voice = noSignature ? 1 : std::max<uint16_t>(error.Voice, 1);
+  } else if (CurrentPlace() == EditorPlace) {
+    return true;  // the error left the window where it was
   }
+  // The place the error moved to is shown and said like any other move.
+  ShowTreck(CurrentTrack != shownTrack ? smTrack : smPlace);
   return true;
 }
 

@@ -34,6 +34,9 @@ struct TPopupItem {
   bool operator==(const TPopupItem&) const = default;
 };
 
+// The highest voice the voice moves reach.
+inline constexpr uint16_t kLastVoice = 50;
+
 // ShowTreck modes.
 enum TShowMode : uint8_t {
   smTrack = 0,
@@ -102,6 +105,10 @@ class TSongWindow : public TVelto {
   // Gives every caption its text in the loaded language.
   void SetLanguage();
 
+  // Fills a window made for a new song: the control track, whose measure 1 carries the 4/4
+  // time signature that notes need before they sound, and one track on channel 1, current.
+  void NewSong();
+
   // Commits the editors and, when the song differs from its file (or, without a file, was
   // changed), asks whether to save. True when the window may close (or go on).
   bool Ending(bool Closing);
@@ -122,6 +129,20 @@ class TSongWindow : public TVelto {
   // Key release of the program editor: the Tab flag and the caret panels. (The Braille
   // editor's keys go to Editor().)
   void ProgramEditKeyUp(bool isTab);
+
+  // The program editor's text after a paste or cut (UTF-8, lines split by "\n") with its
+  // caret: typing, so an undo step is taken, Modified set, the editor set and committed.
+  // Refused, with the error signal and a spoken reason, when a character does not fit code
+  // page 1251 or the song would hold a line or a size its file could not be read back
+  // with. True when done.
+  bool ProgramEditChange(const std::string& utf8Text, int32_t column, int32_t line, bool cut);
+  // Why an edit that makes a line of longestLine bytes, and turns oldBytes of the song file
+  // into newBytes, is refused (spoken text); empty when the song stays readable.
+  std::string EditFault(size_t longestLine, size_t oldBytes, size_t newBytes) const;
+  // The refusal: the error beep and the reason, spoken.
+  void RefuseEdit(const std::string& why);
+  // An undo label: language text id (trimmed) or its built-in text, and what changes.
+  std::string EditLabel(int id, const char* builtIn, const std::string& what) const;
 
   // The Braille line editor with its note audition.
   TBrailleEditor& Editor() { return *editor_; }
@@ -182,7 +203,9 @@ class TSongWindow : public TVelto {
   void ShowCaretPanels();
   void EnableByTrackKind();
   void SpeakMode(uint8_t Mode);
-  void ClampPlace();
+  void AnnounceModes();
+  void ReadTranslatorPaths();
+  bool ClampPlace();
   bool SongDiffersFromFile();
   bool SaveAfterQuestion();
   void EmptySong();
@@ -201,4 +224,5 @@ class TSongWindow : public TVelto {
   std::unique_ptr<TUndoRing> undo_;
   std::unique_ptr<IPreparationWindow> preparation_;
   std::unique_ptr<TMidiThreadFuncParameters> thread_params_;
+  bool modesAnnounced_ = false;  // the modes on at the window's opening were said
 };

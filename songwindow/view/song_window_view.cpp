@@ -2,6 +2,7 @@
 #include "songwindow/view/qt_text.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFocusEvent>
@@ -42,11 +43,24 @@ bool Checkable(const std::string& name) {
 // True for a key that types into an editor: a printable character, Backspace or Enter.
 bool TypesText(const QKeyEvent& key) {
   const int code = key.key();
-  if (code == Qt::Key_Backspace || code == Qt::Key_Return || code == Qt::Key_Enter) {
+  if (code == Qt::Key_Backspace || code == Qt::Key_Delete || code == Qt::Key_Return ||
+      code == Qt::Key_Enter) {
     return true;
   }
   const QString text = key.text();
   return !text.isEmpty() && text.front() >= QChar(' ') && text.front() != QChar(0x7F);
+}
+
+// The Braille editor's paste and cut keys: Ctrl+V and Shift+Insert, Ctrl+X (Shift+Delete
+// is left to the window's commands).
+bool IsNotesPaste(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+  return (modifiers == Qt::ControlModifier && key.key() == Qt::Key_V) ||
+         (modifiers == Qt::ShiftModifier && key.key() == Qt::Key_Insert);
+}
+
+bool IsNotesCut(const QKeyEvent& key) {
+  return (key.modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier && key.key() == Qt::Key_X;
 }
 
 // False for the focus an editor keeps while another window or a menu is up: the editor is
@@ -136,6 +150,11 @@ void TSongWindowView::BuildWidgets() {
   program_edit_ = new QPlainTextEdit(this);
   program_edit_->setObjectName("ProgramEdit");
   program_edit_->setTabChangesFocus(true);
+  // Text comes in by the keys and the context menu, which the controller sees.
+  program_edit_->setAcceptDrops(false);
+  program_edit_->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(program_edit_, &QWidget::customContextMenuRequested, this,
+                   [this](const QPoint& at) { ProgramEditMenu(at); });
   program_label_->setBuddy(program_edit_);
   status_bar_ = new QStatusBar(this);
   status_bar_->setSizeGripEnabled(false);
@@ -346,6 +365,19 @@ bool TSongWindowView::NotesEvent(QEvent* event) {
       if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
         return false;
       }
+      if (IsNotesPaste(*key)) {
+        editor.Paste(QGuiApplication::clipboard()->text().toStdString());
+        Mirror();
+        return true;
+      }
+      if (IsNotesCut(*key)) {
+        const std::string removed = editor.Cut();
+        if (!removed.empty()) {
+          QGuiApplication::clipboard()->setText(ToQt(removed));
+        }
+        Mirror();
+        return true;
+      }
       const TEditorKey k = EditorKeyOf(*key, controller_->Ports().LockKeys->NumLockOn());
       editor.KeyDown(k.Key, ShiftStateOf(key->modifiers()));
       if (k.Char != 0) {
@@ -409,15 +441,66 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     }
-    case QEvent::KeyPress:
-      if (!notes && TypesText(*static_cast<QKeyEvent*>(event))) {
+    case QEvent::KeyPress: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (!notes && key->matches(QKeySequence::Paste)) {
+        ProgramEditReplace(QGuiApplication::clipboard()->text(), false, false);
+        return true;
+      }
+      if (!notes && key->matches(QKeySequence::Cut)) {
+        ProgramEditReplace(QString(), true, true);
+        return true;
+      }
+      if (!notes && TypesText(*key)) {
         controller_->ProgramEditKeyPress();
       }
       break;
+    }
     default:
       break;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+// The program editor's text with `inserted` in place of its selection (cut: the selection
+// taken out), handed to the controller with the caret after it; what a cut takes out goes
+// to the clipboard when `toClipboard`.
+void TSongWindowView::ProgramEditReplace(QString inserted, bool cut, bool toClipboard) {
+  const QTextCursor cursor = program_edit_->textCursor();
+  const int from = cursor.selectionStart();
+  const int to = cursor.selectionEnd();
+  if (cut && from == to) {
+    return;
+  }
+  const QString text = program_edit_->toPlainText();
+  inserted.replace("\r\n", "\n");
+  inserted.replace('\r', '\n');
+  const QString result = text.left(from) + inserted + text.mid(to);
+  const QString head = result.left(from + inserted.size());
+  const int line = static_cast<int>(head.count('\n'));
+  const int column = static_cast<int>(head.size() - (head.lastIndexOf('\n') + 1));
+  if (controller_->ProgramEditChange(result.toStdString(), column, line, cut) && toClipboard) {
+    QGuiApplication::clipboard()->setText(text.mid(from, to - from));
+  }
+  Mirror();
+}
+
+// The program editor's context menu, with paste, cut and delete going through the
+// controller like the keys.
+void TSongWindowView::ProgramEditMenu(const QPoint& at) {
+  QMenu* menu = program_edit_->createStandardContextMenu(at);
+  for (QAction* action : menu->actions()) {
+    const QString name = action->objectName();
+    if (name == "edit-paste" || name == "edit-cut" || name == "edit-delete") {
+      QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+      QObject::connect(action, &QAction::triggered, this, [this, name] {
+        name == "edit-paste" ? ProgramEditReplace(QGuiApplication::clipboard()->text(), false, false)
+                             : ProgramEditReplace(QString(), true, name == "edit-cut");
+      });
+    }
+  }
+  menu->exec(program_edit_->mapToGlobal(at));
+  delete menu;
 }
 
 bool TSongWindowView::focusNextPrevChild(bool next) {

@@ -79,6 +79,9 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
   QMenu* AddMenu(QMenu* parent, const char* name, std::initializer_list<const char*> actions);
+  // Paste, cut and delete in the program editor, through the controller.
+  void ProgramEditReplace(QString inserted, bool cut, bool toClipboard);
+  void ProgramEditMenu(const QPoint& at);
 
   std::unique_ptr<TSongWindow> controller_;
   QLabel* notes_label_ = nullptr;     // NotesEditText

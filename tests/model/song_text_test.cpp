@@ -479,33 +479,67 @@ TEST(SaveData, CommitsTheProgramWithTheDirectiveFirst) {
   EXPECT_EQ(empty.TrackCount, 0);
 }
 
-// Editors that show no place, or a place the window has left, commit nothing; loading
-// a song and FillEditors make them show the current place.
-TEST(SaveData, EditorsOfAnotherPlaceChangeNothing) {
-  TVelto song;
-  ConvertText(song, {"2 1 1 2 1 1 1", "t", "a()b", "c()d", "tempo 90"});
-  ASSERT_EQ(GErrors.Code(), 0);
-  EXPECT_EQ(song.NotesEditText, "b");
-  EXPECT_EQ(song.ProgramEditLines, std::vector<std::string>{"tempo 90"});
-  const std::vector<std::string> stored = {"a()b", "c()d"};
-  auto commitElsewhere = [&](const std::function<void()>& move) {
-    song.FillEditors();
-    move();
+// Editors commit into the place they were filled from, also when the window has left it
+// without showing the new place (an error or a command moved it): what was typed is never
+// lost nor written over another place. Editors that show no place commit nothing.
+TEST(SaveData, EditorsCommitIntoThePlaceTheyWereFilledFrom) {
+  struct Case {
+    const char* name;
+    std::function<void(TVelto&)> move;
+    std::vector<std::string> music;
+    std::vector<std::string> program;
+  };
+  const std::vector<Case> cases = {
+      {"measure left", [](TVelto& s) { s.CurrentMeasure = 2; }, {"a()x", "c()d"}, {}},
+      {"voice left", [](TVelto& s) { s.CurrentTrack->Voice = 1; }, {"a()x", "c()d"}, {}},
+      {"track left", [](TVelto& s) { s.CurrentTrack = s.HeadTreck; }, {"a()x", "c()d"}, {}},
+      {"no place", [](TVelto& s) { s.EditorPlace = TSongPlace(); }, {"a()b", "c()d"}, {"tempo 90"}},
+  };
+  for (const Case& c : cases) {
+    TVelto song;
+    ConvertText(song, {"0 0 0 1 1 1 1", "control", "2 1 1 2 1 1 1", "t", "a()b", "c()d", "tempo 90"});
+    ASSERT_EQ(GErrors.Code(), 0);
+    const PTreck track = song.CurrentTrack;
+    EXPECT_EQ(song.NotesEditText, "b");
+    EXPECT_EQ(song.ProgramEditLines, std::vector<std::string>{"tempo 90"});
+    c.move(song);
     song.NotesEditText = "x";
     song.ProgramEditLines.clear();
     song.SaveData(song.CurrentTrack->Voice);
-    EXPECT_EQ(song.CurrentTrack->MusicStrings, stored);
-    EXPECT_EQ(song.CurrentTrack->ProgramStrings, std::vector<std::string>{"tempo 90"});
+    EXPECT_EQ(track->MusicStrings, c.music) << c.name;
+    EXPECT_EQ(track->ProgramStrings, c.program) << c.name;
+    EXPECT_TRUE(song.HeadTreck->MusicStrings.empty()) << c.name;
+  }
+}
+
+// Two song texts hold the same song when their song data agree: carets, the voice shown and
+// the empty measures and voices a commit drops do not count; a bad text has none.
+TEST(SongContent, KeepsTheSongAndLeavesThePlace) {
+  using Lines = std::vector<std::string>;
+  const Lines plain = {"1 1 1 1 1 1 1", "t", "ab", "tempo 90"};
+  const auto content = SongContent(plain, 0);
+  ASSERT_TRUE(content.has_value());
+  EXPECT_EQ(*content, (Lines{"1 1 1", "t", "ab", "tempo 90"}));
+  const struct {
+    const char* name;
+    Lines text;
+    bool same;
+  } cases[] = {
+      {"carets and voice", {"1 1 1 3 9 9 9", "t", "ab", "tempo 90"}, true},
+      {"trailing empty measures", {"3 1 1 1 1 1 1", "t", "ab()m", "m", "", "tempo 90"}, true},
+      {"blank lines at the end", {"1 1 1 1 1 1 1", "t", "ab", "tempo 90", "", " "}, true},
+      {"a digit-only measure", {"2 1 1 1 1 1 1", "t", "ab", "12", "tempo 90"}, false},
+      {"another channel", {"1 1 2 1 1 1 1", "t", "ab", "tempo 90"}, false},
+      {"another program line", {"1 1 1 1 1 1 1", "t", "ab", "tempo 91"}, false},
   };
-  commitElsewhere([&] { song.CurrentMeasure = 2; });
-  commitElsewhere([&] { song.CurrentTrack->Voice = 1; });
-  commitElsewhere([&] { song.EditorPlace = TSongPlace(); });
-  song.CurrentMeasure = 2;
-  song.FillEditors();
-  EXPECT_EQ(song.NotesEditText, "c");
-  song.NotesEditText = "y";
-  song.SaveData(1);
-  EXPECT_EQ(song.CurrentTrack->MusicStrings, (std::vector<std::string>{"a()b", "y()d"}));
+  for (const auto& c : cases) {
+    const auto other = SongContent(c.text, 0);
+    ASSERT_TRUE(other.has_value()) << c.name;
+    EXPECT_EQ(*other == *content, c.same) << c.name;
+  }
+  EXPECT_FALSE(SongContent({"1 1 1 1 x 1 1", "t", "ab", "tempo 90"}, 0).has_value());
+  EXPECT_FALSE(SongContent({"2 1 1 1 1 1 1", "t", "ab"}, 0).has_value());  // ends inside the track
+  EXPECT_EQ(SongContent({"label", "file", "1 1 1 1 1 1 1", "t", "ab", "tempo 90"}, 2), content);
 }
 
 TEST(FormatPlugin, EntryPointsAreCalledOnlyWhenPresent) {
@@ -627,6 +661,28 @@ TEST_F(SongFile, TextEditorsFilesAreReadAsCodePage1251) {
     EXPECT_EQ(ReadFileBytes(path).value(), "0 1 1 1 1 1 1\r\n" + Cp(name) + "\r\ntempo 90\r\n")
         << c.what;
   }
+}
+
+// What the program writes it reads back: a song with a line longer than a song file may
+// hold, or larger than a file may be, is not written; the old file stays.
+TEST_F(SongFile, ASongTheReaderWouldRefuseIsNotSaved) {
+  TVelto song;
+  std::string error;
+  ASSERT_TRUE(LoadSongFile(song, kSongs / "ensemble.qem", "", &error)) << error;
+  const std::filesystem::path out = dir_ / "out.qem";
+  ASSERT_TRUE(SaveSongFile(song, out, "", &error)) << error;
+  EXPECT_EQ(SongFileBytes(song), ReadFileBytes(out)->size());
+  song.CurrentTrack->ProgramStrings.push_back(std::string(kMaxSongLineBytes + 1, 'x'));
+  EXPECT_FALSE(SaveSongFile(song, out, "", &error));
+  EXPECT_NE(error.find("longer than 262144"), std::string::npos) << error;
+  song.CurrentTrack->ProgramStrings.back() = std::string(kMaxSongLineBytes, 'x');
+  ASSERT_TRUE(SaveSongFile(song, out, "", &error)) << error;
+  EXPECT_TRUE(LoadSongFile(song, out, "", &error)) << error;
+  song.CurrentTrack->ProgramStrings.assign(kMaxSongFileBytes / kMaxSongLineBytes + 1, std::string(kMaxSongLineBytes, 'x'));
+  EXPECT_FALSE(SaveSongFile(song, out, "", &error));
+  EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+  TVelto again;
+  EXPECT_TRUE(LoadSongFile(again, out, "", &error)) << error;  // the last song written
 }
 
 }  // namespace

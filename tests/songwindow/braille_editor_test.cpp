@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "base/errors.h"
 #include "feedback/signals.h"
+#include "model/song_file.h"
 #include "playback/player_state.h"
 #include "settings/lang_texts.h"
+#include "tests/support/test_support.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {
@@ -26,6 +29,7 @@ struct TNamedKey {
 
 constexpr TNamedKey kKeys[] = {
     {"Left", vkLeft, 0},      {"Right", vkRight, 0},          {"Delete", vkDelete, 0},
+    {"Up", vkUp, 0},          {"Down", vkDown, 0},
     {"Back", vkBack, 8},      {"Space", vkSpace, U' '},       {"Enter", vkReturn, 13},
     {"KpPlus", vkAdd, U'+'},  {"ScrollLock", vkScroll, 0},    {"NumLock", vkNumLock, 0},
     {"Num1", vkNumpad0 + 1, U'1'}, {"Num3", vkNumpad0 + 3, U'3'}, {"Num4", vkNumpad0 + 4, U'4'}, {"Num5", vkNumpad0 + 5, U'5'},
@@ -147,8 +151,12 @@ TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
        {"I A", "I Я", "I A", "I a"}, {sCaps, sCaps, sCaps}, none, "aAЯ", 0, nullptr},
       {"Right onto a note sounds it", 1, 0, false, false, "Right", {"I P"}, {sCaps}, {"off", "on 0 0 60 81"},
        "!PSNQ", 1, nullptr},
+      // The first token deleted: the caret stays at the start and the new first note is
+      // described (D), none is skipped.
       {"advanced Delete takes the token and describes the next", 2, 0, true, false, "Delete",
-       {"I Ми, четвертная"}, {}, {"off", "on 0 0 64 81"}, "SNQ", 1, "Удаление Pc"},
+       {"I Ре, четвертная"}, {}, {"off", "on 0 0 62 81"}, "SNQ", 0, "Удаление Pc"},
+      {"advanced Delete inside the line describes the note after it", 2, 2, true, false, "Delete",
+       {"I Ми, четвертная"}, {}, {"off", "on 0 0 64 81"}, "PcNQ", 2, "Удаление S"},
       {"advanced Backspace takes the token before the caret", 2, 5, true, false, "Back",
        {"I Фа, четвертная"}, {}, {"off", "on 0 0 65 81"}, "PcSN", 4, "Удаление Q"},
       {"Ctrl+Right moves by notes and on into the next measure", 1, 3, false, false, "Ctrl+Right Ctrl+Right",
@@ -156,7 +164,7 @@ TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
       {"Enter in advanced editing on an empty place", 1, 5, true, false, "Enter",
        {"I Нечего редактировать!"}, {100 + sError}, none, "!PSNQ", 5, nullptr},
       {"a notation error ends advanced editing", 3, 0, true, false, "Right",
-       {"I ", "I Режим продвинутого редактирования выключен", "I a"}, {sError}, none, "aAЯ", 0, nullptr},
+       {"I Режим продвинутого редактирования выключен", "I a"}, {sError}, none, "aAЯ", 0, nullptr},
       {"the lock keys", 1, 0, false, false, "ScrollLock NumLock ScrollLock",
        {"I Режим продвинутого редактирования включен", "I Точечный режим включен",
         "I Режим продвинутого редактирования выключен"},
@@ -164,11 +172,15 @@ TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
   });
 }
 
+// The translator is named in the track's program text: the window knows it before any play.
 TEST_F(BrailleEditorTest, AdvancedEditingOnATranslatedTrackChangesNothing) {
   TWindowRig rig;
   TSongWindow window(rig.Ports(), 1, "qem");
   Show(rig, window, {"", 1, 0, true, false, "", {}, {}, {}, "", 0, nullptr});
-  window.CurrentTrack->TranslatorPath = "missing.cnv";
+  std::filesystem::create_directories(rig.home.Dir().File("Translator"));
+  testsupport::WriteBytes(rig.home.Dir().File("Translator/t.cnv"), "x=P\r\n");
+  window.CurrentTrack->ProgramStrings = {"translator t"};
+  window.ShowTreck(smSilent);
   for (const char* key : {"Delete", "Enter"}) {
     rig.locks.scroll = true;
     rig.speaker.said.clear();
@@ -179,6 +191,102 @@ TEST_F(BrailleEditorTest, AdvancedEditingOnATranslatedTrackChangesNothing) {
     EXPECT_EQ(rig.speaker.said.at(0), "I Режим продвинутого редактирования выключен") << key;
     EXPECT_EQ(GErrors.Code(), 0) << key;
   }
+}
+
+// The voice is the user's: a measure with fewer voices shows an empty editor and moving on
+// keeps the voice (measure 1 has three voices, measure 2 one).
+TEST_F(BrailleEditorTest, MovingByMeasuresKeepsTheVoice) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  LoadSongText(window, {"1 0 0 1 0 0 0", "Общее", "Vd4m", "2 0 1 1 0 0 0", "Мелодия", "!PSN()QQp()NNo", "SSOO"});
+  window.ShowTreck(smSilent);
+  Press(window.Editor(), "Down");
+  Press(window.Editor(), "Down");
+  EXPECT_EQ(window.CurrentTrack->Voice, 3);
+  rig.editors.caret = rig.editors.anchor = static_cast<uint16_t>(rig.editors.notes.size());
+  rig.speaker.said.clear();
+  Press(window.Editor(), "Right");
+  EXPECT_EQ(window.CurrentMeasure, 2);
+  EXPECT_EQ(window.CurrentTrack->Voice, 3);
+  EXPECT_EQ(rig.editors.notes, "");
+  Press(window.Editor(), "Left");
+  EXPECT_EQ(window.CurrentMeasure, 1);
+  EXPECT_EQ(window.CurrentTrack->Voice, 3);
+  EXPECT_EQ(rig.speaker.said, (std::vector<std::string>{"I Такт 2", "I Такт 1", "S NNo"}));
+  EXPECT_EQ(window.CurrentTrack->MusicStrings, (std::vector<std::string>{"!PSN()QQp()NNo", "SSOO"}));
+}
+
+// A notation error met in advanced editing is shown: the error signal, advanced editing
+// off, the caret at the error, and the message box with the error.
+TEST_F(BrailleEditorTest, ANotationErrorInAdvancedEditingIsExplained) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  LoadSongText(window, {"1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "%%Vc4!P"});
+  window.ShowTreck(smSilent);
+  rig.locks.scroll = true;
+  Press(window.Editor(), "Right");
+  EXPECT_FALSE(rig.locks.scroll);
+  EXPECT_EQ(rig.signaller.kinds, std::vector<uint8_t>{sError});
+  ASSERT_EQ(rig.questions.asked.size(), 1u);
+  EXPECT_EQ(rig.questions.asked[0].substr(0, 2), "3 ");
+  EXPECT_NE(rig.questions.asked[0].find("Мелодия нотный текст!"), std::string::npos) << rig.questions.asked[0];
+  EXPECT_EQ(rig.editors.notes, "%%Vc4!P");
+  EXPECT_FALSE(window.Actions["aAdvancedEditing"].Checked);
+}
+
+// The play keys that cannot act yet (Ctrl, Shift or Alt with Space) say nothing and sound
+// nothing; an empty interrupting text would silence the screen reader.
+TEST_F(BrailleEditorTest, PlayKeysSayNothing) {
+  for (TShiftState shift : {TShiftState{false, true, false}, TShiftState{true, false, false},
+                            TShiftState{true, false, true}, TShiftState{true, true, false}}) {
+    TWindowRig rig;
+    TSongWindow window(rig.Ports(), 1, "qem");
+    Show(rig, window, {"", 1, 0, false, false, "", {}, {}, {}, "", 0, nullptr});
+    window.Editor().KeyDown(vkSpace, shift);
+    window.Editor().KeyPress(U' ');
+    window.Editor().KeyUp(vkSpace, shift);
+    EXPECT_EQ(rig.speaker.said, std::vector<std::string>{});
+    EXPECT_EQ(rig.preview.sent, std::vector<std::string>{});
+    EXPECT_EQ(rig.editors.notes, "!PSNQ");
+  }
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  Show(rig, window, {"", 1, 0, false, false, "", {}, {}, {}, "", 0, nullptr});
+  Press(window.Editor(), "Space");  // plain Space on the first sign: a preview of no note
+  for (const std::string& said : rig.speaker.said) {
+    EXPECT_NE(said, "I ");
+  }
+}
+
+// Pasted and cut text is typing: an undo step, Modified, the line committed; a line too
+// long for a song file is refused at the paste with a spoken reason.
+TEST_F(BrailleEditorTest, PasteAndCutAreTyping) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  Show(rig, window, {"", 1, 1, false, false, "", {}, {}, {}, "", 0, nullptr});
+  TBrailleEditor& editor = window.Editor();
+  EXPECT_TRUE(editor.Paste("SS\r\nO"));
+  EXPECT_EQ(rig.editors.notes, "!SSOPSNQ");
+  EXPECT_EQ(rig.editors.caret, 4);
+  EXPECT_TRUE(window.Modified);
+  EXPECT_EQ(U(window.Undo().Label()), "Вставка");
+  EXPECT_EQ(window.CurrentTrack->MusicStrings[0], "!SSOPSNQ");
+  rig.editors.caret = 1, rig.editors.anchor = 4;
+  EXPECT_EQ(editor.Cut(), "SSO");
+  EXPECT_EQ(rig.editors.notes, "!PSNQ");
+  EXPECT_EQ(U(window.Undo().Label()), "Вырезание SSO");
+  EXPECT_EQ(window.CurrentTrack->MusicStrings[0], "!PSNQ");
+  EXPECT_EQ(editor.Cut(), "");  // nothing selected
+
+  EXPECT_FALSE(editor.Paste(std::string(kMaxSongLineBytes, 'S')));
+  EXPECT_EQ(rig.speaker.said.back(), "I Строка длиннее 262144 байт: вставка отменена");
+  EXPECT_EQ(rig.editors.notes, "!PSNQ");
+  EXPECT_EQ(window.CurrentTrack->MusicStrings[0], "!PSNQ");
+  EXPECT_FALSE(editor.Paste("中"));
+  rig.locks.scroll = true;
+  EXPECT_FALSE(editor.Paste("S"));
+  EXPECT_EQ(rig.signaller.kinds, (std::vector<uint8_t>{100 + sError, sError, 100 + sError}));
+  EXPECT_EQ(rig.editors.notes, "!PSNQ");
 }
 
 TEST_F(BrailleEditorTest, SpaceWhilePlayingPausesAndResumes) {

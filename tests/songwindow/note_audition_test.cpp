@@ -145,7 +145,8 @@ TEST(PlayNote, TheCaretGoesThroughTheTranslator) {
   const std::filesystem::path rules = std::filesystem::path(ProgramDir) / "Translator" / "t.cnv";
   std::filesystem::create_directories(rules.parent_path());
   std::ofstream(rules) << W("до4=P\r\nре4=S\r\n");
-  a.window.CurrentTrack->TranslatorPath = rules.string();
+  // The translator is named in the track's program text; the window reads it there.
+  a.window.CurrentTrack->ProgramStrings = {"translator t"};
   a.window.CurrentTrack->Voice = 2;
   for (int32_t caret : {2, 3, 4}) {
     const TAudition r = a.At(1, caret);

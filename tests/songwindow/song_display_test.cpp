@@ -89,8 +89,9 @@ TEST_F(ShowTreckTest, HidesTheOutputLineAndShowsTheRest) {
   }
 }
 
-// ShowTreck makes the editors show the place, and a commit lands there; editors the window
-// has moved away from without showing the new place commit nothing.
+// ShowTreck makes the editors show the place, and a commit lands there; when the window
+// moved without showing the new place, what the editors hold still goes to the place they
+// were filled from, never lost and never written over the new place.
 TEST_F(ShowTreckTest, TheEditorsCommitIntoThePlaceTheyShow) {
   window_.ShowTreck(smSilent);
   rig_.editors.notes = "xyz";
@@ -101,9 +102,11 @@ TEST_F(ShowTreckTest, TheEditorsCommitIntoThePlaceTheyShow) {
   EXPECT_EQ(window_.CurrentTrack->ProgramStrings,
             (std::vector<std::string>{"{$$$midiout=2$$$}", "instrument 2"}));
   window_.CurrentMeasure = 2;
-  rig_.editors.notes = "abc";
+  rig_.editors.notes = "abcd";
   window_.CommitEditors();
-  EXPECT_EQ(window_.CurrentTrack->MusicStrings, committed);
+  EXPECT_EQ(window_.CurrentTrack->MusicStrings, std::vector<std::string>{"abc()abcd"});
+  window_.ShowTreck(smSilent);
+  EXPECT_EQ(rig_.editors.notes, "");
 }
 
 TEST_F(ShowTreckTest, VoiceAndMeasureAreBroughtIntoRange) {
@@ -114,8 +117,8 @@ TEST_F(ShowTreckTest, VoiceAndMeasureAreBroughtIntoRange) {
     uint16_t shownVoice;
     const char* text;
   } cases[] = {
-      {1, 1, 1, 1, "abc"}, {1, 3, 1, 3, ""},  {1, 60000, 1, 3, ""},
-      {2, 1, 2, 1, ""},    {7, 5, 7, 2, ""},  {0, 2, 1, 2, "def"},
+      {1, 1, 1, 1, "abc"}, {1, 3, 1, 3, ""},  {1, 60000, 1, 50, ""},
+      {2, 1, 2, 1, ""},    {7, 5, 7, 5, ""},  {0, 2, 1, 2, "def"},
   };
   for (const auto& c : cases) {
     window_.CurrentMeasure = c.measure;

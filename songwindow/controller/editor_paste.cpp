@@ -1,0 +1,182 @@
+// Paste and cut in the two editors: typing like any other, with an undo step and a commit,
+// refused when the song would hold a line or a size that its file could not be read back
+// with.
+#include <algorithm>
+
+#include "feedback/signals.h"
+#include "model/song_file.h"
+#include "model/song_text.h"
+#include "platform/codec1251.h"
+#include "settings/lang_texts.h"
+#include "songwindow/controller/braille_editor.h"
+#include "songwindow/controller/song_window.h"
+
+namespace {
+
+// The longest undo label a cut text gives.
+constexpr size_t kLabelChars = 40;
+
+std::vector<std::string> SplitAtNewlines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (true) {
+    const size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) {
+      return lines;
+    }
+    start = end + 1;
+  }
+}
+
+size_t Bytes(const std::vector<std::string>& lines) {
+  size_t bytes = 0;
+  for (const std::string& line : lines) {
+    bytes += line.size() + 2;  // CR LF
+  }
+  return bytes;
+}
+
+std::string Trimmed(const std::string& word) {
+  const size_t first = word.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : word.substr(first, word.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+std::string TSongWindow::EditFault(size_t longestLine, size_t oldBytes, size_t newBytes) const {
+  if (longestLine > kMaxSongLineBytes) {
+    return SubstituteArgs(LangStrOr(1122, "Строка длиннее %s байт: вставка отменена"),
+                          {std::to_string(kMaxSongLineBytes)});
+  }
+  if (newBytes > oldBytes && SongFileBytes(*this) - oldBytes + newBytes > kMaxSongFileBytes) {
+    return SubstituteArgs(LangStrOr(1123, "Сонг стал бы больше %s байт: вставка отменена"),
+                          {std::to_string(kMaxSongFileBytes)});
+  }
+  return std::string();
+}
+
+void TSongWindow::RefuseEdit(const std::string& why) {
+  ports_.Signaller->PlaySignal(sError);
+  ports_.Speaker->Speak(why, -1);
+}
+
+std::string TSongWindow::EditLabel(int id, const char* builtIn, const std::string& what) const {
+  const std::string word = LangStr(id);
+  std::string label = word == "???" ? Utf8ToCp1251(builtIn).Text : Trimmed(word);
+  if (!what.empty()) {
+    label += " " + what.substr(0, kLabelChars);
+  }
+  return label;
+}
+
+bool TSongWindow::ProgramEditChange(const std::string& utf8Text, int32_t column, int32_t line,
+                                    bool cut) {
+  if (CurrentTrack == nullptr || ports_.Editors == nullptr) {
+    return false;
+  }
+  const TCp1251Text text = Utf8ToCp1251(utf8Text);
+  if (!text.Refused.empty()) {
+    ports_.Signaller->Signal(sError);  // a character the song cannot hold
+    return false;
+  }
+  std::vector<std::string> lines = SplitAtNewlines(text.Text);
+  if (text.Text.empty()) {
+    lines.clear();
+  }
+  size_t longest = 0;
+  for (const std::string& l : lines) {
+    longest = std::max(longest, l.size());
+  }
+  const std::string why = EditFault(longest, Bytes(ports_.Editors->ProgramLines()), Bytes(lines));
+  if (!why.empty()) {
+    RefuseEdit(why);
+    return false;
+  }
+  Saved(cut ? EditLabel(1121, "Вырезание", "") : EditLabel(1120, "Вставка", ""));
+  Modified = true;
+  ports_.Editors->SetProgramLines(lines);
+  ports_.Editors->SetProgramCaret(column, line);
+  CommitEditors();
+  ShowCaretPanels();
+  Notify();
+  return true;
+}
+
+// The Braille editor's line with `text` in place of the selection; the caret after it.
+bool TBrailleEditor::ReplaceSelection(const std::string& text, const std::string& label) {
+  IEditors& editors = *w_.Ports().Editors;
+  std::string line = editors.NotesText();
+  const auto caret = static_cast<size_t>(std::min<int32_t>(editors.NotesCaret(), static_cast<int32_t>(line.size())));
+  const auto anchor = static_cast<size_t>(std::min<int32_t>(editors.NotesAnchor(), static_cast<int32_t>(line.size())));
+  const size_t from = std::min(caret, anchor);
+  const size_t count = std::max(caret, anchor) - from;
+  line.replace(from, count, text);
+  // The measure line this voice is committed into, against what a song line may hold.
+  const TTreck& track = *w_.CurrentTrack;
+  const auto measure = static_cast<size_t>(std::max(w_.CurrentMeasure, 1));
+  const std::string stored = measure <= track.MusicStrings.size() ? track.MusicStrings[measure - 1] : std::string();
+  std::string before;
+  std::string after;
+  SplitVoiceText(stored, track.Voice, before, after);
+  const size_t newLine = before.size() + CleanVoiceText(line).size() + after.size();
+  const std::string why = w_.EditFault(newLine, stored.size(), newLine);
+  if (!why.empty()) {
+    w_.RefuseEdit(why);
+    return false;
+  }
+  w_.Saved(label);
+  w_.Modified = true;
+  editors.SetNotesText(line);
+  SetCaret(static_cast<int32_t>(from + text.size()));
+  w_.CommitEditors();
+  w_.LastAuditionText.clear();
+  return true;
+}
+
+bool TBrailleEditor::Paste(const std::string& utf8) {
+  if (w_.CurrentTrack == nullptr || w_.Ports().Editors == nullptr) {
+    return false;
+  }
+  if (w_.Ports().LockKeys->ScrollLockOn()) {
+    Beep();  // typing is refused in advanced editing
+    return false;
+  }
+  const TCp1251Text converted = Utf8ToCp1251(utf8);
+  if (!converted.Refused.empty()) {
+    w_.Ports().Signaller->Signal(sError);
+    return false;
+  }
+  std::string text;
+  for (char c : converted.Text) {
+    if (static_cast<unsigned char>(c) >= ' ' && c != '\x7F') {
+      text += c;  // the line holds no line ends or control characters
+    }
+  }
+  if (text.empty()) {
+    return false;
+  }
+  return ReplaceSelection(text, w_.EditLabel(1120, "Вставка", ""));
+}
+
+std::string TBrailleEditor::Cut() {
+  if (w_.CurrentTrack == nullptr || w_.Ports().Editors == nullptr) {
+    return std::string();
+  }
+  IEditors& editors = *w_.Ports().Editors;
+  const std::string line = editors.NotesText();
+  const auto caret = static_cast<size_t>(std::min<int32_t>(editors.NotesCaret(), static_cast<int32_t>(line.size())));
+  const auto anchor = static_cast<size_t>(std::min<int32_t>(editors.NotesAnchor(), static_cast<int32_t>(line.size())));
+  if (caret == anchor) {
+    return std::string();
+  }
+  if (w_.Ports().LockKeys->ScrollLockOn()) {
+    Beep();
+    return std::string();
+  }
+  const std::string removed = line.substr(std::min(caret, anchor), std::max(caret, anchor) - std::min(caret, anchor));
+  if (!ReplaceSelection(std::string(), w_.EditLabel(1121, "Вырезание", removed))) {
+    return std::string();
+  }
+  return removed;
+}
