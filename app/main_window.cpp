@@ -255,13 +255,29 @@ void TMainWindow::OnSubWindowActivated(QMdiSubWindow* window) {
   if (auto* previous = qobject_cast<QMdiSubWindow*>(active_.data())) {
     if (auto* song = dynamic_cast<TSongWindowView*>(previous->widget())) {
       song->Controller().FormDeactivate();
+      song->Left();
     }
   }
   active_ = window;
   RebuildMenuBar();
   if (TSongWindowView* song = ActiveSong()) {
     song->Controller().FormActivate();
+    song->RestoreFocus();
+    AnnounceActiveSong();
   }
+}
+
+void TMainWindow::AnnounceActiveSong() {
+  if (announcing_) {
+    return;
+  }
+  announcing_ = true;
+  QTimer::singleShot(0, this, [this] {
+    announcing_ = false;
+    if (TSongWindowView* song = ActiveSong()) {
+      song->Controller().SpeakWindowReached(song->FocusField());
+    }
+  });
 }
 
 // The active sub-window, or the one active last while a dialog has the focus.
@@ -308,7 +324,8 @@ void TMainWindow::NewSong() {
   song->parentWidget()->show();
   area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
   c.FormActivate();
-  c.ShowTreck(smTrack);
+  song->RestoreFocus();
+  AnnounceActiveSong();
 }
 
 bool TMainWindow::OpenSong(const std::string& path) {
@@ -330,7 +347,8 @@ bool TMainWindow::OpenSong(const std::string& path) {
   song->parentWidget()->show();
   area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
   c.FormActivate();
-  c.ShowTreck(smTrack);
+  song->RestoreFocus();
+  AnnounceActiveSong();
   return true;
 }
 

@@ -44,6 +44,9 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void SetCaptions();
   void RebuildMenuBar();
   void OnSubWindowActivated(QMdiSubWindow* window);
+  // Once the present event is handled, the active song window says its name and place
+  // (once, however many windows were activated meanwhile).
+  void AnnounceActiveSong();
   void Tick();
 
   // A song window for a song of extension ext (without the dot).
@@ -71,4 +74,5 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   int32_t device_ = 0;
   std::string language_file_;
   bool closing_ = false;
+  bool announcing_ = false;  // an announcement of the active song window is due
 };

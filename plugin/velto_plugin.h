@@ -266,13 +266,30 @@ VELTO_PLUGIN_API void OnPopupMenu(VeltoText* text, int32_t control, VeltoWindow*
 /* A text put there is spoken when the control gets the focus. */
 VELTO_PLUGIN_API void onEnterPluginComponent(VeltoText* text, int32_t control,
                                              VeltoWindow* window);
-/* Answers how the window then speaks its place: 0 track, 1 measure, 2 voice, 3 measure
- * and voice, 255 nothing. */
+/* Called when the control loses the focus. Answers how the window then refreshes and
+ * speaks its place: 0 track, 1 measure, 2 voice, 3 measure and voice, 4 solo state, 5 track
+ * on or off, 6 handler on or off, 7 reset, 255 refresh in silence. Whatever the answer, the
+ * focus stays where the user moved it (Tab goes on to the next control). */
 VELTO_PLUGIN_API uint8_t onExitPluginComponent(int32_t control, VeltoWindow* window);
 /* Item index (from 0) of the popup menu chosen; tag is always 0. */
 VELTO_PLUGIN_API void OnClickPopupMenu(int32_t tag, int32_t index, VeltoWindow* window);
-/* key: the key's virtual-key code; the plug-in may change it (0 swallows the key); a value
- * outside 0..65535 is ignored. */
+/* Every key pressed (PluginKeyDown, repeated while held) and released (PluginKeyUp) on a
+ * control that forwards keys (all but labels), before the control handles it; keys that
+ * are shortcuts of the window's commands do not reach the controls. key is the key's
+ * Windows virtual-key code, by its place on the keyboard whatever the layout and Shift:
+ *   'A'..'Z' 65..90 and '0'..'9' 48..57 (a Cyrillic letter has the code of its key);
+ *   Backspace 8, Tab 9 (Shift+Tab too), Enter 13 (the keypad's too), Shift 16, Ctrl 17,
+ *   Alt 18, Pause 19, Caps Lock 20, Esc 27, Space 32, PgUp 33, PgDn 34, End 35, Home 36,
+ *   Left 37, Up 38, Right 39, Down 40, Print Screen 44, Insert 45, Delete 46, the menu
+ *   key 93, Num Lock 144, Scroll Lock 145, F1..F24 112..135;
+ *   ; 186, = 187, comma 188, - 189, . 190, / 191, ` 192, [ 219, \ 220, ] 221, ' 222 (US
+ *   names; the key between left Shift and Z 226);
+ *   the keypad: * 106, + 107, - 109, / 111; its digit keys 96..105 and its decimal key 110
+ *   while the window's dot mode is on, else the keys they stand for (Home 36, Up 38 ...,
+ *   keypad 5 12, decimal Delete 46).
+ * A key without such a code is not passed. The plug-in may change key: 0 swallows the key,
+ * another code of this list is handled as that key; a value outside 0..65535 is ignored.
+ * shift holds VELTO_SHIFT, VELTO_ALT and VELTO_CTRL. Enter on a button also clicks it. */
 VELTO_PLUGIN_API void PluginKeyDown(VeltoWindow* window, VeltoControl* control, int32_t* key,
                                     uint8_t shift);
 VELTO_PLUGIN_API void PluginKeyUp(VeltoWindow* window, VeltoControl* control, int32_t* key,

@@ -741,6 +741,12 @@ void TBrailleEditor::LockKeyTail(uint16_t key) {
     speaker.Speak(LangStrOr(342, "Точечный режим выключен"), -1);
   } else {
     speaker.Speak(LangStrOr(341, "Точечный режим включен"), -1);
+    // With the keyboard's Num Lock off a screen reader takes the keypad for itself.
+    if (w_.Ports().KeyboardLights->NumLockLit() == false) {
+      speaker.Speak(LangStrOr(1160, "Num Lock клавиатуры выключен: цифровой блок забирает программа "
+                                    "экранного доступа. Нажмите Num Lock, затем Ctrl+Enter."),
+                    0);
+    }
   }
 }
 

@@ -13,6 +13,8 @@ enum TVirtualKey : uint16_t {
   vkShift = 16,
   vkControl = 17,
   vkMenu = 18,  // Alt
+  vkPause = 19,
+  vkCapital = 20,  // Caps Lock
   vkEscape = 27,
   vkSpace = 32,
   vkPrior = 33,  // PgUp
@@ -23,8 +25,13 @@ enum TVirtualKey : uint16_t {
   vkUp = 38,
   vkRight = 39,
   vkDown = 40,
+  vkSnapshot = 44,  // Print Screen
   vkInsert = 45,
   vkDelete = 46,
+  vkHelp = 47,
+  vkLWin = 91,
+  vkRWin = 92,
+  vkApps = 93,  // the menu key
   vkNumpad0 = 96,  // vkNumpad0 + n is keypad digit n
   vkNumpad9 = 105,
   vkMultiply = 106,
@@ -32,8 +39,23 @@ enum TVirtualKey : uint16_t {
   vkSubtract = 109,
   vkDecimal = 110,
   vkDivide = 111,
+  vkF1 = 112,  // vkF1 + n - 1 is Fn
+  vkF24 = 135,
   vkNumLock = 144,
   vkScroll = 145,
+  // The punctuation keys of the main block, named by what they type on a US layout.
+  vkOem1 = 186,  // ; :
+  vkOemPlus = 187,  // = +
+  vkOemComma = 188,  // , <
+  vkOemMinus = 189,  // - _
+  vkOemPeriod = 190,  // . >
+  vkOem2 = 191,  // / ?
+  vkOem3 = 192,  // ` ~
+  vkOem4 = 219,  // [ {
+  vkOem5 = 220,  // \ |
+  vkOem6 = 221,  // ] }
+  vkOem7 = 222,  // ' "
+  vkOem102 = 226,  // the key between left Shift and Z
   vkOther = 255,  // a key the editor has no rule for
 };
 

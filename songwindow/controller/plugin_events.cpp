@@ -137,7 +137,11 @@ void TSongWindow::onExitPluginControl(int32_t number) {
   if (Forwarding(number, ceExit) == nullptr || !FormatModule->onExitPluginComponent) {
     return;
   }
-  ShowTreck(FormatModule->onExitPluginComponent(number, &PluginWindow));
+  // The focus stays where it went: Tab goes on to the next control.
+  const uint8_t mode = FormatModule->onExitPluginComponent(number, &PluginWindow);
+  keep_focus_ = true;
+  ShowTreck(mode);
+  keep_focus_ = false;
 }
 
 void TSongWindow::ClickPopupMenuClick(int32_t index) {

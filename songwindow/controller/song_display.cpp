@@ -172,7 +172,7 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
     SetEnabled("CopyData", true);
     SetEnabled("QEMHelper", true);
     SetEnabled("PasteData", MeasureClipboardKind != 0);
-  } else if (Mode != smSilent) {
+  } else if (Mode != smSilent && !keep_focus_) {
     editors.FocusNotes();
   }
   const std::string prefix = NamePrefix();

@@ -59,6 +59,7 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   ports_.NoteTimer = ports_.NoteTimer != nullptr ? ports_.NoteTimer : &IdleNoteTimer();
   ports_.NotePreview = ports_.NotePreview != nullptr ? ports_.NotePreview : &SystemNotePreview();
   ports_.Player = ports_.Player != nullptr ? ports_.Player : &SystemPlayerTempo();
+  ports_.KeyboardLights = ports_.KeyboardLights != nullptr ? ports_.KeyboardLights : &SystemKeyboardLights();
   editor_ = std::make_unique<TBrailleEditor>(*this);
   WindowNumber = Number;
   ChoosePlugin(Ext);
@@ -382,6 +383,24 @@ void TSongWindow::ProgramEditKeyUp(bool isTab) {
     ShowCaretPanels();
   }
   Notify();
+}
+
+void TSongWindow::SpeakWindowReached(TFocusField field) {
+  if (CurrentTrack == nullptr) {
+    return;
+  }
+  ISpeaker& speaker = *ports_.Speaker;
+  speaker.Speak(SongName(), -1);
+  if (field == TFocusField::Notes) {
+    speaker.Speak(NotesEditTextCaption, 0);
+    speaker.Speak(std::to_string(TrackPosition()) + "-" + NamePrefix() + CurrentTrack->Caption, 0);
+    if (const std::string line = ports_.Editors != nullptr ? ports_.Editors->NotesText() : ""; !line.empty()) {
+      speaker.Speak(line, 0);
+    }
+  } else if (field == TFocusField::Program) {
+    speaker.Speak(LangStrOr(105, "Обработчик для текущего трека:"), 0);
+  }
+  AnnounceModes();
 }
 
 bool TSongWindow::ReportPendingError() {

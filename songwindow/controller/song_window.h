@@ -56,6 +56,10 @@ std::string GetWideField(std::string_view Line, uint16_t N);
 // Field N of line LineNo (1-based) of List; empty when the list has fewer lines.
 std::string GetLineField(const std::vector<std::string>& List, uint16_t LineNo, uint16_t N);
 
+// Where the focus of a window is: the Braille editor, the program editor or elsewhere (a
+// plug-in's control).
+enum class TFocusField { Notes, Program, Other };
+
 class TSongWindow : public TVelto {
  public:
   // The constructor's steps: number, format plug-in chosen by Ext, undo state file
@@ -129,6 +133,9 @@ class TSongWindow : public TVelto {
   // Key release of the program editor: the Tab flag and the caret panels. (The Braille
   // editor's keys go to Editor().)
   void ProgramEditKeyUp(bool isTab);
+  // The window was reached from another (or opened): speaks the song's name, then the
+  // field that has the focus as entering it by Tab does, with the Braille editor's line.
+  void SpeakWindowReached(TFocusField field);
 
   // The program editor's text after a paste or cut (UTF-8, lines split by "\n") with its
   // caret: typing, so an undo step is taken, Modified set, the editor set and committed.
@@ -179,7 +186,7 @@ class TSongWindow : public TVelto {
   void onChangePluginControl(int32_t number);
   // Fills PopupItems afresh and speaks the plug-in's text.
   void onEnterPluginControl(int32_t number);
-  // ShowTreck with the mode the plug-in answers.
+  // ShowTreck with the mode the plug-in answers, leaving the focus where it went.
   void onExitPluginControl(int32_t number);
   // Item `index` of PopupItems was chosen.
   void ClickPopupMenuClick(int32_t index);
@@ -220,6 +227,7 @@ class TSongWindow : public TVelto {
   void RewriteHiddenLines();
 
   TSongWindowPorts ports_;
+  bool keep_focus_ = false;  // ShowTreck leaves the focus where it is
   std::unique_ptr<TBrailleEditor> editor_;
   std::unique_ptr<TUndoRing> undo_;
   std::unique_ptr<IPreparationWindow> preparation_;

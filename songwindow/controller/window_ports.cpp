@@ -4,6 +4,7 @@
 #include "feedback/message_box.h"
 #include "feedback/signals.h"
 #include "feedback/speech.h"
+#include "platform/keyboard_lights.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 
@@ -55,7 +56,17 @@ class TSystemPlayerTempo : public IPlayerTempo {
   void SetTempo(uint32_t usPerQuarter) override { RequestPlayerTempo(usPerQuarter); }
 };
 
+class TSystemKeyboardLights : public IKeyboardLights {
+ public:
+  std::optional<bool> NumLockLit() const override { return KeyboardNumLockOn(); }
+};
+
 }  // namespace
+
+IKeyboardLights& SystemKeyboardLights() {
+  static TSystemKeyboardLights lights;
+  return lights;
+}
 
 ISpeaker& SystemSpeaker() {
   static TSystemSpeaker speaker;

@@ -77,6 +77,14 @@ class ILockKeys {
   virtual void PressNumLock() = 0;
 };
 
+// The keyboard's own Num Lock light, which a screen reader follows for the keypad (the
+// program's dot mode does not switch it): lit or not, nothing when the system cannot tell.
+class IKeyboardLights {
+ public:
+  virtual ~IKeyboardLights() = default;
+  virtual std::optional<bool> NumLockLit() const = 0;
+};
+
 // The single-shot timer TimerNoteOn: Start (re)arms it for interval milliseconds, Stop
 // disarms it. When it fires, the owner calls the window's TimerNoteOnTimer.
 class INoteTimer {
@@ -105,7 +113,7 @@ class IPlayerTempo {
 };
 
 // The ports a window talks through (all borrowed). Speaker, Signaller, Questions,
-// LockKeys, NotePreview and Player default to the program's own (feedback/, playback/); a
+// LockKeys, NotePreview, Player and KeyboardLights default to the program's own (feedback/, playback/); a
 // window without NoteTimer never silences a preview by itself; the others must be given.
 struct TSongWindowPorts {
   ISpeaker* Speaker = nullptr;
@@ -118,6 +126,7 @@ struct TSongWindowPorts {
   INoteTimer* NoteTimer = nullptr;
   INotePreview* NotePreview = nullptr;
   IPlayerTempo* Player = nullptr;
+  IKeyboardLights* KeyboardLights = nullptr;
 };
 
 // The program's own speech, signals, message boxes, lock modes and MIDI ports; a timer
@@ -129,3 +138,4 @@ ILockKeys& SystemLockKeys();
 INotePreview& SystemNotePreview();
 INoteTimer& IdleNoteTimer();
 IPlayerTempo& SystemPlayerTempo();
+IKeyboardLights& SystemKeyboardLights();

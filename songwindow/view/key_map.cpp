@@ -1,6 +1,8 @@
 #include "songwindow/view/key_map.h"
 
 #include <array>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -19,8 +21,50 @@ constexpr TKeyRow kKeys[] = {
     {Qt::Key_PageDown, vkNext, 0},      {Qt::Key_End, vkEnd, 0},          {Qt::Key_Home, vkHome, 0},
     {Qt::Key_Left, vkLeft, 0},          {Qt::Key_Up, vkUp, 0},            {Qt::Key_Right, vkRight, 0},
     {Qt::Key_Down, vkDown, 0},          {Qt::Key_Insert, vkInsert, 0},    {Qt::Key_Delete, vkDelete, 0},
-    {Qt::Key_NumLock, vkNumLock, 0},    {Qt::Key_ScrollLock, vkScroll, 0},
+    {Qt::Key_NumLock, vkNumLock, 0},    {Qt::Key_ScrollLock, vkScroll, 0},  {Qt::Key_Pause, vkPause, 0},
+    {Qt::Key_CapsLock, vkCapital, 0},   {Qt::Key_Print, vkSnapshot, 0},   {Qt::Key_Help, vkHelp, 0},
+    {Qt::Key_Meta, vkLWin, 0},          {Qt::Key_Super_L, vkLWin, 0},     {Qt::Key_Super_R, vkRWin, 0},
+    {Qt::Key_Menu, vkApps, 0},          {Qt::Key_AltGr, vkMenu, 0},
 };
+
+// The punctuation keys of the main block, by the X11 key code of their place (the same on
+// every layout), with their virtual-key codes.
+constexpr struct {
+  quint32 ScanCode;
+  uint16_t Key;
+} kPunctuationScanCodes[] = {
+    {20, vkOemMinus}, {21, vkOemPlus},   {34, vkOem4}, {35, vkOem6},     {47, vkOem1},     {48, vkOem7},
+    {49, vkOem3},     {51, vkOem5},      {59, vkOemComma}, {60, vkOemPeriod}, {61, vkOem2}, {94, vkOem102},
+};
+
+// The same keys by the Qt key they give with or without Shift on a US layout, for a
+// platform whose scan codes are not those of X11.
+constexpr struct {
+  int QtKey;
+  uint16_t Key;
+} kPunctuationKeys[] = {
+    {Qt::Key_Minus, vkOemMinus},       {Qt::Key_Underscore, vkOemMinus}, {Qt::Key_Equal, vkOemPlus},
+    {Qt::Key_Plus, vkOemPlus},         {Qt::Key_BracketLeft, vkOem4},    {Qt::Key_BraceLeft, vkOem4},
+    {Qt::Key_BracketRight, vkOem6},    {Qt::Key_BraceRight, vkOem6},     {Qt::Key_Semicolon, vkOem1},
+    {Qt::Key_Colon, vkOem1},           {Qt::Key_Apostrophe, vkOem7},     {Qt::Key_QuoteDbl, vkOem7},
+    {Qt::Key_QuoteLeft, vkOem3},       {Qt::Key_AsciiTilde, vkOem3},     {Qt::Key_Backslash, vkOem5},
+    {Qt::Key_Bar, vkOem5},             {Qt::Key_Comma, vkOemComma},      {Qt::Key_Less, vkOemComma},
+    {Qt::Key_Period, vkOemPeriod},     {Qt::Key_Greater, vkOemPeriod},   {Qt::Key_Slash, vkOem2},
+    {Qt::Key_Question, vkOem2},
+};
+
+// Letter and digit keys by the X11 key code of their place, so that a key has its code on
+// a Cyrillic layout and with Shift too: the rows 1..0, Q..P, A..L and Z..M.
+uint16_t LetterOrDigitOfScanCode(quint32 scanCode) {
+  static constexpr std::string_view kRows[] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+  static constexpr quint32 kFirst[] = {10, 24, 38, 52};
+  for (size_t row = 0; row < std::size(kRows); ++row) {
+    if (scanCode >= kFirst[row] && scanCode < kFirst[row] + kRows[row].size()) {
+      return static_cast<uint16_t>(kRows[row][scanCode - kFirst[row]]);
+    }
+  }
+  return 0;
+}
 
 // Keypad positions: the X11 key codes of the keypad keys, and the position of each
 // (0..9 the digit keys, 10 decimal, 11 plus, 12 minus, 13 times, 14 divide, 15 enter).
@@ -88,6 +132,20 @@ int PositionOfQtKey(int key) {
   }
 }
 
+uint16_t PunctuationKey(const QKeyEvent& event) {
+  for (const auto& row : kPunctuationScanCodes) {
+    if (row.ScanCode == event.nativeScanCode()) {
+      return row.Key;
+    }
+  }
+  for (const auto& row : kPunctuationKeys) {
+    if (row.QtKey == event.key()) {
+      return row.Key;
+    }
+  }
+  return vkOther;
+}
+
 int KeypadPosition(const QKeyEvent& event) {
   for (const TScanRow& row : kKeypadScanCodes) {
     if (row.ScanCode == event.nativeScanCode()) {
@@ -140,6 +198,14 @@ TEditorKey EditorKeyOf(const QKeyEvent& event, bool dotMode) {
     key.Key = static_cast<uint16_t>('A' + (event.key() - Qt::Key_A));
   } else if (event.key() >= Qt::Key_0 && event.key() <= Qt::Key_9) {
     key.Key = static_cast<uint16_t>('0' + (event.key() - Qt::Key_0));
+  } else if (event.key() >= Qt::Key_F1 && event.key() <= Qt::Key_F24) {
+    key.Key = static_cast<uint16_t>(vkF1 + (event.key() - Qt::Key_F1));
+  }
+  if (key.Key == vkOther) {
+    key.Key = LetterOrDigitOfScanCode(event.nativeScanCode());
+  }
+  if (key.Key == 0) {
+    key.Key = PunctuationKey(event);
   }
   // With Ctrl or Alt held a letter key types nothing (a command's key).
   const bool command = event.modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier);
@@ -159,9 +225,17 @@ int QtKeyOf(uint16_t virtualKey) {
   if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
     return virtualKey;  // Qt's codes of letters and digits are their capitals too
   }
+  if (virtualKey >= vkF1 && virtualKey <= vkF24) {
+    return Qt::Key_F1 + (virtualKey - vkF1);
+  }
   for (const TKeyRow& row : kKeys) {
     if (row.Key == virtualKey) {
       return row.QtKey;
+    }
+  }
+  for (const auto& row : kPunctuationKeys) {
+    if (row.Key == virtualKey) {
+      return row.QtKey;  // the key without Shift comes first
     }
   }
   return 0;

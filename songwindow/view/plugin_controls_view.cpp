@@ -73,6 +73,12 @@ QKeySequence ShortCutSequence(uint16_t shortCut) {
   return QKeySequence(key | modifiers);
 }
 
+// Enter on a push button clicks it, as Space does (outside a dialog Qt's button ignores it).
+bool ClicksButton(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+  return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+
 bool MovesFocus(Qt::FocusReason reason) {
   return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
@@ -412,6 +418,12 @@ bool TPluginControlsView::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyRelease:
       if (ForwardKey(widget, number, *static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress)) {
         return true;
+      }
+      if (event->type() == QEvent::KeyPress && ClicksButton(*static_cast<QKeyEvent*>(event))) {
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+          button->click();
+          return true;
+        }
       }
       if (event->type() == QEvent::KeyPress && OpensPopup(*static_cast<QKeyEvent*>(event)) &&
           SharesPopupMenu(window_.PluginWindow.Controls[static_cast<size_t>(number) - 1].Kind)) {

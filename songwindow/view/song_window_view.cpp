@@ -69,6 +69,24 @@ bool MovesFocus(Qt::FocusReason reason) {
   return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
+// The Braille editor's line edit. Entered by Tab it keeps its caret instead of selecting
+// the line: a key types at the caret, and a screen reader must not say "selected".
+class TNotesLineEdit : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
+      QFocusEvent kept(event->type(), Qt::OtherFocusReason);
+      QLineEdit::focusInEvent(&kept);
+      return;
+    }
+    QLineEdit::focusInEvent(event);
+  }
+};
+
 }  // namespace
 
 void TSongWindowView::BindCommand(const std::string& name, std::function<void()> run) {
@@ -101,6 +119,13 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   QObject::connect(&note_timer_, &QTimer::timeout, this, [this] { controller_->Editor().Audition().TimerNoteOnTimer(); });
   BindModes();
   Mirror();
+  QObject::connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    // Between leaving a window and reaching it again Qt moves its focus itself (on hiding
+    // and showing it): only the user's moves are remembered.
+    if (reached_ && now != nullptr && now->isVisible() && isAncestorOf(now)) {
+      last_focus_ = now;
+    }
+  });
 }
 
 // The Modes menu, with shortcuts that work inside this window only.
@@ -140,7 +165,7 @@ TSongWindowView::~TSongWindowView() {
 void TSongWindowView::BuildWidgets() {
   auto* layout = new QVBoxLayout(this);
   notes_label_ = new QLabel(this);
-  notes_edit_ = new QLineEdit(this);
+  notes_edit_ = new TNotesLineEdit(this);
   notes_edit_->setObjectName("NotesEdit1");
   // Every change of the line goes through the editor's keys.
   notes_edit_->setContextMenuPolicy(Qt::NoContextMenu);
@@ -422,10 +447,9 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
       if (!MovesFocus(reason)) {
         break;
       }
-      // The focus reason tells at once what the key release tells only afterwards.
-      if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
-        controller_->TabEntered = true;
-      }
+      // Whether the Tab key brought the focus, known at once (its key release comes only
+      // afterwards); a window reached or a click is no Tab, whatever key was released last.
+      controller_->TabEntered = tab_key_;
       notes ? controller_->NotesEdit1Enter() : controller_->ProgramEditEnter();
       break;
     }
@@ -517,6 +541,31 @@ bool TSongWindowView::focusNextPrevChild(bool next) {
   }
   const qsizetype count = chain.size();
   QWidget* target = chain[(at + (next ? 1 : count - 1)) % count];
+  tab_key_ = true;
   target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  tab_key_ = false;
   return true;
+}
+
+void TSongWindowView::RestoreFocus() {
+  QWidget* field = last_focus_ != nullptr && last_focus_->isVisible() && last_focus_->isEnabled()
+                       ? last_focus_.data()
+                       : notes_edit_;
+  last_focus_ = field;
+  reached_ = true;
+  if (!field->hasFocus()) {
+    field->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void TSongWindowView::Left() {
+  reached_ = false;
+}
+
+TFocusField TSongWindowView::FocusField() const {
+  const QWidget* field = last_focus_ != nullptr ? last_focus_.data() : notes_edit_;
+  if (field == notes_edit_) {
+    return TFocusField::Notes;
+  }
+  return field == program_edit_ ? TFocusField::Program : TFocusField::Other;
 }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
@@ -65,6 +66,14 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
 
   QLineEdit* NotesEdit1() const { return notes_edit_; }
   QPlainTextEdit* ProgramEdit() const { return program_edit_; }
+  // The window is reached: the focus goes back to the field the user left it in (the
+  // Braille editor at first).
+  void RestoreFocus();
+  // Another window was reached: until this one is reached again, the focus Qt moves in it
+  // is not the user's.
+  void Left();
+  // That field, as the controller names it.
+  TFocusField FocusField() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -97,4 +106,7 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
   std::map<std::string, QAction*> actions_;      // action name -> action
   std::map<std::string, bool> commands_;        // actions with a command bound
   bool mirroring_ = false;
+  bool tab_key_ = false;          // the focus is being moved by Tab or Shift+Tab
+  QPointer<QWidget> last_focus_;  // the field of this window that had the focus last
+  bool reached_ = false;          // the window is the one reached last
 };

@@ -4,7 +4,8 @@
  *   a number: the tempo a change answers;
  *   "key N": the key code key events come back with;
  *   "endless": the popup menu never ends;
- *   "long", "bad": status panel 1 gets 1000 letters, or a byte code page 1251 lacks.
+ *   "long", "bad": status panel 1 gets 1000 letters, or a byte code page 1251 lacks;
+ *   "exit N": leaving a control answers the mode N (else 255, keep the place unspoken).
  * Clicks and popup choices write what they got into the edit. */
 #include <stdio.h>
 #include <stdlib.h>
@@ -89,8 +90,8 @@ void onEnterPluginComponent(VeltoText* text, int32_t control, VeltoWindow* windo
 
 uint8_t onExitPluginComponent(int32_t control, VeltoWindow* window) {
   (void)control;
-  (void)window;
-  return KEEP_PLACE;
+  ReadMode(window);
+  return strncmp(mode, "exit ", 5) == 0 ? (uint8_t)atoi(mode + 5) : KEEP_PLACE;
 }
 
 void OnClickPopupMenu(int32_t tag, int32_t index, VeltoWindow* window) {

@@ -325,6 +325,37 @@ TEST_F(BrailleEditorTest, TheEnglishLanguageFileSpeaksEnglish) {
   });
 }
 
+// Dot mode switched on while the keyboard's own Num Lock is off: the screen reader would
+// take the keypad, so the window says how to turn it on. Off, or lit, or unknown: nothing.
+TEST_F(BrailleEditorTest, DotModeOnWithTheKeyboardsNumLockOffSaysToTurnItOn) {
+  const std::string on = "I Точечный режим включен";
+  const std::string hint =
+      "S Num Lock клавиатуры выключен: цифровой блок забирает программа экранного доступа. "
+      "Нажмите Num Lock, затем Ctrl+Enter.";
+  struct TCase {
+    const char* how;
+    std::optional<bool> lit;
+    bool dotModeBefore;
+    std::vector<std::string> said;
+  };
+  const TCase cases[] = {
+      {"key", false, false, {on, hint}},
+      {"menu", false, false, {on, hint}},
+      {"key", true, false, {on}},
+      {"menu", std::nullopt, false, {on}},
+      {"key", false, true, {"I Точечный режим выключен"}},
+  };
+  for (const TCase& c : cases) {
+    TWindowRig rig;
+    TSongWindow window(rig.Ports(), 1, "qem");
+    Show(rig, window, {"", 1, 0, false, c.dotModeBefore, "", {}, {}, {}, "", 0, nullptr});
+    rig.lights.lit = c.lit;
+    std::string(c.how) == "key" ? Press(window.Editor(), "NumLock") : window.Editor().PointModeExecute();
+    EXPECT_EQ(rig.speaker.said, c.said) << c.how << " " << c.lit.value_or(true);
+    EXPECT_EQ(rig.locks.num, !c.dotModeBefore);
+  }
+}
+
 TEST(BrailleCells, SpellNamesTheDotsOfEveryCell) {
   TWindowRig rig;
   TSongWindow window(rig.Ports(), 1, "qem");

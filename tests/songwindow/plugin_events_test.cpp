@@ -123,6 +123,31 @@ TEST_F(ProbeWindowTest, AKeyCodeTheFormatRewritesIsTakenWithin16Bits) {
   }
 }
 
+// Leaving a control speaks as the plug-in answers, and the focus stays where Tab took it
+// (to the next control), even when the answer is a mode that otherwise refocuses the
+// Braille editor: every control is reachable by Tab.
+TEST_F(ProbeWindowTest, LeavingAControlSpeaksTheAnswerAndLeavesTheFocusWhereItWent) {
+  LoadSongText(window_, {"1 0 0 1 1 1 1", "Song", "Vd4m", "1 0 1 1 1 1 1", "Melody", "MM"});
+  window_.ShowTreck(smSilent);
+  struct TCase {
+    const char* mode;
+    std::vector<std::string> said;
+  };
+  const TCase cases[] = {{"exit 0", {"I 1- Трек: Melody", "S MM"}},
+                         {"exit 1", {"I Такт 1", "S MM"}},
+                         {"", {}}};
+  for (const TCase& c : cases) {
+    rig_.editors.notes_focused = false;
+    rig_.speaker.said.clear();
+    Edit() = c.mode;
+    window_.onExitPluginControl(1);
+    EXPECT_EQ(rig_.speaker.said, c.said) << c.mode;
+    EXPECT_FALSE(rig_.editors.notes_focused) << c.mode;
+  }
+  window_.ShowTreck(smTrack);  // a command's refresh still brings the focus back
+  EXPECT_TRUE(rig_.editors.notes_focused);
+}
+
 TEST_F(ProbeWindowTest, StatusPanelTextsAreBoundedAndInCodePage1251) {
   LoadSongText(window_, {"1 0 0 1 1 1 1", "Song", "Vd4m", "1 0 1 1 1 1 1", "Melody", "MM"});
   struct TCase {

@@ -103,6 +103,13 @@ class TFakeLocks : public ILockKeys {
   bool num = false;
 };
 
+// The keyboard's Num Lock light: lit unless a test says otherwise; nothing = unknown.
+class TFakeLights : public IKeyboardLights {
+ public:
+  std::optional<bool> NumLockLit() const override { return lit; }
+  std::optional<bool> lit = true;
+};
+
 // The preview timer: armed or not, and for how long.
 class TFakeNoteTimer : public INoteTimer {
  public:
@@ -157,9 +164,12 @@ struct TWindowRig {
   TFakeLocks locks;
   TFakeNoteTimer timer;
   TRecordingPreview preview;
+  TFakeLights lights;
 
   TSongWindowPorts Ports() {
-    return {&speaker, &signaller, &questions, &dialogs, &device, &editors, &locks, &timer, &preview};
+    TSongWindowPorts ports{&speaker, &signaller, &questions, &dialogs, &device, &editors, &locks, &timer, &preview};
+    ports.KeyboardLights = &lights;
+    return ports;
   }
 };
 

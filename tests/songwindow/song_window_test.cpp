@@ -379,6 +379,32 @@ TEST_F(SongWindowTest, ModesOnAtOpeningAreSaidOnce) {
                                       "S Точечный режим включен", "I 1- Трек: Мелодия", "S 12"}));
 }
 
+// A window reached from another names its song, then the field the focus went back to.
+TEST_F(SongWindowTest, AWindowReachedSpeaksItsSongAndTheFieldWithTheFocus) {
+  struct TCase {
+    TFocusField field;
+    bool withFile;
+    std::vector<std::string> said;
+  };
+  const TCase cases[] = {
+      {TFocusField::Notes, true, {"I song", "S Нотный текст:", "S 1- Трек: Мелодия", "S 12"}},
+      {TFocusField::Program, true, {"I song", "S Обработчик для текущего трека:"}},
+      {TFocusField::Other, true, {"I song"}},
+      {TFocusField::Notes, false, {"I безымянный", "S Нотный текст:", "S 1- Трек: Мелодия", "S 12"}},
+  };
+  OpenSongFile();
+  for (const TCase& c : cases) {
+    window_.FileName = c.withFile ? path_ : "";
+    rig_.speaker.said.clear();
+    window_.SpeakWindowReached(c.field);
+    EXPECT_EQ(rig_.speaker.said, c.said) << static_cast<int>(c.field);
+  }
+  rig_.editors.notes.clear();  // an empty voice says no line
+  rig_.speaker.said.clear();
+  window_.SpeakWindowReached(TFocusField::Notes);
+  EXPECT_EQ(rig_.speaker.said.size(), 3u);
+}
+
 TEST(SongWindowPlugin, ExtensionChoosesTheFormatAndCapsItsControls) {
   auto plugin = std::make_shared<TModulDll>();
   plugin->Info.ModuleName = "MyFormat";
