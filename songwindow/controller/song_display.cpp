@@ -81,6 +81,12 @@ void TSongWindow::ShowCaretPanels() {
   StatusPanels[2] = Word(107, "Столбец") + ": " + std::to_string(ports_.Editors->ProgramCaretColumn() + 1);
 }
 
+void TSongWindow::ShowPlacePanels() {
+  StatusPanels[3] = NamePrefix() + CurrentTrack->Caption;
+  StatusPanels[4] = Word(4, "Такт") + ": " + std::to_string(CurrentMeasure);
+  StatusPanels[5] = Word(97, "Голос") + ": " + std::to_string(CurrentTrack->Voice);
+}
+
 void TSongWindow::EnableByTrackKind() {
   const uint8_t channel = CurrentTrack->Channel;
   const bool drums = channel == 10;
@@ -143,7 +149,6 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   IEditors& editors = *ports_.Editors;
   LastAuditionText.clear();
   ClampPlace();
-  const TTreck& track = *CurrentTrack;
   // The editor fields show the place from now on (an empty voice "m" as an empty text),
   // so that a commit of them lands there; the editors show the fields.
   FillEditors();
@@ -162,10 +167,7 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   } else if (Mode != smSilent) {
     editors.FocusNotes();
   }
-  const std::string prefix = NamePrefix();
-  StatusPanels[3] = prefix + track.Caption;
-  StatusPanels[4] = Word(4, "Такт") + ": " + std::to_string(CurrentMeasure);
-  StatusPanels[5] = Word(97, "Голос") + ": " + std::to_string(track.Voice);
+  ShowPlacePanels();
   SpeakMode(Mode);
   if (Mode <= smPlace) {
     ports_.Speaker->Speak(notes, 0);

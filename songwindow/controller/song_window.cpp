@@ -30,9 +30,6 @@ constexpr const char* kSaveLabel = "Сохранение";
 // Header fields that only hold carets: the Braille caret and the program caret.
 constexpr size_t kFirstCaretField = 4;  // 0-based: CaretColumn, ProgramCaretX, ProgramCaretY
 
-// Actions that get no caption from the table.
-constexpr const char* kUncaptionedActions[] = {"EditModules", "FirstTrack", "LastTrack"};
-
 std::vector<std::string> SplitBlanks(std::string_view line) {
   std::vector<std::string> fields;
   size_t start = 0;
@@ -114,9 +111,6 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   undo_->Start();
   for (const TCaptionRow& row : ActionCaptionRows()) {
     Actions[row.Component] = TActionState{};
-  }
-  for (const char* name : kUncaptionedActions) {
-    Actions[name] = TActionState{};
   }
   SetLanguage();
   preparation_ = std::make_unique<TWindowPreparation>(*this, *ports_.Questions);
@@ -245,6 +239,12 @@ void TSongWindow::SetLanguage() {
   }
   for (const TCaptionRow& row : ActionCaptionRows()) {
     Action(row.Component).Caption = CaptionOf(row);
+  }
+  // The caption and the status panels that name the place take the new language at once.
+  if (CurrentTrack != nullptr && ports_.Editors != nullptr) {
+    ShowCaretPanels();
+    ShowPlacePanels();
+    Caption = SongCaption();
   }
   Notify();
 }

@@ -78,7 +78,6 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
   void BindModes();
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
-  QMenu* AddMenu(QMenu* parent, const char* name, std::initializer_list<const char*> actions);
 
   std::unique_ptr<TSongWindow> controller_;
   QLabel* notes_label_ = nullptr;     // NotesEditText
