@@ -417,12 +417,9 @@ void TMainWindow::ChooseDevice(int32_t device) {
   }
 }
 
-// Shown at once, or once the program runs when the window is not up yet.
+// Shown from the event loop: after the menu that chose the device has closed, and once
+// the window is up and speaks its language at start.
 void TMainWindow::ReportDeviceError(const TErrors& error, const std::string& device) {
-  if (isVisible()) {
-    LangMessageBox(DeviceErrorText(error, device), 3);
-    return;
-  }
   QTimer::singleShot(0, this, [error, device] { LangMessageBox(DeviceErrorText(error, device), 3); });
 }
 
