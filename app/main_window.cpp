@@ -10,6 +10,7 @@
 #include <QTranslator>
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "app/device_error_text.h"
