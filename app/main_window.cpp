@@ -3,14 +3,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTranslator>
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
+#include "app/device_error_text.h"
+#include "app/file_error_text.h"
 #include "app/shell.h"
+#include "app/shell_menus.h"
 #include "app/window_placement.h"
 #include "base/errors.h"
 #include "feedback/message_box.h"
@@ -31,6 +37,7 @@
 #include "settings/plugins.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
+#include "songwindow/view/accessible_menu_items.h"
 #include "songwindow/view/apply_colours.h"
 #include "songwindow/view/qt_text.h"
 #include "songwindow/view/song_window_view.h"
@@ -45,48 +52,16 @@ constexpr const char* kSaveLabel = "Сохранение";
 // height is below every real one, so that a size saved and read again comes back exactly.
 constexpr TFormDesign kMainWindowDesign = {8, 1400, 1050, 560, 420, 0, 0};
 
-// The shell's own texts, by language text with the built-in text (UTF-8).
-struct TShellText {
-  const char* Name;
-  int Id;
-  const char* BuiltIn;
-};
-
-constexpr TShellText kShellTexts[] = {
-    {"mFile", 901, "&Файл"},
-    {"New", 902, "&Новый"},
-    {"Open", 903, "&Открыть..."},
-    {"Save", 904, "&Сохранить"},
-    {"SaveAs", 905, "Сохранить &как..."},
-    {"Close", 906, "&Закрыть"},
-    {"Exit", 907, "&Выход"},
-    {"mWindow", 908, "&Окно"},
-    {"NextWindow", 909, "Следующее окно"},
-    {"PriorWindow", 910, "Предыдущее окно"},
-    {"mSettings", 911, "&Настройки"},
-    {"mLanguage", 912, "&Язык"},
-    {"mDevice", 913, "MIDI-&устройство"},
-    {"mHelp", 914, "&Справка"},
-    {"About", 915, "&О программе"},
-};
-
-QString ShellText(const char* name) {
-  for (const TShellText& text : kShellTexts) {
-    if (std::string_view(text.Name) == name) {
-      return ToQt(LangStrOr(text.Id, text.BuiltIn));
-    }
-  }
-  return QString();
-}
-
-void ShowError(const std::string& utf8) {
-  LangMessageBox(Utf8ToCp1251(utf8).Text, 3);
+// A song file that could not be read or written, named in the user's language.
+void ShowFileError(TFileAction action, const std::filesystem::path& path, const std::string& error) {
+  LangMessageBox(FileErrorText(action, path.string(), error), 3);
 }
 
 }  // namespace
 
 TMainWindow::TMainWindow() {
   InstallSongTextErrorReport();
+  InstallAccessibleMenuItems();
   setObjectName("ZELSequencer");
   setWindowTitle("VELTO");
   area_ = new QMdiArea(this);
@@ -152,48 +127,53 @@ TMainWindow::~TMainWindow() {
 }
 
 void TMainWindow::BuildMenus() {
-  const auto menu = [this](const char* name) {
-    QMenu* m = new QMenu(this);
-    m->setObjectName(name);
-    menus_[name] = m;
-    return m;
+  struct TCommand {
+    QKeySequence Keys;
+    std::function<void()> Run;
   };
-  const auto action = [this](QMenu* m, const char* name, QKeySequence keys, auto run) {
-    QAction* a = m->addAction(QString());
-    a->setObjectName(name);
-    a->setShortcut(keys);
-    connect(a, &QAction::triggered, this, run);
-    actions_[name] = a;
+  const std::map<std::string, TCommand, std::less<>> commands = {
+      {"New", {QKeySequence::New, [this] { NewSong(); }}},
+      {"Open", {QKeySequence::Open, [this] { OpenSongDialog(); }}},
+      {"Save", {QKeySequence::Save, [this] {
+                  if (TSongWindowView* song = ActiveSong()) {
+                    SaveSong(*song);
+                  }
+                }}},
+      {"SaveAs", {QKeySequence(), [this] {
+                    if (TSongWindowView* song = ActiveSong()) {
+                      SaveSongAs(*song);
+                    }
+                  }}},
+      {"Close", {QKeySequence("Ctrl+F4"), [this] {
+                   if (QMdiSubWindow* window = ActiveSubWindow()) {
+                     window->close();
+                   }
+                 }}},
+      {"Exit", {QKeySequence("Ctrl+Q"), [this] { close(); }}},
+      {"NextWindow", {QKeySequence("Ctrl+F6"), [this] { area_->activateNextSubWindow(); }}},
+      {"PriorWindow", {QKeySequence("Ctrl+Shift+F6"), [this] { area_->activatePreviousSubWindow(); }}},
+      {"About", {QKeySequence::HelpContents, [this] { ShowAbout(); }}},
   };
-  QMenu* file = menu("mFile");
-  action(file, "New", QKeySequence::New, [this] { NewSong(); });
-  action(file, "Open", QKeySequence::Open, [this] { OpenSongDialog(); });
-  action(file, "Save", QKeySequence::Save, [this] {
-    if (TSongWindowView* song = ActiveSong()) {
-      SaveSong(*song);
+  for (const TShellMenu& layout : ShellMenus()) {
+    QMenu*& menu = menus_[layout.Name];
+    if (menu == nullptr) {
+      menu = new QMenu(this);
     }
-  });
-  action(file, "SaveAs", QKeySequence(), [this] {
-    if (TSongWindowView* song = ActiveSong()) {
-      SaveSongAs(*song);
+    menu->setObjectName(layout.Name);
+    for (const std::string_view item : layout.Items) {
+      if (item == kMenuSeparator) {
+        menu->addSeparator();
+      } else if (auto command = commands.find(item); command != commands.end()) {
+        QAction* a = menu->addAction(QString());
+        a->setObjectName(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+        a->setShortcut(command->second.Keys);
+        connect(a, &QAction::triggered, this, command->second.Run);
+        actions_[std::string(item)] = a;
+      } else {
+        menus_[std::string(item)] = menu->addMenu(QString());
+      }
     }
-  });
-  action(file, "Close", QKeySequence("Ctrl+F4"), [this] {
-    if (QMdiSubWindow* window = ActiveSubWindow()) {
-      window->close();
-    }
-  });
-  file->addSeparator();
-  action(file, "Exit", QKeySequence("Ctrl+Q"), [this] { close(); });
-  QMenu* window = menu("mWindow");
-  action(window, "NextWindow", QKeySequence("Ctrl+F6"), [this] { area_->activateNextSubWindow(); });
-  action(window, "PriorWindow", QKeySequence("Ctrl+Shift+F6"),
-         [this] { area_->activatePreviousSubWindow(); });
-  QMenu* settings = menu("mSettings");
-  menus_["mLanguage"] = settings->addMenu(QString());
-  menus_["mDevice"] = settings->addMenu(QString());
-  QMenu* help = menu("mHelp");
-  action(help, "About", QKeySequence::HelpContents, [this] { ShowAbout(); });
+  }
 }
 
 void TMainWindow::BuildLanguageMenu() {
@@ -204,12 +184,14 @@ void TMainWindow::BuildLanguageMenu() {
     a->setCheckable(true);
     a->setData(QString::fromStdString(file));
     language_group_->addAction(a);
-    connect(a, &QAction::triggered, this, [this, file] { ChooseLanguage(file); });
+    connect(a, &QAction::triggered, this, [this, file] { ChooseLanguage(file, true); });
   }
 }
 
 void TMainWindow::BuildDeviceMenu() {
   device_group_ = new QActionGroup(this);
+  // No item is checked while no device is open.
+  device_group_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   const std::vector<std::string> names = EnumMidiOutDevices();
   const std::string log = MidiLogPath();
   for (size_t i = 0; i < names.size(); ++i) {
@@ -226,11 +208,12 @@ void TMainWindow::BuildDeviceMenu() {
 }
 
 void TMainWindow::SetCaptions() {
-  for (const TShellText& text : kShellTexts) {
+  for (const TShellText& text : ShellTexts()) {
+    const QString caption = ToQt(ShellCaption(text.Name));
     if (auto m = menus_.find(text.Name); m != menus_.end()) {
-      m->second->setTitle(ShellText(text.Name));
+      m->second->setTitle(caption);
     } else if (auto a = actions_.find(text.Name); a != actions_.end()) {
-      a->second->setText(ShellText(text.Name));
+      a->second->setText(caption);
     }
   }
 }
@@ -338,7 +321,7 @@ bool TMainWindow::OpenSong(const std::string& path) {
     // The parser has shown a song text it refused; the code is cleared either way, so
     // that the timer does not report it again as an error of another window.
     if (GErrors.Code() != kSongTextError) {
-      ShowError(error);
+      ShowFileError(TFileAction::Open, path, error);
     }
     GErrors.ClearCode();
     return false;
@@ -382,7 +365,7 @@ void TMainWindow::SaveSong(TSongWindowView& song) {
   c.CommitEditors();
   std::string error;
   if (!SaveSongFile(c, c.FileName, Utf8ToCp1251(kSaveLabel).Text, &error)) {
-    ShowError(error);
+    ShowFileError(TFileAction::Save, c.FileName, error);
   }
 }
 
@@ -412,18 +395,18 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
       inputs.push_back(c.FileName);
     }
     if (const std::string problem = OutputFileProblem(path, inputs); !problem.empty()) {
-      ShowError(problem);
+      ShowFileError(TFileAction::Save, path, problem);
       return;
     }
     GErrors.Reset();
     if (!Transport().Export(c, path.string(), &error, &c.Preparation()) &&
         !c.ReportPendingError()) {
-      ShowError(error);
+      ShowFileError(TFileAction::Save, path, error);
     }
     return;
   }
   if (!SaveSongFile(c, path, Utf8ToCp1251(kSaveLabel).Text, &error)) {
-    ShowError(error);
+    ShowFileError(TFileAction::Save, path, error);
     return;
   }
   c.FileName = path.string();
@@ -431,16 +414,34 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
 }
 
 void TMainWindow::ChooseDevice(int32_t device) {
-  device_ = device;
-  const QList<QAction*> items = device_group_->actions();
-  if (device >= 0 && device < items.size()) {
-    items[device]->setChecked(true);
-  }
+  const int32_t before = device_open_ ? device_ : -1;
   Transport().Stop();
-  OpenMidiOuts(device_);  // a refusal stays in GErrors until the timer shows it
+  device_ = device;
+  device_open_ = OpenMidiOuts(device);
+  if (!device_open_) {
+    // The device that failed is named; the one open before it comes back.
+    const TErrors error = GErrors.Get();
+    GErrors.ClearCode();
+    if (before >= 0 && before != device && OpenMidiOuts(before)) {
+      device_ = before;
+      device_open_ = true;
+    }
+    GErrors.ClearCode();
+    ReportDeviceError(error, PortDeviceName(error.Extra, device));
+  }
+  const QList<QAction*> items = device_group_->actions();
+  for (qsizetype i = 0; i < items.size(); ++i) {
+    items[i]->setChecked(device_open_ && i == device_);
+  }
 }
 
-void TMainWindow::ChooseLanguage(const std::string& name) {
+// Shown from the event loop: after the menu that chose the device has closed, and once
+// the window is up and speaks its language at start.
+void TMainWindow::ReportDeviceError(const TErrors& error, const std::string& device) {
+  QTimer::singleShot(0, this, [error, device] { LangMessageBox(DeviceErrorText(error, device), 3); });
+}
+
+void TMainWindow::ChooseLanguage(const std::string& name, bool announce) {
   if (!LoadLanguageFile(ProgramDir + "Languages/" + name)) {
     return;
   }
@@ -448,9 +449,29 @@ void TMainWindow::ChooseLanguage(const std::string& name) {
   for (QAction* a : language_group_->actions()) {
     a->setChecked(a->data().toString().toStdString() == name);
   }
+  LoadQtTranslations();
   SetCaptions();
   for (TSongWindowView* song : SongWindows()) {
     song->Controller().SetLanguage();
+  }
+  if (announce) {
+    const std::shared_ptr<const TLangTable> table = LangStrings.Get();
+    const std::string language = table != nullptr ? table->Value("name") : std::string();
+    SystemSpeaker().Speak(LangStrOr(1205, "Язык") + ": " + language, -1);
+  }
+}
+
+// Qt's own texts (the buttons of message boxes, the file dialogs) in the language chosen.
+void TMainWindow::LoadQtTranslations() {
+  if (qt_translations_ != nullptr) {
+    QCoreApplication::removeTranslator(qt_translations_.get());
+    qt_translations_.reset();
+  }
+  auto translations = std::make_unique<QTranslator>();
+  if (translations->load("qtbase_" + QString::fromStdString(LanguageId),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translations.get());
+    qt_translations_ = std::move(translations);
   }
 }
 
@@ -468,6 +489,10 @@ void TMainWindow::Tick() {
   }
   TSongWindow& c = song->Controller();
   if (song->NotesEdit1()->hasFocus() || song->ProgramEdit()->hasFocus()) {
+    if (const TErrors error = GErrors.Get(); error.Code != 0 && IsDeviceError(error)) {
+      GErrors.ClearCode();
+      ReportDeviceError(error, PortDeviceName(error.Extra, device_));
+    }
     c.ReportPendingError();
   }
   const bool playing = GPlayer.Playing.load() || GRendering.load();

@@ -10,11 +10,14 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
+#include <QTranslator>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "songwindow/controller/window_ports.h"
 
 class TSongWindowView;
@@ -29,8 +32,9 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void OpenSongs(const std::vector<std::string>& paths);
   // The device of port 0 (the device list's chosen item).
   int32_t SelectedDevice() const override { return device_; }
-  // Loads the language file `name` from Languages/ and re-captions every window.
-  void ChooseLanguage(const std::string& name);
+  // Loads the language file `name` from Languages/ with Qt's own texts for it and
+  // re-captions every window; `announce` says the language chosen.
+  void ChooseLanguage(const std::string& name, bool announce = false);
   // Shows the window where velto.ini says it was (centred at its design size without one).
   void ShowAtSavedPlace();
 
@@ -59,7 +63,11 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void OpenSongDialog();
   void SaveSong(TSongWindowView& song);
   void SaveSongAs(TSongWindowView& song);
+  // Opens the ports on `device`; one that fails is reported naming it, the device open
+  // before comes back, and the menu checks the device open (none when none is).
   void ChooseDevice(int32_t device);
+  void ReportDeviceError(const TErrors& error, const std::string& device);
+  void LoadQtTranslations();
   void ShowAbout();
   void SavePlacement();
   int32_t TextHeight() const;
@@ -72,6 +80,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   QActionGroup* language_group_ = nullptr;
   QActionGroup* device_group_ = nullptr;
   int32_t device_ = 0;
+  bool device_open_ = false;
+  std::unique_ptr<QTranslator> qt_translations_;
   std::string language_file_;
   bool closing_ = false;
   bool announcing_ = false;  // an announcement of the active song window is due

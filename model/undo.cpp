@@ -136,8 +136,9 @@ void TUndoRing::Saved(IUndoSong& song, const std::string& label) {
     return;
   }
   write_failure_signalled_ = false;
+  // The newest snapshot now holds the present song: an empty label no longer names it.
+  label_ = label;
   if (!label.empty()) {
-    label_ = label;
     enabled_ = true;
   }
   SetCaption(true);

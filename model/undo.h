@@ -65,7 +65,8 @@ class TUndoRing {
   // Window creation: writes the state file with index 0, count 0 and the format.
   void Start();
   // Records the song before an operation named `label`. An empty label rewrites the
-  // newest snapshot with the present song and keeps the label. A snapshot that cannot
+  // newest snapshot with the present song (under the label it had) and blanks the label:
+  // the caption becomes the undo word and a blank. A snapshot that cannot
   // be written, or whose state record cannot be written, is not counted; the first such
   // failure calls WriteFailureSignal.
   void Saved(IUndoSong& song, const std::string& label);

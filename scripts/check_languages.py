@@ -39,13 +39,19 @@ def used_ids(root):
     return ids
 
 
-def file_ids(path):
-    """The ids with a text in a language file (code page 1251)."""
+NAMED = re.compile(r"^[A-Za-z]+=")
+
+
+def file_ids(path, problems):
+    """The ids with a text in a language file (code page 1251); a line that is neither
+    blank nor "key=text" (a merge marker, a broken line) goes to problems."""
     found = set()
-    for line in path.read_bytes().decode("cp1251").splitlines():
+    for number, line in enumerate(path.read_bytes().decode("cp1251").splitlines(), 1):
         match = LINE.match(line)
         if match and match.group(2).strip():
             found.add(int(match.group(1)))
+        elif not match and line.strip() and not NAMED.match(line):
+            problems.append(f"{path.name}:{number}: not a text line: {line[:40]!r}")
     return found
 
 
@@ -63,7 +69,7 @@ def main(argv):
         if not path.exists():
             missing.append(f"{name}: missing")
             continue
-        have = file_ids(path)
+        have = file_ids(path, missing)
         missing += [f"{name}: no text {n} (used in {ids[n]})" for n in sorted(ids) if n not in have]
     for line in missing:
         print("languages: " + line, file=sys.stderr)

@@ -93,6 +93,12 @@ void TSongWindow::ShowCaretPanels() {
   StatusPanels[2] = Word(107, "Столбец") + ": " + std::to_string(ports_.Editors->ProgramCaretColumn() + 1);
 }
 
+void TSongWindow::ShowPlacePanels() {
+  StatusPanels[3] = NamePrefix() + CurrentTrack->Caption;
+  StatusPanels[4] = Word(4, "Такт") + ": " + std::to_string(CurrentMeasure);
+  StatusPanels[5] = Word(97, "Голос") + ": " + std::to_string(CurrentTrack->Voice);
+}
+
 void TSongWindow::EnableByTrackKind() {
   const uint8_t channel = CurrentTrack->Channel;
   const bool drums = channel == 10;
@@ -175,10 +181,7 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   } else if (Mode != smSilent && !keep_focus_) {
     editors.FocusNotes();
   }
-  const std::string prefix = NamePrefix();
-  StatusPanels[3] = prefix + track.Caption;
-  StatusPanels[4] = Word(4, "Такт") + ": " + std::to_string(CurrentMeasure);
-  StatusPanels[5] = Word(97, "Голос") + ": " + std::to_string(track.Voice);
+  ShowPlacePanels();
   SpeakMode(Mode);
   if (voiceMoved && Mode != smVoice && Mode != smPlace) {
     ports_.Speaker->Speak(Word(97, "Голос") + " " + std::to_string(track.Voice), 0);

@@ -29,8 +29,6 @@ constexpr const char* kNativeExt = "qem";
 constexpr const char* kSaveLabel = "Сохранение";
 // The music error of a voice without a time signature.
 constexpr uint8_t kNoTimeSignatureError = 8;
-// Actions that get no caption from the table.
-constexpr const char* kUncaptionedActions[] = {"EditModules", "FirstTrack", "LastTrack"};
 
 // The preparation's questions and conversions as a song window answers them.
 class TWindowPreparation final : public IPreparationWindow {
@@ -68,9 +66,6 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   undo_->Start();
   for (const TCaptionRow& row : ActionCaptionRows()) {
     Actions[row.Component] = TActionState{};
-  }
-  for (const char* name : kUncaptionedActions) {
-    Actions[name] = TActionState{};
   }
   SetLanguage();
   preparation_ = std::make_unique<TWindowPreparation>(*this, *ports_.Questions);
@@ -200,6 +195,12 @@ void TSongWindow::SetLanguage() {
   }
   for (const TCaptionRow& row : ActionCaptionRows()) {
     Action(row.Component).Caption = CaptionOf(row);
+  }
+  // The caption and the status panels that name the place take the new language at once.
+  if (CurrentTrack != nullptr && ports_.Editors != nullptr) {
+    ShowCaretPanels();
+    ShowPlacePanels();
+    Caption = SongCaption();
   }
   Notify();
 }

@@ -208,6 +208,8 @@ class TSongWindow : public TVelto {
   int32_t TrackPosition() const;
   std::string NamePrefix() const;
   void ShowCaretPanels();
+  // Status panels 3 to 5: the track or song name, the measure and the voice.
+  void ShowPlacePanels();
   void EnableByTrackKind();
   void SpeakMode(uint8_t Mode);
   void AnnounceModes();

@@ -78,7 +78,11 @@ constexpr TCaptionRow kActionRows[] = {
     {"Voices", 46, "Голоса", ""},
     {"N2", 41, "Навигация", ""},
     {"MHelpers", 7, "&Помощники", ""},
-    {"mModes", 449, "&Режимы", ""},
+    {"mModes", 449, "Ре&жимы", ""},
+    // Every menu item has a name for the screen reader, these three too.
+    {"FirstTrack", 1202, "Первый трек", ""},
+    {"LastTrack", 1203, "Последний трек", ""},
+    {"EditModules", 1204, "Редактор модулей...", "..."},
 };
 
 }  // namespace
@@ -89,6 +93,29 @@ std::span<const TCaptionRow> LabelCaptionRows() {
 
 std::span<const TCaptionRow> ActionCaptionRows() {
   return kActionRows;
+}
+
+const std::vector<TMenuLayout>& WindowMenuLayout() {
+  static const std::vector<TMenuLayout> menus = {
+      {"NEdit", nullptr,
+       {"Undo", "Find", "FindNext", "Zamen", "SelectAll", "CopyInKey", "PasteFromKey", "Delete"}},
+      {"N13Edit", "NEdit", {"UndoText"}},
+      {"MTackt", nullptr, {"CopyData", "PasteData", "ClearTackt", "DeleteTackt"}},
+      {"N3", "MTackt", {"FirstTackt", "PriorTackt", "NextTackt", "LastTackt", "GoToTacktVoice"}},
+      {"Voices", "MTackt", {"FirstVoice", "PriorVoice", "NextVoice", "EndVoice", "DeleteVoice"}},
+      {"MTreck", nullptr,
+       {"PropertyTreck", "Solo", "Ansamble", "Obrabotchik", "ResetAll", "NewTreck", "CopyTreck",
+        "PasteTreck", "DeleteTreck", "TreckEditing"}},
+      {"N2", "MTreck", {"PriorTreck", "NextTreck", "FirstTrack", "LastTrack"}},
+      {"mPlay", nullptr, {"PlayAll", "PlayPos", "PlayVoice", "PlayTackt", "RePlay", "Stop", "StopAndGo"}},
+      {"MHelpers", nullptr,
+       {"QEMHelper", "Instruments", "Drums", "BlockObrabotchik", "Translatoring",
+        "ConvertHarmonyInNotes", "SayPlace"}},
+      {"NModules", nullptr,
+       {"MasteringModuls", "EditingLastModul", "EditingModuleFromProgram", "EditModules"}},
+      {"mModes", nullptr, {"aAdvancedEditing", "aPointMode", "ANavigationAdvanced", "aPlayNotes"}},
+  };
+  return menus;
 }
 
 std::string CaptionOf(const TCaptionRow& row) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One caption: the component it names, its language text, the built-in text (UTF-8,
 // already ending in Suffix) and what follows the language text.
@@ -21,6 +22,17 @@ struct TCaptionRow {
 std::span<const TCaptionRow> LabelCaptionRows();
 // The actions and menu items, in the order they are set.
 std::span<const TCaptionRow> ActionCaptionRows();
+
+// One menu of the window: its name, the menu it hangs in (nullptr: the menu bar) and its
+// actions in order; a submenu follows the actions of the menu it hangs in.
+struct TMenuLayout {
+  const char* Name;
+  const char* Parent;
+  std::vector<const char*> Actions;
+};
+
+// The window's menus, each after the menu it hangs in.
+const std::vector<TMenuLayout>& WindowMenuLayout();
 
 // The caption of a row: the language text followed by the suffix, else the built-in text
 // (code page 1251).

@@ -197,44 +197,24 @@ void TSongWindowView::BuildWidgets() {
   setFocusProxy(notes_edit_);
 }
 
-QMenu* TSongWindowView::AddMenu(QMenu* parent, const char* name,
-                                std::initializer_list<const char*> actions) {
-  QMenu* menu = parent != nullptr ? parent->addMenu(QString()) : new QMenu();
-  menu->setObjectName(name);
-  menu_items_[name] = menu;
-  for (const char* action : actions) {
-    QAction* item = menu->addAction(QString());
-    item->setObjectName(action);
-    item->setCheckable(Checkable(action));
-    actions_[action] = item;
-  }
-  if (parent == nullptr) {
-    menus_.append(menu);
-  }
-  return menu;
-}
-
 // The menus of the window. The commands behind the actions come with their own parts; an
 // action without one stays disabled.
 void TSongWindowView::BuildMenus() {
-  QMenu* text = AddMenu(nullptr, "NEdit",
-                        {"Undo", "Find", "FindNext", "Zamen", "SelectAll", "CopyInKey",
-                         "PasteFromKey", "Delete"});
-  AddMenu(text, "N13Edit", {"UndoText"});
-  QMenu* measure = AddMenu(nullptr, "MTackt", {"CopyData", "PasteData", "ClearTackt", "DeleteTackt"});
-  AddMenu(measure, "N3", {"FirstTackt", "PriorTackt", "NextTackt", "LastTackt", "GoToTacktVoice"});
-  AddMenu(measure, "Voices", {"FirstVoice", "PriorVoice", "NextVoice", "EndVoice", "DeleteVoice"});
-  QMenu* track = AddMenu(nullptr, "MTreck",
-                         {"PropertyTreck", "Solo", "Ansamble", "Obrabotchik", "ResetAll", "NewTreck",
-                          "CopyTreck", "PasteTreck", "DeleteTreck", "TreckEditing"});
-  AddMenu(track, "N2", {"PriorTreck", "NextTreck", "FirstTrack", "LastTrack"});
-  AddMenu(nullptr, "mPlay", {"PlayAll", "PlayPos", "PlayVoice", "PlayTackt", "RePlay", "Stop", "StopAndGo"});
-  AddMenu(nullptr, "MHelpers",
-          {"QEMHelper", "Instruments", "Drums", "BlockObrabotchik", "Translatoring",
-           "ConvertHarmonyInNotes", "SayPlace"});
-  AddMenu(nullptr, "NModules", {"MasteringModuls", "EditingLastModul", "EditingModuleFromProgram",
-                                "EditModules"});
-  AddMenu(nullptr, "mModes", {"aAdvancedEditing", "aPointMode", "ANavigationAdvanced", "aPlayNotes"});
+  for (const TMenuLayout& layout : WindowMenuLayout()) {
+    QMenu* menu = layout.Parent != nullptr ? menu_items_.at(layout.Parent)->addMenu(QString())
+                                           : new QMenu();
+    menu->setObjectName(layout.Name);
+    menu_items_[layout.Name] = menu;
+    for (const char* action : layout.Actions) {
+      QAction* item = menu->addAction(QString());
+      item->setObjectName(action);
+      item->setCheckable(Checkable(action));
+      actions_[action] = item;
+    }
+    if (layout.Parent == nullptr) {
+      menus_.append(menu);
+    }
+  }
 }
 
 void TSongWindowView::Mirror() {

@@ -87,7 +87,6 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
   void BindModes();
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
-  QMenu* AddMenu(QMenu* parent, const char* name, std::initializer_list<const char*> actions);
   // Paste, cut and delete in the program editor, through the controller.
   void ProgramEditReplace(QString inserted, bool cut, bool toClipboard);
   void ProgramEditMenu(const QPoint& at);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/midi_log_check.h"
 #include "tests/support/run_command.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/temp_dir.h"
@@ -22,9 +23,10 @@ enum class TErrors { None, Usage, OwnLines };
 struct TCommandCase {
   const char* Name;
   const char* Arguments;  // SONG and OUT stand for a one-measure song and a MIDI file
-  int ExitCode;           // -2: 0 or 1, as a sound output is there or not
+  int ExitCode;
   const char* OutputStart;
   TErrors Errors;
+  int NoteOns = -1;  // 0 or more: played to the MIDI log device, which receives that many
 };
 
 void PrintTo(const TCommandCase& c, std::ostream* os) { *os << c.Name; }
@@ -37,7 +39,7 @@ class VeltoMain : public ::testing::TestWithParam<TCommandCase> {
                                               "1 0 1 1 1 1 1\r\nY\r\nVd4!y\r\n";
   }
 
-  // The arguments with SONG and OUT put in.
+  // The arguments with SONG, OUT and LOG (the MIDI log device's number) put in.
   std::string Arguments() const {
     std::string text = GetParam().Arguments;
     for (const auto& [word, path] : {std::pair{"SONG", song_}, std::pair{"OUT", out_}}) {
@@ -45,13 +47,33 @@ class VeltoMain : public ::testing::TestWithParam<TCommandCase> {
         text.replace(at, std::string(word).size(), "'" + path + "'");
       }
     }
+    if (const size_t at = text.find("LOG"); at != std::string::npos) {
+      text.replace(at, 3, LogDevice());
+    }
     return text;
+  }
+
+  // The environment that adds the MIDI log device.
+  std::string LogVariable() const { return "VELTO_MIDI_LOG='" + log_ + "' "; }
+
+  // The number --list-devices gives the MIDI log device.
+  std::string LogDevice() const {
+    const std::string listed =
+        RunCommand(LogVariable() + (kBin / "velto").string() + " --home '" + home_.Path() +
+                   "' --list-devices").Output;
+    const size_t at = listed.find(": log\n");
+    if (at == std::string::npos) {
+      return "none";
+    }
+    const size_t start = listed.rfind('\n', at) == std::string::npos ? 0 : listed.rfind('\n', at) + 1;
+    return listed.substr(start, at - start);
   }
 
   TTempDir home_;
   TTempDir work_;
   std::string song_ = work_.File("song.qem");
   std::string out_ = work_.File("song.mid");
+  std::string log_ = work_.File("midi.log");
 };
 
 TEST_P(VeltoMain, PrintsOnlyItsOwnOutputAndErrors) {
@@ -60,14 +82,18 @@ TEST_P(VeltoMain, PrintsOnlyItsOwnOutputAndErrors) {
     GTEST_SKIP() << "the synthesizer's threads are not instrumented";
   }
   const std::string errors = work_.File("stderr.txt");
-  const TCommandRun run = RunCommand((kBin / "velto").string() + " --home '" + home_.Path() + "' " +
-                                     Arguments() + " 2>'" + errors + "'");
+  const std::string environment = c.NoteOns >= 0 ? LogVariable() : std::string();
+  const TCommandRun run = RunCommand(environment + (kBin / "velto").string() + " --home '" +
+                                     home_.Path() + "' " + Arguments() + " 2>'" + errors + "'");
   std::ifstream in(errors);
   const std::string stderrText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (c.ExitCode == -2) {
-    EXPECT_TRUE(run.ExitCode == 0 || run.ExitCode == 1) << run.ExitCode << "\n" << stderrText;
-  } else {
-    EXPECT_EQ(run.ExitCode, c.ExitCode) << stderrText;
+  EXPECT_EQ(run.ExitCode, c.ExitCode) << stderrText;
+  if (c.NoteOns >= 0) {
+    std::ifstream log(log_);
+    const std::string played((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    const TMidiLogSummary summary = SummariseMidiLog(played);
+    EXPECT_EQ(summary.NoteOns, c.NoteOns) << played;
+    EXPECT_TRUE(summary.StillSounding.empty()) << played;
   }
   EXPECT_EQ(run.Output.rfind(c.OutputStart, 0), 0u) << run.Output;
   switch (c.Errors) {
@@ -94,8 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
         TCommandCase{"Version", "--version", 0, "velto 1.", TErrors::None},
         TCommandCase{"Help", "--help", 0, "usage: velto", TErrors::None},
         TCommandCase{"Export", "--export SONG OUT", 0, "", TErrors::None},
-        // Without a sound output the synthesizer cannot start: the program says so, alone.
-        TCommandCase{"Play", "--play SONG", -2, "", TErrors::OwnLines},
+        // The song's one note reaches the device, and every channel is silenced at the end.
+        TCommandCase{"Play", "--play SONG --device LOG", 0, "", TErrors::None, 1},
         // Without a command the arguments are songs for the window; an unknown option is none.
         TCommandCase{"UnknownOption", "--bogus", 2, "", TErrors::Usage},
         TCommandCase{"MissingArgument", "--export SONG", 2, "", TErrors::Usage},

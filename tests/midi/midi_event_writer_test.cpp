@@ -91,6 +91,7 @@ std::vector<EventCase> EventCases() {
        [](R& rt) { WriteProgramChange(19, 10, rt, 0, kTpm), WritePolyPressure(60, 33, 10, rt, 0, kTpm); },
        {0xC9, 19, 0x00, 0xA9, 60, 33}},
       {"tempo 120", [](R& rt) { WriteTempo(rt, 0, kTpm, 120); }, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},
+      // Kept on purpose: a tempo event is three bytes in every MIDI file, whatever the tempo.
       {"tempo 1000 still three bytes", [](R& rt) { WriteTempo(rt, 0, kTpm, 1000); },
        {0xFF, 0x51, 0x03, 0x00, 0xEA, 0x60}},
       {"tempo 2 is kept to the slowest", [](R& rt) { WriteTempo(rt, 0, kTpm, 2); },
@@ -113,6 +114,7 @@ std::vector<EventCase> EventCases() {
          WriteTrackName("", rt, 100, kTpm);
        },
        {0xFF, 0x03, 0x00}},
+      // Kept on purpose: a data byte with bit 7 set would be read as a status byte.
       {"data bytes keep their low seven bits",
        [](R& rt) {
          WriteController(135, 200, 1, rt, 0, kTpm);

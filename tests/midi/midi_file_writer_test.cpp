@@ -234,6 +234,7 @@ struct DivisionCase {
   uint16_t Division;
 };
 
+// 2/2 gives 480 as the formula does (1920 / 2 x 2 / 4): half notes of 960 ticks are 480 per quarter.
 TEST(MidiFileWriter, Division) {
   const DivisionCase cases[] = {
       {1920, 4, 4, 480}, {1920, 3, 4, 640},   {1920, 6, 8, 640},       {1920, 2, 2, 480},

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 #include "platform/thread_priority.h"
@@ -37,20 +36,27 @@ TEST(VirtualClock, WaitsJumpToTheDeadlineRunningTheActionsOnTheWayInTimeOrder) {
   EXPECT_DOUBLE_EQ(clock.NowMs(), 1540);
 }
 
-// A wait without a deadline ends when another thread wakes it, on either clock.
+// A wait without a deadline ends when another thread wakes it, on either clock. The
+// condition is asked under the clock's lock, which Wake takes: once it has been asked,
+// Wake reaches a sleeping waiter, which must ask again to end.
 template <class TClockKind>
 void WakeEndsAWaitWithoutDeadline() {
   TClockKind clock;
   std::atomic<bool> stop{false};
-  std::thread waiter([&] { EXPECT_TRUE(clock.WaitUntil(kForeverMs, [&] { return stop.load(); })); });
-  if constexpr (std::is_same_v<TClockKind, TVirtualClock>) {
-    while (clock.Waits() == 0) {
-      std::this_thread::yield();  // the waiter is asleep
-    }
+  std::atomic<int> asked{0};
+  std::thread waiter([&] {
+    EXPECT_TRUE(clock.WaitUntil(kForeverMs, [&] {
+      ++asked;
+      return stop.load();
+    }));
+  });
+  while (asked.load() == 0) {
+    std::this_thread::yield();
   }
   stop = true;
   clock.Wake();
   waiter.join();
+  EXPECT_GE(asked.load(), 2);
 }
 
 TEST(Clocks, WakeEndsAWaitWithoutDeadline) {

@@ -16,10 +16,19 @@ TEST(KeyState, AWaitEndsAtOnceWithoutAWindowAndOnReleaseOrStop) {
     keys.SetShiftHeld(true);
     std::atomic<bool> stop{false};
     std::atomic<bool> waited{false};
+    std::atomic<int> asked{0};
     std::thread waiter([&] {
-      keys.WaitWhileShiftHeld([&] { return stop.load(); });
+      keys.WaitWhileShiftHeld([&] {
+        ++asked;
+        return stop.load();
+      });
       waited = true;
     });
+    // The stop condition is asked under the lock that SetShiftHeld and Wake take: once it
+    // has been asked, they reach a waiter that sleeps.
+    while (asked.load() == 0) {
+      std::this_thread::yield();
+    }
     EXPECT_FALSE(waited.load());
     if (release) {
       keys.SetShiftHeld(false);
@@ -29,6 +38,9 @@ TEST(KeyState, AWaitEndsAtOnceWithoutAWindowAndOnReleaseOrStop) {
     }
     waiter.join();
     EXPECT_TRUE(waited.load());
+    if (!release) {
+      EXPECT_GE(asked.load(), 2);  // the stop was seen after the wake
+    }
   }
 }
 

@@ -55,6 +55,8 @@ TEST_F(ProbeWindowTest, KnownClassNamesMakeControlsNumberedInListOrder) {
   EXPECT_EQ(window_.PluginControl(3), nullptr);
 }
 
+// Kept on purpose: a window's plug-in changes the tempo of its own song only, never another
+// window's song that happens to play.
 TEST_F(ProbeWindowTest, ATempoAnswerOf10To930IsSetOnlyWhileThisSongPlays) {
   struct TCase {
     const char* answer;

@@ -405,6 +405,25 @@ TEST_F(SongWindowTest, AWindowReachedSpeaksItsSongAndTheFieldWithTheFocus) {
   EXPECT_EQ(rig_.speaker.said.size(), 3u);
 }
 
+TEST_F(SongWindowTest, LanguageRecaptionsTheCaptionAndStatusPanelsAtOnce) {
+  window_.AddTreck(window_.CurrentTrack, W("Новый"), 0);
+  window_.AddTreck(window_.CurrentTrack, W("Трек 1"), 1);
+  window_.ShowTreck(smSilent);
+  EXPECT_EQ(U(window_.Caption), "безымянный (qem)");
+  EXPECT_EQ(U(window_.StatusPanels[4]), "Такт: 1");
+  rig_.speaker.said.clear();
+  testsupport::TScopedLanguage language(
+      {"1=untitled", "4=&Measure", "5=T&rack", "97=Voice", "106=Line", "107=Column"});
+  window_.SetLanguage();
+  EXPECT_EQ(window_.Caption, "untitled (qem)");
+  const std::array<std::string, 6> panels = {"", "Line: 2", "Column: 2", W(" Track: Трек 1"),
+                                             "Measure: 1", "Voice: 1"};
+  for (size_t i = 1; i < panels.size(); ++i) {
+    EXPECT_EQ(window_.StatusPanels[i], panels[i]) << i;
+  }
+  EXPECT_TRUE(rig_.speaker.said.empty());  // the window re-captions in silence
+}
+
 TEST(SongWindowPlugin, ExtensionChoosesTheFormatAndCapsItsControls) {
   auto plugin = std::make_shared<TModulDll>();
   plugin->Info.ModuleName = "MyFormat";

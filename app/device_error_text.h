@@ -1,0 +1,19 @@
+// The message for a MIDI output port that cannot be opened or played on: it names the
+// device, not a place in the song.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/errors.h"
+
+// True for the song table's device error (code 18 of a music, song or device error).
+bool IsDeviceError(const TErrors& error);
+
+// The name of the device on `port` (port 0 plays on item `device0` of the device list),
+// code page 1251.
+std::string PortDeviceName(int32_t port, int32_t device0);
+
+// The error box text of a device error on the device named `name` (code page 1251): a
+// place line naming the device, the error's text and its detail.
+std::string DeviceErrorText(const TErrors& error, const std::string& name);

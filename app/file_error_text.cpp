@@ -1,0 +1,53 @@
+#include "app/file_error_text.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/codec1251.h"
+#include "settings/lang_texts.h"
+
+namespace {
+
+struct TSystemReason {
+  int Id;
+  const char* BuiltIn;
+  int Errno;
+};
+
+constexpr TSystemReason kSystemReasons[] = {
+    {1210, "Нет такого файла или папки", ENOENT},
+    {1211, "Нет доступа", EACCES},
+    {1211, "Нет доступа", EPERM},
+    {1212, "Это папка", EISDIR},
+    {1213, "Часть пути не папка", ENOTDIR},
+    {1214, "Нет места на диске", ENOSPC},
+    {1215, "Диск только для чтения", EROFS},
+};
+
+// A system error text in the user's language; other reasons as they are.
+std::string ReasonText(std::string_view reason) {
+  for (const TSystemReason& known : kSystemReasons) {
+    if (reason == std::strerror(known.Errno)) {
+      return LangStrOr(known.Id, known.BuiltIn);
+    }
+  }
+  return Utf8ToCp1251(reason).Text;
+}
+
+}  // namespace
+
+std::string FileErrorText(TFileAction action, std::string_view fileUtf8, std::string_view detailUtf8) {
+  const std::string pattern = action == TFileAction::Open
+                                  ? LangStrOr(1200, "Не удаётся открыть файл %s")
+                                  : LangStrOr(1201, "Не удаётся сохранить файл %s");
+  std::string text = SubstituteArgs(pattern, {Utf8ToCp1251(fileUtf8).Text});
+  std::string_view reason = detailUtf8;
+  const std::string named = std::string(fileUtf8) + ": ";
+  if (const size_t at = detailUtf8.find(named); !fileUtf8.empty() && at != std::string_view::npos) {
+    reason = detailUtf8.substr(at + named.size());
+  }
+  if (!reason.empty()) {
+    text += ": " + ReasonText(reason);
+  }
+  return text;
+}

@@ -1,0 +1,168 @@
+#include "songwindow/view/accessible_menu_items.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStyle>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+// The menu or menu bar that shows the action, else nullptr.
+QWidget* OwnerOf(QAction* action) {
+  if (action == nullptr) {
+    return nullptr;
+  }
+  for (QObject* object : action->associatedObjects()) {
+    if (qobject_cast<QMenu*>(object) != nullptr || qobject_cast<QMenuBar*>(object) != nullptr) {
+      return static_cast<QWidget*>(object);
+    }
+  }
+  return nullptr;
+}
+
+QString WithoutMarks(QString text) {
+  QString plain;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) {
+      ++i;  // "&&" stands for "&"; "&x" marks x
+    }
+    plain += text[i];
+  }
+  return plain;
+}
+
+class TAccessibleMenuItem final : public QAccessibleInterface, public QAccessibleActionInterface {
+ public:
+  explicit TAccessibleMenuItem(QAction* action) : action_(action) {}
+
+  bool isValid() const override { return !action_.isNull() && Owner() != nullptr; }
+  QObject* object() const override { return action_; }
+  QWindow* window() const override {
+    QWidget* owner = Owner();
+    return owner != nullptr ? owner->window()->windowHandle() : nullptr;
+  }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(Owner()); }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 && action_->menu() != nullptr ? QAccessible::queryAccessibleInterface(action_->menu())
+                                                    : nullptr;
+  }
+  int childCount() const override { return action_->menu() != nullptr ? 1 : 0; }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child != nullptr && action_->menu() != nullptr && child->object() == action_->menu() ? 0 : -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    QAccessibleInterface* menu = child(0);
+    return menu != nullptr && menu->rect().contains(x, y) ? menu : nullptr;
+  }
+  QRect rect() const override {
+    QWidget* owner = Owner();
+    QRect box;
+    if (auto* bar = qobject_cast<QMenuBar*>(owner)) {
+      box = bar->actionGeometry(action_);
+    } else if (auto* menu = qobject_cast<QMenu*>(owner)) {
+      box = menu->actionGeometry(action_);
+    }
+    return owner != nullptr ? box.translated(owner->mapToGlobal(QPoint(0, 0))) : box;
+  }
+  QAccessible::Role role() const override {
+    return action_->isSeparator() ? QAccessible::Separator : QAccessible::MenuItem;
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    QWidget* owner = Owner();
+    if (owner != nullptr && (!owner->testAttribute(Qt::WA_WState_Visible) || !action_->isVisible())) {
+      s.invisible = true;
+    }
+    if (auto* menu = qobject_cast<QMenu*>(owner); menu != nullptr && menu->activeAction() == action_) {
+      s.focused = true;
+    } else if (auto* bar = qobject_cast<QMenuBar*>(owner); bar != nullptr && bar->activeAction() == action_) {
+      s.focused = true;
+    }
+    if (owner != nullptr && owner->style()->styleHint(QStyle::SH_Menu_MouseTracking)) {
+      s.hotTracked = true;
+    }
+    s.disabled = action_->isSeparator() || !action_->isEnabled();
+    s.checked = action_->isChecked();
+    s.checkable = action_->isCheckable();
+    s.hasPopup = action_->menu() != nullptr;
+    return s;
+  }
+  QString text(QAccessible::Text kind) const override {
+    switch (kind) {
+      case QAccessible::Name:
+        return WithoutMarks(action_->text());
+      case QAccessible::Accelerator:
+        return Shortcut().isEmpty() ? Mnemonic() : Shortcut();
+      default:
+        return QString();
+    }
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+  }
+
+  QStringList actionNames() const override {
+    if (action_.isNull() || action_->isSeparator()) {
+      return {};
+    }
+    return {action_->menu() != nullptr ? showMenuAction() : pressAction()};
+  }
+  void doAction(const QString& name) override {
+    if (!action_->isEnabled()) {
+      return;
+    }
+    if (name == pressAction()) {
+      action_->trigger();
+      return;
+    }
+    if (name != showMenuAction()) {
+      return;
+    }
+    if (action_->menu() != nullptr && action_->menu()->isVisible()) {
+      action_->menu()->hide();
+    } else if (auto* bar = qobject_cast<QMenuBar*>(Owner())) {
+      bar->setActiveAction(action_);
+    } else if (auto* menu = qobject_cast<QMenu*>(Owner())) {
+      menu->setActiveAction(action_);
+    }
+  }
+  // The bridge joins these with ";": the menu letter, an empty path and the shortcut.
+  QStringList keyBindingsForAction(const QString& name) const override {
+    if (!actionNames().contains(name) || (Mnemonic().isEmpty() && Shortcut().isEmpty())) {
+      return {};
+    }
+    return {Mnemonic(), QString(), Shortcut()};
+  }
+
+ private:
+  QWidget* Owner() const { return OwnerOf(action_); }
+  QString Mnemonic() const { return QKeySequence::mnemonic(action_->text()).toString(QKeySequence::NativeText); }
+  QString Shortcut() const { return action_->shortcut().toString(QKeySequence::NativeText); }
+
+  QPointer<QAction> action_;
+};
+
+QAccessibleInterface* MenuItemFactory(const QString& className, QObject* object) {
+  if (className != QLatin1String("QAction")) {
+    return nullptr;
+  }
+  auto* action = qobject_cast<QAction*>(object);
+  return OwnerOf(action) != nullptr ? new TAccessibleMenuItem(action) : nullptr;
+}
+
+}  // namespace
+
+void InstallAccessibleMenuItems() {
+  static bool installed = false;
+  if (!installed) {
+    installed = true;
+    QAccessible::installFactory(MenuItemFactory);
+  }
+}
