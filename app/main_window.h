@@ -12,11 +12,13 @@
 #include <QTimer>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "songwindow/controller/window_ports.h"
 
+class QLocalServer;
 class TSongWindowView;
 
 class TMainWindow : public QMainWindow, public IDeviceChoice {
@@ -56,6 +58,10 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void OpenSongDialog();
   void SaveSong(TSongWindowView& song);
   void SaveSongAs(TSongWindowView& song);
+  // The song window other than `except` that shows the file at path, or null.
+  TSongWindowView* SongShowing(const std::string& path, const TSongWindowView* except) const;
+  // Songs handed over by a later copy of the program: opened, and the window to the front.
+  void TakeHandedOverSongs(const std::vector<std::string>& paths);
   void ChooseDevice(int32_t device);
   void ShowAbout();
   void SavePlacement();
@@ -71,4 +77,5 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   int32_t device_ = 0;
   std::string language_file_;
   bool closing_ = false;
+  std::unique_ptr<QLocalServer> instance_server_;  // hears later copies of the program
 };

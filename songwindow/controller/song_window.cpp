@@ -110,7 +110,12 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   WindowNumber = Number;
   ChoosePlugin(Ext);
   undo_ = std::make_unique<TUndoRing>(ProgramDir, WindowNumber, FormatExt);
-  undo_->WriteFailureSignal = [this] { ports_.Signaller->Signal(sError); };
+  undo_->WriteFailureSignal = [this] {
+    ports_.Signaller->Signal(sError);
+    ports_.Speaker->Speak(SubstituteArgs(LangStrOr(1259, "Шаги отмены не сохраняются: %s"),
+                                         {Utf8ToCp1251(undo_->WriteError()).Text}),
+                          0);
+  };
   undo_->Start();
   for (const TCaptionRow& row : ActionCaptionRows()) {
     Actions[row.Component] = TActionState{};
@@ -251,7 +256,7 @@ void TSongWindow::SetLanguage() {
 
 bool TSongWindow::SongDiffersFromFile() {
   DeConvert(Utf8ToCp1251(kSaveLabel).Text);
-  const std::optional<std::vector<std::string>> file = ReadTextLines(FileName);
+  const std::optional<std::vector<std::string>> file = SongFileLines();
   if (!file || file->size() + 2 != Data.size()) {
     return true;
   }
@@ -322,15 +327,17 @@ bool TSongWindow::Ending(bool Closing) {
     return true;
   }
   CommitEditors();
+  if (!FileName.empty()) {
+    if (const std::optional<bool> goOn = EndingAfterOtherWriter(Closing)) {
+      return *goOn;
+    }
+  }
   const bool changed = FileName.empty() ? Modified : SongDiffersFromFile();
   if (!changed) {
     return true;
   }
   const std::string question =
-      FileName.empty()
-          ? LangStrOr(215, "Сохранить Новый сонг?")
-          : SubstituteArgs(LangStrOr(214, "Файл %s был изменён. Сохранить?"),
-                           {Utf8ToCp1251(std::filesystem::path(FileName).filename().string()).Text});
+      FileName.empty() ? LangStrOr(215, "Сохранить Новый сонг?") : SaveQuestion();
   const int answer = ports_.Questions->Ask(question, 2);
   if (answer == mbNo) {
     if (!Closing) {
