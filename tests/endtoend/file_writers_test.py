@@ -13,6 +13,7 @@ import tempfile
 import threading
 import time
 
+sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
                               nodes, press, type_text, velto_app, wait_for)

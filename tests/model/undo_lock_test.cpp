@@ -74,7 +74,8 @@ TEST_F(UndoLockTest, ClosingLetsTheLockGo) {
 }
 
 // A second copy of the program that took the same number: it neither writes over nor
-// deletes the live window's files, and says why once.
+// deletes the live window's files, and says why once (else each copy would destroy the
+// other's undo steps).
 TEST_F(UndoLockTest, ARingOnALiveWindowsNumberTouchesNothing) {
   TUndoRing live(dir_.Path(), 1, "qem");
   live.Start();

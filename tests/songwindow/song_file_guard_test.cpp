@@ -72,6 +72,7 @@ struct TCloseCase {
 class SongFileGuardCloseTest : public SongFileGuardTest,
                                public ::testing::WithParamInterface<TCloseCase> {};
 
+// Closing never writes over another program's version by default: Enter would lose its work.
 TEST_P(SongFileGuardCloseTest, CloseKeepsWhatAnotherProgramWrote) {
   const TCloseCase& c = GetParam();
   Open();
