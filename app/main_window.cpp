@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QLibraryInfo>
+#include <QLocalServer>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -14,16 +15,20 @@
 #include <vector>
 
 #include "app/device_error_text.h"
-#include "app/file_error_text.h"
+#include "feedback/file_error_text.h"
 #include "app/shell.h"
 #include "app/shell_menus.h"
+#include "app/single_instance.h"
 #include "app/window_placement.h"
 #include "base/errors.h"
+#include "feedback/error_messages.h"
 #include "feedback/message_box.h"
+#include "feedback/signals.h"
 #include "feedback/song_text_report.h"
 #include "model/plugin_hooks.h"
 #include "model/song_file.h"
 #include "model/song_text.h"
+#include "model/undo.h"
 #include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
@@ -45,7 +50,6 @@
 namespace {
 
 constexpr int kTimerMs = 100;
-constexpr const char* kSaveLabel = "Сохранение";
 
 // The main window's design record: the text height it was laid out for, its client size and
 // its smallest size (800 by 600 and 320 by 240 at a text height of 14). The design text
@@ -55,6 +59,25 @@ constexpr TFormDesign kMainWindowDesign = {8, 1400, 1050, 560, 420, 0, 0};
 // A song file that could not be read or written, named in the user's language.
 void ShowFileError(TFileAction action, const std::filesystem::path& path, const std::string& error) {
   LangMessageBox(FileErrorText(action, path.string(), error), 3);
+}
+
+// The same file under two names (links, "..", a relative name).
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) {
+    return false;
+  }
+  std::error_code error;
+  return a == b || std::filesystem::equivalent(a, b, error) ||
+         std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
 }
 
 }  // namespace
@@ -78,6 +101,8 @@ TMainWindow::TMainWindow() {
   RebuildMenuBar();
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
   timer_.start(kTimerMs);
+  instance_server_ = ListenForLaterCopies(
+      ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); });
   ApplyColours(*this);
 }
 
@@ -289,7 +314,14 @@ TSongWindowView* TMainWindow::AddSongWindow(const std::string& ext) {
   for (TSongWindowView* song : SongWindows()) {
     used.push_back(song->Controller().WindowNumber);
   }
-  auto* song = new TSongWindowView(this, SmallestFreeWindowNumber(used), ext);
+  // A number whose undo files a live window of another copy holds is not taken.
+  const int32_t number =
+      FreeWindowNumber(used, [](int32_t n) { return UndoStateHeldElsewhere(ProgramDir, n); });
+  auto* song = new TSongWindowView(this, number, ext);
+  song->Controller().WindowShowingFile = [this, song](const std::string& path) {
+    TSongWindowView* other = SongShowing(path, song);
+    return other != nullptr ? other->Controller().Caption : std::string();
+  };
   QMdiSubWindow* window = area_->addSubWindow(song);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(window, &QObject::destroyed, this, [this] {
@@ -311,21 +343,53 @@ void TMainWindow::NewSong() {
   AnnounceActiveSong();
 }
 
+TSongWindowView* TMainWindow::SongShowing(const std::string& path,
+                                          const TSongWindowView* except) const {
+  for (TSongWindowView* song : SongWindows()) {
+    if (song != except && SameFile(path, song->Controller().FileName)) {
+      return song;
+    }
+  }
+  return nullptr;
+}
+
+void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
+  if (isMinimized()) {
+    showNormal();
+  }
+  raise();
+  activateWindow();
+  OpenSongs(paths);
+}
+
 bool TMainWindow::OpenSong(const std::string& path) {
+  // A song a window shows already is shown there, never in a second window.
+  if (TSongWindowView* shown = SongShowing(path, nullptr)) {
+    area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(shown->parentWidget()));
+    return true;
+  }
   const std::string ext = std::filesystem::path(path).extension().string();
   TSongWindowView* song = AddSongWindow(ext.empty() ? ext : ext.substr(1));
   TSongWindow& c = song->Controller();
   std::string error;
-  if (!LoadSongFile(c, path, "", &error)) {
+  // The parser's own box names neither the file nor the fault: one box here names both.
+  SetSongTextErrorReport({});
+  const bool loaded = LoadSongFile(c, path, "", &error);
+  InstallSongTextErrorReport();
+  if (!loaded) {
     song->parentWidget()->close();
-    // The parser has shown a song text it refused; the code is cleared either way, so
-    // that the timer does not report it again as an error of another window.
-    if (GErrors.Code() != kSongTextError) {
+    if (GErrors.Code() == kSongTextError) {
+      LangMessageBox(SongErrorMessage(kSongTextError, Utf8ToCp1251(error).Text,
+                                      Utf8ToCp1251(path).Text),
+                     3);
+    } else {
       ShowFileError(TFileAction::Open, path, error);
     }
+    // Cleared, so that the timer does not report it again as an error of another window.
     GErrors.ClearCode();
     return false;
   }
+  c.RememberSongFile(true);
   c.CurrentMeasure = 1;
   song->parentWidget()->show();
   area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
@@ -358,31 +422,39 @@ void TMainWindow::OpenSongDialog() {
 
 void TMainWindow::SaveSong(TSongWindowView& song) {
   TSongWindow& c = song.Controller();
-  if (c.FileName.empty()) {
+  if (c.FileName.empty() || c.SaveOverFile() == TSaveResult::SaveAsWanted) {
     SaveSongAs(song);
-    return;
-  }
-  c.CommitEditors();
-  std::string error;
-  if (!SaveSongFile(c, c.FileName, Utf8ToCp1251(kSaveLabel).Text, &error)) {
-    ShowFileError(TFileAction::Save, c.FileName, error);
   }
 }
 
-// Saves the song under a new name, or renders it into a MIDI file when that type is chosen.
+// Saves the song under a new name, or renders it into a MIDI file: the typed extension
+// chooses (".mid", ".midi" a MIDI file, the song's own a song), else the chosen type.
 void TMainWindow::SaveSongAs(TSongWindowView& song) {
   TSongWindow& c = song.Controller();
   std::string songExt;
   const QString songFilter = DialogFilter(c.SongFileFilter(&songExt));
   const QString midiFilter = DialogFilter(LangStrOr(916, "MIDI файл (.MID)|*.mid"));
-  QString chosen;
-  const QString name = QFileDialog::getSaveFileName(this, QString(), QString(),
-                                                    songFilter + ";;" + midiFilter, &chosen);
-  if (name.isEmpty()) {
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters({songFilter, midiFilter});
+  if (!c.FileName.empty()) {
+    dialog.setDirectory(
+        QString::fromStdString(std::filesystem::path(c.FileName).parent_path().string()));
+  }
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&c](const QString& filter) {
+    c.Ports().Speaker->Speak(Utf8ToCp1251(filter.toStdString()).Text, 1);
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return;
   }
-  std::filesystem::path path = name.toStdString();
-  const bool midi = chosen == midiFilter;
+  std::filesystem::path path = dialog.selectedFiles().first().toStdString();
+  const std::string typed = LowerAscii(path.extension().string());
+  bool midi = dialog.selectedNameFilter() == midiFilter;
+  if (typed == ".mid" || typed == ".midi") {
+    midi = true;
+  } else if (typed == ".qem" || typed == LowerAscii(Cp1251ToUtf8(songExt))) {
+    midi = false;
+  }
   if (!path.has_extension()) {
     path += midi ? std::string(".mid") : Cp1251ToUtf8(songExt);
   }
@@ -399,17 +471,44 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
       return;
     }
     GErrors.Reset();
-    if (!Transport().Export(c, path.string(), &error, &c.Preparation()) &&
-        !c.ReportPendingError()) {
-      ShowFileError(TFileAction::Save, path, error);
+    if (!Transport().Export(c, path.string(), &error, &c.Preparation())) {
+      if (!c.ReportPendingError()) {
+        ShowFileError(TFileAction::Save, path, error);
+      }
+      return;
     }
+    c.Ports().Signaller->Signal(sOk);
+    c.Ports().Speaker->Speak(SubstituteArgs(LangStrOr(1261, "Экспорт завершён: %s"),
+                                            {Utf8ToCp1251(path.filename().string()).Text}),
+                             0);
     return;
+  }
+  if (TSongWindowView* other = SongShowing(path.string(), &song)) {
+    LangMessageBox(SubstituteArgs(LangStrOr(1260, "%s открыт в окне «%s». Выберите другое имя."),
+                                  {Utf8ToCp1251(path.filename().string()).Text,
+                                   other->Controller().Caption}),
+                   3);
+    return;
+  }
+  if (c.SongFile.Holds(path.string())) {
+    switch (c.AskBeforeWritingOver()) {
+      case TWriteOver::Write:
+        break;
+      case TWriteOver::SaveElsewhere:
+        SaveSongAs(song);
+        return;
+      case TWriteOver::Keep:
+      case TWriteOver::Cancel:
+        return;
+    }
   }
   if (!SaveSongFile(c, path, Utf8ToCp1251(kSaveLabel).Text, &error)) {
     ShowFileError(TFileAction::Save, path, error);
     return;
   }
   c.FileName = path.string();
+  c.RememberSongFile(false);
+  c.Ports().Signaller->Signal(sOk);
   c.FormActivate();
 }
 

@@ -20,6 +20,7 @@
 #include "base/errors.h"
 #include "songwindow/controller/window_ports.h"
 
+class QLocalServer;
 class TSongWindowView;
 
 class TMainWindow : public QMainWindow, public IDeviceChoice {
@@ -63,6 +64,10 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void OpenSongDialog();
   void SaveSong(TSongWindowView& song);
   void SaveSongAs(TSongWindowView& song);
+  // The song window other than `except` that shows the file at path, or null.
+  TSongWindowView* SongShowing(const std::string& path, const TSongWindowView* except) const;
+  // Songs handed over by a later copy of the program: opened, and the window to the front.
+  void TakeHandedOverSongs(const std::vector<std::string>& paths);
   // Opens the ports on `device`; one that fails is reported naming it, the device open
   // before comes back, and the menu checks the device open (none when none is).
   void ChooseDevice(int32_t device);
@@ -84,5 +89,6 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   std::unique_ptr<QTranslator> qt_translations_;
   std::string language_file_;
   bool closing_ = false;
+  std::unique_ptr<QLocalServer> instance_server_;  // hears later copies of the program
   bool announcing_ = false;  // an announcement of the active song window is due
 };

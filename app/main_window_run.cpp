@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "app/main_window.h"
+#include "app/main_window_choices.h"
 #include "app/shell.h"
 #include "feedback/message_box.h"
 #include "platform/codec1251.h"
@@ -35,6 +36,9 @@ class TQtMessageBoxes : public IMessageBoxes {
 
  private:
   static int ShowHere(const TMessageBoxRequest& request) {
+    if (!request.Choices.empty()) {
+      return ShowChoiceBox(request);
+    }
     QString text = QString::fromStdString(Cp1251ToUtf8(request.Text));
     text.replace("\r\n", "\n").replace('\r', '\n');
     QMessageBox::Icon icon = QMessageBox::Question;

@@ -54,3 +54,15 @@ int32_t SmallestFreeWindowNumber(const std::vector<int32_t>& used) {
   }
   return number;
 }
+
+int32_t FreeWindowNumber(const std::vector<int32_t>& used,
+                         const std::function<bool(int32_t)>& heldElsewhere) {
+  std::vector<int32_t> taken = used;
+  while (true) {
+    const int32_t number = SmallestFreeWindowNumber(taken);
+    if (!heldElsewhere(number)) {
+      return number;
+    }
+    taken.push_back(number);
+  }
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,3 +21,8 @@ std::string MessagesLocale();
 
 // The smallest number from 1 on that no open window uses.
 int32_t SmallestFreeWindowNumber(const std::vector<int32_t>& used);
+
+// The smallest number from 1 on that no open window uses and whose undo files no live
+// window of another copy holds (heldElsewhere).
+int32_t FreeWindowNumber(const std::vector<int32_t>& used,
+                         const std::function<bool(int32_t)>& heldElsewhere);

@@ -16,6 +16,7 @@
 
 #include "notation/measure_cache.h"
 #include "app/main_window_run.h"
+#include "app/single_instance.h"
 #include "app/song_commands.h"
 #include "platform/atomic_file.h"
 #include "platform/sound_library_messages.h"
@@ -185,6 +186,17 @@ int main(int argc, char** argv) {
   ShowSoundLibraryMessages(line.Verbose);
   if (!line.Command.empty()) {
     return RunCommandLine(line);
+  }
+  // One copy per program folder: a later one hands its songs over before it opens anything.
+  std::string problem;
+  switch (HandOverToRunningCopy(ChooseProgramDir(line.Home), line.Arguments, &problem)) {
+    case THandOver::HandedOver:
+      return 0;
+    case THandOver::NoAnswer:
+      std::cerr << "velto: " << problem << "\n";
+      break;
+    case THandOver::First:
+      break;
   }
   std::vector<std::string> pluginProblems;
   if (!StartUp(line, &pluginProblems)) {

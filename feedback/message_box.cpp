@@ -54,6 +54,9 @@ int TScriptedMessageBoxes::Show(const TMessageBoxRequest& request) {
     answers_.pop_front();
     return answer;
   }
+  if (!request.Choices.empty()) {
+    return request.DefaultChoice;
+  }
   return request.Kind < 4 ? kKinds[request.Kind].FirstButton : mbNone;
 }
 
@@ -82,5 +85,17 @@ int LangMessageBox(const std::string& text, uint8_t kind) {
   request.Caption = LangStrOr(row.CaptionId, row.BuiltInCaption);
   request.Kind = kind;
   request.Flags = row.Flags;
+  return CurrentBoxes()->Show(request);
+}
+
+int LangChoiceBox(const std::string& text, const std::vector<std::string>& choices,
+                  int defaultChoice) {
+  TMessageBoxRequest request;
+  request.Text = text;
+  request.Caption = LangStrOr(kKinds[0].CaptionId, kKinds[0].BuiltInCaption);
+  request.Kind = 0;
+  request.Flags = kKinds[0].Flags;
+  request.Choices = choices;
+  request.DefaultChoice = defaultChoice;
   return CurrentBoxes()->Show(request);
 }

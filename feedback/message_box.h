@@ -18,6 +18,10 @@ struct TMessageBoxRequest {
   std::string Caption;
   uint8_t Kind = 0;    // 0 OK/Cancel question, 1 information, 2 Yes/No/Cancel question, 3 error
   uint32_t Flags = 0;  // buttons and icon: 33, 64, 35 or 16
+  // A choice box (LangChoiceBox): one button per choice, answered with the choice's index
+  // (from 0) or -1 when the box is closed without a choice.
+  std::vector<std::string> Choices;
+  int DefaultChoice = 0;
 };
 
 // Shows a box modally and answers with the button pressed.
@@ -28,7 +32,7 @@ class IMessageBoxes {
 };
 
 // Answers boxes from a script of buttons; once the script runs out every box takes its
-// first button (OK, or Yes for kind 2). Keeps every box it was shown; can echo them in
+// first button (OK, or Yes for kind 2), a choice box its default choice. Keeps every box it was shown; can echo them in
 // UTF-8 to a stream (the command line's stderr). Safe to use from several threads.
 class TScriptedMessageBoxes : public IMessageBoxes {
  public:
@@ -53,3 +57,9 @@ void SetMessageBoxes(std::shared_ptr<IMessageBoxes> boxes);
 // text 432, 433 or 434, else the built-in one) and returns the button pressed. Any
 // other kind shows nothing and returns mbNone.
 int LangMessageBox(const std::string& text, uint8_t kind);
+
+// Asks Text (code page 1251) with one button per choice (code page 1251), in the question
+// box's caption, `defaultChoice` the button Enter presses. The index of the choice, or -1
+// when the box is closed (Esc).
+int LangChoiceBox(const std::string& text, const std::vector<std::string>& choices,
+                  int defaultChoice);

@@ -1,9 +1,17 @@
 #include "model/undo.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "platform/atomic_file.h"
 #include "platform/text_lines.h"
@@ -43,10 +51,40 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 // Writes `bytes` to a temporary file beside `path` and renames it over `path`, so a
 // crash never leaves half a file.
-bool WriteFileWhole(const std::string& path, const std::string& bytes) {
+bool WriteFileWhole(const std::string& path, const std::string& bytes, std::string* why) {
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  return WriteFileAtomically(path, bytes);
+  return WriteFileAtomically(path, bytes, why);
+}
+
+// The file at path opened and locked: -1 when there is none or it cannot be opened, or
+// (with *elsewhere set) when another open file holds its lock. The lock is taken on the
+// file that is at the path after the lock is taken (a writer renames new files over it).
+int LockStateFile(const std::string& path, bool* elsewhere) {
+  *elsewhere = false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+      return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      *elsewhere = errno == EWOULDBLOCK;
+      ::close(fd);
+      return -1;
+    }
+    struct stat held {};
+    struct stat now {};
+    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &now) == 0 &&
+        held.st_dev == now.st_dev && held.st_ino == now.st_ino) {
+      return fd;
+    }
+    ::close(fd);  // replaced meanwhile: lock the new one
+  }
+  return -1;
+}
+
+std::string FolderOf(const std::string& path) {
+  return std::filesystem::path(path).parent_path().string();
 }
 
 std::string UndoWord() {
@@ -88,6 +126,15 @@ std::optional<TUndoState> ReadUndoStateFile(const std::string& path) {
   return bytes ? DecodeUndoState(*bytes) : std::nullopt;
 }
 
+bool UndoStateHeldElsewhere(const std::string& programDir, int32_t windowNumber) {
+  bool elsewhere = false;
+  const int fd = LockStateFile(UndoStatePath(programDir, windowNumber), &elsewhere);
+  if (fd >= 0) {
+    ::close(fd);
+  }
+  return elsewhere;
+}
+
 std::string UndoStatePath(const std::string& programDir, int32_t windowNumber) {
   return programDir + "Resources/temp/Qem[" + std::to_string(windowNumber) + "].dat";
 }
@@ -102,6 +149,25 @@ TUndoRing::TUndoRing(std::string programDir, int32_t windowNumber, std::string f
   state_.Format = format.substr(0, std::min(format.size(), kFormatChars));
   SetCaption(false);
 }
+
+TUndoRing::~TUndoRing() {
+  if (lock_fd_ >= 0) {
+    ::close(lock_fd_);
+  }
+}
+
+TUndoRing::TUndoRing(TUndoRing&& other) noexcept
+    : WriteFailureSignal(std::move(other.WriteFailureSignal)),
+      program_dir_(std::move(other.program_dir_)),
+      window_number_(other.window_number_),
+      state_(std::move(other.state_)),
+      label_(std::move(other.label_)),
+      caption_(std::move(other.caption_)),
+      enabled_(other.enabled_),
+      write_failure_signalled_(other.write_failure_signalled_),
+      lock_fd_(std::exchange(other.lock_fd_, -1)),
+      held_elsewhere_(other.held_elsewhere_),
+      write_error_(std::move(other.write_error_)) {}
 
 std::string TUndoRing::StatePath() const {
   return UndoStatePath(program_dir_, window_number_);
@@ -127,6 +193,11 @@ void TUndoRing::Saved(IUndoSong& song, const std::string& label) {
   if (!label.empty()) {
     state_.Index = (state_.Index + 1) % kUndoSlots;
     state_.Count = std::min(state_.Count + 1, kUndoSlots);
+  }
+  if (!HoldLock()) {
+    state_ = before;
+    SignalWriteFailure();
+    return;
   }
   const std::string& snapshotLabel = label.empty() ? label_ : label;
   // A snapshot or state that cannot be written leaves the ring (and its file) as it was.
@@ -203,24 +274,68 @@ void TUndoRing::DropNewest() {
 }
 
 void TUndoRing::DeleteFiles() {
-  std::remove(StatePath().c_str());
+  if (!HoldLock()) {
+    return;  // a live window's files
+  }
   for (int32_t slot = 0; slot < kUndoSlots; ++slot) {
     std::remove(SnapshotPath(slot).c_str());
   }
+  std::remove(StatePath().c_str());
+  ::close(lock_fd_);
+  lock_fd_ = -1;
 }
 
-bool TUndoRing::WriteSnapshot(const std::vector<std::string>& lines) const {
+bool TUndoRing::HoldLock() {
+  if (lock_fd_ >= 0) {
+    return true;
+  }
+  lock_fd_ = LockStateFile(StatePath(), &held_elsewhere_);
+  if (held_elsewhere_) {
+    write_error_ = StatePath() + " belongs to a window of another running copy of the program";
+    return false;
+  }
+  return true;  // locked, or no file yet: the first state written is locked
+}
+
+bool TUndoRing::WriteSnapshot(const std::vector<std::string>& lines) {
   std::string bytes;
   for (const std::string& line : lines) {
     bytes += line;
     bytes += "\r\n";
   }
-  return WriteFileWhole(SnapshotPath(state_.Index), bytes);
+  return WriteFileWhole(SnapshotPath(state_.Index), bytes, &write_error_);
 }
 
-bool TUndoRing::WriteState() const {
+bool TUndoRing::WriteState() {
+  if (!HoldLock()) {
+    return false;
+  }
+  const std::string path = StatePath();
+  const std::string folder = FolderOf(path);
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  std::string temporary = path + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    write_error_ = "cannot write in the folder " + folder + ": " + std::strerror(errno);
+    return false;
+  }
   const std::array<uint8_t, 12> record = EncodeUndoState(state_);
-  return WriteFileWhole(StatePath(), std::string(record.begin(), record.end()));
+  const bool written = ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                       ::write(fd, record.data(), record.size()) ==
+                           static_cast<ssize_t>(record.size()) &&
+                       ::fsync(fd) == 0 && ::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!written) {
+    write_error_ = "cannot write " + path + ": " + std::strerror(errno);
+    ::unlink(temporary.c_str());
+    ::close(fd);
+    return false;
+  }
+  if (lock_fd_ >= 0) {
+    ::close(lock_fd_);
+  }
+  lock_fd_ = fd;
+  return true;
 }
 
 void TUndoRing::SetCaption(bool withLabel) {

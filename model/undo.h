@@ -53,13 +53,25 @@ std::optional<TUndoState> ReadUndoStateFile(const std::string& path);
 std::string UndoStatePath(const std::string& programDir, int32_t windowNumber);
 std::string UndoSnapshotPath(const std::string& programDir, int32_t windowNumber, int32_t slot);
 
+// True while another open ring, of this process or another one, holds the lock (flock) of
+// window windowNumber's state file: those files belong to a live window and are neither
+// taken over, deleted nor recovered.
+bool UndoStateHeldElsewhere(const std::string& programDir, int32_t windowNumber);
+
 // One window's ring. Keeps the Undo action's caption and enabled state for the window.
+// From its first write to DeleteFiles (or its end) it holds an advisory lock on its state
+// file; a ring whose state file another ring holds writes and deletes nothing.
 class TUndoRing {
  public:
   TUndoRing(std::string programDir, int32_t windowNumber, std::string format);
+  ~TUndoRing();
+  TUndoRing(TUndoRing&& other) noexcept;
+  TUndoRing& operator=(TUndoRing&&) = delete;
+  TUndoRing(const TUndoRing&) = delete;
+  TUndoRing& operator=(const TUndoRing&) = delete;
 
-  // Called at the first snapshot or state record that cannot be written (the window gives
-  // the error signal); empty: nothing is told.
+  // Called at the first snapshot or state record that cannot be written (the window tells
+  // WriteError()); empty: nothing is told.
   std::function<void()> WriteFailureSignal;
 
   // Window creation: writes the state file with index 0, count 0 and the format.
@@ -77,8 +89,13 @@ class TUndoRing {
   // The undo command's step after Opened: deletes the newest snapshot, steps the ring
   // back and rewrites the state file.
   void DropNewest();
-  // Window closing: deletes the state file and every snapshot of the window.
+  // Window closing: deletes every snapshot and the state file of the window and lets
+  // its lock go; nothing when another ring holds the state file.
   void DeleteFiles();
+  // True when the state file's lock could not be taken: another live window has the number.
+  bool HeldElsewhere() const { return held_elsewhere_; }
+  // Why the last write failed, naming the file or the folder that refused it (UTF-8).
+  const std::string& WriteError() const { return write_error_; }
 
   const TUndoState& State() const { return state_; }
   const std::string& Label() const { return label_; }
@@ -88,9 +105,13 @@ class TUndoRing {
   std::string SnapshotPath(int32_t slot) const;
 
  private:
-  bool WriteSnapshot(const std::vector<std::string>& lines) const;
-  // Writes the state record; false when it could not be written (the old file stays).
-  bool WriteState() const;
+  // Takes the state file's lock when it is not held yet; false when another ring holds it.
+  bool HoldLock();
+  bool WriteSnapshot(const std::vector<std::string>& lines);
+  // Writes the state record through a locked temporary file renamed over the state file,
+  // so that the file at its path is locked at every moment; false when it could not be
+  // written (the old file stays).
+  bool WriteState();
   // Calls WriteFailureSignal unless it was called since the last good write.
   void SignalWriteFailure();
   void SetCaption(bool withLabel);
@@ -105,4 +126,7 @@ class TUndoRing {
   std::string caption_;  // the Undo action's caption
   bool enabled_ = false;
   bool write_failure_signalled_ = false;
+  int lock_fd_ = -1;  // the state file, locked
+  bool held_elsewhere_ = false;
+  std::string write_error_;
 };

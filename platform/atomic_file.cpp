@@ -260,6 +260,12 @@ int FinishTemporary(std::list<TPendingFile>::iterator entry, const std::string& 
   return code;
 }
 
+// Why no file can be made in the folder of path, for the system's error code.
+std::string FolderRefusal(const fs::path& path, int code) {
+  return "the folder " + FolderOf(path).string() + " cannot be written (" + std::strerror(code) +
+         ")";
+}
+
 // Writes a regular file through a temporary file renamed over it. Empty or the reason.
 std::string WriteThroughTemporary(const TTarget& target, const TFileWriter& write) {
   const bool existing = target.Kind == TTargetKind::RegularFile;
@@ -275,7 +281,8 @@ std::string WriteThroughTemporary(const TTarget& target, const TFileWriter& writ
   if (fd < 0) {
     const int code = errno;
     ::close(folder);
-    return std::strerror(code);
+    // The new file is made in the folder: when that is refused, the folder is at fault.
+    return FolderRefusal(target.Real, code);
   }
   if (existing) {
     // Owner first: a change of owner may clear the set-id bits that the mode then restores.
@@ -347,7 +354,7 @@ std::string FolderProblem(const TTarget& target) {
     return std::strerror(ENOTDIR);
   }
   if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-    return std::strerror(errno);
+    return FolderRefusal(target.Real, errno);
   }
   return "";
 }

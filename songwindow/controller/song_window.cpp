@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "feedback/file_error_text.h"
 #include "feedback/error_messages.h"
 #include "feedback/message_box.h"
 #include "feedback/signals.h"
@@ -26,7 +27,6 @@
 namespace {
 
 constexpr const char* kNativeExt = "qem";
-constexpr const char* kSaveLabel = "Сохранение";
 // The music error of a voice without a time signature.
 constexpr uint8_t kNoTimeSignatureError = 8;
 
@@ -62,7 +62,12 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   WindowNumber = Number;
   ChoosePlugin(Ext);
   undo_ = std::make_unique<TUndoRing>(ProgramDir, WindowNumber, FormatExt);
-  undo_->WriteFailureSignal = [this] { ports_.Signaller->Signal(sError); };
+  undo_->WriteFailureSignal = [this] {
+    ports_.Signaller->Signal(sError);
+    ports_.Speaker->Speak(SubstituteArgs(LangStrOr(1259, "Шаги отмены не сохраняются: %s"),
+                                         {Utf8ToCp1251(undo_->WriteError()).Text}),
+                          0);
+  };
   undo_->Start();
   for (const TCaptionRow& row : ActionCaptionRows()) {
     Actions[row.Component] = TActionState{};
@@ -210,7 +215,7 @@ void TSongWindow::SetLanguage() {
 // neither counts. A file that cannot be read counts as a change.
 bool TSongWindow::SongDiffersFromFile() {
   DeConvert(Utf8ToCp1251(kSaveLabel).Text);
-  const std::optional<std::vector<std::string>> file = ReadSongFileLines(FileName);
+  const std::optional<std::vector<std::string>> file = SongFileLines();
   if (!file) {
     return true;
   }
@@ -252,24 +257,13 @@ std::string TSongWindow::SongFileFilter(std::string* ext) const {
 }
 
 bool TSongWindow::SaveAfterQuestion() {
-  std::filesystem::path path = FileName;
   if (FileName.empty()) {
-    std::string ext;
-    const std::string filter = SongFileFilter(&ext);
-    const std::optional<std::string> chosen =
-        ports_.FileDialogs != nullptr ? ports_.FileDialogs->SaveFileName(filter) : std::nullopt;
-    if (!chosen) {
-      return false;
-    }
-    path = *chosen;
-    if (!path.has_extension()) {
-      path += Cp1251ToUtf8(ext);
-    }
+    return SaveUnderChosenName().value_or(false);  // cancelled: the window stays
   }
   CommitEditors();
   std::string error;
-  if (!SaveSongFile(*this, path, Utf8ToCp1251(kSaveLabel).Text, &error)) {
-    ports_.Questions->Ask(Utf8ToCp1251(error).Text, 3);
+  if (!SaveSongFile(*this, FileName, Utf8ToCp1251(kSaveLabel).Text, &error)) {
+    ports_.Questions->Ask(FileErrorText(TFileAction::Save, FileName, error), 3);
     return false;  // nothing was written: the window stays
   }
   ShowTreck(smTrack);
@@ -281,15 +275,17 @@ bool TSongWindow::Ending(bool Closing) {
     return true;
   }
   CommitEditors();
+  if (!FileName.empty()) {
+    if (const std::optional<bool> goOn = EndingAfterOtherWriter(Closing)) {
+      return *goOn;
+    }
+  }
   const bool changed = FileName.empty() ? Modified : SongDiffersFromFile();
   if (!changed) {
     return true;
   }
   const std::string question =
-      FileName.empty()
-          ? LangStrOr(215, "Сохранить Новый сонг?")
-          : SubstituteArgs(LangStrOr(214, "Файл %s был изменён. Сохранить?"),
-                           {Utf8ToCp1251(std::filesystem::path(FileName).filename().string()).Text});
+      FileName.empty() ? LangStrOr(215, "Сохранить Новый сонг?") : SaveQuestion();
   const int answer = ports_.Questions->Ask(question, 2);
   if (answer == mbNo) {
     if (!Closing) {

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/file_identity.h"
 #include "model/song.h"
 #include "model/undo.h"
 #include "pluginhost/plugin_controls.h"
@@ -24,6 +26,8 @@ class TBrailleEditor;
 
 // Controls a format plug-in may put on a window.
 inline constexpr size_t kMaxPluginControls = 255;
+// The undo label of a song written to its file (UTF-8).
+inline constexpr const char* kSaveLabel = "Сохранение";
 // Items of the popup menu a format plug-in fills.
 inline constexpr size_t kMaxPopupItems = 64;
 
@@ -49,6 +53,18 @@ enum TShowMode : uint8_t {
   smReset = 7,
   smSilent = 255,
 };
+
+// What the user chose before the song is written over a file that another program
+// changed or deleted since this window loaded or wrote it.
+enum class TWriteOver : uint8_t {
+  Write,          // write over it (or write it again)
+  Keep,           // leave the other version (or the deletion); the song may go elsewhere
+  SaveElsewhere,  // save the song under another name
+  Cancel,         // do nothing
+};
+
+// What Ctrl+S came to.
+enum class TSaveResult : uint8_t { Saved, NotSaved, SaveAsWanted };
 
 // Field N (1-based) of a line whose fields are separated by "()"; empty when the line has
 // fewer fields.
@@ -173,6 +189,26 @@ class TSongWindow : public TVelto {
   // runs (playing) or not.
   void ShowPlayState(bool playing);
 
+  // The song's file as this window loaded or last wrote it.
+  TFileIdentity SongFile;
+  // Another window that shows the file at path: its caption, or empty (set by the program
+  // window; a window alone knows no other).
+  std::function<std::string(const std::string& path)> WindowShowingFile;
+  // After FileName was loaded (afterLoad: UTF-8 text is noted) or written: remembers the
+  // file with the song text it holds, Data from line 2.
+  void RememberSongFile(bool afterLoad);
+  // Before writing over FileName: when another program changed or deleted it since, asks
+  // what to do (the default never writes over another program's text).
+  TWriteOver AskBeforeWritingOver();
+  // Ctrl+S for a song with a file: asks first when another program wrote the file, then
+  // writes; the OK signal when written, else the reason spoken (and a box for a failed
+  // write). SaveAsWanted: the song is to be saved under another name.
+  TSaveResult SaveOverFile();
+  // Writes the song to a new name chosen in the save dialog, never over another window's
+  // song nor over the file it was loaded from; FileName is left as it is. True when
+  // written, false when refused or failed (the box says why), nothing when cancelled.
+  std::optional<bool> SaveUnderChosenName();
+
   // Sets an action's state (the view's checks and the commands of later parts use it).
   TActionState& Action(std::string_view name);
 
@@ -216,6 +252,14 @@ class TSongWindow : public TVelto {
   void ReadTranslatorPaths();
   bool ClampPlace();
   bool SongDiffersFromFile();
+  // The song text lines of FileName as loaded or last written (read from the file when
+  // this window has not read or written it).
+  std::optional<std::vector<std::string>> SongFileLines() const;
+  // Ending's step for a file another program changed or deleted: may the window go on;
+  // nothing when the file is as this window left it.
+  std::optional<bool> EndingAfterOtherWriter(bool Closing);
+  // The Ending question's text for a song with a file.
+  std::string SaveQuestion() const;
   bool SaveAfterQuestion();
   void EmptySong();
   void ChoosePlugin(const std::string& Ext);

@@ -24,6 +24,10 @@ class TSystemSignaller : public ISignaller {
 class TSystemQuestions : public IQuestions {
  public:
   int Ask(const std::string& text, uint8_t kind) override { return LangMessageBox(text, kind); }
+  int Choose(const std::string& text, const std::vector<std::string>& choices,
+             int defaultChoice) override {
+    return LangChoiceBox(text, choices, defaultChoice);
+  }
 };
 
 class TSystemLockKeys : public ILockKeys {

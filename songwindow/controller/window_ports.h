@@ -28,6 +28,12 @@ class IQuestions {
  public:
   virtual ~IQuestions() = default;
   virtual int Ask(const std::string& text, uint8_t kind) = 0;
+  // A question with one button per choice (code page 1251): the index chosen, or -1 when
+  // the box is closed without a choice. Without a box to show: -1.
+  virtual int Choose(const std::string& /*text*/, const std::vector<std::string>& /*choices*/,
+                     int /*defaultChoice*/) {
+    return -1;
+  }
 };
 
 // The save dialog: Filter is "description|*.ext" (code page 1251). The chosen path

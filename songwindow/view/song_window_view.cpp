@@ -12,6 +12,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 #include "platform/codec1251.h"
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/view/apply_colours.h"
@@ -337,7 +339,10 @@ void TSongWindowView::FocusNotes() {
 
 std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filter) {
   const QString qtFilter = DialogFilter(filter);
-  const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), qtFilter);
+  // The dialog opens in the song's folder.
+  const QString folder = QString::fromStdString(
+      std::filesystem::path(controller_->FileName).parent_path().string());
+  const QString name = QFileDialog::getSaveFileName(this, QString(), folder, qtFilter);
   if (name.isEmpty()) {
     return std::nullopt;
   }

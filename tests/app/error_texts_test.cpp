@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/device_error_text.h"
-#include "app/file_error_text.h"
+#include "feedback/file_error_text.h"
 #include "platform/codec1251.h"
 #include "playback/midi_ports.h"
 #include "settings/settings.h"

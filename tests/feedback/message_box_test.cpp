@@ -42,8 +42,25 @@ TEST(LangMessageBox, CaptionsButtonsAndAnswers) {
 TEST(ScriptedMessageBoxes, EchoesInUtf8) {
   std::ostringstream echo;
   TScriptedMessageBoxes boxes({}, &echo);
-  boxes.Show({W("Строка\rдве"), W("Ошибка"), 3, 16});
+  boxes.Show({W("Строка\rдве"), W("Ошибка"), 3, 16, {}, 0});
   EXPECT_EQ(echo.str(), "Ошибка: Строка\nдве\n");
+}
+
+// A choice box carries its choices to the shown side and answers with an index; without
+// a script it takes its default choice.
+TEST(LangChoiceBox, ChoicesAndDefault) {
+  auto boxes = std::make_shared<TScriptedMessageBoxes>(std::vector<int>{2, -1});
+  SetMessageBoxes(boxes);
+  const std::vector<std::string> choices = {"keep", "elsewhere", "overwrite"};
+  EXPECT_EQ(LangChoiceBox("changed", choices, 0), 2);
+  EXPECT_EQ(LangChoiceBox("changed", choices, 0), -1);
+  EXPECT_EQ(LangChoiceBox("deleted", choices, 1), 1);
+  SetMessageBoxes(nullptr);
+  const auto shown = boxes->Shown();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[2].Choices, choices);
+  EXPECT_EQ(shown[2].DefaultChoice, 1);
+  EXPECT_EQ(shown[2].Caption, W("Вопрос"));
 }
 
 }  // namespace

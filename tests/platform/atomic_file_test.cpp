@@ -98,6 +98,9 @@ TEST(AtomicFile, TargetsAreReplacedWrittenInPlaceOrRefusedByKind) {
        },
        "Too many levels of symbolic links"},
       {"no name", [] { return fs::path(); }, "without a name"},
+      // sysfs takes no new file, even from root: the folder is named, not the file.
+      {"a folder that takes no new file", [] { return fs::path("/sys/song.qem"); },
+       "cannot write /sys/song.qem: the folder /sys cannot be written ("},
       {"a read-only file",
        [&] {
          std::ofstream(dir / "locked.mid") << "old";

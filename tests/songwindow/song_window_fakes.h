@@ -73,7 +73,24 @@ class TScriptedQuestions : public IQuestions {
     answers.pop_front();
     return answer;
   }
+  // Choice questions take the scripted choices (then -1, the box closed); each is kept in
+  // `asked` as "choose TEXT [CHOICE|CHOICE...] default N".
+  int Choose(const std::string& text, const std::vector<std::string>& choices,
+             int defaultChoice) override {
+    std::string list;
+    for (const std::string& choice : choices) {
+      list += (list.empty() ? "" : "|") + U(choice);
+    }
+    asked.push_back("choose " + U(text) + " [" + list + "] default " + std::to_string(defaultChoice));
+    if (choose.empty()) {
+      return -1;
+    }
+    const int answer = choose.front();
+    choose.pop_front();
+    return answer;
+  }
   std::deque<int> answers;
+  std::deque<int> choose;
   std::vector<std::string> asked;
 };
 

@@ -1,4 +1,4 @@
-#include "app/file_error_text.h"
+#include "feedback/file_error_text.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,0 +1,8 @@
+// The choice box: a question answered by one of several buttons of its own words.
+#pragma once
+
+#include "feedback/message_box.h"
+
+// Shows request.Text with one button per entry of request.Choices, the default one
+// pressed by Enter. The index of the button pressed, or -1 when the box was closed.
+int ShowChoiceBox(const TMessageBoxRequest& request);

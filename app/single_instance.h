@@ -1,0 +1,34 @@
+// One running copy of the program per program folder. A copy that finds the folder taken
+// hands its song files to the copy that runs there (through a local socket named after
+// the folder) and ends; the running copy opens them.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLocalServer;
+
+// The local socket's name for a program folder: its canonical path hashed, and the user.
+std::string InstanceSocketName(const std::string& programDir);
+
+// What the start of a copy came to.
+enum class THandOver {
+  First,       // no other copy runs on the folder: this one holds it for its life
+  HandedOver,  // a running copy took the songs: this copy ends
+  NoAnswer,    // another copy holds the folder but took nothing: this one runs beside it
+};
+
+// Before any window: takes the program folder (a lock held until the program ends), or
+// hands `songs` (made absolute) to the copy that holds it. `problem` says why a hand-over
+// failed.
+THandOver HandOverToRunningCopy(const std::string& programDir,
+                                const std::vector<std::string>& songs, std::string* problem);
+
+// In the first copy, once the application runs: listens for later copies and passes the
+// songs each one hands over to `open`. Null when the socket cannot be made or this copy
+// does not hold the folder.
+std::unique_ptr<QLocalServer> ListenForLaterCopies(
+    const std::string& programDir,
+    std::function<void(const std::vector<std::string>& songs)> open);

@@ -1,0 +1,174 @@
+// The song's file against other writers: what the window loaded or wrote last, and the
+// questions before it writes over a file that another program changed or deleted.
+#include <filesystem>
+
+#include "feedback/file_error_text.h"
+#include "feedback/message_box.h"
+#include "feedback/signals.h"
+#include "model/song_file.h"
+#include "platform/atomic_file.h"
+#include "platform/codec1251.h"
+#include "platform/text_lines.h"
+#include "settings/lang_texts.h"
+#include "songwindow/controller/song_window.h"
+
+namespace {
+
+
+std::string ShortName(const std::string& path) {
+  return Utf8ToCp1251(std::filesystem::path(path).filename().string()).Text;
+}
+
+bool IsUtf8Text(const std::string& bytes) {
+  return bytes.rfind("\xEF\xBB\xBF", 0) == 0 || IsUtf8BeyondAscii(bytes);
+}
+
+}  // namespace
+
+void TSongWindow::RememberSongFile(bool afterLoad) {
+  bool utf8 = false;
+  if (afterLoad) {
+    const std::optional<std::string> bytes = ReadFileBytes(FileName);
+    utf8 = bytes && IsUtf8Text(*bytes);
+  }
+  std::vector<std::string> lines;
+  if (Data.size() > 2) {
+    lines.assign(Data.begin() + 2, Data.end());
+  }
+  SongFile.Remember(FileName, std::move(lines), utf8);
+}
+
+std::optional<std::vector<std::string>> TSongWindow::SongFileLines() const {
+  if (SongFile.Holds(FileName)) {
+    return SongFile.Lines();
+  }
+  return ReadSongFileLines(FileName);
+}
+
+std::string TSongWindow::SaveQuestion() const {
+  std::string question = SubstituteArgs(LangStrOr(214, "Файл %s был изменён. Сохранить?"),
+                                        {ShortName(FileName)});
+  if (SongFile.Holds(FileName) && SongFile.WasUtf8()) {
+    question += " " + LangStrOr(1257, "Он будет сохранён в кодировке 1251.");
+  }
+  return question;
+}
+
+TWriteOver TSongWindow::AskBeforeWritingOver() {
+  const TFileState state = SongFile.Check(FileName);
+  if (state != TFileState::Changed && state != TFileState::Deleted) {
+    return TWriteOver::Write;
+  }
+  const bool deleted = state == TFileState::Deleted;
+  const std::string text =
+      deleted ? SubstituteArgs(LangStrOr(1251, "%s удалён другой программой после открытия."),
+                               {ShortName(FileName)})
+              : SubstituteArgs(LangStrOr(1250, "%s изменён другой программой после открытия."),
+                               {ShortName(FileName)});
+  const std::vector<std::string> choices = {
+      deleted ? LangStrOr(1255, "Не записывать") : LangStrOr(1252, "Оставить другую версию"),
+      LangStrOr(1253, "Сохранить в другой файл"),
+      deleted ? LangStrOr(1256, "Записать снова") : LangStrOr(1254, "Перезаписать")};
+  // Writing a deleted file again loses nothing; another program's text is never the
+  // default to write over.
+  switch (ports_.Questions->Choose(text, choices, deleted ? 2 : 0)) {
+    case 0: return TWriteOver::Keep;
+    case 1: return TWriteOver::SaveElsewhere;
+    case 2: return TWriteOver::Write;
+    default: return TWriteOver::Cancel;
+  }
+}
+
+TSaveResult TSongWindow::SaveOverFile() {
+  CommitEditors();
+  const std::string notSaved =
+      SubstituteArgs(LangStrOr(1258, "%s не сохранён."), {ShortName(FileName)});
+  switch (AskBeforeWritingOver()) {
+    case TWriteOver::Write:
+      break;
+    case TWriteOver::Cancel:
+      ports_.Speaker->Speak(notSaved, 1);
+      return TSaveResult::NotSaved;
+    case TWriteOver::Keep:
+    case TWriteOver::SaveElsewhere:
+      return TSaveResult::SaveAsWanted;
+  }
+  std::string error;
+  if (!SaveSongFile(*this, FileName, Utf8ToCp1251(kSaveLabel).Text, &error)) {
+    const std::string why = FileErrorText(TFileAction::Save, FileName, error);
+    ports_.Signaller->Signal(sError);
+    ports_.Speaker->Speak(why, 1);
+    ports_.Questions->Ask(why, 3);
+    return TSaveResult::NotSaved;
+  }
+  RememberSongFile(false);
+  ports_.Signaller->Signal(sOk);
+  return TSaveResult::Saved;
+}
+
+std::optional<bool> TSongWindow::SaveUnderChosenName() {
+  std::string ext;
+  const std::string filter = SongFileFilter(&ext);
+  const std::optional<std::string> chosen =
+      ports_.FileDialogs != nullptr ? ports_.FileDialogs->SaveFileName(filter) : std::nullopt;
+  if (!chosen) {
+    return std::nullopt;
+  }
+  std::filesystem::path path = *chosen;
+  if (!path.has_extension()) {
+    path += Cp1251ToUtf8(ext);
+  }
+  // Not over the version the user keeps, nor over a song another window shows.
+  std::string other = SongFile.Holds(path.string()) ? SongCaption() : std::string();
+  if (other.empty() && WindowShowingFile) {
+    other = WindowShowingFile(path.string());
+  }
+  if (!other.empty()) {
+    ports_.Questions->Ask(
+        SubstituteArgs(LangStrOr(1260, "%s открыт в окне «%s». Выберите другое имя."),
+                       {ShortName(path.string()), other}),
+        3);
+    return false;
+  }
+  CommitEditors();
+  std::string error;
+  if (!SaveSongFile(*this, path, Utf8ToCp1251(kSaveLabel).Text, &error)) {
+    ports_.Questions->Ask(FileErrorText(TFileAction::Save, path.string(), error), 3);
+    return false;
+  }
+  ports_.Signaller->Signal(sOk);
+  return true;
+}
+
+std::optional<bool> TSongWindow::EndingAfterOtherWriter(bool Closing) {
+  const TFileState state = SongFile.Check(FileName);
+  if (state != TFileState::Changed && state != TFileState::Deleted) {
+    return std::nullopt;
+  }
+  if (state == TFileState::Changed && !SongDiffersFromFile()) {
+    return true;  // nothing of this window's is lost: the other version stays
+  }
+  switch (AskBeforeWritingOver()) {
+    case TWriteOver::Cancel:
+      return false;
+    case TWriteOver::Keep:
+      // Offered: declined, the other version stays all the same; a failed write keeps
+      // the window.
+      return SaveUnderChosenName().value_or(true);
+    case TWriteOver::SaveElsewhere:
+      return SaveUnderChosenName().value_or(false);
+    case TWriteOver::Write:
+      break;
+  }
+  CommitEditors();
+  std::string error;
+  if (!SaveSongFile(*this, FileName, Utf8ToCp1251(kSaveLabel).Text, &error)) {
+    ports_.Questions->Ask(FileErrorText(TFileAction::Save, FileName, error), 3);
+    return false;
+  }
+  RememberSongFile(false);
+  if (!Closing) {
+    ShowTreck(smTrack);
+  }
+  return true;
+}

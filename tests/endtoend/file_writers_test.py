@@ -1,0 +1,309 @@
+"""End-to-end tests of the real window against every writer of a song file that is not
+the window itself: another program that replaces or deletes it, a second copy of the
+program, another window on the same file; and what Save and Save As answer.
+
+usage: file_writers_test.py BIN_DIR SOURCE_DIR SCENARIO
+scenarios: replaced, replacedclose, deleted, secondcopy, samefile, utf8, badsong, savekeys
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
+                              nodes, press, type_text, velto_app, wait_for)
+
+OTHER = "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n".encode("cp1251")
+
+
+def song_copy(source_dir, name, example="twinkle-twinkle.qem"):
+    work = tempfile.mkdtemp(prefix="velto-writers-")
+    path = os.path.join(work, name)
+    shutil.copy(os.path.join(source_dir, "examples", example), path)
+    return path
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def signals(program):
+    log = os.path.join(program.work, "signal.log")
+    if not os.path.exists(log):
+        return []
+    with open(log) as f:
+        return [line.strip() for line in f if line.strip()]
+
+
+def file_dialog():
+    """The save dialog (Qt's own file dialog), when one is shown."""
+    app = velto_app()
+    for node in nodes(app) if app else []:
+        try:
+            if node.getRoleName() in ("dialog", "file chooser") and node.name in (
+                    "Save As", "Сохранить как", "Сохранить файл", "Save File"):
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def focused_notes():
+    """The Braille editor that has the focus (of any song window)."""
+    app = velto_app()
+    for node in nodes(app) if app else []:
+        try:
+            if node.getRoleName() == "text" and node.name == "Нотный текст" and focused(node):
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def open_song(program, caption):
+    wait_for("the song window " + caption, lambda: find("frame", caption))
+    wait_for("focus on a Braille editor", focused_notes)
+
+
+def press_later(role, name):
+    """Runs a node's default action without waiting for it: an action that opens a modal
+    dialog answers only when the dialog closes."""
+    node = wait_for("%s %r" % (role, name), lambda: find(role, name))
+
+    def act():
+        try:
+            node.queryAction().doAction(0)
+        except Exception:
+            pass
+    threading.Thread(target=act, daemon=True).start()
+
+
+def edit_handler():
+    """Types into the handler editor, as scenario_close of main_window_test does."""
+    program_editor = wait_for("the program editor", lambda: find("text", "Обработчик для текущего трека"))
+    key("Tab")
+    wait_for("focus on the program editor", lambda: focused(program_editor))
+    key("End")
+    type_text("9")
+
+
+CHANGED = "tw.qem изменён другой программой после открытия."
+
+
+def enter_keeps_the_other_version(program, song, keys):
+    """`keys` meets the question about the other program's version; Enter keeps it and the
+    save dialog offered for the window's text is cancelled."""
+    key(*keys)
+    wait_for("the question naming the other program", lambda: find_text(CHANGED))
+    key("Return")
+    wait_for("the save dialog offered", file_dialog)
+    key("Escape")
+    wait_for("the save dialog to close", lambda: file_dialog() is None)
+    if read(song) != OTHER:
+        fail("the other program's version was written over after %r" % (keys,))
+
+
+def scenario_replaced(bin_dir, source_dir):
+    """Another program replaced the song: Enter at Ctrl+S (untouched and edited) and at
+    Ctrl+Q (edited) keeps its version."""
+    song = song_copy(source_dir, "tw.qem")
+    program = Program(bin_dir, [song])
+    open_song(program, "tw (qem)")
+    write(song, OTHER)
+    enter_keeps_the_other_version(program, song, ["ctrl+s"])
+    focus_main_window()
+    edit_handler()
+    enter_keeps_the_other_version(program, song, ["ctrl+s"])
+    focus_main_window()
+    enter_keeps_the_other_version(program, song, ["ctrl+q"])
+    program.finish()
+    if "sOk" in signals(program):
+        fail("the OK signal without a save: %r" % signals(program))
+
+
+def scenario_replacedclose(bin_dir, source_dir):
+    """An untouched song whose file another program replaced closes without a word and
+    without writing."""
+    song = song_copy(source_dir, "tw.qem")
+    program = Program(bin_dir, [song])
+    open_song(program, "tw (qem)")
+    write(song, OTHER)
+    key("ctrl+q")
+    program.finish()
+    if read(song) != OTHER:
+        fail("closing wrote over the other program's version")
+
+
+def scenario_deleted(bin_dir, source_dir):
+    """A deleted song is written again only after the window said so."""
+    song = song_copy(source_dir, "tw.qem")
+    program = Program(bin_dir, [song])
+    open_song(program, "tw (qem)")
+    os.remove(song)
+    key("ctrl+s")
+    wait_for("the question about the deletion", lambda: find_text("tw.qem удалён другой программой"))
+    if os.path.exists(song):
+        fail("the file was written before the question was answered")
+    press("push button", "Записать снова")
+    wait_for("the song written again", lambda: os.path.exists(song))
+    wait_for("the OK signal", lambda: "sOk" in signals(program))
+    focus_main_window()
+    key("ctrl+q")
+    program.finish()
+
+
+def scenario_secondcopy(bin_dir, source_dir):
+    """A second copy on the same program folder hands its song to the first and ends; the
+    first copy's undo files stay, the song opens in window 2."""
+    first_song = song_copy(source_dir, "tw.qem")
+    second_song = song_copy(source_dir, "ode.qem", "ode-to-joy.qem")
+    program = Program(bin_dir, [first_song])
+    open_song(program, "tw (qem)")
+    before = program.temp_files()
+    if "Qem[1].dat" not in before:
+        fail("no undo state file of window 1: %r" % before)
+    env = dict(os.environ, LANG="ru_RU.UTF-8")
+    second = subprocess.run([os.path.join(bin_dir, "velto"), "--home", program.home,
+                             os.path.relpath(second_song)],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env, timeout=30)
+    if second.returncode != 0:
+        fail("the second copy ended with %d: %r" % (second.returncode, second.stdout))
+    wait_for("the handed-over song in the first copy", lambda: find("frame", "ode (qem)"))
+    files = program.temp_files()
+    for name in ("Qem[1].dat", "Qem[2].dat"):
+        if name not in files:
+            fail("%s missing after the hand-over: %r" % (name, files))
+    if find("frame", "tw (qem)") is None:
+        fail("the first song's window is gone")
+    key("ctrl+q")
+    program.finish()
+    if program.temp_files():
+        fail("files left in Resources/temp: %r" % program.temp_files())
+
+
+def scenario_samefile(bin_dir, source_dir):
+    """Opening a song a window shows goes to that window; Save As onto the file another
+    window shows is refused with a message naming that window."""
+    a = song_copy(source_dir, "a.qem")
+    b = os.path.join(os.path.dirname(a), "b.qem")
+    shutil.copy(a, b)
+    original = read(a)
+    program = Program(bin_dir, [a, b])
+    open_song(program, "b (qem)")
+    key("ctrl+o")
+    wait_for("the open dialog", lambda: find("dialog", "Открыть") or find("file chooser", "Открыть"))
+    type_text(a)
+    key("Return")
+    wait_for("the window of a.qem to come back", lambda: focused_notes()
+             and find("frame", "a (qem)") is not None)
+    frames = [n for n in nodes(velto_app()) if n.getRoleName() == "frame" and n.name == "a (qem)"]
+    if len(frames) != 1:
+        fail("%d windows show a.qem" % len(frames))
+    key("ctrl+F6")  # back to b.qem
+    time.sleep(0.5)
+    press_later("menu item", "Сохранить как...")
+    wait_for("the save dialog", file_dialog)
+    type_text(a)
+    key("Return")
+    wait_for("the replace question", lambda: find("push button", "Да"))
+    press_later("push button", "Да")
+    wait_for("the refusal naming the window", lambda: find_text("a.qem открыт в окне «a (qem)»"))
+    press("push button", "OK")
+    wait_for("the refusal to close", lambda: not find_text("a.qem открыт в окне"))
+    if read(a) != original:
+        fail("Save As wrote over the song another window shows")
+    focus_main_window()
+    key("ctrl+q")
+    program.finish()
+
+
+def scenario_utf8(bin_dir, source_dir):
+    """An untouched UTF-8 song closes without a question."""
+    work = tempfile.mkdtemp(prefix="velto-writers-")
+    song = os.path.join(work, "tw.qem")
+    text = read(os.path.join(source_dir, "examples", "twinkle-twinkle.qem")).decode("cp1251")
+    write(song, text.encode("utf-8"))
+    program = Program(bin_dir, [song])
+    open_song(program, "tw (qem)")
+    key("ctrl+q")
+    program.finish()
+    if read(song) != text.encode("utf-8"):
+        fail("closing wrote the UTF-8 song")
+
+
+def scenario_badsong(bin_dir, source_dir):
+    """A song that cannot be opened is named with its error."""
+    work = tempfile.mkdtemp(prefix="velto-writers-")
+    song = os.path.join(work, "bad.qem")
+    write(song, "1 0 0 1 0 0 0\r\nОбщее\r\nVd4m\r\nx 0 1 1 0 0 0\r\nМелодия\r\n".encode("cp1251"))
+    program = Program(bin_dir, [song])
+    box = wait_for("the error naming the file", lambda: find_text(song))
+    if "bad header of track 2" not in box.name:
+        fail("the error does not name the track: %r" % box.name)
+    press("push button", "OK")
+    wait_for("the error box to close", lambda: not find_text(song))
+    focus_main_window()
+    key("ctrl+q")
+    program.finish()
+
+
+def scenario_savekeys(bin_dir, source_dir):
+    """Ctrl+S answers with the OK signal; in Save As the type combo's change is spoken, the
+    dialog opens in the song's folder, a name ending in .mid exports MIDI though the type
+    says song, and the finished export is said."""
+    song = song_copy(source_dir, "tw.qem")
+    program = Program(bin_dir, [song])
+    open_song(program, "tw (qem)")
+    key("ctrl+s")
+    wait_for("the OK signal of Ctrl+S", lambda: signals(program).count("sOk") == 1)
+    press_later("menu item", "Сохранить как...")
+    dialog = wait_for("the save dialog", file_dialog)
+    folder = os.path.dirname(song)
+    wait_for("the dialog in the song's folder",
+             lambda: any(n.getRoleName() == "combo box" and n.name == folder for n in nodes(dialog)))
+    name_field = wait_for("the file name field", lambda: find("text", "Имя файла:"))
+    wait_for("focus on the file name", lambda: focused(name_field))
+    start = len(program.said())
+    key("Tab")  # the type combo box
+    key("Down")
+    program.wait_said(["I MIDI файл (.MID) (*.mid)"], start)
+    key("Up")
+    program.wait_said(["I Сонг (.QEM) (*.Qem)"], start + 1)
+    key("shift+Tab")
+    wait_for("focus back on the file name", lambda: focused(name_field))
+    type_text("tw2.mid")
+    key("Return")
+    out = os.path.join(os.path.dirname(song), "tw2.mid")
+    wait_for("the MIDI file beside the song", lambda: os.path.exists(out) and read(out)[:4] == b"MThd")
+    wait_for("the export said", lambda: "S Экспорт завершён: tw2.mid" in program.said())
+    wait_for("the OK signal of the export", lambda: signals(program).count("sOk") == 2)
+    if find("frame", "tw (qem)") is None:
+        fail("the window was renamed by the export")
+    focus_main_window()
+    key("ctrl+q")
+    program.finish()
+
+
+def main():
+    bin_dir, source_dir, scenario = sys.argv[1:4]
+    scenarios = {"replaced": scenario_replaced, "replacedclose": scenario_replacedclose,
+                 "deleted": scenario_deleted, "secondcopy": scenario_secondcopy,
+                 "samefile": scenario_samefile, "utf8": scenario_utf8,
+                 "badsong": scenario_badsong, "savekeys": scenario_savekeys}
+    scenarios[scenario](bin_dir, source_dir)
+    print("ok: " + scenario)
+
+
+if __name__ == "__main__":
+    main()
