@@ -1,0 +1,175 @@
+"""End-to-end tests of the real window: close questions only for a changed song, the place
+kept and said, pasting, new songs that sound, advanced editing that explains itself.
+
+usage: editing_test.py BIN_DIR SOURCE_DIR SCENARIO
+scenarios: untouched, newsong, advanced, modes
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,
+                              note_ons, press, text_of, type_text, wait_for, write_song,
+                              run_scenario)  # noqa: E402
+
+
+def write_song_in(folder, name, lines):
+    path = os.path.join(folder, name)
+    write_song(path, lines)
+    return path
+
+
+class Clipboard:
+    """The X clipboard holding `text`, owned by a small GTK program until stopped."""
+
+    SCRIPT = ("import sys, gi; gi.require_version('Gtk', '3.0'); from gi.repository import Gtk, Gdk;"
+              "c = Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD); c.set_text(sys.stdin.read(), -1);"
+              "print('ready', flush=True); Gtk.main()")
+
+    def __init__(self, text):
+        self.process = subprocess.Popen(["/usr/bin/python3", "-c", self.SCRIPT], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE)
+        self.process.stdin.write(text.encode("utf-8"))
+        self.process.stdin.close()
+        self.process.stdout.readline()
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+
+
+def scenario_untouched(bin_dir, source_dir):
+    """Songs opened and left untouched close without a question: the chorale (trailing empty
+    measures, carets in its headers) and twinkle after a move to voice 2."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    for name, keys, said in (("chorale-in-g.qem", [], []), ("twinkle-twinkle.qem", ["Down"], ["I Голос 2"])):
+        song = os.path.join(work, name)
+        shutil.copy(os.path.join(source_dir, "examples", name), song)
+        original = open(song, "rb").read()
+        program = Program(bin_dir, [song])
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+        wait_for("focus on the Braille editor", lambda: focused(notes))
+        start = len(program.said())
+        if keys:
+            key(*keys)
+            program.wait_said(said, start)
+        key("ctrl+q")  # no question: the program ends
+        program.finish()
+        if open(song, "rb").read() != original:
+            fail("closing changed " + name)
+
+
+def scenario_newsong(bin_dir, source_dir):
+    """File > New gives a song that sounds: a typed measure previews its notes. A handler
+    pasted into it (Ctrl+V) is typing, so closing asks; a 1 MB line is refused at once with a
+    spoken reason."""
+    program = Program(bin_dir, [])
+    wait_for("the main window", lambda: find("frame", "VELTO"))
+    focus_main_window()
+    key("ctrl+n")
+    notes = wait_for("the new song's editor", lambda: find("text", "Нотный текст"))
+    handler = find("text", "Обработчик для текущего трека")
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    key("Tab")
+    wait_for("focus on the handler editor", lambda: focused(handler))
+    huge = Clipboard("x" * (1 << 20))
+    start = len(program.said())
+    key("ctrl+v")
+    program.wait_said(["I Строка длиннее 262144 байт: вставка отменена"], start)
+    huge.stop()
+    if text_of(handler)[0] != "":
+        fail("the refused paste changed the handler")
+    clip = Clipboard("tempo 90")
+    key("ctrl+v")
+    wait_for("the pasted handler", lambda: text_of(handler)[0] == "tempo 90")
+    clip.stop()
+    key("ctrl+F4")
+    wait_for("the save question for the pasted handler", lambda: find_text("Сохранить Новый сонг?"))
+    press("push button", "Отмена")
+    wait_for("the question to go", lambda: not find_text("Сохранить Новый сонг?"))
+    focus_main_window()
+    key("shift+Tab")
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    midi_start = len(program.midi())
+    type_text("Vd4!TTOO")
+    wait_for("the line typed", lambda: text_of(notes)[0] == "Vd4!TTOO")
+    wait_for("previews of the typed notes (sent %r)" % note_ons(program.midi()[midi_start:]),
+             lambda: len(note_ons(program.midi()[midi_start:])) == 4)
+    key("ctrl+q")
+    wait_for("the save question", lambda: find_text("Сохранить Новый сонг?"))
+    press("push button", "Нет")
+    program.finish()
+
+
+def scenario_advanced(bin_dir, source_dir):
+    """The voice is kept across measures with fewer voices; Delete on a line's first note in
+    advanced editing describes the note that follows; a notation error in advanced editing
+    is shown in a message box; the play keys that cannot act say nothing."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = write_song_in(work, "advanced.qem", ["1 0 0 1 0 0 0", "Общее", "Vd4m", "3 0 1 1 0 0 0", "Мелодия",
+                                             "!PSNQ", "SNQT", "%%Vc4!P", "2 0 2 1 0 0 0", "Бас",
+                                             "!PSN()QQp()NNo", "SSOO"])
+    program = Program(bin_dir, [song])
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    program.wait_said(["I advanced", "S Нотный текст:", "S 2- Трек: Бас", "S !PSN"], 0)
+    key("Down", "Down")
+    wait_for("voice 3", lambda: text_of(notes)[0] == "NNo")
+    key("End")
+    start = len(program.said())
+    key("Right", "Left")
+    program.wait_said(["I Такт 2", "I Такт 1", "S NNo"], start)
+    key("Prior", "End", "Right")  # the melody, on to measure 2
+    wait_for("measure 2", lambda: text_of(notes)[0] == "SNQT")
+    key("Home", "Scroll_Lock")
+    start = len(program.said())
+    key("Delete")
+    wait_for("the first note deleted (now %r)" % (text_of(notes),), lambda: text_of(notes) == ("NQT", 0))
+    program.wait_said(["I Ми, длительность: 4"], start)
+    key("Scroll_Lock", "End", "Right")  # measure 3
+    wait_for("measure 3", lambda: text_of(notes)[0] == "%%Vc4!P")
+    key("Scroll_Lock", "Right")
+    wait_for("the error box", lambda: find_text("Мелодия нотный текст!"))
+    press("push button", "OK")
+    wait_for("the error box to go", lambda: not find_text("Мелодия нотный текст!"))
+    focus_main_window()
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    start = len(program.said())
+    for keys in ("ctrl+space", "shift+space", "ctrl+shift+space"):
+        key(keys)
+    key("Right")
+    wait_for("the echo of Right", lambda: len(program.said()) > start)
+    if any(line.strip() == "I" for line in program.said()[start:]):
+        fail("an empty interrupting text was spoken: %r" % program.said()[start:])
+    key("ctrl+q")
+    wait_for("the save question", lambda: find_text("Сохранить?"))
+    press("push button", "Нет")
+    program.finish()
+
+
+def scenario_modes(bin_dir, source_dir):
+    """A window that opens with advanced editing and dot mode on (from velto.ini) says so
+    once, after its place."""
+    song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
+    home = os.path.join(tempfile.mkdtemp(prefix="velto-modes-"), "home")
+    for entry in os.listdir(bin_dir):
+        if os.path.isdir(os.path.join(bin_dir, entry)):
+            shutil.copytree(os.path.join(bin_dir, entry), os.path.join(home, entry))
+    with open(os.path.join(home, "velto.ini"), "w", encoding="cp1251") as ini:
+        ini.write("[EditingNotes]\r\nAdvancedEditing=1\r\nPointMode=1\r\n")
+    program = Program(bin_dir, [song], home=home)
+    program.wait_said(["I twinkle-twinkle", "S Нотный текст:", "S 1- Трек: Мелодия", "S MMVd4!SSOO",
+                       "S Режим продвинутого редактирования включен",
+                       "S Точечный режим включен"], 0)
+    key("ctrl+q")
+    program.finish()
+    if sum("включен" in line for line in program.said()) != 2:
+        fail("the modes were said more than once: %r" % program.said())
+
+
+if __name__ == "__main__":
+    run_scenario(globals())
