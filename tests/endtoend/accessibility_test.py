@@ -7,6 +7,7 @@ scenarios: fields, orca
        accessibility_test.py probe SELECTOR TEXT MULTILINE   (run by the fields scenario)
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -275,12 +276,229 @@ def scenario_fields(bin_dir, source_dir):
             program.process.kill()
 
 
+# Orca speaks through this speech server: it says nothing, and Orca's debug log keeps
+# every "SPEECH OUTPUT" line.
+SILENT_SPEECH = """from orca import speechserver
+
+
+class SpeechServer(speechserver.SpeechServer):
+    _server = None
+
+    @staticmethod
+    def getFactoryName():
+        return "silent"
+
+    @staticmethod
+    def getSpeechServers():
+        return [SpeechServer.getSpeechServer()]
+
+    @staticmethod
+    def getSpeechServer(info=None):
+        if SpeechServer._server is None:
+            SpeechServer._server = SpeechServer()
+        return SpeechServer._server
+
+    @staticmethod
+    def shutdownActiveServers():
+        pass
+
+    def getInfo(self):
+        return ["silent", "silent"]
+
+    def getVoiceFamilies(self):
+        return []
+"""
+
+ORCA_CUSTOMIZATIONS = """import sys
+sys.path.insert(0, %r)
+from orca import settings
+settings.speechServerFactory = "velto_silent_speech"
+settings.speechFactoryModules = ["velto_silent_speech"]
+settings.enableSound = False
+# The debug log line by line, so that it can be read while Orca runs.
+from orca import debug
+if debug.debugFile is not None:
+    debug.debugFile.flush()
+    debug.debugFile = open(debug.debugFile.name, "a", buffering=1, encoding="utf-8")
+"""
+
+
+# Orca's launcher, run without its check for other Orca processes of the user: test
+# sessions running at once each have their own display and buses.
+ORCA_LAUNCHER = """import importlib.machinery
+import importlib.util
+import sys
+
+sys.argv[0] = "/usr/bin/orca"
+loader = importlib.machinery.SourceFileLoader("orca_launcher", "/usr/bin/orca")
+launcher = importlib.util.module_from_spec(importlib.util.spec_from_loader("orca_launcher", loader))
+loader.exec_module(launcher)
+launcher.otherOrcas = lambda: []
+sys.exit(launcher.main())
+"""
+
+
+class Orca:
+    """The Orca screen reader in a home of its own, with a silent speech server; what it
+    would say and show on a Braille display is read from its debug log."""
+
+    def __init__(self, work):
+        self.work = work
+        home = os.path.join(work, "orca-home")
+        prefs = os.path.join(home, "prefs")
+        modules = os.path.join(home, "modules")
+        for folder in (prefs, modules):
+            os.makedirs(folder)
+        with open(os.path.join(modules, "velto_silent_speech.py"), "w") as module:
+            module.write(SILENT_SPEECH)
+        with open(os.path.join(prefs, "orca-customizations.py"), "w") as custom:
+            custom.write(ORCA_CUSTOMIZATIONS % modules)
+        with open(os.path.join(modules, "launch_orca.py"), "w") as launcher:
+            launcher.write(ORCA_LAUNCHER)
+        self.log = os.path.join(work, "orca-debug.log")
+        environment = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
+                           XDG_CONFIG_HOME=os.path.join(home, "config"),
+                           XDG_CACHE_HOME=os.path.join(home, "cache"), GSETTINGS_BACKEND="memory",
+                           PYTHONDONTWRITEBYTECODE="1")
+        self.output = open(os.path.join(work, "orca.out"), "w")
+        command = ["/usr/bin/python3", os.path.join(modules, "launch_orca.py"), "-u", prefs,
+                   "--debug-file", self.log]
+        self.process = subprocess.Popen(command, env=environment, stdin=subprocess.DEVNULL,
+                                        stdout=self.output, stderr=subprocess.STDOUT,
+                                        start_new_session=True)
+
+    def text(self):
+        if not os.path.exists(self.log):
+            return ""
+        with open(self.log, encoding="utf-8", errors="replace") as log:
+            return log.read()
+
+    def spoken(self):
+        """The texts Orca spoke, in order."""
+        return [found.group(1) for found in
+                (re.search(r"SPEECH OUTPUT: '(.*)'\s*(\{[^{}]*\})?\s*$", line)
+                 for line in self.text().splitlines()) if found]
+
+    def braille(self):
+        lines = []
+        for line in self.text().splitlines():
+            at = line.find("BRAILLE LINE:  '")
+            if at >= 0:
+                lines.append(line[at + len("BRAILLE LINE:  '"):line.rfind("'")])
+        return lines
+
+    def wait_shown(self, line):
+        """Waits until Orca shows the Braille editor's line whole, its end marked."""
+        wait_for("Orca showing the line %r (it showed %r)" % (line, self.braille()[-3:]),
+                 lambda: any(shown.endswith("Нотный текст: %s $l" % line) for shown in self.braille()))
+
+    def ready(self):
+        """Orca listens to the desktop once its registry runs and it is on the bus."""
+        import pyatspi
+        if "ORCA: Starting ATSPI registry." not in self.text():
+            return False
+        try:
+            names = [app.name for app in pyatspi.Registry.getDesktop(0) if app is not None]
+        except Exception:
+            return False
+        return any(name.lower() == "orca" for name in names)
+
+    def stop(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, 15)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, 9)
+                self.process.wait()
+        self.output.close()
+
+
+def answers(program):
+    """How many answers the program gave: spoken texts, signals and MIDI messages (a typed
+    note answers with its preview)."""
+    signals = os.path.join(program.work, "signal.log")
+    count = len(program.said()) + len(program.midi())
+    if os.path.exists(signals):
+        with open(signals) as log:
+            count += len(log.readlines())
+    return count
+
+
+def scenario_orca(bin_dir, source_dir):
+    """With Orca running, a song is walked with Ctrl+Right through its 12 measures, a note
+    typed at the end of the last one, the song saved and the program ended: the program
+    answers every key, Orca shows every line whole, and the saved song reads back
+    unchanged."""
+    song = copy_song(source_dir, "twinkle-twinkle.qem")
+    work = os.path.dirname(song)
+    original = open(song, "rb").read()
+    orca = Orca(work)
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        # Full allocation stacks, through Qt's own frames, so that the leak suppression of
+        # Qt's pending key events (tests/lsan.supp) finds them.
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes))
+        program.wait_said(["I 1- Трек: Мелодия", "S MMVd4!SSOO"], 0)
+        wait_for("Orca reading the Braille editor", lambda: "MMVd4!SSOO." in orca.spoken(), timeout_s=60)
+        measures = [text_of(notes)[0]]
+        for _ in range(60):
+            if len(measures) == 12:
+                break
+            start = len(program.said())
+            key("ctrl+Right")
+            wait_for("an answer to Ctrl+Right in measure %d" % len(measures),
+                     lambda: len(program.said()) > start)
+            if "S Такт %d" % (len(measures) + 1) in program.said()[start:]:
+                measures.append(text_of(notes)[0])
+                orca.wait_shown(measures[-1])
+        if len(measures) != 12:
+            fail("Ctrl+Right reached measure %d, not 12" % len(measures))
+        key("End")  # the caret at the end of the line, where Orca asks for the last word
+        wait_for("the caret at the end of %r" % measures[-1],
+                 lambda: text_of(notes) == (measures[-1], len(measures[-1])))
+        start = answers(program)
+        type_text("N")
+        typed = measures[-1] + "N"
+        wait_for("the note typed", lambda: text_of(notes) == (typed, len(typed)))
+        wait_for("an answer to the note", lambda: answers(program) > start)
+        key("ctrl+s")
+        wait_for("the song saved", lambda: open(song, "rb").read() != original)
+        orca.wait_shown(typed)
+        if "object:text-caret-moved for [text | Нотный текст]" not in orca.text():
+            fail("Orca heard no caret move in the Braille editor")
+        key("ctrl+q")
+        deadline = time.monotonic() + 30
+        while program.process.poll() is None and time.monotonic() < deadline:
+            if find_text("Сохранить?") is not None:
+                press("push button", "No")
+            time.sleep(0.2)
+        program.finish()
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+    saved = open(song, "rb").read()
+    if (typed + "\r\n").encode("cp1251") not in saved:
+        fail("the typed note is not in the saved song:\n%r" % saved)
+    again = os.path.join(work, "again.qem")
+    subprocess.run([os.path.join(bin_dir, "velto-tool"), "roundtrip", song, again], check=True,
+                   timeout=60)
+    if open(again, "rb").read() != saved:
+        fail("the saved song does not read back unchanged")
+
+
 def main():
     if sys.argv[1] == "probe":
         probe(sys.argv[2], sys.argv[3], sys.argv[4] == "1")
         return
     bin_dir, source_dir, scenario = sys.argv[1:4]
-    scenarios = {"fields": scenario_fields}
+    scenarios = {"fields": scenario_fields, "orca": scenario_orca}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
 
