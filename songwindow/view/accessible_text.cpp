@@ -1,5 +1,6 @@
 #include "songwindow/view/accessible_text.h"
 
+#include <QAbstractSpinBox>
 #include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -126,7 +127,8 @@ class TAccessibleTextField : public QAccessibleWidget,
                              public QAccessibleTextInterface,
                              public QAccessibleEditableTextInterface {
  public:
-  explicit TAccessibleTextField(QWidget* widget) : QAccessibleWidget(widget, QAccessible::EditableText) {}
+  explicit TAccessibleTextField(QWidget* widget, QAccessible::Role role = QAccessible::EditableText)
+      : QAccessibleWidget(widget, role) {}
 
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::TextInterface) {
@@ -289,12 +291,13 @@ class TAccessibleTextField : public QAccessibleWidget,
   }
 };
 
-class TAccessibleLineEdit final : public TAccessibleTextField {
+class TAccessibleLineEdit : public TAccessibleTextField {
  public:
-  explicit TAccessibleLineEdit(QLineEdit* edit) : TAccessibleTextField(edit) {}
+  explicit TAccessibleLineEdit(QWidget* widget, QAccessible::Role role = QAccessible::EditableText)
+      : TAccessibleTextField(widget, role) {}
 
  protected:
-  QLineEdit* Edit() const { return qobject_cast<QLineEdit*>(object()); }
+  virtual QLineEdit* Edit() const { return qobject_cast<QLineEdit*>(object()); }
 
   // A password shows as many stars as the field shows characters.
   QString Shown() const override {
@@ -365,6 +368,61 @@ class TAccessibleLineEdit final : public TAccessibleTextField {
     }
     return std::clamp(edit->cursorPositionAt(local), 0, characterCount());
   }
+};
+
+// A spin box: its text is its line edit's; its value and steps are the box's own.
+class TAccessibleSpinBox final : public TAccessibleLineEdit, public QAccessibleValueInterface {
+ public:
+  explicit TAccessibleSpinBox(QAbstractSpinBox* box) : TAccessibleLineEdit(box, QAccessible::SpinBox) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) {
+      return static_cast<QAccessibleValueInterface*>(this);
+    }
+    return TAccessibleLineEdit::interface_cast(type);
+  }
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Value && Box() != nullptr) {
+      return Box()->text();
+    }
+    return TAccessibleLineEdit::text(kind);
+  }
+  QAccessible::State state() const override { return QAccessibleWidget::state(); }
+
+  // Value: the box's "value", "minimum", "maximum" and "singleStep" properties.
+  QVariant currentValue() const override { return Property("value"); }
+  void setCurrentValue(const QVariant& value) override {
+    if (QAbstractSpinBox* box = Box(); box != nullptr && !box->isReadOnly()) {
+      box->setProperty("value", value);
+    }
+  }
+  QVariant maximumValue() const override { return Property("maximum"); }
+  QVariant minimumValue() const override { return Property("minimum"); }
+  QVariant minimumStepSize() const override { return Property("singleStep"); }
+
+  // Actions: the steps up and down, besides the widget's own.
+  QStringList actionNames() const override {
+    return QStringList{increaseAction(), decreaseAction()} + TAccessibleLineEdit::actionNames();
+  }
+  void doAction(const QString& name) override {
+    QAbstractSpinBox* box = Box();
+    if (box != nullptr && name == increaseAction()) {
+      box->stepUp();
+    } else if (box != nullptr && name == decreaseAction()) {
+      box->stepDown();
+    } else {
+      TAccessibleLineEdit::doAction(name);
+    }
+  }
+
+ protected:
+  QAbstractSpinBox* Box() const { return qobject_cast<QAbstractSpinBox*>(object()); }
+  QLineEdit* Edit() const override {
+    return Box() != nullptr ? Box()->findChild<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+  }
+  bool ReadOnly() const override { return Box() == nullptr || Box()->isReadOnly(); }
+  bool Masked() const override { return false; }
+  QVariant Property(const char* name) const { return Box() != nullptr ? Box()->property(name) : QVariant(); }
 };
 
 // QPlainTextEdit and QTextEdit: a document shown in a scrolled viewport.
@@ -439,6 +497,11 @@ QAccessibleInterface* TextFieldFactory(const QString& className, QObject* object
   if (className == QLatin1String("QLineEdit")) {
     if (auto* edit = qobject_cast<QLineEdit*>(object)) {
       return new TAccessibleLineEdit(edit);
+    }
+  } else if (className == QLatin1String("QSpinBox") || className == QLatin1String("QDoubleSpinBox") ||
+             className == QLatin1String("QAbstractSpinBox")) {
+    if (auto* box = qobject_cast<QAbstractSpinBox*>(object)) {
+      return new TAccessibleSpinBox(box);
     }
   } else if (className == QLatin1String("QPlainTextEdit")) {
     if (auto* edit = qobject_cast<QPlainTextEdit*>(object)) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 
 #include <memory>
 
@@ -187,6 +188,25 @@ TEST_F(AccessibleTextTest, PlainTextEditAnswersByTextLine) {
   EXPECT_EQ(edit.toPlainText(), "tempo 90\ninstrument 73");
   face->textInterface()->setCursorPosition(3);
   EXPECT_EQ(edit.textCursor().position(), 3);
+}
+
+TEST_F(AccessibleTextTest, SpinBoxAnswersItsTextAndSteps) {
+  QSpinBox box;
+  box.setRange(0, 127);
+  box.setValue(64);
+  QAccessibleInterface* face = Of(&box);
+  ASSERT_NE(face->textInterface(), nullptr);
+  ASSERT_NE(face->valueInterface(), nullptr);
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(face->role(), QAccessible::SpinBox);
+  EXPECT_EQ(face->textInterface()->textAtOffset(2, QAccessible::WordBoundary, &start, &end), "64");
+  EXPECT_EQ(face->valueInterface()->currentValue().toInt(), 64);
+  EXPECT_EQ(face->valueInterface()->maximumValue().toInt(), 127);
+  face->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
+  EXPECT_EQ(box.value(), 65);
+  face->valueInterface()->setCurrentValue(3);
+  EXPECT_EQ(face->text(QAccessible::Value), "3");
 }
 
 }  // namespace
