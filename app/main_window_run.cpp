@@ -12,6 +12,7 @@
 #include "app/main_window_choices.h"
 #include "app/shell.h"
 #include "feedback/message_box.h"
+#include "songwindow/view/accessible_text.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
 #include "settings/lang_texts.h"
@@ -106,7 +107,10 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
                  "without a window use --export, --play or --list-devices\n";
     return 1;
   }
+  // Qt's own dialogs, so that their text fields answer screen readers as the window's do.
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QApplication application(argc, argv);
+  InstallAccessibleText();
   SetMessageBoxes(std::make_shared<TQtMessageBoxes>());
   int status = 0;
   {

@@ -1,0 +1,212 @@
+#include "songwindow/view/accessible_text.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+
+#include <memory>
+
+// Fontconfig, which Qt's widgets load, keeps its caches to the end of the run.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
+namespace {
+
+using B = QAccessible::TextBoundaryType;
+constexpr auto kAt = TUnitPlace::At;
+constexpr auto kBefore = TUnitPlace::Before;
+constexpr auto kAfter = TUnitPlace::After;
+
+struct TUnitCase {
+  const char* text;
+  bool multiLine;
+  B boundary;
+  int offset;
+  TUnitPlace place;
+  TTextRange want;
+};
+
+// Every boundary answers at the end of the text and past it, where Qt's own word search
+// never returns.
+const TUnitCase kUnitCases[] = {
+    {"MMVd4!SSOO", false, B::WordBoundary, 10, kAt, {0, 10}},
+    {"MMVd4!SSOO", false, B::WordBoundary, 9, kAt, {0, 10}},
+    {"MMVd4!SSOO", false, B::WordBoundary, 11, kAt, {-1, -1}},
+    {"MMVd4!SSOO", false, B::LineBoundary, 10, kAt, {0, 10}},
+    {"MMVd4!SSOO", false, B::SentenceBoundary, 10, kAt, {0, 10}},
+    {"MMVd4!SSOO", false, B::ParagraphBoundary, 3, kAt, {0, 10}},
+    {"MMVd4!SSOO", false, B::NoBoundary, 0, kAt, {0, 10}},
+    {"MMVd4!SSOO", false, B::CharBoundary, 10, kAt, {10, 10}},
+    {"MMVd4!SSOO", false, B::CharBoundary, 10, kBefore, {9, 10}},
+    {"MMVd4!SSOO", false, B::CharBoundary, 9, kAfter, {9, 9}},
+    {"MMVd4!SSOO", false, B::LineBoundary, 10, kBefore, {10, 10}},
+    {"MMVd4!SSOO", false, B::CharBoundary, -3, kAt, {-1, -1}},
+    // Words are runs of non-blanks; the blanks between them are a unit at an offset only.
+    {"ab  cd ", false, B::WordBoundary, 2, kAt, {2, 4}},
+    {"ab  cd ", false, B::WordBoundary, 2, kBefore, {0, 2}},
+    {"ab  cd ", false, B::WordBoundary, 2, kAfter, {4, 6}},
+    {"ab  cd ", false, B::WordBoundary, 0, kBefore, {0, 0}},
+    {"ab  cd ", false, B::WordBoundary, 7, kAt, {7, 7}},
+    {"ab  cd ", false, B::WordBoundary, 7, kBefore, {4, 6}},
+    {"ab  cd ", false, B::WordBoundary, 6, kAt, {6, 7}},
+    {"ab  cd", false, B::WordBoundary, 6, kAt, {4, 6}},
+    {"ab  cd", false, B::WordBoundary, 6, kAfter, {6, 6}},
+    {"", false, B::WordBoundary, 0, kAt, {0, 0}},
+    {"", false, B::LineBoundary, 0, kAt, {0, 0}},
+    {"", false, B::CharBoundary, 1, kAt, {-1, -1}},
+    // Lines of a multi-line field end with their line end; a final line end opens an
+    // empty last line.
+    {"tempo 92\nxx\n", true, B::LineBoundary, 8, kAt, {0, 9}},
+    {"tempo 92\nxx\n", true, B::LineBoundary, 9, kAt, {9, 12}},
+    {"tempo 92\nxx\n", true, B::LineBoundary, 12, kAt, {12, 12}},
+    {"tempo 92\nxx\n", true, B::LineBoundary, 12, kBefore, {9, 12}},
+    {"tempo 92\nxx\n", true, B::SentenceBoundary, 3, kAfter, {9, 12}},
+    {"tempo 92\nxx\n", true, B::LineBoundary, 9, kAfter, {9, 9}},
+    {"tempo 92\nxx", true, B::LineBoundary, 11, kAt, {9, 11}},
+    {"tempo 92\nxx", true, B::WordBoundary, 8, kAt, {8, 9}},
+    {"tempo 92\nxx", true, B::WordBoundary, 8, kAfter, {9, 11}},
+    {"tempo 92\nxx", true, B::NoBoundary, 11, kAt, {0, 11}},
+};
+
+class FindTextUnitTest : public testing::TestWithParam<TUnitCase> {};
+
+TEST_P(FindTextUnitTest, Answers) {
+  const TUnitCase& c = GetParam();
+  EXPECT_EQ(FindTextUnit(QString::fromLatin1(c.text), c.multiLine, c.boundary, c.offset, c.place), c.want)
+      << c.text << " boundary " << c.boundary << " offset " << c.offset << " place "
+      << static_cast<int>(c.place);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, FindTextUnitTest, testing::ValuesIn(kUnitCases));
+
+// The interface the factory gives real widgets, on Qt's offscreen platform.
+class AccessibleTextTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "songwindow_view_tests";
+    static char* argv[] = {name, nullptr};
+    application_ = new QApplication(argc, argv);
+    InstallAccessibleText();
+  }
+  static QAccessibleInterface* Of(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
+
+  static QApplication* application_;
+};
+
+QApplication* AccessibleTextTest::application_ = nullptr;
+
+TEST_F(AccessibleTextTest, LineEditAnswersTheWordAtItsEnd) {
+  QWidget window;
+  auto* label = new QLabel("Music text:", &window);
+  auto* edit = new QLineEdit("MMVd4!SSOO", &window);
+  label->setBuddy(edit);
+  QAccessibleInterface* face = Of(edit);
+  ASSERT_NE(face, nullptr);
+  ASSERT_NE(face->textInterface(), nullptr);
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(face->textInterface()->textAtOffset(10, QAccessible::WordBoundary, &start, &end), "MMVd4!SSOO");
+  EXPECT_EQ(face->textInterface()->textAtOffset(-1, QAccessible::LineBoundary, &start, &end), "MMVd4!SSOO");
+  EXPECT_EQ(face->role(), QAccessible::EditableText);
+  EXPECT_EQ(face->text(QAccessible::Name), "Music text:");
+  EXPECT_EQ(face->text(QAccessible::Value), "MMVd4!SSOO");
+  EXPECT_TRUE(face->state().editable);
+}
+
+TEST_F(AccessibleTextTest, CaretAndSelectionFollowTheWidget) {
+  QLineEdit edit("abc def");
+  QAccessibleTextInterface* text = Of(&edit)->textInterface();
+  text->setCursorPosition(4);
+  EXPECT_EQ(edit.cursorPosition(), 4);
+  EXPECT_EQ(text->selectionCount(), 0);
+  text->setSelection(0, 1, 3);
+  EXPECT_EQ(edit.selectedText(), "bc");
+  int start = 0;
+  int end = 0;
+  text->selection(0, &start, &end);
+  EXPECT_EQ(std::make_pair(start, end), std::make_pair(1, 3));
+  text->removeSelection(0);
+  EXPECT_FALSE(edit.hasSelectedText());
+  text->setCursorPosition(99);
+  EXPECT_EQ(text->cursorPosition(), 7);
+}
+
+TEST_F(AccessibleTextTest, EditingGoesThroughTheWidgetAndNeverIntoAReadOnlyField) {
+  QLineEdit edit("abc def");
+  int edited = 0;
+  QObject::connect(&edit, &QLineEdit::textEdited, [&edited] { ++edited; });
+  QAccessibleEditableTextInterface* editable = Of(&edit)->editableTextInterface();
+  ASSERT_NE(editable, nullptr);
+  editable->replaceText(4, 7, "xy");
+  EXPECT_EQ(edit.text(), "abc xy");
+  editable->deleteText(0, 4);
+  EXPECT_EQ(edit.text(), "xy");
+  editable->insertText(2, "z");
+  EXPECT_EQ(edit.text(), "xyz");
+  EXPECT_EQ(edited, 3);
+  edit.setReadOnly(true);
+  editable->insertText(0, "no");
+  editable->deleteText(0, 3);
+  EXPECT_EQ(edit.text(), "xyz");
+  EXPECT_TRUE(Of(&edit)->state().readOnly);
+  EXPECT_FALSE(Of(&edit)->state().editable);
+}
+
+TEST_F(AccessibleTextTest, PasswordShowsOnlyStars) {
+  QLineEdit edit("secret word");
+  edit.setEchoMode(QLineEdit::Password);
+  QAccessibleInterface* face = Of(&edit);
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(face->textInterface()->text(0, -1), QString(11, QLatin1Char('*')));
+  EXPECT_EQ(face->textInterface()->textAtOffset(3, QAccessible::WordBoundary, &start, &end),
+            QString(11, QLatin1Char('*')));
+  EXPECT_FALSE(face->text(QAccessible::Value).contains("secret"));
+  EXPECT_TRUE(face->state().passwordEdit);
+}
+
+TEST_F(AccessibleTextTest, PlainTextEditAnswersByTextLine) {
+  QPlainTextEdit edit;
+  edit.setPlainText("tempo 92\ninstrument 73");
+  QAccessibleInterface* face = Of(&edit);
+  ASSERT_NE(face->textInterface(), nullptr);
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(face->textInterface()->textAtOffset(22, QAccessible::LineBoundary, &start, &end), "instrument 73");
+  EXPECT_EQ(std::make_pair(start, end), std::make_pair(9, 22));
+  EXPECT_EQ(face->textInterface()->textBeforeOffset(22, QAccessible::LineBoundary, &start, &end), "tempo 92\n");
+  EXPECT_EQ(face->textInterface()->textAtOffset(22, QAccessible::WordBoundary, &start, &end), "73");
+  EXPECT_TRUE(face->state().multiLine);
+  face->editableTextInterface()->replaceText(6, 8, "90");
+  EXPECT_EQ(edit.toPlainText(), "tempo 90\ninstrument 73");
+  face->textInterface()->setCursorPosition(3);
+  EXPECT_EQ(edit.textCursor().position(), 3);
+}
+
+TEST_F(AccessibleTextTest, SpinBoxAnswersItsTextAndSteps) {
+  QSpinBox box;
+  box.setRange(0, 127);
+  box.setValue(64);
+  QAccessibleInterface* face = Of(&box);
+  ASSERT_NE(face->textInterface(), nullptr);
+  ASSERT_NE(face->valueInterface(), nullptr);
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(face->role(), QAccessible::SpinBox);
+  EXPECT_EQ(face->textInterface()->textAtOffset(2, QAccessible::WordBoundary, &start, &end), "64");
+  EXPECT_EQ(face->valueInterface()->currentValue().toInt(), 64);
+  EXPECT_EQ(face->valueInterface()->maximumValue().toInt(), 127);
+  face->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
+  EXPECT_EQ(box.value(), 65);
+  face->valueInterface()->setCurrentValue(3);
+  EXPECT_EQ(face->text(QAccessible::Value), "3");
+}
+
+}  // namespace
