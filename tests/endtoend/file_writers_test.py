@@ -15,8 +15,8 @@ import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
-                              nodes, press, type_text, velto_app, wait_for)
+from main_window_test import (Program, edit_handler, fail, find, find_text, focus_main_window, focused,  # noqa: E402
+                              key, nodes, press, type_text, velto_app, wait_for)
 
 OTHER = "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n".encode("cp1251")
 
@@ -87,15 +87,6 @@ def press_later(role, name):
         except Exception:
             pass
     threading.Thread(target=act, daemon=True).start()
-
-
-def edit_handler():
-    """Types into the handler editor, as scenario_close of main_window_test does."""
-    program_editor = wait_for("the program editor", lambda: find("text", "Обработчик для текущего трека"))
-    key("Tab")
-    wait_for("focus on the program editor", lambda: focused(program_editor))
-    key("End")
-    type_text("9")
 
 
 CHANGED = "tw.qem изменён другой программой после открытия."

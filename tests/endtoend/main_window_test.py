@@ -186,6 +186,16 @@ def press(role, name):
     node.queryAction().doAction(0)
 
 
+def edit_handler():
+    """Types "9" at the end of the handler editor of the window shown (Tab from the Braille
+    editor)."""
+    program_editor = wait_for("the program editor", lambda: find("text", "Обработчик для текущего трека"))
+    key("Tab")
+    wait_for("focus on the program editor", lambda: focused(program_editor))
+    key("End")
+    type_text("9")
+
+
 def scenario_open(bin_dir, source_dir):
     song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
     program = Program(bin_dir, [song])
@@ -216,11 +226,7 @@ def scenario_close(bin_dir, source_dir):
     shutil.copy(os.path.join(source_dir, "examples", "twinkle-twinkle.qem"), song)
     original = open(song, "rb").read()
     program = Program(bin_dir, [song])
-    program_editor = wait_for("the program editor", lambda: find("text", "Обработчик для текущего трека"))
-    key("Tab")
-    wait_for("focus on the program editor", lambda: focused(program_editor))
-    key("End")
-    type_text("9")
+    edit_handler()
     question = "Файл twinkle-twinkle.qem был изменён. Сохранить?"
     key("ctrl+F4")
     wait_for("the save question", lambda: find_text(question))

@@ -12,8 +12,8 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,
-                              nodes, press, type_text, velto_app, wait_for, run_scenario)  # noqa: E402
+from main_window_test import (Program, edit_handler, fail, find, find_text, focus_main_window, key,  # noqa: E402
+                              nodes, press, velto_app, wait_for, run_scenario)
 
 
 MENU_ITEM_ROLES = ("menu item", "check menu item", "radio menu item")
@@ -88,11 +88,7 @@ def scenario_qttexts(bin_dir, source_dir):
     song = os.path.join(work, "twinkle-twinkle.qem")
     shutil.copy(os.path.join(source_dir, "examples", "twinkle-twinkle.qem"), song)
     program = Program(bin_dir, [song])
-    program_editor = wait_for("the program editor", lambda: find("text", "Обработчик для текущего трека"))
-    key("Tab")
-    wait_for("focus on the program editor", lambda: focused(program_editor))
-    key("End")
-    type_text("9")
+    edit_handler()
     key("ctrl+F4")
     wait_for("the save question", lambda: find_text("Сохранить?"))
     for button in ("Да", "Нет", "Отмена"):
