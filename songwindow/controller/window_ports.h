@@ -118,6 +118,22 @@ class IPlayerTempo {
   virtual void SetTempo(uint32_t usPerQuarter) = 0;
 };
 
+// The window's modal dialogs. Show opens one owned by the window and returns when it is
+// closed; the dialog hands its results back through its globals (dialog_results.h).
+enum class TWindowDialog : uint8_t {
+  TrackProperties,  // name, channel, solo, ensemble, handler, output (also names a new track)
+  TrackCopy,        // which tracks go to the track clipboard
+  TrackText,        // the whole music text of the current track
+  MeasureRange,     // first and last measure and the voices, for clearing, deleting, copying
+  GoTo,             // a measure and a voice to go to
+};
+
+class IWindowDialogs {
+ public:
+  virtual ~IWindowDialogs() = default;
+  virtual void Show(TWindowDialog which) = 0;
+};
+
 // The ports a window talks through (all borrowed). Speaker, Signaller, Questions,
 // LockKeys, NotePreview, Player and KeyboardLights default to the program's own (feedback/, playback/); a
 // window without NoteTimer never silences a preview by itself; the others must be given.
@@ -133,6 +149,7 @@ struct TSongWindowPorts {
   INotePreview* NotePreview = nullptr;
   IPlayerTempo* Player = nullptr;
   IKeyboardLights* KeyboardLights = nullptr;
+  IWindowDialogs* Dialogs = nullptr;  // none: a command that needs a dialog beeps
 };
 
 // The program's own speech, signals, message boxes, lock modes and MIDI ports; a timer

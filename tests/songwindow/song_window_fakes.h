@@ -4,6 +4,8 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -169,6 +171,19 @@ class TScopedProgramDir {
   std::string saved_;
 };
 
+// Dialogs answered by a script: each Show records the dialog and runs the answer given for
+// it (which sets the dialog's globals as the user's choice would), if any.
+struct TScriptedDialogs : IWindowDialogs {
+  std::vector<TWindowDialog> shown;
+  std::map<TWindowDialog, std::function<void()>> answers;
+  void Show(TWindowDialog which) override {
+    shown.push_back(which);
+    if (auto answer = answers.find(which); answer != answers.end()) {
+      answer->second();
+    }
+  }
+};
+
 // A window with recording ports on a fresh program folder.
 struct TWindowRig {
   TScopedProgramDir home;
@@ -182,10 +197,12 @@ struct TWindowRig {
   TFakeNoteTimer timer;
   TRecordingPreview preview;
   TFakeLights lights;
+  TScriptedDialogs windowDialogs;
 
   TSongWindowPorts Ports() {
     TSongWindowPorts ports{&speaker, &signaller, &questions, &dialogs, &device, &editors, &locks, &timer, &preview};
     ports.KeyboardLights = &lights;
+    ports.Dialogs = &windowDialogs;
     return ports;
   }
 };
