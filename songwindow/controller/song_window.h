@@ -181,6 +181,41 @@ class TSongWindow : public TVelto {
   void NextTreck();
   void PriorTreck();
 
+  // Track, voice and measure commands. Each commits the line, pushes an undo step under its
+  // label, changes the song and shows the window; one that does not apply (or needs a
+  // dialog the window has not) gives the error signal and changes nothing. Ranges of
+  // measures are taken as far as the measures exist; a range that runs backwards, or holds
+  // no measure, is refused with a spoken reason.
+  // A track on channel 1 after the current one, named in the properties dialog; taken away
+  // again when the dialog is cancelled, and the old track is current again.
+  void NewTreck();
+  // Asks, then deletes the current track; never the control track nor the only track.
+  void DeleteTreck();
+  // The tracks chosen in the copy dialog (never the control track) go to TrackClipboard.
+  void CopyTreck();
+  // TrackClipboard after the current track (emptied); the first pasted track is current.
+  void PasteTreck();
+  // Asks, then takes the current voice out of every measure of the current track.
+  void DeleteVoice();
+  // The range dialog's measures emptied: the current voice, the track's or every track's.
+  void ClearTackt();
+  // The range dialog's measures taken out of every track; a track keeps at least "m".
+  void DeleteTackt();
+  // The range dialog's measures into the measure clipboards. False (nothing done) when the
+  // Braille editor has not the focus: the program editor's selection is the view's to copy.
+  bool CopyData();
+  // The measure clipboard at the current measure. False (nothing done) when the Braille
+  // editor has not the focus: the view pastes into the program editor.
+  bool PasteData();
+  // The whole music text of the current track in its dialog; a track saved empty keeps "m".
+  void TreckEditing();
+  // The play switches of the current track (solo and ensemble never on the control track),
+  // and all of them back to their defaults on every track.
+  void Solo();
+  void Ansamble();
+  void Obrabotchik();
+  void ResetAll();
+
   // The main window's timer, for the active window whose editor has the focus: an error
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window
   // to its track and measure. True when there was one.
