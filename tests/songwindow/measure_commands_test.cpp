@@ -93,8 +93,9 @@ TEST_F(MeasureCommandsTest, ClearAndDeleteWorkOnTheMeasuresThatExist) {
   }
 }
 
-// A range that runs backwards or holds no measure is refused with a spoken reason; a
-// cancelled dialog does nothing. No undo step either way.
+// A range that runs backwards or holds no measure is refused with a spoken reason, rather
+// than run backwards or padding tracks with empty measures; a cancelled dialog does nothing.
+// No undo step either way.
 TEST_F(MeasureCommandsTest, RefusedAndCancelledRangesChangeNothing) {
   struct TCase {
     const char* name;

@@ -29,7 +29,7 @@ TEST_F(TrackCommandsTest, CommandsLabelSpeakAndChangeTheList) {
   const TCase cases[] = {
       {"new track confirmed", 1, [](TWindowRig&) {}, [](TSongWindow& w) { w.NewTreck(); }, "Добавление трека",
        "I 2- Трек: безымянный", {"Общее", "Piano", "безымянный", "Drums", "Bass"}, "безымянный", {}},
-      // The dialog cancelled: the track goes again and the track that was current is current.
+      // Cancelled: the user stays on the track they were on, not on the one after the new track.
       {"new track cancelled", 1,
        [](TWindowRig& r) { r.windowDialogs.answers[TWindowDialog::TrackProperties] = [] { TrackDialogResult = 0; }; },
        [](TSongWindow& w) { w.NewTreck(); }, "Добавление трека", nullptr, all, "Piano", {}},
@@ -145,6 +145,8 @@ TEST_F(TrackCommandsTest, CopiedTracksPasteOnceAndCount) {
   EXPECT_EQ(read.TrackCount, 6);
 }
 
+// A pasted control track would give the song a second head; a copy that finds no track
+// keeps what the clipboard held rather than emptying it for nothing.
 TEST_F(TrackCommandsTest, TheCopyRangeNeverTakesTheControlTrackAndCancelKeepsTheClipboard) {
   struct TCase {
     const char* name;
@@ -195,6 +197,8 @@ TEST_F(TrackCommandsTest, TheLineTypedIsCommittedBeforeTheSnapshot) {
   EXPECT_EQ(Track(1)->MusicStrings[0], "a()q()c");
 }
 
+// A track without measure lines has no place for the editor to show: it keeps one empty
+// measure.
 TEST_F(TrackCommandsTest, TheTrackTextKeepsOneMeasureWhenSavedEmpty) {
   struct TCase {
     const char* name;
@@ -216,6 +220,20 @@ TEST_F(TrackCommandsTest, TheTrackTextKeepsOneMeasureWhenSavedEmpty) {
     ASSERT_FALSE(rig_.speaker.said.empty()) << c.name;
     EXPECT_EQ(rig_.speaker.said[0], "I 1- Трек: Piano") << c.name;
   }
+}
+
+// A song's only track is never deleted, whatever its channel: the window would hold no track.
+TEST(TrackCommandsOnly, TheOnlyTrackStays) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  LoadSongText(window, {"1 0 1 1 1 1 1", "Solo", "a"});
+  window.ShowTreck(smSilent);
+  rig.questions.answers = {mbOk};
+  window.DeleteTreck();
+  EXPECT_EQ(window.TrackCount, 1);
+  ASSERT_NE(window.CurrentTrack, nullptr);
+  EXPECT_TRUE(rig.questions.asked.empty());
+  EXPECT_EQ(rig.signaller.kinds, std::vector<uint8_t>{sError});
 }
 
 // Without a dialogs port the commands that need one beep and change nothing.
