@@ -56,6 +56,10 @@ void TNumberFieldBinding::Mirror() {
   }
 }
 
+void TNumberFieldBinding::Release() {
+  edit_.removeEventFilter(this);
+}
+
 bool TNumberFieldBinding::eventFilter(QObject* watched, QEvent* event) {
   if (watched != &edit_) {
     return false;

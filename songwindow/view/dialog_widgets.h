@@ -30,6 +30,8 @@ class TNumberFieldBinding : public QObject {
   TNumberFieldBinding(QLineEdit& edit, TNumberField& field, std::function<void()> changed);
   // Shows the field's text, selected when the field's rule corrected it.
   void Mirror();
+  // Stops watching the line edit (before the dialog is taken down).
+  void Release();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -72,6 +72,12 @@ TMeasureRangeView::TMeasureRangeView(TMeasureRangeDialog& dialog, QWidget* paren
   from_->setFocus();
 }
 
+// The fields lose the focus while they are taken down: the controller hears no more.
+TMeasureRangeView::~TMeasureRangeView() {
+  from_binding_->Release();
+  to_binding_->Release();
+}
+
 void TMeasureRangeView::Mirror() {
   from_binding_->Mirror();
   to_binding_->Mirror();
@@ -97,6 +103,11 @@ TGoToView::TGoToView(TGoToDialog& dialog, QWidget* parent) : QDialog(parent), di
   voice_binding_ = new TNumberFieldBinding(*voice_, dialog.Voice, [this] { Mirror(); });
   ApplyColours(*this);
   measure_->setFocus();
+}
+
+TGoToView::~TGoToView() {
+  measure_binding_->Release();
+  voice_binding_->Release();
 }
 
 void TGoToView::Mirror() {

@@ -14,6 +14,7 @@
 class TMeasureRangeView : public QDialog {
  public:
   TMeasureRangeView(TMeasureRangeDialog& dialog, QWidget* parent);
+  ~TMeasureRangeView() override;
 
   QLineEdit* FromEdit() const { return from_; }
   QLineEdit* ToEdit() const { return to_; }
@@ -35,6 +36,7 @@ class TMeasureRangeView : public QDialog {
 class TGoToView : public QDialog {
  public:
   TGoToView(TGoToDialog& dialog, QWidget* parent);
+  ~TGoToView() override;
 
   QLineEdit* MeasureEdit() const { return measure_; }
   QLineEdit* VoiceEdit() const { return voice_; }
