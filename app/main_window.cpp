@@ -221,6 +221,7 @@ void TMainWindow::BuildDeviceMenu() {
   const std::string log = MidiLogPath();
   for (size_t i = 0; i < names.size(); ++i) {
     QAction* a = menus_["mDevice"]->addAction(QString::fromStdString(names[i]));
+    device_names_.push_back(Utf8ToCp1251(names[i]).Text);
     a->setCheckable(true);
     device_group_->addAction(a);
     const auto device = static_cast<int32_t>(i);

@@ -33,6 +33,7 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void OpenSongs(const std::vector<std::string>& paths);
   // The device of port 0 (the device list's chosen item).
   int32_t SelectedDevice() const override { return device_; }
+  std::vector<std::string> DeviceNames() const override { return device_names_; }
   // Loads the language file `name` from Languages/ with Qt's own texts for it and
   // re-captions every window; `announce` says the language chosen.
   void ChooseLanguage(const std::string& name, bool announce = false);
@@ -85,6 +86,7 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   QActionGroup* language_group_ = nullptr;
   QActionGroup* device_group_ = nullptr;
   int32_t device_ = 0;
+  std::vector<std::string> device_names_;  // code page 1251, in list order
   bool device_open_ = false;
   std::unique_ptr<QTranslator> qt_translations_;
   std::string language_file_;

@@ -44,11 +44,13 @@ class IFileDialogs {
   virtual std::optional<std::string> SaveFileName(const std::string& filter) = 0;
 };
 
-// The main window's MIDI output device list: the device chosen for port 0.
+// The main window's MIDI output device list: the device chosen for port 0, and the names of
+// all devices in list order (code page 1251; none when there is no list).
 class IDeviceChoice {
  public:
   virtual ~IDeviceChoice() = default;
   virtual int32_t SelectedDevice() const = 0;
+  virtual std::vector<std::string> DeviceNames() const { return {}; }
 };
 
 // The two editors as the controller sees them. Text is code page 1251; carets are

@@ -112,6 +112,7 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   ports.FileDialogs = this;
   ports.DeviceCombo = device;
   ports.NoteTimer = this;
+  ports.Dialogs = this;
   controller_ = std::make_unique<TSongWindow>(ports, number, ext);
   plugin_controls_ = new TPluginControlsView(*controller_, this);
   // Between the program editor and the status bar.

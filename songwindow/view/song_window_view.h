@@ -25,7 +25,11 @@
 
 class TPluginControlsView;
 
-class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, public INoteTimer {
+class TSongWindowView : public QWidget,
+                        public IEditors,
+                        public IFileDialogs,
+                        public INoteTimer,
+                        public IWindowDialogs {
  public:
   // A window numbered `number` for a song of extension `ext`; `device` is the main
   // window's device list (borrowed).
@@ -59,6 +63,9 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
 
   // IFileDialogs
   std::optional<std::string> SaveFileName(const std::string& filter) override;
+
+  // IWindowDialogs: the dialog, modal over this window (window_dialogs.cpp).
+  void Show(TWindowDialog which) override;
 
   // INoteTimer: TimerNoteOn.
   void Start(int32_t intervalMs) override;

@@ -109,7 +109,9 @@ class TFakeFileDialogs : public IFileDialogs {
 class TFakeDevice : public IDeviceChoice {
  public:
   int32_t SelectedDevice() const override { return device; }
+  std::vector<std::string> DeviceNames() const override { return names; }
   int32_t device = 0;
+  std::vector<std::string> names;  // code page 1251
 };
 
 class TFakeLocks : public ILockKeys {

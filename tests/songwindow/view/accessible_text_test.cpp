@@ -10,6 +10,8 @@
 
 #include <memory>
 
+#include "tests/songwindow/view/offscreen_application.h"
+
 // Fontconfig, which Qt's widgets load, keeps its caches to the end of the run.
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\n";
@@ -87,14 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Units, FindTextUnitTest, testing::ValuesIn(kUnitCases))
 // The interface the factory gives real widgets, on Qt's offscreen platform.
 class AccessibleTextTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "songwindow_view_tests";
-    static char* argv[] = {name, nullptr};
-    application_ = new QApplication(argc, argv);
-    InstallAccessibleText();
-  }
+  static void SetUpTestSuite() { application_ = &OffscreenApplication(); }
   static QAccessibleInterface* Of(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
 
   static QApplication* application_;

@@ -1,0 +1,107 @@
+#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/view/qt_text.h"
+
+#include <QKeyEvent>
+
+#include <optional>
+
+#include "platform/codec1251.h"
+#include "songwindow/controller/key_codes.h"
+
+QString AccessibleNameOf(const std::string& caption) {
+  QString name = ToQt(caption);
+  name.remove('&');
+  while (name.endsWith(':')) {
+    name.chop(1);
+  }
+  return name.trimmed();
+}
+
+QLabel* BoundLabel(const std::string& caption, QWidget* field, QWidget* parent) {
+  auto* label = new QLabel(ToQt(caption), parent);
+  label->setBuddy(field);
+  field->setAccessibleName(AccessibleNameOf(caption));
+  return label;
+}
+
+void SetUpDialog(QDialog& dialog, const std::string& caption) {
+  dialog.setWindowTitle(ToQt(caption));
+  dialog.setModal(true);
+  dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+TNumberFieldBinding::TNumberFieldBinding(QLineEdit& edit, TNumberField& field, std::function<void()> changed)
+    : QObject(&edit), edit_(edit), field_(field), changed_(std::move(changed)) {
+  edit_.setReadOnly(field_.ReadOnly);
+  edit_.installEventFilter(this);
+  // Typed and pasted text alike goes through the field.
+  QObject::connect(&edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    const std::optional<std::string> cp1251 = Utf8ToCp1251Exact(text.toStdString());
+    if (!field_.Edited(cp1251.value_or("?"))) {
+      edit_.setText(ToQt(field_.Text));
+    }
+    changed_();
+  });
+  Mirror();
+}
+
+void TNumberFieldBinding::Mirror() {
+  const QString text = ToQt(field_.Text);
+  if (edit_.text() != text) {
+    edit_.setText(text);
+  }
+  if (field_.SelectAll) {
+    edit_.selectAll();
+    field_.SelectAll = false;
+  }
+}
+
+void TNumberFieldBinding::Release() {
+  edit_.removeEventFilter(this);
+}
+
+bool TNumberFieldBinding::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != &edit_) {
+    return false;
+  }
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const QString text = key->text();
+      const bool types = !text.isEmpty() && text.front() >= QChar(' ') && text.front() != QChar(0x7F);
+      const bool command = (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+      // Other characters are dropped as typed.
+      return types && !command && !TNumberField::Accepts(text.front().unicode());
+    }
+    case QEvent::KeyRelease: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->isAutoRepeat()) {
+        return false;
+      }
+      uint16_t vk = vkNone;
+      switch (key->key()) {
+        case Qt::Key_PageUp: vk = vkPrior; break;
+        case Qt::Key_PageDown: vk = vkNext; break;
+        case Qt::Key_Up: vk = vkUp; break;
+        case Qt::Key_Down: vk = vkDown; break;
+        case Qt::Key_Home: vk = vkHome; break;
+        case Qt::Key_End: vk = vkEnd; break;
+        default: return false;
+      }
+      if (field_.KeyUp(vk)) {
+        changed_();
+        edit_.end(false);
+      }
+      return false;
+    }
+    case QEvent::FocusOut:
+      if (!field_.RuleWhileTyping) {
+        field_.Confirm();
+        field_.SelectAll = false;
+        changed_();
+      }
+      return false;
+    default:
+      return false;
+  }
+}

@@ -1,0 +1,43 @@
+// Pieces the window's dialogs share: labels bound to their fields, accessible names, the
+// number fields' key binding, and the frame every dialog gets.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+
+#include <functional>
+#include <string>
+
+#include "songwindow/controller/number_field.h"
+
+// A caption (code page 1251) without its accelerator mark and trailing colon.
+QString AccessibleNameOf(const std::string& caption);
+
+// A label with `caption` bound to `field`, which takes the caption as its accessible name.
+QLabel* BoundLabel(const std::string& caption, QWidget* field, QWidget* parent);
+
+// A modal dialog captioned `caption`, its text given by the program's language.
+void SetUpDialog(QDialog& dialog, const std::string& caption);
+
+// Binds a line edit to a number field: only digits are typed, a paste goes through the
+// field (refused when it is no number the field takes), the step keys act on release,
+// and the field's corrections are shown. `changed` runs after each change (the dialog shows
+// its other fields again).
+class TNumberFieldBinding : public QObject {
+ public:
+  TNumberFieldBinding(QLineEdit& edit, TNumberField& field, std::function<void()> changed);
+  // Shows the field's text, selected when the field's rule corrected it.
+  void Mirror();
+  // Stops watching the line edit (before the dialog is taken down).
+  void Release();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLineEdit& edit_;
+  TNumberField& field_;
+  std::function<void()> changed_;
+};

@@ -1,0 +1,311 @@
+#include "songwindow/view/track_dialogs_view.h"
+#include "songwindow/view/qt_text.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "songwindow/view/apply_colours.h"
+#include "songwindow/view/dialog_widgets.h"
+
+namespace {
+
+QPushButton* Button(const std::string& caption, const char* name, QWidget* parent) {
+  auto* button = new QPushButton(ToQt(caption), parent);
+  button->setObjectName(name);
+  return button;
+}
+
+}  // namespace
+
+TTrackPropertiesView::TTrackPropertiesView(TTrackPropertiesDialog& dialog, QWidget* parent)
+    : QDialog(parent), dialog_(dialog) {
+  SetUpDialog(*this, dialog.Caption);
+  auto* layout = new QVBoxLayout(this);
+  auto* form = new QFormLayout();
+  name_ = new QLineEdit(ToQt(dialog.Name), this);
+  name_->setObjectName("NameTreckEdit");
+  form->addRow(BoundLabel(dialog.NameLabel, name_, this), name_);
+  layout->addLayout(form);
+
+  channel_group_ = new QGroupBox(ToQt(dialog.ChannelCaption), this);
+  channel_group_->setObjectName("KanalRadio");
+  channel_group_->setAccessibleName(AccessibleNameOf(dialog.ChannelCaption));
+  auto* grid = new QGridLayout(channel_group_);
+  for (size_t i = 0; i < channels_.size(); ++i) {
+    channels_[i] = new QRadioButton(ToQt(dialog.Channels[i]), channel_group_);
+    channels_[i]->setObjectName(QString("Channel%1").arg(i + 1));
+    grid->addWidget(channels_[i], static_cast<int>(i / 4), static_cast<int>(i % 4));
+  }
+  layout->addWidget(channel_group_);
+  solo_ = new QCheckBox(ToQt(dialog.SoloCaption), this);
+  solo_->setObjectName("Sollo");
+  ensemble_ = new QCheckBox(ToQt(dialog.EnsembleCaption), this);
+  ensemble_->setObjectName("Ansamble");
+  handler_ = new QCheckBox(ToQt(dialog.HandlerCaption), this);
+  handler_->setObjectName("Programs");
+  layout->addWidget(solo_);
+  layout->addWidget(ensemble_);
+  layout->addWidget(handler_);
+  if (dialog.ControlTrack) {
+    channel_group_->hide();
+    solo_->hide();
+    ensemble_->hide();
+  } else {
+    channels_[static_cast<size_t>(dialog.Channel)]->setChecked(true);
+    solo_->setChecked(dialog.Solo);
+    ensemble_->setChecked(dialog.Ensemble);
+  }
+  handler_->setChecked(dialog.Handler);
+
+  outputs_ = new QComboBox(this);
+  outputs_->setObjectName("MidiOutsCombobox");
+  QLabel* outputLabel = BoundLabel(dialog.OutputLabel, outputs_, this);
+  auto* outputRow = new QHBoxLayout();
+  outputRow->addWidget(outputLabel);
+  outputRow->addWidget(outputs_, 1);
+  for (const std::string& port : dialog.Outputs) {
+    outputs_->addItem(ToQt(port));
+  }
+  if (dialog.Outputs.empty()) {
+    outputLabel->hide();
+    outputs_->hide();
+  } else {
+    outputs_->setCurrentIndex(dialog.Output);
+  }
+
+  auto* row = new QHBoxLayout();
+  ok_ = Button(dialog.OkCaption, "OkButton", this);
+  ok_->setDefault(true);
+  cancel_ = Button(dialog.CancelCaption, "CancelButton", this);
+  row->addWidget(ok_);
+  row->addWidget(cancel_);
+  layout->addLayout(row);
+  layout->addLayout(outputRow);  // along the bottom edge
+  QObject::connect(ok_, &QPushButton::clicked, this, [this] { Ok(); });
+  QObject::connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  QObject::connect(this, &QDialog::rejected, this, [this] { dialog_.Cancel(); });
+
+  QWidget* order[] = {name_, outputs_, channels_[0], solo_, ensemble_, handler_, ok_, cancel_};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) {
+    setTabOrder(order[i], order[i + 1]);
+  }
+  ApplyColours(*this);
+  name_->setFocus();
+}
+
+void TTrackPropertiesView::Ok() {
+  if (!dialog_.SetName(name_->text().toStdString())) {
+    name_->setFocus();
+    return;
+  }
+  for (size_t i = 0; i < channels_.size(); ++i) {
+    if (channels_[i]->isChecked()) {
+      dialog_.Channel = static_cast<int32_t>(i);
+    }
+  }
+  dialog_.Solo = solo_->isChecked();
+  dialog_.Ensemble = ensemble_->isChecked();
+  dialog_.Handler = handler_->isChecked();
+  dialog_.Output = outputs_->currentIndex();
+  dialog_.Ok();
+  accept();
+}
+
+TTrackCopyView::TTrackCopyView(TTrackCopyDialog& dialog, QWidget* parent) : QDialog(parent), dialog_(dialog) {
+  SetUpDialog(*this, dialog.Caption);
+  auto* layout = new QVBoxLayout(this);
+  begin_ = new QListWidget(this);
+  begin_->setObjectName("BeginList");
+  end_ = new QListWidget(this);
+  end_->setObjectName("EndList");
+  for (const std::string& track : dialog.Tracks) {
+    begin_->addItem(ToQt(track));
+    end_->addItem(ToQt(track));
+  }
+  layout->addWidget(BoundLabel(dialog.BeginLabel, begin_, this));
+  layout->addWidget(begin_);
+  layout->addWidget(BoundLabel(dialog.EndLabel, end_, this));
+  layout->addWidget(end_);
+  auto* row = new QHBoxLayout();
+  QPushButton* ok = Button(dialog.OkCaption, "OkButton", this);
+  ok->setDefault(true);
+  QPushButton* cancel = Button(dialog.CancelCaption, "CancelButton", this);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  layout->addLayout(row);
+  Mirror();
+  QObject::connect(begin_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!mirroring_ && row >= 0) {
+      dialog_.SelectBegin(row);
+      Mirror();
+    }
+  });
+  QObject::connect(end_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!mirroring_ && row >= 0) {
+      dialog_.SelectEnd(row);
+      Mirror();
+    }
+  });
+  QObject::connect(ok, &QPushButton::clicked, this, [this] {
+    dialog_.Ok();
+    accept();
+  });
+  QObject::connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  QObject::connect(this, &QDialog::rejected, this, [this] { dialog_.Cancel(); });
+  ApplyColours(*this);
+  begin_->setFocus();
+}
+
+void TTrackCopyView::Mirror() {
+  mirroring_ = true;
+  if (begin_->currentRow() != dialog_.Begin) {
+    begin_->setCurrentRow(dialog_.Begin);
+  }
+  if (end_->currentRow() != dialog_.End) {
+    end_->setCurrentRow(dialog_.End);
+  }
+  mirroring_ = false;
+}
+
+TTrackTextView::TTrackTextView(TTrackTextDialog& dialog, QWidget* parent) : QDialog(parent), dialog_(dialog) {
+  SetUpDialog(*this, dialog.Caption);
+  setSizeGripEnabled(true);
+  auto* layout = new QVBoxLayout(this);
+  auto* menuBar = new QMenuBar(this);
+  layout->setMenuBar(menuBar);
+  text_ = new QPlainTextEdit(this);
+  text_->setObjectName("RichEdit");
+  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text_->setTabChangesFocus(true);
+  text_->setAccessibleName(AccessibleNameOf(dialog.TextLabel));
+  QStringList lines;
+  for (const std::string& line : dialog.Lines) {
+    lines.append(ToQt(line));
+  }
+  text_->setPlainText(lines.join('\n'));
+  text_->moveCursor(QTextCursor::Start);
+  layout->addWidget(text_, 1);
+  auto* row = new QHBoxLayout();
+  QPushButton* save = Button(dialog.SaveCaption, "SaveButton", this);
+  QPushButton* cancel = Button(dialog.CancelCaption, "CancelButton", this);
+  save->setAutoDefault(false);
+  cancel->setAutoDefault(false);
+  row->addWidget(save);
+  row->addStretch(1);
+  row->addWidget(cancel);
+  layout->addLayout(row);
+  auto* status = new QStatusBar(this);
+  status->setSizeGripEnabled(false);
+  line_panel_ = new QLabel(status);
+  column_panel_ = new QLabel(status);
+  status->addWidget(line_panel_);
+  status->addWidget(column_panel_);
+  layout->addWidget(status);
+
+  // The edit menu's actions on the text box.
+  QMenu* edit = menuBar->addMenu(ToQt(dialog.EditMenuCaption));
+  const auto add = [&](const std::string& name, const char* keys, auto run) {
+    for (const auto& [item, caption] : dialog.EditItems) {
+      if (item == name) {
+        QAction* action = edit->addAction(ToQt(caption));
+        action->setObjectName(QString::fromStdString(name));
+        if (keys != nullptr) {
+          action->setShortcut(QKeySequence(keys));
+        }
+        QObject::connect(action, &QAction::triggered, this, run);
+      }
+    }
+  };
+  add("EditUndo", "Ctrl+Z", [this] { text_->undo(); });
+  add("EditCut", "Ctrl+X", [this] { text_->cut(); });
+  add("EditCopy", "Ctrl+C", [this] { text_->copy(); });
+  add("EditPaste", "Ctrl+V", [this] { text_->paste(); });
+  add("EditSelectAll", "Ctrl+A", [this] { text_->selectAll(); });
+  add("EditDelete", nullptr, [this] { text_->textCursor().removeSelectedText(); });
+  add("Find", "Ctrl+F", [this] { Find(false); });
+  add("FindNext", "F3", [this] { Find(true); });
+  add("Replace", "Ctrl+H", [this] { Replace(); });
+  QAction* place = menuBar->addAction(ToQt(dialog.PlaceCaption));
+  place->setObjectName("aSayNumberTact");
+  place->setShortcut(QKeySequence("F4"));
+  addAction(place);
+  QObject::connect(place, &QAction::triggered, this, [this] { dialog_.SpeakPlace(CaretLine(), CaretColumn()); });
+  auto* saving = new QAction(this);
+  saving->setObjectName("Saveding");
+  saving->setShortcut(QKeySequence("F8"));
+  addAction(saving);
+  QObject::connect(saving, &QAction::triggered, this, [this] { Save(); });
+  QObject::connect(save, &QPushButton::clicked, this, [this] { Save(); });
+  QObject::connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  QObject::connect(text_, &QPlainTextEdit::cursorPositionChanged, this, [this] { ShowPlace(); });
+  ShowPlace();
+  ApplyColours(*this);
+  text_->setFocus();
+}
+
+int32_t TTrackTextView::CaretLine() const {
+  return text_->textCursor().blockNumber() + 1;
+}
+
+int32_t TTrackTextView::CaretColumn() const {
+  return text_->textCursor().positionInBlock() + 1;
+}
+
+void TTrackTextView::ShowPlace() {
+  line_panel_->setText(ToQt(dialog_.LinePanel(CaretLine())));
+  column_panel_->setText(ToQt(dialog_.ColumnPanel(CaretColumn())));
+}
+
+void TTrackTextView::Save() {
+  if (dialog_.Save(text_->toPlainText().toStdString())) {
+    accept();
+  }
+}
+
+// Find asks for the text (kept for Find next); each finds on from the caret.
+void TTrackTextView::Find(bool again) {
+  if (!again || find_text_.isEmpty()) {
+    bool ok = false;
+    const QString what = QInputDialog::getText(this, ToQt(dialog_.EditItems[6].second),
+                                               AccessibleNameOf(dialog_.EditItems[6].second), QLineEdit::Normal,
+                                               find_text_, &ok);
+    if (!ok || what.isEmpty()) {
+      return;
+    }
+    find_text_ = what;
+  }
+  if (!text_->find(find_text_)) {
+    dialog_.NothingFound();
+  }
+}
+
+// Replace asks for the text and its replacement and replaces every occurrence.
+void TTrackTextView::Replace() {
+  const QString title = ToQt(dialog_.EditItems[8].second);
+  bool ok = false;
+  const QString what =
+      QInputDialog::getText(this, title, AccessibleNameOf(dialog_.EditItems[6].second), QLineEdit::Normal, find_text_, &ok);
+  if (!ok || what.isEmpty()) {
+    return;
+  }
+  find_text_ = what;
+  const QString with = QInputDialog::getText(this, title, AccessibleNameOf(dialog_.EditItems[8].second),
+                                             QLineEdit::Normal, QString(), &ok);
+  if (!ok) {
+    return;
+  }
+  QString text = text_->toPlainText();
+  if (!text.contains(what)) {
+    dialog_.NothingFound();
+    return;
+  }
+  QTextCursor all(text_->document());
+  all.select(QTextCursor::Document);
+  all.insertText(text.replace(what, with));  // one undo step
+}

@@ -1,0 +1,40 @@
+// The song window's dialogs, each run modally over the window with its controller.
+#include "songwindow/view/song_window_view.h"
+
+#include "songwindow/controller/range_dialogs.h"
+#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/view/range_dialogs_view.h"
+#include "songwindow/view/track_dialogs_view.h"
+
+namespace {
+
+template <typename TController, typename TView>
+void RunDialog(TSongWindow& window, QWidget* owner) {
+  TController dialog(window);
+  TView view(dialog, owner);
+  view.exec();
+}
+
+}  // namespace
+
+void TSongWindowView::Show(TWindowDialog which) {
+  TSongWindow& window = Controller();
+  switch (which) {
+    case TWindowDialog::TrackProperties:
+      RunDialog<TTrackPropertiesDialog, TTrackPropertiesView>(window, this);
+      break;
+    case TWindowDialog::TrackCopy:
+      RunDialog<TTrackCopyDialog, TTrackCopyView>(window, this);
+      break;
+    case TWindowDialog::TrackText:
+      RunDialog<TTrackTextDialog, TTrackTextView>(window, this);
+      break;
+    case TWindowDialog::MeasureRange:
+      RunDialog<TMeasureRangeDialog, TMeasureRangeView>(window, this);
+      break;
+    case TWindowDialog::GoTo:
+      RunDialog<TGoToDialog, TGoToView>(window, this);
+      break;
+  }
+  Mirror();
+}

@@ -1,0 +1,20 @@
+// The one application of the view tests, on Qt's offscreen platform, with the program's
+// accessible text interface installed as the program installs it.
+#pragma once
+
+#include <QApplication>
+
+#include "songwindow/view/accessible_text.h"
+
+inline QApplication& OffscreenApplication() {
+  static QApplication* application = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "songwindow_view_tests";
+    static char* argv[] = {name, nullptr};
+    auto* made = new QApplication(argc, argv);
+    InstallAccessibleText();
+    return made;
+  }();
+  return *application;
+}
