@@ -25,6 +25,7 @@
 #include "feedback/message_box.h"
 #include "feedback/signals.h"
 #include "feedback/song_text_report.h"
+#include "model/leftover_songs.h"
 #include "model/plugin_hooks.h"
 #include "model/song_file.h"
 #include "model/song_text.h"
@@ -398,6 +399,36 @@ bool TMainWindow::OpenSong(const std::string& path) {
   song->RestoreFocus();
   AnnounceActiveSong();
   return true;
+}
+
+bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
+  TSongWindowView* song = AddSongWindow(leftover.Extension());
+  TSongWindow& c = song->Controller();
+  c.Data = leftover.Lines;
+  std::string label;
+  SetSongTextErrorReport({});
+  c.Convert(label);
+  InstallSongTextErrorReport();
+  if (GErrors.Code() != 0 || c.CurrentTrack == nullptr) {
+    GErrors.ClearCode();
+    song->parentWidget()->close();
+    return false;
+  }
+  // Closing asks; a save writes over the file without asking unless another program
+  // changes it from now on.
+  c.Modified = true;
+  if (!c.FileName.empty()) {
+    if (std::optional<std::vector<std::string>> lines = ReadSongFileLines(c.FileName)) {
+      c.SongFile.Remember(c.FileName, std::move(*lines));
+    }
+  }
+  c.CurrentMeasure = 1;
+  song->parentWidget()->show();
+  area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
+  c.FormActivate();
+  song->RestoreFocus();
+  AnnounceActiveSong();
+  return c.WritePresentSong();
 }
 
 void TMainWindow::OpenSongs(const std::vector<std::string>& paths) {

@@ -22,6 +22,7 @@
 
 class QLocalServer;
 class TSongWindowView;
+struct TLeftoverSong;
 
 class TMainWindow : public QMainWindow, public IDeviceChoice {
  public:
@@ -31,6 +32,10 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   // Opens each song in its own window; one that cannot be read is reported and the others
   // still open.
   void OpenSongs(const std::vector<std::string>& paths);
+  // Opens a song left by a program that ended without closing it in its own window, as
+  // changed, and writes it to that window's own undo files. True when it is safe there
+  // (the leftover's files may go then).
+  bool OpenRecoveredSong(const TLeftoverSong& leftover);
   // The device of port 0 (the device list's chosen item).
   int32_t SelectedDevice() const override { return device_; }
   std::vector<std::string> DeviceNames() const override { return device_names_; }

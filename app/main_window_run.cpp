@@ -10,6 +10,7 @@
 
 #include "app/main_window.h"
 #include "app/main_window_choices.h"
+#include "app/recovery.h"
 #include "app/shell.h"
 #include "feedback/message_box.h"
 #include "songwindow/view/accessible_text.h"
@@ -98,6 +99,27 @@ void ShowPluginProblems(const std::vector<std::string>& problems) {
   LangMessageBox(text, 3);
 }
 
+// Asks about each leftover song and opens those taken back; their old files go once the
+// song is in its window's own files.
+void RecoverLeftoverSongs(TMainWindow& window, std::vector<TLeftoverSong> leftovers,
+                          std::vector<TLeftoverSong>& kept) {
+  if (leftovers.empty()) {
+    return;
+  }
+  TRecoveryAnswers answers = AskAboutLeftoverSongs(
+      std::move(leftovers), [](const std::string& question) { return LangMessageBox(question, 2); });
+  for (TLeftoverSong& song : answers.Recover) {
+    if (window.OpenRecoveredSong(song)) {
+      song.Discard();
+    } else {
+      kept.push_back(std::move(song));
+    }
+  }
+  for (TLeftoverSong& song : answers.Later) {
+    kept.push_back(std::move(song));
+  }
+}
+
 }  // namespace
 
 int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
@@ -114,13 +136,17 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
   SetMessageBoxes(std::make_shared<TQtMessageBoxes>());
   int status = 0;
   {
+    // Before any song window takes a number: the leftovers' state files are held from now.
+    std::vector<TLeftoverSong> leftovers = FindLeftoverSongs(ProgramDir);
+    std::vector<TLeftoverSong> kept;  // held until the program ends: the next start asks again
     TMainWindow window;
     if (const std::string language = StartLanguage(); !language.empty()) {
       window.ChooseLanguage(language);
     }
     window.ShowAtSavedPlace();
-    QTimer::singleShot(0, &window, [&window, &songs, &pluginProblems] {
+    QTimer::singleShot(0, &window, [&window, &songs, &pluginProblems, &leftovers, &kept] {
       ShowPluginProblems(pluginProblems);
+      RecoverLeftoverSongs(window, std::move(leftovers), kept);
       window.OpenSongs(songs);
     });
     status = QApplication::exec();

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <utility>
 
+#include "model/file_identity.h"
 #include "platform/atomic_file.h"
 #include "platform/text_lines.h"
 #include "settings/lang_texts.h"
@@ -144,6 +145,10 @@ std::string UndoSnapshotPath(const std::string& programDir, int32_t windowNumber
   return programDir + "Resources/temp/qem[" + std::to_string(windowNumber) + "].d" + digits;
 }
 
+std::string UndoPresentPath(const std::string& programDir, int32_t windowNumber) {
+  return programDir + "Resources/temp/qem[" + std::to_string(windowNumber) + "].rec";
+}
+
 TUndoRing::TUndoRing(std::string programDir, int32_t windowNumber, std::string format)
     : program_dir_(std::move(programDir)), window_number_(windowNumber) {
   state_.Format = format.substr(0, std::min(format.size(), kFormatChars));
@@ -167,6 +172,8 @@ TUndoRing::TUndoRing(TUndoRing&& other) noexcept
       write_failure_signalled_(other.write_failure_signalled_),
       lock_fd_(std::exchange(other.lock_fd_, -1)),
       held_elsewhere_(other.held_elsewhere_),
+      deleted_(other.deleted_),
+      present_hash_(other.present_hash_),
       write_error_(std::move(other.write_error_)) {}
 
 std::string TUndoRing::StatePath() const {
@@ -177,10 +184,16 @@ std::string TUndoRing::SnapshotPath(int32_t slot) const {
   return UndoSnapshotPath(program_dir_, window_number_, slot);
 }
 
+std::string TUndoRing::PresentPath() const {
+  return UndoPresentPath(program_dir_, window_number_);
+}
+
 void TUndoRing::Start() {
   state_.Index = 0;
   state_.Count = 0;
-  if (!WriteState()) {
+  if (WriteState()) {
+    ForgetPresent();
+  } else {
     SignalWriteFailure();
   }
 }
@@ -207,6 +220,7 @@ void TUndoRing::Saved(IUndoSong& song, const std::string& label) {
     return;
   }
   write_failure_signalled_ = false;
+  ForgetPresent();
   // The newest snapshot now holds the present song: an empty label no longer names it.
   label_ = label;
   if (!label.empty()) {
@@ -239,6 +253,9 @@ bool TUndoRing::Opened(IUndoSong& song) {
   const std::optional<std::string> label = song.RestoreSnapshot(SplitLines(*bytes));
   if (label) {
     label_ = *label;
+    if (HoldLock()) {
+      ForgetPresent();  // the song is the snapshot's now
+    }
   } else {
     GiveTrackWhenEmpty(song);  // the parser keeps the old tracks: a fresh window has none
   }
@@ -268,7 +285,9 @@ void TUndoRing::DropNewest() {
   std::remove(SnapshotPath(state_.Index).c_str());
   state_.Index = state_.Index == 0 ? kUndoSlots - 1 : state_.Index - 1;
   state_.Count -= 1;
-  if (!WriteState()) {
+  if (WriteState()) {
+    ForgetPresent();
+  } else {
     SignalWriteFailure();
   }
 }
@@ -280,9 +299,45 @@ void TUndoRing::DeleteFiles() {
   for (int32_t slot = 0; slot < kUndoSlots; ++slot) {
     std::remove(SnapshotPath(slot).c_str());
   }
+  ForgetPresent();
   std::remove(StatePath().c_str());
-  ::close(lock_fd_);
+  if (lock_fd_ >= 0) {
+    ::close(lock_fd_);
+  }
   lock_fd_ = -1;
+  deleted_ = true;
+}
+
+void TUndoRing::ForgetPresent() {
+  std::remove(PresentPath().c_str());
+  present_hash_.reset();
+}
+
+bool TUndoRing::WritePresent(const std::vector<std::string>& lines) {
+  if (deleted_ || !HoldLock()) {
+    return false;
+  }
+  std::string bytes;
+  for (const std::string& line : lines) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  const uint64_t hash = HashBytes(bytes);
+  if (present_hash_ == hash) {
+    return true;
+  }
+  if (!WriteFileWhole(PresentPath(), bytes, &write_error_)) {
+    present_hash_.reset();
+    SignalWriteFailure();
+    return false;
+  }
+  present_hash_ = hash;
+  write_failure_signalled_ = false;
+  return true;
+}
+
+bool TUndoRing::TakeOverLeftover() {
+  return HoldLock() && lock_fd_ >= 0;
 }
 
 bool TUndoRing::HoldLock() {
@@ -335,6 +390,7 @@ bool TUndoRing::WriteState() {
     ::close(lock_fd_);
   }
   lock_fd_ = fd;
+  deleted_ = false;
   return true;
 }
 

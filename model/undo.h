@@ -52,6 +52,9 @@ std::optional<TUndoState> ReadUndoStateFile(const std::string& path);
 // "Resources/temp/Qem[N].dat" and "Resources/temp/qem[N].dNN" under `programDir`.
 std::string UndoStatePath(const std::string& programDir, int32_t windowNumber);
 std::string UndoSnapshotPath(const std::string& programDir, int32_t windowNumber, int32_t slot);
+// "Resources/temp/qem[N].rec": the song as the window held it after its last change, newer
+// than the newest snapshot while it exists.
+std::string UndoPresentPath(const std::string& programDir, int32_t windowNumber);
 
 // True while another open ring, of this process or another one, holds the lock (flock) of
 // window windowNumber's state file: those files belong to a live window and are neither
@@ -89,9 +92,18 @@ class TUndoRing {
   // The undo command's step after Opened: deletes the newest snapshot, steps the ring
   // back and rewrites the state file.
   void DropNewest();
-  // Window closing: deletes every snapshot and the state file of the window and lets
-  // its lock go; nothing when another ring holds the state file.
+  // Window closing: deletes every snapshot, the present song and the state file of the
+  // window and lets its lock go; nothing when another ring holds the state file. Nothing
+  // is written afterwards.
   void DeleteFiles();
+  // Writes the song as it is now (song text lines, label line first) to the present song
+  // file, unless the file holds these lines already. Every change of the ring removes that
+  // file, so that it is never older than the newest snapshot. False when it could not be
+  // written (the first such failure calls WriteFailureSignal) or the files were deleted.
+  bool WritePresent(const std::vector<std::string>& lines);
+  // Locks the state file that a program which ended left behind, to recover or delete its
+  // files. False when there is none or a live window holds it.
+  bool TakeOverLeftover();
   // True when the state file's lock could not be taken: another live window has the number.
   bool HeldElsewhere() const { return held_elsewhere_; }
   // Why the last write failed, naming the file or the folder that refused it (UTF-8).
@@ -103,8 +115,11 @@ class TUndoRing {
   bool UndoEnabled() const { return enabled_; }
   std::string StatePath() const;
   std::string SnapshotPath(int32_t slot) const;
+  std::string PresentPath() const;
 
  private:
+  // Removes the present song file: the ring has changed after it was written.
+  void ForgetPresent();
   // Takes the state file's lock when it is not held yet; false when another ring holds it.
   bool HoldLock();
   bool WriteSnapshot(const std::vector<std::string>& lines);
@@ -128,5 +143,7 @@ class TUndoRing {
   bool write_failure_signalled_ = false;
   int lock_fd_ = -1;  // the state file, locked
   bool held_elsewhere_ = false;
+  bool deleted_ = false;  // DeleteFiles ran: nothing is written any more
+  std::optional<uint64_t> present_hash_;  // of the present song file's bytes, when written
   std::string write_error_;
 };

@@ -115,6 +115,10 @@ class TSongWindow : public TVelto {
   // A labelled snapshot marks the song as changed.
   void Saved(const std::string& label);
   TUndoRing& Undo() { return *undo_; }
+  // A changed song (Modified) as it is now, editors committed, written to the undo ring's
+  // present song file for the recovery after an unclean end; nothing for an unchanged song.
+  // False when it could not be written.
+  bool WritePresentSong();
   // What the song preparation asks of this window, handed to the transport with every play
   // and export: questions go to the Questions port; a conversion is recorded and shown here.
   IPreparationWindow& Preparation() { return *preparation_; }

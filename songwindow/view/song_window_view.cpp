@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
@@ -12,6 +13,7 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/codec1251.h"
@@ -117,7 +119,14 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   plugin_controls_ = new TPluginControlsView(*controller_, this);
   // Between the program editor and the status bar.
   static_cast<QVBoxLayout*>(layout())->insertWidget(layout()->indexOf(status_bar_), plugin_controls_);
-  controller_->StateChanged = [this] { Mirror(); };
+  controller_->StateChanged = [this] {
+    Mirror();
+    KeepPresentSong();
+  };
+  present_timer_.setSingleShot(true);
+  QObject::connect(&present_timer_, &QTimer::timeout, this, [this] { WritePresentSong(); });
+  QObject::connect(notes_edit_, &QLineEdit::textChanged, this, [this] { KeepPresentSong(); });
+  QObject::connect(program_edit_, &QPlainTextEdit::textChanged, this, [this] { KeepPresentSong(); });
   note_timer_.setSingleShot(true);
   QObject::connect(&note_timer_, &QTimer::timeout, this, [this] { controller_->Editor().Audition().TimerNoteOnTimer(); });
   BindModes();
@@ -348,6 +357,25 @@ std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filt
     return std::nullopt;
   }
   return name.toStdString();
+}
+
+void TSongWindowView::KeepPresentSong() {
+  if (!present_timer_.isActive()) {
+    present_timer_.start(present_delay_ms_);
+  }
+}
+
+void TSongWindowView::WritePresentSong() {
+  constexpr int kModalRetryMs = 250;
+  constexpr qint64 kLongestDelayMs = 1000;
+  if (QApplication::activeModalWidget() != nullptr) {
+    present_timer_.start(kModalRetryMs);
+    return;
+  }
+  QElapsedTimer took;
+  took.start();
+  controller_->WritePresentSong();
+  present_delay_ms_ = static_cast<int>(std::min(2 * took.elapsed(), kLongestDelayMs));
 }
 
 void TSongWindowView::closeEvent(QCloseEvent* event) {

@@ -97,6 +97,10 @@ class TSongWindowView : public QWidget,
   // Paste, cut and delete in the program editor, through the controller.
   void ProgramEditReplace(QString inserted, bool cut, bool toClipboard);
   void ProgramEditMenu(const QPoint& at);
+  // After a change: the present song is written once the events queued now are handled
+  // (later while a modal dialog is up, whose command may be half done).
+  void KeepPresentSong();
+  void WritePresentSong();
 
   std::unique_ptr<TSongWindow> controller_;
   QLabel* notes_label_ = nullptr;     // NotesEditText
@@ -105,6 +109,8 @@ class TSongWindowView : public QWidget,
   QPlainTextEdit* program_edit_ = nullptr;  // ProgramEdit
   QStatusBar* status_bar_ = nullptr;
   QTimer note_timer_;  // TimerNoteOn
+  QTimer present_timer_;         // writes the present song
+  int present_delay_ms_ = 0;     // twice the last write's time: typing in a big song stays fast
   TPluginControlsView* plugin_controls_ = nullptr;  // the format plug-in's controls
   std::array<QLabel*, 6> panels_{};
   QList<QMenu*> menus_;

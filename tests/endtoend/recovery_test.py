@@ -1,0 +1,104 @@
+"""End-to-end tests of the recovery after an unclean end: the program is killed (SIGKILL)
+after edits, started again on the same program folder, and asks about the song it left.
+
+usage: recovery_test.py BIN_DIR SOURCE_DIR SCENARIO
+scenarios: recover, decline
+"""
+import os
+import shutil
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
+                              press, text_of, type_text, wait_for, run_scenario)
+
+
+def present_song(program, number):
+    """The bytes of window `number`'s present song file, or b""."""
+    path = os.path.join(program.home, "Resources", "temp", "qem[%d].rec" % number)
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
+
+
+def edit_and_kill(program, typed, last):
+    """Types `typed` and then the single key `last` at the end of the Braille editor's line,
+    waits until the program has the line on disk, and kills it. The line typed."""
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    before = text_of(notes)[0]
+    key("End")
+    type_text(typed)
+    key(last)
+    line = before + typed + last
+    wait_for("the typed line (now %r)" % (text_of(notes)[0],), lambda: text_of(notes)[0] == line)
+    wait_for("the line in the present song file",
+             lambda: ("\r\n" + line + "\r\n").encode("cp1251") in present_song(program, 1))
+    program.process.kill()
+    program.process.wait()
+    program.output.close()
+    if not program.temp_files():
+        fail("the killed program left no undo files")
+    return line
+
+
+def scenario_recover(bin_dir, source_dir):
+    """Edits of an opened song, the last key included, come back in their own window with
+    the song's file name, and Ctrl+S writes them to the song's file."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "twinkle.qem")
+    shutil.copy(os.path.join(source_dir, "examples", "twinkle-twinkle.qem"), song)
+    first = Program(bin_dir, [song])
+    line = edit_and_kill(first, "TT", "O")
+
+    second = Program(bin_dir, [], home=first.home)
+    wait_for("the recovery question", lambda: find_text("не закрыв сонг «twinkle.qem»"))
+    press("push button", "Да")
+    wait_for("the question to go", lambda: not find_text("не закрыв сонг"))
+    notes = wait_for("the recovered song's editor", lambda: find("text", "Нотный текст"))
+    wait_for("the recovered line (now %r)" % (text_of(notes)[0],), lambda: text_of(notes)[0] == line)
+    wait_for("the song's name in its window", lambda: find_text("twinkle (qem)"))
+    focus_main_window()
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    key("ctrl+F4")  # the recovered song differs from its file: closing asks
+    wait_for("the save question", lambda: find_text("Файл twinkle.qem был изменён. Сохранить?"))
+    press("push button", "Отмена")
+    wait_for("the question to go", lambda: not find_text("был изменён"))
+    focus_main_window()
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    key("ctrl+s")
+    wait_for("the edits in the song file",
+             lambda: ("\r\n" + line + "\r\n").encode("cp1251") in open(song, "rb").read())
+    key("ctrl+q")  # saved: no question
+    second.finish()
+    if second.temp_files():
+        fail("files left in Resources/temp: %r" % second.temp_files())
+
+
+def scenario_decline(bin_dir, source_dir):
+    """A new song typed in and left by a killed program: No deletes what it left, and no
+    window opens for it."""
+    first = Program(bin_dir, [])
+    wait_for("the main window", lambda: find("frame", "VELTO"))
+    focus_main_window()
+    key("ctrl+n")
+    edit_and_kill(first, "TT", "O")
+
+    second = Program(bin_dir, [], home=first.home)
+    wait_for("the recovery question", lambda: find_text("не закрыв сонг «безымянный»"))
+    press("push button", "Нет")
+    wait_for("the question to go", lambda: not find_text("не закрыв сонг"))
+    wait_for("the leftover files to go (%r)" % (second.temp_files(),), lambda: not second.temp_files())
+    if find("text", "Нотный текст") is not None:
+        fail("a window opened for the declined song")
+    focus_main_window()
+    key("ctrl+q")
+    second.finish()
+
+
+if __name__ == "__main__":
+    run_scenario(globals())
