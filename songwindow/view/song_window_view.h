@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QList>
@@ -84,7 +85,9 @@ class TSongWindowView : public QWidget, public IEditors, public IFileDialogs, pu
  private:
   void BuildWidgets();
   void BuildMenus();
-  void BindModes();
+  void BindActions();
+  // True for the key of an enabled action of the window.
+  bool IsCommandKey(const QKeyEvent& key) const;
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
   // Paste, cut and delete in the program editor, through the controller.
