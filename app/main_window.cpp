@@ -626,11 +626,8 @@ void TMainWindow::Tick() {
     }
     c.ReportPendingError();
   }
-  const bool playing = GPlayer.Playing.load() || GRendering.load();
-  const std::string& panel = c.StatusPanels[0];
-  if (panel.size() < 3 || (panel[2] == 'B') != playing) {
-    c.ShowPlayState(playing);
-  }
+  // A play that failed leaves GRendering set: the transport tells what really runs.
+  c.ShowPlayState(Transport().Busy());
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {

@@ -167,7 +167,7 @@ TUndoRing::TUndoRing(TUndoRing&& other) noexcept
       window_number_(other.window_number_),
       state_(std::move(other.state_)),
       label_(std::move(other.label_)),
-      caption_(std::move(other.caption_)),
+      with_label_(other.with_label_),
       enabled_(other.enabled_),
       write_failure_signalled_(other.write_failure_signalled_),
       lock_fd_(std::exchange(other.lock_fd_, -1)),
@@ -279,17 +279,24 @@ void TUndoRing::FailOpen(IUndoSong& song) {
 }
 
 void TUndoRing::DropNewest() {
-  if (state_.Count < 1) {
-    return;
+  if (state_.Count >= 1) {
+    std::remove(SnapshotPath(state_.Index).c_str());
+    state_.Index = state_.Index == 0 ? kUndoSlots - 1 : state_.Index - 1;
+    state_.Count -= 1;
+    if (WriteState()) {
+      ForgetPresent();
+    } else {
+      SignalWriteFailure();
+    }
   }
-  std::remove(SnapshotPath(state_.Index).c_str());
-  state_.Index = state_.Index == 0 ? kUndoSlots - 1 : state_.Index - 1;
-  state_.Count -= 1;
-  if (WriteState()) {
-    ForgetPresent();
-  } else {
-    SignalWriteFailure();
+  // The snapshot now newest names what the next undo brings back.
+  const std::optional<std::string> bytes = ReadWholeFile(SnapshotPath(state_.Index));
+  if (bytes) {
+    const std::vector<std::string> lines = SplitLines(*bytes);
+    label_ = lines.empty() ? std::string() : lines.front();
   }
+  enabled_ = state_.Count >= 1 && bytes.has_value();
+  SetCaption(enabled_);
 }
 
 void TUndoRing::DeleteFiles() {
@@ -395,5 +402,9 @@ bool TUndoRing::WriteState() {
 }
 
 void TUndoRing::SetCaption(bool withLabel) {
-  caption_ = withLabel ? UndoWord() + " " + label_ : UndoWord();
+  with_label_ = withLabel;
+}
+
+std::string TUndoRing::UndoCaption() const {
+  return with_label_ ? UndoWord() + " " + label_ : UndoWord();
 }

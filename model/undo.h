@@ -90,7 +90,8 @@ class TUndoRing {
   // a live song is left as it is; undo is off when the state could not be read.
   bool Opened(IUndoSong& song);
   // The undo command's step after Opened: deletes the newest snapshot, steps the ring
-  // back and rewrites the state file.
+  // back and rewrites the state file; the caption then names the snapshot now newest,
+  // and undo is off when none is left or it cannot be read.
   void DropNewest();
   // Window closing: deletes every snapshot, the present song and the state file of the
   // window and lets its lock go; nothing when another ring holds the state file. Nothing
@@ -111,7 +112,9 @@ class TUndoRing {
 
   const TUndoState& State() const { return state_; }
   const std::string& Label() const { return label_; }
-  const std::string& UndoCaption() const { return caption_; }
+  // The Undo action's caption in the language loaded now: the undo word, with the label
+  // of the newest snapshot while there is one to undo.
+  std::string UndoCaption() const;
   bool UndoEnabled() const { return enabled_; }
   std::string StatePath() const;
   std::string SnapshotPath(int32_t slot) const;
@@ -138,7 +141,7 @@ class TUndoRing {
   int32_t window_number_;
   TUndoState state_;
   std::string label_;    // label of the newest snapshot (code page 1251)
-  std::string caption_;  // the Undo action's caption
+  bool with_label_ = false;  // the caption names the label
   bool enabled_ = false;
   bool write_failure_signalled_ = false;
   int lock_fd_ = -1;  // the state file, locked

@@ -69,6 +69,7 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   if (!prepared || cancelled_) {
     return false;
   }
+  renderedPreparation_ = GSongPreparations;
   StartRenderLocked(window, options);
   return true;
 }
@@ -100,7 +101,7 @@ bool TTransport::RePlay(TVelto& window) {
     return false;
   }
   StopLocked();
-  if (window.HeadTreck == nullptr || rendered_ != &window) {
+  if (window.HeadTreck == nullptr || rendered_ != &window || renderedPreparation_ != GSongPreparations) {
     return false;
   }
   window_ = &window;
@@ -173,6 +174,12 @@ bool TTransport::Busy() const {
     }
   }
   return rendering_ || GPlayerThread.Running();
+}
+
+bool TTransport::RePlayable(const TVelto& window) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !preparing_ && !rendering_ && window.HeadTreck != nullptr && rendered_ == &window &&
+         renderedPreparation_ == GSongPreparations;
 }
 
 bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui) {

@@ -45,8 +45,8 @@ class TTransport {
   // a question of a preparation under way on this thread.
   bool Play(TVelto& window, const TPlayOptions& options);
   // Stops what runs and plays the lists rendered last again; false when they are not the
-  // window's (another window rendered since, or the window's song was prepared again or
-  // lost a track after its render).
+  // window's (another window rendered since, or a song was prepared again, or the window's
+  // song lost a track after its render).
   bool RePlay(TVelto& window);
   // Renders the window's song into a MIDI file and waits for the render, asking `ui` (null:
   // no window). True when the file was written; otherwise *error says why (GErrors holds a
@@ -65,6 +65,11 @@ class TTransport {
   TRenderOutcome Wait();
   // True while a song is prepared or the render or the player thread runs.
   bool Busy() const;
+  // True when RePlay would play the window's lists: its render is the last one, has ended,
+  // and no song was prepared since.
+  bool RePlayable(const TVelto& window) const;
+  // The measure the play started last begins at.
+  uint16_t StartMeasure() const { return run_.StartMeasure; }
 
  private:
   // Waits until no other thread prepares a song; false (at once) when this thread is
@@ -84,6 +89,7 @@ class TTransport {
   std::thread::id preparer_;  // the thread preparing it
   TVelto* window_ = nullptr;    // the window whose song was rendered or plays last
   TVelto* rendered_ = nullptr;  // the window whose lists the last render completed
+  uint32_t renderedPreparation_ = 0;  // GSongPreparations when its song was prepared
   TRenderRun run_;            // the run of the play started last
 };
 

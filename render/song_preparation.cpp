@@ -455,10 +455,13 @@ bool TSongPreparation::Run() {
 
 }  // namespace
 
+std::atomic<uint32_t> GSongPreparations{0};
+
 bool PrepareSong(PTreck& HeadTreck, PTreck& StartTrack, PTreck& CurrentTrack,
                  int32_t& /*WindowNumber*/, int32_t& TicksPerMeasure, int32_t& CurrentMeasure,
                  TErrorRecord& errors, const std::shared_ptr<TFormatEntryPoints>& FormatModule,
                  IPreparationWindow& ui) {
+  ++GSongPreparations;
   const bool onlyControl = HeadTreck == nullptr || HeadTreck->Next == nullptr ||
                            (CurrentTrack != nullptr && CurrentTrack->Channel == 0 &&
                             CurrentTrack->Next == nullptr);

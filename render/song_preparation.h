@@ -3,6 +3,7 @@
 // gets its note list from the harmonizer.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +29,10 @@ class IPreparationWindow {
   virtual void ShowTreck() {}
   virtual void WaitEscReleased() {}
 };
+
+// Counts the song preparations begun: every one clears the rendered event lists of the
+// song it prepares, so lists rendered before it are not played again.
+extern std::atomic<uint32_t> GSongPreparations;
 
 // Prepares the song headed by HeadTreck for compiling and rendering (the window's own
 // fields by reference). Claims the playback for WindowNumber, resets and pads the tracks,

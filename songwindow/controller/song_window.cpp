@@ -73,6 +73,9 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
     Actions[row.Component] = TActionState{};
   }
   SetLanguage();
+  for (const char* name : {"RePlay", "StopAndGo", "FindNext"}) {
+    SetEnabled(name, false);
+  }
   preparation_ = std::make_unique<TWindowPreparation>(*this, *ports_.Questions);
 }
 
@@ -151,6 +154,27 @@ void TSongWindow::Saved(const std::string& label) {
   if (!label.empty()) {
     Modified = true;
   }
+  ShowUndoState();
+}
+
+void TSongWindow::AdvancedEditing() {
+  editor_->AdvancedEditingExecute();
+  Notify();
+}
+
+void TSongWindow::PointMode() {
+  editor_->PointModeExecute();
+  Notify();
+}
+
+void TSongWindow::NavigationAdvanced() {
+  editor_->NavigationAdvancedExecute();
+  Notify();
+}
+
+void TSongWindow::PlayNotes() {
+  editor_->PlayNotesExecute();
+  Notify();
 }
 
 TActionState& TSongWindow::Action(std::string_view name) {
@@ -201,6 +225,7 @@ void TSongWindow::SetLanguage() {
   for (const TCaptionRow& row : ActionCaptionRows()) {
     Action(row.Component).Caption = CaptionOf(row);
   }
+  ShowUndoState();
   // The caption and the status panels that name the place take the new language at once.
   if (CurrentTrack != nullptr && ports_.Editors != nullptr) {
     ShowCaretPanels();
@@ -446,20 +471,4 @@ bool TSongWindow::ReportPendingError() {
   // The place the error moved to is shown and said like any other move.
   ShowTreck(CurrentTrack != shownTrack ? smTrack : smPlace);
   return true;
-}
-
-void TSongWindow::ShowPlayState(bool playing) {
-  for (const char* name : {"PlayPos", "PlayVoice", "PlayAll"}) {
-    SetEnabled(name, !playing);
-  }
-  SetEnabled("StopAndGo", playing);
-  if (playing) {
-    SetEnabled("RePlay", true);
-  }
-  std::string& panel = StatusPanels[0];
-  if (panel.size() < 3) {
-    panel.resize(3, ' ');
-  }
-  panel[2] = playing ? 'B' : 'b';
-  Notify();
 }

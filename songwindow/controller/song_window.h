@@ -38,6 +38,9 @@ struct TPopupItem {
   bool operator==(const TPopupItem&) const = default;
 };
 
+// What F4 says next: the place when false, the track when true (shared by all windows).
+extern bool SayPlaceToggle;
+
 // The highest voice the voice moves reach.
 inline constexpr uint16_t kLastVoice = 50;
 
@@ -184,6 +187,47 @@ class TSongWindow : public TVelto {
   void PriorVoice();  // down to voice 1
   void NextTreck();
   void PriorTreck();
+  void FirstTrack();
+  void LastTrack();
+  void FirstTackt();
+  void LastTackt();  // the track's last measure line, caret at its end
+  void FirstVoice();
+  // The last voice of the current measure line (its "()" separators + 1); the voice stays
+  // when the track has no such line.
+  void EndVoice();
+  // Speaks the place and the track by turns (SayPlaceToggle).
+  void SayPlace();
+  // The go-to dialog; on OK the measure and voice chosen (voice 1 on the control track).
+  void GoToTacktVoice();
+  // The track properties dialog.
+  void PropertyTreck();
+  // Brings back the song of the newest undo snapshot, on the track as many steps from the
+  // first as the current one was; with nothing to undo only the caption is reset.
+  void UndoLast();
+  // The Undo action as the ring stands (caption with the label, enabled).
+  void ShowUndoState();
+
+  // Play control through the program's transport. A play first stops and joins what runs;
+  // the play actions are off until the main window's timer sees it end.
+  void PlayAll();    // from measure 1
+  void PlayPos();    // from the current measure
+  void PlayVoice();  // the current voice alone, from the current measure; not on the control track
+  void PlayTackt();  // the current measure alone
+  // Stops what plays (whatever window owns it); with nothing playing, resets the port of
+  // the current track.
+  void StopPlay();
+  // Plays the lists rendered last again; refused with the error signal unless they are
+  // this window's and still valid.
+  void RePlay();
+  // Stops this window's playback with the measure that was sounding made current; refused
+  // with the error signal when another window (or none) owns the playback.
+  void StopAndGo();
+
+  // The Modes menu.
+  void AdvancedEditing();
+  void PointMode();
+  void NavigationAdvanced();
+  void PlayNotes();
 
   // Track, voice and measure commands. Each commits the line, pushes an undo step under its
   // label, changes the song and shows the window; one that does not apply (or needs a
@@ -224,8 +268,9 @@ class TSongWindow : public TVelto {
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window
   // to its track and measure. True when there was one.
   bool ReportPendingError();
-  // The play actions and the play letter of status panel 0 while a render or playback
-  // runs (playing) or not.
+  // The play actions and the play letter of status panel 0 while a play is prepared or a
+  // render or playback runs (playing) or not; RePlay while the last render's lists are this
+  // window's, StopAndGo while it owns the playing song. Notifies only on a change.
   void ShowPlayState(bool playing);
 
   // The song's file as this window loaded or last wrote it.
@@ -274,6 +319,10 @@ class TSongWindow : public TVelto {
 
  private:
   void Notify();
+  // The common start of the four plays: false (nothing started) when it failed.
+  bool StartPlay(uint16_t fromMeasure, uint16_t voice, uint32_t tickLimit);
+  // True when the window can show dialogs; else the error beep.
+  bool DialogsOrBeep();
   void SetEnabled(std::string_view name, bool on);
   void SetVisible(std::string_view name, bool on);
   // The song's name: the file name without folder and extension, or "безымянный".

@@ -2,6 +2,7 @@
 
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
+#include "songwindow/controller/song_window.h"
 
 namespace {
 
@@ -10,62 +11,64 @@ constexpr TCaptionRow kLabelRows[] = {
     {"NotesEditText", 326, "Нотный текст:", ":"},
 };
 
-// ORDER: the order in which SetLanguage sets them.
+// The action table. ORDER: the order in which SetLanguage sets the captions. A row with a
+// key but no command holds its key for a command still to come, so that no editor and no
+// other row takes it.
 constexpr TCaptionRow kActionRows[] = {
-    {"aPlayNotes", 367, "Проигрывать редактируемые ноты", ""},
-    {"ANavigationAdvanced", 382, "Продвинутая навигация", ""},
-    {"PlayAll", 66, "Воспроизвести всё", ""},
-    {"PlayPos", 67, "Воспроизвести с текущего такта", ""},
-    {"PlayVoice", 68, "Воспроизвести текущий голос", ""},
-    {"PlayTackt", 69, "Воспроизвести текущий такт", ""},
-    {"RePlay", 70, "Повторить воспроизведение", ""},
-    {"Stop", 71, "Остановить", ""},
-    {"StopAndGo", 72, "Остановить и перейти к месту останова", ""},
+    {"aPlayNotes", 367, "Проигрывать редактируемые ноты", "", "Ctrl+Alt+Y", &TSongWindow::PlayNotes},
+    {"ANavigationAdvanced", 382, "Продвинутая навигация", "", "Shift+Return", &TSongWindow::NavigationAdvanced},
+    {"PlayAll", 66, "Воспроизвести всё", "", "Ctrl+Shift+Space", &TSongWindow::PlayAll},
+    {"PlayPos", 67, "Воспроизвести с текущего такта", "", "Ctrl+Space", &TSongWindow::PlayPos},
+    {"PlayVoice", 68, "Воспроизвести текущий голос", "", "Shift+Space", &TSongWindow::PlayVoice},
+    {"PlayTackt", 69, "Воспроизвести текущий такт", "", "Shift+Alt+Space", &TSongWindow::PlayTackt},
+    {"RePlay", 70, "Повторить воспроизведение", "", "Ctrl+Alt+Space", &TSongWindow::RePlay},
+    {"Stop", 71, "Остановить", "", "Esc", &TSongWindow::StopPlay},
+    {"StopAndGo", 72, "Остановить и перейти к месту останова", "", "Shift+Esc", &TSongWindow::StopAndGo},
     {"mPlay", 6, "&Воспроизведение", ""},
-    {"Undo", 15, "Отменить", ""},
-    {"aAdvancedEditing", 364, "Продвинутое редактирование", ""},
-    {"aPointMode", 368, "Точечный режим", ""},
-    {"Find", 34, "Найти...", "..."},
-    {"FindNext", 35, "Найти далее", ""},
-    {"Zamen", 36, "Заменить...", "..."},
+    {"Undo", 15, "Отменить", "", "Alt+Z", &TSongWindow::UndoLast},
+    {"aAdvancedEditing", 364, "Продвинутое редактирование", "", "Ctrl+Shift+Return", &TSongWindow::AdvancedEditing},
+    {"aPointMode", 368, "Точечный режим", "", "Ctrl+Return", &TSongWindow::PointMode},
+    {"Find", 34, "Найти...", "...", "Ctrl+F", nullptr},
+    {"FindNext", 35, "Найти далее", "", "F3", nullptr},
+    {"Zamen", 36, "Заменить...", "...", "Ctrl+H", nullptr},
     {"SelectAll", 37, "Выделить всё", ""},
     {"CopyInKey", 38, "Копировать в буфер", ""},
     {"PasteFromKey", 39, "Вставить из буфера", ""},
     {"Delete", 40, "Очистить выделение", ""},
-    {"FirstTackt", 42, "Первый такт", ""},
-    {"PriorTackt", 43, "Предыдущий такт", ""},
-    {"NextTackt", 44, "Следующий такт", ""},
-    {"LastTackt", 45, "Последний такт", ""},
-    {"FirstVoice", 47, "Первый голос", ""},
-    {"PriorVoice", 48, "Предыдущий голос", ""},
-    {"NextVoice", 49, "Следующий голос", ""},
-    {"EndVoice", 50, "Последний голос", ""},
-    {"DeleteVoice", 51, "Удалить голос", ""},
-    {"GoToTacktVoice", 52, "Перейти к...", "..."},
-    {"CopyData", 53, "Копировать...", "..."},
-    {"PasteData", 54, "Вставить", ""},
-    {"ClearTackt", 55, "Очистить...", "..."},
-    {"DeleteTackt", 56, "Удалить...", "..."},
-    {"PriorTreck", 57, "Предыдущий трек", ""},
-    {"NextTreck", 58, "Следующий трек", ""},
-    {"PropertyTreck", 59, "Свойства трека", ""},
-    {"Solo", 60, "Соло", ""},
-    {"Ansamble", 61, "Ансамбль", ""},
-    {"Obrabotchik", 62, "Обработчик", ""},
-    {"ResetAll", 63, "Сбросить", ""},
-    {"NewTreck", 64, "Создать...", "..."},
-    {"CopyTreck", 38, "Копировать в буфер...", "..."},
-    {"PasteTreck", 39, "Вставить из буфера", ""},
-    {"DeleteTreck", 56, "Удалить", ""},
-    {"TreckEditing", 65, "Редактор трека...", "..."},
+    {"FirstTackt", 42, "Первый такт", "", "Alt+Home", &TSongWindow::FirstTackt},
+    {"PriorTackt", 43, "Предыдущий такт", "", "Alt+Left", &TSongWindow::PriorTackt},
+    {"NextTackt", 44, "Следующий такт", "", "Alt+Right", &TSongWindow::NextTackt},
+    {"LastTackt", 45, "Последний такт", "", "Alt+End", &TSongWindow::LastTackt},
+    {"FirstVoice", 47, "Первый голос", "", "Alt+PgUp", &TSongWindow::FirstVoice},
+    {"PriorVoice", 48, "Предыдущий голос", "", "Alt+Up", &TSongWindow::PriorVoice},
+    {"NextVoice", 49, "Следующий голос", "", "Alt+Down", &TSongWindow::NextVoice},
+    {"EndVoice", 50, "Последний голос", "", "Alt+PgDown", &TSongWindow::EndVoice},
+    {"DeleteVoice", 51, "Удалить голос", "", "Alt+Del", &TSongWindow::DeleteVoice},
+    {"GoToTacktVoice", 52, "Перейти к...", "...", "Ctrl+G", &TSongWindow::GoToTacktVoice},
+    {"CopyData", 53, "Копировать...", "...", "Alt+C", nullptr},
+    {"PasteData", 54, "Вставить", "", "Alt+V", nullptr},
+    {"ClearTackt", 55, "Очистить...", "...", "Shift+Del", &TSongWindow::ClearTackt},
+    {"DeleteTackt", 56, "Удалить...", "...", "Ctrl+Del", &TSongWindow::DeleteTackt},
+    {"PriorTreck", 57, "Предыдущий трек", "", "Ctrl+Up", &TSongWindow::PriorTreck},
+    {"NextTreck", 58, "Следующий трек", "", "Ctrl+Down", &TSongWindow::NextTreck},
+    {"PropertyTreck", 59, "Свойства трека", "", "F5", &TSongWindow::PropertyTreck},
+    {"Solo", 60, "Соло", "", "F9", &TSongWindow::Solo},
+    {"Ansamble", 61, "Ансамбль", "", "Shift+F9", &TSongWindow::Ansamble},
+    {"Obrabotchik", 62, "Обработчик", "", "Ctrl+F9", &TSongWindow::Obrabotchik},
+    {"ResetAll", 63, "Сбросить", "", "Ctrl+Shift+F9", &TSongWindow::ResetAll},
+    {"NewTreck", 64, "Создать...", "...", "Ctrl+T", &TSongWindow::NewTreck},
+    {"CopyTreck", 38, "Копировать в буфер...", "...", "Ctrl+Shift+C", &TSongWindow::CopyTreck},
+    {"PasteTreck", 39, "Вставить из буфера", "", "Ctrl+Shift+V", &TSongWindow::PasteTreck},
+    {"DeleteTreck", 56, "Удалить", "", "Ctrl+Shift+Del", &TSongWindow::DeleteTreck},
+    {"TreckEditing", 65, "Редактор трека...", "...", "F8", &TSongWindow::TreckEditing},
     {"QEMHelper", 73, "Вставить символ QEM...", "..."},
-    {"Instruments", 74, "Список инструментов General Midi...", "..."},
-    {"Drums", 75, "Таблица ударных General Midi...", "..."},
+    {"Instruments", 74, "Список инструментов General Midi...", "...", "F6", nullptr},
+    {"Drums", 75, "Таблица ударных General Midi...", "...", "F7", nullptr},
     {"BlockObrabotchik", 76, "Блок-обработчик...", "..."},
     {"MasteringModuls", 77, "Управление модулями...", "..."},
     {"Translatoring", 78, "Транслятор...", "..."},
     {"ConvertHarmonyInNotes", 79, "Преобразовать гармонические ссылки в ноты", ""},
-    {"SayPlace", 80, "Проговорить текущее местоположение", ""},
+    {"SayPlace", 80, "Проговорить текущее местоположение", "", "F4", &TSongWindow::SayPlace},
     {"N13Edit", 92, "Правка", ""},
     {"NModules", 93, "Модули", ""},
     {"EditingLastModul", 94, "Последний отредактированный модуль...", "..."},
@@ -80,8 +83,8 @@ constexpr TCaptionRow kActionRows[] = {
     {"MHelpers", 7, "&Помощники", ""},
     {"mModes", 449, "Ре&жимы", ""},
     // Every menu item has a name for the screen reader, these three too.
-    {"FirstTrack", 1202, "Первый трек", ""},
-    {"LastTrack", 1203, "Последний трек", ""},
+    {"FirstTrack", 1202, "Первый трек", "", "Ctrl+PgUp", &TSongWindow::FirstTrack},
+    {"LastTrack", 1203, "Последний трек", "", "Ctrl+PgDown", &TSongWindow::LastTrack},
     {"EditModules", 1204, "Редактор модулей...", "..."},
 };
 
@@ -93,6 +96,15 @@ std::span<const TCaptionRow> LabelCaptionRows() {
 
 std::span<const TCaptionRow> ActionCaptionRows() {
   return kActionRows;
+}
+
+const TCaptionRow* ActionRow(std::string_view component) {
+  for (const TCaptionRow& row : kActionRows) {
+    if (component == row.Component) {
+      return &row;
+    }
+  }
+  return nullptr;
 }
 
 const std::vector<TMenuLayout>& WindowMenuLayout() {

@@ -9,19 +9,30 @@
 #include <string_view>
 #include <vector>
 
-// One caption: the component it names, its language text, the built-in text (UTF-8,
-// already ending in Suffix) and what follows the language text.
+class TSongWindow;
+// A command of the song window: the controller's method an action runs.
+using TWindowCommand = void (TSongWindow::*)();
+
+// One row of the window's action table: the component it names, its language text, the
+// built-in text (UTF-8, already ending in Suffix), what follows the language text, the
+// action's key ("Ctrl+Down" as menus write it; "" none) and its command (nullptr: not
+// built yet, the action stays disabled). Menu items and labels have neither key nor
+// command.
 struct TCaptionRow {
   const char* Component;
   int Id;
   const char* BuiltIn;
   const char* Suffix;
+  const char* Shortcut = "";
+  TWindowCommand Run = nullptr;
 };
 
 // The two editor labels (ProgrammText, NotesEditText), in the order they are set.
 std::span<const TCaptionRow> LabelCaptionRows();
-// The actions and menu items, in the order they are set.
+// The action table: the actions and menu items, in the order their captions are set.
 std::span<const TCaptionRow> ActionCaptionRows();
+// The row of an action or menu item; nullptr when the table has none.
+const TCaptionRow* ActionRow(std::string_view component);
 
 // One menu of the window: its name, the menu it hangs in (nullptr: the menu bar) and its
 // actions in order; a submenu follows the actions of the menu it hangs in.

@@ -252,7 +252,9 @@ bool EditorClaimsKey(const QKeyEvent& event) {
     return true;
   }
   if (modifiers == Qt::ShiftModifier) {
-    return key != Qt::Key_Return && key != Qt::Key_Enter;
+    // Shift types capitals and selects; Shift+Space plays the voice, Shift+Del clears
+    // measures, Shift+Enter switches the navigation.
+    return key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space && key != Qt::Key_Delete;
   }
   if (modifiers == Qt::ControlModifier) {
     return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Backspace;

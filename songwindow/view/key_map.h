@@ -24,7 +24,8 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers);
 // The Qt key of a virtual-key code: a letter, a digit or a key of the table; 0 for another.
 int QtKeyOf(uint16_t virtualKey);
 
-// True for a key the editor keeps even when a shortcut of the window has it: keys without
-// Ctrl and Alt (Shift+Enter, Tab, Esc and the function keys excepted) and Ctrl+Left,
-// Ctrl+Right and Ctrl+Backspace.
+// True for a key the Braille editor keeps even when a shortcut of the window has it: keys
+// without Ctrl and Alt (Shift+Enter, Shift+Space, Shift+Del, Tab, Esc and the function keys
+// excepted) and Ctrl+Left, Ctrl+Right and Ctrl+Backspace. No key of the window's action
+// table is one of them.
 bool EditorClaimsKey(const QKeyEvent& event);

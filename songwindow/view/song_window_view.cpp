@@ -129,7 +129,7 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   QObject::connect(program_edit_, &QPlainTextEdit::textChanged, this, [this] { KeepPresentSong(); });
   note_timer_.setSingleShot(true);
   QObject::connect(&note_timer_, &QTimer::timeout, this, [this] { controller_->Editor().Audition().TimerNoteOnTimer(); });
-  BindModes();
+  BindActions();
   Mirror();
   QObject::connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     // Between leaving a window and reaching it again Qt moves its focus itself (on hiding
@@ -140,29 +140,51 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   });
 }
 
-// The Modes menu, with shortcuts that work inside this window only.
-void TSongWindowView::BindModes() {
-  struct TMode {
-    const char* Name;
-    const char* Keys;
-    void (TBrailleEditor::*Run)();
-  };
-  static constexpr TMode kModes[] = {
-      {"aAdvancedEditing", "Ctrl+Shift+Return", &TBrailleEditor::AdvancedEditingExecute},
-      {"aPointMode", "Ctrl+Return", &TBrailleEditor::PointModeExecute},
-      {"ANavigationAdvanced", "Shift+Return", &TBrailleEditor::NavigationAdvancedExecute},
-      {"aPlayNotes", "Ctrl+Alt+Y", &TBrailleEditor::PlayNotesExecute},
-  };
-  for (const TMode& mode : kModes) {
-    QAction* action = actions_[mode.Name];
-    action->setShortcut(QKeySequence(mode.Keys));
-    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(action);
-    BindCommand(mode.Name, [this, run = mode.Run] {
-      (controller_->Editor().*run)();
-      Mirror();
-    });
+// The action table: every action gets its key, working inside this window only (two
+// songs open never make a key ambiguous), and its command.
+void TSongWindowView::BindActions() {
+  for (const TCaptionRow& row : ActionCaptionRows()) {
+    auto found = actions_.find(row.Component);
+    if (found == actions_.end()) {
+      continue;
+    }
+    QAction* action = found->second;
+    if (*row.Shortcut != '\0') {
+      action->setShortcut(QKeySequence(QString::fromLatin1(row.Shortcut)));
+      action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+      addAction(action);
+    }
+    if (row.Run != nullptr) {
+      BindCommand(row.Component, [this, run = row.Run] {
+        ((*controller_).*run)();
+        Mirror();
+      });
+    }
   }
+  // The measure clipboard serves the Braille editor; in the program editor the same keys
+  // copy its selection and paste (as typing) the system clipboard.
+  BindCommand("CopyData", [this] {
+    if (!controller_->CopyData()) {
+      program_edit_->copy();
+    }
+    Mirror();
+  });
+  BindCommand("PasteData", [this] {
+    if (!controller_->PasteData()) {
+      ProgramEditReplace(QGuiApplication::clipboard()->text(), false, false);
+    }
+    Mirror();
+  });
+}
+
+bool TSongWindowView::IsCommandKey(const QKeyEvent& key) const {
+  const QKeySequence pressed(QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())));
+  for (const auto& [name, action] : actions_) {
+    if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+      return true;
+    }
+  }
+  return false;
 }
 
 TSongWindowView::~TSongWindowView() {
@@ -456,6 +478,14 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   switch (event->type()) {
+    case QEvent::ShortcutOverride:
+      // The program editor would keep Shift+Space, Shift+Del and Ctrl+Del for itself: the
+      // window's commands come first.
+      if (!notes && IsCommandKey(*static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+      }
+      break;
     case QEvent::FocusIn: {
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
       if (!MovesFocus(reason)) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QList>
@@ -91,7 +92,9 @@ class TSongWindowView : public QWidget,
  private:
   void BuildWidgets();
   void BuildMenus();
-  void BindModes();
+  void BindActions();
+  // True for the key of an enabled action of the window.
+  bool IsCommandKey(const QKeyEvent& key) const;
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
   // Paste, cut and delete in the program editor, through the controller.

@@ -139,7 +139,8 @@ def scenario_advanced(bin_dir, source_dir):
     focus_main_window()
     wait_for("focus on the Braille editor", lambda: focused(notes))
     start = len(program.said())
-    for keys in ("ctrl+space", "shift+space", "ctrl+shift+space"):
+    # Nothing plays: RePlay and StopAndGo are off, Stop only resets the port.
+    for keys in ("ctrl+alt+space", "shift+Escape", "Escape"):
         key(keys)
     key("Right")
     wait_for("the echo of Right", lambda: len(program.said()) > start)

@@ -175,13 +175,17 @@ TEST_F(UndoTest, UndoRestoresTheSongTextAndPlace) {
   Undo();
   EXPECT_EQ(song_.place, "2:5");
   EXPECT_EQ(song_.tracks, (std::vector<std::string>{"piano", W("скрипка")}));
-  EXPECT_EQ(ring_.UndoCaption(), W("Отменить add track"));
+  // The caption names what the next undo brings back: the snapshot now newest.
+  EXPECT_EQ(ring_.UndoCaption(), W("Отменить type"));
+  EXPECT_TRUE(ring_.UndoEnabled());
   EXPECT_EQ(ring_.State(), (TUndoState{1, 1, "qem"}));
   EXPECT_FALSE(std::filesystem::exists(ring_.SnapshotPath(2)));
 
   Undo();
   EXPECT_EQ(song_.place, "1:1");
   EXPECT_EQ(song_.tracks, std::vector<std::string>{"piano"});
+  EXPECT_EQ(ring_.UndoCaption(), W("Отменить"));
+  EXPECT_FALSE(ring_.UndoEnabled());
   EXPECT_EQ(ring_.State(), (TUndoState{0, 0, "qem"}));
   EXPECT_EQ(ReadUndoStateFile(ring_.StatePath()), ring_.State());
 }

@@ -1,0 +1,163 @@
+"""End-to-end tests of the song window's command keys: moves and undo spoken, a play from
+the current measure heard on the MIDI log device and stopped by Esc, and the keys working
+from both editors and only in their own window with two songs open.
+
+usage: commands_test.py BIN_DIR SOURCE_DIR SCENARIO
+scenarios: moves, play, twosongs
+"""
+import os
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from main_window_test import (Program, fail, find, focused, key, note_ons, nodes,  # noqa: E402
+                              played_notes, text_of, type_text, velto_app, wait_for, write_song,
+                              press, find_text, run_scenario)
+
+CONTROL = ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 240"]
+MELODY = ["!PSNQ", "!SNQT", "!QTSN"]
+
+
+def song_with(folder, name, melody, second_track=True):
+    path = os.path.join(folder, name)
+    lines = CONTROL + ["%d 0 1 1 0 0 0" % len(melody), "Мелодия"] + melody
+    if second_track:
+        lines += ["1 0 2 1 0 0 0", "Бас", "!P"]
+    write_song(path, lines)
+    return path
+
+
+def focused_field(name):
+    """The editor named `name` that has the focus, of whichever window."""
+    app = velto_app()
+    for node in nodes(app) if app else []:
+        try:
+            if node.getRoleName() == "text" and node.name == name and focused(node):
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def enabled(role, name):
+    import pyatspi
+    node = find(role, name)
+    return node is not None and node.getState().contains(pyatspi.STATE_ENABLED)
+
+
+def open_song(bin_dir, songs):
+    program = Program(bin_dir, songs)
+    notes = wait_for("focus on a Braille editor", lambda: focused_field("Нотный текст"))
+    return program, notes
+
+
+def quit_without_saving(program):
+    key("ctrl+q")
+    if wait_for("the save question or the end", lambda: find_text("Сохранить") or program.process.poll() is not None):
+        if program.process.poll() is None:
+            press("push button", "Нет")
+    program.finish()
+
+
+def scenario_moves(bin_dir, source_dir):
+    """Ctrl+Down goes to the next track, Alt+Right twice says "Такт 3", F4 says the place
+    then the track, and Alt+Z undoes what was typed, back on the same track."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    program, notes = open_song(bin_dir, [song_with(work, "moves.qem", MELODY)])
+    start = len(program.said())
+    key("ctrl+Down")
+    program.wait_said(["I 2- Трек: Бас", "S !P"], start)
+    key("ctrl+Up")
+    wait_for("the melody again", lambda: text_of(notes)[0] == "!PSNQ")
+    start = len(program.said())
+    key("alt+Right", "alt+Right")
+    program.wait_said(["I Такт 2", "S !SNQT", "I Такт 3", "S !QTSN"], start)
+    start = len(program.said())
+    key("F4", "F4")
+    program.wait_said(["I Такт 3", "S Голос 1", "S !QTSN", "I 1- Трек: Мелодия", "S !QTSN"], start)
+    key("End")
+    type_text("Q")
+    wait_for("the typed note", lambda: text_of(notes)[0] == "!QTSNQ")
+    start = len(program.said())
+    key("alt+z")
+    program.wait_said(["I 1- Трек: Мелодия"], start)
+    wait_for("the line as it was (now %r)" % (text_of(notes),), lambda: text_of(notes)[0] == "!QTSN")
+    quit_without_saving(program)
+
+
+def scenario_play(bin_dir, source_dir):
+    """Ctrl+Space plays from the current measure: the MIDI log gets the note-ons of the song
+    from that measure on, in order; Esc stops a play with all notes off."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = song_with(work, "play.qem", MELODY, second_track=False)
+    program, notes = open_song(bin_dir, [song])
+    # The song without its first measure, played by the command line.
+    expected = [int(fields[1], 16) for fields in played_notes(bin_dir, program.home,
+                                                              song_with(work, "tail.qem", MELODY[1:], False))
+                if fields[0][0] == "9" and int(fields[2], 16) > 0]
+    if not expected:
+        fail("the reference play sent no note")
+    key("alt+Right")
+    wait_for("measure 2", lambda: text_of(notes)[0] == "!SNQT")
+    start = len(program.midi())
+
+    def played():
+        return [k for _, k, v in note_ons(program.midi()[start:]) if v > 0]
+    key("ctrl+space")
+    wait_for("the notes from measure 2 (expected %r)" % (expected,),
+             lambda: played() == expected or fail("sent %r, expected %r" % (played(), expected))
+             if len(played()) >= len(expected) else False)
+    # A long play, stopped: every channel's notes off. The play keys are back once the
+    # first play has ended.
+    wait_for("the play keys back", lambda: enabled("menu item", "Воспроизвести всё"))
+    key("ctrl+shift+space")
+    wait_for("the play to start", lambda: len(played()) > len(expected))
+    stop = len(program.midi())
+    key("Escape")
+    wait_for("all notes off", lambda: any(len(m) == 3 and m[0] & 0xF0 == 0xB0 and m[1] == 123
+                                          for _, m in program.midi()[stop:]))
+    quit_without_saving(program)
+
+
+def scenario_twosongs(bin_dir, source_dir):
+    """With two songs open the keys act on the window that has the focus only, from the
+    Braille editor and from the handler editor."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    first = song_with(work, "first.qem", MELODY)
+    second = song_with(work, "second.qem", ["!QTSN", "!PSNQ"])
+    program, notes = open_song(bin_dir, [first, second])
+    lines = {"first": MELODY, "second": ["!QTSN", "!PSNQ"]}
+    key("ctrl+Prior", "ctrl+Down")  # the melody, whichever track was shown
+    shown = wait_for("the melody shown", lambda: text_of(notes)[0] in ("!PSNQ", "!QTSN") and text_of(notes)[0])
+    here, other = ("second", "first") if shown == "!QTSN" else ("first", "second")
+    start = len(program.said())
+    key("alt+Right")
+    program.wait_said(["I Такт 2", "S " + lines[here][1]], start)
+    key("Tab")
+    handler = wait_for("focus on the handler editor", lambda: focused_field("Обработчик для текущего трека"))
+    start = len(program.said())
+    key("alt+Left", "ctrl+Down")
+    program.wait_said(["I Такт 1", "S " + lines[here][0], "I 2- Трек: Бас", "S !P"], start)
+    key("ctrl+Up")
+    program.wait_said(["I 1- Трек: Мелодия"], start + 4)
+    key("shift+space")  # play the voice: on from the handler editor, nothing typed there
+    wait_for("the play of the voice", lambda: len(note_ons(program.midi())) > 0)
+    if text_of(handler)[0].strip() != text_of(handler)[0]:
+        fail("Shift+Space typed into the handler: %r" % (text_of(handler),))
+    key("Escape")
+    # The other song was not moved by any of these keys.
+    start = len(program.said())
+    key("ctrl+F6")
+    wait_for("the other song", lambda: any(other in line for line in program.said()[start:]))
+    wait_for("focus on its Braille editor", lambda: focused_field("Нотный текст"))
+    key("ctrl+Prior", "ctrl+Down")
+    wait_for("its melody", lambda: text_of(focused_field("Нотный текст"))[0] == lines[other][0])
+    start = len(program.said())
+    key("F4")
+    program.wait_said(["I Такт 1", "S Голос 1", "S " + lines[other][0]], start)
+    quit_without_saving(program)
+
+
+if __name__ == "__main__":
+    run_scenario(globals())
