@@ -12,7 +12,7 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,
+from main_window_test import (install_home, Program, fail, find, find_text, focus_main_window, focused, key,
                               note_ons, press, text_of, type_text, wait_for, write_song,
                               run_scenario)  # noqa: E402
 
@@ -156,10 +156,7 @@ def scenario_modes(bin_dir, source_dir):
     """A window that opens with advanced editing and dot mode on (from velto.ini) says so
     once, after its place."""
     song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
-    home = os.path.join(tempfile.mkdtemp(prefix="velto-modes-"), "home")
-    for entry in os.listdir(bin_dir):
-        if os.path.isdir(os.path.join(bin_dir, entry)):
-            shutil.copytree(os.path.join(bin_dir, entry), os.path.join(home, entry))
+    home = install_home(bin_dir, os.path.join(tempfile.mkdtemp(prefix="velto-modes-"), "home"))
     with open(os.path.join(home, "velto.ini"), "w", encoding="cp1251") as ini:
         ini.write("[EditingNotes]\r\nAdvancedEditing=1\r\nPointMode=1\r\n")
     program = Program(bin_dir, [song], home=home)

@@ -34,16 +34,24 @@ def wait_for(what, probe, timeout_s=TIMEOUT_S):
     fail("timed out waiting for " + what)
 
 
+def install_home(bin_dir, home):
+    """Lays the installation tree beside the built programs out at home (without the
+    programs, and without what earlier runs left in Resources/temp); returns home."""
+    for entry in os.listdir(bin_dir):
+        if os.path.isdir(os.path.join(bin_dir, entry)):
+            shutil.copytree(os.path.join(bin_dir, entry), os.path.join(home, entry),
+                            ignore=lambda folder, names: ["temp"] if folder.endswith("Resources") else [])
+    return home
+
+
 class Program:
     """velto started on a copy of the installation tree, with its speech and MIDI logs."""
 
     def __init__(self, bin_dir, songs, home=None, env=None):
         self.work = tempfile.mkdtemp(prefix="velto-window-")
         self.home = home or os.path.join(self.work, "home")
-        if home is None:  # the installation tree, without the programs
-            for entry in os.listdir(bin_dir):
-                if os.path.isdir(os.path.join(bin_dir, entry)):
-                    shutil.copytree(os.path.join(bin_dir, entry), os.path.join(self.home, entry))
+        if home is None:
+            install_home(bin_dir, self.home)
         self.speech = os.path.join(self.work, "speech.log")
         self.midi_log = os.path.join(self.work, "midi.log")
         # Russian texts unless the test says otherwise (the locale chooses the language).
@@ -375,10 +383,7 @@ def scenario_editor(bin_dir, source_dir):
 
 def plugin_home(bin_dir, plugins, files=()):
     """An installation tree with the test plug-ins `plugins` and text `files` in Plugins/."""
-    home = os.path.join(tempfile.mkdtemp(prefix="velto-plugins-"), "home")
-    for entry in os.listdir(bin_dir):
-        if os.path.isdir(os.path.join(bin_dir, entry)):
-            shutil.copytree(os.path.join(bin_dir, entry), os.path.join(home, entry))
+    home = install_home(bin_dir, os.path.join(tempfile.mkdtemp(prefix="velto-plugins-"), "home"))
     folder = os.path.join(home, "Plugins")
     os.makedirs(folder, exist_ok=True)
     for name in plugins:

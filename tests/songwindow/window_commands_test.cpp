@@ -3,6 +3,7 @@
 // recorder port under a virtual clock.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "base/errors.h"
@@ -242,7 +243,15 @@ TEST_F(WindowCommandsTest, UndoWithAnEmptyRingOnlyResetsTheAction) {
 class PlayCommandsTest : public WindowCommandsTest {
  protected:
   void SetUp() override {
-    ProgramDir = std::string(VELTO_BINARY_DIR) + "/bin/";
+    // The installed resources (block library, rules) in the rig's own program folder, so
+    // that the windows' undo files stay out of the build tree.
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(VELTO_BINARY_DIR) + "/bin/Resources")) {
+      if (entry.is_regular_file()) {
+        std::filesystem::copy_file(entry.path(), ProgramDir + "Resources/" + entry.path().filename().string(),
+                                   std::filesystem::copy_options::overwrite_existing);
+      }
+    }
     // The render's progress signals and speech stay off the sound card and speech.
     SetSoundPlayer(sounds_);
     SetSpeechOutput(speech_);
