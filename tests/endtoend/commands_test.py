@@ -3,15 +3,17 @@ the current measure heard on the MIDI log device and stopped by Esc, and the key
 from both editors and only in their own window with two songs open.
 
 usage: commands_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: moves, play, twosongs
+scenarios: moves, play, twosongs, newtrack
 """
 import os
+import shutil
+import subprocess
 import sys
 import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, focused, key, note_ons, nodes,  # noqa: E402
+from main_window_test import (Program, fail, focus_main_window, find, focused, key, note_ons, nodes,  # noqa: E402
                               played_notes, text_of, type_text, velto_app, wait_for, write_song,
                               press, find_text, run_scenario)
 
@@ -157,6 +159,60 @@ def scenario_twosongs(bin_dir, source_dir):
     key("F4")
     program.wait_said(["I Такт 1", "S Голос 1", "S " + lines[other][0]], start)
     quit_without_saving(program)
+
+
+def scenario_newtrack(bin_dir, source_dir):
+    """A song written from the keyboard: Ctrl+Down to the next track, Alt+Right twice,
+    Ctrl+T adds a track through the properties dialog and Alt+Z takes it away again; a note
+    typed, Ctrl+Space plays from the current measure and Esc stops with all notes off; Ctrl+S
+    writes a song that reads back unchanged."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "minuet.qem")
+    shutil.copy(os.path.join(source_dir, "examples", "minuet-in-g.qem"), song)
+    program, notes = open_song(bin_dir, [song])
+    key("ctrl+Prior")
+    wait_for("the control track", lambda: text_of(notes)[0] == "Vc4m")
+    start = len(program.said())
+    key("ctrl+Down")
+    program.wait_said(["I 1- Трек: Правая рука"], start)
+    start = len(program.said())
+    key("alt+Right", "alt+Right")
+    program.wait_said(["I Такт 2", "S S!TT", "I Такт 3", "S KNdefg"], start)
+    key("ctrl+t")
+    name = wait_for("the new track's properties", lambda: find("text", "Имя трека"))
+    wait_for("focus on the name", lambda: focused(name))
+    key("ctrl+a")
+    type_text("Flute")
+    wait_for("the name typed", lambda: text_of(name)[0] == "Flute")
+    start = len(program.said())
+    key("Return")
+    program.wait_said(["I 2- Трек: Flute"], start)
+    focus_main_window()  # no window manager gives the keyboard back after a dialog
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    start = len(program.said())
+    key("alt+z")
+    program.wait_said(["I 2- Трек: Левая рука"], start)
+    key("ctrl+Up")
+    wait_for("measure 3 of the right hand", lambda: text_of(notes)[0] == "KNdefg")
+    key("End", "BackSpace")
+    type_text("h")  # the last eighth a step higher
+    wait_for("the typed note", lambda: text_of(notes)[0] == "KNdefh")
+    midi = len(program.midi())
+    key("ctrl+space")
+    wait_for(lambda: "the play from measure 3 (log %r, said %r)" % (program.midi()[midi:][:12], program.said()[-4:]), lambda: len([k for _, k, v in note_ons(program.midi()[midi:]) if v > 0]) >= 4)
+    stop = len(program.midi())
+    key("Escape")
+    wait_for("all notes off", lambda: any(len(m) == 3 and m[0] & 0xF0 == 0xB0 and m[1] == 123
+                                          for _, m in program.midi()[stop:]))
+    key("ctrl+s")
+    wait_for("the song saved", lambda: b"\r\nKNdefh\r\n" in open(song, "rb").read())
+    again = os.path.join(work, "again.qem")
+    subprocess.run([os.path.join(bin_dir, "velto-tool"), "roundtrip", song, again], check=True,
+                   stdout=subprocess.DEVNULL)
+    if open(again, "rb").read() != open(song, "rb").read():
+        fail("the saved song does not read back unchanged")
+    key("ctrl+q")
+    program.finish()
 
 
 if __name__ == "__main__":

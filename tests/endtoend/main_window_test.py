@@ -24,14 +24,15 @@ def fail(message):
 
 
 def wait_for(what, probe, timeout_s=TIMEOUT_S):
-    """The first true result of probe(), polled until the timeout."""
+    """The first true result of probe(), polled until the timeout; `what` may be a function
+    that describes the wait when it failed."""
     deadline = time.monotonic() + timeout_s
     while time.monotonic() < deadline:
         result = probe()
         if result:
             return result
         time.sleep(0.1)
-    fail("timed out waiting for " + what)
+    fail("timed out waiting for " + (what() if callable(what) else what))
 
 
 def install_home(bin_dir, home):
@@ -76,7 +77,7 @@ class Program:
         """Waits until the speech log holds `lines` in order after entry `start`."""
         def spoken():
             return self.said()[start:start + len(lines)] == lines
-        wait_for("speech %r (heard %r)" % (lines, self.said()[start:]), spoken)
+        wait_for(lambda: "speech %r (heard %r)" % (lines, self.said()[start:]), spoken)
 
     def midi(self):
         """The MIDI log: (milliseconds, [bytes]) per message."""
