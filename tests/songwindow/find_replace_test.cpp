@@ -267,6 +267,7 @@ TEST_F(FindCommandsTest, FindMovesToTheMatchAndSpeaksThePlace) {
   window_.FindNext(TFocusField::Notes);
   EXPECT_EQ(window_.CurrentMeasure, 3);
   EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{sError});
+  EXPECT_EQ(rig_.windowDialogs.shown.size(), 2u);  // Find next opens no dialog
 }
 
 TEST_F(FindCommandsTest, WholeWordSearchInTheHandlerLeavesTheCaretOnNoRejectedMatch) {
