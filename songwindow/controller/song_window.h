@@ -264,6 +264,22 @@ class TSongWindow : public TVelto {
   void Obrabotchik();
   void ResetAll();
 
+  // Find and replace in the current track; focus is the editor that has the focus (the
+  // program editor searches the handler program, any other the music text). Find (Ctrl+F)
+  // and Zamen (Ctrl+H) commit the line and open the find dialog; when it is confirmed Find
+  // searches on from the caret and Zamen replaces every occurrence from the caret on, as one
+  // undo step (none when nothing is replaced). FindNext (F3) commits the line and searches
+  // again with the options last confirmed; before a confirmed Find it gives the error signal.
+  void Find(TFocusField focus);
+  void FindNext(TFocusField focus);
+  void Zamen(TFocusField focus);
+  // The search from the caret: found, the caret is put on it (the music text moves the
+  // window there and speaks the place, the program speaks the line); else the error signal.
+  void Finding(bool inHandler);
+  // Replace all from the caret; the count in a message box, or the error signal for none.
+  void Zamening(bool inHandler);
+  bool FindConfirmed = false;  // a Find was confirmed in this window: Find next is on
+
   // The main window's timer, for the active window whose editor has the focus: an error
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window
   // to its track and measure. True when there was one.

@@ -128,6 +128,7 @@ enum class TWindowDialog : uint8_t {
   TrackText,        // the whole music text of the current track
   MeasureRange,     // first and last measure and the voices, for clearing, deleting, copying
   GoTo,             // a measure and a voice to go to
+  Find,             // the search text and options (with the replacement for replacing)
 };
 
 class IWindowDialogs {
