@@ -74,6 +74,42 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
   return true;
 }
 
+bool TTransport::RunHere(TVelto& window, const TPlayOptions& options,
+                         const std::function<bool(const TStopQuery& stopped)>& work) {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!WaitForPreparation(lock)) {
+      return false;
+    }
+    StopLocked();
+    window_ = &window;
+    rendered_ = nullptr;  // the work prepares the song again
+    outcome_ = TRenderOutcome{};
+    run_.Reset(options.FromMeasure, options.Voice);
+    SilenceAll();
+    GPlayerOwner = window.WindowNumber;
+    preparing_ = true;
+    cancelled_ = false;
+    preparer_ = std::this_thread::get_id();
+  }
+  // Put back when work ends, however it ends.
+  struct TRestore {
+    TTransport& transport;
+    THandlerInterruption interruption;
+    ~TRestore() {
+      GHandlerInterruption = std::move(interruption);
+      std::lock_guard<std::mutex> lock(transport.mutex_);
+      transport.preparing_ = false;
+      transport.preparationEnded_.notify_all();
+    }
+  } restore{*this, std::move(GHandlerInterruption)};
+  GHandlerInterruption = nullptr;  // unset: the render goes on at once
+  return work([this] {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cancelled_;
+  });
+}
+
 void TTransport::StartRenderLocked(TVelto& window, const TPlayOptions& options) {
   TMidiThreadFuncParameters parameters;
   parameters.WindowNumber = window.WindowNumber;

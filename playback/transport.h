@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,6 +54,17 @@ class TTransport {
   // song error).
   bool Export(TVelto& window, const std::string& file, std::string* error = nullptr,
               IPreparationWindow* ui = nullptr);
+  // Runs `work` on this thread under the rules of a play, for a render the caller drives
+  // itself: stops and joins what runs, resets the run (options' start measure and voice),
+  // silences the ports and claims the player for the window. Until work returns, a play,
+  // replay or export from another thread waits and one from inside work is refused, and
+  // an "interruption" statement goes on at once (whoever shows it serves the render
+  // thread, not this one). No lock is held while work runs; `stopped` tells work whether
+  // a Stop came since it began. False without running work when called from inside a
+  // preparation under way on this thread; else what work returned.
+  using TStopQuery = std::function<bool()>;
+  bool RunHere(TVelto& window, const TPlayOptions& options,
+               const std::function<bool(const TStopQuery& stopped)>& work);
   // Requests a stop and joins the render and the player. A play being prepared is
   // cancelled without waiting for its preparation, so Stop may come from a question.
   void Stop();

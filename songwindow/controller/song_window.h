@@ -279,6 +279,13 @@ class TSongWindow : public TVelto {
   // Replace all from the caret; the count in a message box, or the error signal for none.
   void Zamening(bool inHandler);
   bool FindConfirmed = false;  // a Find was confirmed in this window: Find next is on
+  // Harmony written out as notes (Ctrl+K): after a question, the current voice of the
+  // current track becomes, measure by measure, the chord tones its part switches ("b+",
+  // "t+", "a+", "s+"; "l+" ties repeated tones) take from the harmony of the control
+  // track, as one undo step. The song is prepared and its notes moved on here, under the
+  // transport's rules; an error leaves the voice as it was and is shown at its place, and
+  // a song without harmony or a voice that takes no tone is refused with a spoken reason.
+  void ConvertHarmonyInNotes();
 
   // The main window's timer, for the active window whose editor has the focus: an error
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <random>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/midi_recorder.h"
@@ -259,6 +261,46 @@ TEST_F(TransportTest, RandomCommandsLeaveNoThreadBehind) {
   Transport().Stop();
   EXPECT_FALSE(Transport().Busy());
   EXPECT_FALSE(GPlayerThread.Running());
+}
+
+
+TEST_F(TransportTest, WorkRunHereHoldsEveryOtherPlayOffAndSeesAStop) {
+  std::atomic<int> interruptions{0};
+  std::atomic<bool> holding{false};
+  GHandlerInterruption = [&](uint8_t, const std::string&) {
+    ++interruptions;
+    holding = true;
+    while (!RenderRun().Stop) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  };
+  auto song = ShortSong({"960", "interruption hold"});
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  while (!holding) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  TPlayOptions options;
+  options.Voice = 2;
+  bool ran = false;
+  const bool done = Transport().RunHere(*song, options, [&](const TTransport::TStopQuery& stopped) {
+    ran = true;
+    EXPECT_EQ(interruptions, 1) << "the running render was stopped and joined first";
+    EXPECT_FALSE(GHandlerInterruption) << "an interruption reached here goes on at once";
+    EXPECT_EQ(RenderRun().Voice, 2);
+    EXPECT_TRUE(Transport().Busy());
+    EXPECT_FALSE(Transport().Play(*song, TPlayOptions{})) << "nothing else renders meanwhile";
+    EXPECT_FALSE(stopped());
+    Transport().Stop();
+    EXPECT_TRUE(stopped());
+    return true;
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(done);
+  EXPECT_TRUE(GHandlerInterruption) << "put back afterwards";
+  EXPECT_FALSE(Transport().Busy());
+  EXPECT_FALSE(Transport().RePlay(*song)) << "the lists rendered before are not played again";
+  GHandlerInterruption = nullptr;
 }
 
 }  // namespace
