@@ -220,6 +220,13 @@ class TSongWindow : public TVelto {
   void Obrabotchik();
   void ResetAll();
 
+  // The instruments dialog (not on the control track, a drum track nor in a format
+  // plug-in's song): the line committed, the dialog, the track shown, then the program
+  // editor takes the focus. The drum table (only on a drum track). Without the dialogs
+  // port, the error signal.
+  void Instruments();
+  void Drums();
+
   // The main window's timer, for the active window whose editor has the focus: an error
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window
   // to its track and measure. True when there was one.

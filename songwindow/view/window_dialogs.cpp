@@ -1,8 +1,10 @@
 // The song window's dialogs, each run modally over the window with its controller.
 #include "songwindow/view/song_window_view.h"
 
+#include "songwindow/controller/instrument_dialogs.h"
 #include "songwindow/controller/range_dialogs.h"
 #include "songwindow/controller/track_dialogs.h"
+#include "songwindow/view/instrument_dialogs_view.h"
 #include "songwindow/view/range_dialogs_view.h"
 #include "songwindow/view/track_dialogs_view.h"
 
@@ -34,6 +36,16 @@ void TSongWindowView::Show(TWindowDialog which) {
       break;
     case TWindowDialog::GoTo:
       RunDialog<TGoToDialog, TGoToView>(window, this);
+      break;
+    case TWindowDialog::Instruments: {
+      TDialogTimer timer;
+      TInstrumentsDialog dialog(window, timer);
+      TInstrumentsView view(dialog, timer, this);
+      view.exec();
+      break;
+    }
+    case TWindowDialog::Drums:
+      RunDialog<TDrumsDialog, TDrumsView>(window, this);
       break;
   }
   Mirror();
