@@ -67,6 +67,8 @@ class TCountingPreview : public INotePreview {
  public:
   void SilenceAll() override {}
   void SendNote(int /*port*/, bool /*on*/, int /*key*/, int /*channel*/, int /*velocity*/) override { ++notes; }
+  void SendProgramChange(int /*port*/, int /*channel*/, int /*program*/) override {}
+  void ResetPort(int /*port*/) override {}
   int64_t notes = 0;
 };
 

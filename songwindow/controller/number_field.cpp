@@ -28,11 +28,11 @@ bool TNumberField::Edited(const std::string& text) {
     return false;
   }
   const std::optional<uint32_t> value = DigitsValue(text);
-  if (!value || *value > kNumberFieldMax) {
+  if (!value || (*value > kNumberFieldMax && !SaturateTyped)) {
     signaller_.PlaySignal(sError);
     return false;
   }
-  Text = text;
+  Text = *value > kNumberFieldMax ? std::to_string(kNumberFieldMax) : text;
   SelectAll = false;
   if (RuleWhileTyping) {
     ApplyRule();
@@ -56,7 +56,7 @@ bool TNumberField::KeyUp(uint16_t key) {
       Set(value - 1);
       break;
     case vkHome:
-      Set(1);
+      Set(First);
       break;
     case vkEnd:
       Set(Last ? Last() : value);

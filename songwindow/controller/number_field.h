@@ -29,6 +29,9 @@ class TNumberField {
   bool RuleWhileTyping = true;
   TRule Rule;
   std::function<uint32_t()> Last;  // what End sets
+  uint32_t First = 1;              // what Home sets
+  // Typed digits above 65535 are taken as 65535, for the rule to bring down, not refused.
+  bool SaturateTyped = false;
 
   // Characters that may be typed: digits and Backspace.
   static bool Accepts(char32_t ch) { return (ch >= U'0' && ch <= U'9') || ch == 8; }

@@ -286,6 +286,12 @@ class TSongWindow : public TVelto {
   // transport's rules; an error leaves the voice as it was and is shown at its place, and
   // a song without harmony or a voice that takes no tone is refused with a spoken reason.
   void ConvertHarmonyInNotes();
+  // The instruments dialog (not on the control track, a drum track nor in a format
+  // plug-in's song): the line committed, the dialog, the track shown, then the program
+  // editor takes the focus. The drum table (only on a drum track). Without the dialogs
+  // port, the error signal.
+  void Instruments();
+  void Drums();
 
   // The main window's timer, for the active window whose editor has the focus: an error
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window

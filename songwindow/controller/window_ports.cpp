@@ -44,6 +44,10 @@ class TSystemNotePreview : public INotePreview {
   void SendNote(int port, bool on, int key, int channel, int velocity) override {
     ::SendNote(port, on, key, channel, velocity);
   }
+  void SendProgramChange(int port, int channel, int program) override {
+    ::SendProgramChange(port, channel, program);
+  }
+  void ResetPort(int port) override { ::ResetPort(port); }
 };
 
 class TIdleNoteTimer : public INoteTimer {

@@ -73,6 +73,8 @@ class IEditors {
   virtual void SetProgramCaret(int32_t column, int32_t line) = 0;
   virtual bool NotesHasFocus() const = 0;
   virtual void FocusNotes() = 0;
+  // The program editor takes the focus when it is shown.
+  virtual void FocusProgram() {}
 };
 
 // The editor modes kept by Scroll Lock and Num Lock; Press flips one.
@@ -108,6 +110,9 @@ class INotePreview {
   virtual ~INotePreview() = default;
   virtual void SilenceAll() = 0;
   virtual void SendNote(int port, bool on, int key, int channel, int velocity) = 0;
+  virtual void SendProgramChange(int port, int channel, int program) = 0;
+  // Every channel of the port back to its defaults, its notes off.
+  virtual void ResetPort(int port) = 0;
 };
 
 // The playback's tempo as a format plug-in's controls may change it.
@@ -129,6 +134,8 @@ enum class TWindowDialog : uint8_t {
   MeasureRange,     // first and last measure and the voices, for clearing, deleting, copying
   GoTo,             // a measure and a voice to go to
   Find,             // the search text and options (with the replacement for replacing)
+  Instruments,      // the General MIDI instruments, heard and written into the handler
+  Drums,            // the drum keys, heard with a drum kit
 };
 
 class IWindowDialogs {

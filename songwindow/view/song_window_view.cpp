@@ -369,6 +369,12 @@ void TSongWindowView::FocusNotes() {
   notes_edit_->setFocus(Qt::OtherFocusReason);
 }
 
+void TSongWindowView::FocusProgram() {
+  if (program_edit_->isVisible()) {
+    program_edit_->setFocus(Qt::OtherFocusReason);
+  }
+}
+
 std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filter) {
   const QString qtFilter = DialogFilter(filter);
   // The dialog opens in the song's folder.

@@ -61,6 +61,7 @@ class TSongWindowView : public QWidget,
   void SetProgramCaret(int32_t column, int32_t line) override;
   bool NotesHasFocus() const override;
   void FocusNotes() override;
+  void FocusProgram() override;
 
   // IFileDialogs
   std::optional<std::string> SaveFileName(const std::string& filter) override;

@@ -5,6 +5,10 @@
 #include "songwindow/controller/range_dialogs.h"
 #include "songwindow/controller/track_dialogs.h"
 #include "songwindow/view/find_dialog_view.h"
+#include "songwindow/controller/instrument_dialogs.h"
+#include "songwindow/controller/range_dialogs.h"
+#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/view/instrument_dialogs_view.h"
 #include "songwindow/view/range_dialogs_view.h"
 #include "songwindow/view/track_dialogs_view.h"
 
@@ -39,6 +43,15 @@ void TSongWindowView::Show(TWindowDialog which) {
       break;
     case TWindowDialog::Find:
       RunDialog<TFindDialog, TFindDialogView>(window, this);
+    case TWindowDialog::Instruments: {
+      TDialogTimer timer;
+      TInstrumentsDialog dialog(window, timer);
+      TInstrumentsView view(dialog, timer, this);
+      view.exec();
+      break;
+    }
+    case TWindowDialog::Drums:
+      RunDialog<TDrumsDialog, TDrumsView>(window, this);
       break;
   }
   Mirror();

@@ -36,6 +36,7 @@ class TFakeEditors : public IEditors {
   void SetProgramCaret(int32_t c, int32_t l) override { column = c, line = l; }
   bool NotesHasFocus() const override { return notes_focused; }
   void FocusNotes() override { notes_focused = true; }
+  void FocusProgram() override { notes_focused = false, program_focused = true; }
 
   std::string notes;
   uint16_t caret = 0;
@@ -44,6 +45,7 @@ class TFakeEditors : public IEditors {
   int32_t column = 0;
   int32_t line = 0;
   bool notes_focused = false;
+  bool program_focused = false;
 };
 
 // Each spoken text in UTF-8, with "I" or "S" in front for interrupting or queued.
@@ -139,7 +141,8 @@ class TFakeNoteTimer : public INoteTimer {
   int32_t armedMs = 0;
 };
 
-// Each preview message: "off" for SilenceAll, "on PORT CHANNEL KEY VELOCITY" for a note.
+// Each preview message: "off" for SilenceAll, "on PORT CHANNEL KEY VELOCITY" for a note,
+// "program PORT CHANNEL PROGRAM" and "reset PORT".
 class TRecordingPreview : public INotePreview {
  public:
   void SilenceAll() override { sent.push_back("off"); }
@@ -147,6 +150,10 @@ class TRecordingPreview : public INotePreview {
     sent.push_back(std::string(on ? "on " : "noteoff ") + std::to_string(port) + " " + std::to_string(channel) + " " +
                    std::to_string(key) + " " + std::to_string(velocity));
   }
+  void SendProgramChange(int port, int channel, int program) override {
+    sent.push_back("program " + std::to_string(port) + " " + std::to_string(channel) + " " + std::to_string(program));
+  }
+  void ResetPort(int port) override { sent.push_back("reset " + std::to_string(port)); }
   std::vector<std::string> sent;
 };
 
