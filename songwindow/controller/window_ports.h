@@ -42,6 +42,12 @@ class IFileDialogs {
  public:
   virtual ~IFileDialogs() = default;
   virtual std::optional<std::string> SaveFileName(const std::string& filter) = 0;
+  // A save dialog captioned `title` that opens in `folder` (UTF-8) with `name` proposed
+  // and asks before a file is replaced.
+  virtual std::optional<std::string> SaveFileIn(const std::string& filter, const std::string& /*title*/,
+                                                const std::string& /*folder*/, const std::string& /*name*/) {
+    return SaveFileName(filter);
+  }
 };
 
 // The main window's MIDI output device list: the device chosen for port 0, and the names of
@@ -73,6 +79,8 @@ class IEditors {
   virtual void SetProgramCaret(int32_t column, int32_t line) = 0;
   virtual bool NotesHasFocus() const = 0;
   virtual void FocusNotes() = 0;
+  // Puts the focus in the program editor when it is shown.
+  virtual void FocusProgram() {}
 };
 
 // The editor modes kept by Scroll Lock and Num Lock; Press flips one.
@@ -128,6 +136,9 @@ enum class TWindowDialog : uint8_t {
   TrackText,        // the whole music text of the current track
   MeasureRange,     // first and last measure and the voices, for clearing, deleting, copying
   GoTo,             // a measure and a voice to go to
+  ModuleEditor,     // a handler module or its description (EditModuleFile, EditModuleLine)
+  ModuleManager,    // the modules attached to all tracks and to the current track
+  ModuleName,       // a module's new name (ModuleNameBuffer)
 };
 
 class IWindowDialogs {

@@ -60,9 +60,12 @@ class TSongWindowView : public QWidget,
   void SetProgramCaret(int32_t column, int32_t line) override;
   bool NotesHasFocus() const override;
   void FocusNotes() override;
+  void FocusProgram() override;
 
   // IFileDialogs
   std::optional<std::string> SaveFileName(const std::string& filter) override;
+  std::optional<std::string> SaveFileIn(const std::string& filter, const std::string& title,
+                                        const std::string& folder, const std::string& name) override;
 
   // IWindowDialogs: the dialog, modal over this window (window_dialogs.cpp).
   void Show(TWindowDialog which) override;

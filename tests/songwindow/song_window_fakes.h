@@ -36,6 +36,7 @@ class TFakeEditors : public IEditors {
   void SetProgramCaret(int32_t c, int32_t l) override { column = c, line = l; }
   bool NotesHasFocus() const override { return notes_focused; }
   void FocusNotes() override { notes_focused = true; }
+  void FocusProgram() override { program_focused = true; }
 
   std::string notes;
   uint16_t caret = 0;
@@ -44,6 +45,7 @@ class TFakeEditors : public IEditors {
   int32_t column = 0;
   int32_t line = 0;
   bool notes_focused = false;
+  bool program_focused = false;
 };
 
 // Each spoken text in UTF-8, with "I" or "S" in front for interrupting or queued.
@@ -102,8 +104,15 @@ class TFakeFileDialogs : public IFileDialogs {
     filters.push_back(U(filter));
     return answer;
   }
+  // Kept as "TITLE|FOLDER|NAME" (UTF-8).
+  std::optional<std::string> SaveFileIn(const std::string& filter, const std::string& title, const std::string& folder,
+                                        const std::string& name) override {
+    places.push_back(U(title) + "|" + folder + "|" + name);
+    return SaveFileName(filter);
+  }
   std::optional<std::string> answer;
   std::vector<std::string> filters;
+  std::vector<std::string> places;
 };
 
 class TFakeDevice : public IDeviceChoice {
