@@ -292,6 +292,16 @@ class TSongWindow : public TVelto {
   // port, the error signal.
   void Instruments();
   void Drums();
+  // Module commands. EditModules: the module editor on EditModuleFile (a new module when
+  // empty). EditingModuleFromProgram: the module named by the program line at the caret
+  // ("module NAME"), found in the Modules folder whatever its case; the error signal for
+  // another line, handler error 19 for a module that has no file. EditingLastModul: the
+  // module editor again on the last file (the error signal before any). MasteringModuls:
+  // the module manager; its closing rewrites the "module" lines, then the track is shown.
+  void EditModules();
+  void EditingModuleFromProgram();
+  void EditingLastModul();
+  void MasteringModuls();
 
   // The main window's timer, for the active window whose editor has the focus: an error
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window

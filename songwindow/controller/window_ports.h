@@ -42,6 +42,12 @@ class IFileDialogs {
  public:
   virtual ~IFileDialogs() = default;
   virtual std::optional<std::string> SaveFileName(const std::string& filter) = 0;
+  // A save dialog captioned `title` that opens in `folder` (UTF-8) with `name` proposed
+  // and asks before a file is replaced.
+  virtual std::optional<std::string> SaveFileIn(const std::string& filter, const std::string& /*title*/,
+                                                const std::string& /*folder*/, const std::string& /*name*/) {
+    return SaveFileName(filter);
+  }
 };
 
 // The main window's MIDI output device list: the device chosen for port 0, and the names of
@@ -74,6 +80,7 @@ class IEditors {
   virtual bool NotesHasFocus() const = 0;
   virtual void FocusNotes() = 0;
   // The program editor takes the focus when it is shown.
+  // Puts the focus in the program editor when it is shown.
   virtual void FocusProgram() {}
 };
 
@@ -136,6 +143,9 @@ enum class TWindowDialog : uint8_t {
   Find,             // the search text and options (with the replacement for replacing)
   Instruments,      // the General MIDI instruments, heard and written into the handler
   Drums,            // the drum keys, heard with a drum kit
+  ModuleEditor,     // a handler module or its description (EditModuleFile, EditModuleLine)
+  ModuleManager,    // the modules attached to all tracks and to the current track
+  ModuleName,       // a module's new name (ModuleNameBuffer)
 };
 
 class IWindowDialogs {

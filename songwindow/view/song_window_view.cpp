@@ -387,6 +387,23 @@ std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filt
   return name.toStdString();
 }
 
+void TSongWindowView::FocusProgram() {
+  if (program_edit_->isVisible()) {
+    program_edit_->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+std::optional<std::string> TSongWindowView::SaveFileIn(const std::string& filter, const std::string& title,
+                                                       const std::string& folder, const std::string& name) {
+  QWidget* owner = QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget() : this;
+  const QString path = QFileDialog::getSaveFileName(
+      owner, ToQt(title), QString::fromStdString((std::filesystem::path(folder) / name).string()), DialogFilter(filter));
+  if (path.isEmpty()) {
+    return std::nullopt;
+  }
+  return path.toStdString();
+}
+
 void TSongWindowView::KeepPresentSong() {
   if (!present_timer_.isActive()) {
     present_timer_.start(present_delay_ms_);

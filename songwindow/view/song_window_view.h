@@ -65,6 +65,8 @@ class TSongWindowView : public QWidget,
 
   // IFileDialogs
   std::optional<std::string> SaveFileName(const std::string& filter) override;
+  std::optional<std::string> SaveFileIn(const std::string& filter, const std::string& title,
+                                        const std::string& folder, const std::string& name) override;
 
   // IWindowDialogs: the dialog, modal over this window (window_dialogs.cpp).
   void Show(TWindowDialog which) override;

@@ -9,6 +9,13 @@
 #include "songwindow/controller/range_dialogs.h"
 #include "songwindow/controller/track_dialogs.h"
 #include "songwindow/view/instrument_dialogs_view.h"
+#include <QApplication>
+
+#include "songwindow/controller/module_editor.h"
+#include "songwindow/controller/module_manager.h"
+#include "songwindow/controller/range_dialogs.h"
+#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/view/module_dialogs_view.h"
 #include "songwindow/view/range_dialogs_view.h"
 #include "songwindow/view/track_dialogs_view.h"
 
@@ -53,6 +60,22 @@ void TSongWindowView::Show(TWindowDialog which) {
     case TWindowDialog::Drums:
       RunDialog<TDrumsDialog, TDrumsView>(window, this);
       break;
+    case TWindowDialog::ModuleEditor:
+    case TWindowDialog::ModuleManager:
+    case TWindowDialog::ModuleName: {
+      // The module manager opens the others over itself.
+      QWidget* owner = QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget() : this;
+      if (which == TWindowDialog::ModuleEditor) {
+        RunDialog<TModuleEditorDialog, TModuleEditorView>(window, owner);
+      } else if (which == TWindowDialog::ModuleManager) {
+        RunDialog<TModuleManagerDialog, TModuleManagerView>(window, owner);
+      } else {
+        TModuleNameDialog dialog;
+        TModuleNameView view(dialog, owner);
+        view.exec();
+      }
+      break;
+    }
   }
   Mirror();
 }

@@ -1,16 +1,20 @@
 // The example songs: each one loads, is stored as our song files are (code page 1251,
 // CR LF), translates without error, and has what its description promises.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
+#include <sstream>
 
 #include "notation/braille_translation.h"
 #include "notation/measure_cache.h"
 #include "model/song.h"
 #include "model/song_file.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -115,6 +119,88 @@ TEST(Examples, EnsembleHasDrumsAndHandlers) {
   EXPECT_TRUE(f.SeveralVoices);
   EXPECT_TRUE(f.Chords);
   EXPECT_GE(f.ProgramLines, 5);
+}
+
+// One note on of an exported file: track, tick, key, velocity.
+struct TNoteOn {
+  int Track;
+  long Tick;
+  int Key;
+  int Velocity;
+};
+
+// The song exported by the program, read back by mido: its note ons and, per track, its
+// expression controller (11) values in order.
+struct TExported {
+  std::vector<TNoteOn> Notes;
+  std::map<int, std::vector<int>> Expression;
+};
+
+TExported ExportAndRead(const std::string& song) {
+  const std::filesystem::path work =
+      std::filesystem::path(VELTO_BINARY_DIR) / ("examples_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(work);
+  const std::filesystem::path mid = work / "song.mid";
+  const std::string bin = std::string(VELTO_BINARY_DIR) + "/bin/";
+  const TCommandRun exported =
+      RunCommand(bin + "velto --export '" + (kExamples / song).string() + "' '" + mid.string() + "' 2>&1");
+  EXPECT_EQ(exported.ExitCode, 0) << exported.Output;
+  const TCommandRun facts = RunCommand("/usr/bin/python3 '" + std::string(VELTO_SOURCE_DIR) +
+                                       "/tests/endtoend/midi_facts.py' '" + mid.string() + "' 2>&1");
+  EXPECT_EQ(facts.ExitCode, 0) << facts.Output;
+  std::filesystem::remove_all(work);
+  TExported out;
+  std::istringstream lines(facts.Output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    int track = 0;
+    long tick = 0;
+    std::string kind;
+    int a = 0;
+    int b = 0;
+    if (!(words >> track >> tick >> kind >> a >> b)) {
+      continue;
+    }
+    if (kind == "note_on") {
+      out.Notes.push_back({track, tick, a, b});
+    } else if (kind == "cc" && a == 11) {
+      out.Expression[track].push_back(b);
+    }
+  }
+  return out;
+}
+
+// The three sample modules at work: the saxophone swings its eighths (module swing) with
+// lively velocities (humanize: human), the bass accents the first beat (humanize: accent)
+// and swells and fades (dynamics, attached to all tracks by the control track).
+TEST(Examples, ModulesShapeThePerformance) {
+  const TExampleFacts f = FactsOf(kExamples / "modules-demo.qem");
+  EXPECT_EQ(f.MusicTracks, 2);
+  TExported song = ExportAndRead("modules-demo.qem");
+  std::set<int> melodyVelocities;
+  int melodyNotes = 0;
+  for (const TNoteOn& n : song.Notes) {
+    const long inBeat = n.Tick % 480;
+    if (n.Track == 1) {
+      ++melodyNotes;
+      EXPECT_TRUE(inBeat == 0 || inBeat == 320) << "a straight eighth at " << n.Tick;
+      EXPECT_GE(n.Velocity, 78) << n.Tick;
+      EXPECT_LE(n.Velocity, 102) << n.Tick;
+      melodyVelocities.insert(n.Velocity);
+    } else if (n.Track == 2) {
+      EXPECT_EQ(inBeat % 240, 0) << "the bass is not swung: " << n.Tick;
+      EXPECT_EQ(n.Velocity, n.Tick % 1920 == 0 ? 110 : 60) << n.Tick;
+    }
+  }
+  EXPECT_EQ(melodyNotes, 28);
+  EXPECT_GT(melodyVelocities.size(), 3u) << "every note has a velocity of its own";
+  const std::vector<int>& bass = song.Expression[2];
+  ASSERT_FALSE(bass.empty());
+  const auto loudest = std::max_element(bass.begin(), bass.end());
+  EXPECT_GE(*loudest, 119) << "the crescendo reaches its goal";
+  EXPECT_EQ(bass.back(), 60) << "the diminuendo ends at its goal";
+  EXPECT_TRUE(std::is_sorted(bass.begin(), loudest)) << "the crescendo only rises";
 }
 
 }  // namespace

@@ -79,19 +79,31 @@ TEST_F(BlockLibraryTest, TheLibraryCanAlsoBeAttachedAsModuleQem) {
   EXPECT_EQ(block->Module, "qem");
 }
 
-TEST_F(BlockLibraryTest, SampleModuleCompilesAndHasItsDescription) {
-  THandlerProgram program;
-  CompileInto(program, {"module dynamics"});
-  ASSERT_EQ(GErrors.Code(), 0) << GErrors.Get().Text << " line " << GErrors.Get().ModuleLine;
-  for (const char* name : {"crescendo", "diminuendo"}) {
-    PBlock block = FindBlockByName(name, program.Blocks);
-    ASSERT_NE(block, nullptr) << name;
-    EXPECT_EQ(block->Module, "dynamics");
-    EXPECT_EQ(block->Params.size(), 3u);
+TEST_F(BlockLibraryTest, SampleModulesCompileAndHaveTheirDescriptions) {
+  struct TModule {
+    const char* Name;
+    std::vector<std::pair<const char*, size_t>> Blocks;  // name, parameter lines
+  };
+  const std::vector<TModule> modules = {
+      {"dynamics", {{"crescendo", 3}, {"diminuendo", 3}}},
+      {"swing", {{"swing", 2}}},
+      {"humanize", {{"human", 3}, {"accent", 3}}},
+  };
+  for (const TModule& module : modules) {
+    GErrors.Reset();
+    THandlerProgram program;
+    CompileInto(program, {std::string("module ") + module.Name});
+    ASSERT_EQ(GErrors.Code(), 0) << module.Name << ": " << GErrors.Get().Text << " line " << GErrors.Get().ModuleLine;
+    for (const auto& [name, params] : module.Blocks) {
+      PBlock block = FindBlockByName(name, program.Blocks);
+      ASSERT_NE(block, nullptr) << name;
+      EXPECT_EQ(block->Module, module.Name);
+      EXPECT_EQ(block->Params.size(), params) << name;
+    }
+    const auto text = ReadTextLines(fs::path(ProgramDir) / "Modules" / (std::string(module.Name) + ".Txt"));
+    ASSERT_TRUE(text.has_value()) << module.Name;
+    EXPECT_GT(text->size(), 5u);
   }
-  const auto text = ReadTextLines(fs::path(ProgramDir) / "Modules" / "dynamics.Txt");
-  ASSERT_TRUE(text.has_value());
-  EXPECT_GT(text->size(), 5u);
 }
 
 // One written event with its tick.

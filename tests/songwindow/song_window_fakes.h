@@ -37,6 +37,7 @@ class TFakeEditors : public IEditors {
   bool NotesHasFocus() const override { return notes_focused; }
   void FocusNotes() override { notes_focused = true; }
   void FocusProgram() override { notes_focused = false, program_focused = true; }
+  void FocusProgram() override { program_focused = true; }
 
   std::string notes;
   uint16_t caret = 0;
@@ -104,8 +105,15 @@ class TFakeFileDialogs : public IFileDialogs {
     filters.push_back(U(filter));
     return answer;
   }
+  // Kept as "TITLE|FOLDER|NAME" (UTF-8).
+  std::optional<std::string> SaveFileIn(const std::string& filter, const std::string& title, const std::string& folder,
+                                        const std::string& name) override {
+    places.push_back(U(title) + "|" + folder + "|" + name);
+    return SaveFileName(filter);
+  }
   std::optional<std::string> answer;
   std::vector<std::string> filters;
+  std::vector<std::string> places;
 };
 
 class TFakeDevice : public IDeviceChoice {
