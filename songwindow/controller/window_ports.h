@@ -128,6 +128,8 @@ enum class TWindowDialog : uint8_t {
   TrackText,        // the whole music text of the current track
   MeasureRange,     // first and last measure and the voices, for clearing, deleting, copying
   GoTo,             // a measure and a voice to go to
+  BlockWizard,       // a block of the track and its parameters for the tag at the caret
+  TranslatorPicker,  // the current track's translator
 };
 
 class IWindowDialogs {

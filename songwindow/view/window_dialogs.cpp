@@ -1,8 +1,11 @@
 // The song window's dialogs, each run modally over the window with its controller.
 #include "songwindow/view/song_window_view.h"
 
+#include "songwindow/controller/block_wizard.h"
 #include "songwindow/controller/range_dialogs.h"
 #include "songwindow/controller/track_dialogs.h"
+#include "songwindow/controller/translator_picker.h"
+#include "songwindow/view/handler_dialogs_view.h"
 #include "songwindow/view/range_dialogs_view.h"
 #include "songwindow/view/track_dialogs_view.h"
 
@@ -34,6 +37,12 @@ void TSongWindowView::Show(TWindowDialog which) {
       break;
     case TWindowDialog::GoTo:
       RunDialog<TGoToDialog, TGoToView>(window, this);
+      break;
+    case TWindowDialog::BlockWizard:
+      RunDialog<TBlockWizardDialog, TBlockWizardView>(window, this);
+      break;
+    case TWindowDialog::TranslatorPicker:
+      RunDialog<TTranslatorPickerDialog, TTranslatorPickerView>(window, this);
       break;
   }
   Mirror();
