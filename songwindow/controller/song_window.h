@@ -332,6 +332,14 @@ class TSongWindow : public TVelto {
   // written, false when refused or failed (the box says why), nothing when cancelled.
   std::optional<bool> SaveUnderChosenName();
 
+  // Handler block and translator commands (handler_commands.cpp). Each commits the line,
+  // prepares and compiles the song (a failure is left in GErrors and nothing opens), runs
+  // its dialog and drops the compiled state again. BlockObrabotchik (F10, Braille editor):
+  // the block wizard for the block tag at the caret, whose answer is written into the line
+  // as one undo step. Translatoring (F12): the translator picker for the current track.
+  void BlockObrabotchik();
+  void Translatoring();
+
   // Sets an action's state (the view's checks and the commands of later parts use it).
   TActionState& Action(std::string_view name);
 

@@ -146,6 +146,8 @@ enum class TWindowDialog : uint8_t {
   ModuleEditor,     // a handler module or its description (EditModuleFile, EditModuleLine)
   ModuleManager,    // the modules attached to all tracks and to the current track
   ModuleName,       // a module's new name (ModuleNameBuffer)
+  BlockWizard,       // a block of the track and its parameters for the tag at the caret
+  TranslatorPicker,  // the current track's translator
 };
 
 class IWindowDialogs {

@@ -16,6 +16,11 @@
 #include "songwindow/controller/range_dialogs.h"
 #include "songwindow/controller/track_dialogs.h"
 #include "songwindow/view/module_dialogs_view.h"
+#include "songwindow/controller/block_wizard.h"
+#include "songwindow/controller/range_dialogs.h"
+#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/controller/translator_picker.h"
+#include "songwindow/view/handler_dialogs_view.h"
 #include "songwindow/view/range_dialogs_view.h"
 #include "songwindow/view/track_dialogs_view.h"
 
@@ -76,6 +81,12 @@ void TSongWindowView::Show(TWindowDialog which) {
       }
       break;
     }
+    case TWindowDialog::BlockWizard:
+      RunDialog<TBlockWizardDialog, TBlockWizardView>(window, this);
+      break;
+    case TWindowDialog::TranslatorPicker:
+      RunDialog<TTranslatorPickerDialog, TTranslatorPickerView>(window, this);
+      break;
   }
   Mirror();
 }
