@@ -161,6 +161,10 @@ void TSongWindowView::BindActions() {
       });
     }
   }
+  // Find and replace search the editor that has the focus.
+  BindCommand("Find", [this] { controller_->Find(FocusField()), Mirror(); });
+  BindCommand("FindNext", [this] { controller_->FindNext(FocusField()), Mirror(); });
+  BindCommand("Zamen", [this] { controller_->Zamen(FocusField()), Mirror(); });
   // The measure clipboard serves the Braille editor; in the program editor the same keys
   // copy its selection and paste (as typing) the system clipboard.
   BindCommand("CopyData", [this] {
@@ -385,12 +389,6 @@ std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filt
     return std::nullopt;
   }
   return name.toStdString();
-}
-
-void TSongWindowView::FocusProgram() {
-  if (program_edit_->isVisible()) {
-    program_edit_->setFocus(Qt::OtherFocusReason);
-  }
 }
 
 std::optional<std::string> TSongWindowView::SaveFileIn(const std::string& filter, const std::string& title,

@@ -55,6 +55,7 @@ void TSongWindowView::Show(TWindowDialog which) {
       break;
     case TWindowDialog::Find:
       RunDialog<TFindDialog, TFindDialogView>(window, this);
+      break;
     case TWindowDialog::Instruments: {
       TDialogTimer timer;
       TInstrumentsDialog dialog(window, timer);

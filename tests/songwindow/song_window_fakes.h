@@ -37,7 +37,6 @@ class TFakeEditors : public IEditors {
   bool NotesHasFocus() const override { return notes_focused; }
   void FocusNotes() override { notes_focused = true; }
   void FocusProgram() override { notes_focused = false, program_focused = true; }
-  void FocusProgram() override { program_focused = true; }
 
   std::string notes;
   uint16_t caret = 0;
