@@ -46,6 +46,7 @@
 #include "songwindow/view/accessible_menu_items.h"
 #include "songwindow/view/apply_colours.h"
 #include "songwindow/view/qt_text.h"
+#include "songwindow/view/snapshot_presenter.h"
 #include "songwindow/view/song_window_view.h"
 
 namespace {
@@ -104,6 +105,7 @@ TMainWindow::TMainWindow() {
   timer_.start(kTimerMs);
   instance_server_ = ListenForLaterCopies(
       ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); });
+  snapshots_ = std::make_unique<TSnapshotPresenter>(this);
   ApplyColours(*this);
 }
 
@@ -150,6 +152,8 @@ void TMainWindow::SavePlacement() {
 
 TMainWindow::~TMainWindow() {
   timer_.stop();
+  Transport().Stop();  // no render waits on a snapshot window that goes with this one
+  snapshots_.reset();
 }
 
 void TMainWindow::BuildMenus() {

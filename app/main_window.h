@@ -22,6 +22,7 @@
 
 class QLocalServer;
 class TSongWindowView;
+class TSnapshotPresenter;
 struct TLeftoverSong;
 
 class TMainWindow : public QMainWindow, public IDeviceChoice {
@@ -98,4 +99,5 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   bool closing_ = false;
   std::unique_ptr<QLocalServer> instance_server_;  // hears later copies of the program
   bool announcing_ = false;  // an announcement of the active song window is due
+  std::unique_ptr<TSnapshotPresenter> snapshots_;  // shows what "interruption" asks for
 };

@@ -6,6 +6,7 @@
 #include "playback/player.h"
 #include "render/module_assembly.h"
 #include "render/render_state.h"
+#include "render/snapshot_broker.h"
 #include "render/song_preparation.h"
 #include "render/track_runtime.h"
 
@@ -26,7 +27,8 @@ bool TTransport::WaitForPreparation(std::unique_lock<std::mutex>& lock) {
 
 void TTransport::StopLocked() {
   run_.Stop = true;
-  KeyState().Wake();  // a render held back by Shift sees the stop
+  SnapshotBroker().Cancel();  // a render waiting on a snapshot window goes on to its stop
+  KeyState().Wake();          // a render held back by Shift sees the stop
   JoinRenderLocked();
   GPlayerThread.StopAndJoin();
 }
@@ -151,6 +153,8 @@ bool TTransport::RePlay(TVelto& window) {
 
 bool TTransport::Export(TVelto& window, const std::string& file, std::string* error,
                         IPreparationWindow* ui) {
+  // The caller waits for this render: nothing could show a snapshot meanwhile.
+  TDeclinedSnapshots declined(SnapshotBroker());
   TPlayOptions options;
   options.ExportFile = file;
   options.Window = ui;

@@ -49,14 +49,14 @@ std::optional<long double> THandlerExecution::Wrapped(long double value, const T
   return WrapToMidiRange(value);
 }
 
-// interruption N: shows snapshot N through the song window's callback; a snapshot the
-// user does not want again becomes a statement that does nothing.
+// interruption N: shows snapshot N of this track through the program's callback; a
+// snapshot the user does not want again becomes a statement that does nothing.
 void THandlerExecution::Interruption(TProgramNode& s) {
   const int64_t n = TruncToInt64(Evaluate(s.ExprA.get()));
   if (Failed() || !GHandlerInterruption) {
     return;
   }
-  if (GHandlerInterruption(static_cast<uint8_t>(n & 0xFF), s.Text)) {
+  if (GHandlerInterruption(static_cast<uint8_t>(n & 0xFF), s.Text, tick_.Track, tick_.Position)) {
     s.Kind = skGroupEnd;
   }
 }

@@ -58,10 +58,13 @@ extern std::array<long double, kVoiceCount> VoiceWholeNoteTicks;
 extern std::array<uint8_t, kVoiceCount> VoiceBeats;
 extern std::array<uint8_t, kVoiceCount> VoiceBeatValue;
 
-// Asked by an "interruption" statement with its snapshot number and its scope path
-// text: shows the snapshot and returns once it is closed; true when the user asked not
-// to see it again. Served by the song window; while unset, rendering goes on at once.
-using THandlerInterruption = std::function<bool(uint8_t number, const std::string& scopePath)>;
+// Asked by an "interruption" statement with its snapshot number, its scope path text, the
+// track whose handler reached it and the render position: shows the snapshot and returns
+// once it is closed; true when the user asked not to see it again. The program serves it
+// through the snapshot broker; while unset, rendering goes on at once.
+struct TTreck;
+using THandlerInterruption = std::function<bool(uint8_t number, const std::string& scopePath,
+                                                const TTreck& track, uint32_t position)>;
 extern THandlerInterruption GHandlerInterruption;
 
 // ---- The render context: reset at the start of every render ----

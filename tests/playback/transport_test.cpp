@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/midi_recorder.h"
 #include "playback/midi_ports.h"
+#include "render/snapshot_broker.h"
 #include "render/song_preparation.h"
 #include "tests/support/render_song_support.h"
 
@@ -78,7 +79,7 @@ TEST_F(TransportTest, PlayStopsTheRunningRenderBeforePreparingAgain) {
   std::mutex mutex;
   std::condition_variable changed;
   int interruptions = 0;
-  GHandlerInterruption = [&](uint8_t, const std::string&) {
+  GHandlerInterruption = [&](uint8_t, const std::string&, const TTreck&, uint32_t) {
     std::unique_lock<std::mutex> lock(mutex);
     if (++interruptions == 1) {
       changed.notify_all();
@@ -100,6 +101,61 @@ TEST_F(TransportTest, PlayStopsTheRunningRenderBeforePreparingAgain) {
   EXPECT_TRUE(outcome.Finished);
   EXPECT_EQ(interruptions, 2);
   EXPECT_EQ(RecordedNotes(Recording()).size(), 14u) << "the stopped render played nothing";
+}
+
+// Answers nothing: a snapshot window left open until the play is stopped.
+class TOpenSnapshots : public ISnapshotPresenter {
+ public:
+  TOpenSnapshots() {
+    AskInterruptionsThroughBroker();
+    SnapshotBroker().Attach(this);
+  }
+  ~TOpenSnapshots() override {
+    SnapshotBroker().Attach(nullptr);
+    GHandlerInterruption = nullptr;
+  }
+  void SnapshotAsked() override { ++asked; }
+  void SnapshotWithdrawn(uint64_t) override { ++withdrawn; }
+  std::atomic<int> asked{0};
+  std::atomic<int> withdrawn{0};
+};
+
+TEST_F(TransportTest, StopWhileASnapshotWindowIsOpenEndsTheRender) {
+  TOpenSnapshots window;
+  auto song = ShortSong({"960", "interruption look"});
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  while (!SnapshotBroker().Waiting()) {
+    std::this_thread::yield();
+  }
+  Transport().Stop();  // a hang here is the fault
+  EXPECT_FALSE(Transport().Busy());
+  EXPECT_FALSE(SnapshotBroker().Waiting());
+  EXPECT_EQ(window.asked, 1);
+  EXPECT_EQ(window.withdrawn, 1);
+  EXPECT_TRUE(RecordedNotes(Recording()).empty()) << "the stopped render played nothing";
+}
+
+TEST_F(TransportTest, APlayStartedWhileASnapshotWindowIsOpenReplacesIt) {
+  TOpenSnapshots window;
+  auto song = ShortSong({"960", "interruption look"});
+  for (int play = 1; play <= 2; ++play) {
+    ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+    while (window.asked < play || !SnapshotBroker().Waiting()) {
+      std::this_thread::yield();
+    }
+  }
+  EXPECT_EQ(window.withdrawn, 1);
+  Transport().Stop();
+  EXPECT_EQ(window.withdrawn, 2);
+}
+
+// The window's export waits for its render on the window thread: nothing could answer.
+TEST_F(TransportTest, AnExportGoesOnThroughInterruptions) {
+  TOpenSnapshots window;
+  auto song = ShortSong({"960", "interruption look"});
+  std::string error;
+  ASSERT_TRUE(Transport().Export(*song, exportFile_.string(), &error)) << error;
+  EXPECT_EQ(window.asked, 0);
 }
 
 TEST_F(TransportTest, EveryPlaySetsItsTickLimit) {
@@ -267,7 +323,7 @@ TEST_F(TransportTest, RandomCommandsLeaveNoThreadBehind) {
 TEST_F(TransportTest, WorkRunHereHoldsEveryOtherPlayOffAndSeesAStop) {
   std::atomic<int> interruptions{0};
   std::atomic<bool> holding{false};
-  GHandlerInterruption = [&](uint8_t, const std::string&) {
+  GHandlerInterruption = [&](uint8_t, const std::string&, const TTreck&, uint32_t) {
     ++interruptions;
     holding = true;
     while (!RenderRun().Stop) {

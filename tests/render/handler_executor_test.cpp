@@ -354,7 +354,7 @@ TEST_P(StopTest, LoopsEndOnAStopRequest) {
   source.push_back("let after=1");
   Compile(source);
   int calls = 0;
-  GHandlerInterruption = [&](uint8_t, const std::string&) {
+  GHandlerInterruption = [&](uint8_t, const std::string&, const TTreck&, uint32_t) {
     if (++calls == 5) {
       RenderRun().Stop = true;
     }
@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HandlerExecutorTest, InterruptionShowsItsNumberAndScopeUntilSwitchedOff) {
   Compile({"variable n", "interruption first", "interruption second"});
   std::vector<std::pair<int, std::string>> shown;
-  GHandlerInterruption = [&](uint8_t number, const std::string& scope) {
+  GHandlerInterruption = [&](uint8_t number, const std::string& scope, const TTreck&, uint32_t) {
     shown.emplace_back(number, scope);
     return number == 1;  // the second never again
   };

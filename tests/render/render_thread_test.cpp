@@ -193,7 +193,7 @@ TEST_F(RenderThreadTest, HoldingShiftHoldsTheRenderBack) {
 
 TEST_F(RenderThreadTest, StopLeavesListsUnfinishedButNoKeySounding) {
   auto song = ScaleSong({"1920", "interruption stop here"});
-  GHandlerInterruption = [](uint8_t, const std::string&) {
+  GHandlerInterruption = [](uint8_t, const std::string&, const TTreck&, uint32_t) {
     RenderRun().Stop = true;
     return false;
   };

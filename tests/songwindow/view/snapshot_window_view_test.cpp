@@ -1,0 +1,114 @@
+// The snapshot window on Qt's offscreen platform: keys typed into the real lists.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include <optional>
+
+#include "settings/lang_texts.h"
+#include "songwindow/view/snapshot_window_view.h"
+#include "tests/songwindow/song_window_fakes.h"
+#include "tests/songwindow/view/offscreen_application.h"
+
+namespace {
+
+using namespace songwindowtest;
+
+THandlerSnapshot Snapshot() {
+  THandlerSnapshot s;
+  s.Number = 9;
+  s.Text = "look";
+  s.Scope = "get.";
+  s.Variables = {{"n", "get.", 5}};
+  TMassiv a{"a", "get.", {}};
+  a.Values[0] = 1;
+  a.Values[20] = 21;
+  a.Values[127] = 128;
+  s.Arrays = {a};
+  return s;
+}
+
+class SnapshotWindowViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { OffscreenApplication(); }
+  void SetUp() override {
+    UnloadLanguage();
+    GSnapshotMemory = {};
+  }
+  std::unique_ptr<TSnapshotWindowView> Open() {
+    auto view = std::make_unique<TSnapshotWindowView>(
+        Snapshot(), speaker, [this](bool hide) { answer = hide; });
+    view->show();
+    QApplication::setActiveWindow(view.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    return view;
+  }
+  TRecordingSpeaker speaker;
+  std::optional<bool> answer;
+};
+
+TEST_F(SnapshotWindowViewTest, ShowsTheVariablesWithTheirValueNamedForScreenReaders) {
+  auto view = Open();
+  EXPECT_EQ(view->windowTitle(), "look");
+  ASSERT_EQ(view->List(0)->count(), 1);
+  EXPECT_EQ(view->List(0)->item(0)->text(), "get.n");
+  EXPECT_EQ(view->ValueEdit()->text(), "5");
+  EXPECT_TRUE(view->ValueEdit()->isReadOnly());
+  EXPECT_EQ(view->ValueLabel()->buddy(), view->ValueEdit());
+  EXPECT_EQ(view->ValueEdit()->accessibleName(), QString::fromUtf8("Значение"));
+  EXPECT_TRUE(view->List(0)->hasFocus());
+}
+
+TEST_F(SnapshotWindowViewTest, ArrayKeysInTheListStepTheElement) {
+  auto view = Open();
+  view->Pages()->setCurrentIndex(1);
+  QListWidget* arrays = view->List(1);
+  arrays->setFocus();
+  QTest::keyClick(arrays, Qt::Key_PageUp);
+  EXPECT_EQ(arrays->item(0)->text(), "get.a[20]");
+  EXPECT_EQ(view->ValueEdit()->text(), "21");
+  QTest::keyClick(arrays, Qt::Key_Home);
+  QTest::keyClick(arrays, Qt::Key_Left);
+  EXPECT_EQ(arrays->item(0)->text(), "get.a[127]");
+  EXPECT_EQ(view->ValueEdit()->text(), "128");
+  EXPECT_EQ(arrays->currentRow(), 0);
+}
+
+struct TCloseCase {
+  const char* name;
+  bool check;
+  int key;  // 0: the frame
+};
+
+class SnapshotClosing : public SnapshotWindowViewTest,
+                        public ::testing::WithParamInterface<TCloseCase> {};
+
+// Esc, Enter and the frame all mean Continue, with the check box as the answer.
+TEST_P(SnapshotClosing, EveryWayOutContinues) {
+  auto view = Open();
+  view->HideBox()->setChecked(GetParam().check);
+  if (GetParam().key != 0) {
+    QTest::keyClick(view->List(0), static_cast<Qt::Key>(GetParam().key));
+  } else {
+    view->close();
+  }
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(*answer, GetParam().check);
+  EXPECT_FALSE(view->isVisible());
+  EXPECT_TRUE(GSnapshotMemory[9].Shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SnapshotClosing,
+                         ::testing::Values(TCloseCase{"Esc", false, Qt::Key_Escape},
+                                           TCloseCase{"EnterChecked", true, Qt::Key_Return},
+                                           TCloseCase{"FrameChecked", true, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SnapshotWindowViewTest, AWithdrawnWindowClosesWithoutAnAnswer) {
+  auto view = Open();
+  view->Withdraw();
+  EXPECT_FALSE(view->isVisible());
+  EXPECT_FALSE(answer.has_value());
+}
+
+}  // namespace
