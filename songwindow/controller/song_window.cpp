@@ -207,6 +207,7 @@ void TSongWindow::SetLanguage() {
     ShowPlacePanels();
     Caption = SongCaption();
   }
+  InitialMenuBraileNotation();
   Notify();
 }
 

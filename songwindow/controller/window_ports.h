@@ -128,6 +128,7 @@ enum class TWindowDialog : uint8_t {
   TrackText,        // the whole music text of the current track
   MeasureRange,     // first and last measure and the voices, for clearing, deleting, copying
   GoTo,             // a measure and a voice to go to
+  NotationMenu,     // the notation insert menu at the Braille editor; a choice is inserted
 };
 
 class IWindowDialogs {

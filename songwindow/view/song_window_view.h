@@ -92,6 +92,8 @@ class TSongWindowView : public QWidget,
   void BuildWidgets();
   void BuildMenus();
   void BindModes();
+  // The notation insert menu, modal at the Braille editor (window_dialogs.cpp).
+  void ShowNotationMenu();
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
   // Paste, cut and delete in the program editor, through the controller.
