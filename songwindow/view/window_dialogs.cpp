@@ -25,9 +25,12 @@ void AddNotationItems(QMenu& menu, const std::vector<TNotationMenuItem>& items) 
       case TNotationEntry::Separator:
         menu.addSeparator();
         break;
-      case TNotationEntry::Submenu:
-        AddNotationItems(*menu.addMenu(ToQt(item.Caption)), item.Items);
+      case TNotationEntry::Submenu: {
+        QMenu* submenu = menu.addMenu(ToQt(item.Caption));
+        submenu->setAccessibleName(submenu->title());
+        AddNotationItems(*submenu, item.Items);
         break;
+      }
       case TNotationEntry::Insert:
         if (!item.Caption.empty()) {  // an item without a name is nothing a reader can say
           menu.addAction(ToQt(item.Caption))->setData(item.Command);
