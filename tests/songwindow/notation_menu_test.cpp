@@ -126,6 +126,23 @@ TEST_F(InsertMenuTest, ChosenItemIsInsertedAsOneUndoStep) {
   EXPECT_EQ(Track(2)->MusicStrings[1], "!PP");
 }
 
+TEST_F(InsertMenuTest, TheMenuFollowsTheLanguageAndIsOffWhenEmpty) {
+  WriteMenu({"+{1450=Ноты}", "{1481=Точка}=."});
+  ASSERT_TRUE(LoadLanguageFile(std::string(VELTO_SOURCE_DIR) + "/resources/Languages/English.lng"));
+  window_.SetLanguage();
+  UnloadLanguage();
+  EXPECT_EQ(Shape(window_.NotationMenu), "[Notes: Dot=.]");
+  rig_.editors.notes_focused = true;
+  window_.NotesEdit1Enter();
+  EXPECT_TRUE(window_.Actions["QEMHelper"].Enabled);
+  WriteMenu({});
+  window_.SetLanguage();
+  EXPECT_TRUE(window_.NotationMenu.empty());
+  window_.NotesEdit1Enter();
+  window_.ShowTreck(smSilent);
+  EXPECT_FALSE(window_.Actions["QEMHelper"].Enabled);
+}
+
 TEST_F(InsertMenuTest, DotModeSpellsTheInsertedText) {
   WriteMenu({"Тактовая черта=(k"});
   window_.InitialMenuBraileNotation();
