@@ -35,5 +35,6 @@ std::vector<TNotationMenuItem> BuildNotationMenu(std::vector<std::string>& lines
 // The insert item numbered command (searching submenus depth first), else null.
 const TNotationMenuItem* FindNotationItem(const std::vector<TNotationMenuItem>& menu, int32_t command);
 
-// The lines of a file (code page 1251, CR LF, LF or CR), or nothing when it cannot be read.
+// The lines of a file (code page 1251; CR LF, LF or CR end a line); false when it cannot
+// be read.
 bool ReadMenuFile(const std::string& path, std::vector<std::string>& lines);
