@@ -4,7 +4,8 @@
 The ids are found where the code names them: calls of LangStr, LangStrOr and the helpers
 that take an id first (WordText, NamedText, Word), place records (TPlace{id, ...}), error
 message rows ({code, TTextKind::..., id, id, ...}) and caption rows ({"Name", id, "text"} or
-{id, "text", ...} with a Russian built-in text).
+{id, "text", ...} with a Russian built-in text), and the "{id=text}" groups of the notation
+insert menu (resources/Resources/qem.zel).
 
 Usage: check_languages.py [ROOT]   (default: this repository; files in resources/Languages)
        check_languages.py --list   print the ids found
@@ -21,6 +22,7 @@ PATTERNS = [
     re.compile(r"\{\s*\d+\s*,\s*TTextKind::\w+\s*,\s*(\d+)\s*,\s*(\d+)"),
     re.compile(r'\{\s*(?:"\w+"\s*,\s*)?(\d+)\s*,\s*"[^"]*[А-Яа-яЁё]'),
 ]
+MENU_GROUP = re.compile(r"\{(\d+)")
 LINE = re.compile(r"^(\d+)=(.*)$")
 
 
@@ -36,6 +38,10 @@ def used_ids(root):
                     for group in match.groups():
                         if int(group) != 0:
                             ids.setdefault(int(group), path.relative_to(root).as_posix())
+    menu = root / "resources" / "Resources" / "qem.zel"
+    if menu.exists():
+        for match in MENU_GROUP.finditer(menu.read_bytes().decode("cp1251")):
+            ids.setdefault(int(match.group(1)), "resources/Resources/qem.zel")
     return ids
 
 

@@ -51,10 +51,19 @@ class TBrailleEditor {
   // Refused in advanced editing (the beep), for a character outside code page 1251 (the
   // error signal), and when the measure line would be too long for a song file (spoken).
   // True when pasted.
-  bool Paste(const std::string& utf8);
+  // label: the undo label (empty: "Вставка").
+  bool Paste(const std::string& utf8, const std::string& label = {});
   // Ctrl+X: the selection taken out as typing; returns it (code page 1251), empty when
   // nothing was selected or it was refused.
   std::string Cut();
+
+  // Text from the insert menu at the caret (the selection is kept, not replaced) as one
+  // undo step named label; then the note it ends is sounded and described, or the text
+  // spoken (spelled in dot mode). False when refused (line too long).
+  bool InsertNotation(const std::string& text, const std::string& label);
+  // The selection taken out as an undo step named label; false when nothing is selected
+  // or it is refused.
+  bool ClearSelection(const std::string& label);
 
   // The spoken dot names of the first character of Text.
   std::string Spell(std::string_view Text) const;

@@ -134,7 +134,7 @@ bool TBrailleEditor::ReplaceSelection(const std::string& text, const std::string
   return true;
 }
 
-bool TBrailleEditor::Paste(const std::string& utf8) {
+bool TBrailleEditor::Paste(const std::string& utf8, const std::string& label) {
   if (w_.CurrentTrack == nullptr || w_.Ports().Editors == nullptr) {
     return false;
   }
@@ -156,7 +156,11 @@ bool TBrailleEditor::Paste(const std::string& utf8) {
   if (text.empty()) {
     return false;
   }
-  return ReplaceSelection(text, w_.EditLabel(1120, "Вставка", ""));
+  IEditors& editors = *w_.Ports().Editors;
+  if (editors.NotesText() == "m") {
+    editors.SetNotesCaret(1, 0);  // an empty voice is replaced by what is pasted
+  }
+  return ReplaceSelection(text, label.empty() ? w_.EditLabel(1120, "Вставка", "") : label);
 }
 
 std::string TBrailleEditor::Cut() {

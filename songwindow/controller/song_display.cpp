@@ -176,7 +176,7 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   if (editors.NotesHasFocus()) {
     SetEnabled("BlockObrabotchik", true);
     SetEnabled("CopyData", true);
-    SetEnabled("QEMHelper", true);
+    SetEnabled("QEMHelper", !NotationMenu.empty());
     SetEnabled("PasteData", MeasureClipboardKind != 0);
   } else if (Mode != smSilent && !keep_focus_) {
     editors.FocusNotes();

@@ -232,6 +232,7 @@ void TSongWindow::SetLanguage() {
     ShowPlacePanels();
     Caption = SongCaption();
   }
+  InitialMenuBraileNotation();
   Notify();
 }
 
@@ -367,7 +368,7 @@ void TSongWindow::FormDeactivate() {
 void TSongWindow::NotesEdit1Enter() {
   SetEnabled("BlockObrabotchik", true);
   SetEnabled("CopyData", true);
-  SetEnabled("QEMHelper", true);
+  SetEnabled("QEMHelper", !NotationMenu.empty());
   SetEnabled("PasteData", MeasureClipboardKind != 0);
   if (TabEntered && CurrentTrack != nullptr) {
     ports_.Speaker->Speak(NotesEditTextCaption, -1);

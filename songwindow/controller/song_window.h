@@ -18,6 +18,7 @@
 #include "model/undo.h"
 #include "pluginhost/plugin_controls.h"
 #include "render/render_thread.h"
+#include "songwindow/controller/notation_menu.h"
 #include "songwindow/controller/window_ports.h"
 #include "songwindow/controller/window_texts.h"
 
@@ -311,6 +312,28 @@ class TSongWindow : public TVelto {
   // render or playback runs (playing) or not; RePlay while the last render's lists are this
   // window's, StopAndGo while it owns the playing song. Notifies only on a change.
   void ShowPlayState(bool playing);
+
+  // The notation insert menu and the edit-line clipboard (notation_menu.cpp).
+  // The insert menu's entries, read from Resources/qem.zel by the last SetLanguage.
+  std::vector<TNotationMenuItem> NotationMenu;
+  // Reads the insert menu anew in the present language; QEMHelper is enabled when it
+  // has entries. A missing file leaves the menu empty.
+  void InitialMenuBraileNotation();
+  // F2 (and Enter outside advanced editing): commits the line and opens the insert menu
+  // at the Braille editor; the error signal when there is no menu or no window to show it.
+  void QEMHelper();
+  // The insert item numbered `command` was chosen: its text goes in at the caret as one
+  // undo step labelled with its caption, and the note it ends is sounded and described
+  // (else the text is spoken). The error signal for a number no item has.
+  void InsertBraileNotation(int32_t command);
+  // Edit menu commands on the Braille editor. SelectAll selects the line; CopyInKey gives
+  // the selection for the clipboard; PasteFromKey pastes (a line that is only "m" is
+  // replaced) and DeleteSelection clears the selection, each an undo step. Those two
+  // return false, doing nothing, when the program editor has the focus: the view edits it.
+  void SelectAll();
+  std::string CopyInKey() const;
+  bool PasteFromKey(const std::string& utf8);
+  bool DeleteSelection();
 
   // The song's file as this window loaded or last wrote it.
   TFileIdentity SongFile;

@@ -148,6 +148,7 @@ enum class TWindowDialog : uint8_t {
   ModuleName,       // a module's new name (ModuleNameBuffer)
   BlockWizard,       // a block of the track and its parameters for the tag at the caret
   TranslatorPicker,  // the current track's translator
+  NotationMenu,     // the notation insert menu at the Braille editor; a choice is inserted
 };
 
 class IWindowDialogs {

@@ -61,7 +61,7 @@ constexpr TCaptionRow kActionRows[] = {
     {"PasteTreck", 39, "Вставить из буфера", "", "Ctrl+Shift+V", &TSongWindow::PasteTreck},
     {"DeleteTreck", 56, "Удалить", "", "Ctrl+Shift+Del", &TSongWindow::DeleteTreck},
     {"TreckEditing", 65, "Редактор трека...", "...", "F8", &TSongWindow::TreckEditing},
-    {"QEMHelper", 73, "Вставить символ QEM...", "..."},
+    {"QEMHelper", 73, "Вставить символ QEM...", "...", "F2", &TSongWindow::QEMHelper},
     {"Instruments", 74, "Список инструментов General Midi...", "...", "F6", &TSongWindow::Instruments},
     {"Drums", 75, "Таблица ударных General Midi...", "...", "F7", &TSongWindow::Drums},
     {"BlockObrabotchik", 76, "Блок-обработчик...", "...", "F10", &TSongWindow::BlockObrabotchik},

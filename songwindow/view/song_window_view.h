@@ -98,6 +98,8 @@ class TSongWindowView : public QWidget,
   void BindActions();
   // True for the key of an enabled action of the window.
   bool IsCommandKey(const QKeyEvent& key) const;
+  // The notation insert menu, modal at the Braille editor (window_dialogs.cpp).
+  void ShowNotationMenu();
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
   // Paste, cut and delete in the program editor, through the controller.

@@ -2,7 +2,7 @@
 kept and said, pasting, new songs that sound, advanced editing that explains itself.
 
 usage: editing_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: untouched, newsong, advanced, modes
+scenarios: untouched, newsong, advanced, modes, insertmenu
 """
 import os
 import shutil
@@ -168,6 +168,61 @@ def scenario_modes(bin_dir, source_dir):
     if sum("включен" in line for line in program.said()) != 2:
         fail("the modes were said more than once: %r" % program.said())
 
+
+class FocusEvents:
+    """The items that got the focus, as a screen reader hears of them: a popup menu is not
+    in the application's tree, only its focus events name its items."""
+
+    def __init__(self):
+        import pyatspi
+        self.focused = []
+        pyatspi.Registry.registerEventListener(self._on, "object:state-changed:focused")
+
+    def _on(self, event):
+        try:
+            if event.detail1 == 1:
+                self.focused.append((event.source.getRoleName(), event.source.name))
+        except Exception:  # the source went away
+            pass
+
+    def last(self):
+        from gi.repository import GLib
+        context = GLib.MainContext.default()
+        while context.iteration(False):
+            pass
+        return self.focused[-1] if self.focused else None
+
+
+def scenario_insertmenu(bin_dir, source_dir):
+    """Enter in the Braille editor opens the notation insert menu; the arrow keys walk into
+    its submenus, each item named for the screen reader as it gets the focus; Enter inserts
+    the sign, which sounds, is said, and is one undo step of a changed song."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = write_song_in(work, "melody.qem",
+                         ["1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "!PS"])
+    program = Program(bin_dir, [song])
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    program.wait_said(["I melody", "S Нотный текст:", "S 1- Трек: Мелодия"], 0)
+    events = FocusEvents()
+    key("End")
+    wait_for("the caret at the end", lambda: text_of(notes) == ("!PS", 3))
+    key("Return")
+    for keys, item in ((["Down"], "Ноты"), (["Right"], "Целая или шестнадцатая"),
+                       (["Down", "Down"], "Четвертная или шестьдесят четвёртая"),
+                       (["Right", "Down"], "Ре, Четвертная или шестьдесят четвёртая")):
+        key(*keys)
+        wait_for("the focus on %r (now %r)" % (item, events.last()),
+                 lambda: events.last() == ("menu item", item))
+    start, midi_start = len(program.said()), len(program.midi())
+    key("Return")
+    wait_for("the sign inserted", lambda: text_of(notes) == ("!PSS", 4))
+    program.wait_said(["S S"], start)
+    wait_for("the D previewed", lambda: note_ons(program.midi()[midi_start:]) == [(0, 62, 81)])
+    key("ctrl+q")
+    wait_for("the save question", lambda: find_text("Сохранить?"))
+    press("push button", "Нет")
+    program.finish()
 
 if __name__ == "__main__":
     run_scenario(globals())

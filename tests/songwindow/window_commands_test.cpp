@@ -73,7 +73,7 @@ TEST_F(WindowCommandsTest, ActionTableRowsHaveTheirKeysAndCommands) {
       {"Zamen", "Ctrl+H", false},        {"Instruments", "F6", true},
       {"Drums", "F7", true},             {"BlockObrabotchik", "F10", true},
       {"MasteringModuls", "F11", true},  {"Translatoring", "F12", true},
-      {"ConvertHarmonyInNotes", "Ctrl+K", true},        {"PlayAll", "Ctrl+Shift+Space", true},
+      {"ConvertHarmonyInNotes", "Ctrl+K", true}, {"QEMHelper", "F2", true},        {"PlayAll", "Ctrl+Shift+Space", true},
       {"PlayPos", "Ctrl+Space", true},   {"PlayVoice", "Shift+Space", true},
       {"PlayTackt", "Shift+Alt+Space", true}, {"Stop", "Esc", true},
       {"RePlay", "Ctrl+Alt+Space", true}, {"StopAndGo", "Shift+Esc", true},
