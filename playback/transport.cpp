@@ -222,10 +222,13 @@ bool TTransport::RePlayable(const TVelto& window) const {
          renderedPreparation_ == GSongPreparations;
 }
 
-bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui) {
+bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui, bool withBlockLibrary) {
   IPreparationWindow noWindow;
   if (!PrepareSong(window, ui != nullptr ? *ui : noWindow)) {
     return false;
+  }
+  if (withBlockLibrary) {
+    RuntimeOf(*window.HeadTreck).UsesBlockLibrary = true;
   }
   TCompileSong song;
   song.ControlTrack = window.HeadTreck;

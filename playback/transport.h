@@ -108,7 +108,10 @@ class TTransport {
 // Prepares the window's song and compiles its handlers (the first steps of every play and
 // export), asking `ui` (null: no window); false with GErrors set when either fails, the
 // window then showing the place.
-bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui = nullptr);
+// With withBlockLibrary the control track's program gets the block library even when no
+// track calls a block (the block wizard lists its blocks).
+bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui = nullptr,
+                           bool withBlockLibrary = false);
 
 // The program's transport; the first call installs the hooks that let track removal and
 // StopPlayback reach it.

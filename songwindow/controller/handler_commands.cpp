@@ -23,25 +23,7 @@ namespace {
 bool CompileForDialog(TSongWindow& window) {
   Transport().Stop();
   RenderRun().Reset(1, 0);
-  if (!PrepareSong(window, window.Preparation())) {
-    return false;
-  }
-  RuntimeOf(*window.HeadTreck).UsesBlockLibrary = true;
-  TCompileSong song;
-  song.ControlTrack = window.HeadTreck;
-  song.Current = window.CurrentTrack;
-  song.ShownTrack = window.CurrentTrack;
-  song.SongName = window.FileName;
-  song.TicksPerMeasure = window.TicksPerMeasure;
-  song.ErrorMeasure = window.CurrentMeasure;
-  song.FormatModule = window.FormatModule;
-  const bool compiled = CompileTrackModules(song);
-  window.TicksPerMeasure = song.TicksPerMeasure;
-  if (!compiled) {
-    window.CurrentTrack = song.ShownTrack;
-    window.CurrentMeasure = song.ErrorMeasure;
-  }
-  return compiled;
+  return PrepareAndCompileSong(window, &window.Preparation(), true);
 }
 
 // The rules of the translator in effect for the current track (none: empty).

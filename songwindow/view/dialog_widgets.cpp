@@ -1,4 +1,7 @@
 #include "songwindow/view/dialog_widgets.h"
+
+#include <QInputDialog>
+#include <QTextCursor>
 #include "songwindow/view/qt_text.h"
 
 #include <QKeyEvent>
@@ -104,4 +107,53 @@ bool TNumberFieldBinding::eventFilter(QObject* watched, QEvent* event) {
     default:
       return false;
   }
+}
+
+TPlainTextSearch::TPlainTextSearch(QPlainTextEdit& text, std::string findCaption, std::string replaceCaption,
+                                   std::function<void()> nothingFound)
+    : text_(text),
+      find_caption_(std::move(findCaption)),
+      replace_caption_(std::move(replaceCaption)),
+      nothing_found_(std::move(nothingFound)) {}
+
+void TPlainTextSearch::Find(bool again) {
+  if (!again || find_text_.isEmpty()) {
+    bool ok = false;
+    const QString what = QInputDialog::getText(&text_, ToQt(find_caption_), AccessibleNameOf(find_caption_),
+                                               QLineEdit::Normal, find_text_, &ok);
+    if (!ok || what.isEmpty()) {
+      return;
+    }
+    find_text_ = what;
+  }
+  if (!text_.find(find_text_)) {
+    nothing_found_();
+  }
+}
+
+void TPlainTextSearch::Replace() {
+  if (text_.isReadOnly()) {
+    return;
+  }
+  const QString title = ToQt(replace_caption_);
+  bool ok = false;
+  const QString what = QInputDialog::getText(&text_, title, AccessibleNameOf(find_caption_), QLineEdit::Normal,
+                                             find_text_, &ok);
+  if (!ok || what.isEmpty()) {
+    return;
+  }
+  find_text_ = what;
+  const QString with =
+      QInputDialog::getText(&text_, title, AccessibleNameOf(replace_caption_), QLineEdit::Normal, QString(), &ok);
+  if (!ok) {
+    return;
+  }
+  QString text = text_.toPlainText();
+  if (!text.contains(what)) {
+    nothing_found_();
+    return;
+  }
+  QTextCursor all(text_.document());
+  all.select(QTextCursor::Document);
+  all.insertText(text.replace(what, with));  // one undo step
 }

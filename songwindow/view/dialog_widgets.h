@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
+#include <QPlainTextEdit>
 
 #include <functional>
 #include <string>
@@ -40,4 +41,23 @@ class TNumberFieldBinding : public QObject {
   QLineEdit& edit_;
   TNumberField& field_;
   std::function<void()> changed_;
+};
+
+// Find, find next and replace-all in a plain text editor (the track text and module
+// editors): the texts asked in small prompts captioned findCaption and replaceCaption; the
+// search text is kept for Find next; nothingFound runs when the text is not there.
+class TPlainTextSearch {
+ public:
+  TPlainTextSearch(QPlainTextEdit& text, std::string findCaption, std::string replaceCaption,
+                   std::function<void()> nothingFound);
+  void Find(bool again);
+  // Every occurrence replaced, in one undo step of the editor.
+  void Replace();
+
+ private:
+  QPlainTextEdit& text_;
+  std::string find_caption_;
+  std::string replace_caption_;
+  std::function<void()> nothing_found_;
+  QString find_text_;
 };

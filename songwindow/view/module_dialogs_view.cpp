@@ -19,6 +19,8 @@ TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* paren
   auto* menuBar = new QMenuBar(this);
   layout->setMenuBar(menuBar);
   text_ = new QPlainTextEdit(this);
+  search_ = std::make_unique<TPlainTextSearch>(*text_, dialog_.EditItems[6].second, dialog_.EditItems[8].second,
+                                               [this] { dialog_.NothingFound(); });
   text_->setObjectName("RichEdit");
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setTabChangesFocus(true);
@@ -92,49 +94,6 @@ void TModuleEditorView::GoToBlock(bool next) {
     caret.movePosition(QTextCursor::NextCharacter);
     text_->setTextCursor(caret);
   }
-}
-
-void TModuleEditorView::Find(bool again) {
-  const std::string& caption = dialog_.EditItems[6].second;
-  if (!again || find_text_.isEmpty()) {
-    bool ok = false;
-    const QString what =
-        QInputDialog::getText(this, ToQt(caption), AccessibleNameOf(caption), QLineEdit::Normal, find_text_, &ok);
-    if (!ok || what.isEmpty()) {
-      return;
-    }
-    find_text_ = what;
-  }
-  if (!text_->find(find_text_)) {
-    dialog_.NothingFound();
-  }
-}
-
-void TModuleEditorView::Replace() {
-  if (text_->isReadOnly()) {
-    return;
-  }
-  const QString title = ToQt(dialog_.EditItems[8].second);
-  bool ok = false;
-  const QString what = QInputDialog::getText(this, title, AccessibleNameOf(dialog_.EditItems[6].second),
-                                             QLineEdit::Normal, find_text_, &ok);
-  if (!ok || what.isEmpty()) {
-    return;
-  }
-  find_text_ = what;
-  const QString with = QInputDialog::getText(this, title, AccessibleNameOf(dialog_.EditItems[8].second),
-                                             QLineEdit::Normal, QString(), &ok);
-  if (!ok) {
-    return;
-  }
-  QString text = text_->toPlainText();
-  if (!text.contains(what)) {
-    dialog_.NothingFound();
-    return;
-  }
-  QTextCursor all(text_->document());
-  all.select(QTextCursor::Document);
-  all.insertText(text.replace(what, with));
 }
 
 TModuleManagerView::TModuleManagerView(TModuleManagerDialog& dialog, QWidget* parent)
@@ -300,3 +259,7 @@ TModuleNameView::TModuleNameView(TModuleNameDialog& dialog, QWidget* parent) : Q
   ApplyColours(*this);
   name_->setFocus();
 }
+
+void TModuleEditorView::Find(bool again) { search_->Find(again); }
+
+void TModuleEditorView::Replace() { search_->Replace(); }

@@ -12,10 +12,12 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "songwindow/controller/module_editor.h"
 #include "songwindow/controller/module_manager.h"
+#include "songwindow/view/dialog_widgets.h"
 
 class TModuleEditorView : public QDialog {
  public:
@@ -33,7 +35,7 @@ class TModuleEditorView : public QDialog {
 
   TModuleEditorDialog& dialog_;
   QPlainTextEdit* text_ = nullptr;  // RichEdit
-  QString find_text_;
+  std::unique_ptr<TPlainTextSearch> search_;  // Find, Find next, Replace
 };
 
 class TModuleManagerView : public QDialog {

@@ -180,6 +180,8 @@ TTrackTextView::TTrackTextView(TTrackTextDialog& dialog, QWidget* parent) : QDia
   auto* menuBar = new QMenuBar(this);
   layout->setMenuBar(menuBar);
   text_ = new QPlainTextEdit(this);
+  search_ = std::make_unique<TPlainTextSearch>(*text_, dialog_.EditItems[6].second, dialog_.EditItems[8].second,
+                                               [this] { dialog_.NothingFound(); });
   text_->setObjectName("RichEdit");
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setTabChangesFocus(true);
@@ -268,44 +270,6 @@ void TTrackTextView::Save() {
   }
 }
 
-// Find asks for the text (kept for Find next); each finds on from the caret.
-void TTrackTextView::Find(bool again) {
-  if (!again || find_text_.isEmpty()) {
-    bool ok = false;
-    const QString what = QInputDialog::getText(this, ToQt(dialog_.EditItems[6].second),
-                                               AccessibleNameOf(dialog_.EditItems[6].second), QLineEdit::Normal,
-                                               find_text_, &ok);
-    if (!ok || what.isEmpty()) {
-      return;
-    }
-    find_text_ = what;
-  }
-  if (!text_->find(find_text_)) {
-    dialog_.NothingFound();
-  }
-}
+void TTrackTextView::Find(bool again) { search_->Find(again); }
 
-// Replace asks for the text and its replacement and replaces every occurrence.
-void TTrackTextView::Replace() {
-  const QString title = ToQt(dialog_.EditItems[8].second);
-  bool ok = false;
-  const QString what =
-      QInputDialog::getText(this, title, AccessibleNameOf(dialog_.EditItems[6].second), QLineEdit::Normal, find_text_, &ok);
-  if (!ok || what.isEmpty()) {
-    return;
-  }
-  find_text_ = what;
-  const QString with = QInputDialog::getText(this, title, AccessibleNameOf(dialog_.EditItems[8].second),
-                                             QLineEdit::Normal, QString(), &ok);
-  if (!ok) {
-    return;
-  }
-  QString text = text_->toPlainText();
-  if (!text.contains(what)) {
-    dialog_.NothingFound();
-    return;
-  }
-  QTextCursor all(text_->document());
-  all.select(QTextCursor::Document);
-  all.insertText(text.replace(what, with));  // one undo step
-}
+void TTrackTextView::Replace() { search_->Replace(); }

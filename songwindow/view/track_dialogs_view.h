@@ -14,8 +14,10 @@
 #include <QRadioButton>
 
 #include <array>
+#include <memory>
 #include <string>
 
+#include "songwindow/view/dialog_widgets.h"
 #include "songwindow/controller/track_dialogs.h"
 
 class TTrackPropertiesView : public QDialog {
@@ -83,5 +85,5 @@ class TTrackTextView : public QDialog {
   QPlainTextEdit* text_ = nullptr;  // RichEdit
   QLabel* line_panel_ = nullptr;
   QLabel* column_panel_ = nullptr;
-  QString find_text_;
+  std::unique_ptr<TPlainTextSearch> search_;  // Find, Find next, Replace
 };
