@@ -141,14 +141,9 @@ void TSongWindow::DeleteVoice() {
 }
 
 void TSongWindow::ClearTackt() {
-  if (CurrentTrack == nullptr) {
+  if (!CommitForDialog()) {
     return;
   }
-  if (ports_.Dialogs == nullptr) {
-    ports_.Signaller->Signal(sError);
-    return;
-  }
-  CommitEditors();
   const std::optional<TMeasureRange> range = AskMeasureRange(*this, 1);
   if (!range) {
     return;
@@ -169,14 +164,9 @@ void TSongWindow::ClearTackt() {
 }
 
 void TSongWindow::DeleteTackt() {
-  if (CurrentTrack == nullptr) {
+  if (!CommitForDialog()) {
     return;
   }
-  if (ports_.Dialogs == nullptr) {
-    ports_.Signaller->Signal(sError);
-    return;
-  }
-  CommitEditors();
   const std::optional<TMeasureRange> range = AskMeasureRange(*this, 2);
   if (!range) {
     return;

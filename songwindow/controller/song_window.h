@@ -404,6 +404,12 @@ class TSongWindow : public TVelto {
   void ShowCaretPanels();
   // Status panels 3 to 5: the track or song name, the measure and the voice.
   void ShowPlacePanels();
+  // Before a command's dialog: false (with the error signal when the window has no
+  // dialogs) when there is no track or no dialog to show; else the editors committed.
+  bool CommitForDialog();
+  // Flips one switch of the current track and says it (refused on the control track
+  // unless controlTrackToo).
+  void ToggleTrackSwitch(bool TTreck::*flag, uint8_t mode, bool controlTrackToo);
   void EnableByTrackKind();
   void SpeakMode(uint8_t Mode);
   void AnnounceModes();

@@ -141,15 +141,22 @@ void TSongWindow::PasteTreck() {
   ShowTreck(smTrack);
 }
 
-void TSongWindow::TreckEditing() {
+bool TSongWindow::CommitForDialog() {
   if (CurrentTrack == nullptr) {
-    return;
+    return false;
   }
   if (ports_.Dialogs == nullptr) {
     ports_.Signaller->Signal(sError);
-    return;
+    return false;
   }
   CommitEditors();
+  return true;
+}
+
+void TSongWindow::TreckEditing() {
+  if (!CommitForDialog()) {
+    return;
+  }
   ports_.Dialogs->Show(TWindowDialog::TrackText);
   if (CurrentTrack != nullptr && CurrentTrack->MusicStrings.empty()) {
     CurrentTrack->MusicStrings.push_back("m");  // a track keeps one measure
@@ -157,40 +164,24 @@ void TSongWindow::TreckEditing() {
   ShowTreck(smTrack);
 }
 
-void TSongWindow::Solo() {
+void TSongWindow::ToggleTrackSwitch(bool TTreck::*flag, uint8_t mode, bool controlTrackToo) {
   if (CurrentTrack == nullptr) {
     return;
   }
   CommitEditors();
-  if (CurrentTrack->Channel == 0) {
+  if (!controlTrackToo && CurrentTrack->Channel == 0) {
     ports_.Signaller->Signal(sError);
     return;
   }
-  CurrentTrack->Solo = !CurrentTrack->Solo;
-  ShowTreck(smSolo);
+  CurrentTrack->*flag = !(CurrentTrack->*flag);
+  ShowTreck(mode);
 }
 
-void TSongWindow::Ansamble() {
-  if (CurrentTrack == nullptr) {
-    return;
-  }
-  CommitEditors();
-  if (CurrentTrack->Channel == 0) {
-    ports_.Signaller->Signal(sError);
-    return;
-  }
-  CurrentTrack->Enabled = !CurrentTrack->Enabled;
-  ShowTreck(smEnabled);
-}
+void TSongWindow::Solo() { ToggleTrackSwitch(&TTreck::Solo, smSolo, false); }
 
-void TSongWindow::Obrabotchik() {
-  if (CurrentTrack == nullptr) {
-    return;
-  }
-  CommitEditors();
-  CurrentTrack->HandlerOn = !CurrentTrack->HandlerOn;
-  ShowTreck(smHandler);
-}
+void TSongWindow::Ansamble() { ToggleTrackSwitch(&TTreck::Enabled, smEnabled, false); }
+
+void TSongWindow::Obrabotchik() { ToggleTrackSwitch(&TTreck::HandlerOn, smHandler, true); }
 
 void TSongWindow::ResetAll() {
   if (CurrentTrack == nullptr) {
