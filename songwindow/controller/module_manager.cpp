@@ -39,6 +39,16 @@ std::vector<std::string> AttachedModules(const std::vector<std::string>& program
   return names;
 }
 
+// A program as the manager reads it: module lines by their module name, the others as written.
+std::vector<std::string> AsRead(const std::vector<std::string>& program) {
+  std::vector<std::string> read;
+  for (const std::string& line : program) {
+    const std::optional<std::string> name = ModuleOfLine(line);
+    read.push_back(name ? "module " + *name : line);
+  }
+  return read;
+}
+
 // Replaces the first "%s" of text by value.
 std::string FormatFirst(std::string text, const std::string& value) {
   if (const size_t at = text.find("%s"); at != std::string::npos) {
@@ -400,7 +410,10 @@ void TModuleManagerDialog::Close() {
     }
     programs[head] = std::move(lines);
   }
-  std::erase_if(programs, [](const auto& entry) { return entry.first->ProgramStrings == entry.second; });
+  // A program whose modules did not change keeps its lines as written: closing without a
+  // change leaves the song unchanged.
+  std::erase_if(programs,
+                [](const auto& entry) { return AsRead(entry.first->ProgramStrings) == AsRead(entry.second); });
   if (!programs.empty()) {
     window_.Saved(window_.EditLabel(1603, "Подключение модулей", ""));
     for (auto& [track, lines] : programs) {

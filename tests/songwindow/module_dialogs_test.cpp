@@ -164,6 +164,24 @@ TEST_F(ModuleTest, MovingToTheTrackWritesModuleLinesOnceAtTheTopOnClosing) {
   EXPECT_EQ(window_.Undo().State().Count, steps);
 }
 
+// Closing without a change leaves every program as written (lower case, indented, with a
+// comment): the song is not changed and asks nothing when it is closed.
+TEST_F(ModuleTest, ClosingWithoutAChangeLeavesTheProgramsAsWritten) {
+  Track(2)->ProgramStrings = {"module humanize"};  // no line that all tracks' swing takes off
+  const int32_t steps = window_.Undo().State().Count;
+  for (PTreck current : {Track(1), Track(0)}) {
+    window_.CurrentTrack = current;
+    TModuleManagerDialog manager(window_);
+    manager.Enter(mlFree);
+    manager.Close();
+  }
+  EXPECT_EQ(Program(0), TLines{"module swing"});
+  EXPECT_EQ(Program(1), (TLines{"  Module dynamics {loud}", "let x=1", "module lost"}));
+  EXPECT_EQ(Program(2), TLines{"module humanize"});
+  EXPECT_FALSE(window_.Modified);
+  EXPECT_EQ(window_.Undo().State().Count, steps);
+}
+
 TEST_F(ModuleTest, AModuleAttachedToAllTracksLeavesTheOtherTracksWithOneBoxPerLine) {
   TModuleManagerDialog manager(window_);
   manager.Enter(mlFree);

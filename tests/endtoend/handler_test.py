@@ -1,0 +1,291 @@
+"""End-to-end tests of the handler side of the song window: the module manager (F11), the
+block wizard (F10) and the translator picker (F12), driven from the keyboard and read over
+AT-SPI, and the three dialogs read by Orca.
+
+usage: handler_test.py BIN_DIR SOURCE_DIR SCENARIO
+scenarios: modules, wizard, translator, orca_handler
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
+                              nodes, press, run_scenario, text_of, type_text, velto_app, wait_for,
+                              write_song)
+from accessibility_test import Orca  # noqa: E402
+
+PROGRAM_EDITOR = "Обработчик для текущего трека"
+MANAGER = "Управление модулями"
+WIZARD = "Блок-обработчик"
+PICKER = "Транслятор"
+TEMPO_LINE = ")tempo:100.!PSNQ"
+# The solfeggio shorthand of "!PSNQ": octave 5, then c d e f quarters.
+SOLFEGGIO_LINE = "о5до4ре4ми4фа4"
+
+
+def song_file(name, control_program, tracks):
+    """A song of a control track and `tracks`: (name, channel, music lines, program lines)."""
+    path = os.path.join(tempfile.mkdtemp(prefix="velto-songs-"), name)
+    lines = ["1 %d 0 1 0 0 0" % len(control_program), "Общее", "Vd4m"] + control_program
+    for caption, channel, music, program in tracks:
+        lines += ["%d %d %d 1 0 0 0" % (len(music), len(program), channel), caption] + music + program
+    write_song(path, lines)
+    return path
+
+
+def signals(program):
+    log = os.path.join(program.work, "signal.log")
+    if not os.path.exists(log):
+        return []
+    with open(log) as lines:
+        return [line.strip() for line in lines]
+
+
+def focused_text():
+    """The text field that has the focus, of any window."""
+    app = velto_app()
+    for node in nodes(app) if app else []:
+        try:
+            if node.getRoleName() == "text" and focused(node):
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def selected(node):
+    import pyatspi  # only inside a desktop session
+    return node.getState().contains(pyatspi.STATE_SELECTED)
+
+
+def dialog(caption):
+    return find("dialog", caption)
+
+
+def items_of(list_node):
+    return [child.name for child in list_node if child is not None and child.getRoleName() == "list item"]
+
+
+def lists_of(dialog_node):
+    """The lists of a dialog by their accessible names."""
+    found = {}
+    for node in nodes(dialog_node):
+        try:
+            if node.getRoleName() == "list":
+                found[node.name] = node
+        except Exception:
+            continue
+    return found
+
+
+def program_lines(program_editor):
+    return text_of(program_editor)[0].split("\n")
+
+
+def open_song(bin_dir, song, env=None, timeout_s=30):
+    program = Program(bin_dir, [song], env=env)
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=timeout_s)
+    wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=timeout_s)
+    return program, notes
+
+
+def quit_program(program):
+    """Ctrl+Q, answering No to any save question."""
+    key("ctrl+q")
+    deadline = time.monotonic() + 30
+    while program.process.poll() is None and time.monotonic() < deadline:
+        if find_text("Сохранить?") is not None:
+            press("push button", "Нет")
+        time.sleep(0.2)
+    program.finish()
+
+
+def quiet(program):
+    """The length of the speech log once it has not grown for a second (what closing a
+    dialog says is said)."""
+    said = [len(program.said()), time.monotonic()]
+
+    def settled():
+        now = len(program.said())
+        if now != said[0]:
+            said[0], said[1] = now, time.monotonic()
+        return time.monotonic() - said[1] >= 1.0
+    wait_for("the speech to settle", settled, timeout_s=60)
+    return said[0]
+
+
+def caret_at(notes, line, caret):
+    """Right from the start of the line, where a song opens (after Home the first Right
+    only lands on the first character)."""
+    wait_for("the caret at the start of %r (now %r)" % (line, text_of(notes)),
+             lambda: text_of(notes) == (line, 0))
+    key(*["Right"] * caret)
+    wait_for("the caret at %d of %r (now %r)" % (caret, line, text_of(notes)),
+             lambda: text_of(notes) == (line, caret))
+
+
+def scenario_modules(bin_dir, source_dir):
+    """F11 lists the modules of Modules/ (swing attached to all tracks by the control
+    track's program); End moves the chosen free module to the current track with the OK
+    signal; Esc writes its "Module NAME" line at the top of the track's program, which
+    Ctrl+S saves with the song and the song reads back unchanged."""
+    song = song_file("modules.qem", ["module swing"], [("Piano", 1, ["!PSNQ"], ["let x=1"])])
+    program, notes = open_song(bin_dir, song)
+    handler = find("text", PROGRAM_EDITOR)
+    wait_for("the Piano track", lambda: text_of(notes)[0] == "!PSNQ" and text_of(handler)[0] == "let x=1")
+    key("F11")
+    manager = wait_for("the module manager", lambda: dialog(MANAGER))
+    lists = wait_for("its three lists", lambda: len(lists_of(manager)) == 3 and lists_of(manager))
+    free = lists["Свободные модули (используйте контекстное меню)"]
+    common = lists["Подключенные модули ко всем трекам"]
+    track = lists["Подключенные модули к треку Piano"]
+    wait_for("focus on the free modules", lambda: focused(free))
+    if items_of(free) != ["dynamics", "humanize"] or items_of(common) != ["swing"] or items_of(track):
+        fail("the lists hold %r, %r, %r" % (items_of(free), items_of(common), items_of(track)))
+    start = len(signals(program))
+    key("End")  # the first free module, chosen when the list is entered
+    wait_for("dynamics on the track (lists %r, %r)" % (items_of(free), items_of(track)),
+             lambda: items_of(track) == ["dynamics"] and items_of(free) == ["humanize"])
+    wait_for("the OK signal", lambda: "sOk" in signals(program)[start:])
+    key("Escape")
+    wait_for("the manager to close", lambda: dialog(MANAGER) is None)
+    focus_main_window()
+    wait_for("focus on the program editor", lambda: focused(handler))
+    wait_for("the module line in the program (now %r)" % (text_of(handler)[0],),
+             lambda: program_lines(handler) == ["Module dynamics", "let x=1"])
+    before = os.path.getmtime(song)
+    key("ctrl+s")
+    wait_for("the song saved", lambda: os.path.getmtime(song) != before and
+             b"\r\nPiano\r\n!PSNQ\r\nModule dynamics\r\nlet x=1\r\n" in open(song, "rb").read())
+    saved = open(song, "rb").read()
+    if b"\r\nmodule swing\r\n" not in saved.lower():
+        fail("the control track lost its module line:\n%r" % saved)
+    again = os.path.join(os.path.dirname(song), "again.qem")
+    subprocess.run([os.path.join(bin_dir, "velto-tool"), "roundtrip", song, again], check=True,
+                   stdout=subprocess.DEVNULL, timeout=60)
+    if open(again, "rb").read() != saved:
+        fail("the saved song does not read back unchanged")
+    key("ctrl+q")
+    program.finish()
+
+
+def scenario_wizard(bin_dir, source_dir):
+    """F10 on a block tag opens the block wizard on that block with its parameter; the
+    parameter typed over and Enter rewrite the tag in the line, with the OK signal."""
+    song = song_file("wizard.qem", ["tempo 240"], [("Мелодия", 1, [TEMPO_LINE], [])])
+    program, notes = open_song(bin_dir, song)
+    wait_for("the tagged line", lambda: text_of(notes)[0] == TEMPO_LINE)
+    caret_at(notes, TEMPO_LINE, 2)
+    key("F10")
+    wizard = wait_for("the block wizard", lambda: dialog(WIZARD))
+    blocks = wait_for("the block list", lambda: lists_of(wizard).get(WIZARD))
+    wait_for("focus on the block list", lambda: focused(blocks))
+    chosen = [child.name for child in blocks if child is not None and
+              selected(child)]
+    if chosen != ["tempo"]:
+        fail("the wizard chose %r, not the tag's block" % (chosen,))
+    for _ in range(8):  # Tab on to the parameter field
+        field = focused_text()
+        if field is not None and text_of(field)[0] == "100":
+            break
+        key("Tab")
+        time.sleep(0.3)
+    field = wait_for("focus on the parameter 100", lambda: focused_text() is not None and
+                     text_of(focused_text())[0] == "100" and focused_text())
+    key("ctrl+a")
+    type_text("90")
+    wait_for("the parameter typed", lambda: text_of(field)[0] == "90")
+    start = len(signals(program))
+    key("Return")
+    wait_for("the wizard to close", lambda: dialog(WIZARD) is None)
+    focus_main_window()
+    wait_for("the rewritten tag (now %r)" % (text_of(notes)[0],),
+             lambda: text_of(notes)[0] == ")tempo:90.!PSNQ")
+    wait_for("the OK signal (signals %r)" % (signals(program)[start:],),
+             lambda: "sOk" in signals(program)[start:])
+    quit_program(program)
+
+
+def scenario_translator(bin_dir, source_dir):
+    """F12 on a track written in the solfeggio shorthand: "[нет]" and Enter convert its music
+    text into Braille and take the Translator line out of its program."""
+    song = song_file("solfeggio.qem", ["tempo 240"],
+                     [("Мелодия", 1, [SOLFEGGIO_LINE], ["Translator solfeggio"])])
+    program, notes = open_song(bin_dir, song)
+    handler = find("text", PROGRAM_EDITOR)
+    wait_for("the shorthand (now %r)" % (text_of(notes)[0],), lambda: text_of(notes)[0] == SOLFEGGIO_LINE)
+    if "Translator solfeggio" not in program_lines(handler):
+        fail("the program shows %r" % (text_of(handler)[0],))
+    key("F12")
+    picker = wait_for("the translator picker", lambda: dialog(PICKER))
+    choices = wait_for("the translator list", lambda: lists_of(picker).get("Транслятор: Мелодия"))
+    wait_for("focus on the translator list", lambda: focused(choices))
+    if items_of(choices)[:1] != ["[нет]"] or "solfeggio" not in items_of(choices):
+        fail("the picker offers %r" % (items_of(choices),))
+    key("Home")
+    wait_for("[нет] chosen", lambda: selected(choices[0]))
+    start = len(signals(program))
+    key("Return")
+    wait_for("the picker to close", lambda: dialog(PICKER) is None)
+    focus_main_window()
+    wait_for("the Braille text (now %r)" % (text_of(notes)[0],), lambda: text_of(notes)[0] == "!PSNQ")
+    wait_for("the Translator line gone (now %r)" % (text_of(handler)[0],),
+             lambda: not any(line.lower().startswith("translator") for line in program_lines(handler)))
+    wait_for("the OK signal", lambda: "sOk" in signals(program)[start:])
+    quit_program(program)
+
+
+def scenario_orca_handler(bin_dir, source_dir):
+    """With Orca running, F10 (on a block tag), F12 and F11 each open their dialog, Orca
+    speaks its title or focused field, and after Esc the program answers F4 again; the
+    song is left unchanged."""
+    song = song_file("orca.qem", ["module swing"],
+                     [("Мелодия", 1, [TEMPO_LINE], [])])
+    orca = Orca(os.path.dirname(song))
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program, notes = open_song(bin_dir, song, env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                              if asan else "fast_unwind_on_malloc=0"}, timeout_s=60)
+        wait_for("Orca reading the Braille editor",
+                 lambda: any(TEMPO_LINE in spoken for spoken in orca.spoken()), timeout_s=60)
+        caret_at(notes, TEMPO_LINE, 2)
+        handler = find("text", PROGRAM_EDITOR)
+        # The wizard first, while the caret is on the tag; the module manager gives the
+        # focus to the program editor when it closes.
+        dialogs = [("F10", WIZARD, ("tempo",), notes),
+                   ("F12", PICKER, ("Транслятор: Мелодия",), notes),
+                   ("F11", MANAGER, ("Свободные модули",), handler)]
+        for opening, caption, fields, editor in dialogs:
+            heard = len(orca.spoken())
+            key(opening)
+            wait_for("the dialog " + caption, lambda: dialog(caption), timeout_s=60)
+            wait_for(lambda: "Orca naming %s (it said %r)" % (caption, orca.spoken()[heard:]),
+                     lambda: any(caption in spoken or any(field in spoken for field in fields)
+                                 for spoken in orca.spoken()[heard:]), timeout_s=60)
+            key("Escape")
+            wait_for("the dialog %s to close" % caption, lambda: dialog(caption) is None, timeout_s=60)
+            focus_main_window()
+            wait_for("focus on %s after %s" % (editor.name, caption), lambda: focused(editor), timeout_s=60)
+            start = quiet(program)
+            key("F4")  # says the place, or the track when pressed again
+            wait_for(lambda: "an answer to F4 after %s (heard %r)" % (caption, program.said()[start:]),
+                     lambda: program.said()[start:start + 1] in (["I Такт 1"], ["I 1- Трек: Мелодия"]),
+                     timeout_s=60)
+        if text_of(notes)[0] != TEMPO_LINE:
+            fail("the dialogs closed by Esc changed the line: %r" % (text_of(notes)[0],))
+        key("ctrl+q")  # nothing changed: the program ends without a question
+        program.finish()
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+
+
+if __name__ == "__main__":
+    run_scenario(globals())
