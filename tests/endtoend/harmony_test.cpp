@@ -17,6 +17,7 @@
 #include "platform/codec1251.h"
 #include "render/note_events.h"
 #include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ class Harmony : public testing::Test {
             ("harmony_" + std::to_string(::getpid()) + "_" +
              testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(work_ / "home");
-    fs::copy(kBin / "Resources", work_ / "home/Resources", fs::copy_options::recursive);
+    CopyInstalledResources(kBin / "Resources", work_ / "home/Resources");
     ASSERT_TRUE(LoadHarmonyRules((work_ / "home/Resources/qem.hrm").string(), rules_));
   }
   void TearDown() override { fs::remove_all(work_); }

@@ -34,7 +34,7 @@ void PrintTo(const TCommandCase& c, std::ostream* os) { *os << c.Name; }
 class VeltoMain : public ::testing::TestWithParam<TCommandCase> {
  protected:
   void SetUp() override {
-    fs::copy(kBin / "Resources", fs::path(home_.Path()) / "Resources", fs::copy_options::recursive);
+    CopyInstalledResources(kBin / "Resources", fs::path(home_.Path()) / "Resources");
     std::ofstream(song_, std::ios::binary) << "1 1 0 1 1 1 1\r\nX\r\nVd4m\r\ntempo 240\r\n"
                                               "1 0 1 1 1 1 1\r\nY\r\nVd4!y\r\n";
   }

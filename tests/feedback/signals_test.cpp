@@ -24,8 +24,7 @@ bool& SettingOf(uint8_t kind) {
 class SignalsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::copy(std::string(VELTO_BINARY_DIR) + "/bin/Resources",
-                          dir_.Path() + "Resources", std::filesystem::copy_options::recursive);
+    CopyInstalledResources(std::string(VELTO_BINARY_DIR) + "/bin/Resources", dir_.Path() + "Resources");
     ProgramDir = dir_.Path();
     SetSoundPlayer(player_);
     for (uint8_t kind : kKinds) {

@@ -24,8 +24,7 @@ constexpr int kRounds = 2000;
 TEST(ThreadSafety, RenderThreadWritesWhileTheUiReadsAndClears) {
   TTempDir dir;
   const std::string savedDir = ProgramDir;
-  std::filesystem::copy(std::string(VELTO_BINARY_DIR) + "/bin/Resources", dir.Path() + "Resources",
-                        std::filesystem::copy_options::recursive);
+  CopyInstalledResources(std::string(VELTO_BINARY_DIR) + "/bin/Resources", dir.Path() + "Resources");
   ProgramDir = dir.Path();
   SetSpeechOutput(std::make_shared<TSpeechLog>(dir.File("speech.log")));
   SetSoundPlayer(std::make_shared<TSignalLog>(dir.File("signal.log")));

@@ -40,3 +40,24 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// Copies the installed resources folder `from` to `to`, without the temporary files a
+// running program keeps in it (Resources/temp, a cache being rewritten): tests run in
+// parallel, and programs started on the build's own tree write there meanwhile.
+inline void CopyInstalledResources(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::filesystem::create_directories(to);
+  std::error_code error;
+  for (auto entry = std::filesystem::directory_iterator(from, error);
+       !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+    const std::filesystem::path& path = entry->path();
+    std::error_code vanished;
+    if (entry->is_directory(vanished)) {
+      if (path.filename() != "temp") {
+        CopyInstalledResources(path, to / path.filename());
+      }
+    } else if (entry->is_regular_file(vanished) && path.filename().string().find(".tmp") == std::string::npos) {
+      std::filesystem::copy_file(path, to / path.filename(), std::filesystem::copy_options::overwrite_existing,
+                                 vanished);
+    }
+  }
+}
