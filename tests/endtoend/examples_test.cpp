@@ -15,6 +15,7 @@
 #include "model/song.h"
 #include "model/song_file.h"
 #include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -137,18 +138,22 @@ struct TExported {
 };
 
 TExported ExportAndRead(const std::string& song) {
-  const std::filesystem::path work =
-      std::filesystem::path(VELTO_BINARY_DIR) / ("examples_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(work);
-  const std::filesystem::path mid = work / "song.mid";
-  const std::string bin = std::string(VELTO_BINARY_DIR) + "/bin/";
-  const TCommandRun exported =
-      RunCommand(bin + "velto --export '" + (kExamples / song).string() + "' '" + mid.string() + "' 2>&1");
+  // A copy of the installation tree as the program folder, so that the program's own files
+  // (its cache, Resources/temp) stay out of the build tree.
+  TTempDir work;
+  const std::filesystem::path bin = std::filesystem::path(VELTO_BINARY_DIR) / "bin";
+  for (const auto& entry : std::filesystem::directory_iterator(bin)) {
+    if (entry.is_directory()) {
+      CopyInstalledResources(entry.path(), work.Path() + "home/" + entry.path().filename().string());
+    }
+  }
+  const std::string mid = work.File("song.mid");
+  const TCommandRun exported = RunCommand((bin / "velto").string() + " --home '" + work.Path() + "home' --export '" +
+                                          (kExamples / song).string() + "' '" + mid + "' 2>&1");
   EXPECT_EQ(exported.ExitCode, 0) << exported.Output;
   const TCommandRun facts = RunCommand("/usr/bin/python3 '" + std::string(VELTO_SOURCE_DIR) +
-                                       "/tests/endtoend/midi_facts.py' '" + mid.string() + "' 2>&1");
+                                       "/tests/endtoend/midi_facts.py' '" + mid + "' 2>&1");
   EXPECT_EQ(facts.ExitCode, 0) << facts.Output;
-  std::filesystem::remove_all(work);
   TExported out;
   std::istringstream lines(facts.Output);
   std::string line;
