@@ -13,9 +13,9 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, focus_main_window, find, focused, key, note_ons, nodes,  # noqa: E402
-                              played_notes, text_of, type_text, velto_app, wait_for, write_song,
-                              press, find_text, run_scenario)
+from main_window_test import (Program, fail, focus_main_window, find, focused, key, note_ons,  # noqa: E402
+                              nodes, played_notes, text_of, type_text, velto_app, wait_for,
+                              write_song, run_scenario, quit_without_saving)
 
 CONTROL = ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 240"]
 MELODY = ["!PSNQ", "!SNQT", "!QTSN"]
@@ -52,14 +52,6 @@ def open_song(bin_dir, songs):
     program = Program(bin_dir, songs)
     notes = wait_for("focus on a Braille editor", lambda: focused_field("Нотный текст"))
     return program, notes
-
-
-def quit_without_saving(program):
-    key("ctrl+q")
-    if wait_for("the save question or the end", lambda: find_text("Сохранить") or program.process.poll() is not None):
-        if program.process.poll() is None:
-            press("push button", "Нет")
-    program.finish()
 
 
 def scenario_moves(bin_dir, source_dir):

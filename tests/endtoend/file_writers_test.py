@@ -38,14 +38,6 @@ def write(path, data):
         f.write(data)
 
 
-def signals(program):
-    log = os.path.join(program.work, "signal.log")
-    if not os.path.exists(log):
-        return []
-    with open(log) as f:
-        return [line.strip() for line in f if line.strip()]
-
-
 def file_dialog():
     """The save dialog (Qt's own file dialog), when one is shown."""
     app = velto_app()
@@ -119,8 +111,8 @@ def scenario_replaced(bin_dir, source_dir):
     focus_main_window()
     enter_keeps_the_other_version(program, song, ["ctrl+q"])
     program.finish()
-    if "sOk" in signals(program):
-        fail("the OK signal without a save: %r" % signals(program))
+    if "sOk" in program.signals():
+        fail("the OK signal without a save: %r" % program.signals())
 
 
 def scenario_replacedclose(bin_dir, source_dir):
@@ -148,7 +140,7 @@ def scenario_deleted(bin_dir, source_dir):
         fail("the file was written before the question was answered")
     press("push button", "Записать снова")
     wait_for("the song written again", lambda: os.path.exists(song))
-    wait_for("the OK signal", lambda: "sOk" in signals(program))
+    wait_for("the OK signal", lambda: "sOk" in program.signals())
     focus_main_window()
     key("ctrl+q")
     program.finish()
@@ -257,7 +249,7 @@ def scenario_savekeys(bin_dir, source_dir):
     program = Program(bin_dir, [song])
     open_song(program, "tw (qem)")
     key("ctrl+s")
-    wait_for("the OK signal of Ctrl+S", lambda: signals(program).count("sOk") == 1)
+    wait_for("the OK signal of Ctrl+S", lambda: program.signals().count("sOk") == 1)
     press_later("menu item", "Сохранить как...")
     dialog = wait_for("the save dialog", file_dialog)
     folder = os.path.dirname(song)
@@ -278,7 +270,7 @@ def scenario_savekeys(bin_dir, source_dir):
     out = os.path.join(os.path.dirname(song), "tw2.mid")
     wait_for("the MIDI file beside the song", lambda: os.path.exists(out) and read(out)[:4] == b"MThd")
     wait_for("the export said", lambda: "S Экспорт завершён: tw2.mid" in program.said())
-    wait_for("the OK signal of the export", lambda: signals(program).count("sOk") == 2)
+    wait_for("the OK signal of the export", lambda: program.signals().count("sOk") == 2)
     if find("frame", "tw (qem)") is None:
         fail("the window was renamed by the export")
     focus_main_window()

@@ -13,9 +13,9 @@ import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
-                              nodes, press, run_scenario, text_of, type_text, velto_app, wait_for,
-                              write_song)
+from main_window_test import (Program, fail, find, focus_main_window, focused, key, nodes,  # noqa: E402
+                              run_scenario, text_of, type_text, velto_app, wait_for, write_song,
+                              quit_without_saving)
 from accessibility_test import Orca  # noqa: E402
 
 PROGRAM_EDITOR = "Обработчик для текущего трека"
@@ -35,14 +35,6 @@ def song_file(name, control_program, tracks):
         lines += ["%d %d %d 1 0 0 0" % (len(music), len(program), channel), caption] + music + program
     write_song(path, lines)
     return path
-
-
-def signals(program):
-    log = os.path.join(program.work, "signal.log")
-    if not os.path.exists(log):
-        return []
-    with open(log) as lines:
-        return [line.strip() for line in lines]
 
 
 def focused_text():
@@ -93,17 +85,6 @@ def open_song(bin_dir, song, env=None, timeout_s=30):
     return program, notes
 
 
-def quit_program(program):
-    """Ctrl+Q, answering No to any save question."""
-    key("ctrl+q")
-    deadline = time.monotonic() + 30
-    while program.process.poll() is None and time.monotonic() < deadline:
-        if find_text("Сохранить?") is not None:
-            press("push button", "Нет")
-        time.sleep(0.2)
-    program.finish()
-
-
 def quiet(program):
     """The length of the speech log once it has not grown for a second (what closing a
     dialog says is said)."""
@@ -146,11 +127,11 @@ def scenario_modules(bin_dir, source_dir):
     wait_for("focus on the free modules", lambda: focused(free))
     if items_of(free) != ["dynamics", "humanize"] or items_of(common) != ["swing"] or items_of(track):
         fail("the lists hold %r, %r, %r" % (items_of(free), items_of(common), items_of(track)))
-    start = len(signals(program))
+    start = len(program.signals())
     key("End")  # the first free module, chosen when the list is entered
     wait_for("dynamics on the track (lists %r, %r)" % (items_of(free), items_of(track)),
              lambda: items_of(track) == ["dynamics"] and items_of(free) == ["humanize"])
-    wait_for("the OK signal", lambda: "sOk" in signals(program)[start:])
+    wait_for("the OK signal", lambda: "sOk" in program.signals()[start:])
     key("Escape")
     wait_for("the manager to close", lambda: dialog(MANAGER) is None)
     focus_main_window()
@@ -199,15 +180,15 @@ def scenario_wizard(bin_dir, source_dir):
     key("ctrl+a")
     type_text("90")
     wait_for("the parameter typed", lambda: text_of(field)[0] == "90")
-    start = len(signals(program))
+    start = len(program.signals())
     key("Return")
     wait_for("the wizard to close", lambda: dialog(WIZARD) is None)
     focus_main_window()
     wait_for("the rewritten tag (now %r)" % (text_of(notes)[0],),
              lambda: text_of(notes)[0] == ")tempo:90.!PSNQ")
-    wait_for("the OK signal (signals %r)" % (signals(program)[start:],),
-             lambda: "sOk" in signals(program)[start:])
-    quit_program(program)
+    wait_for("the OK signal (signals %r)" % (program.signals()[start:],),
+             lambda: "sOk" in program.signals()[start:])
+    quit_without_saving(program)
 
 
 def scenario_translator(bin_dir, source_dir):
@@ -228,15 +209,15 @@ def scenario_translator(bin_dir, source_dir):
         fail("the picker offers %r" % (items_of(choices),))
     key("Home")
     wait_for("[нет] chosen", lambda: selected(choices[0]))
-    start = len(signals(program))
+    start = len(program.signals())
     key("Return")
     wait_for("the picker to close", lambda: dialog(PICKER) is None)
     focus_main_window()
     wait_for("the Braille text (now %r)" % (text_of(notes)[0],), lambda: text_of(notes)[0] == "!PSNQ")
     wait_for("the Translator line gone (now %r)" % (text_of(handler)[0],),
              lambda: not any(line.lower().startswith("translator") for line in program_lines(handler)))
-    wait_for("the OK signal", lambda: "sOk" in signals(program)[start:])
-    quit_program(program)
+    wait_for("the OK signal", lambda: "sOk" in program.signals()[start:])
+    quit_without_saving(program)
 
 
 def scenario_orca_handler(bin_dir, source_dir):

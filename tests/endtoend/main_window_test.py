@@ -79,6 +79,14 @@ class Program:
             return self.said()[start:start + len(lines)] == lines
         wait_for(lambda: "speech %r (heard %r)" % (lines, self.said()[start:]), spoken)
 
+    def signals(self):
+        """The signal log: one kind a line."""
+        log = os.path.join(self.work, "signal.log")
+        if not os.path.exists(log):
+            return []
+        with open(log) as lines:
+            return [line.strip() for line in lines if line.strip()]
+
     def midi(self):
         """The MIDI log: (milliseconds, [bytes]) per message."""
         if not os.path.exists(self.midi_log):
@@ -106,6 +114,22 @@ class Program:
 
 def key(*keys):
     subprocess.run(["xdotool", "key", "--delay", "50"] + list(keys), check=True)
+
+
+def close_answering_no(program):
+    """Ctrl+Q, answering No to every save question until the program has ended."""
+    key("ctrl+q")
+    deadline = time.monotonic() + TIMEOUT_S
+    while program.process.poll() is None and time.monotonic() < deadline:
+        if find_text("Сохранить?") is not None:
+            press("push button", "Нет")
+        time.sleep(0.2)
+
+
+def quit_without_saving(program):
+    """Ends the program by Ctrl+Q without saving; its output."""
+    close_answering_no(program)
+    return program.finish()
 
 
 def focus_main_window():

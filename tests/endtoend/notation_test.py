@@ -15,7 +15,7 @@ sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from main_window_test import (Program, fail, find, find_labelled, find_text, focus_main_window,  # noqa: E402
                               focused, key, press, text_of, type_text, wait_for, write_song,
-                              run_scenario)
+                              run_scenario, close_answering_no, quit_without_saving)
 from editing_test import FocusEvents  # noqa: E402
 from accessibility_test import Orca  # noqa: E402
 
@@ -147,13 +147,7 @@ def scenario_find(bin_dir, source_dir):
     wait_for("measure 4 as it was (now %r)" % (text_of(notes),), lambda: text_of(notes)[0] == "(NSPS")
     key("alt+Left")
     wait_for("measure 3 as it was (now %r)" % (text_of(notes),), lambda: text_of(notes)[0] == "T(NSP")
-    key("ctrl+q")
-    deadline = time.monotonic() + 30
-    while program.process.poll() is None and time.monotonic() < deadline:
-        if find_text("Сохранить?") is not None:
-            press("push button", "Нет")
-        time.sleep(0.2)
-    program.finish()
+    quit_without_saving(program)
 
 
 def voices_of(bin_dir, song):
@@ -257,12 +251,7 @@ def scenario_orca_notation(bin_dir, source_dir):
         answers_right("!PSNQ", 2)
     finally:
         if program is not None and program.process.poll() is None:
-            key("ctrl+q")
-            deadline = time.monotonic() + 30
-            while program.process.poll() is None and time.monotonic() < deadline:
-                if find_text("Сохранить?") is not None:
-                    press("push button", "Нет")
-                time.sleep(0.2)
+            close_answering_no(program)
         orca.stop()
     program.finish()
 

@@ -9,13 +9,12 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_in, find_text, focus_main_window, focused,  # noqa: E402
-                              key, note_ons, nodes, played_notes, press, text_of, velto_app,
-                              wait_for, write_song, run_scenario)
+from main_window_test import (Program, fail, find, find_in, focus_main_window, focused, key,  # noqa: E402
+                              note_ons, nodes, played_notes, text_of, velto_app, wait_for,
+                              write_song, run_scenario, quit_without_saving)
 from accessibility_test import Orca  # noqa: E402
 
 INSTRUMENTS = "Список инструментов General Midi"
@@ -90,16 +89,6 @@ def port_reset(messages):
     """True when every channel got all sound off, reset controllers and all notes off."""
     return all(any(m[:2] == [0xB0 + channel, controller] for m in messages)
                for channel in range(16) for controller in (120, 121, ALL_NOTES_OFF))
-
-
-def quit_without_saving(program):
-    key("ctrl+q")
-    deadline = time.monotonic() + 30
-    while program.process.poll() is None and time.monotonic() < deadline:
-        if find_text("Сохранить?") is not None:
-            press("push button", "Нет")
-        time.sleep(0.2)
-    program.finish()
 
 
 def scenario_instruments(bin_dir, source_dir):
