@@ -109,6 +109,20 @@ bool TNumberFieldBinding::eventFilter(QObject* watched, QEvent* event) {
   }
 }
 
+QPlainTextEdit* PlainTextEditor(const std::string& label, const std::vector<std::string>& lines, QWidget* parent) {
+  auto* text = new QPlainTextEdit(parent);
+  text->setObjectName("RichEdit");
+  text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text->setTabChangesFocus(true);
+  text->setAccessibleName(AccessibleNameOf(label));
+  QStringList joined;
+  for (const std::string& line : lines) {
+    joined.append(ToQt(line));
+  }
+  text->setPlainText(joined.join('\n'));
+  return text;
+}
+
 TPlainTextSearch::TPlainTextSearch(QPlainTextEdit& text, std::string findCaption, std::string replaceCaption,
                                    std::function<void()> nothingFound)
     : text_(text),

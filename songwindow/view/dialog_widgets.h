@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "songwindow/controller/number_field.h"
 
@@ -42,6 +43,10 @@ class TNumberFieldBinding : public QObject {
   TNumberField& field_;
   std::function<void()> changed_;
 };
+
+// The plain text editor of a dialog (track text, module): no wrapping, Tab leaves it,
+// named by `label`, holding `lines` (code page 1251).
+QPlainTextEdit* PlainTextEditor(const std::string& label, const std::vector<std::string>& lines, QWidget* parent);
 
 // Find, find next and replace-all in a plain text editor (the track text and module
 // editors): the texts asked in small prompts captioned findCaption and replaceCaption; the

@@ -18,18 +18,9 @@ TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* paren
   auto* layout = new QVBoxLayout(this);
   auto* menuBar = new QMenuBar(this);
   layout->setMenuBar(menuBar);
-  text_ = new QPlainTextEdit(this);
+  text_ = PlainTextEditor(dialog.TextLabel, dialog.Lines, this);
   search_ = std::make_unique<TPlainTextSearch>(*text_, dialog_.EditItems[6].second, dialog_.EditItems[8].second,
                                                [this] { dialog_.NothingFound(); });
-  text_->setObjectName("RichEdit");
-  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  text_->setTabChangesFocus(true);
-  text_->setAccessibleName(AccessibleNameOf(dialog.TextLabel));
-  QStringList lines;
-  for (const std::string& line : dialog.Lines) {
-    lines.append(ToQt(line));
-  }
-  text_->setPlainText(lines.join('\n'));
   text_->setReadOnly(dialog.ReadOnly);
   QTextCursor caret(text_->document()->findBlockByNumber(std::max(dialog.CaretLine - 1, 0)));
   text_->setTextCursor(caret);

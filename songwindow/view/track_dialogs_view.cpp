@@ -179,18 +179,9 @@ TTrackTextView::TTrackTextView(TTrackTextDialog& dialog, QWidget* parent) : QDia
   auto* layout = new QVBoxLayout(this);
   auto* menuBar = new QMenuBar(this);
   layout->setMenuBar(menuBar);
-  text_ = new QPlainTextEdit(this);
+  text_ = PlainTextEditor(dialog.TextLabel, dialog.Lines, this);
   search_ = std::make_unique<TPlainTextSearch>(*text_, dialog_.EditItems[6].second, dialog_.EditItems[8].second,
                                                [this] { dialog_.NothingFound(); });
-  text_->setObjectName("RichEdit");
-  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  text_->setTabChangesFocus(true);
-  text_->setAccessibleName(AccessibleNameOf(dialog.TextLabel));
-  QStringList lines;
-  for (const std::string& line : dialog.Lines) {
-    lines.append(ToQt(line));
-  }
-  text_->setPlainText(lines.join('\n'));
   text_->moveCursor(QTextCursor::Start);
   layout->addWidget(text_, 1);
   auto* row = new QHBoxLayout();
