@@ -201,7 +201,10 @@ void TModuleManagerView::Run(const std::string& action) {
 void TModuleManagerView::Mirror() {
   mirroring_ = true;
   for (size_t i = 0; i < lists_.size(); ++i) {
-    labels_[i]->setText(ToQt(dialog_.Labels[i]));
+    if (labels_[i]->text() != ToQt(dialog_.Labels[i])) {
+      labels_[i]->setText(ToQt(dialog_.Labels[i]));
+      lists_[i]->setAccessibleName(AccessibleNameOf(dialog_.Labels[i]));  // the name follows the label
+    }
     QStringList names;
     for (const std::string& name : dialog_.Lists[i]) {
       names.append(ToQt(name));

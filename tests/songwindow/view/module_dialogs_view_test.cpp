@@ -81,6 +81,7 @@ TEST_F(ModuleDialogsViewTest, EndMovesAModuleToTheTrackAndEscWritesItsLine) {
   EXPECT_TRUE(view.List(mlTrack)->hasFocus());
   EXPECT_EQ(view.List(mlTrack)->currentRow(), 0);
   EXPECT_EQ(view.Label(mlFree)->text(), "Свободные модули:");  // the hint went with the key
+  EXPECT_EQ(NameOf(free), "Свободные модули") << "the list's name follows its label";
   EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{sOk});
   QTest::keyClick(view.List(mlTrack), Qt::Key_Home);  // on to all tracks
   EXPECT_EQ(Items(view.List(mlCommon)), (QStringList{"swing", "velocity"}));
