@@ -20,7 +20,8 @@ TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* paren
   layout->setMenuBar(menuBar);
   text_ = PlainTextEditor(dialog.TextLabel, dialog.Lines, this);
   search_ = std::make_unique<TPlainTextSearch>(*text_, dialog_.EditItems[6].second, dialog_.EditItems[8].second,
-                                               [this] { dialog_.NothingFound(); });
+                                               [this] { dialog_.NothingFound(); },
+                                               [this](int32_t count) { dialog_.Replaced(count); });
   text_->setReadOnly(dialog.ReadOnly);
   QTextCursor caret(text_->document()->findBlockByNumber(std::max(dialog.CaretLine - 1, 0)));
   text_->setTextCursor(caret);
