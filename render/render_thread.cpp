@@ -107,6 +107,7 @@ class TRender {
   bool freshQueue_ = true;  // the queues were just filled: no tick has passed in them
   bool freshTick_ = true;   // the tick last run was the first in fresh queues
   bool realTime_ = false;
+  bool endAnnounced_ = false;  // the progress reached the song's length and was told
   TPlayerReadState midiPlayers_;
   TTickSkipping skipping_;
 };
@@ -599,11 +600,11 @@ void TRender::StartPlayer() {
 void TRender::Progress() {
   if (!realTime_) {
     const TRenderSettings& settings = params_.Settings;
-    if (settings.SignalProgress && settings.ProgressFrequency >= 1 &&
-        (renderedTicks_ % static_cast<uint32_t>(settings.ProgressFrequency) == 0 ||
-         Tick() > GSongLength.load())) {
+    const uint32_t length = GSongLength.load();
+    if (settings.SignalProgress && settings.ProgressFrequency >= 1 && !endAnnounced_ &&
+        (renderedTicks_ % static_cast<uint32_t>(settings.ProgressFrequency) == 0 || Tick() > length)) {
+      endAnnounced_ = Tick() >= length;  // the end is told once, whichever way it is reached
       PlaySignal(sTrack);
-      const uint32_t length = GSongLength.load();
       if (length > 0) {
         const long double share = static_cast<long double>(Tick()) / length * 100.0L;
         Speak(std::to_string(TruncToInt32(share)) + "%", -1);

@@ -637,7 +637,10 @@ bool TBrailleEditor::PlainNavigation(uint16_t& key) {
       }
       w_.LastAuditionText.clear();
       if ((ModePlay || scroll) && len > 0) {
-        Audition(caret + 1, true);
+        if (const TAudition a = Audition(caret + 1, true); !a.Described && caret < len) {
+          SpeakToken(a);
+        }
+        dropChar_ = true;  // the preview is the answer: the Space character sounds it no second time
       }
       key = 0;
       return true;

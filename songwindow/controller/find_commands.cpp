@@ -151,8 +151,5 @@ void TSongWindow::Zamening(bool inHandler) {
     Notify();
     ports_.Signaller->Signal(sOk);
   }
-  const std::string total = LangStr(220);
-  ports_.Questions->Ask(total == "???" ? Utf8ToCp1251("Всего произведено замен: ").Text + std::to_string(count)
-                                       : SubstituteArgs(total, {std::to_string(count)}),
-                        1);
+  ports_.Questions->Ask(ReplacementsMessage(count), 1);
 }

@@ -24,7 +24,7 @@ bool Take(TSongWindow& window, const std::string& utf8, std::string& into) {
 
 TFindDialog::TFindDialog(TSongWindow& window) : window_(window) {
   ReplaceMode = FindDialogMode == 2;
-  WhatLabel = CaptionOf({"FindText1", 233, "Что искать:", ":"});
+  WhatLabel = CaptionOf({"FindText1", 233, "Что искать:", "?"});
   WithLabel = CaptionOf({"FindText2", 234, "На:", ""});
   CaseCaption = LangStrOr(232, "С учётом регистра");
   VoiceCaption = LangStrOr(235, "Только в текущем голосе");

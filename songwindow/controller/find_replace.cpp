@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "base/note_arithmetic.h"
+#include "platform/codec1251.h"
+#include "settings/lang_texts.h"
 
 std::string FindText;
 std::string ReplaceText;
@@ -183,4 +185,10 @@ int32_t ReplaceInMusic(std::vector<std::string>& lines, TMusicPlace caret, const
     }
   }
   return count;
+}
+
+std::string ReplacementsMessage(int32_t count) {
+  const std::string total = LangStr(220);
+  return total == "???" ? Utf8ToCp1251("Всего произведено замен: ").Text + std::to_string(count)
+                        : SubstituteArgs(total, {std::to_string(count)});
 }

@@ -75,3 +75,6 @@ int32_t ReplaceInProgram(std::vector<std::string>& lines, TProgramPlace caret, c
 // caretOffset becomes the offset after the last text put into the caret's voice, if any.
 int32_t ReplaceInMusic(std::vector<std::string>& lines, TMusicPlace caret, const TFindOptions& options,
                        int32_t& caretOffset);
+
+// What a replacement of every occurrence tells: text 220 with the count.
+std::string ReplacementsMessage(int32_t count);

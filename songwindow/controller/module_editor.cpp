@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/text_lines.h"
 #include "settings/lang_texts.h"
+#include "songwindow/controller/find_replace.h"
 #include "songwindow/controller/module_files.h"
 #include "songwindow/controller/song_window.h"
 
@@ -184,6 +185,14 @@ bool TModuleEditorDialog::Close(const std::string& utf8Text, int32_t caretLine) 
 
 void TModuleEditorDialog::NothingFound() {
   window_.Ports().Signaller->Signal(sError);
+}
+
+void TModuleEditorDialog::Replaced(int32_t count) {
+  if (count == 0) {
+    NothingFound();
+    return;
+  }
+  window_.Ports().Questions->Ask(ReplacementsMessage(count), 1);
 }
 
 void CheckModuleFileName(TSongWindow& window, const fs::path& path) {

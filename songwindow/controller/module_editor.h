@@ -40,6 +40,9 @@ class TModuleEditorDialog {
   bool Close(const std::string& utf8Text, int32_t caretLine);
   // A search of the text box found nothing: the error signal.
   void NothingFound();
+  // Replace put `count` texts in: the error signal for none, else an information box that
+  // says how many.
+  void Replaced(int32_t count);
 
  private:
   int32_t FindBlock(const std::string& utf8Text, int32_t caretLine, int step);

@@ -120,6 +120,9 @@ void TModuleManagerDialog::Initialing() {
   for (const std::string& name : ModuleNamesInFolder()) {
     const TModuleList list = Holds(commonModules_, name) ? mlCommon : Holds(trackModules_, name) ? mlTrack : mlFree;
     Lists[list].push_back(name);
+    if (!Holds(listed_, name)) {
+      listed_.push_back(name);
+    }
   }
 }
 
@@ -299,7 +302,9 @@ void TModuleManagerDialog::NewName() {
   const std::string typed = ModuleNameBuffer;
   ModuleNameBuffer.clear();
   const uint8_t kind = ClassifyText(NormalizeHandlerLine(typed));
-  if (kind < 1 || kind > 3 || typed.find_first_of("/\\ ") != std::string::npos) {
+  // Dots alone would name a hidden file or leave the folder.
+  if (kind < 1 || kind > 3 || typed.find_first_of("/\\ ") != std::string::npos ||
+      typed.find_first_not_of('.') == std::string::npos) {
     window_.Ports().Signaller->Signal(sError);
     return;
   }
@@ -331,6 +336,28 @@ void TModuleManagerDialog::NewName() {
   std::vector<std::string>& free = Lists[mlFree];
   free[static_cast<size_t>(Selected[mlFree])] = typed;
   Selected[mlFree] = FreeListPos - 1;
+  Renamed(NormalizeHandlerLine(old), typed);
+}
+
+void TModuleManagerDialog::Renamed(const std::string& old, const std::string& typed) {
+  bool carried = false;
+  for (auto& [inPrograms, now] : renamed_) {
+    if (NormalizeHandlerLine(now) == old) {
+      now = typed;
+      carried = true;
+    }
+  }
+  if (!carried) {
+    renamed_[old] = typed;
+  }
+  if (const std::string name = NormalizeHandlerLine(typed); !Holds(listed_, name)) {
+    listed_.push_back(name);
+  }
+}
+
+std::string TModuleManagerDialog::NameNow(const std::string& name) const {
+  const auto it = renamed_.find(name);
+  return it == renamed_.end() ? name : NormalizeHandlerLine(it->second);
 }
 
 void TModuleManagerDialog::NewModule() {
@@ -355,9 +382,10 @@ void TModuleManagerDialog::NewModule() {
 }
 
 void TModuleManagerDialog::Close() {
-  // Module lines are rewritten only for modules of the folder: a line naming a module that
-  // has no file stays as typed (the compiler reports it).
-  std::vector<std::string> known;
+  // Module lines are rewritten only for the modules listed since the dialog opened (under
+  // their names now): a line naming a module that has no file stays as typed (the compiler
+  // reports it).
+  std::vector<std::string> known = listed_;
   for (const std::string& name : ModuleNamesInFolder()) {
     known.push_back(name);
   }
@@ -370,7 +398,7 @@ void TModuleManagerDialog::Close() {
     std::vector<std::string> kept;
     for (const std::string& line : program) {
       const std::optional<std::string> name = ModuleOfLine(line);
-      const bool drop = name && (only.empty() ? Holds(known, *name) : *name == only);
+      const bool drop = name && (only.empty() ? Holds(known, NameNow(*name)) : NameNow(*name) == only);
       if (!drop) {
         kept.push_back(line);
       }
@@ -380,6 +408,20 @@ void TModuleManagerDialog::Close() {
   std::map<TTreck*, std::vector<std::string>> programs;
   TTreck* head = window_.HeadTreck;
   TTreck* current = window_.CurrentTrack;
+  // The other tracks' lines follow a renamed module.
+  for (TTreck* track = head != nullptr ? head->Next : nullptr; track != nullptr; track = track->Next) {
+    if (track == current || renamed_.empty()) {
+      continue;
+    }
+    std::vector<std::string> lines = track->ProgramStrings;
+    for (std::string& line : lines) {
+      const std::optional<std::string> name = ModuleOfLine(line);
+      if (name && NameNow(*name) != *name) {
+        line = "Module " + renamed_.at(*name);
+      }
+    }
+    programs[track] = std::move(lines);
+  }
   if (normalTrack_) {
     std::vector<std::string> lines = withoutModules(current->ProgramStrings, {});
     for (const std::string& name : Lists[mlTrack]) {

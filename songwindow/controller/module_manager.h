@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -70,11 +71,19 @@ class TModuleManagerDialog {
   void Move(TModuleList target);
   int32_t& Remembered(TModuleList list);
   void ShowFreeLabel();
+  // A module renamed from old (normalised) to typed: the lines naming it follow it.
+  void Renamed(const std::string& old, const std::string& typed);
+  // The name a program line's module (normalised) has after the renames (normalised).
+  std::string NameNow(const std::string& name) const;
 
   TSongWindow& window_;
   bool normalTrack_ = false;
   std::vector<std::string> commonModules_;  // names in the control track's module lines
   std::vector<std::string> trackModules_;   // names in the current track's module lines
+  // Every module listed since the dialog opened (normalised): closing rewrites their lines.
+  std::vector<std::string> listed_;
+  // A module's name in the programs (normalised) -> its name after the renames (as typed).
+  std::map<std::string, std::string> renamed_;
 };
 
 // The module name dialog: one field, Enter takes it, Esc leaves the buffer empty.

@@ -125,6 +125,7 @@ TGoToDialog::TGoToDialog(TSongWindow& window)
       f.Text = std::to_string(kLastMeasure);
     }
   };
+  Measure.SaturateTyped = true;  // a number typed past the last measure shows the last one
   Measure.Last = [this] {
     const TTreck* t = window_.CurrentTrack;
     return static_cast<uint32_t>(std::clamp<size_t>(t != nullptr ? t->MusicStrings.size() : 1, 1, kLastMeasure));

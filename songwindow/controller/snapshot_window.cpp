@@ -27,8 +27,13 @@ std::string LabelOf(int id, const char* builtIn) {
 }
 
 // Seen from the statement's scope path: defined there, in a block around it, or at no scope.
+bool InScope(const std::string& scope, const std::string& statementScope) {
+  return scope.empty() || statementScope.compare(0, scope.size(), scope) == 0;
+}
+
+// Constants and arrays: also every one of them at a statement outside any block.
 bool Visible(const std::string& scope, const std::string& statementScope) {
-  return scope.empty() || statementScope.empty() || statementScope.compare(0, scope.size(), scope) == 0;
+  return statementScope.empty() || InScope(scope, statementScope);
 }
 
 }  // namespace
@@ -74,7 +79,7 @@ TSnapshotWindow::TSnapshotWindow(THandlerSnapshot snapshot, ISpeaker& speaker,
   }
   for (size_t i = 0; i < snapshot_.Variables.size(); ++i) {
     const TPeremennay& v = snapshot_.Variables[i];
-    if (Visible(v.Scope, snapshot_.Scope)) {
+    if (InScope(v.Scope, snapshot_.Scope)) {
       Lists[kVariablesPage].push_back(v.Scope + v.Name);
       rows_[kVariablesPage].push_back({TRow::Variable, i});
     }

@@ -8,6 +8,7 @@
 #include "settings/lang_texts.h"
 #include "settings/settings.h"
 #include "songwindow/controller/dialog_results.h"
+#include "songwindow/controller/find_replace.h"
 #include "songwindow/controller/song_window.h"
 #include "songwindow/controller/window_texts.h"
 
@@ -254,4 +255,12 @@ bool TTrackTextDialog::Save(const std::string& utf8Text) {
 
 void TTrackTextDialog::NothingFound() {
   window_.Ports().Signaller->Signal(sError);
+}
+
+void TTrackTextDialog::Replaced(int32_t count) {
+  if (count == 0) {
+    NothingFound();
+    return;
+  }
+  window_.Ports().Questions->Ask(ReplacementsMessage(count), 1);
 }

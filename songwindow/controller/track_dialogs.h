@@ -108,6 +108,9 @@ class TTrackTextDialog {
   bool Save(const std::string& utf8Text);
   // A search of the text box found nothing: the error signal.
   void NothingFound();
+  // Replace put `count` texts in: the error signal for none, else an information box that
+  // says how many.
+  void Replaced(int32_t count);
 
  private:
   TSongWindow& window_;

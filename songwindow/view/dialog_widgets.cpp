@@ -2,6 +2,7 @@
 
 #include <QInputDialog>
 #include <QTextCursor>
+#include <QTextDocument>
 #include "songwindow/view/qt_text.h"
 
 #include <QKeyEvent>
@@ -124,11 +125,12 @@ QPlainTextEdit* PlainTextEditor(const std::string& label, const std::vector<std:
 }
 
 TPlainTextSearch::TPlainTextSearch(QPlainTextEdit& text, std::string findCaption, std::string replaceCaption,
-                                   std::function<void()> nothingFound)
+                                   std::function<void()> nothingFound, std::function<void(int32_t)> replaced)
     : text_(text),
       find_caption_(std::move(findCaption)),
       replace_caption_(std::move(replaceCaption)),
-      nothing_found_(std::move(nothingFound)) {}
+      nothing_found_(std::move(nothingFound)),
+      replaced_(std::move(replaced)) {}
 
 void TPlainTextSearch::Find(bool again) {
   if (!again || find_text_.isEmpty()) {
@@ -162,12 +164,30 @@ void TPlainTextSearch::Replace() {
   if (!ok) {
     return;
   }
-  QString text = text_.toPlainText();
-  if (!text.contains(what)) {
-    nothing_found_();
-    return;
+  replaced_(ReplaceFromCaret(what, with));
+}
+
+int32_t TPlainTextSearch::ReplaceFromCaret(const QString& what, const QString& with) {
+  if (what.isEmpty() || text_.isReadOnly()) {
+    return 0;
   }
-  QTextCursor all(text_.document());
-  all.select(QTextCursor::Document);
-  all.insertText(text.replace(what, with));  // one undo step
+  QTextDocument* document = text_.document();
+  QTextCursor at(document);
+  at.setPosition(text_.textCursor().selectionStart());
+  QTextCursor edit(document);
+  int32_t count = 0;
+  // The document's find with no flags is the one Find uses: case ignored.
+  for (QTextCursor found = document->find(what, at); !found.isNull(); found = document->find(what, at)) {
+    if (count == 0) {
+      edit.beginEditBlock();  // one undo step for all of them
+    }
+    found.insertText(with);
+    at = found;
+    ++count;
+  }
+  if (count > 0) {
+    edit.endEditBlock();
+    text_.setTextCursor(at);
+  }
+  return count;
 }

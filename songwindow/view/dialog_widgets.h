@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPlainTextEdit>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,21 +49,27 @@ class TNumberFieldBinding : public QObject {
 // named by `label`, holding `lines` (code page 1251).
 QPlainTextEdit* PlainTextEditor(const std::string& label, const std::vector<std::string>& lines, QWidget* parent);
 
-// Find, find next and replace-all in a plain text editor (the track text and module
-// editors): the texts asked in small prompts captioned findCaption and replaceCaption; the
-// search text is kept for Find next; nothingFound runs when the text is not there.
+// Find, find next and replace in a plain text editor (the track text and module editors):
+// the texts asked in small prompts captioned findCaption and replaceCaption; the search text
+// is kept for Find next; nothingFound runs when Find finds nothing, replaced with the number
+// of texts Replace put in.
 class TPlainTextSearch {
  public:
   TPlainTextSearch(QPlainTextEdit& text, std::string findCaption, std::string replaceCaption,
-                   std::function<void()> nothingFound);
+                   std::function<void()> nothingFound, std::function<void(int32_t)> replaced);
   void Find(bool again);
-  // Every occurrence replaced, in one undo step of the editor.
+  // Asks for the two texts, then replaces from the caret.
   void Replace();
+  // Every occurrence of what from the caret (the selection's start) to the end, matched as
+  // Find matches (case ignored), becomes with, in one undo step of the editor; each search
+  // goes on after the text put in. The caret ends after the last text put in. The count.
+  int32_t ReplaceFromCaret(const QString& what, const QString& with);
 
  private:
   QPlainTextEdit& text_;
   std::string find_caption_;
   std::string replace_caption_;
   std::function<void()> nothing_found_;
+  std::function<void(int32_t)> replaced_;
   QString find_text_;
 };

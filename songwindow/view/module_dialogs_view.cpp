@@ -20,7 +20,8 @@ TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* paren
   layout->setMenuBar(menuBar);
   text_ = PlainTextEditor(dialog.TextLabel, dialog.Lines, this);
   search_ = std::make_unique<TPlainTextSearch>(*text_, dialog_.EditItems[6].second, dialog_.EditItems[8].second,
-                                               [this] { dialog_.NothingFound(); });
+                                               [this] { dialog_.NothingFound(); },
+                                               [this](int32_t count) { dialog_.Replaced(count); });
   text_->setReadOnly(dialog.ReadOnly);
   QTextCursor caret(text_->document()->findBlockByNumber(std::max(dialog.CaretLine - 1, 0)));
   text_->setTextCursor(caret);
@@ -201,7 +202,10 @@ void TModuleManagerView::Run(const std::string& action) {
 void TModuleManagerView::Mirror() {
   mirroring_ = true;
   for (size_t i = 0; i < lists_.size(); ++i) {
-    labels_[i]->setText(ToQt(dialog_.Labels[i]));
+    if (labels_[i]->text() != ToQt(dialog_.Labels[i])) {
+      labels_[i]->setText(ToQt(dialog_.Labels[i]));
+      lists_[i]->setAccessibleName(AccessibleNameOf(dialog_.Labels[i]));  // the name follows the label
+    }
     QStringList names;
     for (const std::string& name : dialog_.Lists[i]) {
       names.append(ToQt(name));

@@ -181,7 +181,8 @@ TTrackTextView::TTrackTextView(TTrackTextDialog& dialog, QWidget* parent) : QDia
   layout->setMenuBar(menuBar);
   text_ = PlainTextEditor(dialog.TextLabel, dialog.Lines, this);
   search_ = std::make_unique<TPlainTextSearch>(*text_, dialog_.EditItems[6].second, dialog_.EditItems[8].second,
-                                               [this] { dialog_.NothingFound(); });
+                                               [this] { dialog_.NothingFound(); },
+                                               [this](int32_t count) { dialog_.Replaced(count); });
   text_->moveCursor(QTextCursor::Start);
   layout->addWidget(text_, 1);
   auto* row = new QHBoxLayout();

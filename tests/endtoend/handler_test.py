@@ -3,7 +3,7 @@ block wizard (F10) and the translator picker (F12), driven from the keyboard and
 AT-SPI, and the three dialogs read by Orca.
 
 usage: handler_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: modules, wizard, translator, orca_handler
+scenarios: modules, wizard, translator, orca_handler, renamemodule
 """
 import os
 import subprocess
@@ -266,6 +266,73 @@ def scenario_orca_handler(bin_dir, source_dir):
         if program is not None and program.process.poll() is None:
             program.process.kill()
         orca.stop()
+
+
+def scenario_renamemodule(bin_dir, source_dir):
+    """F11 on a song whose control track attaches swing to all tracks: Tab to the all-tracks
+    list, Delete takes swing off, Space renames it Groove (the module name dialog), End puts
+    it on the track and Esc writes the lines: the control track keeps no line naming swing,
+    the track names Groove, and the saved song exports with its modules found."""
+    song = song_file("rename.qem", ["module swing"], [("Piano", 1, ["!PSNQ"], ["variable x", "let x=1"])])
+    program, notes = open_song(bin_dir, song)
+    handler = find("text", PROGRAM_EDITOR)
+    wait_for("the Piano track",
+             lambda: text_of(notes)[0] == "!PSNQ" and program_lines(handler) == ["variable x", "let x=1"])
+    key("F11")
+    manager = wait_for("the module manager", lambda: dialog(MANAGER))
+    lists = wait_for("its three lists", lambda: len(lists_of(manager)) == 3 and lists_of(manager))
+    free = lists["Свободные модули (используйте контекстное меню)"]
+    common = lists["Подключенные модули ко всем трекам"]
+    track = lists["Подключенные модули к треку Piano"]
+    wait_for("focus on the free modules", lambda: focused(free))
+    key("Tab")
+    wait_for("focus on the all-tracks modules", lambda: focused(common))
+    key("Delete")
+    wait_for("swing free (lists %r, %r)" % (items_of(free), items_of(common)),
+             lambda: items_of(common) == [] and "swing" in items_of(free))
+    wait_for("focus on the free modules again", lambda: focused(free))
+    key("space")
+    wait_for("the module name dialog", lambda: dialog("Имя модуля"))
+    name = wait_for("its field", lambda: find("text", "Имя модуля"))
+    wait_for("the old name in it, focused", lambda: text_of(name)[0] == "swing" and focused(name))
+    key("ctrl+a")
+    type_text("Groove")
+    wait_for("the new name typed", lambda: text_of(name)[0] == "Groove")
+    key("Return")
+    wait_for("Groove in the free list (now %r)" % (items_of(free),),
+             lambda: dialog("Имя модуля") is None and "Groove" in items_of(free) and "swing" not in items_of(free))
+    # The manager takes the keyboard back (no window manager on the virtual X server).
+    windows = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(program.process.pid)],
+                             stdout=subprocess.PIPE, text=True, check=True).stdout.split()
+    for window in windows:
+        title = subprocess.run(["xdotool", "getwindowname", window], stdout=subprocess.PIPE, text=True).stdout
+        if title.strip() == MANAGER:
+            subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
+    wait_for("focus on the free modules after the name", lambda: focused(free))
+    key("End")
+    wait_for("Groove on the track (now %r)" % (items_of(track),), lambda: items_of(track) == ["Groove"])
+    key("Escape")
+    wait_for("the manager to close", lambda: dialog(MANAGER) is None)
+    focus_main_window()
+    wait_for("the module line in the program (now %r)" % (text_of(handler)[0],),
+             lambda: program_lines(handler) == ["Module Groove", "variable x", "let x=1"])
+    before = os.path.getmtime(song)
+    key("ctrl+s")
+    wait_for("the song saved", lambda: os.path.getmtime(song) != before and
+             b"\r\nPiano\r\n!PSNQ\r\nModule Groove\r\nvariable x\r\nlet x=1\r\n" in open(song, "rb").read())
+    saved = open(song, "rb").read()
+    if b"swing" in saved.lower():
+        fail("a line still names the renamed module:\n%r" % saved)
+    modules = sorted(os.listdir(os.path.join(program.home, "Modules")))
+    if "Groove.Blk" not in modules or "swing.blk" in modules:
+        fail("the module files are %r" % modules)
+    key("ctrl+q")
+    program.finish()
+    out = os.path.join(os.path.dirname(song), "rename.mid")
+    export = subprocess.run([os.path.join(bin_dir, "velto"), "--home", program.home, "--export", song, out],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    if export.returncode != 0:
+        fail("the saved song does not export: %s" % export.stdout.decode("utf-8", "replace"))
 
 
 if __name__ == "__main__":

@@ -107,7 +107,7 @@ def scenario_find(bin_dir, source_dir):
     count is shown, and Alt+Z gives the text back."""
     song = song_file("findme.qem", FIND_SONG)
     program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"])
-    what = open_find("ctrl+f", "Найти в нотном тексте трека", "Что искать")
+    what = open_find("ctrl+f", "Найти в нотном тексте трека", "Что искать?")
     type_text("(N")
     wait_for("the typed sign", lambda: text_of(what)[0] == "(N")
     start = len(program.said())

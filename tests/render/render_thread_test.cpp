@@ -260,16 +260,22 @@ TEST_F(RenderThreadTest, ProgressEveryFrequencyTicksAndNeverWithFrequencyZero) {
   SetSpeechOutput(speech);
   SetSoundPlayer(signals);
   SignalProgress = true;
-  auto song = ScaleSong();
+  auto song = ScaleSong();  // four measures of 1920 ticks
   GProgressFrequency = 1920;
   ASSERT_TRUE(Render(*song).Finished);
   const int withFrequency = signals->played;
-  EXPECT_GE(withFrequency, 4);
-  ASSERT_FALSE(speech->said.empty());
-  EXPECT_EQ(speech->said.front(), "25%");
+  EXPECT_EQ(speech->said, (std::vector<std::string>{"25%", "50%", "75%", "100%"})) << "the end told once";
+  EXPECT_EQ(withFrequency, 4);
+  // A frequency that does not divide the length: the end is told once the clock passes it.
+  speech->said.clear();
+  GProgressFrequency = 1000;
+  ASSERT_TRUE(Render(*song).Finished);
+  EXPECT_EQ(speech->said, (std::vector<std::string>{"13%", "26%", "39%", "52%", "65%", "78%", "91%", "100%"}));
+  EXPECT_EQ(signals->played - withFrequency, 8);
+  const int withOddFrequency = signals->played;
   GProgressFrequency = 0;
   ASSERT_TRUE(Render(*song).Finished);
-  EXPECT_LE(signals->played - withFrequency, 2) << "only once the clock passes the song length";
+  EXPECT_LE(signals->played - withOddFrequency, 2) << "only once the clock passes the song length";
   SetSpeechOutput(nullptr);
   SetSoundPlayer(nullptr);
 }

@@ -151,6 +151,10 @@ TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
        {"I A", "I Я", "I A", "I a"}, {sCaps, sCaps, sCaps}, none, "aAЯ", 0, nullptr},
       {"Right onto a note sounds it", 1, 0, false, false, "Right", {"I P"}, {sCaps}, {"off", "on 0 0 60 81"},
        "!PSNQ", 1, nullptr},
+      // Space previews the note under the caret (c, the P after the octave sign) once: one
+      // note-on and one answer (the cell, as Right onto it says), whatever its character does.
+      {"Space previews the note at the caret once", 1, 1, false, false, "Space", {"I P"}, {},
+       {"off", "on 0 0 60 81"}, "!PSNQ", 1, nullptr},
       // The first token deleted: the caret stays at the start and the new first note is
       // described (D), none is skipped.
       {"advanced Delete takes the token and describes the next", 2, 0, true, false, "Delete",

@@ -189,6 +189,14 @@ TEST_F(FindDialogTest, CaptionsFollowTheModeAndTheEditorSearched) {
   EXPECT_EQ(english.Caption, "Replace in the track's music text");
   EXPECT_EQ(english.WhatLabel, "Replace:");
   EXPECT_EQ(english.OkCaption, "Replace onward");
+  // The search text's label asks its question in either language.
+  const std::pair<const char*, const char*> questions[] = {{"English.lng", "Find what?"},
+                                                           {"Russian.lng", "Что искать?"}};
+  for (const auto& [file, label] : questions) {
+    ASSERT_TRUE(LoadLanguageFile(std::string(VELTO_SOURCE_DIR) + "/resources/Languages/" + file));
+    FindDialogMode = 1;
+    EXPECT_EQ(U(TFindDialog(window_).WhatLabel), label) << file;
+  }
   UnloadLanguage();
 }
 

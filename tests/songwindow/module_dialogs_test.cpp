@@ -229,7 +229,7 @@ TEST_F(ModuleTest, DeletingAFreeModuleAsksAboutItsDescriptionAndCancelKeepsBoth)
 
 TEST_F(ModuleTest, RenamingRefusesNamesThatAreNoPlainModuleNames) {
   window_.CurrentTrack = Track(0);
-  for (const char* typed : {"", "two words", "a/b", "x\\y", "$$"}) {
+  for (const char* typed : {"", "two words", "a/b", "x\\y", "$$", ".", "..", "..."}) {
     TModuleManagerDialog manager(window_);
     manager.Enter(mlFree);
     manager.Select(mlFree, 1);  // humanize
@@ -261,6 +261,26 @@ TEST_F(ModuleTest, RenamingKeepsTheTypedCapitalsAndTakesTheDescriptionAlong) {
   EXPECT_EQ(Program(0)[0], "Module Loudness");
   TModuleManagerDialog again(window_);
   EXPECT_EQ(Names(again.Lists[mlCommon]), (TLines{"loudness", "swing"}));
+}
+
+// A module taken off all tracks and renamed: every line that named it follows it, so that
+// no line names a module that is gone.
+TEST_F(ModuleTest, ARenamedModuleTakesEveryLineThatNamedItAlong) {
+  TModuleManagerDialog manager(window_);
+  manager.Enter(mlCommon);
+  manager.InFree();  // swing, attached to all tracks when the manager opened
+  ASSERT_EQ(Names(manager.Lists[mlFree]), (TLines{"humanize", "swing"}));
+  for (const char* typed : {"Groove", "Shuffle"}) {
+    rig_.windowDialogs.answers[TWindowDialog::ModuleName] = [typed] { ModuleNameBuffer = typed; };
+    manager.NewName();
+  }
+  ASSERT_EQ(Names(manager.Lists[mlFree]), (TLines{"humanize", "Shuffle"}));
+  manager.InTreck();
+  manager.Close();
+  EXPECT_TRUE(fs::exists(modules_ / "Shuffle.Blk"));
+  EXPECT_EQ(Program(0), TLines{});
+  EXPECT_EQ(Program(1), (TLines{"Module Shuffle", "Module dynamics", "let x=1", "module lost"}));
+  EXPECT_EQ(Program(2), (TLines{"Module Shuffle", "module humanize"}));
 }
 
 // Renaming over another module would lose it: refused with a message.

@@ -73,10 +73,11 @@ TEST_F(RangeDialogsTest, TypedAndPastedTextIsRefusedUnlessItIsANumberTheFieldHol
     const char* want;
   };
   // The go-to measure field: up to 34463, 0 and empty become 1 (selected, so typing
-  // replaces it); letters and numbers above 65535 are refused, never wrapped.
+  // replaces it); any number above 34463 becomes 34463, never wrapped; letters are refused.
   const TCase cases[] = {
       {"4", "45", true, "45"},       {"4", "40000", true, "34463"}, {"4", "65535", true, "34463"},
-      {"4", "65536", false, "4"},    {"4", "131073", false, "4"},   {"4", "4a", false, "4"},
+      {"4", "65536", true, "34463"}, {"4", "99999", true, "34463"}, {"4", "131073", true, "34463"},
+      {"4", "4a", false, "4"},
       {"4", "-3", false, "4"},       {"4", " 7", false, "4"},       {"4", "", true, "1"},
       {"4", "0", true, "1"},         {"4", "007", true, "007"},
   };

@@ -65,6 +65,16 @@ TEST_F(SnapshotWindowTest, ListsWhatIsVisibleAtTheStatement) {
   EXPECT_EQ(U(w.HideCaption), "Больше не выводить этот срез");
 }
 
+// At a statement outside any block only the variables without a scope are listed; the
+// constants and arrays of every scope are.
+TEST_F(SnapshotWindowTest, OutsideAnyBlockOnlyVariablesWithoutAScopeAreListed) {
+  THandlerSnapshot s = Snapshot();
+  s.Scope.clear();
+  TSnapshotWindow w(s, speaker, &timer);
+  EXPECT_EQ(w.Lists[0], (std::vector<std::string>{"g", "get.other.c", "get.k"}));
+  EXPECT_EQ(w.Lists[1], (std::vector<std::string>{"get.a[0]", "get.other.h[0]"}));
+}
+
 struct TDisplayCase {
   int page;
   int32_t row;

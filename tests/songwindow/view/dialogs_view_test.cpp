@@ -17,6 +17,7 @@
 #include "songwindow/view/song_window_view.h"
 #include "songwindow/view/track_dialogs_view.h"
 #include "tests/songwindow/song_window_fakes.h"
+#include "tests/songwindow/view/input_prompts.h"
 #include "tests/songwindow/view/offscreen_application.h"
 
 namespace {
@@ -279,6 +280,41 @@ TEST_F(DialogsViewTest, TrackTextSpeaksItsPlaceAndSavesWithF8) {
   QTest::keyClick(view.TextBox(), Qt::Key_F8);
   EXPECT_EQ(view.result(), QDialog::Accepted);
   EXPECT_EQ(window_.CurrentTrack->MusicStrings, std::vector<std::string>{"m"});
+}
+
+// Ctrl+H replaces from the caret on, whatever the case, in one undo step, and says how
+// many it replaced; a text that is not there gives the error signal.
+TEST_F(DialogsViewTest, TrackTextReplacesFromTheCaretAsFindMatchesAndSaysTheCount) {
+  TTrackTextDialog dialog(window_);
+  TTrackTextView view(dialog, nullptr);
+  Open(view);
+  QPlainTextEdit* text = view.TextBox();
+  const QString before = text->toPlainText();
+  QTest::keyClick(text, Qt::Key_Down);
+  QTest::keyClick(text, Qt::Key_Down);  // measure 3, "a()b()c"
+  {
+    TPromptAnswers answers({"A", "x"});
+    QTest::keyClick(text, Qt::Key_H, Qt::ControlModifier);
+    EXPECT_TRUE(answers.Left().isEmpty());
+  }
+  QStringList expected = {"a", "a", "x()b()c"};
+  for (int m = 4; m <= 12; ++m) {
+    expected.append("x");
+  }
+  EXPECT_EQ(text->toPlainText().toStdString(), expected.join('\n').toStdString());
+  EXPECT_EQ(rig_.questions.asked, std::vector<std::string>{"1 Всего произведено замен: 10"});
+  EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{});
+  text->undo();
+  EXPECT_EQ(text->toPlainText().toStdString(), before.toStdString()) << "one undo step";
+  Open(view);  // active again after the prompts
+  {
+    TPromptAnswers answers({"q", "x"});
+    QTest::keyClick(text, Qt::Key_H, Qt::ControlModifier);
+    EXPECT_TRUE(answers.Left().isEmpty());
+  }
+  EXPECT_EQ(text->toPlainText().toStdString(), before.toStdString());
+  EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{sError});
+  EXPECT_EQ(rig_.questions.asked.size(), 1u);
 }
 
 // The window runs each dialog modally over itself with its own controller.

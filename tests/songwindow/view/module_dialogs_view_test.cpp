@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "songwindow/view/module_dialogs_view.h"
 #include "tests/songwindow/song_window_fakes.h"
+#include "tests/songwindow/view/input_prompts.h"
 #include "tests/songwindow/view/offscreen_application.h"
 
 namespace {
@@ -81,6 +82,7 @@ TEST_F(ModuleDialogsViewTest, EndMovesAModuleToTheTrackAndEscWritesItsLine) {
   EXPECT_TRUE(view.List(mlTrack)->hasFocus());
   EXPECT_EQ(view.List(mlTrack)->currentRow(), 0);
   EXPECT_EQ(view.Label(mlFree)->text(), "Свободные модули:");  // the hint went with the key
+  EXPECT_EQ(NameOf(free), "Свободные модули") << "the list's name follows its label";
   EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{sOk});
   QTest::keyClick(view.List(mlTrack), Qt::Key_Home);  // on to all tracks
   EXPECT_EQ(Items(view.List(mlCommon)), (QStringList{"swing", "velocity"}));
@@ -121,6 +123,28 @@ TEST_F(ModuleDialogsViewTest, TheEditorStepsThroughBlocksAndEscAsksBeforeLosingA
   EXPECT_EQ(ReadTextLines(modules_ / "velocity.blk"),
             (std::vector<std::string>{"block one", "endblock", "bxlock two", "endblock"}));
   EXPECT_EQ(window_.EditModuleLine, 3);
+}
+
+// Replace matches as Find does, case ignored, from the caret on (a "swdelay" before the
+// caret stays), and says how many it replaced.
+TEST_F(ModuleDialogsViewTest, TheEditorReplacesFromTheCaretWhateverTheCase) {
+  ASSERT_TRUE(WriteTextLines(modules_ / "delay.blk", {"let swdelay=1", "block delay", "let SwDelay=swdelay+1",
+                                                      "endblock"}));
+  window_.EditModuleFile = (modules_ / "delay.blk").string();
+  window_.EditModuleLine = 2;
+  TModuleEditorDialog dialog(window_);
+  TModuleEditorView view(dialog, nullptr);
+  Open(view);
+  QPlainTextEdit* text = view.TextBox();
+  {
+    TPromptAnswers answers({"SWDELAY", "pause"});
+    QTest::keyClick(text, Qt::Key_H, Qt::ControlModifier);
+    EXPECT_TRUE(answers.Left().isEmpty());
+  }
+  EXPECT_EQ(text->toPlainText().toStdString(), "let swdelay=1\nblock delay\nlet pause=pause+1\nendblock");
+  EXPECT_EQ(rig_.questions.asked, std::vector<std::string>{"1 Всего произведено замен: 2"});
+  EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{});
+  rig_.questions.answers = {mbNo};  // closing: the change is not saved
 }
 
 TEST_F(ModuleDialogsViewTest, TheNameDialogHandsTheTypedNameBackOnEnterOnly) {
