@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/auto_play.h"
 #include "app/device_error_text.h"
 #include "feedback/file_error_text.h"
 #include "app/shell.h"
@@ -360,6 +361,7 @@ TSongWindowView* TMainWindow::SongShowing(const std::string& path,
 }
 
 void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
+  AutoPlayForgotten();  // bringing the window up for the songs does not close it
   if (isMinimized()) {
     showNormal();
   }
@@ -435,10 +437,30 @@ bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
   return c.WritePresentSong();
 }
 
-void TMainWindow::OpenSongs(const std::vector<std::string>& paths) {
+void TMainWindow::OpenSongs(const std::vector<std::string>& paths, bool playOne) {
+  bool opened = false;
   for (const std::string& path : paths) {
-    OpenSong(path);
+    opened = OpenSong(path);
   }
+  TSongWindowView* song = ActiveSong();
+  if (!playOne || !PlaysAtOnce(paths.size(), opened) || song == nullptr) {
+    return;
+  }
+  // The one song given plays at once, as its play command plays it.
+  AutoPlayStarting();
+  song->Controller().PlayAll();
+  song->Mirror();
+  if (!Transport().Busy()) {
+    AutoPlayNotStarted();
+  }
+}
+
+bool TMainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && ClosesOnActivation()) {
+    // Closed as the user closes it (a changed song is asked about), once this event is done.
+    QTimer::singleShot(0, this, [this] { close(); });
+  }
+  return QMainWindow::event(event);
 }
 
 void TMainWindow::OpenSongDialog() {

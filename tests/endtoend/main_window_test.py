@@ -46,9 +46,10 @@ def install_home(bin_dir, home):
 
 
 class Program:
-    """velto started on a copy of the installation tree, with its speech and MIDI logs."""
+    """velto started on a copy of the installation tree, with its speech and MIDI logs. One
+    song given is only opened (--open) unless `play`: then it plays at once."""
 
-    def __init__(self, bin_dir, songs, home=None, env=None):
+    def __init__(self, bin_dir, songs, home=None, env=None, play=False):
         self.work = tempfile.mkdtemp(prefix="velto-window-")
         self.home = home or os.path.join(self.work, "home")
         if home is None:
@@ -63,7 +64,7 @@ class Program:
         environment.update(env or {})
         self.output = open(os.path.join(self.work, "velto.out"), "w")
         self.process = subprocess.Popen(
-            [os.path.join(bin_dir, "velto"), "--home", self.home] + songs,
+            [os.path.join(bin_dir, "velto"), "--home", self.home] + ([] if play else ["--open"]) + songs,
             env=environment, stdout=self.output, stderr=subprocess.STDOUT)
 
     def said(self):
