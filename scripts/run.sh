@@ -4,13 +4,21 @@
 # display it says so and plays the song without a window; where no sound output can be
 # opened either (a machine without a sound card), it says so and renders the song to a
 # MIDI file and a WAV file instead.
+# Usage: scripts/run.sh [EXAMPLE-NAME | SONG.qem]. VELTO_RUN_BIN (built programs, nothing
+# installed or built) and VELTO_RUN_OUT (where its files go) are for the tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh" release
-bin="$root/build/release/bin"
+bin=${VELTO_RUN_BIN:-}
+if [ -z "$bin" ]; then
+  "$root/scripts/setup.sh"
+  "$root/scripts/build.sh" release
+  bin="$root/build/release/bin"
+fi
 song="$root/examples/${1:-when-the-saints}.qem"
-out="$root/build/run"
+if [ -f "${1:-}" ]; then
+  song=$1
+fi
+out=${VELTO_RUN_OUT:-$root/build/run}
 home="$out/home"  # the program folder: settings and caches stay out of the build tree
 mkdir -p "$home"
 for folder in Resources Translator Modules Languages Plugins; do
