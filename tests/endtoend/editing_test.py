@@ -2,7 +2,7 @@
 kept and said, pasting, new songs that sound, advanced editing that explains itself.
 
 usage: editing_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: untouched, newsong, advanced, modes, insertmenu, clipboard
+scenarios: untouched, newsong, advanced, modes, insertmenu, clipboard, orca_clipboard
 """
 import os
 import shutil
@@ -273,6 +273,49 @@ def scenario_clipboard(bin_dir, source_dir):
     key("ctrl+a")
     wait_heard(program, "I Выделено: !PSNQ", start)
     quit_without_saving(program)
+
+
+def scenario_orca_clipboard(bin_dir, source_dir):
+    """With Orca running, the Text menu's keys in the Braille editor are answered at once:
+    Ctrl+A and Ctrl+C say what they selected and copied, Ctrl+V pastes, Ctrl+Z takes it back,
+    and the next key (Right) is answered after them."""
+    from accessibility_test import Orca
+    work = tempfile.mkdtemp(prefix="velto-orca-")
+    song = write_song_in(work, "orcaclip.qem", ["1 0 0 1 0 0 0", "Общее", "Vd4m",
+                                                "1 0 1 1 0 0 0", "Мелодия", "!PSNQ"])
+    orca = Orca(work)
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
+        start = len(program.said())
+        key("ctrl+a")
+        wait_for(lambda: "Ctrl+A said (heard %r)" % program.said()[start:],
+                 lambda: "I Выделено: !PSNQ" in program.said()[start:], timeout_s=60)
+        key("ctrl+c")
+        wait_for(lambda: "Ctrl+C said (heard %r)" % program.said()[start:],
+                 lambda: "I Скопировано: !PSNQ" in program.said()[start:], timeout_s=60)
+        key("End")
+        wait_for("the caret at the end", lambda: text_of(notes) == ("!PSNQ", 5), timeout_s=60)
+        key("ctrl+v")
+        wait_for("the pasted cells", lambda: text_of(notes)[0] == "!PSNQ!PSNQ", timeout_s=60)
+        key("ctrl+z")
+        wait_for("the paste taken back", lambda: text_of(notes)[0] == "!PSNQ", timeout_s=60)
+        key("Home")
+        wait_for("the caret at the start", lambda: text_of(notes)[1] == 0, timeout_s=60)
+        start = len(program.said())
+        key("Right")
+        wait_for("an answer to Right", lambda: len(program.said()) > start, timeout_s=60)
+        quit_without_saving(program)
+        program = None
+    finally:
+        if program is not None:
+            program.process.kill()
+        orca.stop()
 
 
 if __name__ == "__main__":
