@@ -255,6 +255,7 @@ void TBrailleEditor::RunPendingLockKeys() {
 
 void TBrailleEditor::KeyDown(uint16_t key, TShiftState shift) {
   dropChar_ = false;
+  spaceHeard_.reset();
   if (w_.CurrentTrack == nullptr || w_.Ports().Editors == nullptr) {
     return;
   }
@@ -637,7 +638,7 @@ bool TBrailleEditor::PlainNavigation(uint16_t& key) {
       }
       w_.LastAuditionText.clear();
       if ((ModePlay || scroll) && len > 0) {
-        Audition(caret + 1, true);
+        spaceHeard_ = Audition(caret + 1, true);
       }
       key = 0;
       return true;
@@ -880,11 +881,14 @@ void TBrailleEditor::KeyPress(char32_t ch) {
   } else if (c == ' ') {
     w_.LastAuditionText.clear();
     if (Caret() < static_cast<int32_t>(Text().size())) {
-      const TAudition a = Audition(Caret() + 1, false);
+      // The note the key's press sounded (and described) is not sounded or described a
+      // second time: one answer a key.
+      const TAudition a = spaceHeard_ ? *spaceHeard_ : Audition(Caret() + 1, false);
       if (!a.Described) {
         SpeakToken(a);
       }
     }
+    spaceHeard_.reset();
   } else if (c < 33) {
     if (c == vkBack) {
       DefaultBackspace();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -123,5 +124,6 @@ class TBrailleEditor {
   TNoteAudition audition_;
   std::deque<uint16_t> pendingLocks_;
   bool numLockHeld_ = false;
+  std::optional<TAudition> spaceHeard_;  // what Space's key press sounded, for its character
   bool dropChar_ = false;  // the character of the last key down never reaches KeyPress
 };
