@@ -1,5 +1,6 @@
 // A song given at start, or handed over by a second copy, plays at once; once that play
-// has ended the program window closes itself the next time it is activated.
+// has ended the program window closes itself the next time the program is activated from
+// another program (a dialog of its own that closes does not count).
 #pragma once
 
 #include <cstddef>

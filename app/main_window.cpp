@@ -104,6 +104,14 @@ TMainWindow::TMainWindow() {
   RebuildMenuBar();
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
   timer_.start(kTimerMs);
+  // The program activated again from another program after a song that played by itself
+  // ended: the window closes as the user closes it (a changed song is asked about). A
+  // dialog of the program's own that closes leaves it open.
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive && ClosesOnActivation()) {
+      QTimer::singleShot(0, this, [this] { close(); });
+    }
+  });
   instance_server_ = ListenForLaterCopies(
       ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); });
   snapshots_ = std::make_unique<TSnapshotPresenter>(this);
@@ -453,14 +461,6 @@ void TMainWindow::OpenSongs(const std::vector<std::string>& paths, bool playOne)
   if (!Transport().Busy()) {
     AutoPlayNotStarted();
   }
-}
-
-bool TMainWindow::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate && ClosesOnActivation()) {
-    // Closed as the user closes it (a changed song is asked about), once this event is done.
-    QTimer::singleShot(0, this, [this] { close(); });
-  }
-  return QMainWindow::event(event);
 }
 
 void TMainWindow::OpenSongDialog() {

@@ -48,8 +48,6 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  // Activation closes the window once a song that played by itself has ended.
-  bool event(QEvent* event) override;
 
  private:
   void BuildMenus();

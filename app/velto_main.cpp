@@ -35,8 +35,8 @@ void PrintUsage(std::ostream& out) {
          "       velto [--home DIR] [--verbose] --list-devices\n"
          "       velto --version | --help\n"
          "--verbose also shows the messages of the sound libraries (ALSA, JACK, FluidSynth).\n"
-         "One song given plays at once, and the window closes when it is next activated after\n"
-         "the song ended; --open only opens it.\n";
+         "One song given plays at once, and the window closes when the program is activated from\n"
+         "another program after the song ended; --open only opens it.\n";
 }
 
 // The command line after the options every command shares.

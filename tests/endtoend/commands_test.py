@@ -252,8 +252,8 @@ class OtherWindow:
 
 def scenario_autoplay(bin_dir, source_dir):
     """A song given alone on the command line plays at once: its note-ons reach the MIDI log
-    without a key. Once it has ended, the program window closes itself when it is next
-    activated (the song unchanged: no question)."""
+    without a key. Once it has ended, the program window closes itself when the program is
+    activated from another program (the song unchanged: no question)."""
     work = tempfile.mkdtemp(prefix="velto-songs-")
     song = song_with(work, "auto.qem", MELODY, second_track=False)
     program = Program(bin_dir, [song], play=True)
