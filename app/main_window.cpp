@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/auto_play.h"
 #include "app/device_error_text.h"
 #include "feedback/file_error_text.h"
 #include "app/shell.h"
@@ -103,6 +104,14 @@ TMainWindow::TMainWindow() {
   RebuildMenuBar();
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
   timer_.start(kTimerMs);
+  // The program activated again from another program after a song that played by itself
+  // ended: the window closes as the user closes it (a changed song is asked about). A
+  // dialog of the program's own that closes leaves it open.
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive && ClosesOnActivation()) {
+      QTimer::singleShot(0, this, [this] { close(); });
+    }
+  });
   instance_server_ = ListenForLaterCopies(
       ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); });
   snapshots_ = std::make_unique<TSnapshotPresenter>(this);
@@ -360,6 +369,7 @@ TSongWindowView* TMainWindow::SongShowing(const std::string& path,
 }
 
 void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
+  AutoPlayForgotten();  // bringing the window up for the songs does not close it
   if (isMinimized()) {
     showNormal();
   }
@@ -435,9 +445,21 @@ bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
   return c.WritePresentSong();
 }
 
-void TMainWindow::OpenSongs(const std::vector<std::string>& paths) {
+void TMainWindow::OpenSongs(const std::vector<std::string>& paths, bool playOne) {
+  bool opened = false;
   for (const std::string& path : paths) {
-    OpenSong(path);
+    opened = OpenSong(path);
+  }
+  TSongWindowView* song = ActiveSong();
+  if (!playOne || !PlaysAtOnce(paths.size(), opened) || song == nullptr) {
+    return;
+  }
+  // The one song given plays at once, as its play command plays it.
+  AutoPlayStarting();
+  song->Controller().PlayAll();
+  song->Mirror();
+  if (!Transport().Busy()) {
+    AutoPlayNotStarted();
   }
 }
 

@@ -31,8 +31,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   ~TMainWindow() override;
 
   // Opens each song in its own window; one that cannot be read is reported and the others
-  // still open.
-  void OpenSongs(const std::vector<std::string>& paths);
+  // still open. With `playOne`, exactly one song, opened, plays at once (PlayAll).
+  void OpenSongs(const std::vector<std::string>& paths, bool playOne = true);
   // Opens a song left by a program that ended without closing it in its own window, as
   // changed, and writes it to that window's own undo files. True when it is safe there
   // (the leftover's files may go then).

@@ -123,7 +123,7 @@ void RecoverLeftoverSongs(TMainWindow& window, std::vector<TLeftoverSong> leftov
 }  // namespace
 
 int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
-                  const std::vector<std::string>& pluginProblems) {
+                  const std::vector<std::string>& pluginProblems, bool playOne) {
   if (!HasDisplay()) {
     std::cerr << "velto: no display to open the window on (DISPLAY is not set); "
                  "without a window use --export, --play or --list-devices\n";
@@ -144,10 +144,10 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
       window.ChooseLanguage(language);
     }
     window.ShowAtSavedPlace();
-    QTimer::singleShot(0, &window, [&window, &songs, &pluginProblems, &leftovers, &kept] {
+    QTimer::singleShot(0, &window, [&window, &songs, &pluginProblems, &leftovers, &kept, playOne] {
       ShowPluginProblems(pluginProblems);
       RecoverLeftoverSongs(window, std::move(leftovers), kept);
-      window.OpenSongs(songs);
+      window.OpenSongs(songs, playOne);
     });
     status = QApplication::exec();
   }

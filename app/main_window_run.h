@@ -6,6 +6,7 @@
 
 // Opens the main window with each song of `songs` in its own song window and runs until
 // the window closes; its exit status. Without a display it says so on stderr and returns 1.
-// The plug-ins that could not be loaded (UTF-8 lines) are shown in one box first.
+// The plug-ins that could not be loaded (UTF-8 lines) are shown in one box first. With
+// `playOne`, exactly one song given plays at once.
 int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
-                  const std::vector<std::string>& pluginProblems = {});
+                  const std::vector<std::string>& pluginProblems = {}, bool playOne = true);

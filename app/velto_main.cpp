@@ -29,12 +29,14 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: velto [--home DIR] [--verbose] [SONG.qem ...]\n"
+  out << "usage: velto [--home DIR] [--verbose] [--open] [SONG.qem ...]\n"
          "       velto [--home DIR] [--verbose] --export SONG.qem OUT.mid   (OUT.mid - : standard output)\n"
          "       velto [--home DIR] [--verbose] --play SONG.qem [--device N]\n"
          "       velto [--home DIR] [--verbose] --list-devices\n"
          "       velto --version | --help\n"
-         "--verbose also shows the messages of the sound libraries (ALSA, JACK, FluidSynth).\n";
+         "--verbose also shows the messages of the sound libraries (ALSA, JACK, FluidSynth).\n"
+         "One song given plays at once, and the window closes when the program is activated from\n"
+         "another program after the song ended; --open only opens it.\n";
 }
 
 // The command line after the options every command shares.
@@ -44,6 +46,7 @@ struct TCommandLine {
   std::vector<std::string> Arguments;
   std::optional<int32_t> Device;
   bool Verbose = false;
+  bool OpenOnly = false;  // --open: the one song given is not played at once
   bool Valid = true;
 };
 
@@ -67,6 +70,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       line.Valid = line.Valid && ReadNumber(argv[++i], line.Device);
     } else if (arg == "--verbose") {
       line.Verbose = true;
+    } else if (arg == "--open") {
+      line.OpenOnly = true;
     } else if (arg == "--export" || arg == "--play" || arg == "--list-devices" ||
                arg == "--version" || arg == "--help" || arg == "-h") {
       line.Valid = line.Valid && line.Command.empty();
@@ -79,7 +84,7 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   }
   const size_t wanted = line.Command == "--export" ? 2 : line.Command == "--play" ? 1 : 0;
   // Without a command the arguments are songs to open in the window.
-  line.Valid = line.Valid && (line.Command.empty() || line.Arguments.size() == wanted) &&
+  line.Valid = line.Valid && (line.Command.empty() || (line.Arguments.size() == wanted && !line.OpenOnly)) &&
                std::find(line.Arguments.begin(), line.Arguments.end(), "") == line.Arguments.end();
   return line;
 }
@@ -202,7 +207,7 @@ int main(int argc, char** argv) {
   if (!StartUp(line, &pluginProblems)) {
     return 1;
   }
-  const int status = RunMainWindow(argc, argv, line.Arguments, pluginProblems);
+  const int status = RunMainWindow(argc, argv, line.Arguments, pluginProblems, !line.OpenOnly);
   ShutDown();
   return status;
 }

@@ -88,6 +88,15 @@ int LangMessageBox(const std::string& text, uint8_t kind) {
   return CurrentBoxes()->Show(request);
 }
 
+int CaptionedMessageBox(const std::string& text, const std::string& caption, bool warning) {
+  TMessageBoxRequest request;
+  request.Text = text;
+  request.Caption = caption;
+  request.Kind = warning ? 1 : 3;
+  request.Flags = warning ? 48 : 16;  // warning or error icon, OK
+  return CurrentBoxes()->Show(request);
+}
+
 int LangChoiceBox(const std::string& text, const std::vector<std::string>& choices,
                   int defaultChoice) {
   TMessageBoxRequest request;

@@ -58,6 +58,10 @@ void SetMessageBoxes(std::shared_ptr<IMessageBoxes> boxes);
 // other kind shows nothing and returns mbNone.
 int LangMessageBox(const std::string& text, uint8_t kind);
 
+// Shows Text (code page 1251) under its own caption with an OK button: an error box, or a
+// warning box when `warning` (the MIDI file reader's messages). Returns the button pressed.
+int CaptionedMessageBox(const std::string& text, const std::string& caption, bool warning);
+
 // Asks Text (code page 1251) with one button per choice (code page 1251), in the question
 // box's caption, `defaultChoice` the button Enter presses. The index of the choice, or -1
 // when the box is closed (Esc).

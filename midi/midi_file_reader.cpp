@@ -51,7 +51,7 @@ bool FindHeader(const TFileBytes& in, size_t& offset) {
 // Reads "MThd" and its fields; pos ends after the header.
 bool ReadHeader(const TFileBytes& in, TMidiFile& file, size_t& pos, std::string& error) {
   if (!FindHeader(in, pos)) {
-    error = "not a MIDI file: no \"MThd\" header in the first 1024 bytes";
+    error = kNoMidiHeader;
     return false;
   }
   if (!in.Has(pos, 14)) {

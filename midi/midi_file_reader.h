@@ -21,6 +21,9 @@ constexpr size_t kMaxMidiFileTracks = 255;
 constexpr size_t kMidiHeaderSearchBytes = 1024;
 constexpr size_t kMaxMidiFileBytes = size_t{64} << 20;
 
+// The reason a file without "MThd" is refused: not a MIDI file, which is said by no box.
+inline constexpr const char* kNoMidiHeader = "not a MIDI file: no \"MThd\" header in the first 1024 bytes";
+
 // The file read last by LoadMidiFile(fileName).
 extern TMidiFile GMidiFile;
 

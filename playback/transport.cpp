@@ -4,6 +4,7 @@
 #include "platform/key_state.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
+#include "render/handler_midi_files.h"
 #include "render/module_assembly.h"
 #include "render/render_state.h"
 #include "render/snapshot_broker.h"
@@ -238,7 +239,12 @@ bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui, bool withBloc
   song.TicksPerMeasure = window.TicksPerMeasure;
   song.ErrorMeasure = window.CurrentMeasure;
   song.FormatModule = window.FormatModule;
+  TakeMidiFileMessages();  // none left from another compile
   const bool compiled = CompileTrackModules(song);
+  // The reader's messages, shown here on the thread that prepares, with no lock held.
+  for (const TMidiFileMessage& message : TakeMidiFileMessages()) {
+    (ui != nullptr ? *ui : noWindow).ShowMidiFileMessage(message.Text, message.Caption, message.Warning);
+  }
   window.TicksPerMeasure = song.TicksPerMeasure;
   if (!compiled) {
     window.CurrentTrack = song.ShownTrack;

@@ -1,5 +1,7 @@
 #include "render/handler_midi_files.h"
 
+#include <mutex>
+
 #include "midi/midi_event_parser.h"
 #include "midi/midi_file_reader.h"
 #include "platform/codec1251.h"
@@ -57,7 +59,22 @@ void DecodeChannelEvent(const TMidiEvent& ev, TMidiFileTrack& entry, uint32_t ti
   }
 }
 
+std::mutex gMessagesMutex;
+std::vector<TMidiFileMessage> gMessages;
+
+void KeepMessage(const std::string& path, const std::string& text, bool warning) {
+  std::lock_guard<std::mutex> lock(gMessagesMutex);
+  gMessages.push_back({text + "\r\n" + Utf8ToCp1251(path).Text, warning ? "DMIDI Warning" : "DMIDI Error", warning});
+}
+
 }  // namespace
+
+std::vector<TMidiFileMessage> TakeMidiFileMessages() {
+  std::lock_guard<std::mutex> lock(gMessagesMutex);
+  std::vector<TMidiFileMessage> taken;
+  taken.swap(gMessages);
+  return taken;
+}
 
 int TSongMidiFiles::FindIndex(std::string_view name) const {
   for (const TMidi* m = head_.get(); m != nullptr; m = m->Next.get()) {
@@ -72,7 +89,13 @@ int TSongMidiFiles::Load(const std::string& path, const std::string& name) {
   TMidiFile file;
   std::string error;
   if (!LoadMidiFile(path, file, error)) {
+    if (error != kNoMidiHeader) {
+      KeepMessage(path, error, false);
+    }
     return -1;
+  }
+  for (const std::string& warning : file.Warnings) {
+    KeepMessage(path, warning, true);
   }
   TMidi& record = AddMidiFile(head_, Utf8ToCp1251(path).Text, name);
   TakeOverMidiFile(file, record);

@@ -5,11 +5,25 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "handler/handler_compiler.h"
 #include "midi/midi_file_records.h"
 
 struct TTrackRuntime;
+
+// A message of the MIDI file reader for the user, naming the file (code page 1251), with its
+// caption "DMIDI Error" or "DMIDI Warning".
+struct TMidiFileMessage {
+  std::string Text;
+  std::string Caption;
+  bool Warning = false;
+  bool operator==(const TMidiFileMessage&) const = default;
+};
+
+// The messages of the files loaded since the last call, oldest first (a compile keeps them
+// for the thread that may show boxes; guarded, so any thread may load).
+std::vector<TMidiFileMessage> TakeMidiFileMessages();
 
 class TSongMidiFiles final : public THandlerMidiFiles {
  public:
@@ -18,7 +32,8 @@ class TSongMidiFiles final : public THandlerMidiFiles {
 
   int FindIndex(std::string_view name) const override;
   // Reads the file and puts it at the head of the list; -1 (and the list unchanged)
-  // when the reader refuses it. The record's FileName is the path in code page 1251.
+  // when the reader refuses it. The reader's refusal (but that of a file that is no MIDI
+  // file) and its warnings are kept for TakeMidiFileMessages. The record's FileName is the path in code page 1251.
   int Load(const std::string& path, const std::string& name) override;
 
  private:

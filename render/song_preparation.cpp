@@ -495,6 +495,11 @@ bool PrepareSong(TVelto& window) {
   return PrepareSong(window, noWindow);
 }
 
+void IPreparationWindow::ShowMidiFileMessage(const std::string& text, const std::string& caption,
+                                             bool warning) {
+  CaptionedMessageBox(text, caption, warning);
+}
+
 bool IPreparationWindow::ConfirmConversion(const std::string& question) {
   return LangMessageBox(question, 0) == mbOk;
 }

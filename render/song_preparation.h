@@ -28,6 +28,9 @@ class IPreparationWindow {
   virtual void Saved(const std::string& /*label*/) {}
   virtual void ShowTreck() {}
   virtual void WaitEscReleased() {}
+  // A message of the MIDI file reader (code page 1251) under its caption; this base shows
+  // it by CaptionedMessageBox.
+  virtual void ShowMidiFileMessage(const std::string& text, const std::string& caption, bool warning);
 };
 
 // Counts the song preparations begun: every one clears the rendered event lists of the

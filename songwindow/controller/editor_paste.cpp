@@ -71,7 +71,7 @@ std::string TSongWindow::EditLabel(int id, const char* builtIn, const std::strin
 }
 
 bool TSongWindow::ProgramEditChange(const std::string& utf8Text, int32_t column, int32_t line,
-                                    bool cut) {
+                                    bool cut, const std::string& label) {
   if (CurrentTrack == nullptr || ports_.Editors == nullptr) {
     return false;
   }
@@ -93,7 +93,7 @@ bool TSongWindow::ProgramEditChange(const std::string& utf8Text, int32_t column,
     RefuseEdit(why);
     return false;
   }
-  Saved(cut ? EditLabel(1121, "Вырезание", "") : EditLabel(1120, "Вставка", ""));
+  Saved(!label.empty() ? label : cut ? EditLabel(1121, "Вырезание", "") : EditLabel(1120, "Вставка", ""));
   Modified = true;
   ports_.Editors->SetProgramLines(lines);
   ports_.Editors->SetProgramCaret(column, line);

@@ -170,41 +170,6 @@ void TSongWindow::InsertBraileNotation(int32_t command) {
   Notify();
 }
 
-void TSongWindow::SelectAll() {
-  if (ports_.Editors == nullptr || !ports_.Editors->NotesHasFocus()) {
-    return;
-  }
-  ports_.Editors->SetNotesCaret(static_cast<uint16_t>(ports_.Editors->NotesText().size()), 0);
-}
-
-std::string TSongWindow::CopyInKey() const {
-  if (ports_.Editors == nullptr || !ports_.Editors->NotesHasFocus()) {
-    return std::string();
-  }
-  const std::string line = ports_.Editors->NotesText();
-  const size_t caret = std::min<size_t>(ports_.Editors->NotesCaret(), line.size());
-  const size_t anchor = std::min<size_t>(ports_.Editors->NotesAnchor(), line.size());
-  return line.substr(std::min(caret, anchor), std::max(caret, anchor) - std::min(caret, anchor));
-}
-
-bool TSongWindow::PasteFromKey(const std::string& utf8) {
-  if (ports_.Editors == nullptr || !ports_.Editors->NotesHasFocus()) {
-    return false;
-  }
-  editor_->Paste(utf8, EditLabel(30, "вставку из буфера", ""));
-  Notify();
-  return true;
-}
-
-bool TSongWindow::DeleteSelection() {
-  if (ports_.Editors == nullptr || !ports_.Editors->NotesHasFocus()) {
-    return false;
-  }
-  editor_->ClearSelection(EditLabel(31, "очистку выделения", ""));
-  Notify();
-  return true;
-}
-
 bool TBrailleEditor::InsertNotation(const std::string& text, const std::string& label) {
   IEditors& editors = *w_.Ports().Editors;
   const int32_t length = static_cast<int32_t>(editors.NotesText().size());

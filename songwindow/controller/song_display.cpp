@@ -166,6 +166,9 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   // The editor fields show the place from now on (an empty voice "m" as an empty text),
   // so that a commit of them lands there; the editors show the fields.
   FillEditors();
+  if (EditorPlace != line_undo_.Place) {
+    line_undo_.Valid = false;  // the line's own undo stays with its place
+  }
   const std::string notes = NotesEditText;
   editors.SetNotesText(notes);
   editors.SetProgramLines(ProgramEditLines);

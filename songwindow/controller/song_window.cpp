@@ -40,6 +40,9 @@ class TWindowPreparation final : public IPreparationWindow {
   }
   void Saved(const std::string& label) override { window_.Saved(label); }
   void ShowTreck() override { window_.ShowTreck(smTrack); }
+  void ShowMidiFileMessage(const std::string& text, const std::string& caption, bool warning) override {
+    questions_.Tell(text, caption, warning);
+  }
 
  private:
   TSongWindow& window_;    // borrowed: the window owns this
@@ -149,6 +152,9 @@ void TSongWindow::CommitEditors() {
 
 void TSongWindow::Saved(const std::string& label) {
   CommitEditors();
+  if (ports_.Editors != nullptr && EditorPlace.Track != nullptr) {
+    line_undo_ = {true, EditorPlace, ports_.Editors->NotesText(), ports_.Editors->NotesCaret()};
+  }
   TSongUndo song(*this);
   undo_->Saved(song, label);
   if (!label.empty()) {

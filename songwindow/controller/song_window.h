@@ -166,7 +166,8 @@ class TSongWindow : public TVelto {
   // Refused, with the error signal and a spoken reason, when a character does not fit code
   // page 1251 or the song would hold a line or a size its file could not be read back
   // with. True when done.
-  bool ProgramEditChange(const std::string& utf8Text, int32_t column, int32_t line, bool cut);
+  bool ProgramEditChange(const std::string& utf8Text, int32_t column, int32_t line, bool cut,
+                         const std::string& label = std::string());
   // Why an edit that makes a line of longestLine bytes, and turns oldBytes of the song file
   // into newBytes, is refused (spoken text); empty when the song stays readable.
   std::string EditFault(size_t longestLine, size_t oldBytes, size_t newBytes) const;
@@ -326,14 +327,18 @@ class TSongWindow : public TVelto {
   // undo step labelled with its caption, and the note it ends is sounded and described
   // (else the text is spoken). The error signal for a number no item has.
   void InsertBraileNotation(int32_t command);
-  // Edit menu commands on the Braille editor. SelectAll selects the line; CopyInKey gives
-  // the selection for the clipboard; PasteFromKey pastes (a line that is only "m" is
-  // replaced) and DeleteSelection clears the selection, each an undo step. Those two
-  // return false, doing nothing, when the program editor has the focus: the view edits it.
+  // The Edit menu's commands on the editor that has the focus (the program editor, else the
+  // Braille editor), each saying what it did. SelectAll selects the whole text; CopyInKey
+  // puts the selection on the clipboard; PasteFromKey pastes the clipboard (a Braille line
+  // that is only "m" is replaced) and DeleteSelection clears the selection, each an undo
+  // step; UndoText takes back the editor's last change of its text, a second time puts it
+  // back. Nothing selected, an empty clipboard or nothing to undo: the error signal and a
+  // spoken reason.
   void SelectAll();
-  std::string CopyInKey() const;
-  bool PasteFromKey(const std::string& utf8);
-  bool DeleteSelection();
+  void CopyInKey();
+  void PasteFromKey();
+  void DeleteSelection();
+  void UndoText();
 
   // The song's file as this window loaded or last wrote it.
   TFileIdentity SongFile;
@@ -443,4 +448,12 @@ class TSongWindow : public TVelto {
   std::unique_ptr<IPreparationWindow> preparation_;
   std::unique_ptr<TMidiThreadFuncParameters> thread_params_;
   bool modesAnnounced_ = false;  // the modes on at the window's opening were said
+  // The Braille line as it was before its last change, and where (UndoText).
+  struct TLineUndo {
+    bool Valid = false;
+    TSongPlace Place;
+    std::string Line;
+    uint16_t Caret = 0;
+  };
+  TLineUndo line_undo_;
 };

@@ -28,6 +28,9 @@ class TSystemQuestions : public IQuestions {
              int defaultChoice) override {
     return LangChoiceBox(text, choices, defaultChoice);
   }
+  int Tell(const std::string& text, const std::string& caption, bool warning) override {
+    return CaptionedMessageBox(text, caption, warning);
+  }
 };
 
 class TSystemLockKeys : public ILockKeys {

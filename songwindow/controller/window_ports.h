@@ -34,6 +34,10 @@ class IQuestions {
                      int /*defaultChoice*/) {
     return -1;
   }
+  // A box under its own caption with an OK button: an error, or a warning when `warning`.
+  virtual int Tell(const std::string& text, const std::string& /*caption*/, bool warning) {
+    return Ask(text, warning ? 1 : 3);
+  }
 };
 
 // The save dialog: Filter is "description|*.ext" (code page 1251). The chosen path
@@ -82,6 +86,24 @@ class IEditors {
   // The program editor takes the focus when it is shown.
   // Puts the focus in the program editor when it is shown.
   virtual void FocusProgram() {}
+  // The program editor's own edit commands: whether it has the focus, its selected text
+  // (code page 1251), selecting all of it, its one-step undo (true when something was
+  // undone) and its selection replaced by `utf8` as typing under the undo label `label`.
+  virtual bool ProgramHasFocus() const { return false; }
+  virtual std::string ProgramSelection() const { return std::string(); }
+  virtual void SelectAllProgram() {}
+  virtual bool UndoProgram() { return false; }
+  virtual bool ReplaceProgramSelection(const std::string& /*utf8*/, const std::string& /*label*/) {
+    return false;
+  }
+};
+
+// The system clipboard's text (UTF-8).
+class IClipboard {
+ public:
+  virtual ~IClipboard() = default;
+  virtual std::string Text() const = 0;
+  virtual void SetText(const std::string& utf8) = 0;
 };
 
 // The editor modes kept by Scroll Lock and Num Lock; Press flips one.
@@ -173,6 +195,7 @@ struct TSongWindowPorts {
   IPlayerTempo* Player = nullptr;
   IKeyboardLights* KeyboardLights = nullptr;
   IWindowDialogs* Dialogs = nullptr;  // none: a command that needs a dialog beeps
+  IClipboard* Clipboard = nullptr;    // none: copy and paste give the error signal
 };
 
 // The program's own speech, signals, message boxes, lock modes and MIDI ports; a timer

@@ -55,12 +55,10 @@ bool TypesText(const QKeyEvent& key) {
   return !text.isEmpty() && text.front() >= QChar(' ') && text.front() != QChar(0x7F);
 }
 
-// The Braille editor's paste and cut keys: Ctrl+V and Shift+Insert, Ctrl+X (Shift+Delete
-// is left to the window's commands).
-bool IsNotesPaste(const QKeyEvent& key) {
-  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
-  return (modifiers == Qt::ControlModifier && key.key() == Qt::Key_V) ||
-         (modifiers == Qt::ShiftModifier && key.key() == Qt::Key_Insert);
+// The editors' second paste key, Shift+Insert, pastes as the Edit menu's Ctrl+V does; the
+// Braille editor's cut key is Ctrl+X (Shift+Delete is left to the window's commands).
+bool IsShiftInsert(const QKeyEvent& key) {
+  return (key.modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier && key.key() == Qt::Key_Insert;
 }
 
 bool IsNotesCut(const QKeyEvent& key) {
@@ -115,6 +113,7 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   ports.DeviceCombo = device;
   ports.NoteTimer = this;
   ports.Dialogs = this;
+  ports.Clipboard = this;
   controller_ = std::make_unique<TSongWindow>(ports, number, ext);
   plugin_controls_ = new TPluginControlsView(*controller_, this);
   // Between the program editor and the status bar.
@@ -447,8 +446,8 @@ bool TSongWindowView::NotesEvent(QEvent* event) {
       if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
         return false;
       }
-      if (IsNotesPaste(*key)) {
-        editor.Paste(QGuiApplication::clipboard()->text().toStdString());
+      if (IsShiftInsert(*key)) {
+        controller_->PasteFromKey();
         Mirror();
         return true;
       }
@@ -532,8 +531,9 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::KeyPress: {
       const auto* key = static_cast<QKeyEvent*>(event);
-      if (!notes && key->matches(QKeySequence::Paste)) {
-        ProgramEditReplace(QGuiApplication::clipboard()->text(), false, false);
+      if (!notes && (IsShiftInsert(*key) || key->matches(QKeySequence::Paste))) {
+        controller_->PasteFromKey();
+        Mirror();
         return true;
       }
       if (!notes && key->matches(QKeySequence::Cut)) {
@@ -554,12 +554,12 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
 // The program editor's text with `inserted` in place of its selection (cut: the selection
 // taken out), handed to the controller with the caret after it; what a cut takes out goes
 // to the clipboard when `toClipboard`.
-void TSongWindowView::ProgramEditReplace(QString inserted, bool cut, bool toClipboard) {
+bool TSongWindowView::ProgramEditReplace(QString inserted, bool cut, bool toClipboard, const std::string& label) {
   const QTextCursor cursor = program_edit_->textCursor();
   const int from = cursor.selectionStart();
   const int to = cursor.selectionEnd();
   if (cut && from == to) {
-    return;
+    return false;
   }
   const QString text = program_edit_->toPlainText();
   inserted.replace("\r\n", "\n");
@@ -568,10 +568,46 @@ void TSongWindowView::ProgramEditReplace(QString inserted, bool cut, bool toClip
   const QString head = result.left(from + inserted.size());
   const int line = static_cast<int>(head.count('\n'));
   const int column = static_cast<int>(head.size() - (head.lastIndexOf('\n') + 1));
-  if (controller_->ProgramEditChange(result.toStdString(), column, line, cut) && toClipboard) {
+  const bool changed = controller_->ProgramEditChange(result.toStdString(), column, line, cut, label);
+  if (changed && toClipboard) {
     QGuiApplication::clipboard()->setText(text.mid(from, to - from));
   }
   Mirror();
+  return changed;
+}
+
+bool TSongWindowView::ProgramHasFocus() const {
+  return program_edit_->hasFocus();
+}
+
+std::string TSongWindowView::ProgramSelection() const {
+  QString selected = program_edit_->textCursor().selectedText();
+  selected.replace(QChar::ParagraphSeparator, '\n');
+  return FromQt(selected);
+}
+
+void TSongWindowView::SelectAllProgram() {
+  program_edit_->selectAll();
+}
+
+bool TSongWindowView::UndoProgram() {
+  if (!program_edit_->document()->isUndoAvailable()) {
+    return false;
+  }
+  program_edit_->undo();
+  return true;
+}
+
+bool TSongWindowView::ReplaceProgramSelection(const std::string& utf8, const std::string& label) {
+  return ProgramEditReplace(QString::fromStdString(utf8), false, false, label);
+}
+
+std::string TSongWindowView::Text() const {
+  return QGuiApplication::clipboard()->text().toStdString();
+}
+
+void TSongWindowView::SetText(const std::string& utf8) {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(utf8));
 }
 
 // The program editor's context menu, with paste, cut and delete going through the

@@ -30,7 +30,8 @@ class TSongWindowView : public QWidget,
                         public IEditors,
                         public IFileDialogs,
                         public INoteTimer,
-                        public IWindowDialogs {
+                        public IWindowDialogs,
+                        public IClipboard {
  public:
   // A window numbered `number` for a song of extension `ext`; `device` is the main
   // window's device list (borrowed).
@@ -62,6 +63,15 @@ class TSongWindowView : public QWidget,
   bool NotesHasFocus() const override;
   void FocusNotes() override;
   void FocusProgram() override;
+  bool ProgramHasFocus() const override;
+  std::string ProgramSelection() const override;
+  void SelectAllProgram() override;
+  bool UndoProgram() override;
+  bool ReplaceProgramSelection(const std::string& utf8, const std::string& label) override;
+
+  // IClipboard: the system clipboard.
+  std::string Text() const override;
+  void SetText(const std::string& utf8) override;
 
   // IFileDialogs
   std::optional<std::string> SaveFileName(const std::string& filter) override;
@@ -103,7 +113,7 @@ class TSongWindowView : public QWidget,
   // The Braille editor's own events; true when the event is taken.
   bool NotesEvent(QEvent* event);
   // Paste, cut and delete in the program editor, through the controller.
-  void ProgramEditReplace(QString inserted, bool cut, bool toClipboard);
+  bool ProgramEditReplace(QString inserted, bool cut, bool toClipboard, const std::string& label = {});
   void ProgramEditMenu(const QPoint& at);
   // After a change: the present song is written once the events queued now are handled
   // (later while a modal dialog is up, whose command may be half done).

@@ -3,7 +3,7 @@ the current measure heard on the MIDI log device and stopped by Esc, and the key
 from both editors and only in their own window with two songs open.
 
 usage: commands_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: moves, play, twosongs, newtrack
+scenarios: moves, play, twosongs, newtrack, autoplay, handoverplay
 """
 import os
 import shutil
@@ -205,6 +205,86 @@ def scenario_newtrack(bin_dir, source_dir):
         fail("the saved song does not read back unchanged")
     key("ctrl+q")
     program.finish()
+
+
+# The melody's keys by hand: "!" puts P at middle C (60); P S N Q T are C D E F G, each
+# note in the octave nearest the one before it.
+MELODY_KEYS = [60, 62, 64, 65, 62, 64, 65, 67, 65, 67, 62, 64]
+
+
+def wait_played(program, start=0):
+    """Waits for the melody's note-ons on channel 1 of the MIDI log after entry `start`."""
+    def played():
+        return [k for c, k, v in note_ons(program.midi()[start:]) if v > 0 and c == 0]
+    wait_for(lambda: "the melody played (sent %r)" % (played(),),
+             lambda: played() == MELODY_KEYS or fail("sent %r, expected %r" % (played(), MELODY_KEYS))
+             if len(played()) >= len(MELODY_KEYS) else False)
+
+
+def main_window_active():
+    import pyatspi
+    app = velto_app()
+    for i in range(app.childCount if app else 0):
+        node = app.getChildAtIndex(i)
+        if node is not None and node.getRoleName() == "frame" and node.getState().contains(pyatspi.STATE_ACTIVE):
+            return True
+    return False
+
+
+class OtherWindow:
+    """A small window of another program, to move the keyboard away from velto and back."""
+
+    SCRIPT = ("import gi; gi.require_version('Gtk', '3.0'); from gi.repository import Gtk;"
+              "w = Gtk.Window(title='other'); w.show_all(); print('ready', flush=True); Gtk.main()")
+
+    def __init__(self):
+        self.process = subprocess.Popen(["/usr/bin/python3", "-c", self.SCRIPT], stdout=subprocess.PIPE)
+        self.process.stdout.readline()
+
+    def focus(self):
+        subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^other$", "windowfocus", "--sync"],
+                       check=True, timeout=30)
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+
+
+def scenario_autoplay(bin_dir, source_dir):
+    """A song given alone on the command line plays at once: its note-ons reach the MIDI log
+    without a key. Once it has ended, the program window closes itself when the program is
+    activated from another program (the song unchanged: no question)."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = song_with(work, "auto.qem", MELODY, second_track=False)
+    program = Program(bin_dir, [song], play=True)
+    wait_played(program)
+    wait_for("the play keys back after the end", lambda: enabled("menu item", "Воспроизвести всё"))
+    other = OtherWindow()
+    try:
+        other.focus()
+        wait_for("the program window left", lambda: not main_window_active())
+        if program.process.poll() is not None:
+            fail("the window closed before it was activated again")
+        focus_main_window()
+        program.finish()
+    finally:
+        other.stop()
+
+
+def scenario_handoverplay(bin_dir, source_dir):
+    """A second copy started with one song hands it to the first copy, which plays it at
+    once; the second copy ends."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = song_with(work, "handed.qem", MELODY, second_track=False)
+    program = Program(bin_dir, [])
+    wait_for("the program window", lambda: velto_app() is not None and find("frame", "VELTO"))
+    second = subprocess.run([os.path.join(bin_dir, "velto"), "--home", program.home, song],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30,
+                            env=dict(os.environ, LANG="ru_RU.UTF-8"))
+    if second.returncode != 0:
+        fail("the second copy ended with %d: %r" % (second.returncode, second.stdout))
+    wait_played(program)
+    quit_without_saving(program)
 
 
 if __name__ == "__main__":

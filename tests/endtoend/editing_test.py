@@ -2,7 +2,7 @@
 kept and said, pasting, new songs that sound, advanced editing that explains itself.
 
 usage: editing_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: untouched, newsong, advanced, modes, insertmenu
+scenarios: untouched, newsong, advanced, modes, insertmenu, clipboard, orca_clipboard
 """
 import os
 import shutil
@@ -14,7 +14,7 @@ sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from main_window_test import (install_home, Program, fail, find, find_text, focus_main_window, focused, key,
                               note_ons, press, text_of, type_text, wait_for, write_song,
-                              run_scenario)  # noqa: E402
+                              run_scenario, quit_without_saving)  # noqa: E402
 
 
 def write_song_in(folder, name, lines):
@@ -223,6 +223,100 @@ def scenario_insertmenu(bin_dir, source_dir):
     wait_for("the save question", lambda: find_text("Сохранить?"))
     press("push button", "Нет")
     program.finish()
+
+def wait_heard(program, line, start):
+    """Waits until `line` is spoken after speech log entry `start`."""
+    wait_for(lambda: "speech %r (heard %r)" % (line, program.said()[start:]),
+             lambda: line in program.said()[start:])
+
+
+def x_clipboard():
+    """The X clipboard's text as another program reads it."""
+    read = subprocess.run(["xclip", "-o", "-selection", "clipboard"], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=10)
+    return read.stdout.decode("utf-8") if read.returncode == 0 else None
+
+
+def scenario_clipboard(bin_dir, source_dir):
+    """The Edit menu's keys in the Braille editor: Ctrl+C after Shift+Home puts the selected
+    cells on the X clipboard and says them, Ctrl+V inserts them as one step that Alt+Z takes
+    back, Ctrl+Z takes back the line's last change and a second Ctrl+Z puts it back, Ctrl+A
+    selects the line and says it; a copy of nothing is said."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = write_song_in(work, "clip.qem", ["1 0 0 1 0 0 0", "Общее", "Vd4m",
+                                            "1 0 1 1 0 0 0", "Мелодия", "!PSNQ"])
+    program = Program(bin_dir, [song])
+    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    program.wait_said(["I clip", "S Нотный текст:", "S 1- Трек: Мелодия"], 0)
+    start = len(program.said())
+    key("End")
+    wait_for("the caret at the end", lambda: text_of(notes) == ("!PSNQ", 5))
+    key("ctrl+c")  # nothing selected: said, the clipboard untouched
+    wait_heard(program, "I Ничего не выделено: в буфер ничего не скопировано", start)
+    key("shift+Home")
+    start = len(program.said())
+    key("ctrl+c")
+    wait_heard(program, "I Скопировано: !PSNQ", start)
+    wait_for("the cells on the X clipboard (now %r)" % (x_clipboard(),), lambda: x_clipboard() == "!PSNQ")
+    key("End")
+    wait_for("the caret at the end", lambda: text_of(notes) == ("!PSNQ", 5))
+    key("ctrl+v")
+    wait_for("the pasted cells (now %r)" % (text_of(notes),), lambda: text_of(notes)[0] == "!PSNQ!PSNQ")
+    key("ctrl+z")
+    wait_for("the paste taken back by Ctrl+Z", lambda: text_of(notes)[0] == "!PSNQ")
+    key("ctrl+z")
+    wait_for("the paste put back by Ctrl+Z", lambda: text_of(notes)[0] == "!PSNQ!PSNQ")
+    key("alt+z")
+    wait_for("the paste undone by Alt+Z (now %r)" % (text_of(notes),), lambda: text_of(notes)[0] == "!PSNQ")
+    start = len(program.said())
+    key("ctrl+a")
+    wait_heard(program, "I Выделено: !PSNQ", start)
+    quit_without_saving(program)
+
+
+def scenario_orca_clipboard(bin_dir, source_dir):
+    """With Orca running, the Text menu's keys in the Braille editor are answered at once:
+    Ctrl+A and Ctrl+C say what they selected and copied, Ctrl+V pastes, Ctrl+Z takes it back,
+    and the next key (Right) is answered after them."""
+    from accessibility_test import Orca
+    work = tempfile.mkdtemp(prefix="velto-orca-")
+    song = write_song_in(work, "orcaclip.qem", ["1 0 0 1 0 0 0", "Общее", "Vd4m",
+                                                "1 0 1 1 0 0 0", "Мелодия", "!PSNQ"])
+    orca = Orca(work)
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
+        start = len(program.said())
+        key("ctrl+a")
+        wait_for(lambda: "Ctrl+A said (heard %r)" % program.said()[start:],
+                 lambda: "I Выделено: !PSNQ" in program.said()[start:], timeout_s=60)
+        key("ctrl+c")
+        wait_for(lambda: "Ctrl+C said (heard %r)" % program.said()[start:],
+                 lambda: "I Скопировано: !PSNQ" in program.said()[start:], timeout_s=60)
+        key("End")
+        wait_for("the caret at the end", lambda: text_of(notes) == ("!PSNQ", 5), timeout_s=60)
+        key("ctrl+v")
+        wait_for("the pasted cells", lambda: text_of(notes)[0] == "!PSNQ!PSNQ", timeout_s=60)
+        key("ctrl+z")
+        wait_for("the paste taken back", lambda: text_of(notes)[0] == "!PSNQ", timeout_s=60)
+        key("Home")
+        wait_for("the caret at the start", lambda: text_of(notes)[1] == 0, timeout_s=60)
+        start = len(program.said())
+        key("Right")
+        wait_for("an answer to Right", lambda: len(program.said()) > start, timeout_s=60)
+        quit_without_saving(program)
+        program = None
+    finally:
+        if program is not None:
+            program.process.kill()
+        orca.stop()
+
 
 if __name__ == "__main__":
     run_scenario(globals())

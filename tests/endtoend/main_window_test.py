@@ -4,7 +4,8 @@ read over AT-SPI (pyatspi, what the Orca screen reader reads) and the spoken tex
 the speech log.
 
 usage: main_window_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: open, close, language, placement, editor, plugin, brokenplugins, nodisplay
+scenarios: open, close, language, placement, editor, plugin, brokenplugins, nodisplay,
+runscript, runscript_nodisplay
 (the other window tests import this harness: window_focus_test.py, editing_test.py,
 shell_texts_test.py, file_writers_test.py, accessibility_test.py)
 """
@@ -46,9 +47,10 @@ def install_home(bin_dir, home):
 
 
 class Program:
-    """velto started on a copy of the installation tree, with its speech and MIDI logs."""
+    """velto started on a copy of the installation tree, with its speech and MIDI logs. One
+    song given is only opened (--open) unless `play`: then it plays at once."""
 
-    def __init__(self, bin_dir, songs, home=None, env=None):
+    def __init__(self, bin_dir, songs, home=None, env=None, play=False):
         self.work = tempfile.mkdtemp(prefix="velto-window-")
         self.home = home or os.path.join(self.work, "home")
         if home is None:
@@ -63,7 +65,7 @@ class Program:
         environment.update(env or {})
         self.output = open(os.path.join(self.work, "velto.out"), "w")
         self.process = subprocess.Popen(
-            [os.path.join(bin_dir, "velto"), "--home", self.home] + songs,
+            [os.path.join(bin_dir, "velto"), "--home", self.home] + ([] if play else ["--open"]) + songs,
             env=environment, stdout=self.output, stderr=subprocess.STDOUT)
 
     def said(self):
@@ -525,6 +527,76 @@ def scenario_nodisplay(bin_dir, source_dir):
                              song, out], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if export.returncode != 0 or not os.path.exists(out):
         fail("--export without a display failed: %r" % export.stdout)
+
+
+def run_script(source_dir, bin_dir, song, env):
+    """scripts/run.sh on the built programs with `song`, its files in a folder of its own;
+    the process, its output file and the MIDI log."""
+    work = tempfile.mkdtemp(prefix="velto-run-")
+    midi_log = os.path.join(work, "midi.log")
+    environment = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES")}
+    environment.update(LANG="ru_RU.UTF-8", VELTO_RUN_BIN=bin_dir, VELTO_RUN_OUT=os.path.join(work, "run"),
+                       VELTO_MIDI_LOG=midi_log, VELTO_SPEECH_LOG=os.path.join(work, "speech.log"),
+                       VELTO_SIGNAL_LOG=os.path.join(work, "signal.log"))
+    for name, value in env.items():
+        if value is None:
+            environment.pop(name, None)
+        else:
+            environment[name] = value
+    output = open(os.path.join(work, "run.out"), "w")
+    process = subprocess.Popen(["bash", os.path.join(source_dir, "scripts", "run.sh"), song],
+                               env=environment, stdout=output, stderr=subprocess.STDOUT)
+
+    def notes():
+        if not os.path.exists(midi_log):
+            return []
+        with open(midi_log) as log:
+            return [int(f[2], 16) for f in (line.split() for line in log)
+                    if len(f) == 4 and f[1][0] == "9" and int(f[3], 16) > 0]
+    return process, output, notes
+
+
+def short_song():
+    path = os.path.join(tempfile.mkdtemp(prefix="velto-songs-"), "short.qem")
+    write_song(path, ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 240", "1 0 1 1 0 0 0", "Мелодия", "!PSNQ"])
+    return path
+
+
+def finished_output(process, output):
+    try:
+        status = process.wait(timeout=TIMEOUT_S)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail("run.sh did not end")
+    output.close()
+    with open(output.name, encoding="utf-8", errors="replace") as out:
+        text = out.read()
+    if status != 0:
+        fail("run.sh ended with %d:\n%s" % (status, text))
+    return text
+
+
+def scenario_runscript(bin_dir, source_dir):
+    """The README's run command with a display opens the song in the program window, where
+    it plays at once (C D E F by hand); Ctrl+Q ends it."""
+    process, output, notes = run_script(source_dir, bin_dir, short_song(), {})
+    wait_for(lambda: "the song's notes (sent %r)" % (notes(),), lambda: notes() == [60, 62, 64, 65])
+    wait_for("the program window", lambda: find("text", "Нотный текст"))
+    key("ctrl+q")
+    text = finished_output(process, output)
+    if "program window" not in text:
+        fail("run.sh did not say it opens the window: %r" % text)
+
+
+def scenario_runscript_nodisplay(bin_dir, source_dir):
+    """Without a display the README's run command says so and plays the song without a
+    window."""
+    process, output, notes = run_script(source_dir, bin_dir, short_song(), {"DISPLAY": None, "WAYLAND_DISPLAY": None})
+    text = finished_output(process, output)
+    if "no display" not in text or "run: played" not in text:
+        fail("run.sh without a display said %r" % text)
+    if notes() != [60, 62, 64, 65]:
+        fail("run.sh without a display played %r" % notes())
 
 
 def labelled(node, label):

@@ -176,6 +176,19 @@ TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
   });
 }
 
+// What the key table says of Space and of a typed note: Space sounds the note at the caret
+// once and says its cells, and describes it (once) only in advanced editing; a typed note
+// is sounded and not described.
+TEST_F(BrailleEditorTest, SpaceSaysTheCellsAndDescribesOnlyInAdvancedEditing) {
+  const std::vector<std::string> d = {"off", "on 0 0 62 81"};
+  Run({
+      {"Space on D says its cell", 1, 2, false, false, "Space", {"I S"}, {}, d, "!PSNQ", 2, nullptr},
+      {"Space on D in advanced editing describes it", 1, 2, true, false, "Space", {"I Ре, четвертная"}, {}, d,
+       "!PSNQ", 2, nullptr},
+      {"a typed D is sounded, not described", 1, 5, false, false, "Type:S", {}, {}, d, "!PSNQS", 6, "ввод S"},
+  });
+}
+
 // The translator is named in the track's program text: the window knows it before any play.
 TEST_F(BrailleEditorTest, AdvancedEditingOnATranslatedTrackChangesNothing) {
   TWindowRig rig;

@@ -37,6 +37,30 @@ class TFakeEditors : public IEditors {
   bool NotesHasFocus() const override { return notes_focused; }
   void FocusNotes() override { notes_focused = true; }
   void FocusProgram() override { notes_focused = false, program_focused = true; }
+  // The program editor's selection as [selection_from, selection_to) of its lines joined
+  // by "\n"; its undo takes back to `program_undo` once.
+  bool ProgramHasFocus() const override { return program_focused && !notes_focused; }
+  std::string ProgramSelection() const override { return Joined().substr(selection_from, selection_to - selection_from); }
+  void SelectAllProgram() override { selection_from = 0, selection_to = Joined().size(); }
+  bool UndoProgram() override {
+    if (!program_undo) {
+      return false;
+    }
+    program = *program_undo;
+    program_undo.reset();
+    return true;
+  }
+  bool ReplaceProgramSelection(const std::string& utf8, const std::string& label) override {
+    replaced.push_back({utf8, label});
+    return true;
+  }
+  std::string Joined() const {
+    std::string text;
+    for (size_t i = 0; i < program.size(); ++i) {
+      text += (i == 0 ? "" : "\n") + program[i];
+    }
+    return text;
+  }
 
   std::string notes;
   uint16_t caret = 0;
@@ -46,6 +70,18 @@ class TFakeEditors : public IEditors {
   int32_t line = 0;
   bool notes_focused = false;
   bool program_focused = false;
+  size_t selection_from = 0;
+  size_t selection_to = 0;
+  std::optional<std::vector<std::string>> program_undo;
+  std::vector<std::pair<std::string, std::string>> replaced;  // text (UTF-8) and undo label
+};
+
+// The system clipboard (UTF-8).
+class TFakeClipboard : public IClipboard {
+ public:
+  std::string Text() const override { return text; }
+  void SetText(const std::string& utf8) override { text = utf8; }
+  std::string text;
 };
 
 // Each spoken text in UTF-8, with "I" or "S" in front for interrupting or queued.
@@ -77,6 +113,12 @@ class TScriptedQuestions : public IQuestions {
     answers.pop_front();
     return answer;
   }
+  // Boxes with their own caption: kept as "caption: text" (UTF-8) in told.
+  int Tell(const std::string& text, const std::string& caption, bool /*warning*/) override {
+    told.push_back(U(caption) + ": " + U(text));
+    return mbOk;
+  }
+  std::vector<std::string> told;
   // Choice questions take the scripted choices (then -1, the box closed); each is kept in
   // `asked` as "choose TEXT [CHOICE|CHOICE...] default N".
   int Choose(const std::string& text, const std::vector<std::string>& choices,
@@ -214,11 +256,13 @@ struct TWindowRig {
   TRecordingPreview preview;
   TFakeLights lights;
   TScriptedDialogs windowDialogs;
+  TFakeClipboard clipboard;
 
   TSongWindowPorts Ports() {
     TSongWindowPorts ports{&speaker, &signaller, &questions, &dialogs, &device, &editors, &locks, &timer, &preview};
     ports.KeyboardLights = &lights;
     ports.Dialogs = &windowDialogs;
+    ports.Clipboard = &clipboard;
     return ports;
   }
 };
