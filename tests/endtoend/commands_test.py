@@ -13,9 +13,9 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, focus_main_window, find, focused, key, note_ons,  # noqa: E402
-                              nodes, played_notes, text_of, type_text, velto_app, wait_for,
-                              write_song, run_scenario, quit_without_saving)
+from main_window_test import (fail, focus_main_window, find, focused, focused_field, key, note_ons,  # noqa: E402
+                              open_song, played_notes, text_of, type_text, wait_for, write_song,
+                              run_scenario, quit_without_saving)
 
 CONTROL = ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 240"]
 MELODY = ["!PSNQ", "!SNQT", "!QTSN"]
@@ -30,28 +30,10 @@ def song_with(folder, name, melody, second_track=True):
     return path
 
 
-def focused_field(name):
-    """The editor named `name` that has the focus, of whichever window."""
-    app = velto_app()
-    for node in nodes(app) if app else []:
-        try:
-            if node.getRoleName() == "text" and node.name == name and focused(node):
-                return node
-        except Exception:
-            continue
-    return None
-
-
 def enabled(role, name):
     import pyatspi
     node = find(role, name)
     return node is not None and node.getState().contains(pyatspi.STATE_ENABLED)
-
-
-def open_song(bin_dir, songs):
-    program = Program(bin_dir, songs)
-    notes = wait_for("focus on a Braille editor", lambda: focused_field("Нотный текст"))
-    return program, notes
 
 
 def scenario_moves(bin_dir, source_dir):

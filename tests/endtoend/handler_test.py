@@ -13,8 +13,8 @@ import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, focus_main_window, focused, key, nodes,  # noqa: E402
-                              run_scenario, text_of, type_text, velto_app, wait_for, write_song,
+from main_window_test import (fail, find, focus_main_window, focused, focused_field, key, nodes,  # noqa: E402
+                              open_song, run_scenario, text_of, type_text, wait_for, write_song,
                               quit_without_saving)
 from accessibility_test import Orca  # noqa: E402
 
@@ -35,18 +35,6 @@ def song_file(name, control_program, tracks):
         lines += ["%d %d %d 1 0 0 0" % (len(music), len(program), channel), caption] + music + program
     write_song(path, lines)
     return path
-
-
-def focused_text():
-    """The text field that has the focus, of any window."""
-    app = velto_app()
-    for node in nodes(app) if app else []:
-        try:
-            if node.getRoleName() == "text" and focused(node):
-                return node
-        except Exception:
-            continue
-    return None
 
 
 def selected(node):
@@ -76,13 +64,6 @@ def lists_of(dialog_node):
 
 def program_lines(program_editor):
     return text_of(program_editor)[0].split("\n")
-
-
-def open_song(bin_dir, song, env=None, timeout_s=30):
-    program = Program(bin_dir, [song], env=env)
-    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=timeout_s)
-    wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=timeout_s)
-    return program, notes
 
 
 def quiet(program):
@@ -170,13 +151,13 @@ def scenario_wizard(bin_dir, source_dir):
     if chosen != ["tempo"]:
         fail("the wizard chose %r, not the tag's block" % (chosen,))
     for _ in range(8):  # Tab on to the parameter field
-        field = focused_text()
+        field = focused_field()
         if field is not None and text_of(field)[0] == "100":
             break
         key("Tab")
         time.sleep(0.3)
-    field = wait_for("focus on the parameter 100", lambda: focused_text() is not None and
-                     text_of(focused_text())[0] == "100" and focused_text())
+    field = wait_for("focus on the parameter 100", lambda: focused_field() is not None and
+                     text_of(focused_field())[0] == "100" and focused_field())
     key("ctrl+a")
     type_text("90")
     wait_for("the parameter typed", lambda: text_of(field)[0] == "90")

@@ -13,8 +13,8 @@ import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_labelled, find_text, focus_main_window,  # noqa: E402
-                              focused, key, press, text_of, type_text, wait_for, write_song,
+from main_window_test import (fail, find, find_labelled, find_text, focus_main_window, focused,  # noqa: E402
+                              key, open_song, press, text_of, type_text, wait_for, write_song,
                               run_scenario, close_answering_no, quit_without_saving)
 from editing_test import FocusEvents  # noqa: E402
 from accessibility_test import Orca  # noqa: E402
@@ -43,15 +43,6 @@ def song_file(name, lines):
     return path
 
 
-def open_song(bin_dir, song, said, env=None):
-    """The program on `song`, its Braille editor focused and the opening spoken."""
-    program = Program(bin_dir, [song], env=env)
-    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
-    wait_for("focus on the Braille editor", lambda: focused(notes))
-    program.wait_said(said, 0)
-    return program, notes
-
-
 def quit_unsaved(program):
     key("ctrl+q")
     wait_for("the save question", lambda: find_text("Сохранить?"))
@@ -63,7 +54,8 @@ def scenario_insertmenu_f2(bin_dir, source_dir):
     """F2 opens the insert menu; the arrows walk to the rests, each item named as it gets
     the focus; Enter inserts the quarter rest, said as it is heard; Alt+Z takes it out."""
     song = song_file("melody.qem", ["1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "!PS"])
-    program, notes = open_song(bin_dir, song, ["I melody", "S Нотный текст:", "S 1- Трек: Мелодия"])
+    program, notes = open_song(bin_dir, song, ["I melody", "S Нотный текст:", "S 1- Трек: Мелодия"],
+                               timeout_s=60)
     events = FocusEvents()
     key("End")
     wait_for("the caret at the end", lambda: text_of(notes) == ("!PS", 3))
@@ -106,7 +98,8 @@ def scenario_find(bin_dir, source_dir):
     speaks the place; F3 finds the next one; Ctrl+H replaces both from measure 1 on, the
     count is shown, and Alt+Z gives the text back."""
     song = song_file("findme.qem", FIND_SONG)
-    program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"])
+    program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"],
+                               timeout_s=60)
     what = open_find("ctrl+f", "Найти в нотном тексте трека", "Что искать")
     type_text("(N")
     wait_for("the typed sign", lambda: text_of(what)[0] == "(N")
@@ -173,7 +166,7 @@ def scenario_harmony(bin_dir, source_dir):
     with the melody's note on top, as long as it; Alt+Z brings the voice back."""
     song = song_file("choir.qem", CHOIR_SONG)
     program, notes = open_song(bin_dir, song, ["I choir", "S Нотный текст:", "S 1- Трек: Хор",
-                                               "S Vd4{$b+t+a+s+}m"])
+                                               "S Vd4{$b+t+a+s+}m"], timeout_s=60)
     key("ctrl+k")
     question = "Вы уверены, что хотите преобразовать гармонические ссылки для трека Хор, в голосе 1?"
     wait_for("the question", lambda: find_text(question))
@@ -216,7 +209,7 @@ def scenario_orca_notation(bin_dir, source_dir):
         asan = os.environ.get("ASAN_OPTIONS", "")
         program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"],
                                    env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                        if asan else "fast_unwind_on_malloc=0"})
+                                        if asan else "fast_unwind_on_malloc=0"}, timeout_s=60)
         wait_for("Orca reading the Braille editor", lambda: "!PSNQ." in orca.spoken() or
                  any("!PSNQ" in line for line in orca.spoken()), timeout_s=60)
 

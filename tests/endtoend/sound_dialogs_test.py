@@ -12,9 +12,9 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_in, focus_main_window, focused, key,  # noqa: E402
-                              note_ons, nodes, played_notes, text_of, velto_app, wait_for,
-                              write_song, run_scenario, quit_without_saving)
+from main_window_test import (fail, find, find_in, focus_main_window, focused, key, note_ons,  # noqa: E402
+                              nodes, open_song, played_notes, text_of, wait_for, write_song,
+                              run_scenario, quit_without_saving)
 from accessibility_test import Orca  # noqa: E402
 
 INSTRUMENTS = "Список инструментов General Midi"
@@ -43,17 +43,6 @@ def snapshot_song(folder, handler=HANDLER):
     return path
 
 
-def focused_field(name):
-    app = velto_app()
-    for node in nodes(app) if app else []:
-        try:
-            if node.getRoleName() == "text" and node.name == name and focused(node):
-                return node
-        except Exception:
-            continue
-    return None
-
-
 def list_in(root, name=None):
     """The first list under root, or the one named `name`."""
     for node in nodes(root):
@@ -63,13 +52,6 @@ def list_in(root, name=None):
         except Exception:
             continue
     return None
-
-
-def open_song(bin_dir, song, env=None, timeout_s=30):
-    program = Program(bin_dir, [song], env=env)
-    notes = wait_for("focus on the Braille editor",
-                     lambda: focused_field("Нотный текст"), timeout_s=timeout_s)
-    return program, notes
 
 
 def messages_since(program, start):
