@@ -3,7 +3,7 @@ the current measure heard on the MIDI log device and stopped by Esc, and the key
 from both editors and only in their own window with two songs open.
 
 usage: commands_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: moves, play, twosongs, newtrack
+scenarios: moves, play, twosongs, newtrack, stopandgo
 """
 import os
 import shutil
@@ -187,6 +187,36 @@ def scenario_newtrack(bin_dir, source_dir):
         fail("the saved song does not read back unchanged")
     key("ctrl+q")
     program.finish()
+
+
+def scenario_stopandgo(bin_dir, source_dir):
+    """Shift+Esc during a play stops it and goes to the measure sounding: the measure said
+    is the one of the last note the MIDI log got, give or take one."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "measures.qem")
+    # One key a measure at 120 quarters a minute: two seconds a measure.
+    write_song(song, ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 120",
+                      "4 0 1 1 0 0 0", "Мелодия", "!PPPP", "SSSS", "NNNN", "QQQQ"])
+    measure_of = {60: 1, 62: 2, 64: 3, 65: 4}
+    program, notes = open_song(bin_dir, [song])
+    start = len(program.midi())
+
+    def played():
+        return [k for _, k, v in note_ons(program.midi()[start:]) if v > 0]
+    key("ctrl+shift+space")
+    wait_for(lambda: "measure 3 sounding (sent %r)" % (played(),), lambda: 64 in played())
+    said = len(program.said())
+    key("shift+Escape")
+    line = wait_for(lambda: "the measure said (heard %r)" % (program.said()[said:],),
+                    lambda: next((line for line in program.said()[said:] if line.startswith("I Такт ")), None))
+    wait_for("the play keys back", lambda: enabled("menu item", "Воспроизвести всё"))
+    sounding = measure_of[played()[-1]]
+    gone_to = int(line[len("I Такт "):])
+    if not 1 <= gone_to <= 4 or abs(gone_to - sounding) > 1:
+        fail("Shift+Esc went to measure %d with measure %d sounding" % (gone_to, sounding))
+    wait_for("the measure shown (now %r)" % (text_of(notes),),
+             lambda: text_of(notes)[0] == ["!PPPP", "SSSS", "NNNN", "QQQQ"][gone_to - 1])
+    quit_without_saving(program)
 
 
 if __name__ == "__main__":
