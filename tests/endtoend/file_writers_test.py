@@ -11,7 +11,6 @@ import subprocess
 import sys
 import tempfile
 import threading
-import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -182,8 +181,11 @@ def scenario_samefile(bin_dir, source_dir):
     frames = [n for n in nodes(velto_app()) if n.getRoleName() == "frame" and n.name == "a (qem)"]
     if len(frames) != 1:
         fail("%d windows show a.qem" % len(frames))
+    start = len(program.said())
     key("ctrl+F6")  # back to b.qem
-    time.sleep(0.5)
+    wait_for(lambda: "the window of b.qem reached (heard %r)" % (program.said()[start:],),
+             lambda: any(line[2:] == "b" for line in program.said()[start:]))
+    wait_for("focus on its Braille editor", lambda: focused_field(NOTES))
     press_later("menu item", "Сохранить как...")
     wait_for("the save dialog", file_dialog)
     type_text(a)

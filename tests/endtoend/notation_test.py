@@ -35,6 +35,10 @@ CHOIR_SONG = ["4 0 0 1 1 1 1", "Общее",
 CHOIR_MELODY = ([(64, "1/4"), (65, "1/4"), (62, "1/4"), (64, "1/4"), (65, "1/4"), (62, "1/4"), (64, "1/4"),
                  (62, "1/4"), (64, "1/4"), (65, "1/4"), (62, "1/4"), (64, "1/4"), (65, "1/4"), (62, "1/4"),
                  (60, "1/2")])
+# The pitch classes of each chord of the references in C: t53 C E G, s53 and s6 F A C,
+# d53 G B D, d7 G B D F.
+T53, S53, D53, D7 = {0, 4, 7}, {5, 9, 0}, {7, 11, 2}, {7, 11, 2, 5}
+CHOIR_CHORDS = [T53, S53, D53, T53, S53, D53, T53, D53, T53, S53, D7, T53, S53, D53, T53]
 
 
 def song_file(name, lines):
@@ -163,7 +167,8 @@ def voices_of(bin_dir, song):
 def scenario_harmony(bin_dir, source_dir):
     """Ctrl+K on the choir's first voice asks, then writes the harmony of the control
     track's references out as chords the Braille editor shows: each chord holds four keys
-    with the melody's note on top, as long as it; Alt+Z brings the voice back."""
+    of its function's pitch classes with the melody's note on top, as long as it; Alt+Z
+    brings the voice back."""
     song = song_file("choir.qem", CHOIR_SONG)
     program, notes = open_song(bin_dir, song, ["I choir", "S Нотный текст:", "S 1- Трек: Хор",
                                                "S Vd4{$b+t+a+s+}m"], timeout_s=60)
@@ -183,9 +188,11 @@ def scenario_harmony(bin_dir, source_dir):
     written = [note for measure in range(1, 5) for note in voices.get((measure, 1), [])]
     if len(written) != len(CHOIR_MELODY):
         fail("%d chords expected:\n%s" % (len(CHOIR_MELODY), output))
-    for (melody_key, melody_length), (keys, length) in zip(CHOIR_MELODY, written):
-        if len(keys) != 4 or keys[-1] != melody_key or length != melody_length:
-            fail("the chord %r %s under the melody's %d %s:\n%s" % (keys, length, melody_key, melody_length, output))
+    for (melody_key, melody_length), classes, (keys, length) in zip(CHOIR_MELODY, CHOIR_CHORDS, written):
+        if (len(keys) != 4 or keys[-1] != melody_key or length != melody_length or
+                {k % 12 for k in keys} != classes):
+            fail("the chord %r %s under the melody's %d %s, pitch classes %r expected:\n%s" %
+                 (keys, length, melody_key, melody_length, sorted(classes), output))
     if voices.get((1, 2)) != [([60], "1/1")] or voices.get((3, 2)) != [([60], "1/1")]:
         fail("voice 2 changed:\n" + output)
     key("alt+z")
@@ -218,12 +225,12 @@ def scenario_orca_notation(bin_dir, source_dir):
                      lambda: any(fragment in line for line in orca.spoken()), timeout_s=60)
 
         def answers_right(line, caret):
-            """Right in the Braille editor is answered with speech."""
+            """Right in the Braille editor is answered with the cell it comes to."""
             wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
             start = len(program.said())
             key("Right")
             wait_for("the caret at %d" % caret, lambda: text_of(notes) == (line, caret), timeout_s=60)
-            wait_for("an answer to Right", lambda: len(program.said()) > start, timeout_s=60)
+            program.wait_said(["I " + line[caret]], start)
 
         for keys, title, field in (("ctrl+f", "Найти в нотном тексте трека", "Что искать"),
                                    ("ctrl+h", "Заменить в нотном тексте трека", None)):
