@@ -3,7 +3,7 @@ the current measure heard on the MIDI log device and stopped by Esc, and the key
 from both editors and only in their own window with two songs open.
 
 usage: commands_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: moves, play, twosongs, newtrack, stopandgo
+scenarios: moves, play, twosongs, newtrack, stopandgo, controlkeys
 """
 import os
 import shutil
@@ -223,6 +223,38 @@ def scenario_stopandgo(bin_dir, source_dir):
     wait_for("the measure shown (now %r)" % (text_of(notes),),
              lambda: text_of(notes)[0] == ["!PPPP", "SSSS", "NNNN", "QQQQ"][gone_to - 1])
     quit_without_saving(program)
+
+
+def scenario_controlkeys(bin_dir, source_dir):
+    """On the control track the keys of its disabled commands (deleting the track, the
+    voice moves) give the error signal each and change nothing: the line, the voice and the
+    tracks stay, and the program ends without asking to save."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = song_with(work, "control.qem", MELODY)
+    with open(song, "rb") as f:
+        original = f.read()
+    program, notes = open_song(bin_dir, [song])
+    key("ctrl+Prior", "Home")
+    wait_for("the control track's line, the caret at its start (now %r)" % (text_of(notes),),
+             lambda: text_of(notes) == ("Vd4m", 0))
+    for keys in ("ctrl+shift+Delete", "alt+Down", "alt+Next", "alt+Prior"):
+        errors = program.signals().count("sError")
+        key(keys)
+        wait_for(lambda: "the error signal for %s (signals %r)" % (keys, program.signals()),
+                 lambda: program.signals().count("sError") == errors + 1)
+        if text_of(notes) != ("Vd4m", 0):
+            fail("%s changed the line: %r" % (keys, text_of(notes)))
+    start = len(program.said())
+    key("F4")
+    program.wait_said(["I Такт 1", "S Голос 1", "S Vd4m"], start)
+    start = len(program.said())
+    key("ctrl+Down")
+    program.wait_said(["I 1- Трек: Мелодия", "S !PSNQ"], start)
+    key("ctrl+q")  # nothing changed: no question
+    program.finish()
+    with open(song, "rb") as f:
+        if f.read() != original:
+            fail("the song file changed")
 
 
 if __name__ == "__main__":
