@@ -108,6 +108,7 @@ void RestartRun(TPlayerRun& run, bool seeking) {
     track.RunningStatus = 0;
     track.PlayActive = track.Cursor.has_value();
     track.HasPending = false;
+    track.PendingTick = 0;
     track.NextTime = 0;
     track.DeltaMs = 0;
     if (track.Cursor) {
@@ -150,9 +151,7 @@ bool FetchNext(TPlayerTrack& track) {
     track.HasPending = true;
     track.DeltaMs = event.Delta * GPlayer.MsPerTick;
     track.NextTime += track.DeltaMs;
-    if (track.TrackIndex == 0) {
-      GPlayer.Position += static_cast<int32_t>(event.Delta);
-    }
+    track.PendingTick += event.Delta;
     return true;
   }
   if (result == TMidiParse::Malformed || (complete && track.Cursor->Position() == 0 &&
@@ -213,6 +212,9 @@ TPassResult RunPass(TPlayerRun& run, double now, bool first) {
   }
   while (TPlayerTrack* track = NextDueTrack(run, now, horizon)) {
     GPlayer.Now = now;
+    // The place the song has sounded to: the tick of the event sent, whatever its track.
+    GPlayer.Position = static_cast<int32_t>(
+        std::min<int64_t>(track->PendingTick, std::numeric_limits<int32_t>::max()));
     PlayEvent(run, *track);
     ++track->EventsPlayed;
     if (GPlayer.Stop) {

@@ -35,6 +35,7 @@ struct TPlayerTrack {
   uint8_t RunningStatus = 0;              // of the reading
   TMidiEvent Pending;                     // the next event, read with its delta time
   bool HasPending = false;
+  int64_t PendingTick = 0;                // ticks from the list's start to the pending event
   bool PlayActive = true;  // the track still has events to play
   double NextTime = 0;     // ms: when the pending event is due
   double DeltaMs = 0;      // ms: its last delta time

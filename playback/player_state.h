@@ -62,7 +62,7 @@ struct midi_state_t {
   std::array<TChannelState, 16> Channels;
 
   std::string FileName;                  // "qem.mid" while a rendered song plays
-  std::atomic<int32_t> Position{0};      // ticks read so far on the control track
+  std::atomic<int32_t> Position{0};      // ticks: the song time of the last event sent
 };
 
 extern midi_state_t GPlayer;

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "feedback/signals.h"
 #include "platform/codec1251.h"
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/view/apply_colours.h"
@@ -180,14 +181,19 @@ void TSongWindowView::BindActions() {
   });
 }
 
-bool TSongWindowView::IsCommandKey(const QKeyEvent& key) const {
+QAction* TSongWindowView::CommandOf(const QKeyEvent& key) const {
   const QKeySequence pressed(QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())));
   for (const auto& [name, action] : actions_) {
-    if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
-      return true;
+    if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
+      return action;
     }
   }
-  return false;
+  return nullptr;
+}
+
+bool TSongWindowView::IsCommandKey(const QKeyEvent& key) const {
+  const QAction* action = CommandOf(key);
+  return action != nullptr && action->isEnabled();
 }
 
 TSongWindowView::~TSongWindowView() {
@@ -445,6 +451,15 @@ bool TSongWindowView::NotesEvent(QEvent* event) {
       auto* key = static_cast<QKeyEvent*>(event);
       if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
         return false;
+      }
+      // A command's key is the command's, never the editor's: a disabled command refuses.
+      if (QAction* command = EditorClaimsKey(*key) ? nullptr : CommandOf(*key)) {
+        if (command->isEnabled() && command->isVisible()) {
+          command->trigger();
+        } else {
+          controller_->Ports().Signaller->Signal(sError);
+        }
+        return true;
       }
       if (IsShiftInsert(*key)) {
         controller_->PasteFromKey();

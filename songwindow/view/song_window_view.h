@@ -106,6 +106,8 @@ class TSongWindowView : public QWidget,
   void BuildWidgets();
   void BuildMenus();
   void BindActions();
+  // The action of the window whose key this is, enabled or not; null when none.
+  QAction* CommandOf(const QKeyEvent& key) const;
   // True for the key of an enabled action of the window.
   bool IsCommandKey(const QKeyEvent& key) const;
   // The notation insert menu, modal at the Braille editor (window_dialogs.cpp).

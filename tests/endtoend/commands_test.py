@@ -3,7 +3,7 @@ the current measure heard on the MIDI log device and stopped by Esc, and the key
 from both editors and only in their own window with two songs open.
 
 usage: commands_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: moves, play, twosongs, newtrack, autoplay, handoverplay
+scenarios: moves, play, twosongs, newtrack, autoplay, handoverplay, stopandgo, controlkeys
 """
 import os
 import shutil
@@ -13,9 +13,9 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, focus_main_window, find, focused, key, note_ons,  # noqa: E402
-                              nodes, played_notes, text_of, type_text, velto_app, wait_for,
-                              write_song, run_scenario, quit_without_saving)
+from main_window_test import (Program, fail, focus_main_window, find, focused, focused_field, key,  # noqa: E402
+                              note_ons, open_song, text_of, type_text, velto_app, wait_for, write_song,
+                              run_scenario, quit_without_saving)
 
 CONTROL = ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 240"]
 MELODY = ["!PSNQ", "!SNQT", "!QTSN"]
@@ -30,28 +30,10 @@ def song_with(folder, name, melody, second_track=True):
     return path
 
 
-def focused_field(name):
-    """The editor named `name` that has the focus, of whichever window."""
-    app = velto_app()
-    for node in nodes(app) if app else []:
-        try:
-            if node.getRoleName() == "text" and node.name == name and focused(node):
-                return node
-        except Exception:
-            continue
-    return None
-
-
 def enabled(role, name):
     import pyatspi
     node = find(role, name)
     return node is not None and node.getState().contains(pyatspi.STATE_ENABLED)
-
-
-def open_song(bin_dir, songs):
-    program = Program(bin_dir, songs)
-    notes = wait_for("focus on a Braille editor", lambda: focused_field("Нотный текст"))
-    return program, notes
 
 
 def scenario_moves(bin_dir, source_dir):
@@ -82,16 +64,12 @@ def scenario_moves(bin_dir, source_dir):
 
 def scenario_play(bin_dir, source_dir):
     """Ctrl+Space plays from the current measure: the MIDI log gets the note-ons of the song
-    from that measure on, in order; Esc stops a play with all notes off."""
+    from that measure on, in order; Esc stops a play: all notes off, no note after them,
+    the play keys back."""
     work = tempfile.mkdtemp(prefix="velto-songs-")
     song = song_with(work, "play.qem", MELODY, second_track=False)
     program, notes = open_song(bin_dir, [song])
-    # The song without its first measure, played by the command line.
-    expected = [int(fields[1], 16) for fields in played_notes(bin_dir, program.home,
-                                                              song_with(work, "tail.qem", MELODY[1:], False))
-                if fields[0][0] == "9" and int(fields[2], 16) > 0]
-    if not expected:
-        fail("the reference play sent no note")
+    expected = [62, 64, 65, 67, 65, 67, 62, 64]  # measures 2 and 3: D E F G, F G D E
     key("alt+Right")
     wait_for("measure 2", lambda: text_of(notes)[0] == "!SNQT")
     start = len(program.midi())
@@ -102,15 +80,25 @@ def scenario_play(bin_dir, source_dir):
     wait_for("the notes from measure 2 (expected %r)" % (expected,),
              lambda: played() == expected or fail("sent %r, expected %r" % (played(), expected))
              if len(played()) >= len(expected) else False)
-    # A long play, stopped: every channel's notes off. The play keys are back once the
-    # first play has ended.
+    # A long play, stopped: every channel's notes off, no note after them, and the play
+    # keys back. The play keys are back once the first play has ended.
     wait_for("the play keys back", lambda: enabled("menu item", "Воспроизвести всё"))
+    start = len(program.midi())
     key("ctrl+shift+space")
-    wait_for("the play to start", lambda: len(played()) > len(expected))
+    wait_for("the play to start", lambda: len(played()) > 0)
     stop = len(program.midi())
     key("Escape")
-    wait_for("all notes off", lambda: any(len(m) == 3 and m[0] & 0xF0 == 0xB0 and m[1] == 123
-                                          for _, m in program.midi()[stop:]))
+
+    def notes_off():
+        return next((i for i, (_, m) in enumerate(program.midi()[stop:])
+                     if len(m) == 3 and m[0] & 0xF0 == 0xB0 and m[1] == 123), None)
+    wait_for("all notes off", lambda: notes_off() is not None)
+    wait_for("the play keys back after Esc", lambda: enabled("menu item", "Воспроизвести всё"))
+    after = [m for _, m in program.midi()[stop + notes_off():] if m[0] & 0xF0 == 0x90 and m[2] > 0]
+    if after:
+        fail("notes after the stop: %r" % (after,))
+    if len(played()) >= 4 * len(MELODY):
+        fail("the stopped play sounded the whole song: %r" % (played(),))
     quit_without_saving(program)
 
 
@@ -285,6 +273,68 @@ def scenario_handoverplay(bin_dir, source_dir):
         fail("the second copy ended with %d: %r" % (second.returncode, second.stdout))
     wait_played(program)
     quit_without_saving(program)
+
+
+def scenario_stopandgo(bin_dir, source_dir):
+    """Shift+Esc during a play stops it and goes to the measure sounding: the measure said
+    is the one of the last note the MIDI log got, give or take one."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "measures.qem")
+    # One key a measure at 120 quarters a minute: two seconds a measure.
+    write_song(song, ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 120",
+                      "4 0 1 1 0 0 0", "Мелодия", "!PPPP", "SSSS", "NNNN", "QQQQ"])
+    measure_of = {60: 1, 62: 2, 64: 3, 65: 4}
+    program, notes = open_song(bin_dir, [song])
+    start = len(program.midi())
+
+    def played():
+        return [k for _, k, v in note_ons(program.midi()[start:]) if v > 0]
+    key("ctrl+shift+space")
+    wait_for(lambda: "measure 3 sounding (sent %r)" % (played(),), lambda: 64 in played())
+    said = len(program.said())
+    key("shift+Escape")
+    line = wait_for(lambda: "the measure said (heard %r)" % (program.said()[said:],),
+                    lambda: next((line for line in program.said()[said:] if line.startswith("I Такт ")), None))
+    wait_for("the play keys back", lambda: enabled("menu item", "Воспроизвести всё"))
+    sounding = measure_of[played()[-1]]
+    gone_to = int(line[len("I Такт "):])
+    if not 1 <= gone_to <= 4 or abs(gone_to - sounding) > 1:
+        fail("Shift+Esc went to measure %d with measure %d sounding" % (gone_to, sounding))
+    wait_for("the measure shown (now %r)" % (text_of(notes),),
+             lambda: text_of(notes)[0] == ["!PPPP", "SSSS", "NNNN", "QQQQ"][gone_to - 1])
+    quit_without_saving(program)
+
+
+def scenario_controlkeys(bin_dir, source_dir):
+    """On the control track the keys of its disabled commands (deleting the track, the
+    voice moves) give the error signal each and change nothing: the line, the voice and the
+    tracks stay, and the program ends without asking to save."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = song_with(work, "control.qem", MELODY)
+    with open(song, "rb") as f:
+        original = f.read()
+    program, notes = open_song(bin_dir, [song])
+    key("ctrl+Prior", "Home")
+    wait_for("the control track's line, the caret at its start (now %r)" % (text_of(notes),),
+             lambda: text_of(notes) == ("Vd4m", 0))
+    for keys in ("ctrl+shift+Delete", "alt+Down", "alt+Next", "alt+Prior"):
+        errors = program.signals().count("sError")
+        key(keys)
+        wait_for(lambda: "the error signal for %s (signals %r)" % (keys, program.signals()),
+                 lambda: program.signals().count("sError") == errors + 1)
+        if text_of(notes) != ("Vd4m", 0):
+            fail("%s changed the line: %r" % (keys, text_of(notes)))
+    start = len(program.said())
+    key("F4")
+    program.wait_said(["I Такт 1", "S Голос 1", "S Vd4m"], start)
+    start = len(program.said())
+    key("ctrl+Down")
+    program.wait_said(["I 1- Трек: Мелодия", "S !PSNQ"], start)
+    key("ctrl+q")  # nothing changed: no question
+    program.finish()
+    with open(song, "rb") as f:
+        if f.read() != original:
+            fail("the song file changed")
 
 
 if __name__ == "__main__":

@@ -11,12 +11,11 @@ import subprocess
 import sys
 import tempfile
 import threading
-import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, edit_handler, fail, find, find_text, focus_main_window, focused,  # noqa: E402
-                              key, nodes, press, type_text, velto_app, wait_for)
+from main_window_test import (NOTES, Program, edit_handler, fail, find, find_text, focus_main_window,  # noqa: E402
+                              focused, focused_field, key, nodes, press, type_text, velto_app, wait_for)
 
 OTHER = "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n".encode("cp1251")
 
@@ -51,21 +50,10 @@ def file_dialog():
     return None
 
 
-def focused_notes():
-    """The Braille editor that has the focus (of any song window)."""
-    app = velto_app()
-    for node in nodes(app) if app else []:
-        try:
-            if node.getRoleName() == "text" and node.name == "Нотный текст" and focused(node):
-                return node
-        except Exception:
-            continue
-    return None
-
-
-def open_song(program, caption):
+def song_window_shown(caption):
+    """Waits for the song window `caption` with its Braille editor focused."""
     wait_for("the song window " + caption, lambda: find("frame", caption))
-    wait_for("focus on a Braille editor", focused_notes)
+    wait_for("focus on a Braille editor", lambda: focused_field(NOTES))
 
 
 def press_later(role, name):
@@ -102,7 +90,7 @@ def scenario_replaced(bin_dir, source_dir):
     Ctrl+Q (edited) keeps its version."""
     song = song_copy(source_dir, "tw.qem")
     program = Program(bin_dir, [song])
-    open_song(program, "tw (qem)")
+    song_window_shown("tw (qem)")
     write(song, OTHER)
     enter_keeps_the_other_version(program, song, ["ctrl+s"])
     focus_main_window()
@@ -120,7 +108,7 @@ def scenario_replacedclose(bin_dir, source_dir):
     without writing."""
     song = song_copy(source_dir, "tw.qem")
     program = Program(bin_dir, [song])
-    open_song(program, "tw (qem)")
+    song_window_shown("tw (qem)")
     write(song, OTHER)
     key("ctrl+q")
     program.finish()
@@ -132,7 +120,7 @@ def scenario_deleted(bin_dir, source_dir):
     """A deleted song is written again only after the window said so."""
     song = song_copy(source_dir, "tw.qem")
     program = Program(bin_dir, [song])
-    open_song(program, "tw (qem)")
+    song_window_shown("tw (qem)")
     os.remove(song)
     key("ctrl+s")
     wait_for("the question about the deletion", lambda: find_text("tw.qem удалён другой программой"))
@@ -152,7 +140,7 @@ def scenario_secondcopy(bin_dir, source_dir):
     first_song = song_copy(source_dir, "tw.qem")
     second_song = song_copy(source_dir, "ode.qem", "ode-to-joy.qem")
     program = Program(bin_dir, [first_song])
-    open_song(program, "tw (qem)")
+    song_window_shown("tw (qem)")
     before = program.temp_files()
     if "Qem[1].dat" not in before:
         fail("no undo state file of window 1: %r" % before)
@@ -183,18 +171,21 @@ def scenario_samefile(bin_dir, source_dir):
     shutil.copy(a, b)
     original = read(a)
     program = Program(bin_dir, [a, b])
-    open_song(program, "b (qem)")
+    song_window_shown("b (qem)")
     key("ctrl+o")
     wait_for("the open dialog", lambda: find("dialog", "Открыть") or find("file chooser", "Открыть"))
     type_text(a)
     key("Return")
-    wait_for("the window of a.qem to come back", lambda: focused_notes()
+    wait_for("the window of a.qem to come back", lambda: focused_field(NOTES)
              and find("frame", "a (qem)") is not None)
     frames = [n for n in nodes(velto_app()) if n.getRoleName() == "frame" and n.name == "a (qem)"]
     if len(frames) != 1:
         fail("%d windows show a.qem" % len(frames))
+    start = len(program.said())
     key("ctrl+F6")  # back to b.qem
-    time.sleep(0.5)
+    wait_for(lambda: "the window of b.qem reached (heard %r)" % (program.said()[start:],),
+             lambda: any(line[2:] == "b" for line in program.said()[start:]))
+    wait_for("focus on its Braille editor", lambda: focused_field(NOTES))
     press_later("menu item", "Сохранить как...")
     wait_for("the save dialog", file_dialog)
     type_text(a)
@@ -218,7 +209,7 @@ def scenario_utf8(bin_dir, source_dir):
     text = read(os.path.join(source_dir, "examples", "twinkle-twinkle.qem")).decode("cp1251")
     write(song, text.encode("utf-8"))
     program = Program(bin_dir, [song])
-    open_song(program, "tw (qem)")
+    song_window_shown("tw (qem)")
     key("ctrl+q")
     program.finish()
     if read(song) != text.encode("utf-8"):
@@ -247,7 +238,7 @@ def scenario_savekeys(bin_dir, source_dir):
     says song, and the finished export is said."""
     song = song_copy(source_dir, "tw.qem")
     program = Program(bin_dir, [song])
-    open_song(program, "tw (qem)")
+    song_window_shown("tw (qem)")
     key("ctrl+s")
     wait_for("the OK signal of Ctrl+S", lambda: program.signals().count("sOk") == 1)
     press_later("menu item", "Сохранить как...")

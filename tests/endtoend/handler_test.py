@@ -13,10 +13,11 @@ import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, focus_main_window, focused, key, nodes,  # noqa: E402
-                              run_scenario, text_of, type_text, velto_app, wait_for, write_song,
+from main_window_test import (fail, find, focus_main_window, focused, focused_field, key, nodes,  # noqa: E402
+                              open_song, run_scenario, text_of, type_text, wait_for, write_song,
                               quit_without_saving)
 from accessibility_test import Orca  # noqa: E402
+from editing_test import FocusEvents  # noqa: E402
 
 PROGRAM_EDITOR = "Обработчик для текущего трека"
 MANAGER = "Управление модулями"
@@ -35,18 +36,6 @@ def song_file(name, control_program, tracks):
         lines += ["%d %d %d 1 0 0 0" % (len(music), len(program), channel), caption] + music + program
     write_song(path, lines)
     return path
-
-
-def focused_text():
-    """The text field that has the focus, of any window."""
-    app = velto_app()
-    for node in nodes(app) if app else []:
-        try:
-            if node.getRoleName() == "text" and focused(node):
-                return node
-        except Exception:
-            continue
-    return None
 
 
 def selected(node):
@@ -76,13 +65,6 @@ def lists_of(dialog_node):
 
 def program_lines(program_editor):
     return text_of(program_editor)[0].split("\n")
-
-
-def open_song(bin_dir, song, env=None, timeout_s=30):
-    program = Program(bin_dir, [song], env=env)
-    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=timeout_s)
-    wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=timeout_s)
-    return program, notes
 
 
 def quiet(program):
@@ -169,14 +151,16 @@ def scenario_wizard(bin_dir, source_dir):
               selected(child)]
     if chosen != ["tempo"]:
         fail("the wizard chose %r, not the tag's block" % (chosen,))
+    events = FocusEvents()
     for _ in range(8):  # Tab on to the parameter field
-        field = focused_text()
+        field = focused_field()
         if field is not None and text_of(field)[0] == "100":
             break
+        moves = len(events.focused)
         key("Tab")
-        time.sleep(0.3)
-    field = wait_for("focus on the parameter 100", lambda: focused_text() is not None and
-                     text_of(focused_text())[0] == "100" and focused_text())
+        wait_for("the focus to move on", lambda: events.last() is not None and len(events.focused) > moves)
+    field = wait_for("focus on the parameter 100", lambda: focused_field() is not None and
+                     text_of(focused_field())[0] == "100" and focused_field())
     key("ctrl+a")
     type_text("90")
     wait_for("the parameter typed", lambda: text_of(field)[0] == "90")
@@ -242,6 +226,7 @@ def scenario_orca_handler(bin_dir, source_dir):
         dialogs = [("F10", WIZARD, ("tempo",), notes),
                    ("F12", PICKER, ("Транслятор: Мелодия",), notes),
                    ("F11", MANAGER, ("Свободные модули",), handler)]
+        place = True
         for opening, caption, fields, editor in dialogs:
             heard = len(orca.spoken())
             key(opening)
@@ -254,10 +239,10 @@ def scenario_orca_handler(bin_dir, source_dir):
             focus_main_window()
             wait_for("focus on %s after %s" % (editor.name, caption), lambda: focused(editor), timeout_s=60)
             start = quiet(program)
-            key("F4")  # says the place, or the track when pressed again
-            wait_for(lambda: "an answer to F4 after %s (heard %r)" % (caption, program.said()[start:]),
-                     lambda: program.said()[start:start + 1] in (["I Такт 1"], ["I 1- Трек: Мелодия"]),
-                     timeout_s=60)
+            key("F4")  # the place, the track at the next F4, the place again
+            program.wait_said(["I Такт 1", "S Голос 1", "S " + TEMPO_LINE] if place
+                              else ["I 1- Трек: Мелодия", "S " + TEMPO_LINE], start)
+            place = not place
         if text_of(notes)[0] != TEMPO_LINE:
             fail("the dialogs closed by Esc changed the line: %r" % (text_of(notes)[0],))
         key("ctrl+q")  # nothing changed: the program ends without a question

@@ -210,6 +210,31 @@ def focused(node):
     return node.getState().contains(pyatspi.STATE_FOCUSED)
 
 
+NOTES = "Нотный текст"  # the Braille editor's accessible name
+
+
+def focused_field(name=None):
+    """The text field that has the focus, of any window; with `name`, only one so named."""
+    app = velto_app()
+    for node in nodes(app) if app else []:
+        try:
+            if node.getRoleName() == "text" and (name is None or node.name == name) and focused(node):
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def open_song(bin_dir, songs, said=None, env=None, timeout_s=TIMEOUT_S):
+    """The program on `songs` (a path or a list of paths), its Braille editor focused and,
+    when `said` is given, those lines spoken from the start; returns it and the editor."""
+    program = Program(bin_dir, songs if isinstance(songs, list) else [songs], env=env)
+    notes = wait_for("focus on a Braille editor", lambda: focused_field(NOTES), timeout_s=timeout_s)
+    if said is not None:
+        program.wait_said(said, 0)
+    return program, notes
+
+
 def text_of(node):
     text = node.queryText()
     return text.getText(0, -1), text.caretOffset

@@ -13,8 +13,8 @@ import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_labelled, find_text, focus_main_window,  # noqa: E402
-                              focused, key, press, text_of, type_text, wait_for, write_song,
+from main_window_test import (fail, find, find_labelled, find_text, focus_main_window, focused,  # noqa: E402
+                              key, open_song, press, text_of, type_text, wait_for, write_song,
                               run_scenario, close_answering_no, quit_without_saving)
 from editing_test import FocusEvents  # noqa: E402
 from accessibility_test import Orca  # noqa: E402
@@ -35,21 +35,16 @@ CHOIR_SONG = ["4 0 0 1 1 1 1", "Общее",
 CHOIR_MELODY = ([(64, "1/4"), (65, "1/4"), (62, "1/4"), (64, "1/4"), (65, "1/4"), (62, "1/4"), (64, "1/4"),
                  (62, "1/4"), (64, "1/4"), (65, "1/4"), (62, "1/4"), (64, "1/4"), (65, "1/4"), (62, "1/4"),
                  (60, "1/2")])
+# The pitch classes of each chord of the references in C: t53 C E G, s53 and s6 F A C,
+# d53 G B D, d7 G B D F.
+T53, S53, D53, D7 = {0, 4, 7}, {5, 9, 0}, {7, 11, 2}, {7, 11, 2, 5}
+CHOIR_CHORDS = [T53, S53, D53, T53, S53, D53, T53, D53, T53, S53, D7, T53, S53, D53, T53]
 
 
 def song_file(name, lines):
     path = os.path.join(tempfile.mkdtemp(prefix="velto-notation-"), name)
     write_song(path, lines)
     return path
-
-
-def open_song(bin_dir, song, said, env=None):
-    """The program on `song`, its Braille editor focused and the opening spoken."""
-    program = Program(bin_dir, [song], env=env)
-    notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
-    wait_for("focus on the Braille editor", lambda: focused(notes))
-    program.wait_said(said, 0)
-    return program, notes
 
 
 def quit_unsaved(program):
@@ -63,7 +58,8 @@ def scenario_insertmenu_f2(bin_dir, source_dir):
     """F2 opens the insert menu; the arrows walk to the rests, each item named as it gets
     the focus; Enter inserts the quarter rest, said as it is heard; Alt+Z takes it out."""
     song = song_file("melody.qem", ["1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "!PS"])
-    program, notes = open_song(bin_dir, song, ["I melody", "S Нотный текст:", "S 1- Трек: Мелодия"])
+    program, notes = open_song(bin_dir, song, ["I melody", "S Нотный текст:", "S 1- Трек: Мелодия"],
+                               timeout_s=60)
     events = FocusEvents()
     key("End")
     wait_for("the caret at the end", lambda: text_of(notes) == ("!PS", 3))
@@ -106,7 +102,8 @@ def scenario_find(bin_dir, source_dir):
     speaks the place; F3 finds the next one; Ctrl+H replaces both from measure 1 on, the
     count is shown, and Alt+Z gives the text back."""
     song = song_file("findme.qem", FIND_SONG)
-    program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"])
+    program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"],
+                               timeout_s=60)
     what = open_find("ctrl+f", "Найти в нотном тексте трека", "Что искать?")
     type_text("(N")
     wait_for("the typed sign", lambda: text_of(what)[0] == "(N")
@@ -170,10 +167,11 @@ def voices_of(bin_dir, song):
 def scenario_harmony(bin_dir, source_dir):
     """Ctrl+K on the choir's first voice asks, then writes the harmony of the control
     track's references out as chords the Braille editor shows: each chord holds four keys
-    with the melody's note on top, as long as it; Alt+Z brings the voice back."""
+    of its function's pitch classes with the melody's note on top, as long as it; Alt+Z
+    brings the voice back."""
     song = song_file("choir.qem", CHOIR_SONG)
     program, notes = open_song(bin_dir, song, ["I choir", "S Нотный текст:", "S 1- Трек: Хор",
-                                               "S Vd4{$b+t+a+s+}m"])
+                                               "S Vd4{$b+t+a+s+}m"], timeout_s=60)
     key("ctrl+k")
     question = "Вы уверены, что хотите преобразовать гармонические ссылки для трека Хор, в голосе 1?"
     wait_for("the question", lambda: find_text(question))
@@ -190,9 +188,11 @@ def scenario_harmony(bin_dir, source_dir):
     written = [note for measure in range(1, 5) for note in voices.get((measure, 1), [])]
     if len(written) != len(CHOIR_MELODY):
         fail("%d chords expected:\n%s" % (len(CHOIR_MELODY), output))
-    for (melody_key, melody_length), (keys, length) in zip(CHOIR_MELODY, written):
-        if len(keys) != 4 or keys[-1] != melody_key or length != melody_length:
-            fail("the chord %r %s under the melody's %d %s:\n%s" % (keys, length, melody_key, melody_length, output))
+    for (melody_key, melody_length), classes, (keys, length) in zip(CHOIR_MELODY, CHOIR_CHORDS, written):
+        if (len(keys) != 4 or keys[-1] != melody_key or length != melody_length or
+                {k % 12 for k in keys} != classes):
+            fail("the chord %r %s under the melody's %d %s, pitch classes %r expected:\n%s" %
+                 (keys, length, melody_key, melody_length, sorted(classes), output))
     if voices.get((1, 2)) != [([60], "1/1")] or voices.get((3, 2)) != [([60], "1/1")]:
         fail("voice 2 changed:\n" + output)
     key("alt+z")
@@ -216,7 +216,7 @@ def scenario_orca_notation(bin_dir, source_dir):
         asan = os.environ.get("ASAN_OPTIONS", "")
         program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"],
                                    env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                        if asan else "fast_unwind_on_malloc=0"})
+                                        if asan else "fast_unwind_on_malloc=0"}, timeout_s=60)
         wait_for("Orca reading the Braille editor", lambda: "!PSNQ." in orca.spoken() or
                  any("!PSNQ" in line for line in orca.spoken()), timeout_s=60)
 
@@ -225,12 +225,12 @@ def scenario_orca_notation(bin_dir, source_dir):
                      lambda: any(fragment in line for line in orca.spoken()), timeout_s=60)
 
         def answers_right(line, caret):
-            """Right in the Braille editor is answered with speech."""
+            """Right in the Braille editor is answered with the cell it comes to."""
             wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
             start = len(program.said())
             key("Right")
             wait_for("the caret at %d" % caret, lambda: text_of(notes) == (line, caret), timeout_s=60)
-            wait_for("an answer to Right", lambda: len(program.said()) > start, timeout_s=60)
+            program.wait_said(["I " + line[caret]], start)
 
         for keys, title, field in (("ctrl+f", "Найти в нотном тексте трека", "Что искать"),
                                    ("ctrl+h", "Заменить в нотном тексте трека", None)):

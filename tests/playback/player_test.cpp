@@ -222,6 +222,27 @@ TEST_F(PlayerTest, SendsEachEventAtItsTimeAtTheDefaultTempo) {
   ExpectEveryNoteEnds();
 }
 
+// The control track of a rendered song holds only its start and its end: the position
+// follows the events sent, whichever track they come from.
+TEST_F(PlayerTest, PositionIsTheTickOfTheLastEventSent) {
+  TSong song(1);
+  for (uint32_t beat = 0; beat < 8; ++beat) {
+    WriteNote(song.Events(1), 1, 60 + static_cast<int>(beat), beat * 480, beat * 480 + 240);
+  }
+  song.Finish(2 * kTpm);
+  // Sampled between events: 480 ticks last 500 ms.
+  std::map<double, int32_t> seen;
+  for (double at : {100.0, 375.0, 1150.0, 3700.0}) {
+    clock_.At(at, [&seen, at] { seen[at] = GPlayer.Position.load(); });
+  }
+  Play(song);
+
+  const std::map<double, int32_t> expected = {
+      {100.0, 0}, {375.0, 240}, {1150.0, 960}, {3700.0, 3360}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(GPlayer.Position, 2 * static_cast<int32_t>(kTpm));
+}
+
 // The change comes from the song's tempo event or, as a request, from another thread.
 class PlayerTempoTest : public PlayerTest, public ::testing::WithParamInterface<bool> {};
 

@@ -3,8 +3,11 @@
 // recorder port under a virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "base/errors.h"
 #include "feedback/signals.h"
@@ -309,13 +312,20 @@ class PlayCommandsTest : public WindowCommandsTest {
 };
 
 TEST_F(PlayCommandsTest, PlayTacktPlaysOneMeasureAndTheNextPlayHasNoLimit) {
-  const std::vector<int> all = Played(&TSongWindow::PlayAll, 2);
-  const std::vector<int> second = Played(&TSongWindow::PlayTackt, 2);
-  ASSERT_FALSE(second.empty());
+  // "!PSNQ" is C D E F from middle C; "SNQT" after it D E F G.
+  const std::vector<int> odd = {60, 62, 64, 65};
+  const std::vector<int> even = {62, 64, 65, 67};
+  const auto joined = [](std::initializer_list<std::vector<int>> parts) {
+    std::vector<int> keys;
+    for (const auto& part : parts) {
+      keys.insert(keys.end(), part.begin(), part.end());
+    }
+    return keys;
+  };
+  EXPECT_EQ(Played(&TSongWindow::PlayAll, 2), joined({odd, even, odd, even, odd, even}));
+  EXPECT_EQ(Played(&TSongWindow::PlayTackt, 2), even);
   const std::vector<int> fromSecond = Played(&TSongWindow::PlayPos, 2);
-  EXPECT_GT(fromSecond.size(), second.size());
-  EXPECT_EQ(std::vector<int>(fromSecond.begin(), fromSecond.begin() + static_cast<ptrdiff_t>(second.size())), second);
-  EXPECT_GT(all.size(), fromSecond.size());
+  EXPECT_EQ(fromSecond, joined({even, odd, even, odd, even}));
   // A PlayTackt that fails leaves no limit for the play after it.
   window_.CurrentTrack = Track(1);
   Track(1)->MusicStrings[0] = "%%Vc4!P";
@@ -329,10 +339,34 @@ TEST_F(PlayCommandsTest, PlayTacktPlaysOneMeasureAndTheNextPlayHasNoLimit) {
 }
 
 TEST_F(PlayCommandsTest, StopAndGoGoesToTheMeasureSoundingOnlyForItsOwnWindow) {
-  Played(&TSongWindow::PlayPos, 4);
+  // A play from measure 4, paused once the third note of measure 6 sounds: 2.5 measures
+  // played. The player checks every 50 ms of its clock.
+  const size_t before = recorder_->Recording(0)->ShortMessages().size();
+  const auto notesSent = [this, before] {
+    const auto messages = recorder_->Recording(0)->ShortMessages();
+    return std::count_if(messages.begin() + static_cast<ptrdiff_t>(before), messages.end(), [](const auto& m) {
+      return m.Bytes.size() == 3 && (m.Bytes[0] & 0xF0) == 0x90 && m.Bytes[2] > 0;
+    });
+  };
+  auto paused = std::make_shared<std::atomic<bool>>(false);
+  for (int step = 1; step <= 200; ++step) {
+    clock_.At(clock_.NowMs() + step * 50.0, [notesSent, paused] {
+      if (!*paused && notesSent() >= 11) {
+        *paused = true;
+        SetPlayerPause(true);
+      }
+    });
+  }
+  window_.CurrentMeasure = 4;
+  window_.PlayPos();
+  while (!GPlayer.Pause && Transport().Busy()) {
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(GPlayer.Pause) << "the play ended before its eleventh note";
   ASSERT_EQ(GPlayerOwner.load(), window_.WindowNumber);
-  GPlayer.Position = 1920 * 5 / 2;
   window_.StopAndGo();
+  Transport().Wait();
+  GPlayer.Pause = false;
   EXPECT_EQ(window_.CurrentMeasure, 6);
   EXPECT_EQ(rig_.speaker.said.at(rig_.speaker.said.size() - 2), "I Такт 6");
   EXPECT_EQ(GPlayerOwner.load(), 0);
