@@ -418,12 +418,15 @@ bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
     song->parentWidget()->close();
     return false;
   }
-  // Closing asks; a save writes over the file without asking unless another program
-  // changes it from now on.
+  // Closing asks. A save asks first when another program changed the file since the
+  // window that ended last read or wrote it; without that record, from now on.
   c.Modified = true;
-  if (!c.FileName.empty()) {
+  if (leftover.FileIdentity && leftover.FileIdentity->Path == c.FileName) {
+    c.AdoptSongFile(*leftover.FileIdentity);
+  } else if (!c.FileName.empty()) {
     if (std::optional<std::vector<std::string>> lines = ReadSongFileLines(c.FileName)) {
       c.SongFile.Remember(c.FileName, std::move(*lines));
+      c.KeepSongFileIdentity();
     }
   }
   c.CurrentMeasure = 1;
