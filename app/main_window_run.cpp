@@ -79,14 +79,6 @@ bool HasDisplay() {
   return false;
 }
 
-// The language file chosen in the settings, else by the locale.
-std::string StartLanguage() {
-  TIniFile ini;
-  ini.Load(ProgramDir + kSettingsFileName);
-  return ChooseLanguageFile(ini.ReadString("MAIN", "Language", ""), MessagesLocale(),
-                            ListLanguageFiles(ProgramDir + "Languages"));
-}
-
 // One box naming the plug-ins that were skipped.
 void ShowPluginProblems(const std::vector<std::string>& problems) {
   if (problems.empty()) {
@@ -140,7 +132,7 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
     std::vector<TLeftoverSong> leftovers = FindLeftoverSongs(ProgramDir);
     std::vector<TLeftoverSong> kept;  // held until the program ends: the next start asks again
     TMainWindow window;
-    if (const std::string language = StartLanguage(); !language.empty()) {
+    if (const std::string language = StartLanguageFile(); !language.empty()) {
       window.ChooseLanguage(language);
     }
     window.ShowAtSavedPlace();

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
 
 std::vector<std::string> ListLanguageFiles(const std::string& folder) {
   std::vector<std::string> files;
@@ -65,4 +68,11 @@ int32_t FreeWindowNumber(const std::vector<int32_t>& used,
     }
     taken.push_back(number);
   }
+}
+
+std::string StartLanguageFile() {
+  TIniFile ini;
+  ini.Load(ProgramDir + kSettingsFileName);
+  return ChooseLanguageFile(ini.ReadString("MAIN", "Language", ""), MessagesLocale(),
+                            ListLanguageFiles(ProgramDir + "Languages"));
 }

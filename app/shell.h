@@ -19,6 +19,10 @@ std::string ChooseLanguageFile(const std::string& setting, const std::string& lo
 // The locale of the user's messages: LC_ALL, else LC_MESSAGES, else LANG.
 std::string MessagesLocale();
 
+// The language file of Languages/ under ProgramDir that velto.ini chooses (ChooseLanguageFile
+// with the messages locale); empty when there is none.
+std::string StartLanguageFile();
+
 // The smallest number from 1 on that no open window uses.
 int32_t SmallestFreeWindowNumber(const std::vector<int32_t>& used);
 

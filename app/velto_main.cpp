@@ -16,12 +16,15 @@
 
 #include "notation/measure_cache.h"
 #include "app/main_window_run.h"
+#include "app/shell.h"
 #include "app/single_instance.h"
 #include "app/song_commands.h"
 #include "platform/atomic_file.h"
 #include "platform/sound_library_messages.h"
+#include "platform/stale_temporaries.h"
 #include "platform/stop_signals.h"
 #include "pluginhost/plugin_loader.h"
+#include "settings/lang_texts.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -114,6 +117,10 @@ bool StartUp(const TCommandLine& line, std::vector<std::string>* pluginProblems 
               << "\n";
     return false;
   }
+  // What writes killed in an earlier run left in the folders the program writes.
+  for (const char* folder : {"", "Resources", "Resources/temp"}) {
+    RemoveStaleTemporariesOnce(ProgramDir + folder);
+  }
   LoadSettings(ProgramDir + kSettingsFileName);
   LoadMeasureCache();
   const std::vector<std::string> problems = LoadPlugins(ProgramDir);
@@ -139,6 +146,10 @@ int RunCommand(const TCommandLine& line) {
   }
   // Without a window nobody listens for the render's progress signals and percentages.
   SignalProgress = false;
+  // Errors in the language the window speaks.
+  if (const std::string language = StartLanguageFile(); !language.empty()) {
+    LoadLanguageFile(ProgramDir + "Languages/" + language);
+  }
   int status = 0;
   if (line.Command == "--export") {
     status = ExportSongCommand(line.Arguments[0], line.Arguments[1], std::cerr,
