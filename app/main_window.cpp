@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "app/device_error_text.h"
@@ -104,7 +105,8 @@ TMainWindow::TMainWindow() {
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
   timer_.start(kTimerMs);
   instance_server_ = ListenForLaterCopies(
-      ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); });
+      ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); },
+      [this] { return closing_; });
   snapshots_ = std::make_unique<TSnapshotPresenter>(this);
   ApplyColours(*this);
 }
@@ -360,6 +362,12 @@ TSongWindowView* TMainWindow::SongShowing(const std::string& path,
 }
 
 void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
+  if (closing_) {
+    // Taken while the program asks before it closes: opened when the close is cancelled,
+    // else kept for the next start, never opened into a closing program.
+    handed_over_.insert(handed_over_.end(), paths.begin(), paths.end());
+    return;
+  }
   if (isMinimized()) {
     showNormal();
   }
@@ -638,11 +646,19 @@ void TMainWindow::Tick() {
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {
+  closing_ = true;  // later copies are told so meanwhile, and try again
   for (QMdiSubWindow* window : area_->subWindowList()) {
     if (!window->close()) {
       event->ignore();
+      closing_ = false;
+      if (!handed_over_.empty()) {
+        TakeHandedOverSongs(std::exchange(handed_over_, {}));
+      }
       return;
     }
+  }
+  if (!handed_over_.empty()) {
+    KeepHandedOverSongs(ProgramDir, handed_over_);
   }
   timer_.stop();
   Transport().Stop();

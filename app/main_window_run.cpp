@@ -139,7 +139,10 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
     QTimer::singleShot(0, &window, [&window, &songs, &pluginProblems, &leftovers, &kept] {
       ShowPluginProblems(pluginProblems);
       RecoverLeftoverSongs(window, std::move(leftovers), kept);
-      window.OpenSongs(songs);
+      // Songs a later copy handed over while the last run was closing, then these.
+      std::vector<std::string> opening = TakeKeptHandedOverSongs(ProgramDir);
+      opening.insert(opening.end(), songs.begin(), songs.end());
+      window.OpenSongs(opening);
     });
     status = QApplication::exec();
   }

@@ -1,9 +1,12 @@
 #include "app/shell.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
 #include "settings/settings.h"
@@ -75,4 +78,39 @@ std::string StartLanguageFile() {
   ini.Load(ProgramDir + kSettingsFileName);
   return ChooseLanguageFile(ini.ReadString("MAIN", "Language", ""), MessagesLocale(),
                             ListLanguageFiles(ProgramDir + "Languages"));
+}
+
+namespace {
+
+std::string HandedOverListPath(const std::string& programDir) {
+  return programDir + "Resources/temp/handed-over.lst";
+}
+
+}  // namespace
+
+void KeepHandedOverSongs(const std::string& programDir, const std::vector<std::string>& songs) {
+  std::vector<std::string> kept = TakeKeptHandedOverSongs(programDir);
+  kept.insert(kept.end(), songs.begin(), songs.end());
+  std::string bytes;
+  for (const std::string& song : kept) {
+    bytes += song + "\n";
+  }
+  WriteFileAtomically(HandedOverListPath(programDir), bytes);
+}
+
+std::vector<std::string> TakeKeptHandedOverSongs(const std::string& programDir) {
+  const std::string path = HandedOverListPath(programDir);
+  const std::optional<std::string> bytes = ReadFileBytes(path, nullptr, 1 << 20);
+  std::vector<std::string> songs;
+  if (bytes) {
+    size_t start = 0;
+    for (size_t end = bytes->find('\n'); end != std::string::npos;
+         start = end + 1, end = bytes->find('\n', start)) {
+      if (end > start) {
+        songs.push_back(bytes->substr(start, end - start));
+      }
+    }
+  }
+  std::remove(path.c_str());
+  return songs;
 }

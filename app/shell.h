@@ -23,6 +23,11 @@ std::string MessagesLocale();
 // with the messages locale); empty when there is none.
 std::string StartLanguageFile();
 
+// Songs a later copy handed over while the program was closing: kept in Resources/temp
+// for the next start, which takes them (and deletes the list) to open them.
+void KeepHandedOverSongs(const std::string& programDir, const std::vector<std::string>& songs);
+std::vector<std::string> TakeKeptHandedOverSongs(const std::string& programDir);
+
 // The smallest number from 1 on that no open window uses.
 int32_t SmallestFreeWindowNumber(const std::vector<int32_t>& used);
 

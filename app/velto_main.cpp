@@ -23,6 +23,7 @@
 #include "platform/sound_library_messages.h"
 #include "platform/stale_temporaries.h"
 #include "platform/stop_signals.h"
+#include "feedback/speech.h"
 #include "pluginhost/plugin_loader.h"
 #include "settings/lang_texts.h"
 #include "settings/program_dir.h"
@@ -199,12 +200,22 @@ int main(int argc, char** argv) {
     return RunCommandLine(line);
   }
   // One copy per program folder: a later one hands its songs over before it opens anything.
+  // While it waits for a copy that does not answer, it says so in the user's language.
+  ProgramDir = ChooseProgramDir(line.Home);
+  if (const std::string language = StartLanguageFile(); !language.empty()) {
+    LoadLanguageFile(ProgramDir + "Languages/" + language);
+  }
   std::string problem;
-  switch (HandOverToRunningCopy(ChooseProgramDir(line.Home), line.Arguments, &problem)) {
+  const auto waiting = [] {
+    Speak(LangStrOr(1280, "Программа уже запущена, но не отвечает. Жду её ответа."), -1);
+  };
+  switch (HandOverToRunningCopy(ProgramDir, line.Arguments, &problem, waiting)) {
     case THandOver::HandedOver:
       return 0;
     case THandOver::NoAnswer:
       std::cerr << "velto: " << problem << "\n";
+      Speak(LangStrOr(1281, "Запущенная программа не ответила: открываю ещё одно окно программы."),
+            -1);
       break;
     case THandOver::First:
       break;
