@@ -133,7 +133,7 @@ void TMainWindow::ShowAtSavedPlace() {
   placement.State == ssMaximised ? showMaximized() : show();
 }
 
-void TMainWindow::SavePlacement() {
+bool TMainWindow::SavePlacement(std::string* error) {
   TWindowPlacement placement;
   placement.State = isMaximized() ? ssMaximised : isMinimized() ? ssMinimised : ssNormal;
   const QRect normal = placement.State == ssNormal ? geometry() : normalGeometry();
@@ -149,7 +149,7 @@ void TMainWindow::SavePlacement() {
   if (!language_file_.empty()) {
     ini.WriteString("MAIN", "Language", language_file_);
   }
-  ini.Save(path);
+  return ini.Save(path, error);
 }
 
 TMainWindow::~TMainWindow() {
@@ -665,7 +665,18 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
   for (int port = 0; port < kMidiPortCount; ++port) {
     CloseMidiOut(port);
   }
-  SaveSettings(ProgramDir + kSettingsFileName);
-  SavePlacement();
+  // A settings file that cannot be written (a full or read-only folder) is said once.
+  const std::string settings = ProgramDir + kSettingsFileName;
+  std::string error;
+  std::string placementError;
+  const bool settingsSaved = SaveSettings(settings, &error);
+  if (!SavePlacement(&placementError) && settingsSaved) {
+    error = placementError;
+  }
+  if (!error.empty()) {
+    const std::string text = FileErrorText(TFileAction::Save, settings, error);
+    SystemSpeaker().Speak(text, -1);
+    LangMessageBox(text, 3);
+  }
   event->accept();
 }

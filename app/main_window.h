@@ -81,7 +81,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void ReportDeviceError(const TErrors& error, const std::string& device);
   void LoadQtTranslations();
   void ShowAbout();
-  void SavePlacement();
+  // Writes the window's place into velto.ini; false with *error set when it cannot.
+  bool SavePlacement(std::string* error);
   int32_t TextHeight() const;
 
   QMdiArea* area_ = nullptr;

@@ -13,6 +13,7 @@
 #include "app/recovery.h"
 #include "app/shell.h"
 #include "feedback/message_box.h"
+#include "feedback/speech.h"
 #include "songwindow/view/accessible_text.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
@@ -113,6 +114,20 @@ void RecoverLeftoverSongs(TMainWindow& window, std::vector<TLeftoverSong> leftov
 }
 
 }  // namespace
+
+int ShowStartProblem(int argc, char** argv, const std::string& text) {
+  std::cerr << "velto: " << Cp1251ToUtf8(text) << "\n";
+  Speak(text, -1);
+  if (!HasDisplay()) {
+    return 1;
+  }
+  QApplication application(argc, argv);
+  InstallAccessibleText();
+  SetMessageBoxes(std::make_shared<TQtMessageBoxes>());
+  LangMessageBox(text, 3);
+  SetMessageBoxes(nullptr);
+  return 1;
+}
 
 int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
                   const std::vector<std::string>& pluginProblems) {

@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "feedback/file_error_text.h"
 #include "platform/atomic_file.h"
+#include "platform/codec1251.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "settings/lang_texts.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
@@ -113,4 +116,21 @@ std::vector<std::string> TakeKeptHandedOverSongs(const std::string& programDir) 
   }
   std::remove(path.c_str());
   return songs;
+}
+
+std::string ProgramFolderProblem(const std::string& programDir) {
+  const std::string temp = programDir + "Resources/temp";
+  const std::string probe = temp + "/velto-start.probe";
+  std::error_code ignored;
+  std::filesystem::create_directories(temp, ignored);
+  std::string error;
+  if (WriteFileAtomically(probe, "probe\n", &error)) {
+    std::remove(probe.c_str());
+    return std::string();
+  }
+  return SubstituteArgs(LangStrOr(1282, "Программе нужна папка %s, в которую можно записывать: "
+                                        "в ней хранятся шаги отмены, сонги для восстановления и "
+                                        "настройки."),
+                        {Utf8ToCp1251(programDir).Text}) +
+         " " + FileErrorText(TFileAction::Save, probe, error);
 }

@@ -28,6 +28,11 @@ std::string StartLanguageFile();
 void KeepHandedOverSongs(const std::string& programDir, const std::vector<std::string>& songs);
 std::vector<std::string> TakeKeptHandedOverSongs(const std::string& programDir);
 
+// Why the program cannot work in programDir, whose Resources/temp (made by the start) must
+// take files (undo steps, recovery, settings): empty when it can, else (code page 1251) the
+// folder and what it needs, with the system's reason. Writes and removes a probe file.
+std::string ProgramFolderProblem(const std::string& programDir);
+
 // The smallest number from 1 on that no open window uses.
 int32_t SmallestFreeWindowNumber(const std::vector<int32_t>& used);
 

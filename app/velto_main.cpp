@@ -220,6 +220,12 @@ int main(int argc, char** argv) {
     case THandOver::First:
       break;
   }
+  // A folder the program cannot write in is said where a user started from the desktop hears
+  // and sees it, not only on stderr.
+  SetupProgramDir(line.Home);
+  if (const std::string folderProblem = ProgramFolderProblem(ProgramDir); !folderProblem.empty()) {
+    return ShowStartProblem(argc, argv, folderProblem);
+  }
   std::vector<std::string> pluginProblems;
   if (!StartUp(line, &pluginProblems)) {
     return 1;

@@ -4,7 +4,8 @@ read over AT-SPI (pyatspi, what the Orca screen reader reads) and the spoken tex
 the speech log.
 
 usage: main_window_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: open, close, language, placement, editor, plugin, brokenplugins, nodisplay
+scenarios: open, close, language, placement, editor, plugin, brokenplugins, nodisplay,
+unwritablefolder, settingsonce
 (the other window tests import this harness: window_focus_test.py, editing_test.py,
 shell_texts_test.py, file_writers_test.py, accessibility_test.py)
 """
@@ -525,6 +526,49 @@ def scenario_nodisplay(bin_dir, source_dir):
                              song, out], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if export.returncode != 0 or not os.path.exists(out):
         fail("--export without a display failed: %r" % export.stdout)
+
+
+def scenario_unwritablefolder(bin_dir, source_dir):
+    """A program folder the program cannot write in (here its Resources/temp is a file) is
+    said in an error box and by speech, naming the folder and what it needs; the program then
+    ends."""
+    home = os.path.join(tempfile.mkdtemp(prefix="velto-window-"), "home")
+    install_home(bin_dir, home)
+    temp = os.path.join(home, "Resources", "temp")
+    shutil.rmtree(temp, ignore_errors=True)
+    with open(temp, "w") as f:
+        f.write("not a folder")
+    program = Program(bin_dir, [], home=home)
+    needs = "Программе нужна папка %s/, в которую можно записывать" % home
+    wait_for("the box naming the folder", lambda: find_text(needs))
+    if not any(needs in line for line in program.said()):
+        fail("the folder's problem was not spoken: %r" % program.said())
+    press("push button", "OK")
+    text = program.finish(expect_status=1)
+    if needs not in text:
+        fail("stderr did not name the folder: %r" % text)
+
+
+def scenario_settingsonce(bin_dir, source_dir):
+    """Settings that cannot be written at exit are said once (in a box and by speech), and
+    the program still ends."""
+    home = os.path.join(tempfile.mkdtemp(prefix="velto-window-"), "home")
+    install_home(bin_dir, home)
+    ini = os.path.join(home, "velto.ini")
+    if os.path.exists(ini):
+        os.remove(ini)
+    os.symlink(os.path.join("missing", "velto.ini"), ini)  # into a folder that is not there
+    program = Program(bin_dir, [], home=home)
+    wait_for("the main window", lambda: find("frame", "VELTO"))
+    focus_main_window()
+    key("ctrl+q")
+    said = "Не удаётся сохранить файл %s" % ini
+    wait_for("the box naming velto.ini", lambda: find_text(said))
+    press("push button", "OK")
+    program.finish()
+    heard = [line for line in program.said() if said in line]
+    if len(heard) != 1:
+        fail("velto.ini's failure was said %d times: %r" % (len(heard), program.said()))
 
 
 def labelled(node, label):
