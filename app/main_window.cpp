@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "app/auto_play.h"
@@ -113,7 +114,8 @@ TMainWindow::TMainWindow() {
     }
   });
   instance_server_ = ListenForLaterCopies(
-      ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); });
+      ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); },
+      [this] { return closing_; });
   snapshots_ = std::make_unique<TSnapshotPresenter>(this);
   ApplyColours(*this);
 }
@@ -140,7 +142,7 @@ void TMainWindow::ShowAtSavedPlace() {
   placement.State == ssMaximised ? showMaximized() : show();
 }
 
-void TMainWindow::SavePlacement() {
+bool TMainWindow::SavePlacement(std::string* error) {
   TWindowPlacement placement;
   placement.State = isMaximized() ? ssMaximised : isMinimized() ? ssMinimised : ssNormal;
   const QRect normal = placement.State == ssNormal ? geometry() : normalGeometry();
@@ -156,7 +158,7 @@ void TMainWindow::SavePlacement() {
   if (!language_file_.empty()) {
     ini.WriteString("MAIN", "Language", language_file_);
   }
-  ini.Save(path);
+  return ini.Save(path, error);
 }
 
 TMainWindow::~TMainWindow() {
@@ -369,6 +371,12 @@ TSongWindowView* TMainWindow::SongShowing(const std::string& path,
 }
 
 void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
+  if (closing_) {
+    // Taken while the program asks before it closes: opened when the close is cancelled,
+    // else kept for the next start, never opened into a closing program.
+    handed_over_.insert(handed_over_.end(), paths.begin(), paths.end());
+    return;
+  }
   AutoPlayForgotten();  // bringing the window up for the songs does not close it
   if (isMinimized()) {
     showNormal();
@@ -428,12 +436,15 @@ bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
     song->parentWidget()->close();
     return false;
   }
-  // Closing asks; a save writes over the file without asking unless another program
-  // changes it from now on.
+  // Closing asks. A save asks first when another program changed the file since the
+  // window that ended last read or wrote it; without that record, from now on.
   c.Modified = true;
-  if (!c.FileName.empty()) {
+  if (leftover.FileIdentity && leftover.FileIdentity->Path == c.FileName) {
+    c.AdoptSongFile(*leftover.FileIdentity);
+  } else if (!c.FileName.empty()) {
     if (std::optional<std::vector<std::string>> lines = ReadSongFileLines(c.FileName)) {
       c.SongFile.Remember(c.FileName, std::move(*lines));
+      c.KeepSongFileIdentity();
     }
   }
   c.CurrentMeasure = 1;
@@ -657,18 +668,37 @@ void TMainWindow::Tick() {
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {
+  closing_ = true;  // later copies are told so meanwhile, and try again
   for (QMdiSubWindow* window : area_->subWindowList()) {
     if (!window->close()) {
       event->ignore();
+      closing_ = false;
+      if (!handed_over_.empty()) {
+        TakeHandedOverSongs(std::exchange(handed_over_, {}));
+      }
       return;
     }
+  }
+  if (!handed_over_.empty()) {
+    KeepHandedOverSongs(ProgramDir, handed_over_);
   }
   timer_.stop();
   Transport().Stop();
   for (int port = 0; port < kMidiPortCount; ++port) {
     CloseMidiOut(port);
   }
-  SaveSettings(ProgramDir + kSettingsFileName);
-  SavePlacement();
+  // A settings file that cannot be written (a full or read-only folder) is said once.
+  const std::string settings = ProgramDir + kSettingsFileName;
+  std::string error;
+  std::string placementError;
+  const bool settingsSaved = SaveSettings(settings, &error);
+  if (!SavePlacement(&placementError) && settingsSaved) {
+    error = placementError;
+  }
+  if (!error.empty()) {
+    const std::string text = FileErrorText(TFileAction::Save, settings, error);
+    SystemSpeaker().Speak(text, -1);
+    LangMessageBox(text, 3);
+  }
   event->accept();
 }

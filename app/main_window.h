@@ -81,7 +81,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void ReportDeviceError(const TErrors& error, const std::string& device);
   void LoadQtTranslations();
   void ShowAbout();
-  void SavePlacement();
+  // Writes the window's place into velto.ini; false with *error set when it cannot.
+  bool SavePlacement(std::string* error);
   int32_t TextHeight() const;
 
   QMdiArea* area_ = nullptr;
@@ -96,7 +97,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   bool device_open_ = false;
   std::unique_ptr<QTranslator> qt_translations_;
   std::string language_file_;
-  bool closing_ = false;
+  bool closing_ = false;  // the close asks about the songs, or has ended
+  std::vector<std::string> handed_over_;  // songs a later copy handed over while closing
   std::unique_ptr<QLocalServer> instance_server_;  // hears later copies of the program
   bool announcing_ = false;  // an announcement of the active song window is due
   std::unique_ptr<TSnapshotPresenter> snapshots_;  // shows what "interruption" asks for

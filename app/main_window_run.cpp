@@ -13,6 +13,7 @@
 #include "app/recovery.h"
 #include "app/shell.h"
 #include "feedback/message_box.h"
+#include "feedback/speech.h"
 #include "songwindow/view/accessible_text.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
@@ -79,14 +80,6 @@ bool HasDisplay() {
   return false;
 }
 
-// The language file chosen in the settings, else by the locale.
-std::string StartLanguage() {
-  TIniFile ini;
-  ini.Load(ProgramDir + kSettingsFileName);
-  return ChooseLanguageFile(ini.ReadString("MAIN", "Language", ""), MessagesLocale(),
-                            ListLanguageFiles(ProgramDir + "Languages"));
-}
-
 // One box naming the plug-ins that were skipped.
 void ShowPluginProblems(const std::vector<std::string>& problems) {
   if (problems.empty()) {
@@ -122,6 +115,20 @@ void RecoverLeftoverSongs(TMainWindow& window, std::vector<TLeftoverSong> leftov
 
 }  // namespace
 
+int ShowStartProblem(int argc, char** argv, const std::string& text) {
+  std::cerr << "velto: " << Cp1251ToUtf8(text) << "\n";
+  Speak(text, -1);
+  if (!HasDisplay()) {
+    return 1;
+  }
+  QApplication application(argc, argv);
+  InstallAccessibleText();
+  SetMessageBoxes(std::make_shared<TQtMessageBoxes>());
+  LangMessageBox(text, 3);
+  SetMessageBoxes(nullptr);
+  return 1;
+}
+
 int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
                   const std::vector<std::string>& pluginProblems, bool playOne) {
   if (!HasDisplay()) {
@@ -140,13 +147,15 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
     std::vector<TLeftoverSong> leftovers = FindLeftoverSongs(ProgramDir);
     std::vector<TLeftoverSong> kept;  // held until the program ends: the next start asks again
     TMainWindow window;
-    if (const std::string language = StartLanguage(); !language.empty()) {
+    if (const std::string language = StartLanguageFile(); !language.empty()) {
       window.ChooseLanguage(language);
     }
     window.ShowAtSavedPlace();
     QTimer::singleShot(0, &window, [&window, &songs, &pluginProblems, &leftovers, &kept, playOne] {
       ShowPluginProblems(pluginProblems);
       RecoverLeftoverSongs(window, std::move(leftovers), kept);
+      // Songs a later copy handed over while the last run was closing, then these.
+      window.OpenSongs(TakeKeptHandedOverSongs(ProgramDir), false);
       window.OpenSongs(songs, playOne);
     });
     status = QApplication::exec();

@@ -25,11 +25,18 @@ std::string RecoveryQuestion(const TLeftoverSong& song) {
   const std::string name = file.empty()
                                ? LangStrOr(1, "безымянный")
                                : Utf8ToCp1251(std::filesystem::path(file).filename().string()).Text;
-  return SubstituteArgs(
+  std::string question = SubstituteArgs(
       LangStrOr(1420,
                 "Программа завершилась, не закрыв сонг «%s» (изменён %s). Восстановить его? "
                 "«Нет» удалит его, «Отмена» оставит до следующего запуска."),
       {name, LocalTime(song.Changed)});
+  // Said before the answer: a save of the song taken back would write over that.
+  if (song.FileSince == TFileState::Changed) {
+    question += " " + LangStrOr(1421, "Файл изменён на диске с тех пор.");
+  } else if (song.FileSince == TFileState::Deleted) {
+    question += " " + LangStrOr(1422, "Файл удалён с диска с тех пор.");
+  }
+  return question;
 }
 
 TRecoveryAnswers AskAboutLeftoverSongs(std::vector<TLeftoverSong> leftovers,

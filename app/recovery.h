@@ -10,7 +10,8 @@
 #include "model/leftover_songs.h"
 
 // The question for one leftover song (code page 1251): its file's name (or the name of a
-// new song) and when it was last changed.
+// new song) and when it was last changed; and whether the file was changed or deleted on
+// disk since the window last read or wrote it.
 std::string RecoveryQuestion(const TLeftoverSong& song);
 
 // What the user answered.

@@ -1,10 +1,19 @@
 #include "app/shell.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 
+#include "feedback/file_error_text.h"
+#include "platform/atomic_file.h"
+#include "platform/codec1251.h"
+#include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "settings/lang_texts.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
 
 std::vector<std::string> ListLanguageFiles(const std::string& folder) {
   std::vector<std::string> files;
@@ -65,4 +74,63 @@ int32_t FreeWindowNumber(const std::vector<int32_t>& used,
     }
     taken.push_back(number);
   }
+}
+
+std::string StartLanguageFile() {
+  TIniFile ini;
+  ini.Load(ProgramDir + kSettingsFileName);
+  return ChooseLanguageFile(ini.ReadString("MAIN", "Language", ""), MessagesLocale(),
+                            ListLanguageFiles(ProgramDir + "Languages"));
+}
+
+namespace {
+
+std::string HandedOverListPath(const std::string& programDir) {
+  return programDir + "Resources/temp/handed-over.lst";
+}
+
+}  // namespace
+
+void KeepHandedOverSongs(const std::string& programDir, const std::vector<std::string>& songs) {
+  std::vector<std::string> kept = TakeKeptHandedOverSongs(programDir);
+  kept.insert(kept.end(), songs.begin(), songs.end());
+  std::string bytes;
+  for (const std::string& song : kept) {
+    bytes += song + "\n";
+  }
+  WriteFileAtomically(HandedOverListPath(programDir), bytes);
+}
+
+std::vector<std::string> TakeKeptHandedOverSongs(const std::string& programDir) {
+  const std::string path = HandedOverListPath(programDir);
+  const std::optional<std::string> bytes = ReadFileBytes(path, nullptr, 1 << 20);
+  std::vector<std::string> songs;
+  if (bytes) {
+    size_t start = 0;
+    for (size_t end = bytes->find('\n'); end != std::string::npos;
+         start = end + 1, end = bytes->find('\n', start)) {
+      if (end > start) {
+        songs.push_back(bytes->substr(start, end - start));
+      }
+    }
+  }
+  std::remove(path.c_str());
+  return songs;
+}
+
+std::string ProgramFolderProblem(const std::string& programDir) {
+  const std::string temp = programDir + "Resources/temp";
+  const std::string probe = temp + "/velto-start.probe";
+  std::error_code ignored;
+  std::filesystem::create_directories(temp, ignored);
+  std::string error;
+  if (WriteFileAtomically(probe, "probe\n", &error)) {
+    std::remove(probe.c_str());
+    return std::string();
+  }
+  return SubstituteArgs(LangStrOr(1282, "Программе нужна папка %s, в которую можно записывать: "
+                                        "в ней хранятся шаги отмены, сонги для восстановления и "
+                                        "настройки."),
+                        {Utf8ToCp1251(programDir).Text}) +
+         " " + FileErrorText(TFileAction::Save, probe, error);
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "model/file_identity.h"
@@ -18,9 +19,13 @@ namespace {
 
 constexpr int kConnectMs = 500;
 constexpr int kAnswerMs = 10000;
-// How long a later copy tries to reach a first copy that is still starting.
-constexpr auto kHandOverPatience = std::chrono::seconds(15);
+constexpr int kSliceMs = 100;  // a wait for the running copy is looked at this often
+// The running copy's answers, and the later copy's confirmation that it ends.
 constexpr const char* kAccepted = "ok\n";
+constexpr const char* kClosing = "closing\n";
+constexpr const char* kConfirmed = "go\n";
+
+using TClock = std::chrono::steady_clock;
 
 // The program folder's lock, held from the start to the end of the first copy.
 int gFolderLock = -1;
@@ -55,9 +60,13 @@ QByteArray EncodeSongs(const std::vector<std::string>& songs) {
   return bytes;
 }
 
-// True when bytes hold the whole list (ending in an empty line).
-bool Complete(const QByteArray& bytes) {
-  return bytes == "\n" || bytes.endsWith("\n\n");
+// Where the list ends (after its empty line), or nothing while it is not whole.
+std::optional<qsizetype> ListEnd(const QByteArray& bytes) {
+  if (bytes.startsWith('\n')) {
+    return 1;
+  }
+  const qsizetype at = bytes.indexOf("\n\n");
+  return at < 0 ? std::nullopt : std::optional<qsizetype>(at + 2);
 }
 
 std::vector<std::string> DecodeSongs(const QByteArray& bytes) {
@@ -70,22 +79,45 @@ std::vector<std::string> DecodeSongs(const QByteArray& bytes) {
   return songs;
 }
 
-// Sends the songs to the running copy; true when it took them.
-bool Send(const QString& name, const QByteArray& songs) {
+enum class TSent { Taken, NoAnswer, Closing };
+
+// One later copy's connection, as the running copy reads it.
+struct THandOverState {
+  QByteArray Received;
+  bool Answered = false;  // "ok" or "closing" was written
+  bool Done = false;      // taken or refused: nothing more is read
+};
+
+// Sends the songs to the running copy and, when it accepts them, confirms: only then does it
+// open them. Gives up at `deadline`; `tick` is called while it waits.
+TSent Send(const QString& name, const QByteArray& songs, TClock::time_point deadline,
+           const std::function<void()>& tick) {
   QLocalSocket socket;
   socket.connectToServer(name);
   if (!socket.waitForConnected(kConnectMs)) {
-    return false;
+    return TSent::NoAnswer;
   }
   socket.write(songs);
-  if (!socket.waitForBytesWritten(kAnswerMs)) {
-    return false;
-  }
   QByteArray answer;
-  while (!answer.contains('\n') && socket.waitForReadyRead(kAnswerMs)) {
-    answer += socket.readAll();
+  while (!answer.contains('\n')) {
+    if (TClock::now() >= deadline || socket.state() != QLocalSocket::ConnectedState) {
+      return TSent::NoAnswer;  // a copy that answers later finds nobody to confirm
+    }
+    tick();
+    if (socket.bytesToWrite() > 0) {
+      socket.waitForBytesWritten(kSliceMs);
+    } else if (socket.waitForReadyRead(kSliceMs)) {
+      answer += socket.readAll();
+    }
   }
-  return answer == kAccepted;
+  if (answer == kClosing) {
+    return TSent::Closing;
+  }
+  if (answer != kAccepted) {
+    return TSent::NoAnswer;
+  }
+  socket.write(kConfirmed);
+  return socket.waitForBytesWritten(kAnswerMs) ? TSent::Taken : TSent::NoAnswer;
 }
 
 }  // namespace
@@ -106,32 +138,47 @@ std::string InstanceSocketName(const std::string& programDir) {
 }
 
 THandOver HandOverToRunningCopy(const std::string& programDir,
-                                const std::vector<std::string>& songs, std::string* problem) {
+                                const std::vector<std::string>& songs, std::string* problem,
+                                const std::function<void()>& waiting,
+                                const THandOverPatience& patience) {
   if (TakeFolder(programDir)) {
     return THandOver::First;
   }
   const QString name = QString::fromStdString(InstanceSocketName(programDir));
   const QByteArray bytes = EncodeSongs(songs);
-  const auto deadline = std::chrono::steady_clock::now() + kHandOverPatience;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (Send(name, bytes)) {
+  const TClock::time_point start = TClock::now();
+  const TClock::time_point deadline = start + patience.Total;
+  bool said = false;
+  const auto tick = [&] {
+    if (!said && waiting && TClock::now() - start >= patience.BeforeWaitingIsSaid) {
+      said = true;
+      waiting();
+    }
+  };
+  TSent last = TSent::NoAnswer;
+  while (TClock::now() < deadline) {
+    last = Send(name, bytes, deadline, tick);
+    if (last == TSent::Taken) {
       return THandOver::HandedOver;
     }
     if (TakeFolder(programDir)) {
       return THandOver::First;  // the other copy ended meanwhile
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    tick();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
   }
   if (problem != nullptr) {
     *problem = "another copy of the program runs on " + programDir +
-               " but does not answer; this copy runs beside it";
+               (last == TSent::Closing ? " and is closing" : " but does not answer") +
+               "; this copy runs beside it";
   }
   return THandOver::NoAnswer;
 }
 
 std::unique_ptr<QLocalServer> ListenForLaterCopies(
     const std::string& programDir,
-    std::function<void(const std::vector<std::string>& songs)> open) {
+    std::function<void(const std::vector<std::string>& songs)> open,
+    std::function<bool()> refuse) {
   if (gFolderLock < 0) {
     return nullptr;  // a copy beside the one that holds the folder: it hears nobody
   }
@@ -144,23 +191,39 @@ std::unique_ptr<QLocalServer> ListenForLaterCopies(
     return nullptr;
   }
   QLocalServer* listening = server.get();
-  QObject::connect(listening, &QLocalServer::newConnection, listening, [listening, open] {
+  QObject::connect(listening, &QLocalServer::newConnection, listening, [listening, open, refuse] {
     while (QLocalSocket* socket = listening->nextPendingConnection()) {
       QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      auto received = std::make_shared<QByteArray>();
+      auto state = std::make_shared<THandOverState>();
       QObject::connect(socket, &QLocalSocket::readyRead, socket,
-                       [listening, socket, received, open] {
-        *received += socket->readAll();
-        if (!Complete(*received)) {
+                       [listening, socket, state, open, refuse] {
+        state->Received += socket->readAll();
+        const std::optional<qsizetype> end = ListEnd(state->Received);
+        if (!end || state->Done) {
           return;
         }
-        socket->write(kAccepted);
-        socket->flush();
+        if (!state->Answered) {
+          state->Answered = true;
+          const bool closing = refuse && refuse();
+          socket->write(closing ? kClosing : kAccepted);
+          socket->flush();
+          if (closing) {
+            state->Done = true;  // nothing is taken from this copy: it tries again
+            socket->disconnectFromServer();
+            return;
+          }
+        }
+        // Opened only once the later copy confirms: one that gave up meanwhile has
+        // opened the songs itself.
+        if (state->Received.mid(*end) != kConfirmed) {
+          return;
+        }
+        state->Done = true;
+        const std::vector<std::string> songs = DecodeSongs(state->Received.left(*end));
         socket->disconnectFromServer();
         // Opened from the event loop: opening may ask questions in loops of its own.
         QMetaObject::invokeMethod(
-            listening, [open, songs = DecodeSongs(*received)] { open(songs); },
-            Qt::QueuedConnection);
+            listening, [open, songs] { open(songs); }, Qt::QueuedConnection);
       });
     }
   });

@@ -3,6 +3,7 @@
 // the folder) and ends; the running copy opens them.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,15 +21,28 @@ enum class THandOver {
   NoAnswer,    // another copy holds the folder but took nothing: this one runs beside it
 };
 
+// How long a later copy tries, and how long it waits before it says that it waits.
+struct THandOverPatience {
+  std::chrono::milliseconds Total{15000};
+  std::chrono::milliseconds BeforeWaitingIsSaid{1000};
+};
+
 // Before any window: takes the program folder (a lock held until the program ends), or
-// hands `songs` (made absolute) to the copy that holds it. `problem` says why a hand-over
-// failed.
+// hands `songs` (made absolute) to the copy that holds it. A copy that does not answer
+// (stopped, busy) or is closing is tried again until `patience` runs out; `waiting` is
+// called once when it has not answered for a while. The songs are the running copy's only
+// once this copy has confirmed its answer: a copy that gives up never has them opened
+// there too. `problem` says why a hand-over failed.
 THandOver HandOverToRunningCopy(const std::string& programDir,
-                                const std::vector<std::string>& songs, std::string* problem);
+                                const std::vector<std::string>& songs, std::string* problem,
+                                const std::function<void()>& waiting = {},
+                                const THandOverPatience& patience = {});
 
 // In the first copy, once the application runs: listens for later copies and passes the
-// songs each one hands over to `open`. Null when the socket cannot be made or this copy
-// does not hold the folder.
+// songs each one hands over to `open`, from the event loop. While `refuse` answers true
+// (the program is closing) a later copy is told so and tries again. Null when the socket
+// cannot be made or this copy does not hold the folder.
 std::unique_ptr<QLocalServer> ListenForLaterCopies(
     const std::string& programDir,
-    std::function<void(const std::vector<std::string>& songs)> open);
+    std::function<void(const std::vector<std::string>& songs)> open,
+    std::function<bool()> refuse = {});

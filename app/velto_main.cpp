@@ -16,12 +16,16 @@
 
 #include "notation/measure_cache.h"
 #include "app/main_window_run.h"
+#include "app/shell.h"
 #include "app/single_instance.h"
 #include "app/song_commands.h"
 #include "platform/atomic_file.h"
 #include "platform/sound_library_messages.h"
+#include "platform/stale_temporaries.h"
 #include "platform/stop_signals.h"
+#include "feedback/speech.h"
 #include "pluginhost/plugin_loader.h"
+#include "settings/lang_texts.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -119,6 +123,10 @@ bool StartUp(const TCommandLine& line, std::vector<std::string>* pluginProblems 
               << "\n";
     return false;
   }
+  // What writes killed in an earlier run left in the folders the program writes.
+  for (const char* folder : {"", "Resources", "Resources/temp"}) {
+    RemoveStaleTemporariesOnce(ProgramDir + folder);
+  }
   LoadSettings(ProgramDir + kSettingsFileName);
   LoadMeasureCache();
   const std::vector<std::string> problems = LoadPlugins(ProgramDir);
@@ -144,6 +152,10 @@ int RunCommand(const TCommandLine& line) {
   }
   // Without a window nobody listens for the render's progress signals and percentages.
   SignalProgress = false;
+  // Errors in the language the window speaks.
+  if (const std::string language = StartLanguageFile(); !language.empty()) {
+    LoadLanguageFile(ProgramDir + "Languages/" + language);
+  }
   int status = 0;
   if (line.Command == "--export") {
     status = ExportSongCommand(line.Arguments[0], line.Arguments[1], std::cerr,
@@ -193,15 +205,31 @@ int main(int argc, char** argv) {
     return RunCommandLine(line);
   }
   // One copy per program folder: a later one hands its songs over before it opens anything.
+  // While it waits for a copy that does not answer, it says so in the user's language.
+  ProgramDir = ChooseProgramDir(line.Home);
+  if (const std::string language = StartLanguageFile(); !language.empty()) {
+    LoadLanguageFile(ProgramDir + "Languages/" + language);
+  }
   std::string problem;
-  switch (HandOverToRunningCopy(ChooseProgramDir(line.Home), line.Arguments, &problem)) {
+  const auto waiting = [] {
+    Speak(LangStrOr(1280, "Программа уже запущена, но не отвечает. Жду её ответа."), -1);
+  };
+  switch (HandOverToRunningCopy(ProgramDir, line.Arguments, &problem, waiting)) {
     case THandOver::HandedOver:
       return 0;
     case THandOver::NoAnswer:
       std::cerr << "velto: " << problem << "\n";
+      Speak(LangStrOr(1281, "Запущенная программа не ответила: открываю ещё одно окно программы."),
+            -1);
       break;
     case THandOver::First:
       break;
+  }
+  // A folder the program cannot write in is said where a user started from the desktop hears
+  // and sees it, not only on stderr.
+  SetupProgramDir(line.Home);
+  if (const std::string folderProblem = ProgramFolderProblem(ProgramDir); !folderProblem.empty()) {
+    return ShowStartProblem(argc, argv, folderProblem);
   }
   std::vector<std::string> pluginProblems;
   if (!StartUp(line, &pluginProblems)) {

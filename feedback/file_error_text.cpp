@@ -24,12 +24,32 @@ constexpr TSystemReason kSystemReasons[] = {
     {1215, "Диск только для чтения", EROFS},
 };
 
-// A system error text in the user's language; other reasons as they are.
+constexpr std::string_view kFolderHead = "the folder ";
+constexpr std::string_view kFolderMiddle = " cannot be written (";
+constexpr std::string_view kHeldElsewhere =
+    "it belongs to a window of another running copy of the program";
+
+// A system error text in the user's language, also inside the writer's "the folder F cannot
+// be written (R)"; other reasons as they are.
 std::string ReasonText(std::string_view reason) {
   for (const TSystemReason& known : kSystemReasons) {
     if (reason == std::strerror(known.Errno)) {
       return LangStrOr(known.Id, known.BuiltIn);
     }
+  }
+  if (reason == kHeldElsewhere) {
+    return LangStrOr(1277, "он принадлежит окну другой запущенной копии программы");
+  }
+  const size_t middle = reason.rfind(kFolderMiddle);
+  if (reason.starts_with(kFolderHead) && reason.ends_with(")") && middle != std::string_view::npos &&
+      middle > kFolderHead.size()) {
+    const std::string_view folder =
+        reason.substr(kFolderHead.size(), middle - kFolderHead.size());
+    const std::string_view why =
+        reason.substr(middle + kFolderMiddle.size(),
+                      reason.size() - middle - kFolderMiddle.size() - 1);
+    return SubstituteArgs(LangStrOr(1276, "в папку %s нельзя записать (%s)"),
+                          {Utf8ToCp1251(folder).Text, ReasonText(why)});
   }
   return Utf8ToCp1251(reason).Text;
 }

@@ -30,6 +30,25 @@ uint64_t HashBytes(std::string_view bytes);
 // The stamp of the file at path, made from its bytes; nothing when it cannot be read.
 std::optional<TFileStamp> StampFile(const std::filesystem::path& path);
 
+// What a window remembered of its file, as kept beside its undo files so that a window
+// made from its song after an unclean end knows the file as that window last saw it.
+struct TSavedFileIdentity {
+  std::string Path;  // the file's path (UTF-8)
+  TFileStamp Stamp;
+  bool Utf8 = false;
+  bool operator==(const TSavedFileIdentity&) const = default;
+};
+
+// Two lines: size, modification time, hash and the UTF-8 flag in decimal, then the path.
+std::string EncodeFileIdentity(const TSavedFileIdentity& identity);
+// Nothing when the bytes are not such two lines.
+std::optional<TSavedFileIdentity> DecodeFileIdentity(const std::string& bytes);
+
+// The file at path against a stamp: Unknown without a stamp, else Deleted, Changed (other
+// size or bytes, or unreadable) or Unchanged.
+TFileState CompareWithStamp(const std::filesystem::path& path,
+                            const std::optional<TFileStamp>& stamp);
+
 class TFileIdentity {
  public:
   // Remembers the file at path as it is now, with the song text lines it holds (code page
@@ -37,6 +56,11 @@ class TFileIdentity {
   // cannot be read (nothing is remembered then).
   bool Remember(const std::filesystem::path& path, std::vector<std::string> lines,
                 bool utf8 = false);
+  // Takes what another window remembered of the file (its stamp, not the file as it is
+  // now) with the song text lines it held then (empty when they are not known).
+  void Adopt(const TSavedFileIdentity& saved, std::vector<std::string> lines);
+  // What is remembered, to be kept beside the undo files; nothing when nothing is.
+  std::optional<TSavedFileIdentity> Saved() const;
   // Forgets the file (a song that has no file any more).
   void Forget();
 

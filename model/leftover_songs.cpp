@@ -98,6 +98,24 @@ bool SameAsItsFile(const std::vector<std::string>& lines) {
   return theirs && theirs == SongContent(lines, 2);
 }
 
+// The file identity the window kept, when it names the song's file, and how the file
+// stands against it now.
+void FindFileIdentity(const std::string& programDir, TLeftoverSong& leftover) {
+  const std::string file = leftover.FileName();
+  if (file.empty()) {
+    return;
+  }
+  const std::optional<std::string> bytes =
+      ReadFileBytes(UndoFileIdentityPath(programDir, leftover.WindowNumber), nullptr, 1 << 16);
+  std::optional<TSavedFileIdentity> identity =
+      bytes ? DecodeFileIdentity(*bytes) : std::nullopt;
+  if (!identity || identity->Path != file) {
+    return;
+  }
+  leftover.FileSince = CompareWithStamp(file, identity->Stamp);
+  leftover.FileIdentity = std::move(identity);
+}
+
 // Fills the leftover's text: the present song file, else the newest snapshot that reads.
 bool FindText(const std::string& programDir, TLeftoverSong& leftover) {
   const std::optional<TUndoState> state =
@@ -167,6 +185,7 @@ std::vector<TLeftoverSong> FindLeftoverSongs(const std::string& programDir) {
       leftover.Discard();
       continue;
     }
+    FindFileIdentity(programDir, leftover);
     found.push_back(std::move(leftover));
   }
   return found;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "model/file_identity.h"
 #include "model/undo.h"
 
 // One leftover song. Holds the lock of its state file while it lives, so that no window
@@ -24,12 +25,16 @@ struct TLeftoverSong {
   std::string Format;         // the state record's format; empty when the record is damaged
   std::time_t Changed = 0;    // when that text was written
   std::unique_ptr<TUndoRing> Files;  // holds the lock
+  // The song file as the window last read or wrote it, when it was kept and names the
+  // song's file; and how the file stands against it now (Unknown without it).
+  std::optional<TSavedFileIdentity> FileIdentity;
+  TFileState FileSince = TFileState::Unknown;
 
   // The song's file (line 1 of the text; empty for a song never saved).
   std::string FileName() const { return Lines.size() > 1 ? Lines[1] : std::string(); }
   // The extension a window for it is made with: the file's, else the format, else "qem".
   std::string Extension() const;
-  // Deletes the leftover's files (snapshots, present song, state file and the state
+  // Deletes the leftover's files (snapshots, present song, file identity, state file and the state
   // file's unfinished temporaries).
   void Discard();
 };

@@ -37,6 +37,56 @@ std::string FirstRefusedCharacter(std::string_view utf8) {
   return "";
 }
 
+// The length (2 to 4) of the well-formed UTF-8 sequence of a character beyond ASCII at
+// bytes[i], or 0 when there is none.
+size_t Utf8SequenceAt(std::string_view bytes, size_t i) {
+  const auto at = [&](size_t k) -> unsigned {
+    return i + k < bytes.size() ? static_cast<uint8_t>(bytes[i + k]) : 0u;
+  };
+  const auto cont = [&](size_t k) { return (at(k) & 0xC0u) == 0x80u; };
+  const unsigned lead = at(0);
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    return cont(1) ? 2 : 0;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    const unsigned low = lead == 0xE0 ? 0xA0 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : 0xBF;
+    return at(1) >= low && at(1) <= high && cont(2) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    const unsigned low = lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xF4 ? 0x8F : 0xBF;
+    return at(1) >= low && at(1) <= high && cont(2) && cont(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+// The line (1-based) of the first byte that is not UTF-8 in text that is UTF-8 damaged in
+// a few places: at least 80 in 100 of its bytes beyond ASCII, and at least six, form
+// well-formed sequences. Code page 1251 text rarely forms a sequence (an upper-case
+// letter before "Ё" does), so it never counts as damaged UTF-8. 0 when not so.
+size_t DamagedUtf8Line(std::string_view bytes) {
+  size_t valid = 0;
+  size_t invalid = 0;
+  size_t line = 1;
+  size_t firstBadLine = 0;
+  for (size_t i = 0; i < bytes.size();) {
+    const auto byte = static_cast<uint8_t>(bytes[i]);
+    if (byte < 0x80) {
+      line += byte == '\n' ? 1 : 0;
+      ++i;
+    } else if (const size_t length = Utf8SequenceAt(bytes, i)) {
+      valid += length;
+      i += length;
+    } else {
+      firstBadLine = firstBadLine == 0 ? line : firstBadLine;
+      ++invalid;
+      ++i;
+    }
+  }
+  return invalid > 0 && valid >= 6 && valid >= 4 * invalid ? firstBadLine : 0;
+}
+
 // The song file's bytes as code page 1251: UTF-8 text (with or without its byte order mark)
 // is converted when every character fits. Nothing, with *why set, when it does not.
 std::optional<std::string> SongBytesAsCp1251(std::string bytes, std::string& why) {
@@ -45,6 +95,12 @@ std::optional<std::string> SongBytesAsCp1251(std::string bytes, std::string& why
     bytes.erase(0, kUtf8Bom.size());
   }
   if (!bom && !IsUtf8BeyondAscii(bytes)) {
+    // Read as code page 1251 it would be saved back as garbled letters.
+    if (const size_t line = DamagedUtf8Line(bytes)) {
+      why = "the file is UTF-8 text with a byte that is not UTF-8 on line " +
+            std::to_string(line) + " (damaged); repair that line, or save the file in code page 1251";
+      return std::nullopt;
+    }
     return bytes;
   }
   if (std::optional<std::string> text = Utf8ToCp1251Exact(bytes)) {

@@ -149,6 +149,10 @@ std::string UndoPresentPath(const std::string& programDir, int32_t windowNumber)
   return programDir + "Resources/temp/qem[" + std::to_string(windowNumber) + "].rec";
 }
 
+std::string UndoFileIdentityPath(const std::string& programDir, int32_t windowNumber) {
+  return programDir + "Resources/temp/qem[" + std::to_string(windowNumber) + "].fid";
+}
+
 TUndoRing::TUndoRing(std::string programDir, int32_t windowNumber, std::string format)
     : program_dir_(std::move(programDir)), window_number_(windowNumber) {
   state_.Format = format.substr(0, std::min(format.size(), kFormatChars));
@@ -174,7 +178,8 @@ TUndoRing::TUndoRing(TUndoRing&& other) noexcept
       held_elsewhere_(other.held_elsewhere_),
       deleted_(other.deleted_),
       present_hash_(other.present_hash_),
-      write_error_(std::move(other.write_error_)) {}
+      write_error_(std::move(other.write_error_)),
+      write_error_file_(std::move(other.write_error_file_)) {}
 
 std::string TUndoRing::StatePath() const {
   return UndoStatePath(program_dir_, window_number_);
@@ -188,11 +193,16 @@ std::string TUndoRing::PresentPath() const {
   return UndoPresentPath(program_dir_, window_number_);
 }
 
+std::string TUndoRing::FileIdentityPath() const {
+  return UndoFileIdentityPath(program_dir_, window_number_);
+}
+
 void TUndoRing::Start() {
   state_.Index = 0;
   state_.Count = 0;
   if (WriteState()) {
     ForgetPresent();
+    std::remove(FileIdentityPath().c_str());
   } else {
     SignalWriteFailure();
   }
@@ -307,6 +317,7 @@ void TUndoRing::DeleteFiles() {
     std::remove(SnapshotPath(slot).c_str());
   }
   ForgetPresent();
+  std::remove(FileIdentityPath().c_str());
   std::remove(StatePath().c_str());
   if (lock_fd_ >= 0) {
     ::close(lock_fd_);
@@ -334,6 +345,7 @@ bool TUndoRing::WritePresent(const std::vector<std::string>& lines) {
     return true;
   }
   if (!WriteFileWhole(PresentPath(), bytes, &write_error_)) {
+    write_error_file_ = PresentPath();
     present_hash_.reset();
     SignalWriteFailure();
     return false;
@@ -341,6 +353,18 @@ bool TUndoRing::WritePresent(const std::vector<std::string>& lines) {
   present_hash_ = hash;
   write_failure_signalled_ = false;
   return true;
+}
+
+bool TUndoRing::WriteFileIdentity(const std::string& bytes) {
+  if (deleted_ || !HoldLock()) {
+    return false;
+  }
+  if (bytes.empty()) {
+    std::remove(FileIdentityPath().c_str());
+    return true;
+  }
+  std::string why;
+  return WriteFileWhole(FileIdentityPath(), bytes, &why);
 }
 
 bool TUndoRing::TakeOverLeftover() {
@@ -353,7 +377,9 @@ bool TUndoRing::HoldLock() {
   }
   lock_fd_ = LockStateFile(StatePath(), &held_elsewhere_);
   if (held_elsewhere_) {
-    write_error_ = StatePath() + " belongs to a window of another running copy of the program";
+    write_error_ = "cannot write " + StatePath() +
+                   ": it belongs to a window of another running copy of the program";
+    write_error_file_ = StatePath();
     return false;
   }
   return true;  // locked, or no file yet: the first state written is locked
@@ -365,7 +391,11 @@ bool TUndoRing::WriteSnapshot(const std::vector<std::string>& lines) {
     bytes += line;
     bytes += "\r\n";
   }
-  return WriteFileWhole(SnapshotPath(state_.Index), bytes, &write_error_);
+  if (!WriteFileWhole(SnapshotPath(state_.Index), bytes, &write_error_)) {
+    write_error_file_ = SnapshotPath(state_.Index);
+    return false;
+  }
+  return true;
 }
 
 bool TUndoRing::WriteState() {
@@ -379,7 +409,9 @@ bool TUndoRing::WriteState() {
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
-    write_error_ = "cannot write in the folder " + folder + ": " + std::strerror(errno);
+    write_error_ = "cannot write " + path + ": the folder " + folder + " cannot be written (" +
+                   std::strerror(errno) + ")";
+    write_error_file_ = path;
     return false;
   }
   const std::array<uint8_t, 12> record = EncodeUndoState(state_);
@@ -389,6 +421,7 @@ bool TUndoRing::WriteState() {
                        ::fsync(fd) == 0 && ::rename(temporary.c_str(), path.c_str()) == 0;
   if (!written) {
     write_error_ = "cannot write " + path + ": " + std::strerror(errno);
+    write_error_file_ = path;
     ::unlink(temporary.c_str());
     ::close(fd);
     return false;

@@ -55,6 +55,8 @@ std::string UndoSnapshotPath(const std::string& programDir, int32_t windowNumber
 // "Resources/temp/qem[N].rec": the song as the window held it after its last change, newer
 // than the newest snapshot while it exists.
 std::string UndoPresentPath(const std::string& programDir, int32_t windowNumber);
+// "Resources/temp/qem[N].fid": the song file as the window last read or wrote it.
+std::string UndoFileIdentityPath(const std::string& programDir, int32_t windowNumber);
 
 // True while another open ring, of this process or another one, holds the lock (flock) of
 // window windowNumber's state file: those files belong to a live window and are neither
@@ -102,6 +104,9 @@ class TUndoRing {
   // file, so that it is never older than the newest snapshot. False when it could not be
   // written (the first such failure calls WriteFailureSignal) or the files were deleted.
   bool WritePresent(const std::vector<std::string>& lines);
+  // Keeps `bytes` (what the window remembers of its song file) beside the present song
+  // until the files are deleted; empty bytes remove it. False when it could not be written.
+  bool WriteFileIdentity(const std::string& bytes);
   // Locks the state file that a program which ended left behind, to recover or delete its
   // files. False when there is none or a live window holds it.
   bool TakeOverLeftover();
@@ -109,6 +114,8 @@ class TUndoRing {
   bool HeldElsewhere() const { return held_elsewhere_; }
   // Why the last write failed, naming the file or the folder that refused it (UTF-8).
   const std::string& WriteError() const { return write_error_; }
+  // The file the last failed write was for (UTF-8).
+  const std::string& WriteErrorFile() const { return write_error_file_; }
 
   const TUndoState& State() const { return state_; }
   const std::string& Label() const { return label_; }
@@ -119,6 +126,7 @@ class TUndoRing {
   std::string StatePath() const;
   std::string SnapshotPath(int32_t slot) const;
   std::string PresentPath() const;
+  std::string FileIdentityPath() const;
 
  private:
   // Removes the present song file: the ring has changed after it was written.
@@ -149,4 +157,5 @@ class TUndoRing {
   bool deleted_ = false;  // DeleteFiles ran: nothing is written any more
   std::optional<uint64_t> present_hash_;  // of the present song file's bytes, when written
   std::string write_error_;
+  std::string write_error_file_;
 };

@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include <ostream>
 #include <random>
 #include <streambuf>
+
+#include "platform/stale_temporaries.h"
 
 namespace {
 
@@ -230,6 +233,8 @@ int CreateTemporary(int folder, mode_t mode, std::list<TPendingFile>::iterator& 
     std::snprintf(name, sizeof name, ".velto-%08x.tmp", static_cast<unsigned>(random()));
     const int fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
+      // Locked while it is written: a later run removes only the unlocked ones.
+      ::flock(fd, LOCK_EX | LOCK_NB);
       entry = pending_files.insert(pending_files.end(), TPendingFile{folder, name});
       return fd;
     }
@@ -301,6 +306,10 @@ std::string WriteThroughTemporary(const TTarget& target, const TFileWriter& writ
     why = std::strerror(code);
   }
   ::close(folder);
+  if (why.empty()) {
+    // What a write killed in an earlier run left in this folder.
+    RemoveStaleTemporariesOnce(FolderOf(target.Real));
+  }
   return why;
 }
 

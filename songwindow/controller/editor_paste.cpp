@@ -3,6 +3,7 @@
 // back with; the Edit menu's commands act on the editor that has the focus (select all, copy,
 // paste, clear the selection, the editor's own one-step undo), each saying what it did.
 #include <algorithm>
+#include <cstdio>
 
 #include "feedback/signals.h"
 #include "model/song_file.h"
@@ -57,6 +58,17 @@ std::string TSongWindow::EditFault(size_t longestLine, size_t oldBytes, size_t n
   return std::string();
 }
 
+void TSongWindow::RefuseCharacters(const std::u32string& refused) {
+  char code[16] = "";
+  if (!refused.empty()) {
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(refused[0]));
+  }
+  ports_.Signaller->Signal(sError);
+  ports_.Speaker->Speak(
+      SubstituteArgs(LangStrOr(1278, "Символа %s нет в кодировке 1251: текст не принят"), {code}),
+      -1);
+}
+
 void TSongWindow::RefuseEdit(const std::string& why) {
   ports_.Signaller->PlaySignal(sError);
   ports_.Speaker->Speak(why, -1);
@@ -78,7 +90,7 @@ bool TSongWindow::ProgramEditChange(const std::string& utf8Text, int32_t column,
   }
   const TCp1251Text text = Utf8ToCp1251(utf8Text);
   if (!text.Refused.empty()) {
-    ports_.Signaller->Signal(sError);  // a character the song cannot hold
+    RefuseCharacters(text.Refused);  // a character the song cannot hold
     return false;
   }
   std::vector<std::string> lines = SplitAtNewlines(text.Text);
@@ -145,7 +157,7 @@ bool TBrailleEditor::Paste(const std::string& utf8, const std::string& label) {
   }
   const TCp1251Text converted = Utf8ToCp1251(utf8);
   if (!converted.Refused.empty()) {
-    w_.Ports().Signaller->Signal(sError);
+    w_.RefuseCharacters(converted.Refused);
     return false;
   }
   std::string text;

@@ -9,11 +9,11 @@
 
 namespace {
 
-// The text when it fits code page 1251; else the error signal.
+// The text when it fits code page 1251; else the error signal and why.
 bool Take(TSongWindow& window, const std::string& utf8, std::string& into) {
   const TCp1251Text text = Utf8ToCp1251(utf8);
   if (!text.Refused.empty()) {
-    window.Ports().Signaller->Signal(sError);
+    window.RefuseCharacters(text.Refused);
     return false;
   }
   into = text.Text;

@@ -23,6 +23,23 @@ bool IsUtf8Text(const std::string& bytes) {
   return bytes.rfind("\xEF\xBB\xBF", 0) == 0 || IsUtf8BeyondAscii(bytes);
 }
 
+// Where the name points when it is a symbolic link now (a full path), else empty: a write
+// over it writes that file.
+std::string LinkTarget(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(path, error)) {
+    return {};
+  }
+  std::filesystem::path target = std::filesystem::read_symlink(path, error);
+  if (error) {
+    return {};
+  }
+  if (target.is_relative()) {
+    target = std::filesystem::absolute(std::filesystem::path(path).parent_path() / target, error);
+  }
+  return target.lexically_normal().string();
+}
+
 }  // namespace
 
 void TSongWindow::RememberSongFile(bool afterLoad) {
@@ -36,6 +53,22 @@ void TSongWindow::RememberSongFile(bool afterLoad) {
     lines.assign(Data.begin() + 2, Data.end());
   }
   SongFile.Remember(FileName, std::move(lines), utf8);
+  KeepSongFileIdentity();
+}
+
+void TSongWindow::KeepSongFileIdentity() {
+  const std::optional<TSavedFileIdentity> saved = SongFile.Saved();
+  undo_->WriteFileIdentity(saved ? EncodeFileIdentity(*saved) : std::string());
+}
+
+void TSongWindow::AdoptSongFile(const TSavedFileIdentity& saved) {
+  // The file's lines are the window's only while the file is as it remembered it.
+  std::vector<std::string> lines;
+  if (CompareWithStamp(saved.Path, saved.Stamp) == TFileState::Unchanged) {
+    lines = ReadSongFileLines(saved.Path).value_or(std::vector<std::string>());
+  }
+  SongFile.Adopt(saved, std::move(lines));
+  KeepSongFileIdentity();
 }
 
 std::optional<std::vector<std::string>> TSongWindow::SongFileLines() const {
@@ -60,11 +93,15 @@ TWriteOver TSongWindow::AskBeforeWritingOver() {
     return TWriteOver::Write;
   }
   const bool deleted = state == TFileState::Deleted;
-  const std::string text =
+  std::string text =
       deleted ? SubstituteArgs(LangStrOr(1251, "%s удалён другой программой после открытия."),
                                {ShortName(FileName)})
               : SubstituteArgs(LangStrOr(1250, "%s изменён другой программой после открытия."),
                                {ShortName(FileName)});
+  if (const std::string target = LinkTarget(FileName); !target.empty()) {
+    text += " " + SubstituteArgs(LangStrOr(1275, "Имя %s теперь ссылка на %s."),
+                                 {ShortName(FileName), Utf8ToCp1251(target).Text});
+  }
   const std::vector<std::string> choices = {
       deleted ? LangStrOr(1255, "Не записывать") : LangStrOr(1252, "Оставить другую версию"),
       LangStrOr(1253, "Сохранить в другой файл"),

@@ -67,9 +67,12 @@ TSongWindow::TSongWindow(const TSongWindowPorts& ports, int32_t Number, const st
   undo_ = std::make_unique<TUndoRing>(ProgramDir, WindowNumber, FormatExt);
   undo_->WriteFailureSignal = [this] {
     ports_.Signaller->Signal(sError);
-    ports_.Speaker->Speak(SubstituteArgs(LangStrOr(1259, "Шаги отмены не сохраняются: %s"),
-                                         {Utf8ToCp1251(undo_->WriteError()).Text}),
-                          0);
+    // The reason in the user's language, as for a song file that cannot be saved.
+    ports_.Speaker->Speak(
+        SubstituteArgs(LangStrOr(1259, "Шаги отмены не сохраняются: %s"),
+                       {FileErrorText(TFileAction::Save, undo_->WriteErrorFile(),
+                                      undo_->WriteError())}),
+        0);
   };
   undo_->Start();
   for (const TCaptionRow& row : ActionCaptionRows()) {

@@ -173,6 +173,9 @@ class TSongWindow : public TVelto {
   std::string EditFault(size_t longestLine, size_t oldBytes, size_t newBytes) const;
   // The refusal: the error beep and the reason, spoken.
   void RefuseEdit(const std::string& why);
+  // A typed, pasted or given text held characters that code page 1251 cannot hold (the
+  // first is named by its code): the error signal, and why, spoken.
+  void RefuseCharacters(const std::u32string& refused);
   // An undo label: language text id (trimmed) or its built-in text, and what changes.
   std::string EditLabel(int id, const char* builtIn, const std::string& what) const;
 
@@ -348,6 +351,11 @@ class TSongWindow : public TVelto {
   // After FileName was loaded (afterLoad: UTF-8 text is noted) or written: remembers the
   // file with the song text it holds, Data from line 2.
   void RememberSongFile(bool afterLoad);
+  // A window made from the song of a window that ended without closing it: takes the file
+  // as that window last read or wrote it, so that a change made since is asked about.
+  void AdoptSongFile(const TSavedFileIdentity& saved);
+  // Keeps what SongFile remembers beside the undo files (or removes it when nothing is).
+  void KeepSongFileIdentity();
   // Before writing over FileName: when another program changed or deleted it since, asks
   // what to do (the default never writes over another program's text).
   TWriteOver AskBeforeWritingOver();

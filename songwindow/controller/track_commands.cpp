@@ -30,8 +30,13 @@ void TSongWindow::NewTreck() {
   if (CurrentTrack == nullptr) {
     return;
   }
-  if (ports_.Dialogs == nullptr || TrackCount >= kMaxSongTracks) {
+  if (ports_.Dialogs == nullptr) {
     ports_.Signaller->Signal(sError);
+    return;
+  }
+  if (TrackCount >= kMaxSongTracks) {
+    RefuseEdit(SubstituteArgs(LangStrOr(1279, "В сонге уже %s треков: больше не добавить"),
+                              {std::to_string(kMaxSongTracks)}));
     return;
   }
   CommitEditors();

@@ -88,7 +88,7 @@ TTrackPropertiesDialog::TTrackPropertiesDialog(TSongWindow& window) : window_(wi
 bool TTrackPropertiesDialog::SetName(const std::string& utf8) {
   const TCp1251Text text = Utf8ToCp1251(utf8);
   if (!text.Refused.empty()) {
-    window_.Ports().Signaller->Signal(sError);
+    window_.RefuseCharacters(text.Refused);
     return false;
   }
   Name = text.Text;
@@ -213,7 +213,7 @@ bool TTrackTextDialog::Save(const std::string& utf8Text) {
   }
   const TCp1251Text text = Utf8ToCp1251(utf8Text);
   if (!text.Refused.empty()) {
-    window_.Ports().Signaller->Signal(sError);  // a character the song cannot hold
+    window_.RefuseCharacters(text.Refused);  // a character the song cannot hold
     return false;
   }
   std::vector<std::string> lines;

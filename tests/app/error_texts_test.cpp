@@ -38,12 +38,22 @@ TEST(FileErrorText, NamesTheFileAndGivesSystemReasonsInTheLanguage) {
       {TFileAction::Save, "the disk said no", "Не удаётся сохранить файл /s/a b.qem: the disk said no",
        "Cannot save the file /s/a b.qem: the disk said no"},
       {TFileAction::Save, "", "Не удаётся сохранить файл /s/a b.qem", "Cannot save the file /s/a b.qem"},
+      // The writer's own reasons for a folder and for another copy's files.
+      {TFileAction::Save, "cannot write /s/a b.qem: the folder /s cannot be written (" + denied + ")",
+       "Не удаётся сохранить файл /s/a b.qem: в папку /s нельзя записать (Нет доступа)",
+       "Cannot save the file /s/a b.qem: the folder /s cannot be written (Permission denied)"},
+      {TFileAction::Save,
+       "cannot write /s/a b.qem: it belongs to a window of another running copy of the program",
+       "Не удаётся сохранить файл /s/a b.qem: он принадлежит окну другой запущенной копии программы",
+       "Cannot save the file /s/a b.qem: it is a window's of another running copy"},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(U(FileErrorText(c.action, "/s/a b.qem", c.detail)), c.russian) << c.detail;
   }
   testsupport::TScopedLanguage language({"1200=Cannot open the file %s", "1201=Cannot save the file %s",
-                                         "1210=No such file or folder", "1211=Permission denied"});
+                                         "1210=No such file or folder", "1211=Permission denied",
+                                         "1276=the folder %s cannot be written (%s)",
+                                         "1277=it is a window's of another running copy"});
   for (const TCase& c : cases) {
     EXPECT_EQ(U(FileErrorText(c.action, "/s/a b.qem", c.detail)), c.english) << c.detail;
   }

@@ -95,4 +95,42 @@ TEST_F(RecoveryTest, AClosedQuestionKeepsTheSong) {
   EXPECT_TRUE(HasStateFile(5));
 }
 
+// The question says when the song's file was changed or deleted on disk since the window
+// last read or wrote it: taking the song back and saving it would write over that.
+TEST_F(RecoveryTest, TheQuestionSaysTheFileChangedOnDiskSince) {
+  const std::string songs = Home() + "songs/";
+  fs::create_directories(songs);
+  for (const char* name : {"same.qem", "changed.qem", "gone.qem", "unknown.qem"}) {
+    testsupport::WriteBytes(songs + name, "1 0 0 1 0 0 0\r\nT\r\nVd4m\r\n");
+  }
+  const std::vector<std::string> names = {"same.qem", "changed.qem", "gone.qem", "unknown.qem"};
+  for (int32_t i = 0; i < 4; ++i) {
+    Leave(i + 1, songs + names[i]);
+    if (i < 3) {
+      TUndoRing ring(Home(), i + 1, "qem");
+      ASSERT_TRUE(ring.TakeOverLeftover());
+      const std::optional<TFileStamp> stamp = StampFile(songs + names[i]);
+      ASSERT_TRUE(stamp.has_value());
+      ASSERT_TRUE(ring.WriteFileIdentity(EncodeFileIdentity({songs + names[i], *stamp, false})));
+    }
+  }
+  testsupport::WriteBytes(songs + "changed.qem", "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n");
+  testsupport::WriteBytes(songs + "unknown.qem", "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n");
+  fs::remove(songs + "gone.qem");
+  const std::vector<TLeftoverSong> found = FindLeftoverSongs(Home());
+  ASSERT_EQ(found.size(), 4u);
+  const std::vector<std::pair<TFileState, std::string>> expected = {
+      {TFileState::Unchanged, ""},
+      {TFileState::Changed, W(" Файл изменён на диске с тех пор.")},
+      {TFileState::Deleted, W(" Файл удалён с диска с тех пор.")},
+      {TFileState::Unknown, ""}};
+  for (size_t i = 0; i < found.size(); ++i) {
+    EXPECT_EQ(found[i].FileSince, expected[i].first) << names[i];
+    const std::string question = RecoveryQuestion(found[i]);
+    const std::string tail = W("оставит до следующего запуска.") + expected[i].second;
+    ASSERT_GE(question.size(), tail.size());
+    EXPECT_EQ(question.substr(question.size() - tail.size()), tail) << names[i];
+  }
+}
+
 }  // namespace

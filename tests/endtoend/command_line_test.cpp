@@ -122,6 +122,35 @@ TEST_F(CommandLineFaults, OutputsThatWouldLoseDataAreRefused) {
   }
 }
 
+// An error of the command line speaks the language chosen in velto.ini, whatever the
+// locale, as the window does.
+TEST_F(CommandLineFaults, ErrorsAreInTheLanguageVeltoIniChooses) {
+  fs::copy(kBin / "Languages", home_ / "Languages", fs::copy_options::recursive);
+  ASSERT_TRUE(WriteFileAtomically(
+      work_ / "bad.qem",
+      "1 0 0 1 0 0 0\r\nControl\r\nVd4m\r\n1 0 1 1 0 0 0\r\nMelody\r\nVd4!NNQT)))zz\r\n"));
+  struct Case {
+    const char* file;    // the language velto.ini chooses
+    const char* locale;  // LC_ALL, which names the other language
+    const char* said;    // the message in the chosen language
+    const char* other;   // the same message in the other one
+  };
+  const Case cases[] = {
+      {"English.lng", "ru_RU.UTF-8", "The durations of the measure do not match its time signature",
+       "Длительности такта"},
+      {"Russian.lng", "C", "Длительности такта не соответствуют заданному размеру",
+       "The durations of the measure"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(home_ / "velto.ini") << "[MAIN]\r\nLanguage=" << c.file << "\r\n";
+    const TCommandRun run =
+        Shell(std::string("LC_ALL=") + c.locale + " $VELTO --export bad.qem bad.mid");
+    EXPECT_EQ(run.ExitCode, 1) << c.file << ": " << run.Output;
+    EXPECT_NE(run.Output.find(c.said), std::string::npos) << c.file << ": " << run.Output;
+    EXPECT_EQ(run.Output.find(c.other), std::string::npos) << c.file << ": " << run.Output;
+  }
+}
+
 TEST_F(CommandLineFaults, ASongCutShortIsRefusedAndNeverRewritten) {
   for (const char* example : {"minuet-in-g", "when-the-saints"}) {
     const std::string song = FileText(kSource / "examples" / (std::string(example) + ".qem"));

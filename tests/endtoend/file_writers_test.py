@@ -3,10 +3,12 @@ the window itself: another program that replaces or deletes it, a second copy of
 program, another window on the same file; and what Save and Save As answer.
 
 usage: file_writers_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: replaced, replacedclose, deleted, secondcopy, samefile, utf8, badsong, savekeys
+scenarios: replaced, replacedclose, deleted, secondcopy, samefile, utf8, badsong, savekeys,
+latehandover, closinghandover
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -14,8 +16,9 @@ import threading
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (NOTES, Program, edit_handler, fail, find, find_text, focus_main_window,  # noqa: E402
-                              focused, focused_field, key, nodes, press, type_text, velto_app, wait_for)
+from main_window_test import (NOTES, Program, close_answering_no, edit_handler, fail, find, find_text,  # noqa: E402
+                              focus_main_window, focused, focused_field, key, nodes, press, type_text,
+                              velto_app, wait_for)
 
 OTHER = "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n".encode("cp1251")
 
@@ -269,12 +272,76 @@ def scenario_savekeys(bin_dir, source_dir):
     program.finish()
 
 
+WAITING = "Программа уже запущена, но не отвечает. Жду её ответа."
+
+
+def wait_spoken(program, line):
+    wait_for("%r spoken (heard %r)" % (line, program.said()),
+             lambda: any(said.endswith(" " + line) for said in program.said()))
+
+
+def scenario_latehandover(bin_dir, source_dir):
+    """A second copy started while the first is stopped says that it waits, then runs beside
+    it with its song; the first, going on, does not open that song as well."""
+    first_song = song_copy(source_dir, "tw.qem")
+    late_song = song_copy(source_dir, "ode.qem", "ode-to-joy.qem")
+    third_song = song_copy(source_dir, "saints.qem", "when-the-saints.qem")
+    first = Program(bin_dir, [first_song])
+    song_window_shown("tw (qem)")
+    first.process.send_signal(signal.SIGSTOP)
+    try:
+        second = Program(bin_dir, [late_song], home=first.home)
+        wait_spoken(second, WAITING)
+        wait_for("the second copy's own window (%r)" % (first.temp_files(),),
+                 lambda: "Qem[2].dat" in first.temp_files())
+    finally:
+        first.process.send_signal(signal.SIGCONT)
+    # A hand-over the first copy answers now goes to window 3: had it opened the late song,
+    # that would have taken 3 and this one 4.
+    third = subprocess.run([os.path.join(bin_dir, "velto"), "--home", first.home, third_song],
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+    if third.returncode != 0:
+        fail("the third copy ended with %d: %r" % (third.returncode, third.stdout))
+    wait_for("the third song in the first copy (%r)" % (first.temp_files(),),
+             lambda: "Qem[3].dat" in first.temp_files())
+    if "Qem[4].dat" in first.temp_files():
+        fail("the first copy opened the song the second copy opened itself: %r" % first.temp_files())
+    for program in (second, first):
+        program.process.terminate()
+        program.process.wait(timeout=60)
+        program.output.close()
+
+
+def scenario_closinghandover(bin_dir, source_dir):
+    """A song handed over while the first copy asks before it closes is not opened into the
+    closing program: the later copy waits, and opens it itself once the first has ended."""
+    first_song = song_copy(source_dir, "tw.qem")
+    late_song = song_copy(source_dir, "ode.qem", "ode-to-joy.qem")
+    first = Program(bin_dir, [first_song])
+    song_window_shown("tw (qem)")
+    edit_handler()
+    key("ctrl+q")
+    wait_for("the save question", lambda: find_text("Файл tw.qem был изменён. Сохранить?"))
+    second = Program(bin_dir, [late_song], home=first.home)
+    wait_spoken(second, WAITING)
+    if find("frame", "ode (qem)") is not None:
+        fail("the handed-over song opened into the closing program")
+    press("push button", "Нет")
+    first.finish()
+    wait_for("the song in the later copy, now the only one",
+             lambda: find("frame", "ode (qem)"))
+    close_answering_no(second)
+    second.finish()
+
+
 def main():
     bin_dir, source_dir, scenario = sys.argv[1:4]
     scenarios = {"replaced": scenario_replaced, "replacedclose": scenario_replacedclose,
                  "deleted": scenario_deleted, "secondcopy": scenario_secondcopy,
                  "samefile": scenario_samefile, "utf8": scenario_utf8,
-                 "badsong": scenario_badsong, "savekeys": scenario_savekeys}
+                 "badsong": scenario_badsong, "savekeys": scenario_savekeys,
+                 "latehandover": scenario_latehandover,
+                 "closinghandover": scenario_closinghandover}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
 

@@ -5,7 +5,7 @@ the speech log.
 
 usage: main_window_test.py BIN_DIR SOURCE_DIR SCENARIO
 scenarios: open, close, language, placement, editor, plugin, brokenplugins, nodisplay,
-runscript, runscript_nodisplay
+runscript, runscript_nodisplay, unwritablefolder, settingsonce
 (the other window tests import this harness: window_focus_test.py, editing_test.py,
 shell_texts_test.py, file_writers_test.py, accessibility_test.py)
 """
@@ -622,6 +622,49 @@ def scenario_runscript_nodisplay(bin_dir, source_dir):
         fail("run.sh without a display said %r" % text)
     if notes() != [60, 62, 64, 65]:
         fail("run.sh without a display played %r" % notes())
+
+
+def scenario_unwritablefolder(bin_dir, source_dir):
+    """A program folder the program cannot write in (here its Resources/temp is a file) is
+    said in an error box and by speech, naming the folder and what it needs; the program then
+    ends."""
+    home = os.path.join(tempfile.mkdtemp(prefix="velto-window-"), "home")
+    install_home(bin_dir, home)
+    temp = os.path.join(home, "Resources", "temp")
+    shutil.rmtree(temp, ignore_errors=True)
+    with open(temp, "w") as f:
+        f.write("not a folder")
+    program = Program(bin_dir, [], home=home)
+    needs = "Программе нужна папка %s/, в которую можно записывать" % home
+    wait_for("the box naming the folder", lambda: find_text(needs))
+    if not any(needs in line for line in program.said()):
+        fail("the folder's problem was not spoken: %r" % program.said())
+    press("push button", "OK")
+    text = program.finish(expect_status=1)
+    if needs not in text:
+        fail("stderr did not name the folder: %r" % text)
+
+
+def scenario_settingsonce(bin_dir, source_dir):
+    """Settings that cannot be written at exit are said once (in a box and by speech), and
+    the program still ends."""
+    home = os.path.join(tempfile.mkdtemp(prefix="velto-window-"), "home")
+    install_home(bin_dir, home)
+    ini = os.path.join(home, "velto.ini")
+    if os.path.exists(ini):
+        os.remove(ini)
+    os.symlink(os.path.join("missing", "velto.ini"), ini)  # into a folder that is not there
+    program = Program(bin_dir, [], home=home)
+    wait_for("the main window", lambda: find("frame", "VELTO"))
+    focus_main_window()
+    key("ctrl+q")
+    said = "Не удаётся сохранить файл %s" % ini
+    wait_for("the box naming velto.ini", lambda: find_text(said))
+    press("push button", "OK")
+    program.finish()
+    heard = [line for line in program.said() if said in line]
+    if len(heard) != 1:
+        fail("velto.ini's failure was said %d times: %r" % (len(heard), program.said()))
 
 
 def labelled(node, label):

@@ -2,7 +2,7 @@
 after edits, started again on the same program folder, and asks about the song it left.
 
 usage: recovery_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: recover, decline
+scenarios: recover, decline, otherwriter
 """
 import os
 import shutil
@@ -98,6 +98,39 @@ def scenario_decline(bin_dir, source_dir):
     focus_main_window()
     key("ctrl+q")
     second.finish()
+
+
+def scenario_otherwriter(bin_dir, source_dir):
+    """Another program changes the song's file after the program was killed: the recovery
+    question says so, and Ctrl+S in the recovered window asks before writing over that
+    change (Escape keeps it)."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "twinkle.qem")
+    shutil.copy(os.path.join(source_dir, "examples", "twinkle-twinkle.qem"), song)
+    first = Program(bin_dir, [song])
+    edit_and_kill(first, "TT", "O")
+    other = "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n".encode("cp1251")
+    with open(song, "wb") as f:
+        f.write(other)
+
+    second = Program(bin_dir, [], home=first.home)
+    wait_for("the recovery question saying the file changed",
+             lambda: find_text("Файл изменён на диске с тех пор."))
+    press("push button", "Да")
+    wait_for("the question to go", lambda: not find_text("не закрыв сонг"))
+    notes = wait_for("the recovered song's editor", lambda: find("text", "Нотный текст"))
+    focus_main_window()
+    wait_for("focus on the Braille editor", lambda: focused(notes))
+    key("ctrl+s")
+    wait_for("the question naming the other program",
+             lambda: find_text("twinkle.qem изменён другой программой после открытия."))
+    key("Escape")
+    wait_for("the question to go", lambda: not find_text("изменён другой программой"))
+    if open(song, "rb").read() != other:
+        fail("the other program's change was written over")
+    second.process.kill()
+    second.process.wait()
+    second.output.close()
 
 
 if __name__ == "__main__":

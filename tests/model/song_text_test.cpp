@@ -614,6 +614,11 @@ TEST_F(SongFile, ABadFileLeavesTheLoadedSongAlone) {
       {"UTF-8 past code page 1251", melody + "Name \xE2\x9C\x93\r\n",
        "not in code page 1251 (Windows-1251), as a song file must be: it is UTF-8 text holding "
        "U+2713 \"\xE2\x9C\x93\" on line 2"},
+      // One byte of "о" lost: read as code page 1251 it would be saved back garbled.
+      {"UTF-8 damaged in one place",
+       "1 0 0 1 0 0 0\r\n\xD0\x9E\xD0\xB1\xD1\x89\xD0\xB5\xD0\xB5\r\nVd4m\r\n"
+       "1 0 1 1 0 0 0\r\n\xD0\x9C\xD0\xB5\xD0\xBB\xD0\xD0\xB4\xD0\xB8\xD1\x8F\r\n",
+       "UTF-8 text with a byte that is not UTF-8 on line 5"},
       {"broken UTF-8 behind the mark", "\xEF\xBB\xBF" + melody + "\xC0\r\n",
        "not valid UTF-8 behind a UTF-8 mark"},
       {"too large", std::string(kMaxSongFileBytes + 1, 'm'), "larger than 16777216 bytes"},
@@ -660,6 +665,28 @@ TEST_F(SongFile, TextEditorsFilesAreReadAsCodePage1251) {
     ASSERT_TRUE(SaveSongFile(song, path, "", &error)) << error;
     EXPECT_EQ(ReadFileBytes(path).value(), "0 1 1 1 1 1 1\r\n" + Cp(name) + "\r\ntempo 90\r\n")
         << c.what;
+  }
+}
+
+// Code page 1251 text that forms a UTF-8 pair here and there ("ЁЛ" in "ТРЁХ" is one) is
+// code page 1251 still, never damaged UTF-8.
+TEST_F(SongFile, CodePage1251SongsInCapitalsOpenAsTheyAre) {
+  const auto path = dir_ / "caps.qem";
+  for (const char* name : {"ТРЁХ", "ВСЁ ЁЖ", "ТРЁХ ТРЁХ ТРЁХ ТРЁХ", "ЛЁ ЛЁ ЛЁ ЛЁ Лист", "«Ёлка» №1"}) {
+    const std::string bytes = "1 0 1 1 0 0 0\r\n" + Cp(name) + "\r\nVd4m\r\n";
+    ASSERT_TRUE(WriteFileAtomically(path, bytes));
+    TVelto song;
+    std::string error;
+    ASSERT_TRUE(LoadSongFile(song, path, "", &error)) << name << ": " << error;
+    EXPECT_EQ(song.HeadTreck->Caption, Cp(name)) << name;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::filesystem::path(VELTO_SOURCE_DIR) / "examples")) {
+    if (entry.path().extension() == ".qem") {
+      TVelto song;
+      std::string error;
+      EXPECT_TRUE(LoadSongFile(song, entry.path(), "", &error)) << error;
+    }
   }
 }
 

@@ -46,8 +46,10 @@ void WakeEndsAWaitWithoutDeadline() {
   std::atomic<int> asked{0};
   std::thread waiter([&] {
     EXPECT_TRUE(clock.WaitUntil(kForeverMs, [&] {
+      // The flag is read before the count shows: the first look always finds it unset.
+      const bool stopped = stop.load();
       ++asked;
-      return stop.load();
+      return stopped;
     }));
   });
   while (asked.load() == 0) {

@@ -6,7 +6,9 @@
 #include <functional>
 
 #include "feedback/signals.h"
+#include "model/leftover_songs.h"
 #include "model/song_file.h"
+#include "platform/atomic_file.h"
 #include "songwindow/controller/song_window.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/support/test_support.h"
@@ -156,6 +158,25 @@ TEST_F(SongFileGuardTest, CtrlSOverAnotherProgramsVersionAsksFirst) {
   EXPECT_EQ(ReadBytes(path_), Ours());
 }
 
+// A name that became a symbolic link since the song was opened: the question says where it
+// points, since Overwrite would write that file.
+TEST_F(SongFileGuardTest, TheQuestionSaysWhereANameThatBecameALinkPoints) {
+  Open();
+  Edit();
+  const std::string elsewhere = rig_.home.Dir().File("elsewhere.qem");
+  WriteBytes(elsewhere, kOther);
+  std::filesystem::remove(path_);
+  std::filesystem::create_symlink("elsewhere.qem", path_);
+  rig_.questions.choose = {};
+  EXPECT_EQ(window_.SaveOverFile(), TSaveResult::NotSaved);
+  EXPECT_EQ(rig_.questions.asked,
+            std::vector<std::string>{
+                "choose song.qem изменён другой программой после открытия. Имя song.qem теперь "
+                "ссылка на " + elsewhere +
+                ". [Оставить другую версию|Сохранить в другой файл|Перезаписать] default 0"});
+  EXPECT_EQ(ReadBytes(elsewhere), kOther);
+}
+
 TEST_F(SongFileGuardTest, AFailedSaveSaysWhy) {
   Open();
   std::filesystem::remove(path_);
@@ -197,6 +218,84 @@ TEST_F(SongFileGuardTest, SaveAsRefusesAnotherWindowsSong) {
   EXPECT_EQ(window_.SaveUnderChosenName(), std::nullopt);
 }
 
+// A window that ended without closing left its song; a window made from it knows the file
+// as the first one last read it, so another program's change since is asked about.
+class RecoveredSongGuardTest : public SongFileGuardTest {
+ protected:
+  // Opens, types and ends without closing; then `other` acts on the file; then the
+  // leftover is found and taken back into window 2.
+  std::vector<TLeftoverSong> CrashThen(const std::function<void(const std::string&)>& other) {
+    {
+      TSongWindow crashed(rig_.Ports(), 3, "qem");
+      path_ = rig_.home.Dir().File("song.qem");
+      WriteBytes(path_, Bytes(kSong));
+      EXPECT_TRUE(LoadSongFile(crashed, path_, ""));
+      crashed.RememberSongFile(true);
+      crashed.ShowTreck(smSilent);
+      Edit();
+      crashed.Saved(W("ввод"));
+      EXPECT_TRUE(crashed.WritePresentSong());
+    }
+    other(path_);
+    std::vector<TLeftoverSong> found = FindLeftoverSongs(ProgramDir);
+    EXPECT_EQ(found.size(), 1u);
+    return found;
+  }
+  void Recover(const TLeftoverSong& leftover) {
+    recovered_.Data = leftover.Lines;
+    std::string label;
+    recovered_.Convert(label);
+    ASSERT_NE(recovered_.CurrentTrack, nullptr);
+    ASSERT_TRUE(leftover.FileIdentity.has_value());
+    recovered_.AdoptSongFile(*leftover.FileIdentity);
+    recovered_.ShowTreck(smSilent);
+  }
+  TSongWindow recovered_{rig_.Ports(), 2, "qem"};
+};
+
+TEST_F(RecoveredSongGuardTest, CtrlSAsksBeforeWritingOverAChangeMadeSinceTheEnd) {
+  std::vector<TLeftoverSong> found = CrashThen(kReplace);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].FileSince, TFileState::Changed);
+  Recover(found[0]);
+  found[0].Discard();
+  rig_.questions.choose = {};
+  EXPECT_EQ(recovered_.SaveOverFile(), TSaveResult::NotSaved);
+  EXPECT_EQ(rig_.questions.asked, std::vector<std::string>{kChanged});
+  EXPECT_EQ(ReadBytes(path_), kOther);
+  // The recovered window keeps the record too: another end without closing still knows it.
+  const std::optional<std::string> kept =
+      ReadFileBytes(UndoFileIdentityPath(ProgramDir, 2));
+  ASSERT_TRUE(kept.has_value());
+  EXPECT_EQ(DecodeFileIdentity(*kept), found[0].FileIdentity);
+  rig_.questions.choose = {2};
+  EXPECT_EQ(recovered_.SaveOverFile(), TSaveResult::Saved);
+  EXPECT_EQ(ReadBytes(path_), Ours());
+}
+
+TEST_F(RecoveredSongGuardTest, AnUnchangedFileIsWrittenWithoutAQuestion) {
+  std::vector<TLeftoverSong> found = CrashThen([](const std::string&) {});
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].FileSince, TFileState::Unchanged);
+  Recover(found[0]);
+  found[0].Discard();
+  EXPECT_EQ(recovered_.SaveOverFile(), TSaveResult::Saved);
+  EXPECT_TRUE(rig_.questions.asked.empty());
+  EXPECT_EQ(ReadBytes(path_), Ours());
+}
+
+TEST_F(RecoveredSongGuardTest, ADeletedFileIsAskedAboutAndNoFileOfTheLeftoverStays) {
+  std::vector<TLeftoverSong> found = CrashThen(kDelete);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].FileSince, TFileState::Deleted);
+  Recover(found[0]);
+  found[0].Discard();
+  EXPECT_FALSE(std::filesystem::exists(UndoFileIdentityPath(ProgramDir, 3)));
+  rig_.questions.choose = {0};
+  EXPECT_EQ(recovered_.SaveOverFile(), TSaveResult::SaveAsWanted);
+  EXPECT_EQ(rig_.questions.asked, std::vector<std::string>{kDeleted});
+}
+
 TEST(SongFileGuard, AnUndoFolderThatTakesNothingIsNamedOnce) {
   TWindowRig rig;
   const std::string temp = rig.home.Dir().Path() + "Resources/temp";
@@ -208,7 +307,11 @@ TEST(SongFileGuard, AnUndoFolderThatTakesNothingIsNamedOnce) {
   window.Saved(W("ввод"));
   EXPECT_EQ(rig.signaller.kinds, std::vector<uint8_t>{sError});
   ASSERT_EQ(rig.speaker.said.size(), 1u);
-  EXPECT_EQ(rig.speaker.said[0].rfind("S Шаги отмены не сохраняются: ", 0), 0u) << rig.speaker.said[0];
+  // One language: the reason is said as for a song file that cannot be saved.
+  EXPECT_EQ(rig.speaker.said[0].rfind("S Шаги отмены не сохраняются: Не удаётся сохранить файл ", 0),
+            0u)
+      << rig.speaker.said[0];
+  EXPECT_EQ(rig.speaker.said[0].find("cannot"), std::string::npos) << rig.speaker.said[0];
   EXPECT_NE(rig.speaker.said[0].find(temp), std::string::npos) << rig.speaker.said[0];
   std::filesystem::remove(temp);
 }
