@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
 
@@ -26,6 +27,9 @@ constexpr TSystemReason kSystemReasons[] = {
 
 // A system error text in the user's language; other reasons as they are.
 std::string ReasonText(std::string_view reason) {
+  if (reason == kNotRegularFile) {
+    return LangStrOr(1240, "Это не обычный файл (канал, устройство или сокет)");
+  }
   for (const TSystemReason& known : kSystemReasons) {
     if (reason == std::strerror(known.Errno)) {
       return LangStrOr(known.Id, known.BuiltIn);
