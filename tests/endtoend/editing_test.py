@@ -2,7 +2,7 @@
 kept and said, pasting, new songs that sound, advanced editing that explains itself.
 
 usage: editing_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: untouched, newsong, advanced, modes, insertmenu, longmeasure
+scenarios: untouched, newsong, advanced, modes, insertmenu, longmeasure, orca_longmeasure
 """
 import os
 import shutil
@@ -267,6 +267,51 @@ def scenario_longmeasure(bin_dir, source_dir):
         program.finish()
         if open(song, "rb").read() != long_song_bytes("!SSOOQ", 6):
             fail("the saved song is not the long measure and the edit")
+
+
+def scenario_orca_longmeasure(bin_dir, source_dir):
+    """With Orca running, the 40,000-cell measure is entered, walked to its end and typed at:
+    the program answers every key (Orca's questions about the long line never hold it) and
+    the saved song holds the measure whole with the typed note."""
+    from accessibility_test import Orca
+    work = tempfile.mkdtemp(prefix="velto-orca-")
+    song = os.path.join(work, "long.qem")
+    with open(song, "wb") as out:
+        out.write(long_song_bytes("!SSOO"))
+    orca = Orca(work)
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
+        wait_for("the long measure whole", lambda: len(text_of(notes)[0]) == 40000, timeout_s=60)
+        wait_for("Orca reading the Braille editor",
+                 lambda: any("SSSS" in spoken for spoken in orca.spoken()), timeout_s=60)
+        for keys, said in ((["alt+Right"], "I Такт 2"), (["alt+Left"], "I Такт 1")):
+            start = len(program.said())
+            key(*keys)
+            wait_for(lambda: "an answer to %r (heard %r)" % (keys, [t[:40] for t in program.said()[start:]]),
+                     lambda: said in program.said()[start:], timeout_s=60)
+        key("End")
+        wait_for("the caret at the end", lambda: text_of(notes)[1] == 40000, timeout_s=60)
+        start = len(program.midi())
+        type_text("N")
+        wait_for("the note typed", lambda: text_of(notes) == ("!" + "S" * 39999 + "N", 40001), timeout_s=60)
+        wait_for("its preview", lambda: len(program.midi()) > start, timeout_s=60)
+        key("ctrl+s")
+        wait_for("the OK signal of Ctrl+S", lambda: "sOk" in program.signals(), timeout_s=60)
+        key("ctrl+q")
+        program.finish()
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+    expected = long_song_bytes("!SSOO", 40001).replace(b"S\r\n!SSOO", b"SN\r\n!SSOO")
+    if open(song, "rb").read() != expected:
+        fail("the saved song is not the long measure with the typed note")
 
 
 if __name__ == "__main__":
