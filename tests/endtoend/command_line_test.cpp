@@ -153,6 +153,9 @@ TEST_F(CommandLineFaults, FifosAndFoldersWhereItReadsAreRefusedNeverWaitedOn) {
   EXPECT_EQ(run.ExitCode, 1) << run.Output;
   EXPECT_NE(run.Output.find("cannot open fifo.qem: not a regular file"), std::string::npos) << run.Output;
   EXPECT_FALSE(fs::exists(work_ / "out.mid"));
+  run = Shell("VELTO_SOUNDFONT=fifo.qem timeout -s KILL 60 $VELTO --list-devices");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("sound font fifo.qem: not a regular file"), std::string::npos) << run.Output;
   run = Shell("timeout -s KILL 60 $VELTO --export saints.qem out.mid");
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
   for (const fs::path& skipped : {home_ / "velto.ini", home_ / "Resources/qem.dur"}) {
