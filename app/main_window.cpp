@@ -331,9 +331,11 @@ TSongWindowView* TMainWindow::AddSongWindow(const std::string& ext) {
   for (TSongWindowView* song : SongWindows()) {
     used.push_back(song->Controller().WindowNumber);
   }
-  // A number whose undo files a live window of another copy holds is not taken.
-  const int32_t number =
-      FreeWindowNumber(used, [](int32_t n) { return UndoStateHeldElsewhere(ProgramDir, n); });
+  // A number whose undo files a live window of another copy holds, or whose undo file names
+  // something else holds (a folder, a FIFO), is not taken.
+  const int32_t number = FreeWindowNumber(used, [](int32_t n) {
+    return UndoStateHeldElsewhere(ProgramDir, n) || UndoFilesBlocked(ProgramDir, n);
+  });
   auto* song = new TSongWindowView(this, number, ext);
   song->Controller().WindowShowingFile = [this, song](const std::string& path) {
     TSongWindowView* other = SongShowing(path, song);

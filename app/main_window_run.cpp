@@ -144,7 +144,11 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
   int status = 0;
   {
     // Before any song window takes a number: the leftovers' state files are held from now.
-    std::vector<TLeftoverSong> leftovers = FindLeftoverSongs(ProgramDir);
+    std::vector<std::string> strays;
+    std::vector<TLeftoverSong> leftovers = FindLeftoverSongs(ProgramDir, &strays);
+    for (const std::string& note : strays) {
+      std::cerr << "velto: " << note << "\n";
+    }
     std::vector<TLeftoverSong> kept;  // held until the program ends: the next start asks again
     TMainWindow window;
     if (const std::string language = StartLanguageFile(); !language.empty()) {

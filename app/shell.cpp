@@ -20,7 +20,7 @@ std::vector<std::string> ListLanguageFiles(const std::string& folder) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
-    if (entry.is_regular_file() && SameNameIgnoringCase(entry.path().extension().string(), ".lng")) {
+    if (entry.is_regular_file(error) && SameNameIgnoringCase(entry.path().extension().string(), ".lng")) {
       files.push_back(name);
     }
   }

@@ -1,6 +1,7 @@
 // velto: the program's entry. It opens the songs in the main window, or without a window
 // exports a song as a MIDI file, plays it or lists the MIDI output devices; the work
 // itself is done by the libraries.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -114,6 +115,16 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   std::_Exit(1);
 }
 
+// A settings or cache file that is there but could not be read (a folder, a FIFO, a read
+// error) is named on stderr: the program goes on without it.
+void NoteUnreadable(const std::string& path) {
+  struct stat st {};
+  std::string error;
+  if (::lstat(path.c_str(), &st) == 0 && !ReadFileBytes(path, &error)) {
+    std::cerr << "velto: " << error << " (skipped)\n";
+  }
+}
+
 // Sets up the program folder, reads the settings and the measure cache and loads the
 // plug-ins (each one skipped named on stderr and, when asked, in *pluginProblems); false
 // with a line on stderr when the folder cannot be made.
@@ -127,8 +138,12 @@ bool StartUp(const TCommandLine& line, std::vector<std::string>* pluginProblems 
   for (const char* folder : {"", "Resources", "Resources/temp"}) {
     RemoveStaleTemporariesOnce(ProgramDir + folder);
   }
-  LoadSettings(ProgramDir + kSettingsFileName);
-  LoadMeasureCache();
+  if (!LoadSettings(ProgramDir + kSettingsFileName)) {
+    NoteUnreadable(ProgramDir + kSettingsFileName);
+  }
+  if (!LoadMeasureCache()) {
+    NoteUnreadable(MeasureCachePath());
+  }
   const std::vector<std::string> problems = LoadPlugins(ProgramDir);
   for (const std::string& problem : problems) {
     ReportPluginProblem(problem);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
 
@@ -32,6 +33,9 @@ constexpr std::string_view kHeldElsewhere =
 // A system error text in the user's language, also inside the writer's "the folder F cannot
 // be written (R)"; other reasons as they are.
 std::string ReasonText(std::string_view reason) {
+  if (reason == kNotRegularFile) {
+    return LangStrOr(1240, "Это не обычный файл (канал, устройство или сокет)");
+  }
   for (const TSystemReason& known : kSystemReasons) {
     if (reason == std::strerror(known.Errno)) {
       return LangStrOr(known.Id, known.BuiltIn);

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
+#include <optional>
+#include <string>
 #include <tuple>
 #include <vector>
 
 #include "base/errors.h"
 #include "midi/midi_event_parser.h"
 #include "base/rounding.h"
+#include "platform/atomic_file.h"
 
 TMidiFile GMidiFile;
 
@@ -279,24 +281,16 @@ bool ReadMidiFile(std::span<const uint8_t> bytes, TMidiFile& file, std::string& 
 
 bool LoadMidiFile(const std::string& fileName, TMidiFile& file, std::string& error) {
   file = TMidiFile{};
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + fileName;
+  // A FIFO or a device named by a handler program is refused, never waited on.
+  std::string why;
+  const std::optional<std::string> read = ReadFileBytes(fileName, &why, kMaxMidiFileBytes);
+  if (!read) {
+    error = why.find("larger than") != std::string::npos
+                ? "the file is larger than a MIDI file can be (64 MiB)"
+                : why;
     return false;
   }
-  std::vector<uint8_t> bytes;
-  char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-    if (bytes.size() > kMaxMidiFileBytes) {
-      error = "the file is larger than a MIDI file can be (64 MiB)";
-      return false;
-    }
-  }
-  if (in.bad()) {
-    error = "cannot read " + fileName;
-    return false;
-  }
+  const std::vector<uint8_t> bytes(read->begin(), read->end());
   return ReadMidiFile(bytes, file, error);
 }
 

@@ -1,5 +1,7 @@
 #include "model/leftover_songs.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -135,6 +137,16 @@ bool FindText(const std::string& programDir, TLeftoverSong& leftover) {
   return false;
 }
 
+// Why the state file of a number is passed over: empty when it is a regular file.
+std::string StrayStateFile(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) {
+    return std::string();
+  }
+  return path + " is passed over: " +
+         (S_ISDIR(st.st_mode) ? "it is a folder" : S_ISLNK(st.st_mode) ? "it is a link" : "it is not a regular file");
+}
+
 }  // namespace
 
 std::string TLeftoverSong::Extension() const {
@@ -164,7 +176,8 @@ void TLeftoverSong::Discard() {
   Files.reset();
 }
 
-std::vector<TLeftoverSong> FindLeftoverSongs(const std::string& programDir) {
+std::vector<TLeftoverSong> FindLeftoverSongs(const std::string& programDir,
+                                             std::vector<std::string>* notes) {
   std::vector<int32_t> numbers;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(programDir + "Resources/temp", error)) {
@@ -175,6 +188,12 @@ std::vector<TLeftoverSong> FindLeftoverSongs(const std::string& programDir) {
   std::sort(numbers.begin(), numbers.end());
   std::vector<TLeftoverSong> found;
   for (const int32_t number : numbers) {
+    if (std::string stray = StrayStateFile(UndoStatePath(programDir, number)); !stray.empty()) {
+      if (notes != nullptr) {
+        notes->push_back(std::move(stray));
+      }
+      continue;
+    }
     TLeftoverSong leftover;
     leftover.WindowNumber = number;
     leftover.Files = std::make_unique<TUndoRing>(programDir, number, std::string());

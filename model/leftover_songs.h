@@ -42,5 +42,7 @@ struct TLeftoverSong {
 // The leftovers of programDir, by window number. Each one found is locked; numbers whose
 // state file a live window holds are passed over. A leftover with nothing to give back
 // (never changed, nothing readable, or the same song as its file holds) is deleted at
-// once and not returned.
-std::vector<TLeftoverSong> FindLeftoverSongs(const std::string& programDir);
+// once and not returned. A state file that is not a regular file (a folder, a FIFO, a link)
+// is passed over, untouched, with a line in *notes.
+std::vector<TLeftoverSong> FindLeftoverSongs(const std::string& programDir,
+                                             std::vector<std::string>* notes = nullptr);

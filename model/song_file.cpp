@@ -1,5 +1,7 @@
 #include "model/song_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -205,6 +207,14 @@ bool SaveSongFile(TVelto& window, const std::filesystem::path& path, const std::
   if (!fault.empty()) {
     if (error != nullptr) {
       *error = path.string() + ": not saved: " + fault;
+    }
+    return false;
+  }
+  // A song is a file to be read back: a FIFO or a device in its place is not written into.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    if (error != nullptr) {
+      *error = "cannot write " + path.string() + ": " + std::string(kNotRegularFile);
     }
     return false;
   }

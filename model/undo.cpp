@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 #include "model/file_identity.h"
@@ -38,16 +36,10 @@ int32_t GetInt32(const std::string& bytes, size_t at) {
   return static_cast<int32_t>(bits);
 }
 
+// A file of the ring as bytes; nothing when it is missing, cannot be read or is not a
+// regular file (a folder or a FIFO put there by someone else).
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return std::nullopt;
-  }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    return std::nullopt;
-  }
-  return bytes;
+  return ReadFileBytes(path);
 }
 
 // Writes `bytes` to a temporary file beside `path` and renames it over `path`, so a
@@ -64,7 +56,8 @@ bool WriteFileWhole(const std::string& path, const std::string& bytes, std::stri
 int LockStateFile(const std::string& path, bool* elsewhere) {
   *elsewhere = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Never waits in the open: a FIFO or a folder at the path is no state file.
+    const int fd = OpenRegularFile(path, O_RDONLY | O_NOFOLLOW);
     if (fd < 0) {
       return -1;
     }
@@ -134,6 +127,21 @@ bool UndoStateHeldElsewhere(const std::string& programDir, int32_t windowNumber)
     ::close(fd);
   }
   return elsewhere;
+}
+
+bool UndoFilesBlocked(const std::string& programDir, int32_t windowNumber) {
+  std::vector<std::string> paths = {UndoStatePath(programDir, windowNumber),
+                                    UndoPresentPath(programDir, windowNumber)};
+  for (int32_t slot = 0; slot < kUndoSlots; ++slot) {
+    paths.push_back(UndoSnapshotPath(programDir, windowNumber, slot));
+  }
+  for (const std::string& path : paths) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string UndoStatePath(const std::string& programDir, int32_t windowNumber) {

@@ -46,7 +46,8 @@ std::array<uint8_t, 12> EncodeUndoState(const TUndoState& state);
 // The record of 12 bytes; nothing when the bytes are not exactly 12 or a field is out of
 // range (index 0..99, count 0..100, length 0..3).
 std::optional<TUndoState> DecodeUndoState(const std::string& bytes);
-// The record of a state file, validated as above; nothing when it cannot be read.
+// The record of a state file, validated as above; nothing when it cannot be read or is
+// not a regular file.
 std::optional<TUndoState> ReadUndoStateFile(const std::string& path);
 
 // "Resources/temp/Qem[N].dat" and "Resources/temp/qem[N].dNN" under `programDir`.
@@ -62,6 +63,11 @@ std::string UndoFileIdentityPath(const std::string& programDir, int32_t windowNu
 // window windowNumber's state file: those files belong to a live window and are neither
 // taken over, deleted nor recovered.
 bool UndoStateHeldElsewhere(const std::string& programDir, int32_t windowNumber);
+
+// True when a file of window windowNumber's ring (state, present song or a snapshot) is
+// something else than a regular file: a folder, a FIFO, a link put there by someone else.
+// Such a number is given to no window (its undo files could not be written or read).
+bool UndoFilesBlocked(const std::string& programDir, int32_t windowNumber);
 
 // One window's ring. Keeps the Undo action's caption and enabled state for the window.
 // From its first write to DeleteFiles (or its end) it holds an advisory lock on its state

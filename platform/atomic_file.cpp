@@ -368,6 +368,14 @@ std::string FolderProblem(const TTarget& target) {
   return "";
 }
 
+// Why a file of this status is not read as a file: empty for a regular file.
+std::string NotRegularFileProblem(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) {
+    return std::strerror(EISDIR);
+  }
+  return S_ISREG(st.st_mode) ? std::string() : std::string(kNotRegularFile);
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const fs::path& path, const TFileWriter& write, std::string* error) {
@@ -439,19 +447,50 @@ void RemovePendingTemporaryFiles() {
   }
 }
 
+int OpenRegularFile(const fs::path& path, int flags, std::string* why) {
+  // The type first: opening a FIFO or a device may wait for a writer, or act on the device.
+  struct stat st {};
+  const bool noFollow = (flags & O_NOFOLLOW) != 0;
+  if ((noFollow ? ::lstat(path.c_str(), &st) : ::stat(path.c_str(), &st)) != 0) {
+    SetError(why, std::strerror(errno));
+    return -1;
+  }
+  if (std::string problem = NotRegularFileProblem(st); !problem.empty()) {
+    SetError(why, std::move(problem));
+    return -1;
+  }
+  // Not blocking in the open either, should the name be replaced by a FIFO meanwhile.
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    SetError(why, std::strerror(errno));
+    return -1;
+  }
+  std::string problem;
+  if (::fstat(fd, &st) != 0) {
+    problem = std::strerror(errno);
+  } else {
+    problem = NotRegularFileProblem(st);
+  }
+  if (!problem.empty()) {
+    ::close(fd);
+    SetError(why, std::move(problem));
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 std::optional<std::string> ReadFileBytes(const fs::path& path, std::string* error,
                                          uint64_t maxBytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string why;
+  const int fd = OpenRegularFile(path, O_RDONLY, &why);
   if (fd < 0) {
-    SetError(error, "cannot open " + path.string() + ": " + std::strerror(errno));
+    SetError(error, "cannot open " + path.string() + ": " + why);
     return std::nullopt;
   }
-  struct stat st {};
   std::string bytes;
-  std::string why;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    why = std::strerror(EISDIR);
-  } else if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > maxBytes) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > maxBytes) {
     why = "larger than " + std::to_string(maxBytes) + " bytes";
   }
   char buffer[1 << 16];

@@ -35,8 +35,17 @@ std::string OutputFileProblem(const std::filesystem::path& output,
 // Waits while a write creates or renames its temporary file.
 void RemovePendingTemporaryFiles();
 
-// The whole file as bytes, or nothing (with *error set) when it cannot be read or holds
-// more than maxBytes.
+// The reason a FIFO, a device or a socket is refused where a file is read.
+inline constexpr std::string_view kNotRegularFile = "not a regular file";
+
+// Opens a regular file with `flags` (O_RDONLY, O_NOFOLLOW...) and close-on-exec. Its type
+// is checked before the open and again after it, and the open never waits (a FIFO put in
+// its place meanwhile): a folder (EISDIR's text), a FIFO, a device or a socket
+// (kNotRegularFile) is refused. The descriptor, or -1 with *why set to the reason.
+int OpenRegularFile(const std::filesystem::path& path, int flags, std::string* why = nullptr);
+
+// The whole regular file as bytes, or nothing (with *error set, naming path) when it cannot
+// be read, is not a regular file (see OpenRegularFile) or holds more than maxBytes.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,
                                          std::string* error = nullptr,
                                          uint64_t maxBytes = UINT64_MAX);

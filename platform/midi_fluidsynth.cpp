@@ -1,7 +1,9 @@
 #include "platform/midi_fluidsynth.h"
 
 #include <fluidsynth.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -43,11 +45,13 @@ void QuietFluidLog() {
 
 // Why the sound font file cannot serve: empty when it is a readable SoundFont file.
 std::string SoundFontProblem(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    return "sound font " + path + ": " + std::strerror(errno);
+  // Checked before FluidSynth opens it: a FIFO would make it wait for a writer.
+  std::string why;
+  const int fd = OpenRegularFile(path, O_RDONLY, &why);
+  if (fd < 0) {
+    return "sound font " + path + ": " + why;
   }
-  std::fclose(file);
+  ::close(fd);
   if (fluid_is_soundfont(path.c_str()) == 0) {
     return "sound font " + path + " is not a SoundFont file";
   }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "settings/settings.h"
 
@@ -135,9 +136,13 @@ bool SaveSettings(const std::filesystem::path& path, std::string* error) {
   TIniFile ini;
   std::error_code ec;
   if (!ini.Load(path) && std::filesystem::exists(path, ec)) {
-    // Never write over sections we could not read.
+    // Never write over sections we could not read; the reason as the reader met it.
     if (error != nullptr) {
-      *error = "cannot read " + path.string();
+      std::string why;
+      if (ReadFileBytes(path, &why) || why.empty()) {
+        why = "cannot read " + path.string();
+      }
+      *error = why;
     }
     return false;
   }

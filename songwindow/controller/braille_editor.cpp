@@ -903,10 +903,13 @@ void TBrailleEditor::KeyPress(char32_t ch) {
 // A character typed in plain editing: an undo step "ввод" + the character, the character
 // at the caret, and the note it ends sounded.
 void TBrailleEditor::TypeCharacter(char c) {
+  IEditors& editors = *w_.Ports().Editors;
+  if (!LineFits(editors.NotesText() + c)) {
+    return;  // the line a song file may hold is full: the character is refused, said
+  }
   w_.Modified = true;
   Snapshot(438, "ввод", std::string(1, c));
-  IEditors& editors = *w_.Ports().Editors;
-  std::string text = editors.NotesText();
+  std::string text = editors.NotesText();  // the snapshot empties a line of just "m"
   const auto caret = static_cast<size_t>(std::min<int32_t>(Caret(), static_cast<int32_t>(text.size())));
   text.insert(caret, 1, c);
   editors.SetNotesText(text);

@@ -99,6 +99,9 @@ class TBrailleEditor {
   void DefaultBackspace();
   void TypeCharacter(char c);
   bool ReplaceSelection(const std::string& text, const std::string& label);
+  // False, with the error signal and the reason spoken, when the voice text would make its
+  // measure line longer than a song file may hold.
+  bool LineFits(const std::string& voiceText);
   void Echo(uint8_t c, bool outside, bool move);
   void SetPanelPrefix(bool outside);
 

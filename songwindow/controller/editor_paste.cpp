@@ -116,6 +116,23 @@ bool TSongWindow::ProgramEditChange(const std::string& utf8Text, int32_t column,
   return true;
 }
 
+bool TBrailleEditor::LineFits(const std::string& voiceText) {
+  // The measure line this voice is committed into, against what a song line may hold.
+  const TTreck& track = *w_.CurrentTrack;
+  const auto measure = static_cast<size_t>(std::max(w_.CurrentMeasure, 1));
+  const std::string stored = measure <= track.MusicStrings.size() ? track.MusicStrings[measure - 1] : std::string();
+  std::string before;
+  std::string after;
+  SplitVoiceText(stored, track.Voice, before, after);
+  const size_t newLine = before.size() + CleanVoiceText(voiceText).size() + after.size();
+  const std::string why = w_.EditFault(newLine, stored.size(), newLine);
+  if (!why.empty()) {
+    w_.RefuseEdit(why);
+    return false;
+  }
+  return true;
+}
+
 // The Braille editor's line with `text` in place of the selection; the caret after it.
 bool TBrailleEditor::ReplaceSelection(const std::string& text, const std::string& label) {
   IEditors& editors = *w_.Ports().Editors;
@@ -125,17 +142,7 @@ bool TBrailleEditor::ReplaceSelection(const std::string& text, const std::string
   const size_t from = std::min(caret, anchor);
   const size_t count = std::max(caret, anchor) - from;
   line.replace(from, count, text);
-  // The measure line this voice is committed into, against what a song line may hold.
-  const TTreck& track = *w_.CurrentTrack;
-  const auto measure = static_cast<size_t>(std::max(w_.CurrentMeasure, 1));
-  const std::string stored = measure <= track.MusicStrings.size() ? track.MusicStrings[measure - 1] : std::string();
-  std::string before;
-  std::string after;
-  SplitVoiceText(stored, track.Voice, before, after);
-  const size_t newLine = before.size() + CleanVoiceText(line).size() + after.size();
-  const std::string why = w_.EditFault(newLine, stored.size(), newLine);
-  if (!why.empty()) {
-    w_.RefuseEdit(why);
+  if (!LineFits(line)) {
     return false;
   }
   w_.Saved(label);

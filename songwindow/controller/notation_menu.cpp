@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "feedback/signals.h"
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "settings/lang_texts.h"
 #include "settings/settings.h"
@@ -114,13 +113,12 @@ const TNotationMenuItem* FindNotationItem(const std::vector<TNotationMenuItem>& 
 }
 
 bool ReadMenuFile(const std::string& path, std::vector<std::string>& lines) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  // Never a FIFO or a folder: ReadFileBytes refuses what is not a regular file.
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) {
     return false;
   }
-  std::ostringstream all;
-  all << file.rdbuf();
-  const std::string text = all.str();
+  const std::string& text = *bytes;
   lines.clear();
   size_t start = 0;
   while (start < text.size()) {
@@ -138,7 +136,7 @@ void TSongWindow::InitialMenuBraileNotation() {
   NotationMenu.clear();
   const std::optional<std::filesystem::path> path = FindUnder(ProgramDir, "Resources/qem.zel");
   std::vector<std::string> lines;
-  if (path && std::filesystem::is_regular_file(*path) && ReadMenuFile(path->string(), lines)) {
+  if (path && ReadMenuFile(path->string(), lines)) {
     NotationMenuLines = std::move(lines);
     NotationMenu = BuildNotationMenu(NotationMenuLines);
   }

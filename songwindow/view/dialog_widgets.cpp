@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "model/song_file.h"
 #include "platform/codec1251.h"
 #include "songwindow/controller/key_codes.h"
 
@@ -26,6 +27,17 @@ QLabel* BoundLabel(const std::string& caption, QWidget* field, QWidget* parent) 
   label->setBuddy(field);
   field->setAccessibleName(AccessibleNameOf(caption));
   return label;
+}
+
+void HoldWholeSongLines(QLineEdit& edit) {
+  edit.setMaxLength(static_cast<int>(kMaxSongLineBytes));
+}
+
+QLineEdit* SongTextLineEdit(const std::string& cp1251, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  HoldWholeSongLines(*edit);  // before the text, which would be cut at the default length
+  edit->setText(ToQt(cp1251));
+  return edit;
 }
 
 void SetUpDialog(QDialog& dialog, const std::string& caption) {

@@ -21,6 +21,11 @@ QString AccessibleNameOf(const std::string& caption);
 // A label with `caption` bound to `field`, which takes the caption as its accessible name.
 QLabel* BoundLabel(const std::string& caption, QWidget* field, QWidget* parent);
 
+// A line edit showing song text (code page 1251): it holds every line a song file may hold,
+// where a QLineEdit keeps 32,767 characters unless told, so that nothing is cut.
+QLineEdit* SongTextLineEdit(const std::string& cp1251, QWidget* parent);
+void HoldWholeSongLines(QLineEdit& edit);
+
 // A modal dialog captioned `caption`, its text given by the program's language.
 void SetUpDialog(QDialog& dialog, const std::string& caption);
 

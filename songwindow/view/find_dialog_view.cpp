@@ -13,9 +13,9 @@ TFindDialogView::TFindDialogView(TFindDialog& dialog, QWidget* parent) : QDialog
   SetUpDialog(*this, dialog.Caption);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout();
-  what_ = new QLineEdit(ToQt(dialog.What), this);
+  what_ = SongTextLineEdit(dialog.What, this);
   what_->setObjectName("FindEdit1");
-  with_ = new QLineEdit(ToQt(dialog.With), this);
+  with_ = SongTextLineEdit(dialog.With, this);
   with_->setObjectName("FindEdit2");
   QLabel* withLabel = BoundLabel(dialog.WithLabel, with_, this);
   form->addRow(BoundLabel(dialog.WhatLabel, what_, this), what_);

@@ -20,6 +20,7 @@
 #include "platform/codec1251.h"
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/view/apply_colours.h"
+#include "songwindow/view/dialog_widgets.h"
 #include "songwindow/view/key_map.h"
 #include "songwindow/view/plugin_controls_view.h"
 
@@ -210,6 +211,7 @@ void TSongWindowView::BuildWidgets() {
   notes_label_ = new QLabel(this);
   notes_edit_ = new TNotesLineEdit(this);
   notes_edit_->setObjectName("NotesEdit1");
+  HoldWholeSongLines(*notes_edit_);  // a measure of 40,000 cells is shown whole
   // Every change of the line goes through the editor's keys.
   notes_edit_->setContextMenuPolicy(Qt::NoContextMenu);
   notes_edit_->setAcceptDrops(false);

@@ -28,7 +28,7 @@ TTrackPropertiesView::TTrackPropertiesView(TTrackPropertiesDialog& dialog, QWidg
   SetUpDialog(*this, dialog.Caption);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout();
-  name_ = new QLineEdit(ToQt(dialog.Name), this);
+  name_ = SongTextLineEdit(dialog.Name, this);
   name_->setObjectName("NameTreckEdit");
   form->addRow(BoundLabel(dialog.NameLabel, name_, this), name_);
   layout->addLayout(form);

@@ -168,6 +168,35 @@ TEST_F(CommandLineFaults, ASongCutShortIsRefusedAndNeverRewritten) {
   }
 }
 
+// A FIFO as the song is refused with its name, never waited on; FIFOs and folders where the
+// program reads at start (settings, measure cache, an undo state file) neither hang nor
+// abort it. `timeout` is the watchdog of a hang.
+TEST_F(CommandLineFaults, FifosAndFoldersWhereItReadsAreRefusedNeverWaitedOn) {
+  ASSERT_EQ(::mkfifo((work_ / "fifo.qem").c_str(), 0600), 0);
+  fs::remove(home_ / "velto.ini");
+  ASSERT_EQ(::mkfifo((home_ / "velto.ini").c_str(), 0600), 0);
+  fs::remove(home_ / "Resources/qem.dur");
+  ASSERT_EQ(::mkfifo((home_ / "Resources/qem.dur").c_str(), 0600), 0);
+  fs::create_directories(home_ / "Resources/temp/Qem[1].dat");
+  TCommandRun run = Shell("timeout -s KILL 60 $VELTO --export fifo.qem out.mid");
+  EXPECT_EQ(run.ExitCode, 1) << run.Output;
+  EXPECT_NE(run.Output.find("cannot open fifo.qem: not a regular file"), std::string::npos) << run.Output;
+  EXPECT_FALSE(fs::exists(work_ / "out.mid"));
+  run = Shell("VELTO_SOUNDFONT=fifo.qem timeout -s KILL 60 $VELTO --list-devices");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("sound font fifo.qem: not a regular file"), std::string::npos) << run.Output;
+  run = Shell("timeout -s KILL 60 $VELTO --export saints.qem out.mid");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  for (const fs::path& skipped : {home_ / "velto.ini", home_ / "Resources/qem.dur"}) {
+    EXPECT_NE(run.Output.find("velto: cannot open " + skipped.string() + ": not a regular file (skipped)"),
+              std::string::npos)
+        << run.Output;
+  }
+  EXPECT_EQ(FileText(work_ / "out.mid").substr(0, 4), "MThd");
+  EXPECT_TRUE(fs::is_fifo(home_ / "velto.ini"));
+  EXPECT_TRUE(fs::is_fifo(home_ / "Resources/qem.dur"));
+}
+
 TEST_F(CommandLineFaults, SignalsEndAnEndlessExportCleanly) {
   ASSERT_TRUE(WriteFileAtomically(work_ / "endless.qem", kEndlessSong));
   for (int signal : {SIGINT, SIGTERM}) {

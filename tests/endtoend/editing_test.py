@@ -2,7 +2,8 @@
 kept and said, pasting, new songs that sound, advanced editing that explains itself.
 
 usage: editing_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: untouched, newsong, advanced, modes, insertmenu, clipboard, orca_clipboard
+scenarios: untouched, newsong, advanced, modes, insertmenu, clipboard, orca_clipboard, longmeasure,
+orca_longmeasure
 """
 import os
 import shutil
@@ -317,6 +318,110 @@ def scenario_orca_clipboard(bin_dir, source_dir):
             program.process.kill()
         orca.stop()
 
+
+def long_song_bytes(measure2, caret=0):
+    """A song whose melody's measure 1 holds 40,000 cells (more than a Qt line edit keeps
+    unless told), written out by hand; the melody's header holds the caret column."""
+    return ("1 0 0 1 0 0 0\r\nОбщее\r\nVd4m\r\n2 0 1 1 %d 0 0\r\nМелодия\r\n!" % caret + "S" * 39999 +
+            "\r\n" + measure2 + "\r\n").encode("cp1251")
+
+
+def scenario_longmeasure(bin_dir, source_dir):
+    """A song with a 40,000-cell measure: left untouched after a move to measure 2, Ctrl+F4
+    closes it without a question and without writing; edited in measure 2 and saved, the
+    file holds the long measure whole and the edit."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "long.qem")
+    with open(song, "wb") as out:
+        out.write(long_song_bytes("!SSOO"))
+    for edit in (False, True):
+        program = Program(bin_dir, [song])
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+        wait_for("focus on the Braille editor", lambda: focused(notes))
+        wait_for("the long measure whole (now %d cells)" % len(text_of(notes)[0]),
+                 lambda: len(text_of(notes)[0]) == 40000)
+        key("alt+Right")
+        wait_for("measure 2 (now %r)" % (text_of(notes)[0][:20],), lambda: text_of(notes)[0] == "!SSOO")
+        if not edit:
+            key("ctrl+F4")
+            wait_for("the song window to close", lambda: find("frame", "long (qem)") is None)
+            if find_text("Сохранить?") is not None:
+                fail("an untouched song asked to be saved")
+            focus_main_window()
+            key("ctrl+q")
+            program.finish()
+            if open(song, "rb").read() != long_song_bytes("!SSOO"):
+                fail("closing the untouched song changed its file")
+            continue
+        key("End")
+        type_text("Q")
+        wait_for("the typed line (now %r)" % (text_of(notes),), lambda: text_of(notes) == ("!SSOOQ", 6))
+        key("ctrl+s")
+        wait_for("the OK signal of Ctrl+S", lambda: "sOk" in program.signals())
+        key("ctrl+q")  # saved: no question
+        program.finish()
+        if open(song, "rb").read() != long_song_bytes("!SSOOQ", 6):
+            fail("the saved song is not the long measure and the edit")
+
+
+def focused_node():
+    """Role and name of the node of the program that has the focus."""
+    from main_window_test import nodes, velto_app
+    for node in nodes(velto_app()):
+        try:
+            if focused(node):
+                return (node.getRoleName(), node.name)
+        except Exception:
+            continue
+    return None
+
+
+def scenario_orca_longmeasure(bin_dir, source_dir):
+    """With Orca running, the 40,000-cell measure is read, its place said, walked to its end and typed at:
+    the program answers every key (Orca's questions about the long line never hold it) and
+    the saved song holds the measure whole with the typed note."""
+    from accessibility_test import Orca
+    work = tempfile.mkdtemp(prefix="velto-orca-")
+    song = os.path.join(work, "long.qem")
+    with open(song, "wb") as out:
+        out.write(long_song_bytes("!SSOO"))
+    orca = Orca(work)
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
+        wait_for("the long measure whole", lambda: len(text_of(notes)[0]) == 40000, timeout_s=60)
+        wait_for("Orca reading the Braille editor",
+                 lambda: any("SSSS" in spoken for spoken in orca.spoken()), timeout_s=60)
+        start = len(program.said())
+        key("F4")  # the place
+        wait_for(lambda: "an answer to F4 (heard %r)" % ([t[:40] for t in program.said()[start:]],),
+                 lambda: "I Такт 1" in program.said()[start:], timeout_s=60)
+        key("End")
+        wait_for("the caret at the end", lambda: text_of(notes)[1] == 40000, timeout_s=60)
+        start = len(program.midi())
+        heard = len(program.said())
+        type_text("N")
+        wait_for(lambda: "the note typed (now %d cells, caret %d, ending %r; heard %r, signals %r, focused %r)" % (
+                     len(text_of(notes)[0]), text_of(notes)[1], text_of(notes)[0][-3:],
+                     [t[:40] for t in program.said()[heard:]], program.signals(), focused_node()),
+                 lambda: text_of(notes) == ("!" + "S" * 39999 + "N", 40001), timeout_s=60)
+        wait_for("its preview", lambda: len(program.midi()) > start, timeout_s=60)
+        key("ctrl+s")
+        wait_for("the OK signal of Ctrl+S", lambda: "sOk" in program.signals(), timeout_s=60)
+        key("ctrl+q")
+        program.finish()
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+    expected = long_song_bytes("!SSOO", 40001).replace(b"S\r\n!SSOO", b"SN\r\n!SSOO")
+    if open(song, "rb").read() != expected:
+        fail("the saved song is not the long measure with the typed note")
 
 if __name__ == "__main__":
     run_scenario(globals())

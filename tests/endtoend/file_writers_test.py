@@ -4,11 +4,12 @@ program, another window on the same file; and what Save and Save As answer.
 
 usage: file_writers_test.py BIN_DIR SOURCE_DIR SCENARIO
 scenarios: replaced, replacedclose, deleted, secondcopy, samefile, utf8, badsong, savekeys,
-latehandover, closinghandover
+latehandover, closinghandover, fifosong
 """
 import os
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -334,6 +335,73 @@ def scenario_closinghandover(bin_dir, source_dir):
     second.finish()
 
 
+def release_fifo(path):
+    """Opens the FIFO for reading and writing and closes it: an open of the program that
+    waits on it returns (the watchdog of a hang)."""
+    try:
+        os.close(os.open(path, os.O_RDWR | os.O_NONBLOCK))
+    except OSError:
+        pass
+
+
+NOT_REGULAR = "Это не обычный файл (канал, устройство или сокет)"
+
+
+def scenario_fifosong(bin_dir, source_dir):
+    """A song that is a FIFO is refused with a message naming it, never waited on: given on
+    the command line; replacing an untouched open song (Ctrl+F4 closes it); replacing an
+    edited one (Ctrl+S asks, Overwrite is refused with the message)."""
+    fifo = os.path.join(tempfile.mkdtemp(prefix="velto-writers-"), "fifo.qem")
+    os.mkfifo(fifo)
+    program = Program(bin_dir, [fifo])
+    try:
+        box = wait_for("the error naming the FIFO", lambda: find_text(fifo))
+        if NOT_REGULAR not in box.name:
+            fail("the error does not say why: %r" % box.name)
+        press("push button", "OK")
+        wait_for("the error box to close", lambda: not find_text(fifo))
+        focus_main_window()
+        key("ctrl+q")
+        program.finish()
+    finally:
+        release_fifo(fifo)
+
+    for edited in (False, True):
+        song = song_copy(source_dir, "tw.qem")
+        program = Program(bin_dir, [song])
+        try:
+            song_window_shown("tw (qem)")
+            if edited:
+                edit_handler()
+            os.remove(song)
+            os.mkfifo(song)
+            if not edited:
+                key("ctrl+F4")
+                wait_for("the untouched song to close", lambda: find("frame", "tw (qem)") is None)
+                focus_main_window()
+                key("ctrl+q")
+                program.finish()
+                continue
+            key("ctrl+s")
+            wait_for("the question naming the other program", lambda: find_text(CHANGED))
+            press_later("push button", "Перезаписать")
+            box = wait_for("the refusal naming the song", lambda: find_text("Не удаётся сохранить файл " + song))
+            if NOT_REGULAR not in box.name:
+                fail("the refusal does not say why: %r" % box.name)
+            press("push button", "OK")
+            wait_for("the refusal to close", lambda: not find_text("Не удаётся сохранить"))
+            focus_main_window()
+            key("ctrl+q")
+            wait_for("the question naming the other program", lambda: find_text(CHANGED))
+            key("Return")  # keep the other version; the save dialog offered is cancelled
+            wait_for("the save dialog offered", file_dialog)
+            key("Escape")
+            program.finish()
+        finally:
+            release_fifo(song)
+        if not stat.S_ISFIFO(os.lstat(song).st_mode):
+            fail("the FIFO in the song's place was replaced")
+
 def main():
     bin_dir, source_dir, scenario = sys.argv[1:4]
     scenarios = {"replaced": scenario_replaced, "replacedclose": scenario_replacedclose,
@@ -341,7 +409,8 @@ def main():
                  "samefile": scenario_samefile, "utf8": scenario_utf8,
                  "badsong": scenario_badsong, "savekeys": scenario_savekeys,
                  "latehandover": scenario_latehandover,
-                 "closinghandover": scenario_closinghandover}
+                 "closinghandover": scenario_closinghandover,
+                 "fifosong": scenario_fifosong}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
 

@@ -2,17 +2,18 @@
 after edits, started again on the same program folder, and asks about the song it left.
 
 usage: recovery_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: recover, decline, otherwriter
+scenarios: recover, decline, otherwriter, strays
 """
 import os
 import shutil
+import stat
 import sys
 import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
-                              press, text_of, type_text, wait_for, run_scenario)
+                              install_home, press, text_of, type_text, wait_for, run_scenario)
 
 
 def present_song(program, number):
@@ -132,6 +133,68 @@ def scenario_otherwriter(bin_dir, source_dir):
     second.process.wait()
     second.output.close()
 
+
+def release_fifos(paths):
+    """Opens each FIFO for reading and writing and closes it: an open of the program that
+    waits on it returns (the watchdog of a hang)."""
+    for path in paths:
+        try:
+            fd = os.open(path, os.O_RDWR | os.O_NONBLOCK)
+            os.close(fd)
+        except OSError:
+            pass
+
+
+def scenario_strays(bin_dir, source_dir):
+    """Folders and FIFOs where the program reads at start (undo state files, a snapshot and a
+    present song, the measure cache, velto.ini, a language file, the insert menu): it starts,
+    notes the stray state files, opens a song in a window whose undo files are free, and ends.
+    Unreadable files are made as folders and FIFOs: the tests run as root, who reads a file of
+    mode 000."""
+    work = tempfile.mkdtemp(prefix="velto-songs-")
+    song = os.path.join(work, "twinkle.qem")
+    shutil.copy(os.path.join(source_dir, "examples", "twinkle-twinkle.qem"), song)
+    home = install_home(bin_dir, os.path.join(work, "home"))
+    temp = os.path.join(home, "Resources", "temp")
+    os.makedirs(temp, exist_ok=True)
+    fifos = [os.path.join(temp, "Qem[2].dat"), os.path.join(temp, "qem[3].d00"),
+             os.path.join(home, "Resources", "qem.dur"), os.path.join(home, "velto.ini"),
+             os.path.join(home, "Languages", "Stray.lng")]
+    folders = [os.path.join(temp, "Qem[1].dat"), os.path.join(temp, "qem[3].rec"),
+               os.path.join(home, "Resources", "qem.zel")]
+    for path in fifos + folders:
+        if os.path.isdir(path):
+            shutil.rmtree(path)
+        elif os.path.exists(path):
+            os.remove(path)
+    for path in fifos:
+        os.mkfifo(path)
+    for path in folders:
+        os.mkdir(path)
+    program = Program(bin_dir, [song], home=home)
+    try:
+        wait_for("the song window", lambda: find("frame", "twinkle (qem)"))
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"))
+        wait_for("focus on the Braille editor", lambda: focused(notes))
+        wait_for("the window's own undo state file (%r)" % (program.temp_files(),),
+                 lambda: "Qem[4].dat" in program.temp_files())
+        key("ctrl+q")
+        # velto.ini, a FIFO, is never written over: said once in a box, in the user's language.
+        said = "Не удаётся сохранить файл %s: Это не обычный файл" % os.path.join(home, "velto.ini")
+        wait_for("the box on velto.ini", lambda: find_text(said))
+        press("push button", "OK")
+        output = program.finish()
+    finally:
+        release_fifos(fifos)
+    for name, kind in (("Qem[1].dat", "it is a folder"), ("Qem[2].dat", "it is not a regular file")):
+        if "%s is passed over: %s" % (os.path.join(temp, name), kind) not in output:
+            fail("no note of the stray %s:\n%s" % (name, output))
+    for path in fifos:
+        if not stat.S_ISFIFO(os.lstat(path).st_mode):
+            fail("the stray FIFO %s was replaced" % path)
+    for path in folders:
+        if not os.path.isdir(path):
+            fail("the stray folder %s was removed" % path)
 
 if __name__ == "__main__":
     run_scenario(globals())

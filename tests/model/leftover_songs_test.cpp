@@ -3,6 +3,7 @@
 #include "model/leftover_songs.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "tests/support/fifo_watchdog.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -272,6 +274,37 @@ TEST_F(LeftoverSongsTest, DiscardTakesTheStatesUnfinishedTemporariesToo) {
   ASSERT_EQ(found.size(), 1u) << "a state record that reads nothing is deleted";
   found[0].Discard();
   EXPECT_TRUE(TempFiles().empty());
+}
+
+// Things that are no files of ours where the start-up scan looks: a folder or a FIFO in
+// place of a state file is passed over with a note and left alone; a folder or a FIFO in
+// place of a snapshot or of the present song is skipped for the next text that reads.
+// Nothing throws (the start aborted) and nothing waits on a FIFO (the start hung).
+TEST_F(LeftoverSongsTest, StrayFoldersAndFifosArePassedOverWithANote) {
+  const std::string temp = Home() + "Resources/temp/";
+  fs::create_directory(temp + "Qem[4].dat");
+  ASSERT_EQ(::mkfifo((temp + "Qem[5].dat").c_str(), 0600), 0);
+  LeaveRing(6, 2, true);  // snapshots 1 and 2 and the present song
+  fs::remove(temp + "qem[6].rec");
+  ASSERT_EQ(::mkfifo((temp + "qem[6].rec").c_str(), 0600), 0);
+  fs::remove(temp + "qem[6].d02");
+  fs::create_directory(temp + "qem[6].d02");
+  TFifoWatchdog watchdog({temp + "Qem[5].dat", temp + "qem[6].rec"});
+  std::vector<std::string> notes;
+  std::vector<TLeftoverSong> found = FindLeftoverSongs(Home(), &notes);
+  EXPECT_TRUE(watchdog.Done()) << "the scan waited on a FIFO";
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].WindowNumber, 6);
+  EXPECT_EQ(found[0].Lines.back(), "1") << "the newest snapshot that reads";
+  EXPECT_EQ(notes, (std::vector<std::string>{temp + "Qem[4].dat is passed over: it is a folder",
+                                             temp + "Qem[5].dat is passed over: it is not a regular file"}));
+  EXPECT_TRUE(fs::is_directory(temp + "Qem[4].dat"));
+  EXPECT_TRUE(fs::is_fifo(temp + "Qem[5].dat"));
+  EXPECT_TRUE(UndoFilesBlocked(Home(), 4));
+  EXPECT_TRUE(UndoFilesBlocked(Home(), 5));
+  EXPECT_TRUE(UndoFilesBlocked(Home(), 6));
+  EXPECT_FALSE(UndoFilesBlocked(Home(), 7));
+  EXPECT_FALSE(UndoStateHeldElsewhere(Home(), 5));
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 #include "model/undo.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 
 #include "feedback/signals.h"
 #include "settings/settings.h"
+#include "tests/support/fifo_watchdog.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -322,6 +324,36 @@ TEST_F(UndoTest, ASnapshotThatDoesNotParseGivesAFreshWindowATrack) {
   EXPECT_FALSE(ring_.Opened(fresh));
   EXPECT_EQ(fresh.tracks, std::vector<std::string>{W("Новый")});
   EXPECT_EQ(fresh.file_name, "");
+}
+
+// A folder or a FIFO in place of a snapshot or of a state file is a file that cannot be
+// read: the undo command leaves the song as it is; nothing throws (which aborted the
+// program) and nothing waits on the FIFO.
+TEST_F(UndoTest, AFolderOrAFifoInPlaceOfARingFileIsUnreadable) {
+  ring_.Saved(song_, "a");
+  ring_.Saved(song_, "b");
+  const std::string folderState = dir_.Path() + "Resources/temp/Qem[8].dat";
+  const std::string fifoState = dir_.Path() + "Resources/temp/Qem[9].dat";
+  std::filesystem::create_directory(folderState);
+  ASSERT_EQ(::mkfifo(fifoState.c_str(), 0600), 0);
+  std::filesystem::remove(ring_.SnapshotPath(2));
+  ASSERT_EQ(::mkfifo(ring_.SnapshotPath(2).c_str(), 0600), 0);
+  TFifoWatchdog watchdog({ring_.SnapshotPath(2), fifoState});
+  song_.tracks = {"kept"};
+  EXPECT_FALSE(ring_.Opened(song_));
+  EXPECT_EQ(song_.tracks, std::vector<std::string>{"kept"});
+  ring_.DropNewest();
+  EXPECT_FALSE(ring_.UndoEnabled());
+  EXPECT_EQ(ReadUndoStateFile(fifoState), std::nullopt);
+  EXPECT_FALSE(UndoStateHeldElsewhere(dir_.Path(), 9));
+  EXPECT_TRUE(watchdog.Done()) << "the ring waited on a FIFO";
+
+  std::filesystem::remove(ring_.SnapshotPath(2));
+  std::filesystem::create_directory(ring_.SnapshotPath(2));
+  ASSERT_EQ(ReadUndoStateFile(ring_.StatePath()), (TUndoState{2, 2, "qem"}));
+  EXPECT_FALSE(ring_.Opened(song_));
+  EXPECT_EQ(song_.tracks, std::vector<std::string>{"kept"});
+  EXPECT_EQ(ReadUndoStateFile(folderState), std::nullopt);
 }
 
 TEST_F(UndoTest, ClosingDeletesEveryFile) {

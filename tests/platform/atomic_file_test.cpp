@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "tests/support/fifo_watchdog.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -222,11 +223,50 @@ TEST(ReadFileBytes, StopsAtTheLimitWhateverTheFile) {
   EXPECT_FALSE(ReadFileBytes(file, &error, 9).has_value());
   EXPECT_NE(error.find("larger than 9 bytes"), std::string::npos) << error;
   EXPECT_FALSE(ReadFileBytes("/dev/zero", &error, 100000).has_value());  // never ends
-  EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+  EXPECT_NE(error.find(kNotRegularFile), std::string::npos) << error;  // refused before
   EXPECT_FALSE(ReadFileBytes(temp.Path(), &error).has_value());
   EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
   EXPECT_FALSE(ReadFileBytes(fs::path(temp.Path()) / "nothing", &error).has_value());
   EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+}
+
+// Whatever is not a regular file is refused at once, with an error naming it: a FIFO
+// that nobody writes would keep a blocking open waiting for good.
+TEST(ReadFileBytes, RefusesWhatIsNotARegularFileWithoutWaiting) {
+  TTempDir temp;
+  const fs::path dir = temp.Path();
+  fs::create_directory(dir / "folder.qem");
+  ASSERT_EQ(::mkfifo((dir / "fifo.qem").c_str(), 0600), 0);
+  fs::create_symlink(dir / "fifo.qem", dir / "link.qem");
+  struct Case {
+    fs::path path;
+    std::string_view reason;
+  };
+  const std::vector<Case> cases = {
+      {dir / "folder.qem", "Is a directory"},
+      {dir / "fifo.qem", kNotRegularFile},
+      {dir / "link.qem", kNotRegularFile},
+      {"/dev/null", kNotRegularFile},
+  };
+  TFifoWatchdog watchdog({(dir / "fifo.qem").string()});
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_FALSE(ReadFileBytes(c.path, &error).has_value()) << c.path;
+    EXPECT_EQ(error, "cannot open " + c.path.string() + ": " + std::string(c.reason));
+    std::string why;
+    EXPECT_EQ(OpenRegularFile(c.path, O_RDONLY, &why), -1) << c.path;
+    EXPECT_EQ(why, c.reason) << c.path;
+  }
+  EXPECT_TRUE(watchdog.Done()) << "a read waited on the FIFO until the watchdog released it";
+  std::ofstream(dir / "song.qem") << "song";
+  std::string why;
+  const int fd = OpenRegularFile(dir / "song.qem", O_RDONLY, &why);
+  ASSERT_GE(fd, 0) << why;
+  char bytes[8] = {};
+  EXPECT_EQ(::read(fd, bytes, sizeof bytes), 4);  // blocking again, as a plain open
+  EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+  ::close(fd);
+  EXPECT_EQ(OpenRegularFile(dir / "link.qem", O_RDONLY | O_NOFOLLOW, &why), -1);
 }
 
 }  // namespace

@@ -306,6 +306,27 @@ TEST_F(BrailleEditorTest, PasteAndCutAreTyping) {
   EXPECT_EQ(rig.editors.notes, "!PSNQ");
 }
 
+// A character typed into a measure line that a song file could not hold any longer is
+// refused with a spoken reason, like a paste: the line is neither cut nor grown.
+TEST_F(BrailleEditorTest, TypingIntoAFullLineIsRefusedAndSaid) {
+  TWindowRig rig;
+  TSongWindow window(rig.Ports(), 1, "qem");
+  Show(rig, window, {"", 1, 0, false, false, "", {}, {}, {}, "", 0, nullptr});
+  const std::string full = "!" + std::string(kMaxSongLineBytes - 1, 'S');
+  ASSERT_TRUE(window.Editor().Paste(full.substr(5)));  // "!PSNQ" + the rest: full
+  ASSERT_EQ(window.CurrentTrack->MusicStrings[0].size(), kMaxSongLineBytes);
+  const std::string line = rig.editors.notes;
+  const std::string label = window.Undo().Label();
+  rig.signaller.kinds.clear();
+  rig.editors.caret = rig.editors.anchor = 1;
+  Press(window.Editor(), "Type:S");
+  EXPECT_EQ(rig.editors.notes, line);
+  EXPECT_EQ(window.CurrentTrack->MusicStrings[0].size(), kMaxSongLineBytes);
+  EXPECT_EQ(window.Undo().Label(), label) << "no undo step for a refused character";
+  EXPECT_EQ(rig.speaker.said.back(), "I Строка длиннее 262144 байт: вставка отменена");
+  EXPECT_EQ(rig.signaller.kinds, std::vector<uint8_t>{100 + sError});
+}
+
 TEST_F(BrailleEditorTest, SpaceWhilePlayingPausesAndResumes) {
   TWindowRig rig;
   TSongWindow window(rig.Ports(), 1, "qem");
