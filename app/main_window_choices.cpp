@@ -13,6 +13,7 @@ int ShowChoiceBox(const TMessageBoxRequest& request) {
   text.replace("\r\n", "\n").replace('\r', '\n');
   QMessageBox box(QMessageBox::Warning, QString::fromStdString(Cp1251ToUtf8(request.Caption)),
                   text, QMessageBox::NoButton, QApplication::activeWindow());
+  box.setAccessibleDescription(text);  // read by a screen reader that finds no label
   std::vector<QPushButton*> buttons;
   for (const std::string& choice : request.Choices) {
     buttons.push_back(

@@ -255,6 +255,8 @@ void TBrailleEditor::RunPendingLockKeys() {
 
 void TBrailleEditor::KeyDown(uint16_t key, TShiftState shift) {
   dropChar_ = false;
+  downKey_ = key;
+  downShift_ = shift;
   if (w_.CurrentTrack == nullptr || w_.Ports().Editors == nullptr) {
     return;
   }
@@ -937,7 +939,8 @@ void TBrailleEditor::KeyUp(uint16_t key, TShiftState shift) {
     LastDeletedChar = 0;
     w_.Modified = true;
   }
-  const bool echo = !shift.Any() && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
+  const bool modified = shift.Any() || (key == downKey_ && downShift_.Any());
+  const bool echo = !modified && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
   if (move && !text.empty() && echo) {
     if (key == vkDelete) {
       w_.LastAuditionText.clear();
