@@ -939,8 +939,10 @@ void TBrailleEditor::KeyUp(uint16_t key, TShiftState shift) {
     LastDeletedChar = 0;
     w_.Modified = true;
   }
-  const bool modified = shift.Any() || (key == downKey_ && downShift_.Any());
-  const bool echo = !modified && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
+  // Only a key the editor took down alone is echoed: a command's key (its press went to
+  // the window) and a key pressed with a modifier have answered already.
+  const bool own = key == downKey_ && !downShift_.Any();
+  const bool echo = own && !shift.Any() && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
   if (move && !text.empty() && echo) {
     if (key == vkDelete) {
       w_.LastAuditionText.clear();

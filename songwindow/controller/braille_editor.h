@@ -43,9 +43,10 @@ class TBrailleEditor {
   // code page 1251 cannot hold is refused with the error signal; control characters never
   // enter the line; Backspace deletes unless its key was swallowed.
   void KeyPress(char32_t ch);
-  // NotesEdit1KeyUp: the spoken echo, the capital signal and status panel 0. A key that
-  // went down with Ctrl, Shift or Alt has answered already: its release echoes nothing,
-  // even when the modifier was let go first.
+  // NotesEdit1KeyUp: the spoken echo, the capital signal and status panel 0. Only the
+  // release of the last key down, taken down without Ctrl, Shift or Alt, is echoed: a key
+  // with a modifier or a window command's key has answered already, even when the
+  // modifier was let go first.
   void KeyUp(uint16_t key, TShiftState shift);
 
   // Ctrl+V, Shift+Insert: the text (UTF-8) in place of the selection, as typing: an undo

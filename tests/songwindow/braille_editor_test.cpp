@@ -184,6 +184,20 @@ TEST_F(BrailleEditorTest, AKeyAnswersOnceWhicheverKeyIsLetGoFirst) {
       {"Ctrl+Right twice, Ctrl let go first", 1, 3, false, false, "Ctrl-Right Ctrl-Right",
        {"I Q", "I P", "S Такт 2"}, {sCaps}, {"off", "on 0 0 65 81", "off", "on 0 0 60 81"}, "PcSNQ", 0, nullptr},
   });
+  // A window command's key (Alt+Right: its press went to the window) let go after Alt.
+  {
+    SetUp();
+    TWindowRig rig;
+    TSongWindow window(rig.Ports(), 1, "qem");
+    Show(rig, window, {"", 1, 0, false, false, "", {}, {}, {}, "", 0, nullptr});
+    window.Editor().KeyDown(vkMenu, TShiftState{false, false, true});
+    window.NextTackt();
+    const std::vector<std::string> command = rig.speaker.said;
+    window.Editor().KeyUp(vkMenu, {});
+    window.Editor().KeyUp(vkRight, {});
+    EXPECT_EQ(rig.speaker.said, command);
+    EXPECT_EQ(command, (std::vector<std::string>{"I Такт 2", "S PcSNQ"}));
+  }
   // Every key with Ctrl, anywhere in the line, in plain and advanced editing: the same
   // answer as with Ctrl held to the end.
   for (const char* key : {"Right", "Left", "Back", "Delete", "Up", "Down", "Space", "Enter"}) {
