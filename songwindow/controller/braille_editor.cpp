@@ -919,6 +919,12 @@ void TBrailleEditor::TypeCharacter(char c) {
 // KeyUp
 
 void TBrailleEditor::KeyUp(uint16_t key, TShiftState shift) {
+  // Only a key the editor took down alone is echoed, once: a command's key (its press
+  // went to the window) and a key pressed with a modifier have answered already.
+  const bool own = key == downKey_ && !downShift_.Any();
+  if (key == downKey_) {
+    downKey_ = 0;
+  }
   if (key == vkNumLock) {
     numLockHeld_ = false;
   }
@@ -939,9 +945,6 @@ void TBrailleEditor::KeyUp(uint16_t key, TShiftState shift) {
     LastDeletedChar = 0;
     w_.Modified = true;
   }
-  // Only a key the editor took down alone is echoed: a command's key (its press went to
-  // the window) and a key pressed with a modifier have answered already.
-  const bool own = key == downKey_ && !downShift_.Any();
   const bool echo = own && !shift.Any() && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
   if (move && !text.empty() && echo) {
     if (key == vkDelete) {

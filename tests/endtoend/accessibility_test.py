@@ -560,8 +560,8 @@ def scenario_orca_changes(bin_dir, source_dir):
         key("Home")
         wait_for("the caret at the start", lambda: text_of(notes)[1] == 0)
         start = len(program.said())
-        subprocess.run(["xdotool", "keydown", "ctrl", "keydown", "Right", "keyup", "ctrl", "keyup",
-                        "Right"], check=True)
+        subprocess.run(["xdotool", "keydown", "--delay", "50", "ctrl", "Right", "keyup", "--delay", "50",
+                        "ctrl", "Right"], check=True)
         key("alt+Right")
         wait_for(lambda: "the next measure said (heard %r)" % program.said()[start:],
                  lambda: "I Такт 2" in program.said()[start + 1:])
