@@ -239,6 +239,26 @@ void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldS
   }
 }
 
+void SetFieldText(QLineEdit& edit, const QString& text) {
+  if (edit.text() == text) {
+    return;
+  }
+  const auto state = [&edit] {
+    TFieldState now{edit.text(), edit.cursorPosition(), 0, 0};
+    if (edit.hasSelectedText()) {
+      now.SelStart = edit.selectionStart();
+      now.SelEnd = edit.selectionEnd();
+    }
+    return now;
+  };
+  const TFieldState before = state();
+  {
+    const TQuietField quiet(&edit);
+    edit.setText(text);
+  }
+  AnnounceTextChange(&edit, before, state(), false);
+}
+
 namespace {
 
 // What every text field answers; the widget kinds supply the reading and editing.

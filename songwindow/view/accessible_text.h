@@ -64,6 +64,11 @@ struct TFieldState {
 // line shown in place of another) with the caret where it is now, else the caret moved;
 // then the selection if it changed.
 void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after, bool whole);
+class QLineEdit;
+// A one-line field filled by the program: its new text reaches the screen reader as the
+// cells changed, with the caret where the field puts it (at the end).
+void SetFieldText(QLineEdit& edit, const QString& text);
+
 // Where AnnounceTextChange sends its events; none: to Qt (the screen reader).
 using TTextEventSink = void (*)(QAccessibleEvent*);
 void SetTextEventSink(TTextEventSink sink);

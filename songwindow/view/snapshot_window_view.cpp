@@ -7,6 +7,7 @@
 #include "songwindow/controller/key_codes.h"
 #include "songwindow/view/apply_colours.h"
 #include "songwindow/view/dialog_widgets.h"
+#include "songwindow/view/accessible_text.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ void TSnapshotWindowView::Mirror() {
     pages_->setCurrentIndex(w.Page());
   }
   label_->setText(ToQt(w.ValueLabel));
-  value_->setText(ToQt(w.Value));
+  SetFieldText(*value_, ToQt(w.Value));
   value_->setAccessibleName(AccessibleNameOf(w.ValueLabel));
   mirroring_ = false;
 }

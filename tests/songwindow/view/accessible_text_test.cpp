@@ -302,4 +302,16 @@ TEST_F(ProgramChangeTest, AnotherPlacesLineIsOneReplacementWithTheCaret) {
   EXPECT_TRUE(gSeen.empty());
 }
 
+// A dialog's field filled by the program: only the changed cell, the caret at the end.
+TEST_F(ProgramChangeTest, AFieldFilledByTheProgramTellsOfTheCellsChanged) {
+  QLineEdit edit;
+  edit.setText("1000");
+  SetFieldText(edit, "1200");
+  EXPECT_EQ(edit.text(), "1200");
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextUpdated, 1, "0", "2", 4}}));
+  gSeen.clear();
+  SetFieldText(edit, "1200");
+  EXPECT_TRUE(gSeen.empty());
+}
+
 }  // namespace
