@@ -13,6 +13,7 @@
 #include "app/recovery.h"
 #include "app/shell.h"
 #include "feedback/message_box.h"
+#include "songwindow/view/accessible_list.h"
 #include "songwindow/view/accessible_text.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
@@ -136,6 +137,7 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
   QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QApplication application(argc, argv);
   InstallAccessibleText();
+  InstallAccessibleLists();
   SetMessageBoxes(std::make_shared<TQtMessageBoxes>());
   int status = 0;
   {

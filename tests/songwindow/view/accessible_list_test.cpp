@@ -1,0 +1,76 @@
+#include "songwindow/view/accessible_list.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "tests/songwindow/view/offscreen_application.h"
+
+namespace {
+
+class AccessibleListTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { OffscreenApplication(); }
+  void SetUp() override {
+    auto* layout = new QVBoxLayout(&window_);
+    for (QListWidget*& list : lists_) {
+      list = new QListWidget(&window_);
+      layout->addWidget(list);
+    }
+    lists_[0]->addItems({"[нет]", "pan", "swing"});
+    lists_[0]->setCurrentRow(1);
+    lists_[1]->addItems({"27 - High Q"});
+    lists_[1]->setCurrentRow(0);
+    window_.show();
+    QApplication::setActiveWindow(&window_);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+  }
+  static QAccessibleInterface* Of(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
+
+  QWidget window_;
+  std::array<QListWidget*, 2> lists_{};
+};
+
+// Of two lists each with a current item, only the focused list's item is focused; both
+// current items are the lists' choices, selected.
+TEST_F(AccessibleListTest, OnlyTheFocusedListsCurrentItemIsFocused) {
+  lists_[1]->setFocus();
+  ASSERT_TRUE(lists_[1]->hasFocus());
+  QAccessibleInterface* first = Of(lists_[0]);
+  QAccessibleInterface* second = Of(lists_[1]);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->role(), QAccessible::List);
+  ASSERT_EQ(first->childCount(), 3);
+  EXPECT_EQ(first->child(1)->text(QAccessible::Name), "pan");
+  EXPECT_EQ(first->child(1)->role(), QAccessible::ListItem);
+  EXPECT_FALSE(first->child(1)->state().focused);
+  EXPECT_TRUE(first->child(1)->state().selected);
+  EXPECT_FALSE(first->child(0)->state().selected);
+  EXPECT_TRUE(second->child(0)->state().focused);
+  EXPECT_TRUE(second->child(0)->state().selected);
+  EXPECT_EQ(second->focusChild(), second->child(0));
+  EXPECT_EQ(first->focusChild(), nullptr);
+  // The same item answers every time, and knows its place.
+  EXPECT_EQ(first->child(2), first->child(2));
+  EXPECT_EQ(first->indexOfChild(first->child(2)), 2);
+  EXPECT_EQ(first->child(2)->parent(), first);
+  lists_[0]->setFocus();
+  EXPECT_TRUE(first->child(1)->state().focused);
+  EXPECT_FALSE(second->child(0)->state().focused);
+}
+
+// An item taken out of the list is no longer valid; the list counts what it holds.
+TEST_F(AccessibleListTest, ARemovedItemIsInvalid) {
+  QAccessibleInterface* list = Of(lists_[0]);
+  QAccessibleInterface* last = list->child(2);
+  delete lists_[0]->takeItem(2);
+  EXPECT_EQ(list->childCount(), 2);
+  EXPECT_FALSE(last->isValid());
+  EXPECT_EQ(list->child(2), nullptr);
+}
+
+}  // namespace
