@@ -288,7 +288,7 @@ void TMainWindow::AnnounceActiveSong() {
   announcing_ = true;
   QTimer::singleShot(0, this, [this] {
     announcing_ = false;
-    if (TSongWindowView* song = ActiveSong()) {
+    if (TSongWindowView* song = ActiveSong(); song != nullptr && !song->Closing()) {
       song->Controller().SpeakWindowReached(song->FocusField());
     }
   });

@@ -474,6 +474,7 @@ void TSongWindowView::WritePresentSong() {
 
 void TSongWindowView::closeEvent(QCloseEvent* event) {
   if (controller_->FormCloseQuery()) {
+    closing_ = true;
     event->accept();
   } else {
     event->ignore();

@@ -84,6 +84,8 @@ class TSongWindowView : public QWidget,
   // Another window was reached: until this one is reached again, the focus Qt moves in it
   // is not the user's.
   void Left();
+  // The window's close was accepted: it is going away, and nothing is said of it.
+  bool Closing() const { return closing_; }
   // That field, as the controller names it.
   TFocusField FocusField() const;
 
@@ -139,4 +141,5 @@ class TSongWindowView : public QWidget,
   bool tab_key_ = false;          // the focus is being moved by Tab or Shift+Tab
   QPointer<QWidget> last_focus_;  // the field of this window that had the focus last
   bool reached_ = false;          // the window is the one reached last
+  bool closing_ = false;
 };
