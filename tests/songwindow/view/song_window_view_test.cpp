@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <cstdlib>
 #include <vector>
 
 #include "songwindow/controller/braille_editor.h"
@@ -64,6 +65,9 @@ class SongWindowViewTest : public testing::Test {
  protected:
   static void SetUpTestSuite() { OffscreenApplication(); }
   void SetUp() override {
+    // The window speaks and signals into logs, never to the desktop's speech.
+    setenv("VELTO_SPEECH_LOG", "/dev/null", 1);
+    setenv("VELTO_SIGNAL_LOG", "/dev/null", 1);
     gEvents.clear();
     SetTextEventSink(&Keep);
   }
