@@ -138,6 +138,15 @@ bool TSnapshotWindowView::eventFilter(QObject* watched, QEvent* event) {
       Continue();
       return true;
     }
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages from every field, as inside the pages.
+    const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
+    if ((held == Qt::ControlModifier || held == (Qt::ControlModifier | Qt::ShiftModifier)) &&
+        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      const bool back = key->key() == Qt::Key_Backtab || held.testFlag(Qt::ShiftModifier);
+      window_->SelectPage((window_->Page() + (back ? kSnapshotPages - 1 : 1)) % kSnapshotPages);
+      Mirror();
+      return true;
+    }
     if (watched == lists_[1] && key->modifiers() == Qt::NoModifier) {
       const uint16_t arrayKey = ArrayKeyOf(key->key());
       if (arrayKey != vkNone && window_->ArrayKey(arrayKey)) {
