@@ -3,7 +3,7 @@ desktop session (scripts/desktop-session.sh); the fields are read over AT-SPI as
 screen reader reads them, and in the "orca" scenario by Orca itself.
 
 usage: accessibility_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: fields, orca, orca_changes
+scenarios: fields, orca, orca_changes, orca_menus
        accessibility_test.py probe SELECTOR TEXT MULTILINE   (run by the fields scenario)
 """
 import os
@@ -576,12 +576,46 @@ def scenario_orca_changes(bin_dir, source_dir):
         orca.stop()
 
 
+def scenario_orca_menus(bin_dir, source_dir):
+    """With Orca running, the menus walked from the keyboard: every step says its item, a
+    submenu entered again and the menu a submenu closes back to included."""
+    song = copy_song(source_dir, "twinkle-twinkle.qem")
+    orca = Orca(os.path.dirname(song))
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes))
+        wait_for("Orca reading the Braille editor",
+                 lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
+        # Alt: the menu bar; on to the Text menu, into it, on to the Track menu, up to its
+        # Navigation submenu, into it, back out and into it again.
+        steps = [("alt", "Файл"), ("Right", "Текст"), ("Down", "Найти..."), ("Right", "Копировать..."),
+                 ("Right", "Свойства трека"), ("Up", "Навигация"), ("Right", "Предыдущий трек"),
+                 ("Left", "Навигация"), ("Right", "Предыдущий трек")]
+        for pressed, said in steps:
+            heard = len(orca.spoken())
+            key(pressed)
+            wait_for(lambda: "Orca saying %r after %s (it said %r)" % (said, pressed, orca.spoken()[heard:]),
+                     lambda: spoken_since(orca, heard, said))
+        key("Escape", "Escape", "Escape")
+        quit_without_saving(program)
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+
+
 def main():
     if sys.argv[1] == "probe":
         probe(sys.argv[2], sys.argv[3], sys.argv[4] == "1")
         return
     bin_dir, source_dir, scenario = sys.argv[1:4]
-    scenarios = {"fields": scenario_fields, "orca": scenario_orca, "orca_changes": scenario_orca_changes}
+    scenarios = {"fields": scenario_fields, "orca": scenario_orca, "orca_changes": scenario_orca_changes,
+                 "orca_menus": scenario_orca_menus}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
 
