@@ -57,9 +57,7 @@ class TQtMessageBoxes : public IMessageBoxes {
     }
     QMessageBox box(icon, QString::fromStdString(Cp1251ToUtf8(request.Caption)), text, buttons,
                     QApplication::activeWindow());
-    // The message as the box's description too: a screen reader that finds no label to read
-    // in an alert reads the description, whatever the box's kind and lines.
-    box.setAccessibleDescription(text);
+    NameForScreenReaders(box);
     switch (box.exec()) {
       case QMessageBox::Ok:
         return mbOk;

@@ -550,6 +550,9 @@ def scenario_orca_changes(bin_dir, source_dir):
         wait_for(lambda: "Orca saying the error (it said %r)" % orca.spoken()[heard:],
                  lambda: re.search(r"SPEECH OUTPUT: '[^']*Длительности такта не соответствуют",
                                    orca.text()[log:]), timeout_s=60)
+        said = re.findall(r"SPEECH OUTPUT: '[^']*Длительности такта не соответствуют", orca.text()[log:])
+        if len(said) != 1:
+            fail("Orca said the error %d times" % len(said))
         key("Return")
         wait_for("the box closed", lambda: not find_text("Длительности такта"))
         focus_main_window()
