@@ -1,10 +1,12 @@
 #include "songwindow/view/accessible_list.h"
 
+#include <QAccessibleActionInterface>
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPointer>
+#include <QTabBar>
 #include <QTimer>
 #include <QWindow>
 
@@ -30,57 +32,119 @@ QAccessible::State ListItemState(const QListWidget& list, int row) {
   return state;
 }
 
+QAccessible::State TabState(const QTabBar& bar, int index) {
+  QAccessible::State state;
+  if (index < 0 || index >= bar.count()) {
+    state.invalid = true;
+    return state;
+  }
+  const bool current = bar.currentIndex() == index;
+  state.selectable = true;
+  state.focusable = true;
+  state.selected = current;
+  state.focused = current && bar.hasFocus();
+  state.disabled = !bar.isTabEnabled(index);
+  state.invisible = !bar.isVisible() || !bar.isTabVisible(index);
+  return state;
+}
+
 namespace {
 
-class TAccessibleListItem final : public QAccessibleInterface {
+// An item of a list or a tab of a tab bar: one row of its owner.
+class TAccessibleListItem final : public QAccessibleInterface, public QAccessibleActionInterface {
  public:
-  TAccessibleListItem(QListWidget* list, int row) : list_(list), row_(row) {}
+  TAccessibleListItem(QWidget* owner, int row) : owner_(owner), row_(row) {}
 
-  bool isValid() const override { return !list_.isNull() && row_ < list_->count(); }
+  bool isValid() const override { return !owner_.isNull() && row_ < Count(); }
   QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return list_ != nullptr ? list_->window()->windowHandle() : nullptr; }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
+  QWindow* window() const override { return owner_ != nullptr ? owner_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(owner_.data()); }
   QAccessibleInterface* child(int) const override { return nullptr; }
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QString text(QAccessible::Text kind) const override {
-    const QListWidgetItem* item = isValid() ? list_->item(row_) : nullptr;
-    if (item == nullptr) {
+    if (!isValid()) {
       return QString();
     }
+    if (const auto* bar = qobject_cast<QTabBar*>(owner_.data())) {
+      return kind == QAccessible::Name ? QString(bar->tabText(row_)).remove('&')
+             : kind == QAccessible::Description ? bar->tabToolTip(row_) : QString();
+    }
+    const QListWidgetItem* item = List()->item(row_);
     return kind == QAccessible::Name ? item->text() : kind == QAccessible::Description ? item->toolTip() : QString();
   }
   void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {
-    const QListWidgetItem* item = isValid() ? list_->item(row_) : nullptr;
-    if (item == nullptr) {
+    if (!isValid()) {
       return QRect();
     }
-    const QRect box = list_->visualItemRect(item);
-    return QRect(list_->viewport()->mapToGlobal(box.topLeft()), box.size());
+    if (const auto* bar = qobject_cast<QTabBar*>(owner_.data())) {
+      const QRect box = bar->tabRect(row_);
+      return QRect(bar->mapToGlobal(box.topLeft()), box.size());
+    }
+    const QRect box = List()->visualItemRect(List()->item(row_));
+    return QRect(List()->viewport()->mapToGlobal(box.topLeft()), box.size());
   }
-  QAccessible::Role role() const override { return QAccessible::ListItem; }
+  QAccessible::Role role() const override {
+    return qobject_cast<QTabBar*>(owner_.data()) != nullptr ? QAccessible::PageTab : QAccessible::ListItem;
+  }
   QAccessible::State state() const override {
-    return isValid() ? ListItemState(*list_, row_) : QAccessible::State();
+    if (!isValid()) {
+      return QAccessible::State();
+    }
+    const auto* bar = qobject_cast<QTabBar*>(owner_.data());
+    return bar != nullptr ? TabState(*bar, row_) : ListItemState(*List(), row_);
   }
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+  }
+  // The one action: choose the item.
+  QStringList actionNames() const override { return isValid() ? QStringList{pressAction()} : QStringList(); }
+  void doAction(const QString& name) override {
+    if (!isValid() || name != pressAction()) {
+      return;
+    }
+    if (auto* bar = qobject_cast<QTabBar*>(owner_.data())) {
+      bar->setCurrentIndex(row_);
+    } else {
+      List()->setCurrentRow(row_);
+    }
+  }
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
   int Row() const { return row_; }
 
  private:
-  QPointer<QListWidget> list_;
+  QListWidget* List() const { return qobject_cast<QListWidget*>(owner_.data()); }
+  int Count() const {
+    if (const auto* bar = qobject_cast<QTabBar*>(owner_.data())) {
+      return bar->count();
+    }
+    return List() != nullptr ? List()->count() : 0;
+  }
+
+  QPointer<QWidget> owner_;
   int row_;
 };
 
+// A list of items or a bar of tabs; its children are the rows alone.
 class TAccessibleList final : public QAccessibleWidget {
  public:
-  explicit TAccessibleList(QListWidget* list) : QAccessibleWidget(list, QAccessible::List) {}
+  explicit TAccessibleList(QWidget* owner)
+      : QAccessibleWidget(owner, qobject_cast<QTabBar*>(owner) != nullptr ? QAccessible::PageTabList
+                                                                          : QAccessible::List) {}
   ~TAccessibleList() override {
     for (const auto& [row, id] : items_) {
       QAccessible::deleteAccessibleInterface(id);
     }
   }
 
-  int childCount() const override { return List() != nullptr ? List()->count() : 0; }
+  int childCount() const override {
+    if (const auto* bar = Bar()) {
+      return bar->count();
+    }
+    return List() != nullptr ? List()->count() : 0;
+  }
   QAccessibleInterface* child(int index) const override {
     if (index < 0 || index >= childCount()) {
       return nullptr;
@@ -90,7 +154,7 @@ class TAccessibleList final : public QAccessibleWidget {
         return item;
       }
     }
-    auto* item = new TAccessibleListItem(List(), index);
+    auto* item = new TAccessibleListItem(static_cast<QWidget*>(object()), index);
     items_[index] = QAccessible::registerAccessibleInterface(item);
     return item;
   }
@@ -99,6 +163,10 @@ class TAccessibleList final : public QAccessibleWidget {
     return item != nullptr && item->parent() == this && item->Row() < childCount() ? item->Row() : -1;
   }
   QAccessibleInterface* childAt(int x, int y) const override {
+    if (const QTabBar* bar = Bar()) {
+      const int tab = bar->tabAt(bar->mapFromGlobal(QPoint(x, y)));
+      return tab >= 0 ? child(tab) : nullptr;
+    }
     QListWidget* list = List();
     if (list == nullptr) {
       return nullptr;
@@ -107,12 +175,16 @@ class TAccessibleList final : public QAccessibleWidget {
     return item != nullptr ? child(list->row(item)) : nullptr;
   }
   QAccessibleInterface* focusChild() const override {
+    if (const QTabBar* bar = Bar()) {
+      return bar->hasFocus() ? child(bar->currentIndex()) : nullptr;
+    }
     QListWidget* list = List();
     return list != nullptr && list->hasFocus() ? child(list->currentRow()) : nullptr;
   }
 
  private:
   QListWidget* List() const { return qobject_cast<QListWidget*>(object()); }
+  QTabBar* Bar() const { return qobject_cast<QTabBar*>(object()); }
 
   mutable std::map<int, QAccessible::Id> items_;
 };
@@ -160,11 +232,15 @@ class TListWatcher final : public QObject {
 };
 
 QAccessibleInterface* ListFactory(const QString& className, QObject* object) {
-  if (className != QLatin1String("QListWidget")) {
-    return nullptr;
+  if (className == QLatin1String("QListWidget")) {
+    auto* list = qobject_cast<QListWidget*>(object);
+    return list != nullptr ? new TAccessibleList(list) : nullptr;
   }
-  auto* list = qobject_cast<QListWidget*>(object);
-  return list != nullptr ? new TAccessibleList(list) : nullptr;
+  if (className == QLatin1String("QTabBar")) {
+    auto* bar = qobject_cast<QTabBar*>(object);
+    return bar != nullptr ? new TAccessibleList(bar) : nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace

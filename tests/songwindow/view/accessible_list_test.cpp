@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QListWidget>
+#include <QTabBar>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -71,6 +73,31 @@ TEST_F(AccessibleListTest, ARemovedItemIsInvalid) {
   EXPECT_EQ(list->childCount(), 2);
   EXPECT_FALSE(last->isValid());
   EXPECT_EQ(list->child(2), nullptr);
+}
+
+// A page tab is focused only while its bar has the keyboard (the wizard's list has it).
+TEST_F(AccessibleListTest, ThePageTabIsFocusedOnlyWithTheKeyboard) {
+  auto* bar = new QTabBar(&window_);
+  window_.layout()->addWidget(bar);
+  bar->addTab("&Speed");
+  bar->addTab("Step");
+  bar->setCurrentIndex(1);
+  bar->show();
+  lists_[0]->setFocus();
+  ASSERT_TRUE(lists_[0]->hasFocus());
+  QAccessibleInterface* tabs = Of(bar);
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->role(), QAccessible::PageTabList);
+  ASSERT_EQ(tabs->childCount(), 2);
+  EXPECT_EQ(tabs->child(0)->text(QAccessible::Name), "Speed");
+  EXPECT_EQ(tabs->child(1)->role(), QAccessible::PageTab);
+  EXPECT_FALSE(tabs->child(1)->state().focused);
+  EXPECT_TRUE(tabs->child(1)->state().selected);
+  EXPECT_FALSE(tabs->child(0)->state().selected);
+  bar->setFocus();
+  EXPECT_TRUE(tabs->child(1)->state().focused);
+  tabs->child(0)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(bar->currentIndex(), 0);
 }
 
 }  // namespace
