@@ -90,6 +90,20 @@ TEST_F(SnapshotWindowViewTest, CtrlTabTurnsThePagesFromTheValueField) {
   EXPECT_EQ(view->Pages()->currentIndex(), 0);
 }
 
+// Tab to the value field selects nothing: a screen reader hears no selection made and
+// dropped while the user moves between the fields.
+TEST_F(SnapshotWindowViewTest, TabToTheValueSelectsNothing) {
+  auto view = Open();
+  ASSERT_TRUE(view->List(0)->hasFocus());
+  QTest::keyClick(view->List(0), Qt::Key_Tab);
+  ASSERT_TRUE(view->ValueEdit()->hasFocus());
+  EXPECT_FALSE(view->ValueEdit()->hasSelectedText());
+  QTest::keyClick(view->ValueEdit(), Qt::Key_Backtab, Qt::ShiftModifier);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_TRUE(view->ValueEdit()->hasFocus());
+  EXPECT_FALSE(view->ValueEdit()->hasSelectedText());
+}
+
 struct TCloseCase {
   const char* name;
   bool check;
