@@ -151,15 +151,18 @@ class TAccessibleMenuItem final : public QAccessibleInterface, public QAccessibl
   QPointer<QAction> action_;
 };
 
-// The item a menu has active, told as focused.
+// The item a menu has active, told as focused; a menu open without one (all its items
+// disabled) is told itself, so that entering it is never silent.
 void SayActiveItem(QMenu* menu) {
-  QAction* active = menu->isVisible() ? menu->activeAction() : nullptr;
-  const qsizetype index = active != nullptr ? menu->actions().indexOf(active) : -1;
-  if (!QAccessible::isActive() || index < 0) {
+  if (!QAccessible::isActive() || !menu->isVisible()) {
     return;
   }
+  QAction* active = menu->activeAction();
+  const qsizetype index = active != nullptr ? menu->actions().indexOf(active) : -1;
   QAccessibleEvent event(menu, QAccessible::Focus);
-  event.setChild(static_cast<int>(index));
+  if (index >= 0) {
+    event.setChild(static_cast<int>(index));
+  }
   QAccessible::updateAccessibility(&event);
 }
 

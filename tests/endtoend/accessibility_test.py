@@ -581,7 +581,8 @@ def scenario_orca_changes(bin_dir, source_dir):
 
 def scenario_orca_menus(bin_dir, source_dir):
     """With Orca running, the menus walked from the keyboard: every step says its item, a
-    submenu entered again and the menu a submenu closes back to included."""
+    submenu entered again, a submenu without an enabled item and the menu a submenu closes
+    back to included."""
     song = copy_song(source_dir, "twinkle-twinkle.qem")
     orca = Orca(os.path.dirname(song))
     program = None
@@ -594,9 +595,12 @@ def scenario_orca_menus(bin_dir, source_dir):
         wait_for("focus on the Braille editor", lambda: focused(notes))
         wait_for("Orca reading the Braille editor",
                  lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
-        # Alt: the menu bar; on to the Text menu, into it, on to the Track menu, up to its
-        # Navigation submenu, into it, back out and into it again.
-        steps = [("alt", "Файл"), ("Right", "Текст"), ("Down", "Найти..."), ("Right", "Копировать..."),
+        # Alt: the menu bar; on to the Text menu, into it, up to its Edit submenu (whose one
+        # item is disabled), into it and back, on to the Track menu, up to its Navigation
+        # submenu, into it, back out and into it again.
+        steps = [("alt", "Файл"), ("Right", "Текст"), ("Down", "Найти..."), ("Up", "Правка"),
+                 ("Right", "Правка popup menu"), ("Left", "Правка"), ("Down", "Найти..."),
+                 ("Right", "Копировать..."),
                  ("Right", "Свойства трека"), ("Up", "Навигация"), ("Right", "Предыдущий трек"),
                  ("Left", "Навигация"), ("Right", "Предыдущий трек")]
         for pressed, said in steps:
