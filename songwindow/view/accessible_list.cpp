@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWindow>
 
@@ -239,6 +240,14 @@ QAccessibleInterface* ListFactory(const QString& className, QObject* object) {
   if (className == QLatin1String("QTabBar")) {
     auto* bar = qobject_cast<QTabBar*>(object);
     return bar != nullptr ? new TAccessibleList(bar) : nullptr;
+  }
+  // The pages under a tab bar: a plain pane (a screen reader passes over it), not a
+  // "layered pane" said before every field of a page.
+  if (className == QLatin1String("QStackedWidget")) {
+    auto* pages = qobject_cast<QWidget*>(object);
+    return pages != nullptr && qobject_cast<QTabWidget*>(pages->parentWidget()) != nullptr
+               ? new QAccessibleWidget(pages, QAccessible::Pane)
+               : nullptr;
   }
   return nullptr;
 }

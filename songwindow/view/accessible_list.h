@@ -1,6 +1,6 @@
 // The accessible interface of the program's lists (QListWidget) and tab bars (QTabBar).
 // An item or tab is focused only while its owner has the keyboard and it is the current
-// one; the current item is also selected. Reaching a list, and a key that leaves its current item
+// one; the current item is also selected. A tab widget's page stack is a plain pane. Reaching a list, and a key that leaves its current item
 // where it was (Up on the first of one), tell the screen reader the current item again.
 #pragma once
 

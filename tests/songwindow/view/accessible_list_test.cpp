@@ -5,7 +5,9 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QListWidget>
+#include <QStackedWidget>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -98,6 +100,17 @@ TEST_F(AccessibleListTest, ThePageTabIsFocusedOnlyWithTheKeyboard) {
   EXPECT_TRUE(tabs->child(1)->state().focused);
   tabs->child(0)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(bar->currentIndex(), 0);
+}
+
+// A tab widget's pages are a plain pane, not a "layered pane" said before every field.
+TEST_F(AccessibleListTest, ATabWidgetsPagesAreAPlainPane) {
+  auto* tabs = new QTabWidget(&window_);
+  window_.layout()->addWidget(tabs);
+  tabs->addTab(new QListWidget, "one");
+  tabs->show();
+  auto* pages = tabs->findChild<QStackedWidget*>();
+  ASSERT_NE(pages, nullptr);
+  EXPECT_EQ(Of(pages)->role(), QAccessible::Pane);
 }
 
 }  // namespace
