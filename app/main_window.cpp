@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLocalServer>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
 
 #include <filesystem>
@@ -299,7 +302,7 @@ void TMainWindow::AnnounceActiveSong() {
   announcing_ = true;
   QTimer::singleShot(0, this, [this] {
     announcing_ = false;
-    if (TSongWindowView* song = ActiveSong()) {
+    if (TSongWindowView* song = ActiveSong(); song != nullptr && !song->Closing()) {
       song->Controller().SpeakWindowReached(song->FocusField());
     }
   });
@@ -512,6 +515,14 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
     dialog.setDirectory(
         QString::fromStdString(std::filesystem::path(c.FileName).parent_path().string()));
   }
+  // The type combo is labelled by its label, so that a screen reader says what it chooses
+  // (the dialog's widgets are there once it shows).
+  QTimer::singleShot(0, &dialog, [&dialog] {
+    auto* typeLabel = dialog.findChild<QLabel*>("fileTypeLabel");
+    if (auto* types = dialog.findChild<QComboBox*>("fileTypeCombo"); types != nullptr && typeLabel != nullptr) {
+      typeLabel->setBuddy(types);
+    }
+  });
   connect(&dialog, &QFileDialog::filterSelected, &dialog, [&c](const QString& filter) {
     c.Ports().Speaker->Speak(Utf8ToCp1251(filter.toStdString()).Text, 1);
   });

@@ -8,11 +8,17 @@
 
 #include "platform/codec1251.h"
 
+void NameForScreenReaders(QMessageBox& box) {
+  const QString title = box.windowTitle();
+  box.setAccessibleName(title.isEmpty() ? box.text() : title + ": " + box.text());
+}
+
 int ShowChoiceBox(const TMessageBoxRequest& request) {
   QString text = QString::fromStdString(Cp1251ToUtf8(request.Text));
   text.replace("\r\n", "\n").replace('\r', '\n');
   QMessageBox box(QMessageBox::Warning, QString::fromStdString(Cp1251ToUtf8(request.Caption)),
                   text, QMessageBox::NoButton, QApplication::activeWindow());
+  NameForScreenReaders(box);
   std::vector<QPushButton*> buttons;
   for (const std::string& choice : request.Choices) {
     buttons.push_back(

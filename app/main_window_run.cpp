@@ -14,6 +14,7 @@
 #include "app/shell.h"
 #include "feedback/message_box.h"
 #include "feedback/speech.h"
+#include "songwindow/view/accessible_list.h"
 #include "songwindow/view/accessible_text.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
@@ -57,6 +58,7 @@ class TQtMessageBoxes : public IMessageBoxes {
     }
     QMessageBox box(icon, QString::fromStdString(Cp1251ToUtf8(request.Caption)), text, buttons,
                     QApplication::activeWindow());
+    NameForScreenReaders(box);
     switch (box.exec()) {
       case QMessageBox::Ok:
         return mbOk;
@@ -140,6 +142,7 @@ int RunMainWindow(int argc, char** argv, const std::vector<std::string>& songs,
   QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QApplication application(argc, argv);
   InstallAccessibleText();
+  InstallAccessibleLists();
   SetMessageBoxes(std::make_shared<TQtMessageBoxes>());
   int status = 0;
   {

@@ -255,6 +255,8 @@ void TBrailleEditor::RunPendingLockKeys() {
 
 void TBrailleEditor::KeyDown(uint16_t key, TShiftState shift) {
   dropChar_ = false;
+  downKey_ = key;
+  downShift_ = shift;
   if (w_.CurrentTrack == nullptr || w_.Ports().Editors == nullptr) {
     return;
   }
@@ -923,6 +925,12 @@ void TBrailleEditor::TypeCharacter(char c) {
 // KeyUp
 
 void TBrailleEditor::KeyUp(uint16_t key, TShiftState shift) {
+  // Only a key the editor took down alone is echoed, once: a command's key (its press
+  // went to the window) and a key pressed with a modifier have answered already.
+  const bool own = key == downKey_ && !downShift_.Any();
+  if (key == downKey_) {
+    downKey_ = 0;
+  }
   if (key == vkNumLock) {
     numLockHeld_ = false;
   }
@@ -943,7 +951,7 @@ void TBrailleEditor::KeyUp(uint16_t key, TShiftState shift) {
     LastDeletedChar = 0;
     w_.Modified = true;
   }
-  const bool echo = !shift.Any() && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
+  const bool echo = own && !shift.Any() && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
   if (move && !text.empty() && echo) {
     if (key == vkDelete) {
       w_.LastAuditionText.clear();

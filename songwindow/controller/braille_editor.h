@@ -43,7 +43,10 @@ class TBrailleEditor {
   // code page 1251 cannot hold is refused with the error signal; control characters never
   // enter the line; Backspace deletes unless its key was swallowed.
   void KeyPress(char32_t ch);
-  // NotesEdit1KeyUp: the spoken echo, the capital signal and status panel 0.
+  // NotesEdit1KeyUp: the spoken echo, the capital signal and status panel 0. Only the
+  // release of the last key down, taken down without Ctrl, Shift or Alt, is echoed: a key
+  // with a modifier or a window command's key has answered already, even when the
+  // modifier was let go first.
   void KeyUp(uint16_t key, TShiftState shift);
 
   // Ctrl+V, Shift+Insert: the text (UTF-8) in place of the selection, as typing: an undo
@@ -127,4 +130,6 @@ class TBrailleEditor {
   std::deque<uint16_t> pendingLocks_;
   bool numLockHeld_ = false;
   bool dropChar_ = false;  // the character of the last key down never reaches KeyPress
+  uint16_t downKey_ = 0;     // the last key down and its modifiers
+  TShiftState downShift_;
 };

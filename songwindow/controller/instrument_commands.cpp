@@ -17,8 +17,7 @@ void TSongWindow::Instruments() {
   }
   CommitEditors();
   ports_.Dialogs->Show(TWindowDialog::Instruments);
-  ShowTreck(smTrack);
-  ports_.Editors->FocusProgram();
+  ShowTrackInProgramEditor();
 }
 
 void TSongWindow::Drums() {

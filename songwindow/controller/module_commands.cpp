@@ -60,8 +60,5 @@ void TSongWindow::MasteringModuls() {
     return;
   }
   ports_.Dialogs->Show(TWindowDialog::ModuleManager);
-  ShowTreck(smTrack);
-  if (ports_.Editors != nullptr) {
-    ports_.Editors->FocusProgram();
-  }
+  ShowTrackInProgramEditor();
 }

@@ -113,6 +113,21 @@ void TSongWindow::EnableByTrackKind() {
   SetEnabled("PasteTreck", !TrackClipboard.empty());
 }
 
+void TSongWindow::ShowTrackInProgramEditor() {
+  ShowTreck(smSilent);
+  if (CurrentTrack == nullptr || ports_.Editors == nullptr) {
+    return;
+  }
+  ports_.Editors->FocusProgram();
+  SpeakMode(smTrack);
+  if (!ports_.Editors->NotesHasFocus()) {
+    ports_.Speaker->Speak(LangStrOr(105, "Обработчик для текущего трека:"), 0);
+  } else if (!NotesEditText.empty()) {
+    ports_.Speaker->Speak(NotesEditText, 0);
+  }
+  AnnounceModes();
+}
+
 void TSongWindow::SpeakMode(uint8_t Mode) {
   ISpeaker& speaker = *ports_.Speaker;
   const TTreck& track = *CurrentTrack;

@@ -426,6 +426,9 @@ class TSongWindow : public TVelto {
   void EnableByTrackKind();
   void SpeakMode(uint8_t Mode);
   void AnnounceModes();
+  // After a dialog: the track shown, the focus in the program editor (when it is shown),
+  // and the track said with the field that has the focus.
+  void ShowTrackInProgramEditor();
   void ReadTranslatorPaths();
   bool ClampPlace();
   bool SongDiffersFromFile();

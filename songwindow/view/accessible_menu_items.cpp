@@ -3,11 +3,13 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAction>
+#include <QApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStyle>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -149,6 +151,48 @@ class TAccessibleMenuItem final : public QAccessibleInterface, public QAccessibl
   QPointer<QAction> action_;
 };
 
+// The item a menu has active, told as focused; a menu open without one (all its items
+// disabled) is told itself, so that entering it is never silent.
+void SayActiveItem(QMenu* menu) {
+  if (!QAccessible::isActive() || !menu->isVisible()) {
+    return;
+  }
+  QAction* active = menu->activeAction();
+  const qsizetype index = active != nullptr ? menu->actions().indexOf(active) : -1;
+  QAccessibleEvent event(menu, QAccessible::Focus);
+  if (index >= 0) {
+    event.setChild(static_cast<int>(index));
+  }
+  QAccessible::updateAccessibility(&event);
+}
+
+// A menu is named by its title, so that reaching it says which menu it is. Qt tells of an
+// item only when the active one changes: a submenu reached again, and the menu a submenu
+// closes back to, say their active item once Qt's own events are out.
+class TMenuWatcher final : public QObject {
+ public:
+  using QObject::QObject;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show && event->type() != QEvent::Hide) {
+      return false;
+    }
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu == nullptr) {
+      return false;
+    }
+    if (event->type() == QEvent::Show) {
+      if (const QString name = WithoutMarks(menu->title()); menu->accessibleName() != name) {
+        menu->setAccessibleName(name);
+      }
+      QTimer::singleShot(0, menu, [menu] { SayActiveItem(menu); });
+    } else if (auto* parent = qobject_cast<QMenu*>(OwnerOf(menu->menuAction()))) {
+      QTimer::singleShot(0, parent, [parent] { SayActiveItem(parent); });
+    }
+    return false;
+  }
+};
+
 QAccessibleInterface* MenuItemFactory(const QString& className, QObject* object) {
   if (className != QLatin1String("QAction")) {
     return nullptr;
@@ -164,5 +208,6 @@ void InstallAccessibleMenuItems() {
   if (!installed) {
     installed = true;
     QAccessible::installFactory(MenuItemFactory);
+    qApp->installEventFilter(new TMenuWatcher(qApp));
   }
 }

@@ -120,6 +120,145 @@ TTextRange FindTextUnit(const QString& text, bool multiLine, QAccessible::TextBo
   return {offset, offset};
 }
 
+TTextChange FindTextChange(const QString& before, const QString& after) {
+  const auto shorter = static_cast<int>(std::min(before.size(), after.size()));
+  int head = 0;
+  while (head < shorter && before[head] == after[head]) {
+    ++head;
+  }
+  int tail = 0;
+  while (tail < shorter - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+    ++tail;
+  }
+  // A surrogate pair is never cut.
+  if (head > 0 && head < before.size() && before[head].isLowSurrogate()) {
+    --head;
+  }
+  const auto end = static_cast<int>(before.size()) - tail;
+  const auto insertedEnd = static_cast<int>(after.size()) - tail;
+  return {head, std::max(head, end), after.mid(head, std::max(0, insertedEnd - head))};
+}
+
+namespace {
+
+QObject* gQuietField = nullptr;
+QAccessible::UpdateHandler gDelivery = nullptr;  // the handler in place before the quiet one
+
+bool IsTextEvent(QAccessible::Event type) {
+  switch (type) {
+    case QAccessible::TextInserted:
+    case QAccessible::TextRemoved:
+    case QAccessible::TextUpdated:
+    case QAccessible::TextCaretMoved:
+    case QAccessible::TextSelectionChanged:
+    case QAccessible::TextColumnChanged:
+    case QAccessible::ValueChanged:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Passes every event on but the quiet field's text events.
+void QuietUpdate(QAccessibleEvent* event) {
+  QObject* source = event->object();
+  if (source == nullptr && event->accessibleInterface() != nullptr) {
+    source = event->accessibleInterface()->object();
+  }
+  if (gQuietField != nullptr && IsTextEvent(event->type()) &&
+      (source == gQuietField || (source != nullptr && gQuietField->children().contains(source)))) {
+    return;
+  }
+  if (gDelivery != nullptr) {
+    gDelivery(event);
+    return;
+  }
+  // Qt's own delivery: no handler.
+  QAccessible::installUpdateHandler(nullptr);
+  QAccessible::updateAccessibility(event);
+  QAccessible::installUpdateHandler(&QuietUpdate);
+}
+
+}  // namespace
+
+TQuietField::TQuietField(QObject* field) : previous_(gQuietField) {
+  if (previous_ == nullptr) {
+    gDelivery = QAccessible::installUpdateHandler(&QuietUpdate);
+  }
+  gQuietField = field;
+}
+
+TQuietField::~TQuietField() {
+  gQuietField = previous_;
+  if (previous_ == nullptr) {
+    QAccessible::installUpdateHandler(gDelivery);
+  }
+}
+
+namespace {
+
+TTextEventSink gSink = nullptr;
+
+void Deliver(QAccessibleEvent* event) {
+  gSink != nullptr ? gSink(event) : QAccessible::updateAccessibility(event);
+}
+
+}  // namespace
+
+void SetTextEventSink(TTextEventSink sink) {
+  gSink = sink;
+}
+
+void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after, bool whole) {
+  if ((gSink == nullptr && !QAccessible::isActive()) || field == nullptr || (before == after && !whole)) {
+    return;
+  }
+  const TTextChange change = whole ? TTextChange{0, static_cast<int>(before.Text.size()), after.Text}
+                                   : FindTextChange(before.Text, after.Text);
+  const QString removed = before.Text.mid(change.Start, change.End - change.Start);
+  if (removed.isEmpty() && !change.Inserted.isEmpty()) {
+    QAccessibleTextInsertEvent inserted(field, change.Start, change.Inserted);
+    inserted.setCursorPosition(after.Caret);
+    Deliver(&inserted);
+  } else if (!removed.isEmpty() && change.Inserted.isEmpty()) {
+    QAccessibleTextRemoveEvent gone(field, change.Start, removed);
+    gone.setCursorPosition(after.Caret);
+    Deliver(&gone);
+  } else if (!removed.isEmpty()) {
+    QAccessibleTextUpdateEvent updated(field, change.Start, removed, change.Inserted);
+    updated.setCursorPosition(after.Caret);
+    Deliver(&updated);
+  } else if (before.Caret != after.Caret || whole) {
+    QAccessibleTextCursorEvent moved(field, after.Caret);
+    Deliver(&moved);
+  }
+  if (before.SelStart != after.SelStart || before.SelEnd != after.SelEnd) {
+    QAccessibleTextSelectionEvent selected(field, after.SelStart, after.SelEnd);
+    selected.setCursorPosition(after.Caret);
+    Deliver(&selected);
+  }
+}
+
+void SetFieldText(QLineEdit& edit, const QString& text) {
+  if (edit.text() == text) {
+    return;
+  }
+  const auto state = [&edit] {
+    TFieldState now{edit.text(), edit.cursorPosition(), 0, 0};
+    if (edit.hasSelectedText()) {
+      now.SelStart = edit.selectionStart();
+      now.SelEnd = edit.selectionEnd();
+    }
+    return now;
+  };
+  const TFieldState before = state();
+  {
+    const TQuietField quiet(&edit);
+    edit.setText(text);
+  }
+  AnnounceTextChange(&edit, before, state(), false);
+}
+
 namespace {
 
 // What every text field answers; the widget kinds supply the reading and editing.

@@ -26,6 +26,53 @@ struct TTextRange {
 TTextRange FindTextUnit(const QString& text, bool multiLine, QAccessible::TextBoundaryType boundary,
                         int offset, TUnitPlace place);
 
+// The part of `before` that a change to `after` replaces: [Start, End) of `before`, and
+// the text put there. Nothing differs: an empty range and an empty text.
+struct TTextChange {
+  int Start = 0;
+  int End = 0;
+  QString Inserted;
+  bool operator==(const TTextChange&) const = default;
+};
+TTextChange FindTextChange(const QString& before, const QString& after);
+
+// While it lives, the field's own events of its text, caret and selection do not reach
+// the screen reader: the program sets a field's text and caret quietly and tells the
+// reader once with AnnounceTextChange.
+class TQuietField {
+ public:
+  explicit TQuietField(QObject* field);
+  ~TQuietField();
+  TQuietField(const TQuietField&) = delete;
+  TQuietField& operator=(const TQuietField&) = delete;
+
+ private:
+  QObject* previous_;
+};
+
+// A field as the screen reader knows it: its text, caret and selection [SelStart, SelEnd).
+struct TFieldState {
+  QString Text;
+  int Caret = 0;
+  int SelStart = 0;
+  int SelEnd = 0;
+  bool operator==(const TFieldState&) const = default;
+};
+
+// Tells the screen reader what the program changed in a field, as a user's edit would:
+// the cells removed and inserted where the texts differ (`whole`: the whole text, for a
+// line shown in place of another) with the caret where it is now, else the caret moved;
+// then the selection if it changed.
+void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after, bool whole);
+class QLineEdit;
+// A one-line field filled by the program: its new text reaches the screen reader as the
+// cells changed, with the caret where the field puts it (at the end).
+void SetFieldText(QLineEdit& edit, const QString& text);
+
+// Where AnnounceTextChange sends its events; none: to Qt (the screen reader).
+using TTextEventSink = void (*)(QAccessibleEvent*);
+void SetTextEventSink(TTextEventSink sink);
+
 // Installs the factory of the text fields' interface. Call after the QApplication is
 // made (the factories installed last are asked first) and before any widget is made.
 void InstallAccessibleText();

@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include "songwindow/view/qt_text.h"
+#include "songwindow/view/accessible_text.h"
 
 #include <QKeyEvent>
 
@@ -54,7 +55,7 @@ TNumberFieldBinding::TNumberFieldBinding(QLineEdit& edit, TNumberField& field, s
   QObject::connect(&edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
     const std::optional<std::string> cp1251 = Utf8ToCp1251Exact(text.toStdString());
     if (!field_.Edited(cp1251.value_or("?"))) {
-      edit_.setText(ToQt(field_.Text));
+      SetFieldText(edit_, ToQt(field_.Text));
     }
     changed_();
   });
@@ -63,9 +64,7 @@ TNumberFieldBinding::TNumberFieldBinding(QLineEdit& edit, TNumberField& field, s
 
 void TNumberFieldBinding::Mirror() {
   const QString text = ToQt(field_.Text);
-  if (edit_.text() != text) {
-    edit_.setText(text);
-  }
+  SetFieldText(edit_, text);
   if (field_.SelectAll) {
     edit_.selectAll();
     field_.SelectAll = false;

@@ -9,6 +9,7 @@
 #include "songwindow/view/apply_colours.h"
 #include "songwindow/view/dialog_widgets.h"
 #include "songwindow/view/qt_text.h"
+#include "songwindow/view/accessible_text.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ bool TBlockWizardView::eventFilter(QObject* watched, QEvent* event) {
 void TBlockWizardView::Mirror() {
   mirroring_ = true;
   blocks_->setCurrentRow(dialog_.Selected);
-  description_->setText(ToQt(dialog_.Description));
+  SetFieldText(*description_, ToQt(dialog_.Description));
   description_->setEnabled(dialog_.DescriptionEnabled);
   while (tabs_->count() > 0) {
     tabs_->removeTab(0);
@@ -117,7 +118,7 @@ void TBlockWizardView::Mirror() {
   tabs_->setEnabled(dialog_.TabsEnabled);
   parameterLabel_->setText(ToQt(dialog_.ParameterCaption));
   parameter_->setAccessibleName(AccessibleNameOf(dialog_.ParameterCaption));
-  parameter_->setText(ToQt(dialog_.Parameter));
+  SetFieldText(*parameter_, ToQt(dialog_.Parameter));
   parameter_->setEnabled(dialog_.TabsEnabled);
   mirroring_ = false;
 }

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "songwindow/view/apply_colours.h"
+#include "songwindow/view/accessible_text.h"
 
 namespace {
 
@@ -221,7 +222,7 @@ TDrumsView::~TDrumsView() {
 
 void TDrumsView::Mirror() {
   kit_binding_->Mirror();
-  note_->setText(ToQt(dialog_.Note));
+  SetFieldText(*note_, ToQt(dialog_.Note));
   ShowLabel(*list_label_, *list_, dialog_.ListLabel);
 }
 

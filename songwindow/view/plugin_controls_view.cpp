@@ -22,6 +22,7 @@
 #include "platform/codec1251.h"
 #include "songwindow/view/apply_colours.h"
 #include "songwindow/view/key_map.h"
+#include "songwindow/view/accessible_text.h"
 
 namespace {
 
@@ -305,9 +306,7 @@ void TPluginControlsView::MirrorControl(QWidget* widget, const VeltoControl& con
     button->setText(text);
     button->setChecked(control.Checked);
   } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
-    if (line->text() != text) {
-      line->setText(text);
-    }
+    SetFieldText(*line, text);
   } else if (auto* rich = qobject_cast<QTextEdit*>(widget)) {
     if (rich->toPlainText() != UnixLines(control.Text)) {
       rich->setPlainText(UnixLines(control.Text));

@@ -1,12 +1,14 @@
 #include "songwindow/view/snapshot_window_view.h"
 #include "songwindow/view/qt_text.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
 #include "songwindow/controller/key_codes.h"
 #include "songwindow/view/apply_colours.h"
 #include "songwindow/view/dialog_widgets.h"
+#include "songwindow/view/accessible_text.h"
 
 namespace {
 
@@ -22,6 +24,24 @@ uint16_t ArrayKeyOf(int key) {
     default: return vkNone;
   }
 }
+
+// The value's read-only field: reached by Tab it keeps its caret instead of selecting its
+// text, so that a screen reader never hears a selection made and dropped by moving on.
+class TValueEdit final : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
+      QFocusEvent kept(event->type(), Qt::OtherFocusReason);
+      QLineEdit::focusInEvent(&kept);
+      return;
+    }
+    QLineEdit::focusInEvent(event);
+  }
+};
 
 }  // namespace
 
@@ -58,7 +78,7 @@ TSnapshotWindowView::TSnapshotWindowView(THandlerSnapshot snapshot, ISpeaker& sp
     });
   }
   layout->addWidget(pages_, 1);
-  value_ = new QLineEdit(this);
+  value_ = new TValueEdit(this);
   value_->setObjectName("Edit1");
   value_->setReadOnly(true);
   value_->installEventFilter(this);
@@ -124,7 +144,7 @@ void TSnapshotWindowView::Mirror() {
     pages_->setCurrentIndex(w.Page());
   }
   label_->setText(ToQt(w.ValueLabel));
-  value_->setText(ToQt(w.Value));
+  SetFieldText(*value_, ToQt(w.Value));
   value_->setAccessibleName(AccessibleNameOf(w.ValueLabel));
   mirroring_ = false;
 }
@@ -135,6 +155,15 @@ bool TSnapshotWindowView::eventFilter(QObject* watched, QEvent* event) {
     window_->KeyDown();
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
       Continue();
+      return true;
+    }
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages from every field, as inside the pages.
+    const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
+    if ((held == Qt::ControlModifier || held == (Qt::ControlModifier | Qt::ShiftModifier)) &&
+        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      const bool back = key->key() == Qt::Key_Backtab || held.testFlag(Qt::ShiftModifier);
+      window_->SelectPage((window_->Page() + (back ? kSnapshotPages - 1 : 1)) % kSnapshotPages);
+      Mirror();
       return true;
     }
     if (watched == lists_[1] && key->modifiers() == Qt::NoModifier) {

@@ -73,6 +73,21 @@ bool MovesFocus(Qt::FocusReason reason) {
   return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
+TFieldState FieldState(const QLineEdit& edit) {
+  TFieldState state{edit.text(), edit.cursorPosition(), 0, 0};
+  if (edit.hasSelectedText()) {
+    state.SelStart = edit.selectionStart();
+    state.SelEnd = edit.selectionEnd();
+  }
+  return state;
+}
+
+TFieldState FieldState(const QPlainTextEdit& edit) {
+  const QTextCursor cursor = edit.textCursor();
+  return {edit.toPlainText(), cursor.position(), cursor.hasSelection() ? cursor.selectionStart() : 0,
+          cursor.hasSelection() ? cursor.selectionEnd() : 0};
+}
+
 // The Braille editor's line edit. Entered by Tab it keeps its caret instead of selecting
 // the line: a key types at the caret, and a screen reader must not say "selected".
 class TNotesLineEdit : public QLineEdit {
@@ -128,6 +143,8 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   QObject::connect(&present_timer_, &QTimer::timeout, this, [this] { WritePresentSong(); });
   QObject::connect(notes_edit_, &QLineEdit::textChanged, this, [this] { KeepPresentSong(); });
   QObject::connect(program_edit_, &QPlainTextEdit::textChanged, this, [this] { KeepPresentSong(); });
+  announce_timer_.setSingleShot(true);
+  QObject::connect(&announce_timer_, &QTimer::timeout, this, [this] { AnnounceEditors(); });
   note_timer_.setSingleShot(true);
   QObject::connect(&note_timer_, &QTimer::timeout, this, [this] { controller_->Editor().Audition().TimerNoteOnTimer(); });
   BindActions();
@@ -304,6 +321,8 @@ std::string TSongWindowView::NotesText() const {
 }
 
 void TSongWindowView::SetNotesText(const std::string& text) {
+  AnnounceLater();
+  const TQuietField quiet(notes_edit_);
   notes_edit_->setText(ToQt(text));
   notes_edit_->setCursorPosition(0);
 }
@@ -321,6 +340,8 @@ uint16_t TSongWindowView::NotesAnchor() const {
 }
 
 void TSongWindowView::SetNotesCaret(uint16_t caret, uint16_t anchor) {
+  AnnounceLater();
+  const TQuietField quiet(notes_edit_);
   if (caret == anchor) {
     notes_edit_->setCursorPosition(caret);
   } else {
@@ -353,6 +374,8 @@ void TSongWindowView::SetProgramLines(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) {
     list.append(ToQt(line));
   }
+  AnnounceLater();
+  const TQuietField quiet(program_edit_);
   program_edit_->setPlainText(list.join('\n'));
 }
 
@@ -369,7 +392,35 @@ void TSongWindowView::SetProgramCaret(int32_t column, int32_t line) {
   const QTextBlock block = document->findBlockByNumber(std::clamp(line, 0, document->blockCount() - 1));
   QTextCursor cursor(block);
   cursor.setPosition(block.position() + std::clamp(column, 0, block.length() - 1));
+  AnnounceLater();
+  const TQuietField quiet(program_edit_);
   program_edit_->setTextCursor(cursor);
+}
+
+// Before the program's first change since the last announcement: the editors as the
+// screen reader knows them (the user's own edits reached it through Qt).
+void TSongWindowView::AnnounceLater() {
+  if (announce_timer_.isActive()) {
+    return;
+  }
+  announce_timer_.start(0);
+  heard_notes_ = FieldState(*notes_edit_);
+  heard_program_ = FieldState(*program_edit_);
+}
+
+void TSongWindowView::AnnounceEditors() {
+  const TSongWindow& c = *controller_;
+  const std::array<intptr_t, 3> place = {reinterpret_cast<intptr_t>(c.CurrentTrack),
+                                         c.CurrentTrack != nullptr ? c.CurrentTrack->Voice : 0,
+                                         c.CurrentMeasure};
+  const TFieldState notes = FieldState(*notes_edit_);
+  // Another place's line is a new line, said whole once.
+  AnnounceTextChange(notes_edit_, heard_notes_, notes, place != heard_place_ && notes.Text != heard_notes_.Text);
+  heard_notes_ = notes;
+  heard_place_ = place;
+  const TFieldState program = FieldState(*program_edit_);
+  AnnounceTextChange(program_edit_, heard_program_, program, false);
+  heard_program_ = program;
 }
 
 bool TSongWindowView::NotesHasFocus() const {
@@ -430,6 +481,7 @@ void TSongWindowView::WritePresentSong() {
 
 void TSongWindowView::closeEvent(QCloseEvent* event) {
   if (controller_->FormCloseQuery()) {
+    closing_ = true;
     event->accept();
   } else {
     event->ignore();

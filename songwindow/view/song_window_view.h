@@ -23,6 +23,7 @@
 #include <string>
 
 #include "songwindow/controller/song_window.h"
+#include "songwindow/view/accessible_text.h"
 
 class TPluginControlsView;
 
@@ -93,6 +94,8 @@ class TSongWindowView : public QWidget,
   // Another window was reached: until this one is reached again, the focus Qt moves in it
   // is not the user's.
   void Left();
+  // The window's close was accepted: it is going away, and nothing is said of it.
+  bool Closing() const { return closing_; }
   // That field, as the controller names it.
   TFocusField FocusField() const;
 
@@ -121,6 +124,10 @@ class TSongWindowView : public QWidget,
   // (later while a modal dialog is up, whose command may be half done).
   void KeepPresentSong();
   void WritePresentSong();
+  // What the program changed in the editors reaches the screen reader once the key is
+  // handled: the cells changed and the caret (a whole line for a line of another place).
+  void AnnounceLater();
+  void AnnounceEditors();
 
   std::unique_ptr<TSongWindow> controller_;
   QLabel* notes_label_ = nullptr;     // NotesEditText
@@ -138,7 +145,13 @@ class TSongWindowView : public QWidget,
   std::map<std::string, QAction*> actions_;      // action name -> action
   std::map<std::string, bool> commands_;        // actions with a command bound
   bool mirroring_ = false;
+  QTimer announce_timer_;
+  // What the screen reader knows of the editors: the texts and the place of the line.
+  TFieldState heard_notes_;
+  TFieldState heard_program_;
+  std::array<intptr_t, 3> heard_place_{};
   bool tab_key_ = false;          // the focus is being moved by Tab or Shift+Tab
   QPointer<QWidget> last_focus_;  // the field of this window that had the focus last
   bool reached_ = false;          // the window is the one reached last
+  bool closing_ = false;
 };

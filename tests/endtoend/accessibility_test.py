@@ -3,7 +3,7 @@ desktop session (scripts/desktop-session.sh); the fields are read over AT-SPI as
 screen reader reads them, and in the "orca" scenario by Orca itself.
 
 usage: accessibility_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: fields, orca
+scenarios: fields, orca, orca_changes, orca_menus
        accessibility_test.py probe SELECTOR TEXT MULTILINE   (run by the fields scenario)
 """
 import os
@@ -488,12 +488,140 @@ def scenario_orca(bin_dir, source_dir):
         fail("the saved song does not read back unchanged")
 
 
+def orca_events(orca, kind):
+    return orca.text().count("object:text-changed:%s for [text | Нотный текст]" % kind)
+
+
+def spoken_since(orca, start, fragment):
+    return [line for line in orca.spoken()[start:] if fragment in line]
+
+
+def scenario_orca_changes(bin_dir, source_dir):
+    """With Orca running, in ode-to-joy: Backspace at the end of the melody's first line and
+    Ctrl+Down to the bass never make Orca say the line as it was, and its Braille line shows
+    the new one; a play of a measure made too long makes Orca say the error's message; one
+    Ctrl+Right, Ctrl let go first, gives one answer in the speech log."""
+    song = copy_song(source_dir, "ode-to-joy.qem")
+    work = os.path.dirname(song)
+    orca = Orca(work)
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes))
+        wait_for("Orca reading the Braille editor",
+                 lambda: any("Vd4Ly" in line for line in orca.spoken()), timeout_s=60)
+        # The song opens on the bass; Ctrl+Up to the melody gives Orca its line once.
+        heard, log = len(orca.spoken()), len(orca.text())
+        key("ctrl+Up")
+        wait_for("the melody line", lambda: text_of(notes)[0] == "Vd4!NNQT")
+        orca.wait_shown("Vd4!NNQT")
+        wait_for("Orca given the melody line", lambda: "(0, 8, Vd4!NNQT)" in orca.text()[log:])
+        if orca.text()[log:].count("insert (0, 8, Vd4!NNQT)") != 1 or spoken_since(orca, heard, "Vd4Ly"):
+            fail("Orca after Ctrl+Up: %r" % orca.spoken()[heard:])
+        key("End")
+        wait_for("the caret at the end", lambda: text_of(notes) == ("Vd4!NNQT", 8))
+        heard, deleted = len(orca.spoken()), orca_events(orca, "delete")
+        key("BackSpace")
+        wait_for("the cell deleted", lambda: text_of(notes) == ("Vd4!NNQ", 7))
+        wait_for("Orca told of the deletion", lambda: orca_events(orca, "delete") > deleted)
+        orca.wait_shown("Vd4!NNQ")
+        if spoken_since(orca, heard, "Vd4!NNQT"):
+            fail("Orca said the line as it was before Backspace: %r" % orca.spoken()[heard:])
+        heard, log = len(orca.spoken()), len(orca.text())
+        key("ctrl+Down")
+        wait_for("the bass line", lambda: text_of(notes)[0] == "Vd4Ly")
+        orca.wait_shown("Vd4Ly")
+        wait_for("Orca given the bass line", lambda: "insert (0, 5, Vd4Ly)" in orca.text()[log:])
+        if spoken_since(orca, heard, "Vd4!NNQ"):
+            fail("Orca said the melody line after Ctrl+Down: %r" % orca.spoken()[heard:])
+        # The melody's first measure made a quarter too long: its play is refused with a box.
+        key("ctrl+Up")
+        wait_for("the melody line", lambda: text_of(notes)[0] == "Vd4!NNQ")
+        key("End")
+        type_text("TN")
+        wait_for("the notes typed", lambda: text_of(notes)[0] == "Vd4!NNQTN")
+        heard, log = len(orca.spoken()), len(orca.text())
+        key("ctrl+shift+space")
+        # The message's lines are one speech of several log lines.
+        wait_for(lambda: "Orca saying the error (it said %r)" % orca.spoken()[heard:],
+                 lambda: re.search(r"SPEECH OUTPUT: '[^']*Длительности такта не соответствуют",
+                                   orca.text()[log:]), timeout_s=60)
+        said = re.findall(r"SPEECH OUTPUT: '[^']*Длительности такта не соответствуют", orca.text()[log:])
+        if len(said) != 1:
+            fail("Orca said the error %d times" % len(said))
+        key("Return")
+        wait_for("the box closed", lambda: not find_text("Длительности такта"))
+        focus_main_window()
+        wait_for("focus back on the Braille editor", lambda: focused(notes))
+        # Ctrl+Right with Ctrl let go before the arrow; Alt+Right after it says the measure.
+        key("End")
+        wait_for("the caret at the end", lambda: text_of(notes) == ("Vd4!NNQTN", 9))
+        key("Home")
+        wait_for("the caret at the start", lambda: text_of(notes)[1] == 0)
+        start = len(program.said())
+        subprocess.run(["xdotool", "keydown", "--delay", "50", "ctrl", "Right", "keyup", "--delay", "50",
+                        "ctrl", "Right"], check=True)
+        key("alt+Right")
+        wait_for(lambda: "the next measure said (heard %r)" % program.said()[start:],
+                 lambda: "I Такт 2" in program.said()[start + 1:])
+        answers = program.said()[start:]
+        place = answers.index("I Такт 2")
+        if place != 1:
+            fail("Ctrl+Right gave %d answers: %r" % (place, answers))
+        quit_without_saving(program)
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+
+
+def scenario_orca_menus(bin_dir, source_dir):
+    """With Orca running, the menus walked from the keyboard: every step says its item, a
+    submenu entered and entered again and the menu a submenu closes back to included."""
+    song = copy_song(source_dir, "twinkle-twinkle.qem")
+    orca = Orca(os.path.dirname(song))
+    program = None
+    try:
+        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
+                                                if asan else "fast_unwind_on_malloc=0"})
+        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
+        wait_for("focus on the Braille editor", lambda: focused(notes))
+        wait_for("Orca reading the Braille editor",
+                 lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
+        # Alt: the menu bar; on to the Text menu, into it, up to its Edit submenu, into it
+        # and back, on to the Track menu, up to its Navigation submenu, into it, back out and
+        # into it again.
+        steps = [("alt", "Файл"), ("Right", "Текст"), ("Down", "Найти..."), ("Up", "Правка"),
+                 ("Right", "Отменить Ctrl+Z"), ("Left", "Правка"), ("Down", "Найти..."),
+                 ("Right", "Копировать..."),
+                 ("Right", "Свойства трека"), ("Up", "Навигация"), ("Right", "Предыдущий трек"),
+                 ("Left", "Навигация"), ("Right", "Предыдущий трек")]
+        for pressed, said in steps:
+            heard = len(orca.spoken())
+            key(pressed)
+            wait_for(lambda: "Orca saying %r after %s (it said %r)" % (said, pressed, orca.spoken()[heard:]),
+                     lambda: spoken_since(orca, heard, said))
+        key("Escape", "Escape", "Escape")
+        quit_without_saving(program)
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+
+
 def main():
     if sys.argv[1] == "probe":
         probe(sys.argv[2], sys.argv[3], sys.argv[4] == "1")
         return
     bin_dir, source_dir, scenario = sys.argv[1:4]
-    scenarios = {"fields": scenario_fields, "orca": scenario_orca}
+    scenarios = {"fields": scenario_fields, "orca": scenario_orca, "orca_changes": scenario_orca_changes,
+                 "orca_menus": scenario_orca_menus}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
 

@@ -54,6 +54,16 @@ def file_dialog():
     return None
 
 
+def labels_of(node):
+    """The names of what labels `node` (its labelled-by relations)."""
+    import pyatspi
+    names = []
+    for relation in node.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            names += [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    return names
+
+
 def song_window_shown(caption):
     """Waits for the song window `caption` with its Braille editor focused."""
     wait_for("the song window " + caption, lambda: find("frame", caption))
@@ -237,7 +247,8 @@ def scenario_badsong(bin_dir, source_dir):
 
 
 def scenario_savekeys(bin_dir, source_dir):
-    """Ctrl+S answers with the OK signal; in Save As the type combo's change is spoken, the
+    """Ctrl+S answers with the OK signal; in Save As the type combo is labelled by its
+    label ("Типы файлов") and its change is spoken, the
     dialog opens in the song's folder, a name ending in .mid exports MIDI though the type
     says song, and the finished export is said."""
     song = song_copy(source_dir, "tw.qem")
@@ -254,6 +265,10 @@ def scenario_savekeys(bin_dir, source_dir):
     wait_for("focus on the file name", lambda: focused(name_field))
     start = len(program.said())
     key("Tab")  # the type combo box
+    combo = wait_for("focus on the type combo", lambda: next(
+        (n for n in nodes(dialog) if n.getRoleName() == "combo box" and focused(n)), None))
+    wait_for("the type combo labelled by %r" % labels_of(combo),
+             lambda: "Типы файлов:" in labels_of(combo))
     key("Down")
     program.wait_said(["I MIDI файл (.MID) (*.mid)"], start)
     key("Up")

@@ -206,8 +206,8 @@ def scenario_translator(bin_dir, source_dir):
 
 def scenario_orca_handler(bin_dir, source_dir):
     """With Orca running, F10 (on a block tag), F12 and F11 each open their dialog, Orca
-    speaks its title or focused field, and after Esc the program answers F4 again; the
-    song is left unchanged."""
+    speaks its title or focused field (the translator picker: its chosen item), and after
+    Esc the program answers F4 again; the song is left unchanged."""
     song = song_file("orca.qem", ["module swing"],
                      [("Мелодия", 1, [TEMPO_LINE], [])])
     orca = Orca(os.path.dirname(song))
@@ -223,17 +223,20 @@ def scenario_orca_handler(bin_dir, source_dir):
         handler = find("text", PROGRAM_EDITOR)
         # The wizard first, while the caret is on the tag; the module manager gives the
         # focus to the program editor when it closes.
-        dialogs = [("F10", WIZARD, ("tempo",), notes),
-                   ("F12", PICKER, ("Транслятор: Мелодия",), notes),
-                   ("F11", MANAGER, ("Свободные модули",), handler)]
+        dialogs = [("F10", WIZARD, ("tempo",), notes, None),
+                   ("F12", PICKER, ("Транслятор: Мелодия",), notes, "[нет]"),
+                   ("F11", MANAGER, ("Свободные модули",), handler, None)]
         place = True
-        for opening, caption, fields, editor in dialogs:
+        for opening, caption, fields, editor, chosen in dialogs:
             heard = len(orca.spoken())
             key(opening)
             wait_for("the dialog " + caption, lambda: dialog(caption), timeout_s=60)
             wait_for(lambda: "Orca naming %s (it said %r)" % (caption, orca.spoken()[heard:]),
                      lambda: any(caption in spoken or any(field in spoken for field in fields)
                                  for spoken in orca.spoken()[heard:]), timeout_s=60)
+            if chosen is not None:
+                wait_for(lambda: "Orca saying the chosen %r (it said %r)" % (chosen, orca.spoken()[heard:]),
+                         lambda: any(chosen in spoken for spoken in orca.spoken()[heard:]), timeout_s=60)
             key("Escape")
             wait_for("the dialog %s to close" % caption, lambda: dialog(caption) is None, timeout_s=60)
             focus_main_window()

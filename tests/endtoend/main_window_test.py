@@ -299,6 +299,7 @@ def scenario_close(bin_dir, source_dir):
         fail("Cancel removed the undo state file: %r" % program.temp_files())
     key("ctrl+F4")
     wait_for("the save question again", lambda: find_text(question))
+    answered = len(program.said())
     press("push button", "Нет")
     wait_for("the song window to close", lambda: find("frame", "twinkle-twinkle (qem)") is None)
     if program.temp_files():
@@ -308,6 +309,9 @@ def scenario_close(bin_dir, source_dir):
     focus_main_window()
     key("ctrl+q")
     program.finish()
+    # Nothing is said of the window that went.
+    if program.said()[answered:]:
+        fail("the closed window spoke: %r" % program.said()[answered:])
 
 
 def scenario_language(bin_dir, source_dir):

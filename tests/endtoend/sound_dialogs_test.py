@@ -251,7 +251,8 @@ def orca_said(orca, text):
 
 def scenario_orca_sound(bin_dir, source_dir):
     """With Orca running: F6 opens the instruments dialog and the play of a song with an
-    interruption its snapshot window; Orca names each, and the program answers the next key
+    interruption its snapshot window; Orca names each (never the snapshot's page stack as a
+    "layered pane"), and the program answers the next key
     (the instrument sounded, the Braille editor's move spoken)."""
     work = tempfile.mkdtemp(prefix="velto-orca-")
     song = snapshot_song(work)
@@ -278,10 +279,15 @@ def scenario_orca_sound(bin_dir, source_dir):
         key("Tab")  # from the program editor the instruments command left the focus in
         wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
 
+        heard = len(orca.spoken())
         start = start_play(program)
         wait_for("the snapshot window", snapshot_window, timeout_s=60)
         wait_for(lambda: "Orca naming the snapshot window (it said %r)" % (orca.spoken()[-6:],),
                  lambda: orca_said(orca, SNAPSHOT) and orca_said(orca, VARIABLES), timeout_s=60)
+        spoken = orca.spoken()[heard:]
+        opened = max(i for i, line in enumerate(spoken) if SNAPSHOT in line)
+        if any("layered pane" in line for line in spoken[opened:]):
+            fail("Orca said the snapshot window's page stack: %r" % spoken[opened:])
         key("Return")
         wait_for("the snapshot window to close", lambda: snapshot_window() is None, timeout_s=60)
         focus_main_window()

@@ -36,13 +36,18 @@ constexpr TNamedKey kKeys[] = {
     {"Num7", vkNumpad0 + 7, U'7'}, {"Num8", vkNumpad0 + 8, U'8'}, {"Num9", vkNumpad0 + 9, U'9'},
 };
 
-// One key as a user presses it: down, its character, up. "Ctrl+" holds Ctrl; "Type:c"
-// types the (UTF-8) character c.
+// One key as a user presses it: down, its character, up. "Ctrl+" holds Ctrl; "Ctrl-"
+// holds it at the key down only (let go before the key); "Type:c" types the (UTF-8)
+// character c.
 void Press(TBrailleEditor& editor, std::string name) {
   TShiftState shift;
-  if (name.starts_with("Ctrl+")) {
+  TShiftState up;
+  if (name.starts_with("Ctrl+") || name.starts_with("Ctrl-")) {
     shift.Ctrl = true;
+    up.Ctrl = name[4] == '+';
     name = name.substr(5);
+  } else {
+    up = shift;
   }
   if (name.starts_with("Type:")) {
     const std::u32string chars = Utf8ToChars(name.substr(5));
@@ -57,7 +62,7 @@ void Press(TBrailleEditor& editor, std::string name) {
       if (key.Char != 0) {
         editor.KeyPress(key.Char);
       }
-      editor.KeyUp(key.Key, shift);
+      editor.KeyUp(key.Key, up);
       return;
     }
   }
@@ -187,6 +192,53 @@ TEST_F(BrailleEditorTest, SpaceSaysTheCellsAndDescribesOnlyInAdvancedEditing) {
        "!PSNQ", 2, nullptr},
       {"a typed D is sounded, not described", 1, 5, false, false, "Type:S", {}, {}, d, "!PSNQS", 6, "ввод S"},
   });
+}
+
+// A key answers once: its release says nothing more when Ctrl was let go before it (the
+// release then comes without Ctrl).
+TEST_F(BrailleEditorTest, AKeyAnswersOnceWhicheverKeyIsLetGoFirst) {
+  Run({
+      {"Ctrl+Right twice, Ctrl let go first", 1, 3, false, false, "Ctrl-Right Ctrl-Right",
+       {"I Q", "I P", "S Такт 2"}, {sCaps}, {"off", "on 0 0 65 81", "off", "on 0 0 60 81"}, "PcSNQ", 0, nullptr},
+  });
+  // A window command's key (Alt+Right: its press went to the window) let go after Alt,
+  // after a Right of the editor's own.
+  {
+    SetUp();
+    TWindowRig rig;
+    TSongWindow window(rig.Ports(), 1, "qem");
+    Show(rig, window, {"", 1, 0, false, false, "", {}, {}, {}, "", 0, nullptr});
+    Press(window.Editor(), "Right");
+    rig.speaker.said.clear();
+    window.NextTackt();
+    const std::vector<std::string> command = rig.speaker.said;
+    window.Editor().KeyUp(vkMenu, {});
+    window.Editor().KeyUp(vkRight, {});
+    EXPECT_EQ(rig.speaker.said, command);
+    EXPECT_EQ(command, (std::vector<std::string>{"I Такт 2", "S PcSNQ"}));
+  }
+  // Every key with Ctrl, anywhere in the line, in plain and advanced editing: the same
+  // answer as with Ctrl held to the end.
+  for (const char* key : {"Right", "Left", "Back", "Delete", "Up", "Down", "Space", "Enter"}) {
+    for (uint16_t caret = 0; caret <= 5; ++caret) {
+      for (bool scroll : {false, true}) {
+        std::vector<std::string> said[2];
+        std::string line[2];
+        for (int held = 0; held < 2; ++held) {
+          SetUp();
+          TWindowRig rig;
+          TSongWindow window(rig.Ports(), 1, "qem");
+          Show(rig, window, {"", 2, caret, scroll, false, "", {}, {}, {}, "", 0, nullptr});
+          Press(window.Editor(), std::string(held != 0 ? "Ctrl+" : "Ctrl-") + key);
+          said[held] = rig.speaker.said;
+          line[held] = U(rig.editors.notes);
+        }
+        const std::string name = std::string(key) + " at " + std::to_string(caret) + (scroll ? " advanced" : "");
+        EXPECT_EQ(said[0], said[1]) << name;
+        EXPECT_EQ(line[0], line[1]) << name;
+      }
+    }
+  }
 }
 
 // The translator is named in the track's program text: the window knows it before any play.

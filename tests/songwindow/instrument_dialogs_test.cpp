@@ -420,8 +420,9 @@ TEST_F(InstrumentDialogsTest, TheInstrumentsCommandShowsTheInsertedBlockAndSpeak
             (std::vector<std::string>{"", "Controller 0 In 0" + kMark, "Controller 32 In 0" + kMark,
                                       "Instrument 24" + kMark, "", "a"}));
   EXPECT_EQ(rig_.editors.line, 3);
-  ASSERT_FALSE(rig_.speaker.said.empty());
-  EXPECT_EQ(rig_.speaker.said[0], "I 1- Трек: Мелодия");
+  EXPECT_TRUE(rig_.editors.program_focused);
+  // The track, then the field that has the focus, never the Braille line.
+  EXPECT_EQ(rig_.speaker.said, (std::vector<std::string>{"I 1- Трек: Мелодия", "S Обработчик для текущего трека:"}));
 }
 
 }  // namespace

@@ -364,8 +364,10 @@ TEST_F(ModuleTest, TheManagerCommandShowsTheTrackAndGivesTheProgramEditorTheFocu
   EXPECT_EQ(rig_.windowDialogs.shown, std::vector<TWindowDialog>{TWindowDialog::ModuleManager});
   EXPECT_EQ(rig_.editors.program.at(0), "Module humanize");  // the editor shows the new line
   EXPECT_TRUE(rig_.editors.program_focused);
-  ASSERT_FALSE(rig_.speaker.said.empty());
+  ASSERT_EQ(rig_.speaker.said.size(), 2u);
   EXPECT_NE(rig_.speaker.said[0].find("Piano"), std::string::npos);
+  // What is said names the field that has the focus, never the Braille line.
+  EXPECT_EQ(rig_.speaker.said[1], "S Обработчик для текущего трека:");
   EXPECT_EQ(U(window_.Undo().Label()), "Подключение модулей");
 }
 

@@ -205,3 +205,113 @@ TEST_F(AccessibleTextTest, SpinBoxAnswersItsTextAndSteps) {
 }
 
 }  // namespace
+
+namespace {
+
+struct TChangeCase {
+  const char* before;
+  const char* after;
+  TTextChange want;
+};
+
+const TChangeCase kChangeCases[] = {
+    {"Vd4!NNQT", "Vd4!NNQ", {7, 8, ""}},      // Backspace at the end
+    {"Vd4!NNQ", "Vd4!NNQT", {7, 7, "T"}},     // a cell typed at the end
+    {"!PSNQ", "!PcSNQ", {2, 2, "c"}},         // typed inside
+    {"PcSNQ", "SNQ", {0, 2, ""}},             // a token taken at the start
+    {"Vd4!NNQ", "Vd4Ly", {3, 7, "Ly"}},       // another line: only what differs
+    {"NN", "NNN", {2, 2, "N"}},               // repeated cells: the change at the end
+    {"", "Vd4", {0, 0, "Vd4"}},
+    {"Vd4", "", {0, 3, ""}},
+    {"same", "same", {4, 4, ""}},
+};
+
+class FindTextChangeTest : public testing::TestWithParam<TChangeCase> {};
+
+TEST_P(FindTextChangeTest, OnlyWhatDiffers) {
+  const TChangeCase& c = GetParam();
+  EXPECT_EQ(FindTextChange(QString::fromLatin1(c.before), QString::fromLatin1(c.after)), c.want)
+      << c.before << " -> " << c.after;
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, FindTextChangeTest, testing::ValuesIn(kChangeCases),
+                         [](const testing::TestParamInfo<TChangeCase>& info) {
+                           return "case" + std::to_string(info.index);
+                         });
+
+// The events that reach the screen reader, as (kind, position, removed, inserted, caret).
+struct TSeen {
+  QAccessible::Event Kind;
+  int Position;
+  QString Removed;
+  QString Inserted;
+  int Caret;
+  bool operator==(const TSeen&) const = default;
+};
+
+std::vector<TSeen> gSeen;
+
+void Record(QAccessibleEvent* event) {
+  TSeen seen{event->type(), -1, {}, {}, -1};
+  if (event->type() == QAccessible::TextUpdated) {
+    auto* e = static_cast<QAccessibleTextUpdateEvent*>(event);
+    seen = {e->type(), e->changePosition(), e->textRemoved(), e->textInserted(), e->cursorPosition()};
+  } else if (event->type() == QAccessible::TextRemoved) {
+    auto* e = static_cast<QAccessibleTextRemoveEvent*>(event);
+    seen = {e->type(), e->changePosition(), e->textRemoved(), {}, e->cursorPosition()};
+  } else if (event->type() == QAccessible::TextInserted) {
+    auto* e = static_cast<QAccessibleTextInsertEvent*>(event);
+    seen = {e->type(), e->changePosition(), {}, e->textInserted(), e->cursorPosition()};
+  } else if (event->type() == QAccessible::TextCaretMoved) {
+    seen.Caret = static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition();
+  } else if (event->type() != QAccessible::TextSelectionChanged) {
+    return;
+  }
+  gSeen.push_back(seen);
+}
+
+class ProgramChangeTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { OffscreenApplication(); }
+  void SetUp() override {
+    gSeen.clear();
+    SetTextEventSink(&Record);
+  }
+  void TearDown() override { SetTextEventSink(nullptr); }
+};
+
+// Qt's own setText tells of the whole line deleted and inserted: a screen reader takes the
+// old line for what Backspace removed. Announced, only the cell goes.
+TEST_F(ProgramChangeTest, ABackspaceTellsOfTheOneCellRemoved) {
+  QLineEdit edit;
+  AnnounceTextChange(&edit, {"Vd4!NNQT", 8, 0, 0}, {"Vd4!NNQ", 7, 0, 0}, false);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextRemoved, 7, "T", {}, 7}}));
+}
+
+// A line of another place replaces the old one whole, once, with the caret where the
+// program put it; a caret moved alone is one caret event.
+TEST_F(ProgramChangeTest, AnotherPlacesLineIsOneReplacementWithTheCaret) {
+  QLineEdit edit;
+  AnnounceTextChange(&edit, {"Vd4!NNQ", 7, 0, 0}, {"Vd4Ly", 0, 0, 0}, true);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextUpdated, 0, "Vd4!NNQ", "Vd4Ly", 0}}));
+  gSeen.clear();
+  AnnounceTextChange(&edit, {"Vd4Ly", 0, 0, 0}, {"Vd4Ly", 3, 0, 0}, false);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextCaretMoved, -1, {}, {}, 3}}));
+  gSeen.clear();
+  AnnounceTextChange(&edit, {"Vd4Ly", 3, 0, 0}, {"Vd4Ly", 3, 0, 0}, false);
+  EXPECT_TRUE(gSeen.empty());
+}
+
+// A dialog's field filled by the program: only the changed cell, the caret at the end.
+TEST_F(ProgramChangeTest, AFieldFilledByTheProgramTellsOfTheCellsChanged) {
+  QLineEdit edit;
+  edit.setText("1000");
+  SetFieldText(edit, "1200");
+  EXPECT_EQ(edit.text(), "1200");
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextUpdated, 1, "0", "2", 4}}));
+  gSeen.clear();
+  SetFieldText(edit, "1200");
+  EXPECT_TRUE(gSeen.empty());
+}
+
+}  // namespace

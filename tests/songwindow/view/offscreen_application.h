@@ -1,9 +1,10 @@
 // The one application of the view tests, on Qt's offscreen platform, with the program's
-// accessible text interface installed as the program installs it.
+// accessible text and list interfaces installed as the program installs them.
 #pragma once
 
 #include <QApplication>
 
+#include "songwindow/view/accessible_list.h"
 #include "songwindow/view/accessible_text.h"
 
 inline QApplication& OffscreenApplication() {
@@ -14,6 +15,7 @@ inline QApplication& OffscreenApplication() {
     static char* argv[] = {name, nullptr};
     auto* made = new QApplication(argc, argv);
     InstallAccessibleText();
+    InstallAccessibleLists();
     return made;
   }();
   return *application;

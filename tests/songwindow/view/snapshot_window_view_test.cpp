@@ -74,6 +74,36 @@ TEST_F(SnapshotWindowViewTest, ArrayKeysInTheListStepTheElement) {
   EXPECT_EQ(arrays->currentRow(), 0);
 }
 
+// From the value field, as from the lists, Ctrl+Tab and Ctrl+Shift+Tab turn the pages.
+TEST_F(SnapshotWindowViewTest, CtrlTabTurnsThePagesFromTheValueField) {
+  auto view = Open();
+  view->ValueEdit()->setFocus();
+  ASSERT_EQ(view->Pages()->currentIndex(), 0);
+  QTest::keyClick(view->ValueEdit(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(view->Pages()->currentIndex(), 1);
+  QTest::keyClick(view->ValueEdit(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(view->Pages()->currentIndex(), 0);
+  QTest::keyClick(view->ValueEdit(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(view->Pages()->currentIndex(), 2);
+  EXPECT_TRUE(view->ValueEdit()->hasFocus());
+  QTest::keyClick(view->List(2), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(view->Pages()->currentIndex(), 0);
+}
+
+// Tab to the value field selects nothing: a screen reader hears no selection made and
+// dropped while the user moves between the fields.
+TEST_F(SnapshotWindowViewTest, TabToTheValueSelectsNothing) {
+  auto view = Open();
+  ASSERT_TRUE(view->List(0)->hasFocus());
+  QTest::keyClick(view->List(0), Qt::Key_Tab);
+  ASSERT_TRUE(view->ValueEdit()->hasFocus());
+  EXPECT_FALSE(view->ValueEdit()->hasSelectedText());
+  QTest::keyClick(view->ValueEdit(), Qt::Key_Backtab, Qt::ShiftModifier);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_TRUE(view->ValueEdit()->hasFocus());
+  EXPECT_FALSE(view->ValueEdit()->hasSelectedText());
+}
+
 struct TCloseCase {
   const char* name;
   bool check;

@@ -1,0 +1,119 @@
+#include "songwindow/view/song_window_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QTest>
+
+#include <cstdlib>
+#include <vector>
+
+#include "songwindow/controller/braille_editor.h"
+#include "songwindow/controller/key_codes.h"
+#include "songwindow/view/accessible_text.h"
+#include "tests/songwindow/song_window_fakes.h"
+#include "tests/songwindow/view/offscreen_application.h"
+
+namespace {
+
+using namespace songwindowtest;
+
+// The text events the screen reader would get from the Braille editor.
+struct TTextEvent {
+  QAccessible::Event Kind;
+  int Position;
+  QString Removed;
+  QString Inserted;
+  int Caret;
+  bool operator==(const TTextEvent&) const = default;
+};
+
+std::vector<TTextEvent> gEvents;
+
+void Keep(QAccessibleEvent* event) {
+  switch (event->type()) {
+    case QAccessible::TextUpdated: {
+      auto* e = static_cast<QAccessibleTextUpdateEvent*>(event);
+      gEvents.push_back({e->type(), e->changePosition(), e->textRemoved(), e->textInserted(), e->cursorPosition()});
+      break;
+    }
+    case QAccessible::TextRemoved: {
+      auto* e = static_cast<QAccessibleTextRemoveEvent*>(event);
+      gEvents.push_back({e->type(), e->changePosition(), e->textRemoved(), {}, e->cursorPosition()});
+      break;
+    }
+    case QAccessible::TextInserted: {
+      auto* e = static_cast<QAccessibleTextInsertEvent*>(event);
+      gEvents.push_back({e->type(), e->changePosition(), {}, e->textInserted(), e->cursorPosition()});
+      break;
+    }
+    case QAccessible::TextCaretMoved:
+      gEvents.push_back({event->type(), -1, {}, {}, static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition()});
+      break;
+    default:
+      break;
+  }
+}
+
+// Two tracks: the melody "Vd4!NNQT" over the bass "Vd4Ly".
+const std::vector<std::string> kSong = {"1 0 0 1 0 0 0", "Общее", "Vd4m",
+                                        "1 0 1 1 0 0 0", "Мелодия", "Vd4!NNQT",
+                                        "1 0 2 1 0 0 0", "Бас", "Vd4Ly"};
+
+class SongWindowViewTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { OffscreenApplication(); }
+  void SetUp() override {
+    // The window speaks and signals into logs, never to the desktop's speech.
+    setenv("VELTO_SPEECH_LOG", "/dev/null", 1);
+    setenv("VELTO_SIGNAL_LOG", "/dev/null", 1);
+    gEvents.clear();
+    SetTextEventSink(&Keep);
+  }
+  void TearDown() override { SetTextEventSink(nullptr); }
+};
+
+// Each key's change of the line reaches the screen reader once the key is handled: the
+// cell Backspace took, and a track's line in place of another whole with its caret.
+TEST_F(SongWindowViewTest, TheBrailleEditorTellsOfWhatTheProgramChanged) {
+  TSongWindowView view(nullptr, 7, "qem");
+  TSongWindow& c = view.Controller();
+  LoadSongText(c, kSong);
+  ASSERT_NE(c.CurrentTrack, nullptr);
+  c.ShowTreck(smSilent);  // the song opens on its last track
+  QApplication::processEvents();
+  ASSERT_EQ(view.NotesEdit1()->text(), "Vd4Ly");
+  gEvents.clear();
+  c.PriorTreck();
+  ASSERT_EQ(view.NotesEdit1()->text(), "Vd4!NNQT");
+  QApplication::processEvents();
+  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextUpdated, 0, "Vd4Ly", "Vd4!NNQT", 0}}));
+  gEvents.clear();
+  view.SetNotesCaret(8, 8);
+  c.Editor().KeyDown(vkBack, {});
+  c.Editor().KeyPress(8);
+  c.Editor().KeyUp(vkBack, {});
+  ASSERT_EQ(view.NotesEdit1()->text(), "Vd4!NNQ");
+  EXPECT_TRUE(gEvents.empty());  // not before the key is handled
+  QApplication::processEvents();
+  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextRemoved, 7, "T", {}, 7}}));
+  gEvents.clear();
+  c.NextTreck();
+  ASSERT_EQ(view.NotesEdit1()->text(), "Vd4Ly");
+  QApplication::processEvents();
+  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextUpdated, 0, "Vd4!NNQ", "Vd4Ly", 0}}));
+}
+
+// A window whose close was accepted is going away: the main window says nothing of it.
+TEST_F(SongWindowViewTest, AnAcceptedCloseMarksTheWindowClosing) {
+  TSongWindowView view(nullptr, 8, "qem");
+  view.Controller().NewSong();
+  view.Controller().ShowTreck(smSilent);
+  view.show();
+  EXPECT_FALSE(view.Closing());
+  EXPECT_TRUE(view.close());
+  EXPECT_TRUE(view.Closing());
+}
+
+}  // namespace
