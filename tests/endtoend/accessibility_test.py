@@ -17,7 +17,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
-                              nodes, press, text_of, type_text, velto_app, wait_for,
+                              nodes, open_song, press, text_of, type_text, velto_app, wait_for,
                               quit_without_saving)
 
 # A query that has not answered after this long has hung the program (an answer takes
@@ -404,6 +404,15 @@ class Orca:
             return False
         return any(name.lower() == "orca" for name in names)
 
+    def open_song(self, bin_dir, songs, said=None):
+        """Once Orca listens, the program on `songs` with its Braille editor focused (see
+        open_song), with full allocation stacks through Qt's own frames, so that the leak
+        suppression of Qt's pending key events (tests/lsan.supp) finds them."""
+        wait_for("Orca on the accessibility bus", self.ready, timeout_s=90)
+        asan = os.environ.get("ASAN_OPTIONS", "")
+        env = {"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0" if asan else "fast_unwind_on_malloc=0"}
+        return open_song(bin_dir, songs, said, env=env, timeout_s=60)
+
     def stop(self):
         if self.process.poll() is None:
             os.killpg(self.process.pid, 15)
@@ -437,14 +446,7 @@ def scenario_orca(bin_dir, source_dir):
     orca = Orca(work)
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        # Full allocation stacks, through Qt's own frames, so that the leak suppression of
-        # Qt's pending key events (tests/lsan.supp) finds them.
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                                if asan else "fast_unwind_on_malloc=0"})
-        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
-        wait_for("focus on the Braille editor", lambda: focused(notes))
+        program, notes = orca.open_song(bin_dir, song)
         program.wait_said(["I twinkle-twinkle", "S Нотный текст:", "S 1- Трек: Мелодия", "S MMVd4!SSOO"], 0)
         wait_for("Orca reading the Braille editor", lambda: "MMVd4!SSOO." in orca.spoken(), timeout_s=60)
         measures = [text_of(notes)[0]]
@@ -506,12 +508,7 @@ def scenario_orca_changes(bin_dir, source_dir):
     orca = Orca(work)
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                                if asan else "fast_unwind_on_malloc=0"})
-        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
-        wait_for("focus on the Braille editor", lambda: focused(notes))
+        program, notes = orca.open_song(bin_dir, song)
         wait_for("Orca reading the Braille editor",
                  lambda: any("Vd4Ly" in line for line in orca.spoken()), timeout_s=60)
         # The song opens on the bass; Ctrl+Up to the melody gives Orca its line once.
@@ -586,12 +583,7 @@ def scenario_orca_menus(bin_dir, source_dir):
     orca = Orca(os.path.dirname(song))
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                                if asan else "fast_unwind_on_malloc=0"})
-        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
-        wait_for("focus on the Braille editor", lambda: focused(notes))
+        program, notes = orca.open_song(bin_dir, song)
         wait_for("Orca reading the Braille editor",
                  lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
         # Alt: the menu bar; on to the Text menu, into it, up to its Edit submenu, into it

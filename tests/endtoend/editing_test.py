@@ -287,12 +287,7 @@ def scenario_orca_clipboard(bin_dir, source_dir):
     orca = Orca(work)
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                                if asan else "fast_unwind_on_malloc=0"})
-        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
-        wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
+        program, notes = orca.open_song(bin_dir, song)
         start = len(program.said())
         key("ctrl+a")
         wait_for(lambda: "Ctrl+A said (heard %r)" % program.said()[start:],
@@ -388,12 +383,7 @@ def scenario_orca_longmeasure(bin_dir, source_dir):
     orca = Orca(work)
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        program = Program(bin_dir, [song], env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                                if asan else "fast_unwind_on_malloc=0"})
-        notes = wait_for("the Braille editor", lambda: find("text", "Нотный текст"), timeout_s=60)
-        wait_for("focus on the Braille editor", lambda: focused(notes), timeout_s=60)
+        program, notes = orca.open_song(bin_dir, song)
         wait_for("the long measure whole", lambda: len(text_of(notes)[0]) == 40000, timeout_s=60)
         wait_for("Orca reading the Braille editor",
                  lambda: any("SSSS" in spoken for spoken in orca.spoken()), timeout_s=60)

@@ -213,10 +213,7 @@ def scenario_orca_handler(bin_dir, source_dir):
     orca = Orca(os.path.dirname(song))
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        program, notes = open_song(bin_dir, song, env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                              if asan else "fast_unwind_on_malloc=0"}, timeout_s=60)
+        program, notes = orca.open_song(bin_dir, song)
         wait_for("Orca reading the Braille editor",
                  lambda: any(TEMPO_LINE in spoken for spoken in orca.spoken()), timeout_s=60)
         caret_at(notes, TEMPO_LINE, 2)

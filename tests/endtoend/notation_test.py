@@ -212,11 +212,7 @@ def scenario_orca_notation(bin_dir, source_dir):
     orca = Orca(work)
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        program, notes = open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"],
-                                   env={"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0"
-                                        if asan else "fast_unwind_on_malloc=0"}, timeout_s=60)
+        program, notes = orca.open_song(bin_dir, song, ["I findme", "S Нотный текст:", "S 1- Трек: Мелодия", "S !PSNQ"])
         wait_for("Orca reading the Braille editor", lambda: "!PSNQ." in orca.spoken() or
                  any("!PSNQ" in line for line in orca.spoken()), timeout_s=60)
 

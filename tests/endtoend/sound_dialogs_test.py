@@ -259,10 +259,7 @@ def scenario_orca_sound(bin_dir, source_dir):
     orca = Orca(work)
     program = None
     try:
-        wait_for("Orca on the accessibility bus", orca.ready, timeout_s=90)
-        asan = os.environ.get("ASAN_OPTIONS", "")
-        env = {"ASAN_OPTIONS": asan + ":fast_unwind_on_malloc=0" if asan else "fast_unwind_on_malloc=0"}
-        program, notes = open_song(bin_dir, song, env=env, timeout_s=60)
+        program, notes = orca.open_song(bin_dir, song)
         key("ctrl+Prior", "ctrl+Down")
         wait_for("the melody", lambda: text_of(notes)[0] == MELODY[0], timeout_s=60)
         key("F6")
