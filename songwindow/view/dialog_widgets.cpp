@@ -6,6 +6,7 @@
 #include "songwindow/view/qt_text.h"
 #include "songwindow/view/accessible_text.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 
 #include <optional>
@@ -201,4 +202,14 @@ int32_t TPlainTextSearch::ReplaceFromCaret(const QString& what, const QString& w
     text_.setTextCursor(at);
   }
   return count;
+}
+
+void TCaretKeepingLineEdit::focusInEvent(QFocusEvent* event) {
+  const Qt::FocusReason reason = event->reason();
+  if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
+    QFocusEvent kept(event->type(), Qt::OtherFocusReason);
+    QLineEdit::focusInEvent(&kept);
+    return;
+  }
+  QLineEdit::focusInEvent(event);
 }

@@ -33,6 +33,17 @@ void SetUpDialog(QDialog& dialog, const std::string& caption);
 // field (refused when it is no number the field takes), the step keys act on release,
 // and the field's corrections are shown. `changed` runs after each change (the dialog shows
 // its other fields again).
+// A line edit that, entered by Tab or a shortcut, keeps its caret instead of selecting its
+// text: a key types at the caret, and a screen reader never hears a selection made and
+// dropped by moving on.
+class TCaretKeepingLineEdit : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+};
+
 class TNumberFieldBinding : public QObject {
  public:
   TNumberFieldBinding(QLineEdit& edit, TNumberField& field, std::function<void()> changed);

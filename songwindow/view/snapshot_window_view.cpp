@@ -1,7 +1,6 @@
 #include "songwindow/view/snapshot_window_view.h"
 #include "songwindow/view/qt_text.h"
 
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -24,24 +23,6 @@ uint16_t ArrayKeyOf(int key) {
     default: return vkNone;
   }
 }
-
-// The value's read-only field: reached by Tab it keeps its caret instead of selecting its
-// text, so that a screen reader never hears a selection made and dropped by moving on.
-class TValueEdit final : public QLineEdit {
- public:
-  using QLineEdit::QLineEdit;
-
- protected:
-  void focusInEvent(QFocusEvent* event) override {
-    const Qt::FocusReason reason = event->reason();
-    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
-      QFocusEvent kept(event->type(), Qt::OtherFocusReason);
-      QLineEdit::focusInEvent(&kept);
-      return;
-    }
-    QLineEdit::focusInEvent(event);
-  }
-};
 
 }  // namespace
 
@@ -78,7 +59,7 @@ TSnapshotWindowView::TSnapshotWindowView(THandlerSnapshot snapshot, ISpeaker& sp
     });
   }
   layout->addWidget(pages_, 1);
-  value_ = new TValueEdit(this);
+  value_ = new TCaretKeepingLineEdit(this);  // Tab selects nothing
   value_->setObjectName("Edit1");
   value_->setReadOnly(true);
   value_->installEventFilter(this);

@@ -88,24 +88,6 @@ TFieldState FieldState(const QPlainTextEdit& edit) {
           cursor.hasSelection() ? cursor.selectionEnd() : 0};
 }
 
-// The Braille editor's line edit. Entered by Tab it keeps its caret instead of selecting
-// the line: a key types at the caret, and a screen reader must not say "selected".
-class TNotesLineEdit : public QLineEdit {
- public:
-  using QLineEdit::QLineEdit;
-
- protected:
-  void focusInEvent(QFocusEvent* event) override {
-    const Qt::FocusReason reason = event->reason();
-    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
-      QFocusEvent kept(event->type(), Qt::OtherFocusReason);
-      QLineEdit::focusInEvent(&kept);
-      return;
-    }
-    QLineEdit::focusInEvent(event);
-  }
-};
-
 }  // namespace
 
 void TSongWindowView::BindCommand(const std::string& name, std::function<void()> run) {
@@ -226,7 +208,7 @@ TSongWindowView::~TSongWindowView() {
 void TSongWindowView::BuildWidgets() {
   auto* layout = new QVBoxLayout(this);
   notes_label_ = new QLabel(this);
-  notes_edit_ = new TNotesLineEdit(this);
+  notes_edit_ = new TCaretKeepingLineEdit(this);
   notes_edit_->setObjectName("NotesEdit1");
   HoldWholeSongLines(*notes_edit_);  // a measure of 40,000 cells is shown whole
   // Every change of the line goes through the editor's keys.

@@ -91,6 +91,19 @@ def caret_at(notes, line, caret):
              lambda: text_of(notes) == (line, caret))
 
 
+def open_manager(track_name):
+    """F11: the module manager with its free, all-tracks and track lists, the focus on the
+    free modules."""
+    key("F11")
+    manager = wait_for("the module manager", lambda: dialog(MANAGER))
+    lists = wait_for("its three lists", lambda: len(lists_of(manager)) == 3 and lists_of(manager))
+    free = lists["Свободные модули (используйте контекстное меню)"]
+    common = lists["Подключенные модули ко всем трекам"]
+    track = lists["Подключенные модули к треку " + track_name]
+    wait_for("focus on the free modules", lambda: focused(free))
+    return manager, free, common, track
+
+
 def scenario_modules(bin_dir, source_dir):
     """F11 lists the modules of Modules/ (swing attached to all tracks by the control
     track's program); End moves the chosen free module to the current track with the OK
@@ -100,13 +113,7 @@ def scenario_modules(bin_dir, source_dir):
     program, notes = open_song(bin_dir, song)
     handler = find("text", PROGRAM_EDITOR)
     wait_for("the Piano track", lambda: text_of(notes)[0] == "!PSNQ" and text_of(handler)[0] == "let x=1")
-    key("F11")
-    manager = wait_for("the module manager", lambda: dialog(MANAGER))
-    lists = wait_for("its three lists", lambda: len(lists_of(manager)) == 3 and lists_of(manager))
-    free = lists["Свободные модули (используйте контекстное меню)"]
-    common = lists["Подключенные модули ко всем трекам"]
-    track = lists["Подключенные модули к треку Piano"]
-    wait_for("focus on the free modules", lambda: focused(free))
+    manager, free, common, track = open_manager("Piano")
     if items_of(free) != ["dynamics", "humanize"] or items_of(common) != ["swing"] or items_of(track):
         fail("the lists hold %r, %r, %r" % (items_of(free), items_of(common), items_of(track)))
     start = len(program.signals())
@@ -263,13 +270,7 @@ def scenario_renamemodule(bin_dir, source_dir):
     handler = find("text", PROGRAM_EDITOR)
     wait_for("the Piano track",
              lambda: text_of(notes)[0] == "!PSNQ" and program_lines(handler) == ["variable x", "let x=1"])
-    key("F11")
-    manager = wait_for("the module manager", lambda: dialog(MANAGER))
-    lists = wait_for("its three lists", lambda: len(lists_of(manager)) == 3 and lists_of(manager))
-    free = lists["Свободные модули (используйте контекстное меню)"]
-    common = lists["Подключенные модули ко всем трекам"]
-    track = lists["Подключенные модули к треку Piano"]
-    wait_for("focus on the free modules", lambda: focused(free))
+    manager, free, common, track = open_manager("Piano")
     key("Tab")
     wait_for("focus on the all-tracks modules", lambda: focused(common))
     key("Delete")
