@@ -24,6 +24,8 @@ std::string ModuleNameBuffer;
 
 namespace {
 
+constexpr int kInterruptSpeech = -1;
+
 bool Holds(const std::vector<std::string>& list, const std::string& name) {
   return std::find(list.begin(), list.end(), name) != list.end();
 }
@@ -55,6 +57,26 @@ std::string FormatFirst(std::string text, const std::string& value) {
     text.replace(at, 2, value);
   }
   return text;
+}
+
+// Why a typed module name is refused; empty when it is taken (an empty name, the dialog
+// left by Esc, is refused without words).
+std::string NameRefusal(const std::string& typed) {
+  if (typed.empty()) {
+    return {};
+  }
+  if (typed.find_first_of("/\\ ") != std::string::npos) {
+    return LangStrOr(1604, "В имени модуля не может быть пробелов и знаков / и \\");
+  }
+  const uint8_t kind = ClassifyText(NormalizeHandlerLine(typed));
+  if (kind < 1 || kind > 3) {
+    return LangStrOr(1605, "Имя модуля: только буквы, цифры, точки, запятые, подчёркивания и минус в начале");
+  }
+  // Dots alone would name a hidden file or leave the folder.
+  if (typed.find_first_not_of('.') == std::string::npos) {
+    return LangStrOr(1606, "Имя модуля не может состоять из одних точек");
+  }
+  return {};
 }
 
 }  // namespace
@@ -301,11 +323,11 @@ void TModuleManagerDialog::NewName() {
   window_.Ports().Dialogs->Show(TWindowDialog::ModuleName);
   const std::string typed = ModuleNameBuffer;
   ModuleNameBuffer.clear();
-  const uint8_t kind = ClassifyText(NormalizeHandlerLine(typed));
-  // Dots alone would name a hidden file or leave the folder.
-  if (kind < 1 || kind > 3 || typed.find_first_of("/\\ ") != std::string::npos ||
-      typed.find_first_not_of('.') == std::string::npos) {
+  if (const std::string why = NameRefusal(typed); !why.empty() || typed.empty()) {
     window_.Ports().Signaller->Signal(sError);
+    if (!why.empty()) {
+      window_.Ports().Speaker->Speak(why, kInterruptSpeech);
+    }
     return;
   }
   const std::optional<fs::path> module = ExistingModuleFile(old, kModuleExt);
@@ -327,6 +349,7 @@ void TModuleManagerDialog::NewName() {
     fs::rename(*module, newModule, ec);
     if (ec) {
       window_.Ports().Signaller->Signal(sError);
+      window_.Ports().Speaker->Speak(LangStrOr(1607, "Файл модуля не переименован"), kInterruptSpeech);
       return;
     }
   }

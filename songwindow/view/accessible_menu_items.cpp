@@ -39,6 +39,36 @@ QString WithoutMarks(QString text) {
   return plain;
 }
 
+// A menu of the menu bar reached from the one open before it (Right, Left): Qt tells of the
+// bar's item and at once of the menu's first item, and a screen reader keeps only the latter.
+// That item is named with the menu's title until another item of the menu becomes active.
+struct TArrivedMenu {
+  QPointer<QMenu> menu;
+  QPointer<QAction> item;  // the item active on arrival, once it is read
+};
+TArrivedMenu arrived;
+QPointer<QMenuBar> barLeft;  // a bar whose menu closed in this turn of the event loop
+
+// The name of an item, with its menu's title when the menu has just been reached.
+QString ItemName(QAction* action, QWidget* owner) {
+  QString name = WithoutMarks(action->text());
+  auto* menu = qobject_cast<QMenu*>(owner);
+  if (menu == nullptr || arrived.menu != menu) {
+    return name;
+  }
+  if (arrived.item.isNull() && menu->activeAction() == action) {
+    arrived.item = action;
+  }
+  if (arrived.item.isNull()) {
+    return name;
+  }
+  if (menu->activeAction() != arrived.item) {
+    arrived = {};
+    return name;
+  }
+  return arrived.item == action ? WithoutMarks(menu->title()) + ": " + name : name;
+}
+
 class TAccessibleMenuItem final : public QAccessibleInterface, public QAccessibleActionInterface {
  public:
   explicit TAccessibleMenuItem(QAction* action) : action_(action) {}
@@ -98,7 +128,7 @@ class TAccessibleMenuItem final : public QAccessibleInterface, public QAccessibl
   QString text(QAccessible::Text kind) const override {
     switch (kind) {
       case QAccessible::Name:
-        return WithoutMarks(action_->text());
+        return ItemName(action_, Owner());
       case QAccessible::Accelerator:
         return Shortcut().isEmpty() ? Mnemonic() : Shortcut();
       default:
@@ -181,13 +211,33 @@ class TMenuWatcher final : public QObject {
     if (menu == nullptr) {
       return false;
     }
+    auto* bar = qobject_cast<QMenuBar*>(OwnerOf(menu->menuAction()));
     if (event->type() == QEvent::Show) {
       if (const QString name = WithoutMarks(menu->title()); menu->accessibleName() != name) {
         menu->setAccessibleName(name);
       }
+      if (bar != nullptr && (barLeft == bar || AnotherMenuOpen(bar, menu))) {
+        arrived = {menu, nullptr};
+      }
       QTimer::singleShot(0, menu, [menu] { SayActiveItem(menu); });
     } else if (auto* parent = qobject_cast<QMenu*>(OwnerOf(menu->menuAction()))) {
       QTimer::singleShot(0, parent, [parent] { SayActiveItem(parent); });
+    } else if (bar != nullptr) {
+      if (arrived.menu == menu) {
+        arrived = {};
+      }
+      barLeft = bar;
+      QTimer::singleShot(0, bar, [] { barLeft = nullptr; });
+    }
+    return false;
+  }
+
+ private:
+  static bool AnotherMenuOpen(QMenuBar* bar, QMenu* menu) {
+    for (QAction* action : bar->actions()) {
+      if (action->menu() != nullptr && action->menu() != menu && action->menu()->isVisible()) {
+        return true;
+      }
     }
     return false;
   }

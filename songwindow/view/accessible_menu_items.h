@@ -1,7 +1,8 @@
 // Menu items as a screen reader reads them: every item answers its key binding as
 // "letter;;shortcut" (its menu letter, no path, its shortcut), the form Orca reads a menu
 // item's mnemonic and accelerator from. A menu is named by its title; a submenu reached
-// again and the menu a submenu closes back to say their active item.
+// again and the menu a submenu closes back to say their active item; a menu of the menu bar
+// reached from the one open before it names its first item with its title.
 #pragma once
 
 // Installs the accessible interface of menu items and the watcher of menus (after the

@@ -587,19 +587,21 @@ def scenario_orca_menus(bin_dir, source_dir):
         wait_for("Orca reading the Braille editor",
                  lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
         # Alt: the menu bar; on to the Text menu, into it, up to its Edit submenu, into it
-        # and back, on to the Track menu, up to its Navigation submenu, into it, back out and
-        # into it again.
+        # and back, on to the Measure menu and the Track menu (each named on arrival), up to
+        # the Navigation submenu, into it, back out and into it again, out and back to the
+        # Measure menu.
         steps = [("alt", "Файл"), ("Right", "Текст"), ("Down", "Найти..."), ("Up", "Правка"),
                  ("Right", "Отменить Ctrl+Z"), ("Left", "Правка"), ("Down", "Найти..."),
-                 ("Right", "Копировать..."),
-                 ("Right", "Свойства трека"), ("Up", "Навигация"), ("Right", "Предыдущий трек"),
-                 ("Left", "Навигация"), ("Right", "Предыдущий трек")]
-        for pressed, said in steps:
+                 ("Right", "Такт", "Копировать..."),
+                 ("Right", "Трек", "Свойства трека"), ("Up", "Навигация"), ("Right", "Предыдущий трек"),
+                 ("Left", "Навигация"), ("Right", "Предыдущий трек"),
+                 ("Left", "Навигация"), ("Left", "Такт", "Копировать...")]
+        for pressed, *said in steps:
             heard = len(orca.spoken())
             key(pressed)
             wait_for(lambda: "Orca saying %r after %s (it said %r)" % (said, pressed, orca.spoken()[heard:]),
-                     lambda: spoken_since(orca, heard, said))
-        key("Escape", "Escape", "Escape")
+                     lambda: all(spoken_since(orca, heard, fragment) for fragment in said))
+        key("Escape", "Escape")
         quit_without_saving(program)
     finally:
         if program is not None and program.process.poll() is None:

@@ -227,16 +227,26 @@ TEST_F(ModuleTest, DeletingAFreeModuleAsksAboutItsDescriptionAndCancelKeepsBoth)
   }
 }
 
+// Each refusal says why, interrupting; Esc (an empty name) gives the signal alone.
 TEST_F(ModuleTest, RenamingRefusesNamesThatAreNoPlainModuleNames) {
   window_.CurrentTrack = Track(0);
-  for (const char* typed : {"", "two words", "a/b", "x\\y", "$$", ".", "..", "..."}) {
+  const std::string blanks = "I В имени модуля не может быть пробелов и знаков / и \\";
+  const std::string signs = "I Имя модуля: только буквы, цифры, точки, запятые, подчёркивания и минус в начале";
+  const std::string dots = "I Имя модуля не может состоять из одних точек";
+  const std::vector<std::pair<const char*, TLines>> cases = {
+      {"", {}},        {"two words", {blanks}}, {"a/b", {blanks}}, {"x\\y", {blanks}}, {"$$", {signs}},
+      {"a+b", {signs}}, {".", {dots}},          {"..", {dots}},    {"...", {dots}},
+  };
+  for (const auto& [typed, spoken] : cases) {
     TModuleManagerDialog manager(window_);
     manager.Enter(mlFree);
     manager.Select(mlFree, 1);  // humanize
     rig_.signaller.kinds.clear();
+    rig_.speaker.said.clear();
     rig_.windowDialogs.answers[TWindowDialog::ModuleName] = [typed] { ModuleNameBuffer = typed; };
     manager.NewName();
     EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{sError}) << typed;
+    EXPECT_EQ(rig_.speaker.said, spoken) << typed;
     EXPECT_EQ(Names(manager.Lists[mlFree]), (TLines{"dynamics", "humanize"})) << typed;
   }
   EXPECT_TRUE(fs::exists(modules_ / "humanize.BLK"));
