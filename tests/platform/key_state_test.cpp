@@ -19,8 +19,10 @@ TEST(KeyState, AWaitEndsAtOnceWithoutAWindowAndOnReleaseOrStop) {
     std::atomic<int> asked{0};
     std::thread waiter([&] {
       keys.WaitWhileShiftHeld([&] {
+        // The flag is read before the count shows: the first look always finds it unset.
+        const bool stopped = stop.load();
         ++asked;
-        return stop.load();
+        return stopped;
       });
       waited = true;
     });
