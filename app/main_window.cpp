@@ -38,7 +38,7 @@
 #include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
-#include "platform/midi_log.h"
+#include "platform/midi_devices/midi_log.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/player_state.h"
@@ -48,10 +48,10 @@
 #include "settings/plugins.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
-#include "songwindow/view/accessible_menu_items.h"
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/qt_text.h"
-#include "songwindow/view/snapshot_presenter.h"
+#include "songwindow/widgets/accessible_menu_items.h"
+#include "songwindow/widgets/apply_colours.h"
+#include "songwindow/widgets/qt_text.h"
+#include "songwindow/dialogs/view/snapshot_presenter.h"
 #include "songwindow/view/song_window_view.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "songwindow/controller/window_ports.h"
+#include "songwindow/parts/window_ports.h"
 
 class QLocalServer;
 class TSongWindowView;

@@ -21,7 +21,7 @@
 #include "app/single_instance.h"
 #include "app/song_commands.h"
 #include "platform/atomic_file.h"
-#include "platform/sound_library_messages.h"
+#include "platform/midi_devices/sound_library_messages.h"
 #include "platform/stale_temporaries.h"
 #include "platform/stop_signals.h"
 #include "feedback/speech.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/midi_recorder.h"
+#include "platform/midi_devices/midi_recorder.h"
 #include "midi/midi_event_writer.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "platform/sound_player.h"
+#include "platform/speech_signals/sound_player.h"
 #include "settings/settings.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "platform/codec1251.h"
-#include "platform/speech_output.h"
+#include "platform/speech_signals/speech_output.h"
 
 namespace {
 

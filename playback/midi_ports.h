@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/midi_device.h"
+#include "platform/midi_devices/midi_device.h"
 #include "playback/player_state.h"
 
 inline constexpr int kMidiPortCount = 17;

@@ -1,11 +1,11 @@
-#include "platform/midi_device.h"
+#include "platform/midi_devices/midi_device.h"
 
 #include <mutex>
 #include <utility>
 
-#include "platform/midi_fluidsynth.h"
-#include "platform/midi_log.h"
-#include "platform/midi_rtmidi.h"
+#include "platform/midi_devices/midi_fluidsynth.h"
+#include "platform/midi_devices/midi_log.h"
+#include "platform/midi_devices/midi_rtmidi.h"
 
 namespace {
 

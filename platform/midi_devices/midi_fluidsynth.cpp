@@ -1,4 +1,4 @@
-#include "platform/midi_fluidsynth.h"
+#include "platform/midi_devices/midi_fluidsynth.h"
 
 #include <fluidsynth.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
-#include "platform/sound_library_messages.h"
+#include "platform/midi_devices/sound_library_messages.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/midi_device.h"
+#include "platform/midi_devices/midi_device.h"
 
 // The sound font of the synthesizer: VELTO_SOUNDFONT when set and not empty, else the
 // General MIDI sound font of Debian's timgm6mb-soundfont.

@@ -1,4 +1,4 @@
-#include "platform/midi_log.h"
+#include "platform/midi_devices/midi_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>

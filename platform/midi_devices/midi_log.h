@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/midi_device.h"
+#include "platform/midi_devices/midi_device.h"
 
 // The name of the log's backend and of its one device.
 inline constexpr const char* kMidiLogDeviceName = "log";

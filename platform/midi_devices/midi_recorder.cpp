@@ -1,4 +1,4 @@
-#include "platform/midi_recorder.h"
+#include "platform/midi_devices/midi_recorder.h"
 
 #include <algorithm>
 #include <functional>

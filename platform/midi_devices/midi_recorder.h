@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/midi_device.h"
+#include "platform/midi_devices/midi_device.h"
 
 enum class TRecordedKind {
   Short,  // a short message: Bytes holds its 1..3 bytes

@@ -1,4 +1,4 @@
-#include "platform/midi_rtmidi.h"
+#include "platform/midi_devices/midi_rtmidi.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/sound_library_messages.h"
+#include "platform/midi_devices/sound_library_messages.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi_device.h"
+#include "platform/midi_devices/midi_device.h"
 
 // One RtMidi interface ("alsa" or "jack"); its devices are that interface's output
 // ports, named "ALSA: ..." or "JACK: ...".

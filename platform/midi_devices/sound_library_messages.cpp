@@ -1,4 +1,4 @@
-#include "platform/sound_library_messages.h"
+#include "platform/midi_devices/sound_library_messages.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>

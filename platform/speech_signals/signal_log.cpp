@@ -1,4 +1,4 @@
-#include "platform/signal_log.h"
+#include "platform/speech_signals/signal_log.h"
 
 #include "platform/append_line.h"
 

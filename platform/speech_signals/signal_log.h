@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/sound_player.h"
+#include "platform/speech_signals/sound_player.h"
 
 // Each Play appends one line: the kind, then LF. Always "starts".
 class TSignalLog : public TSoundPlayer {

@@ -1,11 +1,11 @@
-#include "platform/sound_player.h"
+#include "platform/speech_signals/sound_player.h"
 
 #include <canberra.h>
 
 #include <cstdlib>
 #include <mutex>
 
-#include "platform/signal_log.h"
+#include "platform/speech_signals/signal_log.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/speech_dispatcher.h"
+#include "platform/speech_signals/speech_dispatcher.h"
 
 #include <libspeechd.h>
 #include <pthread.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/speech_output.h"
+#include "platform/speech_signals/speech_output.h"
 
 // Hands texts to a worker thread that talks to the server, so Say never waits for it.
 // The connection opens on first use; when no server answers the texts are dropped

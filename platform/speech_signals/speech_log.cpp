@@ -1,4 +1,4 @@
-#include "platform/speech_log.h"
+#include "platform/speech_signals/speech_log.h"
 
 #include "platform/append_line.h"
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/speech_output.h"
+#include "platform/speech_signals/speech_output.h"
 
 class TSpeechLog : public TSpeechOutput {
  public:

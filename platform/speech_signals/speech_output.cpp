@@ -1,9 +1,9 @@
-#include "platform/speech_output.h"
+#include "platform/speech_signals/speech_output.h"
 
 #include <cstdlib>
 
-#include "platform/speech_dispatcher.h"
-#include "platform/speech_log.h"
+#include "platform/speech_signals/speech_dispatcher.h"
+#include "platform/speech_signals/speech_log.h"
 
 std::shared_ptr<TSpeechOutput> MakeSpeechOutput() {
   const char* log = std::getenv("VELTO_SPEECH_LOG");

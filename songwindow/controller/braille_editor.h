@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "base/errors.h"
-#include "songwindow/controller/key_codes.h"
 #include "songwindow/controller/note_audition.h"
+#include "songwindow/parts/key_codes.h"
 
 class TSongWindow;
 

@@ -16,8 +16,8 @@
 #include "render/render_state.h"
 #include "render/track_runtime.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/harmony_expansion.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/harmony_expansion.h"
 
 namespace {
 

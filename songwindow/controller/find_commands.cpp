@@ -5,8 +5,8 @@
 #include "model/song_file.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/find_replace.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/find_replace.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "render/render_state.h"
 #include "render/song_preparation.h"
 #include "render/track_runtime.h"
-#include "songwindow/controller/block_tag.h"
-#include "songwindow/controller/block_wizard.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/block_tag.h"
+#include "songwindow/parts/dialog_results.h"
 
 namespace {
 

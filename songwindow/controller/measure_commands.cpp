@@ -11,9 +11,9 @@
 #include "model/plugin_hooks.h"
 #include "model/song_text.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/clipboards.h"
-#include "songwindow/controller/dialog_results.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/clipboards.h"
+#include "songwindow/parts/dialog_results.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "feedback/error_messages.h"
 #include "feedback/signals.h"
 #include "platform/codec1251.h"
-#include "songwindow/controller/module_files.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/module_files.h"
 
 namespace fs = std::filesystem;
 

@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "feedback/signals.h"
-#include "songwindow/controller/dialog_results.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/dialog_results.h"
 
 void TSongWindow::NextTackt() {
   if (CurrentTrack == nullptr) {

@@ -8,8 +8,8 @@
 #include "notation/translator.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/clipboards.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/clipboards.h"
 
 namespace {
 

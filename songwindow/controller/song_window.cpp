@@ -22,7 +22,7 @@
 #include "settings/plugins.h"
 #include "settings/settings.h"
 #include "songwindow/controller/braille_editor.h"
-#include "songwindow/controller/clipboards.h"
+#include "songwindow/parts/clipboards.h"
 
 namespace {
 

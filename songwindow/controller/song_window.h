@@ -19,8 +19,8 @@
 #include "pluginhost/plugin_controls.h"
 #include "render/render_thread.h"
 #include "songwindow/controller/notation_menu.h"
-#include "songwindow/controller/window_ports.h"
 #include "songwindow/controller/window_texts.h"
+#include "songwindow/parts/window_ports.h"
 
 class IPreparationWindow;
 class TBrailleEditor;

@@ -5,9 +5,9 @@
 #include "feedback/signals.h"
 #include "model/song_text.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/clipboards.h"
-#include "songwindow/controller/dialog_results.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/clipboards.h"
+#include "songwindow/parts/dialog_results.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "songwindow/controller/block_wizard.h"
+#include "songwindow/dialogs/block_wizard.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -17,11 +17,8 @@
 #include "render/track_runtime.h"
 #include "settings/lang_texts.h"
 #include "settings/settings.h"
-#include "songwindow/controller/block_tag.h"
 #include "songwindow/controller/song_window.h"
-
-std::string BlockWizardName;
-std::vector<std::string> BlockWizardParams;
+#include "songwindow/parts/block_tag.h"
 
 namespace {
 

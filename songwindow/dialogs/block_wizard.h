@@ -7,15 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "songwindow/parts/dialog_results.h"
+
 class TSongWindow;
 class THandlerProgram;
 struct TBlock;
-
-// On entry the tag's block name (may be empty); on exit the new tag text with its ")"
-// and ".", "*" to remove the tag, or empty to change nothing (code page 1251).
-extern std::string BlockWizardName;
-// The tag's parameter texts in order; edited in place.
-extern std::vector<std::string> BlockWizardParams;
 
 // The text between the double quotes of a parameter line ("0" when it has none), and the
 // text outside them.

@@ -1,11 +1,11 @@
-#include "songwindow/controller/find_dialog.h"
+#include "songwindow/dialogs/find_dialog.h"
 
 #include "feedback/signals.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/find_replace.h"
 #include "songwindow/controller/song_window.h"
 #include "songwindow/controller/window_texts.h"
+#include "songwindow/parts/find_replace.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "songwindow/controller/general_midi_names.h"
+#include "songwindow/dialogs/general_midi_names.h"
 
 #include "settings/lang_texts.h"
 

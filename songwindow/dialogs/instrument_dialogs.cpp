@@ -1,4 +1,4 @@
-#include "songwindow/controller/instrument_dialogs.h"
+#include "songwindow/dialogs/instrument_dialogs.h"
 
 #include <algorithm>
 #include <optional>
@@ -7,9 +7,9 @@
 #include "model/song_text.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/general_midi_names.h"
 #include "songwindow/controller/song_window.h"
 #include "songwindow/controller/window_texts.h"
+#include "songwindow/dialogs/general_midi_names.h"
 
 uint8_t LastInstrumentItem = 0;
 uint16_t LastBank = 0;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "songwindow/controller/number_field.h"
+#include "songwindow/parts/number_field.h"
 
 class TSongWindow;
 class INoteTimer;

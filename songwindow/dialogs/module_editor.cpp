@@ -1,4 +1,4 @@
-#include "songwindow/controller/module_editor.h"
+#include "songwindow/dialogs/module_editor.h"
 
 #include <system_error>
 
@@ -10,9 +10,9 @@
 #include "platform/paths.h"
 #include "platform/text_lines.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/find_replace.h"
-#include "songwindow/controller/module_files.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/find_replace.h"
+#include "songwindow/parts/module_files.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "songwindow/controller/module_manager.h"
+#include "songwindow/dialogs/module_manager.h"
 
 #include <algorithm>
 #include <map>
@@ -11,8 +11,8 @@
 #include "handler/handler_normalizer.h"
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/module_files.h"
 #include "songwindow/controller/song_window.h"
+#include "songwindow/parts/module_files.h"
 
 namespace fs = std::filesystem;
 

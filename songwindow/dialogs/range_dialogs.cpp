@@ -1,10 +1,10 @@
-#include "songwindow/controller/range_dialogs.h"
+#include "songwindow/dialogs/range_dialogs.h"
 
 #include <algorithm>
 
 #include "settings/lang_texts.h"
 #include "songwindow/controller/window_texts.h"
-#include "songwindow/controller/dialog_results.h"
+#include "songwindow/parts/dialog_results.h"
 #include "songwindow/controller/song_window.h"
 
 namespace {

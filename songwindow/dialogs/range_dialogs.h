@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "songwindow/controller/number_field.h"
+#include "songwindow/parts/number_field.h"
 
 class TSongWindow;
 

@@ -1,11 +1,11 @@
-#include "songwindow/controller/snapshot_window.h"
+#include "songwindow/dialogs/snapshot_window.h"
 
 #include <utility>
 
 #include "handler/handler_numbers.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/key_codes.h"
-#include "songwindow/controller/window_ports.h"
+#include "songwindow/parts/key_codes.h"
+#include "songwindow/parts/window_ports.h"
 
 std::array<TSnapshotMemory, 256> GSnapshotMemory{};
 bool SnapshotHide = false;

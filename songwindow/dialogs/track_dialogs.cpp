@@ -1,4 +1,4 @@
-#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/dialogs/track_dialogs.h"
 
 #include <algorithm>
 
@@ -7,10 +7,10 @@
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
 #include "settings/settings.h"
-#include "songwindow/controller/dialog_results.h"
-#include "songwindow/controller/find_replace.h"
 #include "songwindow/controller/song_window.h"
 #include "songwindow/controller/window_texts.h"
+#include "songwindow/parts/dialog_results.h"
+#include "songwindow/parts/find_replace.h"
 
 namespace {
 

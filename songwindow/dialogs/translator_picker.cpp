@@ -1,4 +1,4 @@
-#include "songwindow/controller/translator_picker.h"
+#include "songwindow/dialogs/translator_picker.h"
 
 #include <algorithm>
 #include <filesystem>

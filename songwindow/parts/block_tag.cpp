@@ -1,4 +1,4 @@
-#include "songwindow/controller/block_tag.h"
+#include "songwindow/parts/block_tag.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "songwindow/controller/clipboards.h"
+#include "songwindow/parts/clipboards.h"
 
 std::vector<TTreck> TrackClipboard;
 std::vector<std::string> MeasureClipboard;

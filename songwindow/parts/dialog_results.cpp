@@ -1,4 +1,4 @@
-#include "songwindow/controller/dialog_results.h"
+#include "songwindow/parts/dialog_results.h"
 
 uint8_t TrackDialogResult = 0;
 int32_t CopyFromTrack = -1;
@@ -10,3 +10,6 @@ uint16_t RangeTo = 0;
 uint8_t GoToConfirmed = 0;
 uint16_t GoToMeasure = 0;
 uint16_t GoToVoice = 0;
+
+std::string BlockWizardName;
+std::vector<std::string> BlockWizardParams;

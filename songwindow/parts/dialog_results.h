@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Track properties: set to 1 by the new-track command before the dialog opens; the dialog
 // leaves 1 on OK, 0 on Cancel; 0 again after each use.
@@ -21,3 +23,9 @@ extern uint16_t RangeTo;
 extern uint8_t GoToConfirmed;
 extern uint16_t GoToMeasure;
 extern uint16_t GoToVoice;
+
+// Block wizard: on entry the tag's block name (may be empty); on exit the new tag text
+// with its ")" and ".", "*" to remove the tag, or empty to change nothing (code page 1251).
+extern std::string BlockWizardName;
+// The tag's parameter texts in order; edited in place.
+extern std::vector<std::string> BlockWizardParams;

@@ -1,4 +1,4 @@
-#include "songwindow/controller/find_replace.h"
+#include "songwindow/parts/find_replace.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "songwindow/controller/harmony_expansion.h"
+#include "songwindow/parts/harmony_expansion.h"
 
 #include "base/note_arithmetic.h"
 #include "model/song_text.h"

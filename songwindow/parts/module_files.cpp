@@ -1,4 +1,4 @@
-#include "songwindow/controller/module_files.h"
+#include "songwindow/parts/module_files.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,11 +1,11 @@
-#include "songwindow/controller/number_field.h"
+#include "songwindow/parts/number_field.h"
 
 #include <algorithm>
 #include <optional>
 
 #include "feedback/signals.h"
-#include "songwindow/controller/key_codes.h"
-#include "songwindow/controller/window_ports.h"
+#include "songwindow/parts/key_codes.h"
+#include "songwindow/parts/window_ports.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "songwindow/controller/window_colours.h"
+#include "songwindow/parts/window_colours.h"
 
 #include "platform/ini_file.h"
 

@@ -1,4 +1,4 @@
-#include "songwindow/controller/window_ports.h"
+#include "songwindow/parts/window_ports.h"
 
 #include "feedback/editor_modes.h"
 #include "feedback/message_box.h"

@@ -1,5 +1,5 @@
 #include "songwindow/view/plugin_controls_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,9 +20,9 @@
 #include <algorithm>
 
 #include "platform/codec1251.h"
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/key_map.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/apply_colours.h"
+#include "songwindow/widgets/key_map.h"
+#include "songwindow/widgets/accessible_text.h"
 
 namespace {
 

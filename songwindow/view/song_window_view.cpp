@@ -1,5 +1,5 @@
 #include "songwindow/view/song_window_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,10 +19,10 @@
 #include "feedback/signals.h"
 #include "platform/codec1251.h"
 #include "songwindow/controller/braille_editor.h"
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/dialog_widgets.h"
-#include "songwindow/view/key_map.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
 #include "songwindow/view/plugin_controls_view.h"
+#include "songwindow/widgets/apply_colours.h"
+#include "songwindow/widgets/key_map.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <string>
 
 #include "songwindow/controller/song_window.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/accessible_text.h"
 
 class TPluginControlsView;
 

@@ -4,21 +4,21 @@
 #include <QApplication>
 #include <QMenu>
 
-#include "songwindow/controller/block_wizard.h"
-#include "songwindow/controller/find_dialog.h"
-#include "songwindow/controller/instrument_dialogs.h"
-#include "songwindow/controller/module_editor.h"
-#include "songwindow/controller/module_manager.h"
-#include "songwindow/controller/range_dialogs.h"
-#include "songwindow/controller/track_dialogs.h"
-#include "songwindow/controller/translator_picker.h"
-#include "songwindow/view/find_dialog_view.h"
-#include "songwindow/view/handler_dialogs_view.h"
-#include "songwindow/view/instrument_dialogs_view.h"
-#include "songwindow/view/module_dialogs_view.h"
-#include "songwindow/view/qt_text.h"
-#include "songwindow/view/range_dialogs_view.h"
-#include "songwindow/view/track_dialogs_view.h"
+#include "songwindow/dialogs/block_wizard.h"
+#include "songwindow/dialogs/find_dialog.h"
+#include "songwindow/dialogs/instrument_dialogs.h"
+#include "songwindow/dialogs/module_editor.h"
+#include "songwindow/dialogs/module_manager.h"
+#include "songwindow/dialogs/range_dialogs.h"
+#include "songwindow/dialogs/track_dialogs.h"
+#include "songwindow/dialogs/translator_picker.h"
+#include "songwindow/dialogs/view/find_dialog_view.h"
+#include "songwindow/dialogs/view/handler_dialogs_view.h"
+#include "songwindow/dialogs/view/instrument_dialogs_view.h"
+#include "songwindow/dialogs/view/module_dialogs_view.h"
+#include "songwindow/dialogs/view/range_dialogs_view.h"
+#include "songwindow/dialogs/view/track_dialogs_view.h"
+#include "songwindow/widgets/qt_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "songwindow/view/accessible_list.h"
+#include "songwindow/widgets/accessible_list.h"
 
 #include <QAccessibleActionInterface>
 #include <QAccessibleWidget>

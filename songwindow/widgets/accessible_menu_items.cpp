@@ -1,4 +1,4 @@
-#include "songwindow/view/accessible_menu_items.h"
+#include "songwindow/widgets/accessible_menu_items.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

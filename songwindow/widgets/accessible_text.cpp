@@ -1,4 +1,4 @@
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/accessible_text.h"
 
 #include <QAbstractSpinBox>
 #include <QAccessibleWidget>

@@ -1,4 +1,4 @@
-#include "songwindow/view/apply_colours.h"
+#include "songwindow/widgets/apply_colours.h"
 
 #include <QColor>
 #include <QPalette>

@@ -1,7 +1,7 @@
 // The colour scheme of velto.ini put on a window and on the controls it holds.
 #pragma once
 
-#include "songwindow/controller/window_colours.h"
+#include "songwindow/parts/window_colours.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "songwindow/view/key_map.h"
+#include "songwindow/widgets/key_map.h"
 
 #include <array>
 #include <iterator>

@@ -4,7 +4,7 @@
 
 #include <QKeyEvent>
 
-#include "songwindow/controller/key_codes.h"
+#include "songwindow/parts/key_codes.h"
 
 // A key as the Braille editor gets it: its virtual-key code and the character it types
 // (0: none).

@@ -14,8 +14,8 @@
 
 #include "base/errors.h"
 #include "platform/atomic_file.h"
-#include "platform/midi_fluidsynth.h"
-#include "platform/midi_log.h"
+#include "platform/midi_devices/midi_fluidsynth.h"
+#include "platform/midi_devices/midi_log.h"
 #include "playback/midi_ports.h"
 #include "settings/settings.h"
 #include "tests/support/child_process.h"

@@ -15,7 +15,7 @@
 
 #include "base/errors.h"
 #include "platform/clock.h"
-#include "platform/midi_recorder.h"
+#include "platform/midi_devices/midi_recorder.h"
 #include "playback/midi_ports.h"
 #include "app/song_commands.h"
 #include "settings/settings.h"

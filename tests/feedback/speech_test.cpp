@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/speech_log.h"
+#include "platform/speech_signals/speech_log.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include "settings/lang_texts.h"
 #include "feedback/signals.h"
 #include "feedback/speech.h"
-#include "platform/signal_log.h"
-#include "platform/speech_dispatcher.h"
-#include "platform/speech_log.h"
+#include "platform/speech_signals/signal_log.h"
+#include "platform/speech_signals/speech_dispatcher.h"
+#include "platform/speech_signals/speech_log.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

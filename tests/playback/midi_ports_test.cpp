@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "platform/midi_recorder.h"
+#include "platform/midi_devices/midi_recorder.h"
 #include "settings/settings.h"
 
 namespace {

@@ -15,9 +15,9 @@
 
 #include "base/errors.h"
 #include "feedback/speech.h"
-#include "platform/midi_fluidsynth.h"
-#include "platform/midi_recorder.h"
-#include "platform/speech_output.h"
+#include "platform/midi_devices/midi_fluidsynth.h"
+#include "platform/midi_devices/midi_recorder.h"
+#include "platform/speech_signals/speech_output.h"
 #include "midi/midi_event_writer.h"
 #include "midi/midi_file_reader.h"
 #include "playback/midi_ports.h"

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/midi_recorder.h"
+#include "platform/midi_devices/midi_recorder.h"
 #include "playback/midi_ports.h"
 #include "render/snapshot_broker.h"
 #include "render/song_preparation.h"

@@ -10,8 +10,8 @@
 #include "feedback/signals.h"
 #include "feedback/speech.h"
 #include "platform/key_state.h"
-#include "platform/sound_player.h"
-#include "platform/speech_output.h"
+#include "platform/speech_signals/sound_player.h"
+#include "platform/speech_signals/speech_output.h"
 #include "tests/support/render_song_support.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "model/song_undo.h"
-#include "songwindow/controller/clipboards.h"
-#include "songwindow/controller/dialog_results.h"
+#include "songwindow/parts/clipboards.h"
+#include "songwindow/parts/dialog_results.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace songwindowtest {

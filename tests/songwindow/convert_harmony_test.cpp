@@ -13,7 +13,7 @@
 #include "notation/translator.h"
 #include "playback/transport.h"
 #include "render/render_globals.h"
-#include "songwindow/controller/harmony_expansion.h"
+#include "songwindow/parts/harmony_expansion.h"
 #include "tests/songwindow/command_rig.h"
 
 namespace songwindowtest {

@@ -9,7 +9,7 @@
 #include "model/song_text.h"
 #include "settings/lang_texts.h"
 #include "songwindow/controller/song_window.h"
-#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/dialogs/track_dialogs.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {

@@ -14,11 +14,11 @@
 #include "feedback/speech.h"
 #include "settings/settings.h"
 #include "platform/clock.h"
-#include "platform/midi_recorder.h"
+#include "platform/midi_devices/midi_recorder.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/transport.h"
-#include "songwindow/controller/dialog_results.h"
+#include "songwindow/parts/dialog_results.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/support/test_support.h"
 

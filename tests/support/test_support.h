@@ -9,8 +9,8 @@
 
 #include "settings/lang_texts.h"
 #include "platform/codec1251.h"
-#include "platform/sound_player.h"
-#include "platform/speech_output.h"
+#include "platform/speech_signals/sound_player.h"
+#include "platform/speech_signals/speech_output.h"
 
 namespace testsupport {
 

@@ -1,10 +1,10 @@
-#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
 
 #include <QInputDialog>
 #include <QTextCursor>
 #include <QTextDocument>
-#include "songwindow/view/qt_text.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/qt_text.h"
+#include "songwindow/widgets/accessible_text.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -13,7 +13,7 @@
 
 #include "model/song_file.h"
 #include "platform/codec1251.h"
-#include "songwindow/controller/key_codes.h"
+#include "songwindow/parts/key_codes.h"
 
 QString AccessibleNameOf(const std::string& caption) {
   QString name = ToQt(caption);

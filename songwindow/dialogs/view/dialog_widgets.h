@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "songwindow/controller/number_field.h"
+#include "songwindow/parts/number_field.h"
 
 // A caption (code page 1251) without its accelerator mark and trailing colon.
 QString AccessibleNameOf(const std::string& caption);

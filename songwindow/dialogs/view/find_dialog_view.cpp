@@ -1,13 +1,13 @@
-#include "songwindow/view/find_dialog_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/dialogs/view/find_dialog_view.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/widgets/apply_colours.h"
 
 TFindDialogView::TFindDialogView(TFindDialog& dialog, QWidget* parent) : QDialog(parent), dialog_(dialog) {
   SetUpDialog(*this, dialog.Caption);

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "songwindow/controller/find_dialog.h"
+#include "songwindow/dialogs/find_dialog.h"
 
 class TFindDialogView : public QDialog {
  public:

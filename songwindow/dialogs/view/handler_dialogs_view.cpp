@@ -1,4 +1,4 @@
-#include "songwindow/view/handler_dialogs_view.h"
+#include "songwindow/dialogs/view/handler_dialogs_view.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -6,10 +6,10 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/dialog_widgets.h"
-#include "songwindow/view/qt_text.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/apply_colours.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/widgets/qt_text.h"
+#include "songwindow/widgets/accessible_text.h"
 
 namespace {
 

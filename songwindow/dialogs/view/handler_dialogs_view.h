@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QTabBar>
 
-#include "songwindow/controller/block_wizard.h"
-#include "songwindow/controller/translator_picker.h"
+#include "songwindow/dialogs/block_wizard.h"
+#include "songwindow/dialogs/translator_picker.h"
 
 class TBlockWizardView : public QDialog {
  public:

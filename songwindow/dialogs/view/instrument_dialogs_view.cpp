@@ -1,13 +1,13 @@
-#include "songwindow/view/instrument_dialogs_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/dialogs/view/instrument_dialogs_view.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/apply_colours.h"
+#include "songwindow/widgets/accessible_text.h"
 
 namespace {
 

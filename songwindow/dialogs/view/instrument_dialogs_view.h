@@ -11,9 +11,9 @@
 
 #include <functional>
 
-#include "songwindow/controller/instrument_dialogs.h"
-#include "songwindow/controller/window_ports.h"
-#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/dialogs/instrument_dialogs.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/parts/window_ports.h"
 
 // A single-shot timer for a dialog's controller; Fired runs when it elapses.
 class TDialogTimer : public QObject, public INoteTimer {

@@ -1,5 +1,5 @@
-#include "songwindow/view/module_dialogs_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/dialogs/view/module_dialogs_view.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QContextMenuEvent>
 #include <QInputDialog>
@@ -8,8 +8,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/widgets/apply_colours.h"
 
 TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* parent) : QDialog(parent), dialog_(dialog) {
   SetUpDialog(*this, dialog.Caption);

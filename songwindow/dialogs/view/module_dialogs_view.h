@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "songwindow/controller/module_editor.h"
-#include "songwindow/controller/module_manager.h"
-#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/dialogs/module_editor.h"
+#include "songwindow/dialogs/module_manager.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
 
 class TModuleEditorView : public QDialog {
  public:

@@ -1,11 +1,11 @@
-#include "songwindow/view/range_dialogs_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/dialogs/view/range_dialogs_view.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "songwindow/view/apply_colours.h"
+#include "songwindow/widgets/apply_colours.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "songwindow/controller/range_dialogs.h"
-#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/dialogs/range_dialogs.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
 
 class TMeasureRangeView : public QDialog {
  public:

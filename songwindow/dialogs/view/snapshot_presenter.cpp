@@ -1,9 +1,9 @@
-#include "songwindow/view/snapshot_presenter.h"
+#include "songwindow/dialogs/view/snapshot_presenter.h"
 
 #include <QMetaObject>
 
-#include "songwindow/controller/window_ports.h"
-#include "songwindow/view/snapshot_window_view.h"
+#include "songwindow/dialogs/view/snapshot_window_view.h"
+#include "songwindow/parts/window_ports.h"
 
 TSnapshotPresenter::TSnapshotPresenter(QWidget* owner) : owner_(owner) {
   AskInterruptionsThroughBroker();

@@ -1,13 +1,13 @@
-#include "songwindow/view/snapshot_window_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/dialogs/view/snapshot_window_view.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-#include "songwindow/controller/key_codes.h"
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/dialog_widgets.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/parts/key_codes.h"
+#include "songwindow/widgets/apply_colours.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/widgets/accessible_text.h"
 
 namespace {
 

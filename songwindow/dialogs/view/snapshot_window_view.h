@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-#include "songwindow/controller/snapshot_window.h"
+#include "songwindow/dialogs/snapshot_window.h"
 
 class TSnapshotWindowView : public QDialog, public ISnapshotTimer {
  public:

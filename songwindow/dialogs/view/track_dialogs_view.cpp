@@ -1,5 +1,5 @@
-#include "songwindow/view/track_dialogs_view.h"
-#include "songwindow/view/qt_text.h"
+#include "songwindow/dialogs/view/track_dialogs_view.h"
+#include "songwindow/widgets/qt_text.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -10,8 +10,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
-#include "songwindow/view/apply_colours.h"
-#include "songwindow/view/dialog_widgets.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/widgets/apply_colours.h"
 
 namespace {
 

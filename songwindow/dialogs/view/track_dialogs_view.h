@@ -17,8 +17,8 @@
 #include <memory>
 #include <string>
 
-#include "songwindow/view/dialog_widgets.h"
-#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/dialogs/track_dialogs.h"
 
 class TTrackPropertiesView : public QDialog {
  public:

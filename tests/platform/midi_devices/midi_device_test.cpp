@@ -1,4 +1,4 @@
-#include "platform/midi_device.h"
+#include "platform/midi_devices/midi_device.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,9 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/midi_fluidsynth.h"
-#include "platform/midi_recorder.h"
-#include "platform/midi_rtmidi.h"
+#include "platform/midi_devices/midi_fluidsynth.h"
+#include "platform/midi_devices/midi_recorder.h"
+#include "platform/midi_devices/midi_rtmidi.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "platform/signal_log.h"
-#include "platform/sound_player.h"
+#include "platform/speech_signals/signal_log.h"
+#include "platform/speech_signals/sound_player.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

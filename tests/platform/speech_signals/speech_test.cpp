@@ -11,9 +11,9 @@
 #include <future>
 
 #include "tests/support/fake_ssip_server.h"
-#include "platform/speech_dispatcher.h"
-#include "platform/speech_log.h"
-#include "platform/speech_output.h"
+#include "platform/speech_signals/speech_dispatcher.h"
+#include "platform/speech_signals/speech_log.h"
+#include "platform/speech_signals/speech_output.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "base/errors.h"
 #include "feedback/signals.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/block_tag.h"
-#include "songwindow/controller/block_wizard.h"
-#include "songwindow/controller/translator_picker.h"
+#include "songwindow/dialogs/block_wizard.h"
+#include "songwindow/dialogs/translator_picker.h"
+#include "songwindow/parts/block_tag.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {

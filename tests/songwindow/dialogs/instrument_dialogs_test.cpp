@@ -1,4 +1,4 @@
-#include "songwindow/controller/instrument_dialogs.h"
+#include "songwindow/dialogs/instrument_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 
 #include "feedback/signals.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/general_midi_names.h"
-#include "songwindow/controller/key_codes.h"
+#include "songwindow/dialogs/general_midi_names.h"
+#include "songwindow/parts/key_codes.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include "feedback/signals.h"
 #include "platform/text_lines.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/module_editor.h"
-#include "songwindow/controller/module_files.h"
-#include "songwindow/controller/module_manager.h"
+#include "songwindow/dialogs/module_editor.h"
+#include "songwindow/dialogs/module_manager.h"
+#include "songwindow/parts/module_files.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {

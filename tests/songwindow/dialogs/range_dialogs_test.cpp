@@ -1,10 +1,10 @@
-#include "songwindow/controller/range_dialogs.h"
+#include "songwindow/dialogs/range_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include "settings/lang_texts.h"
-#include "songwindow/controller/dialog_results.h"
-#include "songwindow/controller/key_codes.h"
+#include "songwindow/parts/dialog_results.h"
+#include "songwindow/parts/key_codes.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {

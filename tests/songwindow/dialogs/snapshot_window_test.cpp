@@ -1,4 +1,4 @@
-#include "songwindow/controller/snapshot_window.h"
+#include "songwindow/dialogs/snapshot_window.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "settings/lang_texts.h"
-#include "songwindow/controller/key_codes.h"
+#include "songwindow/parts/key_codes.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/dialogs/track_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include "feedback/signals.h"
 #include "settings/lang_texts.h"
 #include "settings/settings.h"
-#include "songwindow/controller/dialog_results.h"
+#include "songwindow/parts/dialog_results.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {

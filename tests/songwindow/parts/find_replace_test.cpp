@@ -1,12 +1,12 @@
 // Find and replace: the search and replace engines on music and program lines, the
 // dialog's controller, and the window's Find, Find next and Replace commands.
-#include "songwindow/controller/find_replace.h"
+#include "songwindow/parts/find_replace.h"
 
 #include <gtest/gtest.h>
 
 #include "feedback/signals.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/find_dialog.h"
+#include "songwindow/dialogs/find_dialog.h"
 #include "tests/songwindow/command_rig.h"
 
 namespace {

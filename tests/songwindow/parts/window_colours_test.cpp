@@ -1,4 +1,4 @@
-#include "songwindow/controller/window_colours.h"
+#include "songwindow/parts/window_colours.h"
 
 #include <gtest/gtest.h>
 

@@ -12,10 +12,10 @@
 #include "model/song_file.h"
 #include "platform/atomic_file.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/dialog_results.h"
-#include "songwindow/controller/track_dialogs.h"
+#include "songwindow/dialogs/track_dialogs.h"
+#include "songwindow/dialogs/view/track_dialogs_view.h"
+#include "songwindow/parts/dialog_results.h"
 #include "songwindow/view/song_window_view.h"
-#include "songwindow/view/track_dialogs_view.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/songwindow/view/offscreen_application.h"
 

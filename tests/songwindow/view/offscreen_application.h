@@ -4,8 +4,8 @@
 
 #include <QApplication>
 
-#include "songwindow/view/accessible_list.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/accessible_list.h"
+#include "songwindow/widgets/accessible_text.h"
 
 inline QApplication& OffscreenApplication() {
   static QApplication* application = [] {

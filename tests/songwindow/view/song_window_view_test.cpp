@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "songwindow/controller/braille_editor.h"
-#include "songwindow/controller/key_codes.h"
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/parts/key_codes.h"
+#include "songwindow/widgets/accessible_text.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/songwindow/view/offscreen_application.h"
 

@@ -1,4 +1,4 @@
-#include "songwindow/view/accessible_text.h"
+#include "songwindow/widgets/accessible_text.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,6 @@
 #include <memory>
 
 #include "tests/songwindow/view/offscreen_application.h"
-
-// Fontconfig, which Qt's widgets load, keeps its caches to the end of the run.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
 
 namespace {
 

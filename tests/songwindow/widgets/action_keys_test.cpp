@@ -5,7 +5,7 @@
 #include <QKeySequence>
 
 #include "songwindow/controller/window_texts.h"
-#include "songwindow/view/key_map.h"
+#include "songwindow/widgets/key_map.h"
 
 namespace {
 

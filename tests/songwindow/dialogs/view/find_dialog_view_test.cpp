@@ -7,8 +7,8 @@
 
 #include "feedback/signals.h"
 #include "settings/lang_texts.h"
-#include "songwindow/controller/find_replace.h"
-#include "songwindow/view/find_dialog_view.h"
+#include "songwindow/dialogs/view/find_dialog_view.h"
+#include "songwindow/parts/find_replace.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/songwindow/view/offscreen_application.h"
 

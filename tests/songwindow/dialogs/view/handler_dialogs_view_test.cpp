@@ -9,7 +9,7 @@
 
 #include "render/track_runtime.h"
 #include "settings/lang_texts.h"
-#include "songwindow/view/handler_dialogs_view.h"
+#include "songwindow/dialogs/view/handler_dialogs_view.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/songwindow/view/offscreen_application.h"
 

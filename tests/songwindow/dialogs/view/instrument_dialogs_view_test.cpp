@@ -7,7 +7,7 @@
 
 #include "feedback/signals.h"
 #include "settings/lang_texts.h"
-#include "songwindow/view/instrument_dialogs_view.h"
+#include "songwindow/dialogs/view/instrument_dialogs_view.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/songwindow/view/offscreen_application.h"
 

@@ -12,7 +12,7 @@
 #include "platform/text_lines.h"
 #include "settings/lang_texts.h"
 #include "settings/settings.h"
-#include "songwindow/view/module_dialogs_view.h"
+#include "songwindow/dialogs/view/module_dialogs_view.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/songwindow/view/input_prompts.h"
 #include "tests/songwindow/view/offscreen_application.h"

@@ -10,8 +10,8 @@
 #include "render/render_globals.h"
 #include "render/snapshot_broker.h"
 #include "settings/lang_texts.h"
-#include "songwindow/view/snapshot_presenter.h"
-#include "songwindow/view/snapshot_window_view.h"
+#include "songwindow/dialogs/view/snapshot_presenter.h"
+#include "songwindow/dialogs/view/snapshot_window_view.h"
 #include "tests/songwindow/view/offscreen_application.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "settings/lang_texts.h"
-#include "songwindow/view/snapshot_window_view.h"
+#include "songwindow/dialogs/view/snapshot_window_view.h"
 #include "tests/songwindow/song_window_fakes.h"
 #include "tests/songwindow/view/offscreen_application.h"
 
