@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a command inside a desktop session of its own, as a blind user's desktop has it: a
-# virtual X server, a session D-Bus, and the accessibility (AT-SPI) bus through which a
+# virtual X server with a window manager, a session D-Bus, and the accessibility (AT-SPI) bus through which a
 # screen reader reads the windows. Several sessions may run at once.
 # Usage: scripts/desktop-session.sh COMMAND [ARG...]
 set -euo pipefail
@@ -18,6 +18,10 @@ fi
 
 work=$(mktemp -d)
 cleanup() {
+  if [ -n "${wm_pid:-}" ]; then
+    kill "$wm_pid" 2>/dev/null || true
+    wait "$wm_pid" 2>/dev/null || true
+  fi
   if [ -n "${xvfb_pid:-}" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -41,6 +45,21 @@ if [ ! -s "$work/display" ]; then
   exit 1
 fi
 export DISPLAY=":$(tr -d '\n' < "$work/display")"
+# A window manager, as every desktop has: it decides which window holds the keyboard after a
+# dialog closes and what a screen reader is told while windows come and go.
+metacity --sm-disable --no-composite >"$work/wm.log" 2>&1 &
+wm_pid=$!
+for _ in $(seq 100); do
+  if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+    break
+  fi
+  sleep 0.1
+done
+if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+  echo "desktop-session: the window manager did not start" >&2
+  cat "$work/wm.log" >&2
+  exit 1
+fi
 # Qt applications talk to the AT-SPI bus without waiting for a screen reader to ask.
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export QT_ACCESSIBILITY=1
