@@ -622,6 +622,11 @@ void TMainWindow::ReportDeviceError(const TErrors& error, const std::string& dev
   QTimer::singleShot(0, this, [error, device] { LangMessageBox(DeviceErrorText(error, device), 3); });
 }
 
+void TMainWindow::ReportDeviceFault(const TMidiDeviceFault& fault) {
+  const std::string text = DeviceFaultText(fault);
+  QTimer::singleShot(0, this, [text] { LangMessageBox(text, 3); });
+}
+
 void TMainWindow::ChooseLanguage(const std::string& name, bool announce) {
   if (!LoadLanguageFile(ProgramDir + "Languages/" + name)) {
     return;
@@ -673,6 +678,9 @@ void TMainWindow::Tick() {
     if (const TErrors error = GErrors.Get(); error.Code != 0 && IsDeviceError(error)) {
       GErrors.ClearCode();
       ReportDeviceError(error, PortDeviceName(error.Extra, device_));
+    }
+    for (const TMidiDeviceFault& fault : TakeMidiDeviceFaults()) {
+      ReportDeviceFault(fault);
     }
     c.ReportPendingError();
   }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "platform/midi_devices/midi_device.h"
 #include "songwindow/parts/window_ports.h"
 
 class QLocalServer;
@@ -79,6 +80,8 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   // before comes back, and the menu checks the device open (none when none is).
   void ChooseDevice(int32_t device);
   void ReportDeviceError(const TErrors& error, const std::string& device);
+  // Says once that a device stopped taking messages while it was open.
+  void ReportDeviceFault(const TMidiDeviceFault& fault);
   void LoadQtTranslations();
   void ShowAbout();
   // Writes the window's place into velto.ini; false with *error set when it cannot.
