@@ -117,7 +117,7 @@ TMainWindow::TMainWindow() {
     }
   });
   instance_server_ = ListenForLaterCopies(
-      ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); },
+      ProgramDir, [this](const THandedOverSongs& songs) { TakeHandedOverSongs(songs); },
       [this] { return closing_; });
   snapshots_ = std::make_unique<TSnapshotPresenter>(this);
   ApplyColours(*this);
@@ -375,11 +375,11 @@ TSongWindowView* TMainWindow::SongShowing(const std::string& path,
   return nullptr;
 }
 
-void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
+void TMainWindow::TakeHandedOverSongs(const THandedOverSongs& songs) {
   if (closing_) {
     // Taken while the program asks before it closes: opened when the close is cancelled,
     // else kept for the next start, never opened into a closing program.
-    handed_over_.insert(handed_over_.end(), paths.begin(), paths.end());
+    handed_over_.push_back(songs);
     return;
   }
   AutoPlayForgotten();  // bringing the window up for the songs does not close it
@@ -388,7 +388,7 @@ void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
   }
   raise();
   activateWindow();
-  OpenSongs(paths);
+  OpenSongs(songs.Songs, !songs.OpenOnly);
 }
 
 bool TMainWindow::OpenSong(const std::string& path) {
@@ -694,14 +694,18 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
     if (!window->close()) {
       event->ignore();
       closing_ = false;
-      if (!handed_over_.empty()) {
-        TakeHandedOverSongs(std::exchange(handed_over_, {}));
+      for (const THandedOverSongs& songs : std::exchange(handed_over_, {})) {
+        TakeHandedOverSongs(songs);
       }
       return;
     }
   }
   if (!handed_over_.empty()) {
-    KeepHandedOverSongs(ProgramDir, handed_over_);
+    std::vector<std::string> kept;
+    for (const THandedOverSongs& songs : handed_over_) {
+      kept.insert(kept.end(), songs.Songs.begin(), songs.Songs.end());
+    }
+    KeepHandedOverSongs(ProgramDir, kept);
   }
   timer_.stop();
   Transport().Stop();
