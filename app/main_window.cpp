@@ -39,6 +39,7 @@
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
 #include "platform/midi_devices/midi_log.h"
+#include "platform/stale_temporaries.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/player_state.h"
@@ -419,6 +420,7 @@ bool TMainWindow::OpenSong(const std::string& path) {
     return false;
   }
   c.RememberSongFile(true);
+  RemoveStaleTemporariesBeside(path);  // what a save killed in an earlier run left there
   c.CurrentMeasure = 1;
   song->parentWidget()->show();
   area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
@@ -444,6 +446,9 @@ bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
   // Closing asks. A save asks first when another program changed the file since the
   // window that ended last read or wrote it; without that record, from now on.
   c.Modified = true;
+  if (!c.FileName.empty()) {
+    RemoveStaleTemporariesBeside(c.FileName);  // the save that the crash cut short left one
+  }
   if (leftover.FileIdentity && leftover.FileIdentity->Path == c.FileName) {
     c.AdoptSongFile(*leftover.FileIdentity);
   } else if (!c.FileName.empty()) {

@@ -16,6 +16,7 @@
 #include "model/song_file.h"
 #include "platform/atomic_file.h"
 #include "platform/codec1251.h"
+#include "platform/stale_temporaries.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/transport.h"
@@ -226,6 +227,7 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
     err << "velto: " << error << "\n";  // the reason names the file
     return false;
   }
+  RemoveStaleTemporariesBeside(path);  // what a save killed in an earlier run left there
   if (window.HeadTreck != nullptr) {
     window.CurrentTrack = window.HeadTreck->Next != nullptr ? window.HeadTreck->Next : window.HeadTreck;
   }
