@@ -258,9 +258,9 @@ TEST_F(CommandLineFaults, CtrlCDuringPlaySilencesEveryChannelUsed) {
   EXPECT_TRUE(played.StillSounding.empty()) << FileText(log);
 }
 
-// The MIDI log as a FIFO: without a reader the play is refused at once with the reason;
-// with a reader that does not read, the log is said once to take no more, and SIGTERM
-// still ends the play.
+// The MIDI log as a FIFO: without a reader the play is refused at once with the reason (as
+// a device such as /dev/full is); with a reader that does not read, the log is said once
+// to take no more, and SIGTERM still ends the play.
 TEST_F(CommandLineFaults, AMidiLogFifoIsRefusedOrSaidAndThePlayEndsOnSigterm) {
   const fs::path fifo = work_ / "midi.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -269,6 +269,10 @@ TEST_F(CommandLineFaults, AMidiLogFifoIsRefusedOrSaidAndThePlayEndsOnSigterm) {
   EXPECT_EQ(refused.ExitCode, 1) << refused.Output;
   EXPECT_NE(refused.Output.find("midi.fifo: no program reads from this FIFO"), std::string::npos)
       << refused.Output;
+  const TCommandRun full = Shell("VELTO_MIDI_LOG=/dev/full timeout -s KILL 60 $VELTO --play saints.qem");
+  EXPECT_EQ(full.ExitCode, 1) << full.Output;
+  EXPECT_NE(full.Output.find("/dev/full: not a regular file or a FIFO"), std::string::npos)
+      << full.Output;
 
   // A reader that reads nothing, and a FIFO already full.
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
