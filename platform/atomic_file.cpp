@@ -480,6 +480,8 @@ int OpenRegularFile(const fs::path& path, int flags, std::string* why) {
   return fd;
 }
 
+namespace {
+
 // Why a log is not written to a file of this status: empty for a regular file or a FIFO.
 std::string NotLogFileProblem(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) {
@@ -488,6 +490,8 @@ std::string NotLogFileProblem(const struct stat& st) {
   return S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) ? std::string()
                                                      : std::string(kNotLogFile);
 }
+
+}  // namespace
 
 int OpenLogFile(const fs::path& path, std::string* why) {
   // The type first: a device is never opened (opening may act on it).
