@@ -33,3 +33,8 @@ std::string DeviceErrorText(const TErrors& error, const std::string& name) {
   const std::string place = SubstituteArgs(LangStrOr(1206, "MIDI-устройство %s"), {name});
   return SongErrorMessage(error.Code, error.Text, place);
 }
+
+std::string DeviceFaultText(const TMidiDeviceFault& fault) {
+  return SubstituteArgs(LangStrOr(2400, "MIDI-устройство %s больше не принимает сообщения: %s"),
+                        {Utf8ToCp1251(fault.Device).Text, Utf8ToCp1251(fault.Reason).Text});
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/errors.h"
+#include "platform/midi_devices/midi_device.h"
 
 // True for the song table's device error (code 18 of a music, song or device error).
 bool IsDeviceError(const TErrors& error);
@@ -17,3 +18,7 @@ std::string PortDeviceName(int32_t port, int32_t device0);
 // The error box text of a device error on the device named `name` (code page 1251): a
 // place line naming the device, the error's text and its detail.
 std::string DeviceErrorText(const TErrors& error, const std::string& name);
+
+// The text said once when a device stopped taking messages while it was open (code page
+// 1251): the device and the reason.
+std::string DeviceFaultText(const TMidiDeviceFault& fault);

@@ -39,6 +39,7 @@
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
 #include "platform/midi_devices/midi_log.h"
+#include "platform/stale_temporaries.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/player_state.h"
@@ -117,7 +118,7 @@ TMainWindow::TMainWindow() {
     }
   });
   instance_server_ = ListenForLaterCopies(
-      ProgramDir, [this](const std::vector<std::string>& songs) { TakeHandedOverSongs(songs); },
+      ProgramDir, [this](const THandedOverSongs& songs) { TakeHandedOverSongs(songs); },
       [this] { return closing_; });
   snapshots_ = std::make_unique<TSnapshotPresenter>(this);
   ApplyColours(*this);
@@ -375,11 +376,11 @@ TSongWindowView* TMainWindow::SongShowing(const std::string& path,
   return nullptr;
 }
 
-void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
+void TMainWindow::TakeHandedOverSongs(const THandedOverSongs& songs) {
   if (closing_) {
     // Taken while the program asks before it closes: opened when the close is cancelled,
     // else kept for the next start, never opened into a closing program.
-    handed_over_.insert(handed_over_.end(), paths.begin(), paths.end());
+    handed_over_.push_back(songs);
     return;
   }
   AutoPlayForgotten();  // bringing the window up for the songs does not close it
@@ -388,7 +389,7 @@ void TMainWindow::TakeHandedOverSongs(const std::vector<std::string>& paths) {
   }
   raise();
   activateWindow();
-  OpenSongs(paths);
+  OpenSongs(songs.Songs, !songs.OpenOnly);
 }
 
 bool TMainWindow::OpenSong(const std::string& path) {
@@ -419,6 +420,7 @@ bool TMainWindow::OpenSong(const std::string& path) {
     return false;
   }
   c.RememberSongFile(true);
+  RemoveStaleTemporariesBeside(path);  // what a save killed in an earlier run left there
   c.CurrentMeasure = 1;
   song->parentWidget()->show();
   area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
@@ -444,6 +446,9 @@ bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
   // Closing asks. A save asks first when another program changed the file since the
   // window that ended last read or wrote it; without that record, from now on.
   c.Modified = true;
+  if (!c.FileName.empty()) {
+    RemoveStaleTemporariesBeside(c.FileName);  // the save that the crash cut short left one
+  }
   if (leftover.FileIdentity && leftover.FileIdentity->Path == c.FileName) {
     c.AdoptSongFile(*leftover.FileIdentity);
   } else if (!c.FileName.empty()) {
@@ -622,6 +627,11 @@ void TMainWindow::ReportDeviceError(const TErrors& error, const std::string& dev
   QTimer::singleShot(0, this, [error, device] { LangMessageBox(DeviceErrorText(error, device), 3); });
 }
 
+void TMainWindow::ReportDeviceFault(const TMidiDeviceFault& fault) {
+  const std::string text = DeviceFaultText(fault);
+  QTimer::singleShot(0, this, [text] { LangMessageBox(text, 3); });
+}
+
 void TMainWindow::ChooseLanguage(const std::string& name, bool announce) {
   if (!LoadLanguageFile(ProgramDir + "Languages/" + name)) {
     return;
@@ -674,6 +684,9 @@ void TMainWindow::Tick() {
       GErrors.ClearCode();
       ReportDeviceError(error, PortDeviceName(error.Extra, device_));
     }
+    for (const TMidiDeviceFault& fault : TakeMidiDeviceFaults()) {
+      ReportDeviceFault(fault);
+    }
     c.ReportPendingError();
   }
   // A play that failed leaves GRendering set: the transport tells what really runs.
@@ -686,14 +699,18 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
     if (!window->close()) {
       event->ignore();
       closing_ = false;
-      if (!handed_over_.empty()) {
-        TakeHandedOverSongs(std::exchange(handed_over_, {}));
+      for (const THandedOverSongs& songs : std::exchange(handed_over_, {})) {
+        TakeHandedOverSongs(songs);
       }
       return;
     }
   }
   if (!handed_over_.empty()) {
-    KeepHandedOverSongs(ProgramDir, handed_over_);
+    std::vector<std::string> kept;
+    for (const THandedOverSongs& songs : handed_over_) {
+      kept.insert(kept.end(), songs.Songs.begin(), songs.Songs.end());
+    }
+    KeepHandedOverSongs(ProgramDir, kept);
   }
   timer_.stop();
   Transport().Stop();

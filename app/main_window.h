@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "app/single_instance.h"
 #include "base/errors.h"
+#include "platform/midi_devices/midi_device.h"
 #include "songwindow/parts/window_ports.h"
 
 class QLocalServer;
@@ -73,12 +75,15 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void SaveSongAs(TSongWindowView& song);
   // The song window other than `except` that shows the file at path, or null.
   TSongWindowView* SongShowing(const std::string& path, const TSongWindowView* except) const;
-  // Songs handed over by a later copy of the program: opened, and the window to the front.
-  void TakeHandedOverSongs(const std::vector<std::string>& paths);
+  // Songs handed over by a later copy of the program: opened (one alone played at once
+  // unless they are only opened), and the window to the front.
+  void TakeHandedOverSongs(const THandedOverSongs& songs);
   // Opens the ports on `device`; one that fails is reported naming it, the device open
   // before comes back, and the menu checks the device open (none when none is).
   void ChooseDevice(int32_t device);
   void ReportDeviceError(const TErrors& error, const std::string& device);
+  // Says once that a device stopped taking messages while it was open.
+  void ReportDeviceFault(const TMidiDeviceFault& fault);
   void LoadQtTranslations();
   void ShowAbout();
   // Writes the window's place into velto.ini; false with *error set when it cannot.
@@ -98,7 +103,7 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   std::unique_ptr<QTranslator> qt_translations_;
   std::string language_file_;
   bool closing_ = false;  // the close asks about the songs, or has ended
-  std::vector<std::string> handed_over_;  // songs a later copy handed over while closing
+  std::vector<THandedOverSongs> handed_over_;  // what later copies handed over while closing
   std::unique_ptr<QLocalServer> instance_server_;  // hears later copies of the program
   bool announcing_ = false;  // an announcement of the active song window is due
   std::unique_ptr<TSnapshotPresenter> snapshots_;  // shows what "interruption" asks for

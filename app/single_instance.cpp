@@ -47,10 +47,19 @@ bool TakeFolder(const std::string& programDir) {
   return true;
 }
 
-// The songs as the socket carries them: one UTF-8 path a line, then an empty line.
-QByteArray EncodeSongs(const std::vector<std::string>& songs) {
+// Leads the list of songs that are only opened. Never a song: the paths sent are absolute,
+// and a song's name never begins with "-" on the command line.
+constexpr const char* kOpenOnly = "--open";
+
+// The songs as the socket carries them: kOpenOnly when they are only opened, one UTF-8
+// path a line, then an empty line.
+QByteArray EncodeSongs(const THandedOverSongs& songs) {
   QByteArray bytes;
-  for (const std::string& song : songs) {
+  if (songs.OpenOnly) {
+    bytes += kOpenOnly;
+    bytes += '\n';
+  }
+  for (const std::string& song : songs.Songs) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(song, error);
     bytes += QByteArray::fromStdString((error ? std::filesystem::path(song) : absolute).string());
@@ -69,11 +78,14 @@ std::optional<qsizetype> ListEnd(const QByteArray& bytes) {
   return at < 0 ? std::nullopt : std::optional<qsizetype>(at + 2);
 }
 
-std::vector<std::string> DecodeSongs(const QByteArray& bytes) {
-  std::vector<std::string> songs;
-  for (const QByteArray& line : bytes.split('\n')) {
-    if (!line.isEmpty()) {
-      songs.push_back(line.toStdString());
+THandedOverSongs DecodeSongs(const QByteArray& bytes) {
+  THandedOverSongs songs;
+  const QList<QByteArray> lines = bytes.split('\n');
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    if (i == 0 && lines[i] == kOpenOnly) {
+      songs.OpenOnly = true;
+    } else if (!lines[i].isEmpty()) {
+      songs.Songs.push_back(lines[i].toStdString());
     }
   }
   return songs;
@@ -137,8 +149,8 @@ std::string InstanceSocketName(const std::string& programDir) {
   return name;
 }
 
-THandOver HandOverToRunningCopy(const std::string& programDir,
-                                const std::vector<std::string>& songs, std::string* problem,
+THandOver HandOverToRunningCopy(const std::string& programDir, const THandedOverSongs& songs,
+                                std::string* problem,
                                 const std::function<void()>& waiting,
                                 const THandOverPatience& patience) {
   if (TakeFolder(programDir)) {
@@ -177,7 +189,7 @@ THandOver HandOverToRunningCopy(const std::string& programDir,
 
 std::unique_ptr<QLocalServer> ListenForLaterCopies(
     const std::string& programDir,
-    std::function<void(const std::vector<std::string>& songs)> open,
+    std::function<void(const THandedOverSongs& songs)> open,
     std::function<bool()> refuse) {
   if (gFolderLock < 0) {
     return nullptr;  // a copy beside the one that holds the folder: it hears nobody
@@ -219,7 +231,7 @@ std::unique_ptr<QLocalServer> ListenForLaterCopies(
           return;
         }
         state->Done = true;
-        const std::vector<std::string> songs = DecodeSongs(state->Received.left(*end));
+        const THandedOverSongs songs = DecodeSongs(state->Received.left(*end));
         socket->disconnectFromServer();
         // Opened from the event loop: opening may ask questions in loops of its own.
         QMetaObject::invokeMethod(

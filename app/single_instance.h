@@ -14,6 +14,12 @@ class QLocalServer;
 // The local socket's name for a program folder: its canonical path hashed, and the user.
 std::string InstanceSocketName(const std::string& programDir);
 
+// What a later copy hands over: its songs, and whether they are only opened.
+struct THandedOverSongs {
+  std::vector<std::string> Songs;
+  bool OpenOnly = false;  // --open: one song given alone is not played at once
+};
+
 // What the start of a copy came to.
 enum class THandOver {
   First,       // no other copy runs on the folder: this one holds it for its life
@@ -28,21 +34,21 @@ struct THandOverPatience {
 };
 
 // Before any window: takes the program folder (a lock held until the program ends), or
-// hands `songs` (made absolute) to the copy that holds it. A copy that does not answer
+// hands `songs` (their paths made absolute) to the copy that holds it. A copy that does not answer
 // (stopped, busy) or is closing is tried again until `patience` runs out; `waiting` is
 // called once when it has not answered for a while. The songs are the running copy's only
 // once this copy has confirmed its answer: a copy that gives up never has them opened
 // there too. `problem` says why a hand-over failed.
-THandOver HandOverToRunningCopy(const std::string& programDir,
-                                const std::vector<std::string>& songs, std::string* problem,
+THandOver HandOverToRunningCopy(const std::string& programDir, const THandedOverSongs& songs,
+                                std::string* problem,
                                 const std::function<void()>& waiting = {},
                                 const THandOverPatience& patience = {});
 
-// In the first copy, once the application runs: listens for later copies and passes the
-// songs each one hands over to `open`, from the event loop. While `refuse` answers true
+// In the first copy, once the application runs: listens for later copies and passes what
+// each one hands over to `open`, from the event loop. While `refuse` answers true
 // (the program is closing) a later copy is told so and tries again. Null when the socket
 // cannot be made or this copy does not hold the folder.
 std::unique_ptr<QLocalServer> ListenForLaterCopies(
     const std::string& programDir,
-    std::function<void(const std::vector<std::string>& songs)> open,
+    std::function<void(const THandedOverSongs& songs)> open,
     std::function<bool()> refuse = {});

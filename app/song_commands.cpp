@@ -10,11 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/device_error_text.h"
 #include "feedback/error_messages.h"
 #include "model/song.h"
 #include "model/song_file.h"
 #include "platform/atomic_file.h"
 #include "platform/codec1251.h"
+#include "platform/stale_temporaries.h"
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/transport.h"
@@ -135,7 +137,17 @@ int ExportResult(const TRenderOutcome& outcome, const TVelto& window, const std:
   return 1;
 }
 
-// Plays the loaded song on the open ports until it ends or a stop; the exit status.
+// Says each device fault noted since the last call on a line of `err`; true when one was.
+bool SayDeviceFaults(std::ostream& err) {
+  const std::vector<TMidiDeviceFault> faults = TakeMidiDeviceFaults();
+  for (const TMidiDeviceFault& fault : faults) {
+    err << "velto: " << Cp1251ToUtf8(DeviceFaultText(fault)) << "\n";
+  }
+  return !faults.empty();
+}
+
+// Plays the loaded song on the open ports until it ends or a stop; the exit status (1
+// also when a device stopped taking the song's messages).
 int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::ostream& err) {
   TPlayOptions options;
   options.Device = device;
@@ -147,7 +159,14 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
     PrintSongError(song, window, err);
     return 1;
   }
+  // A device that stops taking messages is said while the song plays, not at its end.
+  bool faulted = false;
+  while (Transport().Busy()) {
+    faulted = SayDeviceFaults(err) || faulted;
+    std::this_thread::sleep_for(kProgressPoll);
+  }
   Transport().Wait();
+  faulted = SayDeviceFaults(err) || faulted;
   if (GErrors.Code() != 0) {
     PrintSongError(song, window, err);
     return 1;
@@ -156,7 +175,7 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
     err << "velto: stopped\n";
     return 1;
   }
-  return 0;
+  return faulted ? 1 : 0;
 }
 
 // Where a handler error lies: the text and line; at run time also the measure and, when
@@ -208,6 +227,7 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
     err << "velto: " << error << "\n";  // the reason names the file
     return false;
   }
+  RemoveStaleTemporariesBeside(path);  // what a save killed in an earlier run left there
   if (window.HeadTreck != nullptr) {
     window.CurrentTrack = window.HeadTreck->Next != nullptr ? window.HeadTreck->Next : window.HeadTreck;
   }

@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
   const auto waiting = [] {
     Speak(LangStrOr(1280, "Программа уже запущена, но не отвечает. Жду её ответа."), -1);
   };
-  switch (HandOverToRunningCopy(ProgramDir, line.Arguments, &problem, waiting)) {
+  switch (HandOverToRunningCopy(ProgramDir, {line.Arguments, line.OpenOnly}, &problem, waiting)) {
     case THandOver::HandedOver:
       return 0;
     case THandOver::NoAnswer:

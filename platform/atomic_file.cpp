@@ -318,7 +318,7 @@ std::string WriteInPlace(const TTarget& target, const TFileWriter& write) {
   // Not blocking in the open: a FIFO that nobody reads is an error, not a hang.
   const int fd = ::open(target.Real.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    return errno == ENXIO && S_ISFIFO(target.Stat.st_mode) ? "no program reads from this FIFO"
+    return errno == ENXIO && S_ISFIFO(target.Stat.st_mode) ? std::string(kFifoWithoutReader)
                                                            : std::strerror(errno);
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -477,6 +477,55 @@ int OpenRegularFile(const fs::path& path, int flags, std::string* why) {
     return -1;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+namespace {
+
+// Why a log is not written to a file of this status: empty for a regular file or a FIFO.
+std::string NotLogFileProblem(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) {
+    return std::strerror(EISDIR);
+  }
+  return S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) ? std::string()
+                                                     : std::string(kNotLogFile);
+}
+
+}  // namespace
+
+int OpenLogFile(const fs::path& path, std::string* why) {
+  // The type first: a device is never opened (opening may act on it).
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (std::string problem = NotLogFileProblem(st); !problem.empty()) {
+      SetError(why, std::move(problem));
+      return -1;
+    }
+  }
+  // Not blocking: a FIFO without a reader fails with ENXIO, one put in place of a regular
+  // file meanwhile is found by the check after the open.
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+  if (fd < 0) {
+    const int code = errno;
+    const bool fifo = ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+    SetError(why, code == ENXIO && fifo ? std::string(kFifoWithoutReader) : std::strerror(code));
+    return -1;
+  }
+  std::string problem;
+  if (::fstat(fd, &st) != 0) {
+    problem = std::strerror(errno);
+  } else {
+    problem = NotLogFileProblem(st);
+  }
+  if (!problem.empty()) {
+    ::close(fd);
+    SetError(why, std::move(problem));
+    return -1;
+  }
+  if (S_ISREG(st.st_mode)) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
   return fd;
 }
 

@@ -44,6 +44,19 @@ inline constexpr std::string_view kNotRegularFile = "not a regular file";
 // (kNotRegularFile) is refused. The descriptor, or -1 with *why set to the reason.
 int OpenRegularFile(const std::filesystem::path& path, int flags, std::string* why = nullptr);
 
+// The reason a FIFO that no program reads is refused where a file is written.
+inline constexpr std::string_view kFifoWithoutReader = "no program reads from this FIFO";
+// The reason a device or a socket is refused where a log is written.
+inline constexpr std::string_view kNotLogFile = "not a regular file or a FIFO";
+
+// Opens a log to append lines to: a regular file (created when missing) or a FIFO that a
+// program reads, with close-on-exec. The open never waits: a FIFO without a reader
+// (kFifoWithoutReader), a folder (EISDIR's text), a device or a socket (kNotLogFile) is
+// refused; a device is never opened. A FIFO's descriptor stays non-blocking, so that a
+// reader that stops reading cannot stop the writer. The descriptor, or -1 with *why set
+// to the reason.
+int OpenLogFile(const std::filesystem::path& path, std::string* why = nullptr);
+
 // The whole regular file as bytes, or nothing (with *error set, naming path) when it cannot
 // be read, is not a regular file (see OpenRegularFile) or holds more than maxBytes.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,

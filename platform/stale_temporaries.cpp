@@ -97,3 +97,11 @@ void RemoveStaleTemporariesOnce(const std::filesystem::path& folder) {
   }
   RemoveStaleTemporaries(folder);
 }
+
+void RemoveStaleTemporariesBeside(const std::filesystem::path& file) {
+  std::error_code error;
+  const std::filesystem::path real = std::filesystem::weakly_canonical(file, error);
+  const std::filesystem::path target = error ? file : real;
+  RemoveStaleTemporariesOnce(target.has_parent_path() ? target.parent_path()
+                                                      : std::filesystem::path("."));
+}

@@ -17,3 +17,8 @@ int RemoveStaleTemporaries(const std::filesystem::path& folder);
 
 // RemoveStaleTemporaries, the first time a folder is named in this run only.
 void RemoveStaleTemporariesOnce(const std::filesystem::path& folder);
+
+// RemoveStaleTemporariesOnce for the folder that a write of `file` makes its temporary in:
+// the folder of the file its links lead to. Called when a song is opened or recovered, so
+// that what a killed save left beside it goes before the next save into that folder.
+void RemoveStaleTemporariesBeside(const std::filesystem::path& file);

@@ -12,6 +12,9 @@ namespace {
 std::mutex backends_mutex;
 TMidiBackends installed_backends;  // empty: the default set
 
+std::mutex faults_mutex;
+std::vector<TMidiDeviceFault> noted_faults;  // guarded by faults_mutex
+
 }  // namespace
 
 TMidiBackends DefaultMidiBackends() {
@@ -79,6 +82,16 @@ int32_t StartingMidiOutDevice(const std::vector<TMidiOutDeviceItem>& devices) {
     }
   }
   return 0;
+}
+
+void NoteMidiDeviceFault(TMidiDeviceFault fault) {
+  std::lock_guard<std::mutex> lock(faults_mutex);
+  noted_faults.push_back(std::move(fault));
+}
+
+std::vector<TMidiDeviceFault> TakeMidiDeviceFaults() {
+  std::lock_guard<std::mutex> lock(faults_mutex);
+  return std::exchange(noted_faults, {});
 }
 
 uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {

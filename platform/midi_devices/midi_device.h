@@ -77,6 +77,17 @@ std::string MidiOutDeviceProblem(const TMidiOutDeviceId* device);
 // The device that port 0 starts on: the MIDI log when the list holds it, else device 0.
 int32_t StartingMidiOutDevice(const std::vector<TMidiOutDeviceItem>& devices);
 
+// A device that stops taking messages while it is open (a log on a full disk, a FIFO whose
+// reader went away) notes it once, with its name and the reason; the program takes the
+// notes and says them. Any thread.
+struct TMidiDeviceFault {
+  std::string Device;
+  std::string Reason;
+};
+void NoteMidiDeviceFault(TMidiDeviceFault fault);
+// The faults noted since the last call, oldest first.
+std::vector<TMidiDeviceFault> TakeMidiDeviceFaults();
+
 // Packs a short message; data bytes are kept to 7 bits.
 uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2);
 // Unpacks a short message into its bytes (1 to 3 of them).

@@ -4,6 +4,7 @@
 // paste, clear the selection, the editor's own one-step undo), each saying what it did.
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "feedback/signals.h"
 #include "model/song_file.h"
@@ -37,6 +38,14 @@ size_t Bytes(const std::vector<std::string>& lines) {
     bytes += line.size() + 2;  // CR LF
   }
   return bytes;
+}
+
+// The digits that the track's header line gives its handler: TrackHeaderLine writes the
+// count of handler lines and the handler caret, so a paste that changes them changes the
+// file's size too.
+size_t HandlerHeaderDigits(size_t lines, int32_t column, int32_t line) {
+  return std::to_string(lines).size() + std::to_string(std::max(column, 0)).size() +
+         std::to_string(std::max(line, 0)).size();
 }
 
 std::string Trimmed(const std::string& word) {
@@ -101,7 +110,12 @@ bool TSongWindow::ProgramEditChange(const std::string& utf8Text, int32_t column,
   for (const std::string& l : lines) {
     longest = std::max(longest, l.size());
   }
-  const std::string why = EditFault(longest, Bytes(ports_.Editors->ProgramLines()), Bytes(lines));
+  const size_t oldBytes =
+      Bytes(ports_.Editors->ProgramLines()) +
+      HandlerHeaderDigits(CurrentTrack->ProgramStrings.size(), CurrentTrack->ProgramCaretX,
+                          CurrentTrack->ProgramCaretY);
+  const size_t newBytes = Bytes(lines) + HandlerHeaderDigits(lines.size(), column, line);
+  const std::string why = EditFault(longest, oldBytes, newBytes);
   if (!why.empty()) {
     RefuseEdit(why);
     return false;

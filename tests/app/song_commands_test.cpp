@@ -3,9 +3,12 @@
 // devices that are missing.
 #include "app/song_commands.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <new>
@@ -13,6 +16,7 @@
 #include <thread>
 
 #include "base/errors.h"
+#include "model/song.h"
 #include "platform/atomic_file.h"
 #include "platform/midi_devices/midi_fluidsynth.h"
 #include "platform/midi_devices/midi_log.h"
@@ -174,6 +178,33 @@ TEST_F(SongCommands, AMissingSoundFontIsNamed) {
   EXPECT_EQ(PlaySongCommand(Song(Example("ode-to-joy")).string(), 0, playErr), 1);
   EXPECT_NE(playErr.str().find("no MIDI output device 0"), std::string::npos) << playErr.str();
   EXPECT_NE(playErr.str().find(reason), std::string::npos) << playErr.str();
+}
+
+// A save killed in an earlier run left its temporary beside the song, in the folder its
+// link leads to: opening the song removes it, and leaves the temporary of a save under way.
+TEST_F(SongCommands, OpeningASongRemovesWhatAKilledSaveLeftBesideIt) {
+  const fs::path songs = work_ / "songs";
+  const fs::path links = work_ / "links";
+  fs::create_directories(songs);
+  fs::create_directories(links);
+  // Written directly: a write through the writer would sweep the folder already.
+  WriteBytes(songs / "ode.qem", Example("ode-to-joy"));
+  fs::create_symlink(songs / "ode.qem", links / "ode.qem");
+  const fs::path stale = songs / ".velto-0badf00d.tmp";
+  const fs::path locked = songs / ".velto-1badf00d.tmp";
+  for (const fs::path& temporary : {stale, locked}) {
+    WriteBytes(temporary, "half a song");
+    fs::last_write_time(temporary, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  const int holder = ::open(locked.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  TVelto window;
+  std::ostringstream err;
+  ASSERT_TRUE(LoadSongForCommand(window, (links / "ode.qem").string(), err)) << err.str();
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(locked)) << "a save under way keeps its file";
+  ::close(holder);
 }
 
 TEST(RunCommandGuarded, AnAllocationFailureIsAnErrorLine) {

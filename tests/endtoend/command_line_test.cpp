@@ -1,6 +1,7 @@
 // The programs as a careless or hostile user runs them: outputs that name the song or are
 // not files, songs cut short, signals at any moment, a missing sound font.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <thread>
 
 #include "platform/atomic_file.h"
@@ -254,6 +256,53 @@ TEST_F(CommandLineFaults, CtrlCDuringPlaySilencesEveryChannelUsed) {
   const TMidiLogSummary played = SummariseMidiLog(FileText(log));
   EXPECT_GE(played.NoteOns, 3);
   EXPECT_TRUE(played.StillSounding.empty()) << FileText(log);
+}
+
+// The MIDI log as a FIFO: without a reader the play is refused at once with the reason (as
+// a device such as /dev/full is); with a reader that does not read, the log is said once
+// to take no more, and SIGTERM still ends the play.
+TEST_F(CommandLineFaults, AMidiLogFifoIsRefusedOrSaidAndThePlayEndsOnSigterm) {
+  const fs::path fifo = work_ / "midi.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const TCommandRun refused =
+      Shell("VELTO_MIDI_LOG=midi.fifo timeout -s KILL 60 $VELTO --play saints.qem");
+  EXPECT_EQ(refused.ExitCode, 1) << refused.Output;
+  EXPECT_NE(refused.Output.find("midi.fifo: no program reads from this FIFO"), std::string::npos)
+      << refused.Output;
+  const TCommandRun full = Shell("VELTO_MIDI_LOG=/dev/full timeout -s KILL 60 $VELTO --play saints.qem");
+  EXPECT_EQ(full.ExitCode, 1) << full.Output;
+  EXPECT_NE(full.Output.find("/dev/full: not a regular file or a FIFO"), std::string::npos)
+      << full.Output;
+
+  // A reader that reads nothing, and a FIFO already full.
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const int filler = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(filler, 0);
+  const std::string block(4096, 'x');
+  while (::write(filler, block.data(), block.size()) > 0) {
+  }
+  ::close(filler);
+  const std::string logVariable = "VELTO_MIDI_LOG=" + fifo.string();
+  TChildProcess velto(Velto({"--play", saints_.string()}), {logVariable, kLeakOptions},
+                      (work_ / "stdout").string(), (work_ / "stderr").string());
+  const std::string said = fifo.string() + ": the program reading this FIFO does not read";
+  EXPECT_TRUE(WaitUntil([&] { return FileText(work_ / "stderr").find(said) != std::string::npos; }))
+      << FileText(work_ / "stderr");
+  velto.Signal(SIGTERM);
+  std::promise<void> ended;
+  std::thread watchdog([&velto, waited = ended.get_future()] {
+    if (waited.wait_for(std::chrono::seconds(30)) == std::future_status::timeout) {
+      velto.Signal(SIGKILL);
+    }
+  });
+  const int status = velto.Wait();
+  ended.set_value();
+  watchdog.join();
+  ::close(reader);
+  EXPECT_EQ(status, 128 + SIGTERM) << FileText(work_ / "stderr");
+  const std::string errors = FileText(work_ / "stderr");
+  EXPECT_EQ(errors.find(said), errors.rfind(said)) << "said once: " << errors;
 }
 
 TEST_F(CommandLineFaults, AMissingSoundFontIsNamedAndNotListed) {

@@ -261,16 +261,23 @@ def scenario_autoplay(bin_dir, source_dir):
 
 def scenario_handoverplay(bin_dir, source_dir):
     """A second copy started with one song hands it to the first copy, which plays it at
-    once; the second copy ends."""
+    once; the second copy ends. A song handed over with --open is opened, not played: only
+    the melody of the song handed over after it reaches the MIDI log."""
     work = tempfile.mkdtemp(prefix="velto-songs-")
+    opened = song_with(work, "opened.qem", ["!PPPP"], second_track=False)
     song = song_with(work, "handed.qem", MELODY, second_track=False)
     program = Program(bin_dir, [])
     wait_for("the program window", lambda: velto_app() is not None and find("frame", "VELTO"))
-    second = subprocess.run([os.path.join(bin_dir, "velto"), "--home", program.home, song],
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30,
-                            env=dict(os.environ, LANG="ru_RU.UTF-8"))
-    if second.returncode != 0:
-        fail("the second copy ended with %d: %r" % (second.returncode, second.stdout))
+
+    def hand_over(*arguments):
+        second = subprocess.run([os.path.join(bin_dir, "velto"), "--home", program.home] + list(arguments),
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30,
+                                env=dict(os.environ, LANG="ru_RU.UTF-8"))
+        if second.returncode != 0:
+            fail("the second copy ended with %d: %r" % (second.returncode, second.stdout))
+    hand_over("--open", opened)
+    wait_for("the song handed over with --open", lambda: find("frame", "opened (qem)"))
+    hand_over(song)
     wait_played(program)
     quit_without_saving(program)
 

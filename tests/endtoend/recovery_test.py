@@ -9,6 +9,7 @@ import shutil
 import stat
 import sys
 import tempfile
+import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -55,6 +56,11 @@ def scenario_recover(bin_dir, source_dir):
     shutil.copy(os.path.join(source_dir, "examples", "twinkle-twinkle.qem"), song)
     first = Program(bin_dir, [song])
     line = edit_and_kill(first, "TT", "O")
+    # What a save killed in an earlier run left beside the song: the recovery removes it.
+    leftover = os.path.join(work, ".velto-0badf00d.tmp")
+    with open(leftover, "wb") as half:
+        half.write(b"half a song")
+    os.utime(leftover, (time.time() - 3600, time.time() - 3600))
 
     second = Program(bin_dir, [], home=first.home)
     wait_for("the recovery question", lambda: find_text("не закрыв сонг «twinkle.qem»"))
@@ -63,6 +69,7 @@ def scenario_recover(bin_dir, source_dir):
     notes = wait_for("the recovered song's editor", lambda: find("text", "Нотный текст"))
     wait_for("the recovered line (now %r)" % (text_of(notes)[0],), lambda: text_of(notes)[0] == line)
     wait_for("the song's name in its window", lambda: find_text("twinkle (qem)"))
+    wait_for("the killed save's leftover removed", lambda: not os.path.exists(leftover))
     focus_main_window()
     wait_for("focus on the Braille editor", lambda: focused(notes))
     key("ctrl+F4")  # the recovered song differs from its file: closing asks

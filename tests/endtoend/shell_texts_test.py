@@ -149,9 +149,12 @@ def checked(role, name):
 
 def scenario_deviceerror(bin_dir, source_dir):
     """A device that cannot open is reported by its name; the menu then checks the device
-    that is open again, or none."""
+    that is open again, or none. A MIDI log that is a FIFO nobody reads is such a device:
+    the window shows and says so, never waiting on it."""
     work = tempfile.mkdtemp(prefix="velto-device-")
-    log = os.path.join(work, "missing", "midi.log")  # its folder is not there: it cannot open
+    log = os.path.join(work, "logs", "midi.log")
+    os.makedirs(os.path.dirname(log))
+    os.mkfifo(log)  # nobody reads it: it cannot open
     song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
     program = Program(bin_dir, [song], env={"VELTO_MIDI_LOG": log})
 
@@ -165,7 +168,7 @@ def scenario_deviceerror(bin_dir, source_dir):
     reported("log")
     if checked("menu item", "log"):
         fail("the device menu checks the log device that failed")
-    os.makedirs(os.path.dirname(log))
+    os.remove(log)
     press("menu item", "log")
     wait_for("the log device checked", lambda: checked("menu item", "log"))
     # The synthesizer opens where there is a sound output; where there is none it is
@@ -179,7 +182,7 @@ def scenario_deviceerror(bin_dir, source_dir):
         reported("FluidSynth")
         wait_for("the log device back", lambda: checked("menu item", "log"))
         opened = None
-    shutil.rmtree(os.path.dirname(log))
+    shutil.rmtree(os.path.dirname(log))  # its folder is not there: it cannot open
     press("menu item", "log")
     reported("log")
     if checked("menu item", "log") or (opened and not checked("menu item", opened)):

@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 // A running copy in a child process: it holds the folder and appends every song it is
-// handed (one a line) to `opened`; it refuses while the file `closing` exists. `ready` is
+// handed (one a line, "--open" first when they are only opened) to `opened`; it refuses
+// while the file `closing` exists. `ready` is
 // made once it listens.
 pid_t StartRunningCopy(const std::string& home, const fs::path& opened, const fs::path& ready,
                        const fs::path& closing) {
@@ -42,9 +43,12 @@ pid_t StartRunningCopy(const std::string& home, const fs::path& opened, const fs
   QCoreApplication application(argc, argv);
   const std::unique_ptr<QLocalServer> server = ListenForLaterCopies(
       home,
-      [opened](const std::vector<std::string>& songs) {
+      [opened](const THandedOverSongs& songs) {
         std::ofstream out(opened, std::ios::app);
-        for (const std::string& song : songs) {
+        if (songs.OpenOnly) {
+          out << "--open\n";
+        }
+        for (const std::string& song : songs.Songs) {
           out << song << "\n";
         }
       },
@@ -98,7 +102,7 @@ TEST_F(SingleInstanceTest, ASongHandedOverLateIsNeverOpenedTwice) {
   int said = 0;
   std::string problem;
   const THandOver first = HandOverToRunningCopy(
-      home_, {"/songs/first.qem"}, &problem, [&said] { ++said; }, {3000ms, 300ms});
+      home_, {{"/songs/first.qem"}}, &problem, [&said] { ++said; }, {3000ms, 300ms});
   EXPECT_EQ(first, THandOver::NoAnswer);
   EXPECT_EQ(said, 1) << "the waiting copy says once that it waits";
   EXPECT_NE(problem.find("does not answer"), std::string::npos) << problem;
@@ -106,7 +110,7 @@ TEST_F(SingleInstanceTest, ASongHandedOverLateIsNeverOpenedTwice) {
   // Back again, it reads what the copy that gave up sent, and a later hand-over.
   ::kill(child_, SIGCONT);
   said = 0;
-  EXPECT_EQ(HandOverToRunningCopy(home_, {"/songs/second.qem"}, &problem, [&said] { ++said; },
+  EXPECT_EQ(HandOverToRunningCopy(home_, {{"/songs/second.qem"}}, &problem, [&said] { ++said; },
                                   {30000ms, 30000ms}),
             THandOver::HandedOver);
   EXPECT_EQ(said, 0);
@@ -118,7 +122,7 @@ TEST_F(SingleInstanceTest, ASongHandedOverLateIsNeverOpenedTwice) {
 TEST_F(SingleInstanceTest, AClosingCopyTakesNothingAndTheLaterCopyTriesAgain) {
   std::ofstream(closing_) << "closing";
   std::string problem;
-  EXPECT_EQ(HandOverToRunningCopy(home_, {"/songs/late.qem"}, &problem, {}, {1500ms, 300ms}),
+  EXPECT_EQ(HandOverToRunningCopy(home_, {{"/songs/late.qem"}}, &problem, {}, {1500ms, 300ms}),
             THandOver::NoAnswer);
   EXPECT_NE(problem.find("is closing"), std::string::npos) << problem;
   // The close was cancelled while the later copy still tries: it is taken then.
@@ -127,11 +131,25 @@ TEST_F(SingleInstanceTest, AClosingCopyTakesNothingAndTheLaterCopyTriesAgain) {
     fs::remove(closing_);
   });
   std::ofstream(closing_) << "closing";
-  EXPECT_EQ(HandOverToRunningCopy(home_, {"/songs/late.qem"}, &problem, {}, {30000ms, 30000ms}),
+  EXPECT_EQ(HandOverToRunningCopy(home_, {{"/songs/late.qem"}}, &problem, {}, {30000ms, 30000ms}),
             THandOver::HandedOver);
   cancel.join();
   ASSERT_TRUE(WaitFor([this] { return !Text(opened_).empty(); }));
   EXPECT_EQ(Text(opened_), "/songs/late.qem\n");
+}
+
+// A copy started with --open hands its song over to be opened only, never played; a relative
+// path arrives made absolute.
+TEST_F(SingleInstanceTest, ASongHandedOverWithOpenIsOnlyOpened) {
+  std::string problem;
+  ASSERT_EQ(HandOverToRunningCopy(home_, {{"song.qem"}, true}, &problem), THandOver::HandedOver)
+      << problem;
+  ASSERT_EQ(HandOverToRunningCopy(home_, {{"/songs/played.qem"}, false}, &problem),
+            THandOver::HandedOver)
+      << problem;
+  ASSERT_TRUE(WaitFor([this] { return Text(opened_).find("played.qem") != std::string::npos; }));
+  EXPECT_EQ(Text(opened_),
+            "--open\n" + (fs::current_path() / "song.qem").string() + "\n/songs/played.qem\n");
 }
 
 }  // namespace
