@@ -18,18 +18,19 @@ std::string HeadTranslatorFile;
 
 namespace {
 
-// One usable rule: both sides non-empty, so every rewriting step consumes text.
+// One usable rule. The left side is never empty, so every replacement consumes text; an
+// empty right side deletes what the left side matches.
 struct TRule {
   std::string_view Left;
   std::string_view Right;
 };
 
-// The rules of a rule list; lines without "=", or with an empty side, are left out.
+// The rules of a rule list; lines without "=", or with an empty left side, are left out.
 std::vector<TRule> UsableRules(const std::vector<std::string>& lines) {
   std::vector<TRule> rules;
   for (const std::string& line : lines) {
     const size_t eq = line.find('=');
-    if (eq == std::string::npos || eq == 0 || eq + 1 == line.size()) {
+    if (eq == std::string::npos || eq == 0) {
       continue;
     }
     std::string_view whole(line);
@@ -68,9 +69,11 @@ const TRule* RuleWithLeftAtFront(const std::vector<TRule>& rules, std::string_vi
   return nullptr;
 }
 
+// An empty right side spells nothing: it is never found at the front of a text, so a
+// deleting rule is never copied as a piece nor rewritten back (which would never end).
 const TRule* RuleWithRightAtFront(const std::vector<TRule>& rules, std::string_view rest) {
   for (const TRule& r : rules) {
-    if (rest.starts_with(r.Right)) {
+    if (!r.Right.empty() && rest.starts_with(r.Right)) {
       return &r;
     }
   }
@@ -133,7 +136,9 @@ size_t CopyLength(const TRewriteState& st, const std::vector<TRule>& rules) {
 }
 
 bool KeepsVoiceStart(char c) { return IsOneOf(c, "(.>M\\}"); }
-bool ReplacementKeepsVoiceStart(std::string_view right) { return IsOneOf(right.front(), "(M\\"); }
+bool ReplacementKeepsVoiceStart(std::string_view right) {
+  return !right.empty() && IsOneOf(right.front(), "(M\\");
+}
 
 // True when the front of rest is text that a right side spells (differing from its left
 // side), typed where a rule could have produced it.
@@ -143,7 +148,7 @@ bool FrontIsUntranslated(const TRewriteState& st, const std::vector<TRule>& rule
     return false;
   }
   return std::any_of(rules.begin(), rules.end(), [&](const TRule& r) {
-    return st.Rest.starts_with(r.Right) && r.Right != r.Left;
+    return !r.Right.empty() && st.Rest.starts_with(r.Right) && r.Right != r.Left;
   });
 }
 
@@ -295,7 +300,8 @@ std::string TranslateText(const std::string& text, const std::vector<std::string
       spelled = RuleWithRightAtFront(rules, st.Rest);
       length = spelled != nullptr ? spelled->Right.size() : 1;
     }
-    const char front = spelled != nullptr ? spelled->Right.front() : st.Rest.front();
+    const char front =
+        spelled != nullptr && !spelled->Right.empty() ? spelled->Right.front() : st.Rest.front();
     if (st.Skip == kNormal && !KeepsVoiceStart(front)) {
       st.VoiceStart = false;
     }

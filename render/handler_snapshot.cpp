@@ -3,6 +3,8 @@
 #include "handler/handler_globals.h"
 #include "render/track_runtime.h"
 
+std::array<bool, 256> GSnapshotShown{};
+
 THandlerSnapshot TakeHandlerSnapshot(uint8_t number, const std::string& scope,
                                      const TTreck& track, uint32_t position) {
   THandlerSnapshot snapshot;

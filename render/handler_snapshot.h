@@ -3,6 +3,7 @@
 // that the window reading it shares nothing with the render.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ struct THandlerSnapshot {
   std::vector<TMassiv> Arrays;
   std::vector<TSnapshotBlock> Blocks;
 };
+
+// Per interruption number: its snapshot window has been shown in this play. Every song
+// preparation clears them (PrepareTracksForPlay); the window reads and sets them. Both run
+// on the UI thread.
+extern std::array<bool, 256> GSnapshotShown;
 
 // Copies what the track's handler holds; the text is the compile's interruption text of
 // that number (empty when the number names none).

@@ -6,6 +6,7 @@
 #include "base/error_sources.h"
 #include "notation/note_record.h"
 #include "handler/handler_names.h"
+#include "render/handler_snapshot.h"
 #include "render/render_globals.h"
 #include "render/track_runtime.h"
 
@@ -90,6 +91,7 @@ void ResetTrackRenderState(TTreck& track) {
 
 void PrepareTracksForPlay(PTreck head, PTreck& first, int& count) {
   ResetHandlerCompileContext();
+  GSnapshotShown.fill(false);
   GRender.LastTempo = 0;
   first = head;
   count = 0;

@@ -260,7 +260,8 @@ class TSongWindow : public TVelto {
   // The measure clipboard at the current measure. False (nothing done) when the Braille
   // editor has not the focus: the view pastes into the program editor.
   bool PasteData();
-  // The whole music text of the current track in its dialog; a track saved empty keeps "m".
+  // The whole music text of the current track in its dialog; a track saved empty has no
+  // music lines.
   void TreckEditing();
   // The play switches of the current track (solo and ensemble never on the control track),
   // and all of them back to their defaults on every track.

@@ -163,9 +163,6 @@ void TSongWindow::TreckEditing() {
     return;
   }
   ports_.Dialogs->Show(TWindowDialog::TrackText);
-  if (CurrentTrack != nullptr && CurrentTrack->MusicStrings.empty()) {
-    CurrentTrack->MusicStrings.push_back("m");  // a track keeps one measure
-  }
   ShowTreck(smTrack);
 }
 

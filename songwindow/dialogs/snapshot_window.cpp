@@ -60,7 +60,7 @@ TSnapshotWindow::TSnapshotWindow(THandlerSnapshot snapshot, ISpeaker& speaker,
       speaker_(speaker),
       timer_(timer),
       memory_(GSnapshotMemory[snapshot_.Number]),
-      shownBefore_(memory_.Shown) {
+      shownBefore_(GSnapshotShown[snapshot_.Number]) {
   if (memory_.Element > kLastElement || memory_.Page >= kSnapshotPages) {
     memory_ = TSnapshotMemory{};
   }
@@ -196,6 +196,6 @@ bool TSnapshotWindow::Continue() {
   for (std::vector<std::string>& list : Lists) {
     list.clear();
   }
-  memory_.Shown = true;
+  GSnapshotShown[snapshot_.Number] = true;
   return SnapshotHide;
 }

@@ -25,15 +25,15 @@ class ISnapshotTimer {
 constexpr int kSnapshotPages = 3;      // variables and constants, arrays, blocks
 constexpr uint8_t kLastElement = 127;  // arrays hold elements 0..127
 
-// What one interruption number remembers from one showing to the next.
+// What one interruption number remembers from one showing to the next, for the whole run
+// of the program. Whether it was shown before in this play is GSnapshotShown.
 struct TSnapshotMemory {
   uint8_t Page = 0;                      // 0 variables, 1 arrays, 2 blocks
   std::array<int32_t, kSnapshotPages> Selected{};
   uint8_t Element = 0;                   // array element shown, 0..127
-  bool Shown = false;                    // shown before
 };
 
-// Per interruption number, for the whole run of the program.
+// Per interruption number.
 extern std::array<TSnapshotMemory, 256> GSnapshotMemory;
 // The check box when the window was last closed: the statement is switched off.
 extern bool SnapshotHide;
@@ -63,7 +63,8 @@ class TSnapshotWindow {
   // The selected entry of a page's list, -1 when the list is empty.
   int32_t Selected(int page) const;
   uint8_t Element() const { return memory_.Element; }
-  // The value takes the focus when the window opens: this snapshot was shown before.
+  // The value takes the focus when the window opens: this snapshot was shown before in
+  // this play.
   bool FocusValue() const { return shownBefore_; }
 
   // The window is shown: the remembered page and its entry are displayed.

@@ -232,10 +232,7 @@ bool TTrackTextDialog::Save(const std::string& utf8Text) {
   }
   if (!line.empty()) {
     lines.push_back(line);
-  }
-  if (lines.empty()) {
-    lines.push_back("m");  // a track keeps at least one measure
-  }
+  }  // an emptied text leaves the track without music lines
   size_t longest = 0;
   for (const std::string& l : lines) {
     longest = std::max(longest, l.size());

@@ -102,7 +102,7 @@ class TTrackTextDialog {
   // F4: the line spoken, interrupting, then the column, queued.
   void SpeakPlace(int32_t line, int32_t column);
   // Save (F8): an undo snapshot, then the track's music lines := the text's lines (UTF-8;
-  // a final line end adds no line; an empty text leaves one empty measure "m"). Refused,
+  // a final line end adds no line; an empty text leaves the track with no music lines). Refused,
   // the text kept, when a character does not fit code page 1251 or the song would become
   // unreadable. True when saved.
   bool Save(const std::string& utf8Text);

@@ -15,9 +15,6 @@ bool FindVoiceOnly = false;
 
 namespace {
 
-constexpr unsigned char kCapitalYo = 0xA8;  // "Ё"
-constexpr unsigned char kSmallYo = 0xB8;    // "ё"
-
 std::string Normal(std::string_view s, bool caseSensitive) {
   return caseSensitive ? std::string(s) : LowerCaseCyr(s);
 }
@@ -64,8 +61,6 @@ std::string LowerCaseCyr(std::string_view s) {
     const auto b = static_cast<unsigned char>(c);
     if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDF)) {
       c = static_cast<char>(b + 32);
-    } else if (b == kCapitalYo) {
-      c = static_cast<char>(kSmallYo);
     }
   }
   return lower;

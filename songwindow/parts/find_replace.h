@@ -20,8 +20,8 @@ extern bool FindInHandler;      // the program editor had the focus when the dia
 // words only (handler program).
 extern bool FindVoiceOnly;
 
-// Latin and Cyrillic capitals (code page 1251, "Ё" included) to small letters; every other
-// byte unchanged.
+// Latin capitals and the Cyrillic capitals А..Я (code page 1251) to small letters; every
+// other byte unchanged, "Ё" (168) too.
 std::string LowerCaseCyr(std::string_view s);
 // S itself when FindCaseSensitive, else LowerCaseCyr(S).
 std::string NormalizeCase(std::string_view s);

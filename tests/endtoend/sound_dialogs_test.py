@@ -197,8 +197,8 @@ def enabled(role, name):
 def scenario_snapshot(bin_dir, source_dir):
     """A play from the window stops at the interruption: its window, named after the
     statement, lists the handler's variable with its value; Enter continues and the rest of
-    the song sounds as written. Played again, with the window left open,
-    the play Stop in the song window (Esc) closes it and ends the play: all notes off and
+    the song sounds as written. Played again, the window starts on its list (a new play
+    shows it as never shown); left open, the play Stop in the song window (Esc) closes it and ends the play: all notes off and
     no note of the measures after the statement."""
     work = tempfile.mkdtemp(prefix="velto-songs-")
     song = snapshot_song(work)
@@ -230,7 +230,11 @@ def scenario_snapshot(bin_dir, source_dir):
     focus_main_window()
     wait_for("focus on the Braille editor", lambda: focused(notes))
     start = start_play(program)
-    wait_for("the snapshot window again", snapshot_window)
+    window = wait_for("the snapshot window again", snapshot_window)
+    # A new play: the window starts on its list, as if never shown, not on the value.
+    wait_for("the new play's snapshot window on its list",
+             lambda: (lambda variables: variables is not None and focused(variables))(
+                 list_in(window, VARIABLES)))
     focus_main_window()  # the song window has the keys, the snapshot window stays open
     wait_for("focus on the Braille editor", lambda: focused(notes))
     if snapshot_window() is None:

@@ -42,7 +42,16 @@ INSTANTIATE_TEST_SUITE_P(
         ApplyCase{"VAfterANoteIsRewritten", {"Vb=zz"}, "PVb", "Pzz"},
         ApplyCase{"VAfterInAccordIsANumber", {"Vb=zz"}, "P()Vb", "P()Vb"},
         ApplyCase{"VoiceStartKeptOverOctaveSign", {"Vb=zz"}, "(Vb", "(Vb"},
-        ApplyCase{"EmptySidesIgnored", {"=P", "a=", "=", "no rule", "b=S"}, "aPb", "aPS"},
+        ApplyCase{"EmptyLeftSidesIgnored", {"=P", "a=", "=", "no rule", "b=S"}, "aPb", "PS"},
+        // An empty right side deletes what its left side matches.
+        ApplyCase{"EmptyRightSideDeletes", {"ab=", "c=P"}, "abc", "P"},
+        ApplyCase{"DeletingEverything", {"ab=", "c="}, "abcab", ""},
+        ApplyCase{"DeletingOnlyInNormalText", {"x="}, "xP<x>{x}P)x.x", "P<x>{x}P)x."},
+        // A deleting rule first in the list does not keep a later right side from being
+        // copied whole (the S of PS stays S), nor does it copy nothing forever.
+        ApplyCase{"DeletingRuleBeforeARightSide", {"x=", "S=Q", "ab=PS"}, "PSxS", "PSQ"},
+        // The deleted piece leaves no voice start: the V after it is a rule's left side.
+        ApplyCase{"DeletingAtAVoiceStart", {"x=", "Vb=zz"}, "xVb()xVb", "zz()zz"},
         ApplyCase{"EmptyRuleList", {}, "abc", "abc"}),
     [](const testing::TestParamInfo<ApplyCase>& info) { return std::string(info.param.name); });
 
@@ -74,6 +83,20 @@ TEST(ApplyTranslator, KeepsTheCaretOnItsPlace) {
   EXPECT_EQ(caret, 6);
 }
 
+// "xabyz" with "ab" deleted: the caret in the piece goes to where it was, behind it moves
+// two places to the left.
+TEST(ApplyTranslator, KeepsTheCaretOverADeletedPiece) {
+  const CaretCase cases[] = {{0, 0, "", 0}, {1, 1, "ab", 0}, {2, 1, "ab", 0}, {3, 1, "", 0}, {4, 2, "", 0}};
+  for (const CaretCase& c : cases) {
+    TTranslatorCover cover;
+    int32_t caret = c.caret;
+    EXPECT_EQ(ApplyTranslator("xabyz", {"ab="}, 2, cover, caret), "xyz");
+    EXPECT_EQ(caret, c.expectedCaret) << c.caret;
+    EXPECT_EQ(cover.Left, c.coverLeft) << c.caret;
+    EXPECT_EQ(cover.Length, c.coverLength) << c.caret;
+  }
+}
+
 TEST(ApplyTranslator, FlagsTextThatARuleWouldHaveProduced) {
   TTranslatorCover cover;
   int32_t caret = -1;
@@ -87,6 +110,7 @@ TEST(ApplyTranslator, FlagsTextThatARuleWouldHaveProduced) {
   GUntranslatedText = 0;
   ApplyTranslator("<PS>{PS}", {"ab=PS"}, 1, cover, caret);
   ApplyTranslator("PS", {"PS=PS"}, 1, cover, caret);  // a rule that spells itself
+  ApplyTranslator("PSN", {"ab="}, 1, cover, caret);    // a deleting rule spells nothing
   EXPECT_EQ(GUntranslatedText, 0);
 }
 
@@ -115,6 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReverseCase{"InAccordNeverRewritten", {"ab=()"}, "P()P", "P()P"},
         ReverseCase{"VAtVoiceStart", {"ab=Vb"}, "VbP()Vb", "VbP()Vb"},
         ReverseCase{"EmptySidesIgnored", {"=P", "a=", "="}, "aPa", "aPa"},
+        // What a deleting rule took away cannot come back; the rest goes back as usual.
+        ReverseCase{"DeletedTextStaysAway", {"q=", "ab=PS"}, "PSP", "abP"},
         ReverseCase{"EmptyRuleList", {}, "PSN", "PSN"}),
     [](const testing::TestParamInfo<ReverseCase>& info) { return std::string(info.param.name); });
 

@@ -197,16 +197,15 @@ TEST_F(TrackCommandsTest, TheLineTypedIsCommittedBeforeTheSnapshot) {
   EXPECT_EQ(Track(1)->MusicStrings[0], "a()q()c");
 }
 
-// A track without measure lines has no place for the editor to show: it keeps one empty
-// measure.
-TEST_F(TrackCommandsTest, TheTrackTextKeepsOneMeasureWhenSavedEmpty) {
+// A track saved empty keeps no measure line; the window shows it all the same.
+TEST_F(TrackCommandsTest, TheTrackTextMayBeSavedEmpty) {
   struct TCase {
     const char* name;
     std::vector<std::string> saved;
     std::vector<std::string> lines;
   };
   const TCase cases[] = {
-      {"emptied", {}, {"m"}},
+      {"emptied", {}, {}},
       {"rewritten", {"f()g", "h"}, {"f()g", "h"}},
   };
   for (const TCase& c : cases) {

@@ -18,8 +18,12 @@
 #include "playback/midi_ports.h"
 #include "playback/player.h"
 #include "playback/transport.h"
+#include "model/song_file.h"
+#include "songwindow/dialogs/track_dialogs.h"
 #include "songwindow/parts/dialog_results.h"
 #include "tests/songwindow/song_window_fakes.h"
+#include "tests/support/midi_test_support.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -404,6 +408,53 @@ TEST_F(PlayCommandsTest, RePlayOnlyWhileTheListsAreValid) {
   EXPECT_TRUE(NoteOns().empty());
 }
 
+// A track text saved empty leaves the track without music lines: the window shows it, the
+// song plays and exports its other tracks, and saves and opens again with the track so.
+TEST_F(PlayCommandsTest, ATrackTextSavedEmptyPlaysExportsSavesAndOpens) {
+  LoadSongText(window_, {"1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 240", "2 0 1 1 0 0 0", "Мелодия",
+                         "!PSNQ", "SNQT", "1 0 2 1 0 0 0", "Бас", "!QTQT"});
+  window_.CurrentTrack = Track(1);
+  window_.CurrentMeasure = 2;
+  window_.ShowTreck(smSilent);
+  rig_.windowDialogs.answers[TWindowDialog::TrackText] = [this] {
+    TTrackTextDialog dialog(window_);
+    EXPECT_TRUE(dialog.Save(""));
+  };
+  window_.TreckEditing();
+  ASSERT_TRUE(Track(1)->MusicStrings.empty());
+  EXPECT_EQ(rig_.editors.notes, "");
+  EXPECT_EQ(rig_.speaker.said.back(), "I 1- Трек: Мелодия");
+  window_.NextTackt();
+  window_.LastTackt();
+  window_.PriorTackt();
+  EXPECT_TRUE(Track(1)->MusicStrings.empty()) << "moving commits nothing typed";
+
+  // F G F G of the bass, as a play and as a file (250000 µs a quarter at tempo 240).
+  EXPECT_EQ(Played(&TSongWindow::PlayAll, 1), (std::vector<int>{65, 67, 65, 67}));
+  EXPECT_TRUE(Track(1)->MusicStrings.empty());
+  TTempDir dir;
+  std::string error;
+  ASSERT_TRUE(Transport().Export(window_, dir.File("song.mid"), &error)) << error;
+  std::string expected = "format 1\ntracks 3\ndivision 480\ntempo 0 0 250000\nend 0 1\nend 1 1\n";
+  for (int i = 0; i < 4; ++i) {
+    const int key = i % 2 == 0 ? 65 : 67;
+    expected += "note 2 " + std::to_string(480 * i) + " 1 " + std::to_string(key) + " 81 on\n";
+    expected += "note 2 " + std::to_string(480 * i + 456) + " 1 " + std::to_string(key) + " 81 off\n";
+  }
+  EXPECT_EQ(miditest::MidoSummary(dir.File("song.mid")), expected + "end 2 1\n");
+
+  ASSERT_TRUE(SaveSongFile(window_, dir.File("song.qem"), "", &error)) << error;
+  TSongWindow reopened(rig_.Ports(), 4, "qem");
+  ASSERT_TRUE(LoadSongFile(reopened, dir.File("song.qem"), "", &error)) << error;
+  PTreck melody = reopened.HeadTreck->Next;
+  EXPECT_EQ(U(melody->Caption), "Мелодия");
+  EXPECT_TRUE(melody->MusicStrings.empty());
+  EXPECT_EQ(melody->Next->MusicStrings, std::vector<std::string>{"!QTQT"});
+  reopened.CurrentTrack = melody;
+  reopened.ShowTreck(smTrack);
+  EXPECT_EQ(rig_.editors.notes, "");
+}
+
 TEST_F(PlayCommandsTest, PlayStateFollowsTheTransport) {
   window_.PlayVoice();  // on a music track
   EXPECT_EQ(window_.StatusPanels[0].substr(2, 1), "B");
@@ -421,3 +472,4 @@ TEST_F(PlayCommandsTest, PlayStateFollowsTheTransport) {
 }
 
 }  // namespace
+

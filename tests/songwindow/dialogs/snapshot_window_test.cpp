@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "render/render_state.h"
 #include "settings/lang_texts.h"
 #include "songwindow/parts/key_codes.h"
 #include "tests/songwindow/song_window_fakes.h"
@@ -49,6 +50,7 @@ class SnapshotWindowTest : public ::testing::Test {
   void SetUp() override {
     UnloadLanguage();
     GSnapshotMemory = {};
+    GSnapshotShown = {};
     SnapshotHide = false;
   }
   TRecordingSpeaker speaker;
@@ -200,6 +202,28 @@ TEST_F(SnapshotWindowTest, OpeningAgainRestoresPageSelectionsAndElement) {
   TSnapshotWindow other(Snapshot(6), speaker, &timer);
   EXPECT_FALSE(other.FocusValue()) << "each number remembers its own";
   EXPECT_EQ(other.Page(), 0);
+}
+
+// Every play starts with no snapshot shown; the page, selections and element stay.
+TEST_F(SnapshotWindowTest, ANewPlayForgetsOnlyThatItWasShown) {
+  {
+    TSnapshotWindow w(Snapshot(), speaker, &timer);
+    w.Activate();
+    w.Select(2);
+    w.SelectPage(1);
+    w.ArrayKey(vkRight);
+    w.Continue();
+  }
+  PTreck first = nullptr;
+  int count = 0;
+  PrepareTracksForPlay(nullptr, first, count);
+  TSnapshotWindow replay(Snapshot(), speaker, &timer);
+  replay.Activate();
+  EXPECT_FALSE(replay.FocusValue());
+  EXPECT_EQ(replay.Page(), 1);
+  EXPECT_EQ(replay.Selected(0), 2);
+  EXPECT_EQ(replay.Element(), 1);
+  EXPECT_EQ(replay.Value, "10");
 }
 
 TEST_F(SnapshotWindowTest, ARememberedEntryPastAShorterListIsNotSelected) {

@@ -225,7 +225,7 @@ TEST_F(TrackDialogsTest, CopyWithNoTrackToChooseHandsBackNothing) {
   EXPECT_EQ(CopyToTrack, -1);
 }
 
-TEST_F(TrackDialogsTest, TrackTextSavesItsLinesAndNeverLeavesNone) {
+TEST_F(TrackDialogsTest, TrackTextSavesItsLinesAndAnEmptyTextLeavesNone) {
   struct TCase {
     const char* text;
     std::vector<std::string> lines;
@@ -234,7 +234,7 @@ TEST_F(TrackDialogsTest, TrackTextSavesItsLinesAndNeverLeavesNone) {
       {"ab\nc()d", {"ab", "c()d"}},
       {"ab\r\nc()d\n", {"ab", "c()d"}},  // a final line end adds no line
       {"ab\n\nc", {"ab", "", "c"}},
-      {"", {"m"}},
+      {"", {}},
       {"жёлтый", {W("жёлтый")}},
   };
   for (const TCase& c : cases) {

@@ -85,7 +85,7 @@ TEST_F(SnapshotPresenterTest, AStopClosesTheOpenWindowUnanswered) {
   SnapshotBroker().Cancel();
   EXPECT_FALSE(asked.get());
   EXPECT_TRUE(NoneShown());
-  EXPECT_FALSE(GSnapshotMemory[41].Shown) << "the user never closed it";
+  EXPECT_FALSE(GSnapshotShown[41]) << "the user never closed it";
 }
 
 TEST_F(SnapshotPresenterTest, AnInterruptionOnTheWindowThreadGoesOnAtOnce) {

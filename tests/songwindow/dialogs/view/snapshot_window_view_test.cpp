@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "render/render_state.h"
 #include "settings/lang_texts.h"
 #include "songwindow/dialogs/view/snapshot_window_view.h"
 #include "tests/songwindow/song_window_fakes.h"
@@ -34,6 +35,7 @@ class SnapshotWindowViewTest : public ::testing::Test {
   void SetUp() override {
     UnloadLanguage();
     GSnapshotMemory = {};
+    GSnapshotShown = {};
   }
   std::unique_ptr<TSnapshotWindowView> Open() {
     auto view = std::make_unique<TSnapshotWindowView>(
@@ -57,6 +59,24 @@ TEST_F(SnapshotWindowViewTest, ShowsTheVariablesWithTheirValueNamedForScreenRead
   EXPECT_EQ(view->ValueLabel()->buddy(), view->ValueEdit());
   EXPECT_EQ(view->ValueEdit()->accessibleName(), QString::fromUtf8("Значение"));
   EXPECT_TRUE(view->List(0)->hasFocus());
+}
+
+// Shown again in the same play the value has the focus; a new play starts on the list of
+// the page last shown.
+TEST_F(SnapshotWindowViewTest, ANewPlayStartsOnTheList) {
+  auto first = Open();
+  first->Pages()->setCurrentIndex(1);
+  QTest::keyClick(first->List(1), Qt::Key_Escape);
+  ASSERT_FALSE(first->isVisible());
+  auto again = Open();
+  EXPECT_TRUE(again->ValueEdit()->hasFocus());
+  QTest::keyClick(again->ValueEdit(), Qt::Key_Escape);
+  PTreck head = nullptr;
+  int count = 0;
+  PrepareTracksForPlay(nullptr, head, count);
+  auto replay = Open();
+  EXPECT_TRUE(replay->List(1)->hasFocus());
+  EXPECT_FALSE(replay->ValueEdit()->hasFocus());
 }
 
 TEST_F(SnapshotWindowViewTest, ArrayKeysInTheListStepTheElement) {
@@ -125,7 +145,7 @@ TEST_P(SnapshotClosing, EveryWayOutContinues) {
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(*answer, GetParam().check);
   EXPECT_FALSE(view->isVisible());
-  EXPECT_TRUE(GSnapshotMemory[9].Shown);
+  EXPECT_TRUE(GSnapshotShown[9]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SnapshotClosing,
