@@ -280,6 +280,16 @@ INSTANTIATE_TEST_SUITE_P(
                    {"division 240", "1 0 cc 20 30", "1 0 cc 21 30", "1 0 cc 22 5"},
                    {},
                    nullptr},
+        // Constant keys and velocities wrap when the statements run (190 is key 62, 228
+        // velocity 100, 197 key 69; 127 stays); keylength starts a note on key 188 - 128
+        // at tick 0 with its negative length made positive.
+        TSongCheck{"ConstantOperandsWrapAtRunTime",
+                   {kControl44,
+                    {1, "P", {"!SSOO", "wws"},
+                     {"keyon 190 in 228", "keyon 197 in 127", "0", "keylength 188 in 0-480"}}},
+                   {"1 0 note_on 62 100", "1 2880 note_on 69 127", "1 0 note_on 60 81"},
+                   {"note_on 62 81", "note_on 69 81"},
+                   nullptr},
         TSongCheck{"UnknownBlockInTheFirstVoice",
                    {kControl44, {1, "P", {"!SSOO", ")nosuch.wws"}, {}}},
                    {},
