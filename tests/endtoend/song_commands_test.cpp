@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    {},
                                    true,
                                    "track 2 \"Bass\", measure 1, voice ",
-                                   "error 52: Блок не найден! nosuch:40"},
+                                   "error 1: Синтаксическая ошибка! Блок не найден: nosuch:40"},
                       TFailingSong{"missing_library",
                                    ")pan:40.!PPPP",
                                    {},
