@@ -59,7 +59,7 @@ struct midi_state_t {
   std::atomic<int32_t> SoundingTotal{0};   // held keys of all channels
   std::atomic<int32_t> VelocityOffset{0};  // added to every note-on velocity
   std::atomic<int8_t> Transpose{0};        // semitones added to keys outside the drum channel
-  // 1 none, 2 GM, 4 GS, 8 XG, 16 MT-32: set by the analysis pass of each MIDI file read
+  // 0 before any MIDI file, then from the file read last: 1 none, 2 GM, 4 GS, 8 XG, 16 MT-32
   std::atomic<uint8_t>& SysExMode = GSysExMode;
 
   std::array<TChannelState, 16> Channels;
