@@ -662,7 +662,7 @@ class TCompiler {
     if (form.TwoOperands) {
       const size_t in = rest.find(" in ");
       if (in == kNone) {
-        SetPlacedError(kErrorMissingIn, f.Lines[i], f.Base, i);
+        SetPlacedError(1, f.Lines[i], f.Base, i);
         return;
       }
       first = rest.substr(0, in);
@@ -681,36 +681,7 @@ class TCompiler {
         return;
       }
     }
-    if (CheckKeyOperands(kind, a.get(), b.get(), f.Base, i)) {
-      Append(f, kind, std::move(a), std::move(b));
-    }
-  }
-
-  // The key statements refuse a constant operand outside its range (instead of wrapping
-  // it): the key and a velocity 0..127, a length 0 or more. False after the error.
-  static bool CheckKeyOperands(THandlerStatementKind kind, const TExpressionNode* key,
-                               const TExpressionNode* value, int base, size_t index) {
-    if (kind != skKeyOn && kind != skKeyOff && kind != skKeyLength && kind != skKeyLengthSoft) {
-      return true;
-    }
-    const bool length = kind == skKeyLength || kind == skKeyLengthSoft;
-    // What is out of range, named in code page 1251.
-    const std::string keyWord = Utf8ToCp1251("клавиша ").Text;
-    const std::string valueWord =
-        Utf8ToCp1251(length ? "длительность " : kind == skKeyOn ? "сила нажатия " : "сила снятия ")
-            .Text;
-    if (std::optional<long double> k = ConstantValue(key); k && (*k < 0 || *k > 127)) {
-      SetPlacedError(kErrorOutOfRange, keyWord + FloatToStr(*k) + " (0..127)", base, index);
-      return false;
-    }
-    std::optional<long double> v = ConstantValue(value);
-    if (v && (*v < 0 || (!length && *v > 127))) {
-      SetPlacedError(kErrorOutOfRange,
-                     valueWord + FloatToStr(*v) + (length ? " (>= 0)" : " (0..127)"), base,
-                     index);
-      return false;
-    }
-    return true;
+    Append(f, kind, std::move(a), std::move(b));
   }
 
   // numticks -> "numticks " number (read by the translators; nothing to compile)
@@ -754,7 +725,7 @@ class TCompiler {
       source = ReadTextLines(*path);
     }
     if (!source) {
-      SetPlacedError(19, fileName, f.Base, i);
+      SetPlacedError(19, name, f.Base, i);
       return true;
     }
     if (std::find(openModules_.begin(), openModules_.end(), name) != openModules_.end()) {

@@ -574,45 +574,7 @@ class TEvaluator {
   TErrorRecord& errors_;
 };
 
-// True for a tree whose value depends on nothing but its own numbers.
-bool IsConstantTree(const TExpressionNode* node) {
-  if (node == nullptr) {
-    return true;
-  }
-  switch (node->Kind) {
-    case ekOperator:
-      return node->Left != nullptr && node->Right != nullptr && IsConstantTree(node->Left.get()) &&
-             IsConstantTree(node->Right.get());
-    case ekNumber: return true;
-    case ekCos:
-    case ekSin:
-    case ekExp:
-    case ekLn:
-    case ekArcTan:
-    case ekAbs:
-    case ekInt:
-    case ekRound:
-    case ekSqr:
-    case ekSqrt:
-    case ekNot:
-    case ekGtn: return node->Left != nullptr && IsConstantTree(node->Left.get());
-    default: return false;
-  }
-}
-
 }  // namespace
-
-std::optional<long double> ConstantValue(const TExpressionNode* node) {
-  if (node == nullptr || !IsConstantTree(node)) {
-    return std::nullopt;
-  }
-  TErrorRecord scratch;
-  const long double value = EvaluateExpression(node, THandlerEvaluation{}, scratch);
-  if (scratch.Code() != 0) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 PExpression ParseExpression(std::string_view text, uint8_t& usesVariables,
                             const THandlerProgram& program, TErrorRecord& errors) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,7 +49,3 @@ PExpression ParseExpression(std::string_view text, uint8_t& usesVariables,
 // code 1, division or mod by zero code 4; either gives 0.
 long double EvaluateExpression(const TExpressionNode* node, const THandlerEvaluation& at,
                                TErrorRecord& errors);
-
-// The value of a tree made of numbers, operators and functions only (no variable, array,
-// query or "rnd"); nothing for any other tree, or when its evaluation fails.
-std::optional<long double> ConstantValue(const TExpressionNode* node);

@@ -13,6 +13,7 @@
 #include "platform/atomic_file.h"
 
 TMidiFile GMidiFile;
+std::atomic<uint8_t> GSysExMode{0};
 
 namespace {
 
@@ -262,6 +263,7 @@ bool AnalyseMidiFile(TMidiFile& file, std::string& error) {
   }
   ms += static_cast<long double>(endTick - lastTick) * msPerTick;
   file.DurationSeconds = static_cast<uint32_t>(std::clamp<int64_t>(RoundHalfEven(ms / 1000), 0, 0xFFFFFFFF));
+  GSysExMode.store(file.SysExMode, std::memory_order_relaxed);
   return true;
 }
 

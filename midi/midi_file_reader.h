@@ -10,6 +10,7 @@
 // noted in TMidiFile::Warnings.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,8 +28,14 @@ inline constexpr const char* kNoMidiHeader = "not a MIDI file: no \"MThd\" heade
 // The file read last by LoadMidiFile(fileName).
 extern TMidiFile GMidiFile;
 
+// The instrument standard of the player (its SysExMode): 0 until a file is read; then what
+// the analysis pass of the file read last found, from kSysExUnknown up. In XG mode the
+// player sends the notes of a channel whose bank select is 127 on the drum channel.
+extern std::atomic<uint8_t> GSysExMode;
+
 // Reads a whole file held in memory into file (which is cleared first) and runs the
-// analysis pass (instrument standard, duration). False with a reason when refused.
+// analysis pass (instrument standard, duration), which also sets GSysExMode. False with a
+// reason when refused (GSysExMode then stays).
 bool ReadMidiFile(std::span<const uint8_t> bytes, TMidiFile& file, std::string& error);
 
 // Reads the file from disk as ReadMidiFile does (files above 64 MiB are refused).

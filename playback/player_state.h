@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "midi/midi_file_reader.h"
+
 inline constexpr uint8_t kNoValue = 255;  // a controller, key or program never set
 inline constexpr int kDrumChannel = 9;    // 0-based: MIDI channel 10
 
@@ -57,7 +59,8 @@ struct midi_state_t {
   std::atomic<int32_t> SoundingTotal{0};   // held keys of all channels
   std::atomic<int32_t> VelocityOffset{0};  // added to every note-on velocity
   std::atomic<int8_t> Transpose{0};        // semitones added to keys outside the drum channel
-  std::atomic<uint8_t> SysExMode{0};       // 2 GM, 4 GS, 8 XG, 16 MT-32
+  // 0 before any MIDI file, then from the file read last: 1 none, 2 GM, 4 GS, 8 XG, 16 MT-32
+  std::atomic<uint8_t>& SysExMode = GSysExMode;
 
   std::array<TChannelState, 16> Channels;
 

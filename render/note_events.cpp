@@ -9,6 +9,7 @@
 #include "handler/handler_expression.h"
 #include "handler/handler_names.h"
 #include "render/render_globals.h"
+#include "settings/lang_texts.h"
 
 namespace {
 
@@ -253,7 +254,8 @@ bool StartCall(TTreck& track, const std::string& call, const TNoteRec& note, uin
   const std::string name = NormalizeHandlerLine(call.substr(0, colon));
   PBlock block = FindBlockByName(name, rt.Program.Blocks);
   if (block == nullptr || block->IsFunction) {
-    SetMusicError(errors, kErrorUnknownBlock, call, track, voice, position, ticksPerMeasure);
+    SetMusicError(errors, kErrorUnknownBlockCall, LangStrOr(2080, "Блок не найден") + ": " + call,
+                  track, voice, position, ticksPerMeasure);
     return false;
   }
   TBlockStart start;

@@ -21,8 +21,9 @@ enum class TNoteCommands : uint8_t {
   WithoutBlocks,  // seeking: state only; blocks of notes passed over are not started
 };
 
-// Error codes of the note commands besides kErrorUnknownBlock (text: the call).
-constexpr uint8_t kErrorVoicePart = 32;  // text: what was left of the part text
+// Error codes of the note commands.
+constexpr uint8_t kErrorUnknownBlockCall = 1;  // text: "block not found" and the call
+constexpr uint8_t kErrorVoicePart = 32;        // text: what was left of the part text
 
 // The length in ticks of a note in a voice whose whole note lasts `wholeTicks`.
 long double NoteTicks(const TNoteRec& note, long double wholeTicks);

@@ -55,7 +55,13 @@ TEST(MidiFileReader, DetectsTheInstrumentStandard) {
       {"xg.mid", kSysExXG},           {"mt32.mid", kSysExMT32}};
   for (const auto& [name, mode] : cases) {
     EXPECT_EQ(Load(name).SysExMode, mode) << name;
+    EXPECT_EQ(GSysExMode, mode) << name << ": the player's mode follows the file read last";
   }
+  TMidiFile refused;
+  std::string error;
+  EXPECT_FALSE(ReadMidiFile(Bytes{'M', 'T', 'h', 'd'}, refused, error));
+  EXPECT_EQ(GSysExMode, kSysExMT32) << "a refused file changes no mode";
+  GSysExMode = 0;
 }
 
 Bytes Chunk(const Bytes& body) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -50,6 +51,7 @@ class TransportTest : public RenderTest {
   }
   void TearDown() override {
     Transport().Stop();
+    GPlayer.SysExMode = 0;
     CloseMidiOut(0);
     SetPlaybackClock(nullptr);
     SetMidiBackends({});
@@ -73,6 +75,37 @@ TEST_F(TransportTest, PlayRendersThenPlaysEveryNoteOnce) {
   const auto notes = RecordedNotes(Recording());
   ASSERT_EQ(notes.size(), 14u);
   EXPECT_EQ(notes.front(), (std::pair<uint8_t, uint8_t>{0x90, 60}));
+}
+
+// A MIDI file written for XG, loaded by a handler, puts the player in XG mode: the notes
+// of a channel that selects bank 127 (a drum kit) sound on channel 10, those of the others
+// stay on their channels. The next file read (General MIDI) ends XG mode.
+TEST_F(TransportTest, AnXgFileSendsTheNotesOfADrumKitBankToChannel10) {
+  const auto noteOnsBy = [this] {
+    std::map<uint8_t, int> count;
+    for (const auto& [status, key] : RecordedNotes(Recording())) {
+      count[status] += (status & 0xF0) == 0x90 ? 1 : 0;
+    }
+    return count;
+  };
+  for (const char* file : {"xg.mid", "gm.mid"}) {
+    const std::string path = (miditest::CorpusDir() / file).string();
+    auto song = SongOf({{0, "Общее", {"Vd4m"}, {"tempo 240"}},
+                        {3, "Kit", {"Vd4!PSNQ"}, {"midi mf='" + path + "'", "controller 0 in 127"}},
+                        {5, "Piano", {"Vd4!PSNQ"}, {}}});
+    Recording().Clear();
+    ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+    ASSERT_TRUE(Transport().Wait().Finished);
+    const std::map<uint8_t, int> noteOns = noteOnsBy();
+    const bool xg = std::string(file) == "xg.mid";
+    EXPECT_EQ(static_cast<int>(GPlayer.SysExMode), xg ? 8 : 2);
+    const uint8_t kitStatus = xg ? 0x99 : 0x92;
+    ASSERT_EQ(noteOns.count(kitStatus), 1u) << file;
+    EXPECT_EQ(noteOns.at(kitStatus), 4) << file;
+    EXPECT_EQ(noteOns.count(0x94), 1u) << file;
+    EXPECT_EQ(noteOns.at(0x94), 4) << file;
+    EXPECT_EQ(noteOns.count(xg ? 0x92 : 0x99), 0u) << file;
+  }
 }
 
 TEST_F(TransportTest, PlayStopsTheRunningRenderBeforePreparingAgain) {

@@ -135,10 +135,13 @@ TEST_F(HandlerExecutorTest, KeyOnOfASoundingKeyWritesPressureOnTheSoundingKey) {
   EXPECT_EQ(Runtime().KeyOnVelocity[60], 90);
 }
 
-// Values computed at run time wrap (constants out of range are refused when compiled).
+// Keys and velocities wrap into 0..127, where 127 stays; a negative length is made
+// positive: values computed at run time and constants alike.
 TEST_F(HandlerExecutorTest, KeyLengthAndKeyOff) {
   Compile({"variable k=188", "variable v=300", "variable l=480", "keylength k in 0-l",
-           "keylength 61 in 100 soft", "keyoff 60 in v"});
+           "keylength 61 in 100 soft", "keyoff 60 in v", "keylength 190 in 0-10",
+           "keylength 127 in 127", "keyon 130 in 100", "keyon 127 in 127", "keyon 256 in 255",
+           "keyoff 128 in (0-1)", "keyoff 127 in 128"});
   RunAt(0);
   const TTrackRuntime& rt = Runtime();
   EXPECT_EQ(rt.KeyLength[60], 480);  // 188 wraps to 60, the length is made positive
@@ -146,6 +149,13 @@ TEST_F(HandlerExecutorTest, KeyLengthAndKeyOff) {
   EXPECT_EQ(rt.KeyLength[61], 101);
   EXPECT_EQ(rt.KeyPosition[61], 1);
   EXPECT_EQ(rt.KeyOffVelocity[60], 44);
+  EXPECT_EQ(rt.KeyLength[62], 10);
+  EXPECT_EQ(rt.KeyLength[127], 127);
+  EXPECT_EQ(rt.KeyOnVelocity[2], 100);
+  EXPECT_EQ(rt.KeyOnVelocity[127], 127);
+  EXPECT_EQ(rt.KeyOnVelocity[0], 127);
+  EXPECT_EQ(rt.KeyOffVelocity[0], 127);
+  EXPECT_EQ(rt.KeyOffVelocity[127], 0);
 }
 
 TEST_F(HandlerExecutorTest, ArticulationOrnamentsShiftsAndRests) {
