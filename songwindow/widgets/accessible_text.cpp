@@ -209,13 +209,19 @@ void SetTextEventSink(TTextEventSink sink) {
   gSink = sink;
 }
 
-void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after, bool whole) {
-  if ((gSink == nullptr && !QAccessible::isActive()) || field == nullptr || (before == after && !whole)) {
+void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after,
+                        TChangeCause cause) {
+  const bool newLine = cause == TChangeCause::NewLine && before.Text != after.Text;
+  if ((gSink == nullptr && !QAccessible::isActive()) || field == nullptr || (before == after && !newLine)) {
     return;
   }
-  const TTextChange change = whole ? TTextChange{0, static_cast<int>(before.Text.size()), after.Text}
-                                   : FindTextChange(before.Text, after.Text);
-  const QString removed = before.Text.mid(change.Start, change.End - change.Start);
+  TTextChange change = FindTextChange(before.Text, after.Text);
+  QString removed = before.Text.mid(change.Start, change.End - change.Start);
+  if (newLine || (cause == TChangeCause::Command && !removed.isEmpty())) {
+    // Told as the new text, never as the old one removed.
+    change = {0, 0, after.Text};
+    removed.clear();
+  }
   if (removed.isEmpty() && !change.Inserted.isEmpty()) {
     QAccessibleTextInsertEvent inserted(field, change.Start, change.Inserted);
     inserted.setCursorPosition(after.Caret);
@@ -228,7 +234,7 @@ void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldS
     QAccessibleTextUpdateEvent updated(field, change.Start, removed, change.Inserted);
     updated.setCursorPosition(after.Caret);
     Deliver(&updated);
-  } else if (before.Caret != after.Caret || whole) {
+  } else if (before.Caret != after.Caret || newLine || before.Text != after.Text) {
     QAccessibleTextCursorEvent moved(field, after.Caret);
     Deliver(&moved);
   }
@@ -256,7 +262,7 @@ void SetFieldText(QLineEdit& edit, const QString& text) {
     const TQuietField quiet(&edit);
     edit.setText(text);
   }
-  AnnounceTextChange(&edit, before, state(), false);
+  AnnounceTextChange(&edit, before, state(), TChangeCause::Edit);
 }
 
 namespace {
