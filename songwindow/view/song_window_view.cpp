@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "feedback/signals.h"
 #include "platform/codec1251.h"
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/dialogs/view/dialog_widgets.h"
@@ -502,7 +501,7 @@ bool TSongWindowView::NotesEvent(QEvent* event) {
         if (command->isEnabled() && command->isVisible()) {
           command->trigger();
         } else {
-          controller_->Ports().Signaller->Signal(sError);
+          controller_->RefuseCommand(command->objectName().toStdString());
         }
         return true;
       }
