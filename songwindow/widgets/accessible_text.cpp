@@ -1,7 +1,9 @@
 #include "songwindow/widgets/accessible_text.h"
 
 #include <QAbstractSpinBox>
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -638,6 +640,65 @@ class TAccessibleDocumentEdit final : public TAccessibleTextField {
   }
 };
 
+// A combo box that is not editable: its chosen item is also its text, so that a screen
+// reader says the choice with the label (Orca reads a combo box's value from its text
+// when it offers no selection, and Qt 6.4 offers none). The name is the choice, as Qt's.
+class TAccessibleChoice final : public TAccessibleTextField {
+ public:
+  explicit TAccessibleChoice(QComboBox* box) : TAccessibleTextField(box, QAccessible::ComboBox) {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Name && Box() != nullptr) {
+      return Box()->currentText();
+    }
+    return TAccessibleTextField::text(kind);
+  }
+  QAccessible::State state() const override {
+    QAccessible::State state = TAccessibleTextField::state();
+    state.expandable = true;
+    state.expanded = Box() != nullptr && Box()->view() != nullptr && Box()->view()->isVisible();
+    return state;
+  }
+  // The list of choices, as Qt gives it.
+  int childCount() const override { return View() != nullptr ? 1 : 0; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 && View() != nullptr ? QAccessible::queryAccessibleInterface(View()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child != nullptr && View() != nullptr && child->object() == View() ? 0 : -1;
+  }
+
+ protected:
+  QString Shown() const override { return Box() != nullptr ? Box()->currentText() : QString(); }
+  bool MultiLine() const override { return false; }
+  bool ReadOnly() const override { return true; }
+  QString Placeholder() const override { return QString(); }
+  int Caret() const override { return 0; }
+  TTextRange Selected() const override { return {0, 0}; }
+  void Select(int, int) override {}
+  void MoveCaret(int) override {}
+  void Replace(int, int, const QString&) override {}
+  // The choice stands at the box's left, after its margin.
+  QRect CharacterBox(int offset, int length) const override {
+    const QComboBox* box = Box();
+    if (box == nullptr) {
+      return QRect();
+    }
+    const QString shown = Shown();
+    const QFontMetrics metrics(box->font());
+    const int x = metrics.averageCharWidth() + metrics.horizontalAdvance(shown.left(std::min(offset, length)));
+    return QRect(box->mapToGlobal(QPoint(x, 0)), QSize(CharacterWidth(metrics, shown, offset), box->height()));
+  }
+  int CaretAt(const QPoint& point) const override {
+    const QComboBox* box = Box();
+    return box != nullptr && box->rect().contains(box->mapFromGlobal(point)) ? 0 : -1;
+  }
+
+ private:
+  QComboBox* Box() const { return qobject_cast<QComboBox*>(object()); }
+  QAbstractItemView* View() const { return Box() != nullptr ? Box()->view() : nullptr; }
+};
+
 QAccessibleInterface* TextFieldFactory(const QString& className, QObject* object) {
   if (className == QLatin1String("QLineEdit")) {
     if (auto* edit = qobject_cast<QLineEdit*>(object)) {
@@ -647,6 +708,10 @@ QAccessibleInterface* TextFieldFactory(const QString& className, QObject* object
              className == QLatin1String("QAbstractSpinBox")) {
     if (auto* box = qobject_cast<QAbstractSpinBox*>(object)) {
       return new TAccessibleSpinBox(box);
+    }
+  } else if (className == QLatin1String("QComboBox")) {
+    if (auto* box = qobject_cast<QComboBox*>(object); box != nullptr && !box->isEditable()) {
+      return new TAccessibleChoice(box);
     }
   } else if (className == QLatin1String("QPlainTextEdit")) {
     if (auto* edit = qobject_cast<QPlainTextEdit*>(object)) {

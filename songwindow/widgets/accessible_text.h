@@ -1,7 +1,8 @@
 // The accessible interface of the program's text fields (QLineEdit, QPlainTextEdit,
-// QTextEdit), answered from the widgets' public API. Screen readers ask it for characters,
-// words and lines around the caret; every offset from 0 to the length is answered, and
-// an offset outside the text gets an empty answer.
+// QTextEdit; a combo box that is not editable reads as its choice), answered from the
+// widgets' public API. Screen readers ask it for characters, words and lines around the
+// caret; every offset from 0 to the length is answered, and an offset outside the text
+// gets an empty answer.
 #pragma once
 
 #include <QAccessible>

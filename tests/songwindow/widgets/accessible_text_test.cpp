@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -197,6 +199,38 @@ TEST_F(AccessibleTextTest, SpinBoxAnswersItsTextAndSteps) {
   EXPECT_EQ(box.value(), 65);
   face->valueInterface()->setCurrentValue(3);
   EXPECT_EQ(face->text(QAccessible::Value), "3");
+}
+
+// A combo box that is not editable reads as its choice (Orca takes a combo box's value
+// from its text), keeps its list of choices and its label, and is never edited through
+// the text; an editable one is left to Qt (its line edit is the text).
+TEST_F(AccessibleTextTest, ComboBoxReadsAsItsChoice) {
+  QWidget window;
+  auto* label = new QLabel("Типы файлов:", &window);
+  auto* box = new QComboBox(&window);
+  label->setBuddy(box);
+  box->addItems({"Сонг (.QEM) (*.Qem)", "MIDI файл (.MID) (*.mid)"});
+  QAccessibleInterface* face = Of(box);
+  ASSERT_NE(face->textInterface(), nullptr);
+  EXPECT_EQ(face->role(), QAccessible::ComboBox);
+  EXPECT_EQ(face->textInterface()->text(0, -1), "Сонг (.QEM) (*.Qem)");
+  EXPECT_EQ(face->text(QAccessible::Name), "Сонг (.QEM) (*.Qem)");
+  EXPECT_TRUE(face->state().expandable);
+  ASSERT_EQ(face->childCount(), 1);
+  EXPECT_EQ(face->child(0)->object(), box->view());
+  EXPECT_EQ(face->indexOfChild(face->child(0)), 0);
+  const auto labels = face->relations(QAccessible::Label);
+  ASSERT_EQ(labels.size(), 1);
+  EXPECT_EQ(labels.front().first->object(), label);
+  box->setCurrentIndex(1);
+  EXPECT_EQ(face->textInterface()->text(0, -1), "MIDI файл (.MID) (*.mid)");
+  EXPECT_EQ(face->textInterface()->characterCount(), 24);
+  face->editableTextInterface()->insertText(0, "x");
+  EXPECT_EQ(box->currentText(), "MIDI файл (.MID) (*.mid)");
+  QComboBox editable;
+  editable.setEditable(true);
+  editable.addItem("tempo");
+  EXPECT_EQ(Of(&editable)->textInterface(), nullptr);
 }
 
 }  // namespace
