@@ -48,6 +48,17 @@ size_t HandlerHeaderDigits(size_t lines, int32_t column, int32_t line) {
          std::to_string(std::max(line, 0)).size();
 }
 
+// The cells a text gives the Braille line: no line ends nor control characters.
+std::string LineCells(const std::string& cp1251) {
+  std::string cells;
+  for (char c : cp1251) {
+    if (static_cast<unsigned char>(c) >= ' ' && c != '\x7F') {
+      cells += c;
+    }
+  }
+  return cells;
+}
+
 std::string Trimmed(const std::string& word) {
   const size_t first = word.find_first_not_of(' ');
   return first == std::string::npos ? std::string() : word.substr(first, word.find_last_not_of(' ') - first + 1);
@@ -181,12 +192,7 @@ bool TBrailleEditor::Paste(const std::string& utf8, const std::string& label) {
     w_.RefuseCharacters(converted.Refused);
     return false;
   }
-  std::string text;
-  for (char c : converted.Text) {
-    if (static_cast<unsigned char>(c) >= ' ' && c != '\x7F') {
-      text += c;  // the line holds no line ends or control characters
-    }
-  }
+  const std::string text = LineCells(converted.Text);
   if (text.empty()) {
     return false;
   }
@@ -288,10 +294,18 @@ void TSongWindow::PasteFromKey() {
   }
   // One undo step for either editor; a paste the song cannot take is refused before it.
   const std::string label = EditLabel(30, "вставку из буфера", "");
+  bool pasted = false;
+  std::string said;
   if (ports_.Editors->ProgramHasFocus()) {
-    ports_.Editors->ReplaceProgramSelection(text, label);
+    pasted = ports_.Editors->ReplaceProgramSelection(text, label);
+    said = Utf8ToCp1251(text).Text;
   } else {
-    editor_->Paste(text, label);
+    pasted = editor_->Paste(text, label);
+    said = LineCells(Utf8ToCp1251(text).Text);
+  }
+  // Said as a copy is: the screen reader hears no key of the command.
+  if (pasted) {
+    ports_.Speaker->Speak(SubstituteArgs(LangStrOr(2040, "Вставлено: %s"), {said}), -1);
   }
   Notify();
 }

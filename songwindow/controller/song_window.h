@@ -298,6 +298,10 @@ class TSongWindow : public TVelto {
   // port, the error signal.
   void Instruments();
   void Drums();
+  // The key of the command `name` was pressed while the command is off: the error signal,
+  // and why, spoken, where the window knows (nothing to undo, instruments on a drum track
+  // or the control track, the drum table on another track).
+  void RefuseCommand(const std::string& name);
   // Module commands. EditModules: the module editor on EditModuleFile (a new module when
   // empty). EditingModuleFromProgram: the module named by the program line at the caret
   // ("module NAME"), found in the Modules folder whatever its case; the error signal for

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "feedback/signals.h"
 #include "platform/codec1251.h"
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/dialogs/view/dialog_widgets.h"
@@ -96,7 +95,11 @@ void TSongWindowView::BindCommand(const std::string& name, std::function<void()>
     return;
   }
   commands_[name] = true;
-  QObject::connect(found->second, &QAction::triggered, this, [run = std::move(run)] { run(); });
+  QObject::connect(found->second, &QAction::triggered, this, [this, run = std::move(run)] {
+    ++running_commands_;
+    run();
+    --running_commands_;
+  });
   Mirror();
 }
 
@@ -382,6 +385,7 @@ void TSongWindowView::SetProgramCaret(int32_t column, int32_t line) {
 // Before the program's first change since the last announcement: the editors as the
 // screen reader knows them (the user's own edits reached it through Qt).
 void TSongWindowView::AnnounceLater() {
+  changed_by_command_ = changed_by_command_ || running_commands_ > 0;
   if (announce_timer_.isActive()) {
     return;
   }
@@ -396,12 +400,16 @@ void TSongWindowView::AnnounceEditors() {
                                          c.CurrentTrack != nullptr ? c.CurrentTrack->Voice : 0,
                                          c.CurrentMeasure};
   const TFieldState notes = FieldState(*notes_edit_);
-  // Another place's line is a new line, said whole once.
-  AnnounceTextChange(notes_edit_, heard_notes_, notes, place != heard_place_ && notes.Text != heard_notes_.Text);
+  // Another place's line is a new line, said whole once. The key of a command never
+  // reached the screen reader: its changes must not pass for the user's last edit.
+  const TChangeCause cause = changed_by_command_ ? TChangeCause::Command : TChangeCause::Edit;
+  const TChangeCause shown = place != heard_place_ ? TChangeCause::NewLine : cause;
+  changed_by_command_ = false;
+  AnnounceTextChange(notes_edit_, heard_notes_, notes, shown);
   heard_notes_ = notes;
   heard_place_ = place;
   const TFieldState program = FieldState(*program_edit_);
-  AnnounceTextChange(program_edit_, heard_program_, program, false);
+  AnnounceTextChange(program_edit_, heard_program_, program, shown);
   heard_program_ = program;
 }
 
@@ -493,7 +501,7 @@ bool TSongWindowView::NotesEvent(QEvent* event) {
         if (command->isEnabled() && command->isVisible()) {
           command->trigger();
         } else {
-          controller_->Ports().Signaller->Signal(sError);
+          controller_->RefuseCommand(command->objectName().toStdString());
         }
         return true;
       }

@@ -150,6 +150,8 @@ class TSongWindowView : public QWidget,
   TFieldState heard_notes_;
   TFieldState heard_program_;
   std::array<intptr_t, 3> heard_place_{};
+  int running_commands_ = 0;         // window commands running now (one inside another's dialog)
+  bool changed_by_command_ = false;  // the editors' changes not yet told came of a command
   bool tab_key_ = false;          // the focus is being moved by Tab or Shift+Tab
   QPointer<QWidget> last_focus_;  // the field of this window that had the focus last
   bool reached_ = false;          // the window is the one reached last

@@ -190,14 +190,19 @@ class TAccessibleList final : public QAccessibleWidget {
   mutable std::map<int, QAccessible::Id> items_;
 };
 
-// The current item of a focused list, told as focused.
-void SayCurrentItem(QListWidget* list) {
-  if (!QAccessible::isActive() || !list->hasFocus() || list->currentRow() < 0) {
+// The current item of a focused list or the current tab of a focused tab bar, told as
+// focused.
+void SayCurrentItem(QWidget* owner, int current) {
+  if (!QAccessible::isActive() || !owner->hasFocus() || current < 0) {
     return;
   }
-  QAccessibleEvent event(list, QAccessible::Focus);
-  event.setChild(list->currentRow());
+  QAccessibleEvent event(owner, QAccessible::Focus);
+  event.setChild(current);
   QAccessible::updateAccessibility(&event);
+}
+
+void SayCurrentItem(QListWidget* list) {
+  SayCurrentItem(list, list->currentRow());
 }
 
 bool IsListMove(int key) {
@@ -212,6 +217,12 @@ class TListWatcher final : public QObject {
   using QObject::QObject;
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::FocusIn && event->type() != QEvent::KeyPress) {
+      return false;
+    }
+    // A tab bar reached is heard with its current tab, not as a bare tab list (Qt tells
+    // of the tab itself only when the tab changes).
+    if (auto* bar = qobject_cast<QTabBar*>(watched); bar != nullptr && event->type() == QEvent::FocusIn) {
+      QTimer::singleShot(0, bar, [bar] { SayCurrentItem(bar, bar->currentIndex()); });
       return false;
     }
     auto* list = qobject_cast<QListWidget*>(watched);

@@ -1,7 +1,9 @@
 #include "songwindow/widgets/accessible_text.h"
 
 #include <QAbstractSpinBox>
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -209,13 +211,19 @@ void SetTextEventSink(TTextEventSink sink) {
   gSink = sink;
 }
 
-void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after, bool whole) {
-  if ((gSink == nullptr && !QAccessible::isActive()) || field == nullptr || (before == after && !whole)) {
+void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after,
+                        TChangeCause cause) {
+  const bool newLine = cause == TChangeCause::NewLine && before.Text != after.Text;
+  if ((gSink == nullptr && !QAccessible::isActive()) || field == nullptr || (before == after && !newLine)) {
     return;
   }
-  const TTextChange change = whole ? TTextChange{0, static_cast<int>(before.Text.size()), after.Text}
-                                   : FindTextChange(before.Text, after.Text);
-  const QString removed = before.Text.mid(change.Start, change.End - change.Start);
+  TTextChange change = FindTextChange(before.Text, after.Text);
+  QString removed = before.Text.mid(change.Start, change.End - change.Start);
+  if (newLine || (cause == TChangeCause::Command && !removed.isEmpty())) {
+    // Told as the new text, never as the old one removed.
+    change = {0, 0, after.Text};
+    removed.clear();
+  }
   if (removed.isEmpty() && !change.Inserted.isEmpty()) {
     QAccessibleTextInsertEvent inserted(field, change.Start, change.Inserted);
     inserted.setCursorPosition(after.Caret);
@@ -228,7 +236,7 @@ void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldS
     QAccessibleTextUpdateEvent updated(field, change.Start, removed, change.Inserted);
     updated.setCursorPosition(after.Caret);
     Deliver(&updated);
-  } else if (before.Caret != after.Caret || whole) {
+  } else if (before.Caret != after.Caret || newLine || before.Text != after.Text) {
     QAccessibleTextCursorEvent moved(field, after.Caret);
     Deliver(&moved);
   }
@@ -256,7 +264,7 @@ void SetFieldText(QLineEdit& edit, const QString& text) {
     const TQuietField quiet(&edit);
     edit.setText(text);
   }
-  AnnounceTextChange(&edit, before, state(), false);
+  AnnounceTextChange(&edit, before, state(), TChangeCause::Edit);
 }
 
 namespace {
@@ -632,6 +640,65 @@ class TAccessibleDocumentEdit final : public TAccessibleTextField {
   }
 };
 
+// A combo box that is not editable: its chosen item is also its text, so that a screen
+// reader says the choice with the label (Orca reads a combo box's value from its text
+// when it offers no selection, and Qt 6.4 offers none). The name is the choice, as Qt's.
+class TAccessibleChoice final : public TAccessibleTextField {
+ public:
+  explicit TAccessibleChoice(QComboBox* box) : TAccessibleTextField(box, QAccessible::ComboBox) {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Name && Box() != nullptr) {
+      return Box()->currentText();
+    }
+    return TAccessibleTextField::text(kind);
+  }
+  QAccessible::State state() const override {
+    QAccessible::State state = TAccessibleTextField::state();
+    state.expandable = true;
+    state.expanded = Box() != nullptr && Box()->view() != nullptr && Box()->view()->isVisible();
+    return state;
+  }
+  // The list of choices, as Qt gives it.
+  int childCount() const override { return View() != nullptr ? 1 : 0; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 && View() != nullptr ? QAccessible::queryAccessibleInterface(View()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child != nullptr && View() != nullptr && child->object() == View() ? 0 : -1;
+  }
+
+ protected:
+  QString Shown() const override { return Box() != nullptr ? Box()->currentText() : QString(); }
+  bool MultiLine() const override { return false; }
+  bool ReadOnly() const override { return true; }
+  QString Placeholder() const override { return QString(); }
+  int Caret() const override { return 0; }
+  TTextRange Selected() const override { return {0, 0}; }
+  void Select(int, int) override {}
+  void MoveCaret(int) override {}
+  void Replace(int, int, const QString&) override {}
+  // The choice stands at the box's left, after its margin.
+  QRect CharacterBox(int offset, int length) const override {
+    const QComboBox* box = Box();
+    if (box == nullptr) {
+      return QRect();
+    }
+    const QString shown = Shown();
+    const QFontMetrics metrics(box->font());
+    const int x = metrics.averageCharWidth() + metrics.horizontalAdvance(shown.left(std::min(offset, length)));
+    return QRect(box->mapToGlobal(QPoint(x, 0)), QSize(CharacterWidth(metrics, shown, offset), box->height()));
+  }
+  int CaretAt(const QPoint& point) const override {
+    const QComboBox* box = Box();
+    return box != nullptr && box->rect().contains(box->mapFromGlobal(point)) ? 0 : -1;
+  }
+
+ private:
+  QComboBox* Box() const { return qobject_cast<QComboBox*>(object()); }
+  QAbstractItemView* View() const { return Box() != nullptr ? Box()->view() : nullptr; }
+};
+
 QAccessibleInterface* TextFieldFactory(const QString& className, QObject* object) {
   if (className == QLatin1String("QLineEdit")) {
     if (auto* edit = qobject_cast<QLineEdit*>(object)) {
@@ -641,6 +708,10 @@ QAccessibleInterface* TextFieldFactory(const QString& className, QObject* object
              className == QLatin1String("QAbstractSpinBox")) {
     if (auto* box = qobject_cast<QAbstractSpinBox*>(object)) {
       return new TAccessibleSpinBox(box);
+    }
+  } else if (className == QLatin1String("QComboBox")) {
+    if (auto* box = qobject_cast<QComboBox*>(object); box != nullptr && !box->isEditable()) {
+      return new TAccessibleChoice(box);
     }
   } else if (className == QLatin1String("QPlainTextEdit")) {
     if (auto* edit = qobject_cast<QPlainTextEdit*>(object)) {

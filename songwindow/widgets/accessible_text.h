@@ -1,7 +1,8 @@
 // The accessible interface of the program's text fields (QLineEdit, QPlainTextEdit,
-// QTextEdit), answered from the widgets' public API. Screen readers ask it for characters,
-// words and lines around the caret; every offset from 0 to the length is answered, and
-// an offset outside the text gets an empty answer.
+// QTextEdit; a combo box that is not editable reads as its choice), answered from the
+// widgets' public API. Screen readers ask it for characters, words and lines around the
+// caret; every offset from 0 to the length is answered, and an offset outside the text
+// gets an empty answer.
 #pragma once
 
 #include <QAccessible>
@@ -59,11 +60,24 @@ struct TFieldState {
   bool operator==(const TFieldState&) const = default;
 };
 
-// Tells the screen reader what the program changed in a field, as a user's edit would:
-// the cells removed and inserted where the texts differ (`whole`: the whole text, for a
-// line shown in place of another) with the caret where it is now, else the caret moved;
-// then the selection if it changed.
-void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after, bool whole);
+// What made a change of a field that the program tells the screen reader of.
+enum class TChangeCause {
+  Edit,     // a key the reader heard: the cells removed and inserted, as Qt tells of a typed key
+  Command,  // a window command, whose key the reader never hears (a shortcut): nothing is
+            // told removed, for a reader takes a removal for its last Backspace or Delete
+            // and speaks the removed text; cells only added are told as an edit's
+  NewLine,  // a line of another place shown in place of the old one: told as a command's,
+            // the new line inserted whole
+};
+
+// Tells the screen reader what the program changed in a field. An edit: the cells removed
+// and inserted where the texts differ, with the caret where it is now, else the caret
+// moved. A command's change or a new line that removes cells: the new text inserted whole
+// at the start with the caret (readers read the field anew at each change, so the Braille
+// line shows the new text), or the caret moved when the field is now empty. Then the
+// selection if it changed.
+void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after,
+                        TChangeCause cause);
 class QLineEdit;
 // A one-line field filled by the program: its new text reaches the screen reader as the
 // cells changed, with the caret where the field puts it (at the end).

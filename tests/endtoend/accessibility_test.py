@@ -381,8 +381,13 @@ class Orca:
                  for line in self.text().splitlines()) if found]
 
     def braille(self):
+        return Orca.braille_in(self.text())
+
+    @staticmethod
+    def braille_in(log_text):
+        """The Braille lines Orca showed in a part of its debug log."""
         lines = []
-        for line in self.text().splitlines():
+        for line in log_text.splitlines():
             at = line.find("BRAILLE LINE:  '")
             if at >= 0:
                 lines.append(line[at + len("BRAILLE LINE:  '"):line.rfind("'")])

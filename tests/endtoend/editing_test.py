@@ -278,7 +278,8 @@ def scenario_clipboard(bin_dir, source_dir):
 
 def scenario_orca_clipboard(bin_dir, source_dir):
     """With Orca running, the Text menu's keys in the Braille editor are answered at once:
-    Ctrl+A and Ctrl+C say what they selected and copied, Ctrl+V pastes, Ctrl+Z takes it back,
+    Ctrl+A and Ctrl+C say what they selected and copied, Ctrl+V pastes and says what it
+    pasted, Ctrl+Z takes it back,
     and the next key (Right) is answered after them."""
     from accessibility_test import Orca
     work = tempfile.mkdtemp(prefix="velto-orca-")
@@ -297,8 +298,12 @@ def scenario_orca_clipboard(bin_dir, source_dir):
                  lambda: "I Скопировано: !PSNQ" in program.said()[start:], timeout_s=60)
         key("End")
         wait_for("the caret at the end", lambda: text_of(notes) == ("!PSNQ", 5), timeout_s=60)
+        start = len(program.said())
         key("ctrl+v")
         wait_for("the pasted cells", lambda: text_of(notes)[0] == "!PSNQ!PSNQ", timeout_s=60)
+        # Orca never hears the key of the command: the program says what it pasted.
+        wait_for(lambda: "Ctrl+V said (heard %r)" % program.said()[start:],
+                 lambda: "I Вставлено: !PSNQ" in program.said()[start:], timeout_s=60)
         key("ctrl+z")
         wait_for("the paste taken back", lambda: text_of(notes)[0] == "!PSNQ", timeout_s=60)
         key("Home")

@@ -248,7 +248,7 @@ def scenario_badsong(bin_dir, source_dir):
 
 def scenario_savekeys(bin_dir, source_dir):
     """Ctrl+S answers with the OK signal; in Save As the type combo is labelled by its
-    label ("Типы файлов") and its change is spoken, the
+    label ("Типы файлов"), reads as the type chosen and its change is spoken, the
     dialog opens in the song's folder, a name ending in .mid exports MIDI though the type
     says song, and the finished export is said."""
     song = song_copy(source_dir, "tw.qem")
@@ -269,6 +269,10 @@ def scenario_savekeys(bin_dir, source_dir):
         (n for n in nodes(dialog) if n.getRoleName() == "combo box" and focused(n)), None))
     wait_for("the type combo labelled by %r" % labels_of(combo),
              lambda: "Типы файлов:" in labels_of(combo))
+    # Its text is the type chosen: what Orca says as its value.
+    chosen = combo.queryText().getText(0, -1)
+    if chosen != "Сонг (.QEM) (*.Qem)":
+        fail("the type combo reads %r" % chosen)
     key("Down")
     program.wait_said(["I MIDI файл (.MID) (*.mid)"], start)
     key("Up")

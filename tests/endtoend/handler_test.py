@@ -13,7 +13,7 @@ import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (fail, find, focus_main_window, focused, focused_field, key, nodes,  # noqa: E402
+from main_window_test import (fail, find, find_in, focus_main_window, focused, focused_field, key, nodes,  # noqa: E402
                               open_song, run_scenario, text_of, type_text, wait_for, write_song,
                               quit_without_saving)
 from accessibility_test import Orca  # noqa: E402
@@ -241,6 +241,23 @@ def scenario_orca_handler(bin_dir, source_dir):
             if chosen is not None:
                 wait_for(lambda: "Orca saying the chosen %r (it said %r)" % (chosen, orca.spoken()[heard:]),
                          lambda: any(chosen in spoken for spoken in orca.spoken()[heard:]), timeout_s=60)
+            if caption == WIZARD:
+                # Past the block list and its description to the parameter tabs: the tab
+                # reached is named, not a bare tab list.
+                wizard = dialog(caption)
+                tabs = find_in(wizard, "page tab list", "")
+                description = find_in(wizard, "text", "Краткое описание")
+                heard = len(orca.spoken())
+                key("Tab")
+                wait_for("the description or the tabs focused",
+                         lambda: focused(tabs) or (description is not None and focused(description)),
+                         timeout_s=30)
+                if not focused(tabs):
+                    key("Tab")
+                wait_for("the parameter tabs focused", lambda: focused(tabs), timeout_s=30)
+                wait_for(lambda: "Orca naming the parameter tab (it said %r)" % orca.spoken()[heard:],
+                         lambda: any("Параметр 1:" in spoken for spoken in orca.spoken()[heard:]),
+                         timeout_s=60)
             key("Escape")
             wait_for("the dialog %s to close" % caption, lambda: dialog(caption) is None, timeout_s=60)
             focus_main_window()

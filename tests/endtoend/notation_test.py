@@ -228,6 +228,16 @@ def scenario_orca_notation(bin_dir, source_dir):
             wait_for("the caret at %d" % caret, lambda: text_of(notes) == (line, caret), timeout_s=60)
             program.wait_said(["I " + line[caret]], start)
 
+        def back_on_the_line(since):
+            """The window reached again after a dialog: its Braille editor has the keyboard
+            and Orca shows the line again. Only then does the next key go where the user
+            means it (a key pressed while the window is still being activated, or while
+            Orca is still presenting the switch, is a race no user runs)."""
+            wait_for("focus back on the Braille editor", lambda: focused(notes), timeout_s=60)
+            wait_for(lambda: "Orca showing the line again (it showed %r)" % orca.braille()[-3:],
+                     lambda: any(line.endswith("Нотный текст: !PSNQ $l")
+                                 for line in Orca.braille_in(orca.text()[since:])), timeout_s=60)
+
         for keys, title, field in (("ctrl+f", "Найти в нотном тексте трека", "Что искать"),
                                    ("ctrl+h", "Заменить в нотном тексте трека", None)):
             key(keys)
@@ -235,9 +245,11 @@ def scenario_orca_notation(bin_dir, source_dir):
             heard(title)
             if field:  # the replace field's name is the title's first word
                 heard(field)
+            since = len(orca.text())
             key("Escape")
             wait_for("the dialog to close", lambda: not find("dialog", title), timeout_s=60)
             focus_main_window()
+            back_on_the_line(since)
         answers_right("!PSNQ", 1)
 
         key("F2")

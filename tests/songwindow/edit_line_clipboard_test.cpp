@@ -103,10 +103,22 @@ TEST_F(EditLineClipboardTest, PasteIsOneUndoStepThatUndoTakesBack) {
   window_.PasteFromKey();
   EXPECT_EQ(rig_.editors.notes, "!PSN");
   EXPECT_EQ(Track(1)->MusicStrings[1], "d()!PSN");  // voice 2 of the measure
+  // Said as a copy is: the screen reader never hears the command's key.
+  EXPECT_EQ(rig_.speaker.said, std::vector<std::string>{"I Вставлено: SN"});
   EXPECT_EQ(UndoCount(), count + 1);
   EXPECT_EQ(UndoLabel(), "вставку из буфера");
   window_.UndoLast();
   EXPECT_EQ(Track(1)->MusicStrings[1], "d()!P");
+}
+
+// What is said is what went in: a line end and a tab are no cells of the line.
+TEST_F(EditLineClipboardTest, PasteSaysTheCellsItInserted) {
+  GoTo(1, 2);
+  Line("m", 1, 1);
+  rig_.clipboard.text = "QT\r\nQ\tT";
+  window_.PasteFromKey();
+  EXPECT_EQ(rig_.editors.notes, "QTQT");
+  EXPECT_EQ(rig_.speaker.said, std::vector<std::string>{"I Вставлено: QTQT"});
 }
 
 TEST_F(EditLineClipboardTest, PasteOfAnEmptyClipboardIsSaid) {
@@ -183,6 +195,7 @@ TEST_F(EditLineClipboardTest, TheProgramEditorWithTheFocusIsTheOneActedOn) {
   window_.CopyInKey();
   EXPECT_EQ(rig_.clipboard.text, "let a=1");
   window_.PasteFromKey();
+  EXPECT_EQ(rig_.speaker.said.back(), "I Вставлено: let a=1");
   window_.DeleteSelection();
   const std::vector<std::pair<std::string, std::string>> replaced = {
       {"let a=1", W("вставку из буфера")}, {"", W("очистку выделения")}};

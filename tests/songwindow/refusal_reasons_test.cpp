@@ -1,6 +1,8 @@
 // Refusals say why: a text with a character code page 1251 cannot hold (pasted in either
-// editor, given as a track name or a track's text, sought), and a new track past the most a
-// song holds, are answered by the error signal and a spoken reason, never a bare beep.
+// editor, given as a track name or a track's text, sought), a new track past the most a
+// song holds, and the keys of commands that are off (undo with nothing to undo, the
+// instruments or the drum table on a track they are not for) are answered by the error
+// signal and a spoken reason, never a bare beep.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -102,7 +104,34 @@ INSTANTIATE_TEST_SUITE_P(
                          w.AddTreck(last, "t", 1);
                        }
                        w.CurrentTrack = w.HeadTreck->Next;
-                     }}),
+                     }},
+        // The keys of commands that are off: the view hands them to RefuseCommand.
+        TRefusalCase{"UndoWithNothingToUndo",
+                     [](TSongWindow& w, TWindowRig&) {
+                       w.RefuseCommand("Undo");
+                       return false;
+                     },
+                     "Нечего отменять"},
+        TRefusalCase{"InstrumentsOnADrumTrack",
+                     [](TSongWindow& w, TWindowRig&) {
+                       w.Instruments();
+                       return false;
+                     },
+                     "Трек ударных: инструменты выбираются на мелодических треках, таблица ударных — F7",
+                     [](TSongWindow& w) { w.CurrentTrack->Channel = 10; }},
+        TRefusalCase{"DrumsOnAMelodyTrack",
+                     [](TSongWindow& w, TWindowRig&) {
+                       w.RefuseCommand("Drums");
+                       return false;
+                     },
+                     "Таблица ударных — на треке ударных (канал 10); инструменты этого трека — F6"},
+        TRefusalCase{"DrumsOnTheControlTrack",
+                     [](TSongWindow& w, TWindowRig&) {
+                       w.Drums();
+                       return false;
+                     },
+                     "Трек сонга не звучит: инструменты и ударные выбираются на треках с нотами",
+                     [](TSongWindow& w) { w.CurrentTrack = w.HeadTreck; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "songwindow/dialogs/view/dialog_widgets.h"
 #include "songwindow/widgets/apply_colours.h"
@@ -41,6 +44,7 @@ TTrackPropertiesView::TTrackPropertiesView(TTrackPropertiesDialog& dialog, QWidg
     channels_[i] = new QRadioButton(ToQt(dialog.Channels[i]), channel_group_);
     channels_[i]->setObjectName(QString("Channel%1").arg(i + 1));
     grid->addWidget(channels_[i], static_cast<int>(i / 4), static_cast<int>(i % 4));
+    channels_[i]->installEventFilter(this);
   }
   layout->addWidget(channel_group_);
   solo_ = new QCheckBox(ToQt(dialog.SoloCaption), this);
@@ -97,6 +101,31 @@ TTrackPropertiesView::TTrackPropertiesView(TTrackPropertiesDialog& dialog, QWidg
   }
   ApplyColours(*this);
   name_->setFocus();
+}
+
+bool TTrackPropertiesView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) {
+    return QDialog::eventFilter(watched, event);
+  }
+  const auto* key = static_cast<QKeyEvent*>(event);
+  int step = 0;
+  if (key->key() == Qt::Key_Right || key->key() == Qt::Key_Down) {
+    step = 1;
+  } else if (key->key() == Qt::Key_Left || key->key() == Qt::Key_Up) {
+    step = -1;
+  }
+  const auto at = std::find(channels_.begin(), channels_.end(), watched);
+  if (step == 0 || at == channels_.end() || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    return QDialog::eventFilter(watched, event);
+  }
+  // Channel 1 and 16 are the ends: the button stays.
+  const auto next = (at - channels_.begin()) + step;
+  if (next >= 0 && next < static_cast<std::ptrdiff_t>(channels_.size())) {
+    QRadioButton* button = channels_[static_cast<size_t>(next)];
+    button->setFocus(Qt::OtherFocusReason);
+    button->setChecked(true);
+  }
+  return true;
 }
 
 void TTrackPropertiesView::Ok() {

@@ -34,6 +34,10 @@ class TTrackPropertiesView : public QDialog {
   QPushButton* OkButton() const { return ok_; }
   QPushButton* CancelButton() const { return cancel_; }
 
+ protected:
+  // The arrows walk the channel buttons 1 to 16 in order, whatever their grid.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void Ok();
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "feedback/signals.h"
+#include "feedback/speech.h"
 #include "settings/settings.h"
 #include "songwindow/view/song_window_view.h"
 #include "tests/songwindow/song_window_fakes.h"
@@ -100,6 +101,37 @@ TEST_F(NotesKeysViewTest, ADisabledCommandsKeyGivesTheErrorSignalAndNeverEdits) 
     EXPECT_EQ(window.Undo().State().Count, snapshots) << c.name;
     EXPECT_FALSE(window.Modified) << c.name;
   }
+}
+
+// The key of a command that is off says why where the window knows: Alt+Z with nothing to
+// undo, F7 and F6 on the control track; a disabled command without a reason only beeps.
+TEST_F(NotesKeysViewTest, ADisabledCommandsKeySaysWhy) {
+  auto speech = std::make_shared<testsupport::TRecordingSpeech>();
+  SetSpeechOutput(speech);
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* said;  // nullptr: nothing
+  } cases[] = {
+      {Qt::Key_Z, Qt::AltModifier, "Нечего отменять"},
+      {Qt::Key_F7, Qt::NoModifier, "Трек сонга не звучит: инструменты и ударные выбираются на треках с нотами"},
+      {Qt::Key_F6, Qt::NoModifier, "Трек сонга не звучит: инструменты и ударные выбираются на треках с нотами"},
+      {Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier, nullptr},
+  };
+  for (const auto& c : cases) {
+    const size_t before = speech->Calls().size();
+    Press(c.key, c.modifiers);
+    const auto calls = speech->Calls();
+    std::vector<std::string> said;
+    for (size_t i = before; i < calls.size(); ++i) {
+      if (!calls[i].Cancel) {
+        said.push_back(calls[i].Text);
+      }
+    }
+    EXPECT_EQ(said, c.said != nullptr ? std::vector<std::string>{c.said} : std::vector<std::string>{}) << c.key;
+    EXPECT_EQ(view_->NotesText(), "Vd4m") << c.key;
+  }
+  SetSpeechOutput(nullptr);
 }
 
 // An enabled command's key that reaches the editor runs the command.

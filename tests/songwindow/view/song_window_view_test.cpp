@@ -75,7 +75,10 @@ class SongWindowViewTest : public testing::Test {
 };
 
 // Each key's change of the line reaches the screen reader once the key is handled: the
-// cell Backspace took, and a track's line in place of another whole with its caret.
+// cell Backspace took; a track's line in place of another inserted whole with its caret,
+// the old line never told removed (a reader that never hears the command's key would take
+// it for its last Backspace's and speak it); a command's change that takes cells away is
+// told as the line it leaves.
 TEST_F(SongWindowViewTest, TheBrailleEditorTellsOfWhatTheProgramChanged) {
   TSongWindowView view(nullptr, 7, "qem");
   TSongWindow& c = view.Controller();
@@ -88,7 +91,7 @@ TEST_F(SongWindowViewTest, TheBrailleEditorTellsOfWhatTheProgramChanged) {
   c.PriorTreck();
   ASSERT_EQ(view.NotesEdit1()->text(), "Vd4!NNQT");
   QApplication::processEvents();
-  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextUpdated, 0, "Vd4Ly", "Vd4!NNQT", 0}}));
+  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextInserted, 0, {}, "Vd4!NNQT", 0}}));
   gEvents.clear();
   view.SetNotesCaret(8, 8);
   c.Editor().KeyDown(vkBack, {});
@@ -102,7 +105,24 @@ TEST_F(SongWindowViewTest, TheBrailleEditorTellsOfWhatTheProgramChanged) {
   c.NextTreck();
   ASSERT_EQ(view.NotesEdit1()->text(), "Vd4Ly");
   QApplication::processEvents();
-  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextUpdated, 0, "Vd4!NNQ", "Vd4Ly", 0}}));
+  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextInserted, 0, {}, "Vd4Ly", 0}}));
+  // A cell typed, then taken back by the Text menu's undo (Ctrl+Z, a shortcut).
+  view.SetNotesCaret(5, 5);
+  c.Editor().KeyDown('N', {});
+  c.Editor().KeyPress('N');
+  c.Editor().KeyUp('N', {});
+  ASSERT_EQ(view.NotesEdit1()->text(), "Vd4LyN");
+  QApplication::processEvents();
+  gEvents.clear();
+  QAction* undo = nullptr;
+  for (QMenu* menu : view.Menus()) {
+    undo = undo != nullptr ? undo : menu->findChild<QAction*>("UndoText");
+  }
+  ASSERT_NE(undo, nullptr);
+  undo->trigger();
+  ASSERT_EQ(view.NotesEdit1()->text(), "Vd4Ly");
+  QApplication::processEvents();
+  EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextInserted, 0, {}, "Vd4Ly", 5}}));
 }
 
 // A window whose close was accepted is going away: the main window says nothing of it.

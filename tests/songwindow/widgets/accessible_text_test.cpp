@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -199,6 +201,38 @@ TEST_F(AccessibleTextTest, SpinBoxAnswersItsTextAndSteps) {
   EXPECT_EQ(face->text(QAccessible::Value), "3");
 }
 
+// A combo box that is not editable reads as its choice (Orca takes a combo box's value
+// from its text), keeps its list of choices and its label, and is never edited through
+// the text; an editable one is left to Qt (its line edit is the text).
+TEST_F(AccessibleTextTest, ComboBoxReadsAsItsChoice) {
+  QWidget window;
+  auto* label = new QLabel("Типы файлов:", &window);
+  auto* box = new QComboBox(&window);
+  label->setBuddy(box);
+  box->addItems({"Сонг (.QEM) (*.Qem)", "MIDI файл (.MID) (*.mid)"});
+  QAccessibleInterface* face = Of(box);
+  ASSERT_NE(face->textInterface(), nullptr);
+  EXPECT_EQ(face->role(), QAccessible::ComboBox);
+  EXPECT_EQ(face->textInterface()->text(0, -1), "Сонг (.QEM) (*.Qem)");
+  EXPECT_EQ(face->text(QAccessible::Name), "Сонг (.QEM) (*.Qem)");
+  EXPECT_TRUE(face->state().expandable);
+  ASSERT_EQ(face->childCount(), 1);
+  EXPECT_EQ(face->child(0)->object(), box->view());
+  EXPECT_EQ(face->indexOfChild(face->child(0)), 0);
+  const auto labels = face->relations(QAccessible::Label);
+  ASSERT_EQ(labels.size(), 1);
+  EXPECT_EQ(labels.front().first->object(), label);
+  box->setCurrentIndex(1);
+  EXPECT_EQ(face->textInterface()->text(0, -1), "MIDI файл (.MID) (*.mid)");
+  EXPECT_EQ(face->textInterface()->characterCount(), 24);
+  face->editableTextInterface()->insertText(0, "x");
+  EXPECT_EQ(box->currentText(), "MIDI файл (.MID) (*.mid)");
+  QComboBox editable;
+  editable.setEditable(true);
+  editable.addItem("tempo");
+  EXPECT_EQ(Of(&editable)->textInterface(), nullptr);
+}
+
 }  // namespace
 
 namespace {
@@ -279,23 +313,59 @@ class ProgramChangeTest : public testing::Test {
 // old line for what Backspace removed. Announced, only the cell goes.
 TEST_F(ProgramChangeTest, ABackspaceTellsOfTheOneCellRemoved) {
   QLineEdit edit;
-  AnnounceTextChange(&edit, {"Vd4!NNQT", 8, 0, 0}, {"Vd4!NNQ", 7, 0, 0}, false);
+  AnnounceTextChange(&edit, {"Vd4!NNQT", 8, 0, 0}, {"Vd4!NNQ", 7, 0, 0}, TChangeCause::Edit);
   EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextRemoved, 7, "T", {}, 7}}));
 }
 
-// A line of another place replaces the old one whole, once, with the caret where the
-// program put it; a caret moved alone is one caret event.
-TEST_F(ProgramChangeTest, AnotherPlacesLineIsOneReplacementWithTheCaret) {
+// A line of another place is the new line inserted whole, with the caret where the
+// program put it, and nothing told removed (the reader would speak the old line as the
+// last Backspace's); an empty line is a caret event; a caret moved alone is one caret event.
+TEST_F(ProgramChangeTest, AnotherPlacesLineIsInsertedWholeWithNothingRemoved) {
   QLineEdit edit;
-  AnnounceTextChange(&edit, {"Vd4!NNQ", 7, 0, 0}, {"Vd4Ly", 0, 0, 0}, true);
-  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextUpdated, 0, "Vd4!NNQ", "Vd4Ly", 0}}));
+  AnnounceTextChange(&edit, {"Vd4!NNQ", 7, 0, 0}, {"Vd4Ly", 0, 0, 0}, TChangeCause::NewLine);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextInserted, 0, {}, "Vd4Ly", 0}}));
   gSeen.clear();
-  AnnounceTextChange(&edit, {"Vd4Ly", 0, 0, 0}, {"Vd4Ly", 3, 0, 0}, false);
+  AnnounceTextChange(&edit, {"Vd4Ly", 0, 0, 0}, {"Vd4Ly", 3, 0, 0}, TChangeCause::NewLine);
   EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextCaretMoved, -1, {}, {}, 3}}));
   gSeen.clear();
-  AnnounceTextChange(&edit, {"Vd4Ly", 3, 0, 0}, {"Vd4Ly", 3, 0, 0}, false);
+  AnnounceTextChange(&edit, {"Vd4Ly", 3, 0, 0}, {"", 0, 0, 0}, TChangeCause::NewLine);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextCaretMoved, -1, {}, {}, 0}}));
+  gSeen.clear();
+  AnnounceTextChange(&edit, {"Vd4Ly", 3, 0, 0}, {"Vd4Ly", 3, 0, 0}, TChangeCause::NewLine);
   EXPECT_TRUE(gSeen.empty());
 }
+
+// A command's change (undo, paste by a shortcut the reader never hears) removes nothing in
+// the reader's eyes; cells only added are told as they are.
+struct TCommandCase {
+  const char* Before;
+  int CaretBefore;
+  const char* After;
+  int CaretAfter;
+  TSeen Want;
+};
+
+class CommandChangeTest : public ProgramChangeTest, public testing::WithParamInterface<TCommandCase> {};
+
+TEST_P(CommandChangeTest, NothingToldRemoved) {
+  const TCommandCase& c = GetParam();
+  QLineEdit edit;
+  AnnounceTextChange(&edit, {c.Before, c.CaretBefore, 0, 0}, {c.After, c.CaretAfter, 0, 0},
+                     TChangeCause::Command);
+  EXPECT_EQ(gSeen, std::vector<TSeen>{c.Want});
+}
+
+const TCommandCase kCommandCases[] = {
+    // Undo of a typed cell.
+    {"Vd4!NNQT", 8, "Vd4!NNQ", 0, {QAccessible::TextInserted, 0, {}, "Vd4!NNQ", 0}},
+    // Undo of an insertion that replaced cells.
+    {"Vd4!QQ", 6, "Vd4!NNQ", 0, {QAccessible::TextInserted, 0, {}, "Vd4!NNQ", 0}},
+    // A paste at the end.
+    {"Vd4!NNQ", 7, "Vd4!NNQQTQT", 11, {QAccessible::TextInserted, 7, {}, "QTQT", 11}},
+    // The line emptied.
+    {"m", 1, "", 0, {QAccessible::TextCaretMoved, -1, {}, {}, 0}},
+};
+INSTANTIATE_TEST_SUITE_P(Changes, CommandChangeTest, testing::ValuesIn(kCommandCases));
 
 // A dialog's field filled by the program: only the changed cell, the caret at the end.
 TEST_F(ProgramChangeTest, AFieldFilledByTheProgramTellsOfTheCellsChanged) {

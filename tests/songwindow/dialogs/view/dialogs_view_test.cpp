@@ -182,6 +182,42 @@ TEST_F(DialogsViewTest, PropertiesShowTheTrackAndWriteItOnOk) {
   EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{sOk});
 }
 
+// The channel buttons stand in rows of four; the arrows still walk them 1 to 16 in order,
+// each button reached checked, and stop at either end.
+TEST_F(DialogsViewTest, PropertiesArrowsWalkTheChannelsInOrder) {
+  GLastMidiOut = 0;
+  TTrackPropertiesDialog dialog(window_);
+  TTrackPropertiesView view(dialog, nullptr);
+  Open(view);
+  const auto checked = [&view] {
+    int found = -1;
+    for (int i = 0; i < 16; ++i) {
+      if (view.ChannelButton(i)->isChecked()) {
+        found = found == -1 ? i : -2;  // -2: more than one
+      }
+    }
+    return found;
+  };
+  view.ChannelButton(0)->setFocus();
+  ASSERT_EQ(checked(), 0);
+  const struct {
+    Qt::Key key;
+    int want;  // the button checked and focused after the key
+  } steps[] = {{Qt::Key_Right, 1}, {Qt::Key_Right, 2}, {Qt::Key_Right, 3}, {Qt::Key_Right, 4},
+               {Qt::Key_Down, 5},  {Qt::Key_Left, 4},  {Qt::Key_Up, 3},    {Qt::Key_Up, 2},
+               {Qt::Key_Up, 1},    {Qt::Key_Up, 0},    {Qt::Key_Left, 0}};
+  for (const auto& step : steps) {
+    QTest::keyClick(QApplication::focusWidget(), step.key);
+    EXPECT_EQ(checked(), step.want) << step.key;
+    EXPECT_EQ(QApplication::focusWidget(), view.ChannelButton(step.want)) << step.key;
+  }
+  for (int i = 0; i < 20; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  }
+  EXPECT_EQ(checked(), 15);
+  EXPECT_EQ(QApplication::focusWidget(), view.ChannelButton(15));
+}
+
 TEST_F(DialogsViewTest, PropertiesEnterOnCancelAndTheFrameCancel) {
   for (const bool byFrame : {false, true}) {
     TrackDialogResult = 1;  // a new track being named
