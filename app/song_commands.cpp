@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "feedback/error_messages.h"
+#include "feedback/file_error_text.h"
 #include "model/song.h"
 #include "model/song_file.h"
 #include "platform/atomic_file.h"
@@ -19,6 +20,7 @@
 #include "playback/player.h"
 #include "playback/transport.h"
 #include "render/render_globals.h"
+#include "settings/lang_texts.h"
 #include "settings/plugins.h"
 #include "settings/settings.h"
 
@@ -27,27 +29,15 @@ namespace {
 // The MIDI output error: code 18 of the song table (the handler table's 18 is another).
 bool IsPortError(const TErrors& e) { return e.Code == 18 && e.Source == esMusic; }
 
-// The message of the code, its lines joined by blanks (UTF-8).
+// The message of the code, its lines joined by blanks (code page 1251).
 std::string MessageText(const TErrors& e) {
-  const std::string text = e.Source == esMusic ? SongErrorMessage(e.Code, e.Text, "")
-                                               : HandlerErrorMessage(e.Code, e.Text, "");
-  std::string joined;
-  std::string line;
-  auto flush = [&] {
-    if (!line.empty()) {
-      joined += (joined.empty() ? "" : " ") + line;
-      line.clear();
-    }
-  };
-  for (char c : text) {
-    if (c == '\r' || c == '\n') {
-      flush();
-    } else {
-      line += c;
-    }
-  }
-  flush();
-  return Cp1251ToUtf8(joined);
+  return ErrorMessageLine(e.Source == esMusic ? SongErrorMessage(e.Code, e.Text, "")
+                                              : HandlerErrorMessage(e.Code, e.Text, ""));
+}
+
+// A place word of the user's language with its number or name filled in (code page 1251).
+std::string PlaceWord(int id, std::string_view builtIn, const std::string& value) {
+  return SubstituteArgs(LangStrOr(id, builtIn), {value});
 }
 
 PTreck TrackNumbered(const TVelto& song, uint16_t number) {
@@ -58,10 +48,11 @@ PTreck TrackNumbered(const TVelto& song, uint16_t number) {
   return t;
 }
 
+// "track 2 "Flute"": the number as the window names tracks (the control track 0).
 std::string TrackPlace(const TVelto& song, uint16_t number) {
-  std::string place = "track " + std::to_string(number);
+  std::string place = PlaceWord(2150, "трек %s", std::to_string(number));
   if (PTreck t = TrackNumbered(song, number)) {
-    place += " \"" + Cp1251ToUtf8(ShortUserText(t->Caption)) + "\"";
+    place += " \"" + ShortUserText(t->Caption) + "\"";
   }
   return place;
 }
@@ -160,24 +151,26 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
 }
 
 // Where a handler error lies: the text and line; at run time also the measure and, when
-// another track's handler ran the line, that track.
+// another track's handler ran the line, that track. The module's name is a place: whole.
 std::string HandlerPlace(const TErrors& e, const TVelto& song) {
   const uint16_t track =
       e.Track >= 0 ? static_cast<uint16_t>(e.Track) : NumberOf(song, song.CurrentTrack);
   std::string place;
   if (e.Source == esModule) {
-    place = "module " + Cp1251ToUtf8(ShortUserText(e.Module));
+    place = PlaceWord(2154, "модуль %s", e.Module);
     if (e.ModuleLine != 0) {
-      place += ", line " + std::to_string(e.ModuleLine);
+      place += ", " + PlaceWord(2155, "строка %s", std::to_string(e.ModuleLine));
     }
   } else {
-    place = TrackPlace(song, track) + ", handler program line " + std::to_string(e.ModuleLine);
+    place = TrackPlace(song, track) + ", " +
+            PlaceWord(2156, "строка обработчика %s", std::to_string(e.ModuleLine));
   }
   if (e.Measure != 0) {
-    place += ", measure " + std::to_string(e.Measure);
+    place += ", " + PlaceWord(2151, "такт %s", std::to_string(e.Measure));
   }
   if (e.RunningTrack >= 0 && (e.Source == esModule || e.RunningTrack != e.Track)) {
-    place += ", in the handler of " + TrackPlace(song, static_cast<uint16_t>(e.RunningTrack));
+    place += ", " + PlaceWord(2157, "в обработчике: %s",
+                              TrackPlace(song, static_cast<uint16_t>(e.RunningTrack)));
   }
   return place;
 }
@@ -187,14 +180,16 @@ std::string HandlerPlace(const TErrors& e, const TVelto& song) {
 std::string DescribeSongError(const TErrors& e, const TVelto& song) {
   std::string place;
   if (IsPortError(e)) {
-    place = "MIDI output port " + std::to_string(e.Extra);
+    place = PlaceWord(2153, "MIDI-порт вывода %s", std::to_string(e.Extra));
   } else if (e.Source == esMusic) {
-    place = TrackPlace(song, e.ModuleLine) + ", measure " + std::to_string(e.Measure) + ", voice " +
-            std::to_string(e.Voice);
+    place = TrackPlace(song, e.ModuleLine) + ", " +
+            PlaceWord(2151, "такт %s", std::to_string(e.Measure)) + ", " +
+            PlaceWord(2152, "голос %s", std::to_string(e.Voice));
   } else {
     place = HandlerPlace(e, song);
   }
-  return place + ": error " + std::to_string(e.Code) + ": " + MessageText(e);
+  return Cp1251ToUtf8(place + ": " + PlaceWord(2158, "ошибка %s", std::to_string(e.Code)) + ": " +
+                      MessageText(e));
 }
 
 bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& err) {
@@ -205,7 +200,7 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
   }
   std::string error;
   if (!LoadSongFile(window, path, std::string(), &error)) {
-    err << "velto: " << error << "\n";  // the reason names the file
+    err << "velto: " << FileErrorTextUtf8(TFileAction::Open, path, error) << "\n";
     return false;
   }
   if (window.HeadTreck != nullptr) {

@@ -11,11 +11,13 @@
 #include "base/note_arithmetic.h"
 #include "handler/handler_expression.h"
 #include "handler/handler_names.h"
+#include "handler/module_file.h"
 #include "handler/handler_numbers.h"
 #include "notation/translator.h"
 #include "platform/codec1251.h"
 #include "platform/paths.h"
 #include "platform/text_lines.h"
+#include "settings/lang_texts.h"
 #include "settings/settings.h"
 
 namespace {
@@ -695,10 +697,11 @@ class TCompiler {
     }
     const bool length = kind == skKeyLength || kind == skKeyLengthSoft;
     // What is out of range, named in code page 1251.
-    const std::string keyWord = Utf8ToCp1251("клавиша ").Text;
-    const std::string valueWord =
-        Utf8ToCp1251(length ? "длительность " : kind == skKeyOn ? "сила нажатия " : "сила снятия ")
-            .Text;
+    const std::string keyWord = LangStrOr(2140, "клавиша") + " ";
+    const std::string valueWord = (length             ? LangStrOr(2141, "длительность")
+                                   : kind == skKeyOn ? LangStrOr(2142, "сила нажатия")
+                                                     : LangStrOr(2143, "сила снятия")) +
+                                  " ";
     if (std::optional<long double> k = ConstantValue(key); k && (*k < 0 || *k > 127)) {
       SetPlacedError(kErrorOutOfRange, keyWord + FloatToStr(*k) + " (0..127)", base, index);
       return false;
@@ -749,19 +752,17 @@ class TCompiler {
     const bool library = name == "qem";
     const std::string fileName = library ? "qem.blk" : name + ".blk";
     std::optional<fs::path> path = FindProgramFile(library ? "Resources" : "Modules", fileName);
-    std::optional<std::vector<std::string>> source;
-    if (path) {
-      source = ReadTextLines(*path);
-    }
-    if (!source) {
-      SetPlacedError(19, fileName, f.Base, i);
+    const TModuleFileRead read = ReadModuleFile(path, fileName);
+    if (!read.Lines) {
+      SetPlacedError(read.Code, read.Detail, f.Base, i);
       return true;
     }
+    const std::vector<std::string>& source = *read.Lines;
     if (std::find(openModules_.begin(), openModules_.end(), name) != openModules_.end()) {
       SetPlacedError(21, name, f.Base, i);
       return true;
     }
-    const std::vector<std::string> lines = NormalizeProgramLines(*source);
+    const std::vector<std::string> lines = NormalizeProgramLines(source);
     const std::string outerModule = context_.CurrentModule;
     context_.CurrentModule = name;
     openModules_.push_back(name);

@@ -141,6 +141,8 @@ TEST_F(CommandLineFaults, ErrorsAreInTheLanguageVeltoIniChooses) {
       {"Russian.lng", "C", "Длительности такта не соответствуют заданному размеру",
        "The durations of the measure"},
   };
+  // A song file cut inside a track: the reason and its place prefix come from the file too.
+  ASSERT_TRUE(WriteFileAtomically(work_ / "cut.qem", "0 0 0 1 0 0 0\r\nControl\r\n2 0 1 1 0 0 0\r\nMelody\r\n"));
   for (const Case& c : cases) {
     std::ofstream(home_ / "velto.ini") << "[MAIN]\r\nLanguage=" << c.file << "\r\n";
     const TCommandRun run =
@@ -148,6 +150,18 @@ TEST_F(CommandLineFaults, ErrorsAreInTheLanguageVeltoIniChooses) {
     EXPECT_EQ(run.ExitCode, 1) << c.file << ": " << run.Output;
     EXPECT_NE(run.Output.find(c.said), std::string::npos) << c.file << ": " << run.Output;
     EXPECT_EQ(run.Output.find(c.other), std::string::npos) << c.file << ": " << run.Output;
+    const TCommandRun cut =
+        Shell(std::string("LC_ALL=") + c.locale + " $VELTO --export cut.qem cut.mid");
+    EXPECT_EQ(cut.ExitCode, 1) << c.file << ": " << cut.Output;
+    const bool english = std::string(c.file) == "English.lng";
+    for (const std::string& said : {run.Output, cut.Output}) {
+      // UTF-8 Cyrillic letters begin with byte D0 or D1.
+      const bool cyrillic = said.find_first_of("\xD0\xD1") != std::string::npos;
+      EXPECT_EQ(cyrillic, !english) << c.file << ": " << said;
+      for (const char* word : {"track", "measure", "voice", "error", "the file"}) {
+        EXPECT_TRUE(english || said.find(word) == std::string::npos) << c.file << ": " << said;
+      }
+    }
   }
 }
 
@@ -160,7 +174,7 @@ TEST_F(CommandLineFaults, ASongCutShortIsRefusedAndNeverRewritten) {
                                     (kBin / "velto-tool").string() + " roundtrip cut.qem cut.mid"}) {
       const TCommandRun run = Shell(line);
       EXPECT_EQ(run.ExitCode, 1) << line << ": " << run.Output;
-      EXPECT_NE(run.Output.find("error 39: the file ends inside track 3"), std::string::npos)
+      EXPECT_NE(run.Output.find("39: файл кончается внутри трека 2"), std::string::npos)
           << line << ": " << run.Output;
       EXPECT_FALSE(fs::exists(work_ / "cut.mid")) << line;
       EXPECT_EQ(FileText(work_ / "cut.qem"), song.substr(0, 300));
@@ -180,7 +194,7 @@ TEST_F(CommandLineFaults, FifosAndFoldersWhereItReadsAreRefusedNeverWaitedOn) {
   fs::create_directories(home_ / "Resources/temp/Qem[1].dat");
   TCommandRun run = Shell("timeout -s KILL 60 $VELTO --export fifo.qem out.mid");
   EXPECT_EQ(run.ExitCode, 1) << run.Output;
-  EXPECT_NE(run.Output.find("cannot open fifo.qem: not a regular file"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("Не удаётся открыть файл fifo.qem: Это не обычный файл"), std::string::npos) << run.Output;
   EXPECT_FALSE(fs::exists(work_ / "out.mid"));
   run = Shell("VELTO_SOUNDFONT=fifo.qem timeout -s KILL 60 $VELTO --list-devices");
   EXPECT_EQ(run.ExitCode, 0) << run.Output;

@@ -90,42 +90,42 @@ INSTANTIATE_TEST_SUITE_P(
                      "!PPPP !PPPP",
                      {"variable x", "variable z", "1920..1930", "let x=1/z"},
                      true,
-                     "track 2 \"Bass\", handler program line 4, measure 2: error 4: "
+                     "трек 2 \"Bass\", строка обработчика 4, такт 2: ошибка 4: "
                      "Деление на ноль переменной z!"},
         TFailingSong{"endless_while",
                      "!PPPP",
                      {"while 1 do", "endwhile"},
                      true,
-                     "track 2 \"Bass\", handler program line 1, measure 1: error 49: "
+                     "трек 2 \"Bass\", строка обработчика 1, такт 1: ошибка 49: "
                      "Обработчик не кончается! больше 200000 операторов за один тик"},
         TFailingSong{"endless_for",
                      "!PPPP",
                      {"variable i", "for i=1 to 1000000000000 do", "endfor"},
                      true,
-                     "track 2 \"Bass\", handler program line 2, measure 1: error 49: "},
+                     "трек 2 \"Bass\", строка обработчика 2, такт 1: ошибка 49: "},
         TFailingSong{"endless_jumps",
                      "!PPPP",
                      {"positionsong 0"},
                      true,
-                     "track 2 \"Bass\", handler program line 1, measure 1: error 49: "
+                     "трек 2 \"Bass\", строка обработчика 1, такт 1: ошибка 49: "
                      "Обработчик не кончается! больше 1000 переходов назад подряд"},
         TFailingSong{"endless_perform",
                      "!PPPP",
                      {"block a", "endblock", "block a", "perform a", "endblock", "perform a"},
                      true,
-                     "track 2 \"Bass\", handler program line 4, measure 1: error 48: "},
+                     "трек 2 \"Bass\", строка обработчика 4, такт 1: ошибка 48: "},
         TFailingSong{"key_out_of_range",
                      "!PPPP",
                      {"keyon 1000 in 64"},
                      true,
-                     "track 2 \"Bass\", handler program line 1: error 50: "
+                     "трек 2 \"Bass\", строка обработчика 1: ошибка 50: "
                      "Значение вне допустимого диапазона! клавиша 1000 (0..127)"},
         TFailingSong{"nesting_beyond_the_bound",
                      "!PPPP",
                      NestedFor(10000, 2),
                      true,
-                     "track 2 \"Bass\", handler program line 1000: error 47: "
-                     "Слишком глубокая вложенность! не больше 1000 уровней: for i=1 to 2 do"},
+                     "трек 2 \"Bass\", строка обработчика 1000: ошибка 47: "
+                     "Слишком глубокая вложенность! не больше 998 вложенных операторов: for i=1 to 2 do"},
         // The song's own time block takes one level: 998 more are the deepest.
         TFailingSong{"deepest_nesting", "!PPPP", NestedFor(998, 1), true, nullptr}));
 
@@ -135,13 +135,13 @@ INSTANTIATE_TEST_SUITE_P(
                                    ")nosuch:40.!PPPP",
                                    {},
                                    true,
-                                   "track 2 \"Bass\", measure 1, voice ",
-                                   "error 52: Блок не найден! nosuch:40"},
+                                   "трек 2 \"Bass\", такт 1, голос ",
+                                   "ошибка 52: Блок не найден! nosuch:40"},
                       TFailingSong{"missing_library",
                                    ")pan:40.!PPPP",
                                    {},
                                    false,
-                                   "module qem.blk: error 19: Модуль не найден! ",
+                                   "модуль qem.blk: ошибка 19: Модуль не найден! ",
                                    "home/Resources/qem.blk"}));
 
 }  // namespace

@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlaceCase{{"keylength 60 in (0-5) soft"}, 1, kErrorOutOfRange, 1,
                   "длительность -5 (>= 0)"},
         PlaceCase{{std::string(1001, '(') + "1" + std::string(1001, ')')}, 1, kErrorNestingTooDeep,
-                  1, "не больше 1000 уровней: 1"}));
+                  1, "не больше 1000 уровней вложенности в выражении: 1"}));
 
 // Every statement form gives its kind and operands.
 TEST_F(HandlerCompilerTest, CompilesEveryStatementForm) {
@@ -497,6 +497,11 @@ TEST_F(HandlerCompilerTest, StatementsNestUpToTheBoundOnEveryPath) {
     }
     EXPECT_EQ(node->Place.Line, deepest + 1);
     EXPECT_EQ(node->Body->Place.Line, deepest + 2);
+    // The bound said is the depth kept in a track's text, which runs under the song's
+    // time block (one level).
+    EXPECT_EQ(NestingText("x"),
+              Utf8ToCp1251("не больше " + std::to_string(deepest - 1) + " вложенных операторов: x")
+                  .Text);
     for (const int depth : {deepest + 1, 2000}) {
       program.Clear();
       GErrors.Reset();
