@@ -284,7 +284,7 @@ TEST_F(SongWindowTest, ALineTheFileCouldNotHoldIsRefused) {
   rig_.questions.answers = {mbYes};
   EXPECT_FALSE(window_.FormCloseQuery());
   ASSERT_EQ(rig_.questions.asked.size(), 2u);
-  EXPECT_NE(rig_.questions.asked[1].find(W("Не удаётся сохранить файл")),
+  EXPECT_NE(rig_.questions.asked[1].find("Не удаётся сохранить файл"),
             std::string::npos)
       << rig_.questions.asked[1];
   EXPECT_NE(rig_.questions.asked[1].find("262144"), std::string::npos) << rig_.questions.asked[1];
