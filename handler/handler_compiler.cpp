@@ -751,8 +751,8 @@ class TCompiler {
     const std::string name = line.substr(7);
     const bool library = name == "qem";
     const std::string fileName = library ? "qem.blk" : name + ".blk";
-    std::optional<fs::path> path = FindProgramFile(library ? "Resources" : "Modules", fileName);
-    const TModuleFileRead read = ReadModuleFile(path, fileName);
+    const TModuleFileRead read =
+        ReadModuleFile(FindModuleFile(library ? "Resources" : "Modules", fileName), fileName);
     if (!read.Lines) {
       SetPlacedError(read.Code, read.Detail, f.Base, i);
       return true;
@@ -1183,7 +1183,12 @@ class TCompiler {
     }
     const size_t end = FindSegmentEnd(f, i);
     PProgram node = Append(f, skSegment, std::move(a), std::move(b));
+    // The song's own time block that holds a track's lines is no level of the user's: a
+    // track's text nests as deep as the control track's.
+    const bool songBlock = depth_ == 1 && line == "positionsong";
+    depth_ -= songBlock ? 1 : 0;
     CompileBody(f, node, i + 1, end, f.ScopeName);
+    depth_ += songBlock ? 1 : 0;
     return end - 1;
   }
 

@@ -11,12 +11,11 @@
 #include "platform/codec1251.h"
 #include "settings/lang_texts.h"
 
-// The count a user can nest in a track's handler text: the top level is one of the
-// kMaxHandlerNesting levels, and the song's own time block ("positionsong") that holds the
-// track's lines another.
+// The count a user can nest in a handler text: the top level is one of the
+// kMaxHandlerNesting levels.
 std::string NestingText(std::string_view text) {
   return SubstituteArgs(LangStrOr(2130, "не больше %s вложенных операторов: %s"),
-                        {std::to_string(kMaxHandlerNesting - 2), text});
+                        {std::to_string(kMaxHandlerNesting - 1), text});
 }
 
 namespace {

@@ -6,7 +6,9 @@
 #include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "platform/text_lines.h"
+#include "platform/paths.h"
 #include "settings/lang_texts.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -17,6 +19,13 @@ bool OtherThanRegularFile(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+std::optional<std::filesystem::path> FindModuleFile(std::string_view folder,
+                                                    std::string_view fileName) {
+  const std::optional<std::filesystem::path> dir =
+      FindInFolder(std::filesystem::path(ProgramDir), folder);
+  return dir ? FindInFolder(*dir, Cp1251ToUtf8(fileName)) : std::nullopt;
+}
 
 TModuleFileRead ReadModuleFile(const std::optional<std::filesystem::path>& path,
                                const std::string& shownName) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A module file read, or why it could not be.
@@ -14,6 +15,11 @@ struct TModuleFileRead {
   uint8_t Code = 0;    // 19 (module not found), or kErrorModuleNotRegular
   std::string Detail;  // code page 1251: the name shown, or the path and the reason
 };
+
+// What stands at ProgramDir/folder/fileName (code page 1251 name, letter case ignored),
+// whatever it is: a FIFO or a folder there is found too, for ReadModuleFile to name.
+std::optional<std::filesystem::path> FindModuleFile(std::string_view folder,
+                                                    std::string_view fileName);
 
 // Reads the module file at path (nothing: not found). A file that is there but is no
 // regular file (a FIFO, a folder, a device) is never waited on: kErrorModuleNotRegular

@@ -101,12 +101,10 @@ bool UsesLibrary(const TCompileSong& song, TTreck& track) {
 // The error of a block library that a track needs and that cannot be read: code 19 in
 // the module "qem.blk", with the path looked at; a library that is no regular file says so.
 void SetLibraryMissing() {
-  std::optional<std::filesystem::path> dir =
-      FindInFolder(std::filesystem::path(ProgramDir), "Resources");
-  std::optional<std::filesystem::path> file = dir ? FindInFolder(*dir, kLibraryFile) : std::nullopt;
   const std::string path =
       (std::filesystem::path(ProgramDir) / "Resources" / kLibraryFile).string();
-  const TModuleFileRead read = ReadModuleFile(file, Utf8ToCp1251(path).Text);
+  const TModuleFileRead read =
+      ReadModuleFile(FindModuleFile("Resources", kLibraryFile), Utf8ToCp1251(path).Text);
   GErrors.Update([&](TErrors& e) {
     e.Code = read.Lines ? 19 : read.Code;  // a library that came back meanwhile: as before
     e.Text = read.Lines ? Utf8ToCp1251(path).Text : read.Detail;

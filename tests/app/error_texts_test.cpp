@@ -95,6 +95,10 @@ TEST(DeviceErrorText, NamesTheDeviceOfThePortNotAPlaceInTheSong) {
             "MIDI-устройство log\rНе могу инициировать midi-устройство!\rMidi out hardware");
   testsupport::TScopedLanguage language({"1206=MIDI device %s", "443=Cannot open the MIDI device"});
   EXPECT_EQ(DeviceErrorText(error, "log"), "MIDI device log\rCannot open the MIDI device!\rMidi out hardware");
+  // The device's reason names a file: never shortened.
+  error.Text = "no SoundFont at /usr/share/sounds/sf2/" + std::string(100, 'x') + ".sf2";
+  EXPECT_EQ(DeviceErrorText(error, "log"), "MIDI device log\rCannot open the MIDI device!\r" + error.Text);
+  error.Text = "Midi out hardware";
   for (const auto& [code, source] : {std::pair{18, 1}, std::pair{18, 3}, std::pair{17, 2}}) {
     error.Code = static_cast<uint8_t>(code);
     error.Source = static_cast<uint8_t>(source);

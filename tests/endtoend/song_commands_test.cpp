@@ -124,10 +124,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "!PPPP",
                      NestedFor(10000, 2),
                      true,
-                     "трек 2 \"Bass\", строка обработчика 1000: ошибка 47: "
-                     "Слишком глубокая вложенность! не больше 998 вложенных операторов: for i=1 to 2 do"},
-        // The song's own time block takes one level: 998 more are the deepest.
-        TFailingSong{"deepest_nesting", "!PPPP", NestedFor(998, 1), true, nullptr}));
+                     "трек 2 \"Bass\", строка обработчика 1001: ошибка 47: "
+                     "Слишком глубокая вложенность! не больше 999 вложенных операторов: for i=1 to 2 do"},
+        // The song's own time block that holds the track's lines takes no level: the
+        // deepest is the number the error says.
+        TFailingSong{"deepest_nesting", "!PPPP", NestedFor(999, 1), true, nullptr}));
 
 INSTANTIATE_TEST_SUITE_P(
     BlockCalls, FailingExport,

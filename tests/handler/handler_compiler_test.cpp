@@ -1,6 +1,7 @@
 #include "handler/handler_compiler.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -386,6 +387,26 @@ TEST_F(HandlerCompilerTest, NestedModuleRestoresTheOuterModuleName) {
   EXPECT_EQ(after->Module, "outer");
 }
 
+// A module that is a FIFO or a folder is never waited on and is not "not found": it is
+// named with its path as no regular file.
+TEST_F(HandlerCompilerTest, AModuleThatIsNoRegularFileSaysSo) {
+  ASSERT_EQ(::mkfifo((dir_ / "Modules" / "pipe.blk").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "Modules" / "Folder.BLK");
+  for (const char* name : {"pipe", "folder"}) {
+    program.Clear();
+    GErrors.Reset();
+    Compile({std::string("module ") + name});
+    const TErrors e = GErrors.Get();
+    EXPECT_EQ(e.Code, kErrorModuleNotRegular) << name;
+    EXPECT_EQ(e.ModuleLine, 1) << name;
+    const std::string file = std::string(name) == "pipe" ? "pipe.blk" : "Folder.BLK";
+    EXPECT_EQ(e.Text, (dir_ / "Modules" / file).string() +
+                          Utf8ToCp1251(": Это не обычный файл (канал, устройство или сокет)").Text)
+        << name;
+  }
+  GErrors.Reset();
+}
+
 TEST_F(HandlerCompilerTest, BlockLibraryIsTheQemModule) {
   Compile({"module qem"});
   EXPECT_EQ(GErrors.Code(), 19);
@@ -497,10 +518,9 @@ TEST_F(HandlerCompilerTest, StatementsNestUpToTheBoundOnEveryPath) {
     }
     EXPECT_EQ(node->Place.Line, deepest + 1);
     EXPECT_EQ(node->Body->Place.Line, deepest + 2);
-    // The bound said is the depth kept in a track's text, which runs under the song's
-    // time block (one level).
+    // The bound said is the depth kept.
     EXPECT_EQ(NestingText("x"),
-              Utf8ToCp1251("не больше " + std::to_string(deepest - 1) + " вложенных операторов: x")
+              Utf8ToCp1251("не больше " + std::to_string(deepest) + " вложенных операторов: x")
                   .Text);
     for (const int depth : {deepest + 1, 2000}) {
       program.Clear();
