@@ -4,9 +4,11 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <initializer_list>
 #include <new>
 #include <ostream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -33,6 +35,12 @@ bool IsPortError(const TErrors& e) { return e.Code == 18 && e.Source == esMusic;
 std::string MessageText(const TErrors& e) {
   return ErrorMessageLine(e.Source == esMusic ? SongErrorMessage(e.Code, e.Text, "")
                                               : HandlerErrorMessage(e.Code, e.Text, ""));
+}
+
+// A sentence of the user's language with its place holders filled, in UTF-8: the
+// arguments (file names) are UTF-8 already.
+std::string Said(int id, std::string_view builtIn, std::initializer_list<std::string_view> args) {
+  return SubstituteArgs(Cp1251ToUtf8(LangStrOr(id, builtIn)), args);
 }
 
 // A place word of the user's language with its number or name filled in (code page 1251).
@@ -79,7 +87,7 @@ std::string RenderProgress(const TVelto& window) {
     return std::to_string(std::min<uint64_t>(100, uint64_t{position} * 100 / length)) + "%";
   }
   const uint32_t ticks = static_cast<uint32_t>(std::max(window.TicksPerMeasure, 1));
-  return "measure " + std::to_string(position / ticks + 1);
+  return Said(2151, "такт %s", {std::to_string(position / ticks + 1)});
 }
 
 // Shows the render's progress on one line of `err`, at most once a second, until the
@@ -91,7 +99,7 @@ void ShowProgressUntilDone(const TVelto& window, const std::string& song, std::o
     std::this_thread::sleep_for(kProgressPoll);
     const std::string progress = RenderProgress(window);
     if (std::chrono::steady_clock::now() >= next && progress != shown) {
-      err << "\rvelto: rendering " << song << ": " << progress << std::flush;
+      err << "\rvelto: " << Said(2185, "генерация %s: %s", {song, progress}) << std::flush;
       shown = progress;
       next = std::chrono::steady_clock::now() + kProgressEvery;
     }
@@ -117,11 +125,11 @@ int ExportResult(const TRenderOutcome& outcome, const TVelto& window, const std:
     return 0;
   }
   if (outcome.Stopped || CommandStopRequested()) {
-    err << "velto: stopped; " << out << " was not written\n";
+    err << "velto: " << Said(2181, "остановлено; %s не записан", {out}) << "\n";
   } else if (!outcome.ExportError.empty()) {
     err << "velto: " << outcome.ExportError << "\n";
   } else {
-    err << "velto: " << out << " was not written: the render ended with an error\n";
+    err << "velto: " << Said(2182, "%s не записан: генерация закончилась ошибкой", {out}) << "\n";
   }
   return 1;
 }
@@ -131,7 +139,7 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
   TPlayOptions options;
   options.Device = device;
   if (CommandStopRequested()) {
-    err << "velto: stopped\n";
+    err << "velto: " << Said(2180, "остановлено", {}) << "\n";
     return 1;
   }
   if (!Transport().Play(window, options)) {
@@ -144,7 +152,7 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
     return 1;
   }
   if (CommandStopRequested()) {
-    err << "velto: stopped\n";
+    err << "velto: " << Said(2180, "остановлено", {}) << "\n";
     return 1;
   }
   return 0;
@@ -238,7 +246,7 @@ int ExportSongCommand(const std::string& song, const std::string& out, std::ostr
   TPlayOptions options;
   options.ExportFile = out;
   if (CommandStopRequested()) {
-    err << "velto: stopped; " << out << " was not written\n";
+    err << "velto: " << Said(2181, "остановлено; %s не записан", {out}) << "\n";
     return 1;
   }
   if (!Transport().Play(window, options)) {
@@ -261,7 +269,8 @@ int PlaySongCommand(const std::string& song, std::optional<int32_t> device, std:
   const int32_t chosen = device.value_or(StartingMidiOutDevice(GMidiOutDeviceList));
   if (chosen < 0 || static_cast<size_t>(chosen) >= GMidiOutDeviceList.size()) {
     const std::string problem = MidiOutDeviceProblem(nullptr);
-    err << "velto: there is no MIDI output device " << chosen << " (velto --list-devices)"
+    err << "velto: "
+        << Said(2183, "нет MIDI-устройства вывода %s (velto --list-devices)", {std::to_string(chosen)})
         << (problem.empty() ? "" : ": " + problem) << "\n";
     return 1;
   }
@@ -294,9 +303,11 @@ int RunCommandGuarded(const std::function<int()>& command, std::ostream& err) {
   try {
     return command();
   } catch (const std::bad_alloc&) {
-    err << "velto: out of memory: the song is too large for this machine\n";
+    err << "velto: " << Said(2184, "не хватает памяти: сонг слишком велик для этого компьютера", {})
+        << "\n";
   } catch (const std::length_error&) {
-    err << "velto: out of memory: the song is too large for this machine\n";
+    err << "velto: " << Said(2184, "не хватает памяти: сонг слишком велик для этого компьютера", {})
+        << "\n";
   }
   return 1;
 }

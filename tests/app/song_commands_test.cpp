@@ -138,7 +138,7 @@ TEST_F(SongCommands, AStopEndsAnExportWhoseHandlerNeverEnds) {
   });
   EXPECT_EQ(ExportSongCommand(song.string(), out.string(), err), 1);
   stopper.join();
-  EXPECT_NE(err.str().find("stopped; " + out.string() + " was not written"), std::string::npos)
+  EXPECT_NE(err.str().find("остановлено; " + out.string() + " не записан"), std::string::npos)
       << err.str();
   EXPECT_FALSE(fs::exists(out));
   EXPECT_FALSE(HasTemporaryFile(work_));
@@ -155,7 +155,7 @@ TEST_F(SongCommands, AStoppedPlaySilencesEveryChannelItUsed) {
   std::ostringstream err;
   EXPECT_EQ(PlaySongCommand(song.string(), std::nullopt, err), 1);
   stopper.join();
-  EXPECT_NE(err.str().find("velto: stopped"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("velto: остановлено"), std::string::npos) << err.str();
   const TMidiLogSummary played = SummariseMidiLog(FileText(log));
   EXPECT_GE(played.NoteOns, 3);
   EXPECT_TRUE(played.StillSounding.empty()) << FileText(log);
@@ -172,7 +172,7 @@ TEST_F(SongCommands, AMissingSoundFontIsNamed) {
   EXPECT_EQ(err.str(), "velto: " + reason + "\n");
   std::ostringstream playErr;
   EXPECT_EQ(PlaySongCommand(Song(Example("ode-to-joy")).string(), 0, playErr), 1);
-  EXPECT_NE(playErr.str().find("no MIDI output device 0"), std::string::npos) << playErr.str();
+  EXPECT_NE(playErr.str().find("нет MIDI-устройства вывода 0"), std::string::npos) << playErr.str();
   EXPECT_NE(playErr.str().find(reason), std::string::npos) << playErr.str();
 }
 
@@ -180,7 +180,7 @@ TEST(RunCommandGuarded, AnAllocationFailureIsAnErrorLine) {
   std::ostringstream err;
   EXPECT_EQ(RunCommandGuarded([] { return 7; }, err), 7);
   EXPECT_EQ(RunCommandGuarded([]() -> int { throw std::bad_alloc(); }, err), 1);
-  EXPECT_EQ(err.str(), "velto: out of memory: the song is too large for this machine\n");
+  EXPECT_EQ(err.str(), "velto: не хватает памяти: сонг слишком велик для этого компьютера\n");
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ TEST_F(CommandLineFaults, SignalsEndAnEndlessExportCleanly) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     velto.Signal(signal);
     EXPECT_EQ(velto.Wait(), 128 + signal);
-    EXPECT_NE(FileText(work_ / "stderr").find("stopped; "), std::string::npos)
+    EXPECT_NE(FileText(work_ / "stderr").find("остановлено; "), std::string::npos)
         << FileText(work_ / "stderr");
     EXPECT_FALSE(fs::exists(work_ / "out.mid"));
     EXPECT_FALSE(HasTemporaryFile(work_));
@@ -228,7 +228,7 @@ TEST_F(CommandLineFaults, SignalsEndAnEndlessExportCleanly) {
   // On a terminal the render's progress shows.
   const TCommandRun shown = Shell("script -qec \"timeout -s INT 2 $VELTO --export endless.qem "
                                   "out.mid\" /dev/null");
-  EXPECT_NE(shown.Output.find("velto: rendering endless.qem: "), std::string::npos) << shown.Output;
+  EXPECT_NE(shown.Output.find("velto: генерация endless.qem: "), std::string::npos) << shown.Output;
 }
 
 TEST_F(CommandLineFaults, ASignalAtAnyMomentLeavesTheWholeFileOrNone) {
