@@ -127,7 +127,7 @@ int ExportResult(const TRenderOutcome& outcome, const TVelto& window, const std:
   if (outcome.Stopped || CommandStopRequested()) {
     err << "velto: " << Said(2181, "остановлено; %s не записан", {out}) << "\n";
   } else if (!outcome.ExportError.empty()) {
-    err << "velto: " << outcome.ExportError << "\n";
+    err << "velto: " << FileErrorTextUtf8(TFileAction::Save, out, outcome.ExportError) << "\n";
   } else {
     err << "velto: " << Said(2182, "%s не записан: генерация закончилась ошибкой", {out}) << "\n";
   }
@@ -219,7 +219,14 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
 }
 
 std::string ExportTargetProblem(const std::string& song, const std::string& out) {
-  return OutputFileProblem(out, {song});
+  if (out.empty()) {
+    return Said(2186, "не назван файл, в который писать", {});
+  }
+  const std::string problem = OutputFileProblem(out, {song});
+  if (problem.starts_with("refusing to write ")) {
+    return Said(2187, "%s не записываю: это сам сонг %s, он бы пропал", {out, song});
+  }
+  return problem.empty() ? problem : FileErrorTextUtf8(TFileAction::Save, out, problem);
 }
 
 void RequestCommandStop() {

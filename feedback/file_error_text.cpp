@@ -23,6 +23,7 @@ constexpr TSystemReason kSystemReasons[] = {
     {1213, "Часть пути не папка", ENOTDIR},
     {1214, "Нет места на диске", ENOSPC},
     {1215, "Диск только для чтения", EROFS},
+    {2188, "Файл больше, чем разрешено записывать", EFBIG},
 };
 
 constexpr std::string_view kFolderHead = "the folder ";

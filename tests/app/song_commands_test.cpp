@@ -93,16 +93,16 @@ TEST_F(SongCommands, ExportsNeverLoseTheSongNorLeaveHalfAFile) {
   const std::string saints = Example("when-the-saints");
   const auto mid = [this](const fs::path&) { return work_ / "song.mid"; };
   const std::vector<Case> cases = {
-      {"the song itself", saints, [](const fs::path& song) { return song; }, "refusing to write"},
+      {"the song itself", saints, [](const fs::path& song) { return song; }, "не записываю: это сам сонг"},
       {"a link to the song", saints,
        [this](const fs::path& song) {
          fs::create_symlink(song, work_ / "link.mid");
          return work_ / "link.mid";
        },
-       "refusing to write"},
-      {"no name", saints, [](const fs::path&) { return fs::path(); }, "no output file"},
+       "link.mid не записываю: это сам сонг"},
+      {"no name", saints, [](const fs::path&) { return fs::path(); }, "не назван файл, в который писать"},
       {"a full device", saints, [](const fs::path&) { return fs::path("/dev/full"); },
-       "cannot write /dev/full: No space left on device"},
+       "Не удаётся сохранить файл /dev/full: Нет места на диске"},
       {"a song cut short", saints.substr(0, 300), mid,
        "ошибка 39: файл кончается внутри трека 2 \"Бас\""},
       {"a UTF-8 song that code page 1251 cannot hold", "0 0 0 1 1 1 1\n\xE2\x99\xAB\n", mid,

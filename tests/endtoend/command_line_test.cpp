@@ -91,14 +91,14 @@ TEST_F(CommandLineFaults, OutputsThatWouldLoseDataAreRefused) {
   ::chmod((work_ / "kept.mid").c_str(), 0640);
   const std::string longName = std::string(251, 'n') + ".mid";
   const std::vector<Case> cases = {
-      {"the song", "$VELTO --export saints.qem saints.qem", 1, "refusing to write saints.qem"},
-      {"a link to the song", "$VELTO --export saints.qem soft.mid", 1, "refusing to write soft.mid"},
+      {"the song", "$VELTO --export saints.qem saints.qem", 1, "saints.qem не записываю: это сам сонг saints.qem"},
+      {"a link to the song", "$VELTO --export saints.qem soft.mid", 1, "soft.mid не записываю: это сам сонг saints.qem"},
       {"no name", "$VELTO --export saints.qem ''", 2, "usage"},
       {"standard output", "$VELTO --export saints.qem - | head -c 4", 0, "MThd"},
       {"a full device", "$VELTO --export saints.qem /dev/full", 1,
-       "velto: cannot write /dev/full: No space left on device"},
+       "velto: Не удаётся сохранить файл /dev/full: Нет места на диске"},
       {"no room left", "ulimit -f 0; trap '' XFSZ; $VELTO --export saints.qem big.mid", 1,
-       "velto: cannot write big.mid: File too large"},
+       "velto: Не удаётся сохранить файл big.mid: Файл больше, чем разрешено записывать"},
       {"an existing file", "$VELTO --export saints.qem kept.mid", 0, "",
        [&] {
          struct stat st {};
