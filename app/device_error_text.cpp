@@ -31,7 +31,8 @@ std::string PortDeviceName(int32_t port, int32_t device0) {
 
 std::string DeviceErrorText(const TErrors& error, const std::string& name) {
   const std::string place = SubstituteArgs(LangStrOr(1206, "MIDI-устройство %s"), {name});
-  return SongErrorMessage(error.Code, error.Text, place);
+  // The device's own reason (a SoundFont's path among them) is said whole.
+  return SongErrorMessage(error.Code, std::string(), place, error.Text);
 }
 
 std::string DeviceFaultText(const TMidiDeviceFault& fault) {

@@ -409,8 +409,9 @@ bool TMainWindow::OpenSong(const std::string& path) {
   if (!loaded) {
     song->parentWidget()->close();
     if (GErrors.Code() == kSongTextError) {
-      LangMessageBox(SongErrorMessage(kSongTextError, Utf8ToCp1251(error).Text,
-                                      Utf8ToCp1251(path).Text),
+      // The reason whole: the track, the line and what stands there.
+      LangMessageBox(SongErrorMessage(kSongTextError, std::string(), Utf8ToCp1251(path).Text,
+                                      Utf8ToCp1251(SongTextErrorReason()).Text),
                      3);
     } else {
       ShowFileError(TFileAction::Open, path, error);

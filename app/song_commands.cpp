@@ -4,14 +4,17 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <initializer_list>
 #include <new>
 #include <ostream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "app/device_error_text.h"
 #include "feedback/error_messages.h"
+#include "feedback/file_error_text.h"
 #include "model/song.h"
 #include "model/song_file.h"
 #include "platform/atomic_file.h"
@@ -21,6 +24,7 @@
 #include "playback/player.h"
 #include "playback/transport.h"
 #include "render/render_globals.h"
+#include "settings/lang_texts.h"
 #include "settings/plugins.h"
 #include "settings/settings.h"
 
@@ -29,27 +33,21 @@ namespace {
 // The MIDI output error: code 18 of the song table (the handler table's 18 is another).
 bool IsPortError(const TErrors& e) { return e.Code == 18 && e.Source == esMusic; }
 
-// The message of the code, its lines joined by blanks (UTF-8).
+// The message of the code, its lines joined by blanks (code page 1251).
 std::string MessageText(const TErrors& e) {
-  const std::string text = e.Source == esMusic ? SongErrorMessage(e.Code, e.Text, "")
-                                               : HandlerErrorMessage(e.Code, e.Text, "");
-  std::string joined;
-  std::string line;
-  auto flush = [&] {
-    if (!line.empty()) {
-      joined += (joined.empty() ? "" : " ") + line;
-      line.clear();
-    }
-  };
-  for (char c : text) {
-    if (c == '\r' || c == '\n') {
-      flush();
-    } else {
-      line += c;
-    }
-  }
-  flush();
-  return Cp1251ToUtf8(joined);
+  return ErrorMessageLine(e.Source == esMusic ? SongErrorMessage(e.Code, e.Text, "")
+                                              : HandlerErrorMessage(e.Code, e.Text, ""));
+}
+
+// A sentence of the user's language with its place holders filled, in UTF-8: the
+// arguments (file names) are UTF-8 already.
+std::string Said(int id, std::string_view builtIn, std::initializer_list<std::string_view> args) {
+  return SubstituteArgs(Cp1251ToUtf8(LangStrOr(id, builtIn)), args);
+}
+
+// A place word of the user's language with its number or name filled in (code page 1251).
+std::string PlaceWord(int id, std::string_view builtIn, const std::string& value) {
+  return SubstituteArgs(LangStrOr(id, builtIn), {value});
 }
 
 PTreck TrackNumbered(const TVelto& song, uint16_t number) {
@@ -60,10 +58,11 @@ PTreck TrackNumbered(const TVelto& song, uint16_t number) {
   return t;
 }
 
+// "track 2 "Flute"": the number as the window names tracks (the control track 0).
 std::string TrackPlace(const TVelto& song, uint16_t number) {
-  std::string place = "track " + std::to_string(number);
+  std::string place = PlaceWord(2150, "трек %s", std::to_string(number));
   if (PTreck t = TrackNumbered(song, number)) {
-    place += " \"" + Cp1251ToUtf8(ShortUserText(t->Caption)) + "\"";
+    place += " \"" + ShortUserText(t->Caption) + "\"";
   }
   return place;
 }
@@ -90,7 +89,7 @@ std::string RenderProgress(const TVelto& window) {
     return std::to_string(std::min<uint64_t>(100, uint64_t{position} * 100 / length)) + "%";
   }
   const uint32_t ticks = static_cast<uint32_t>(std::max(window.TicksPerMeasure, 1));
-  return "measure " + std::to_string(position / ticks + 1);
+  return Said(2151, "такт %s", {std::to_string(position / ticks + 1)});
 }
 
 // Shows the render's progress on one line of `err`, at most once a second, until the
@@ -102,7 +101,7 @@ void ShowProgressUntilDone(const TVelto& window, const std::string& song, std::o
     std::this_thread::sleep_for(kProgressPoll);
     const std::string progress = RenderProgress(window);
     if (std::chrono::steady_clock::now() >= next && progress != shown) {
-      err << "\rvelto: rendering " << song << ": " << progress << std::flush;
+      err << "\rvelto: " << Said(2185, "генерация %s: %s", {song, progress}) << std::flush;
       shown = progress;
       next = std::chrono::steady_clock::now() + kProgressEvery;
     }
@@ -128,11 +127,11 @@ int ExportResult(const TRenderOutcome& outcome, const TVelto& window, const std:
     return 0;
   }
   if (outcome.Stopped || CommandStopRequested()) {
-    err << "velto: stopped; " << out << " was not written\n";
+    err << "velto: " << Said(2181, "остановлено; %s не записан", {out}) << "\n";
   } else if (!outcome.ExportError.empty()) {
-    err << "velto: " << outcome.ExportError << "\n";
+    err << "velto: " << FileErrorTextUtf8(TFileAction::Save, out, outcome.ExportError) << "\n";
   } else {
-    err << "velto: " << out << " was not written: the render ended with an error\n";
+    err << "velto: " << Said(2182, "%s не записан: генерация закончилась ошибкой", {out}) << "\n";
   }
   return 1;
 }
@@ -152,7 +151,7 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
   TPlayOptions options;
   options.Device = device;
   if (CommandStopRequested()) {
-    err << "velto: stopped\n";
+    err << "velto: " << Said(2180, "остановлено", {}) << "\n";
     return 1;
   }
   if (!Transport().Play(window, options)) {
@@ -172,31 +171,33 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
     return 1;
   }
   if (CommandStopRequested()) {
-    err << "velto: stopped\n";
+    err << "velto: " << Said(2180, "остановлено", {}) << "\n";
     return 1;
   }
   return faulted ? 1 : 0;
 }
 
 // Where a handler error lies: the text and line; at run time also the measure and, when
-// another track's handler ran the line, that track.
+// another track's handler ran the line, that track. The module's name is a place: whole.
 std::string HandlerPlace(const TErrors& e, const TVelto& song) {
   const uint16_t track =
       e.Track >= 0 ? static_cast<uint16_t>(e.Track) : NumberOf(song, song.CurrentTrack);
   std::string place;
   if (e.Source == esModule) {
-    place = "module " + Cp1251ToUtf8(ShortUserText(e.Module));
+    place = PlaceWord(2154, "модуль %s", e.Module);
     if (e.ModuleLine != 0) {
-      place += ", line " + std::to_string(e.ModuleLine);
+      place += ", " + PlaceWord(2155, "строка %s", std::to_string(e.ModuleLine));
     }
   } else {
-    place = TrackPlace(song, track) + ", handler program line " + std::to_string(e.ModuleLine);
+    place = TrackPlace(song, track) + ", " +
+            PlaceWord(2156, "строка обработчика %s", std::to_string(e.ModuleLine));
   }
   if (e.Measure != 0) {
-    place += ", measure " + std::to_string(e.Measure);
+    place += ", " + PlaceWord(2151, "такт %s", std::to_string(e.Measure));
   }
   if (e.RunningTrack >= 0 && (e.Source == esModule || e.RunningTrack != e.Track)) {
-    place += ", in the handler of " + TrackPlace(song, static_cast<uint16_t>(e.RunningTrack));
+    place += ", " + PlaceWord(2157, "в обработчике: %s",
+                              TrackPlace(song, static_cast<uint16_t>(e.RunningTrack)));
   }
   return place;
 }
@@ -206,14 +207,16 @@ std::string HandlerPlace(const TErrors& e, const TVelto& song) {
 std::string DescribeSongError(const TErrors& e, const TVelto& song) {
   std::string place;
   if (IsPortError(e)) {
-    place = "MIDI output port " + std::to_string(e.Extra);
+    place = PlaceWord(2153, "MIDI-порт вывода %s", std::to_string(e.Extra));
   } else if (e.Source == esMusic) {
-    place = TrackPlace(song, e.ModuleLine) + ", measure " + std::to_string(e.Measure) + ", voice " +
-            std::to_string(e.Voice);
+    place = TrackPlace(song, e.ModuleLine) + ", " +
+            PlaceWord(2151, "такт %s", std::to_string(e.Measure)) + ", " +
+            PlaceWord(2152, "голос %s", std::to_string(e.Voice));
   } else {
     place = HandlerPlace(e, song);
   }
-  return place + ": error " + std::to_string(e.Code) + ": " + MessageText(e);
+  return Cp1251ToUtf8(place + ": " + PlaceWord(2158, "ошибка %s", std::to_string(e.Code)) + ": " +
+                      MessageText(e));
 }
 
 bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& err) {
@@ -224,7 +227,7 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
   }
   std::string error;
   if (!LoadSongFile(window, path, std::string(), &error)) {
-    err << "velto: " << error << "\n";  // the reason names the file
+    err << "velto: " << FileErrorTextUtf8(TFileAction::Open, path, error) << "\n";
     return false;
   }
   RemoveStaleTemporariesBeside(path);  // what a save killed in an earlier run left there
@@ -236,7 +239,14 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
 }
 
 std::string ExportTargetProblem(const std::string& song, const std::string& out) {
-  return OutputFileProblem(out, {song});
+  if (out.empty()) {
+    return Said(2186, "не назван файл, в который писать", {});
+  }
+  const std::string problem = OutputFileProblem(out, {song});
+  if (problem.starts_with("refusing to write ")) {
+    return Said(2187, "%s не записываю: это сам сонг %s, он бы пропал", {out, song});
+  }
+  return problem.empty() ? problem : FileErrorTextUtf8(TFileAction::Save, out, problem);
 }
 
 void RequestCommandStop() {
@@ -263,7 +273,7 @@ int ExportSongCommand(const std::string& song, const std::string& out, std::ostr
   TPlayOptions options;
   options.ExportFile = out;
   if (CommandStopRequested()) {
-    err << "velto: stopped; " << out << " was not written\n";
+    err << "velto: " << Said(2181, "остановлено; %s не записан", {out}) << "\n";
     return 1;
   }
   if (!Transport().Play(window, options)) {
@@ -286,7 +296,8 @@ int PlaySongCommand(const std::string& song, std::optional<int32_t> device, std:
   const int32_t chosen = device.value_or(StartingMidiOutDevice(GMidiOutDeviceList));
   if (chosen < 0 || static_cast<size_t>(chosen) >= GMidiOutDeviceList.size()) {
     const std::string problem = MidiOutDeviceProblem(nullptr);
-    err << "velto: there is no MIDI output device " << chosen << " (velto --list-devices)"
+    err << "velto: "
+        << Said(2183, "нет MIDI-устройства вывода %s (velto --list-devices)", {std::to_string(chosen)})
         << (problem.empty() ? "" : ": " + problem) << "\n";
     return 1;
   }
@@ -319,9 +330,11 @@ int RunCommandGuarded(const std::function<int()>& command, std::ostream& err) {
   try {
     return command();
   } catch (const std::bad_alloc&) {
-    err << "velto: out of memory: the song is too large for this machine\n";
+    err << "velto: " << Said(2184, "не хватает памяти: сонг слишком велик для этого компьютера", {})
+        << "\n";
   } catch (const std::length_error&) {
-    err << "velto: out of memory: the song is too large for this machine\n";
+    err << "velto: " << Said(2184, "не хватает памяти: сонг слишком велик для этого компьютера", {})
+        << "\n";
   }
   return 1;
 }

@@ -25,7 +25,8 @@ bool LoadSongForCommand(TVelto& window, const std::string& path, std::ostream& e
 
 // Why the export of the song file `song` cannot go to `out`: empty when it can. Refused: no
 // name, the song file itself (also through links), a folder, a file that may not be
-// written, a folder that does not exist. Checked before the render starts.
+// written, a folder that does not exist. Checked before the render starts. In the user's
+// language, UTF-8.
 std::string ExportTargetProblem(const std::string& song, const std::string& out);
 
 // Asks the command that runs to stop (from any thread): the render and the player stop and

@@ -14,13 +14,11 @@ enum TErrorSource : uint8_t {
   esModule = 3,   // a module file ("name.blk"), the block library among them
 };
 
-// Codes of this program beyond the Parts' message tables.
+// Codes added beyond the first message tables.
 constexpr uint8_t kErrorNestingTooDeep = 47;   // handler: statements or brackets nest too deep
 constexpr uint8_t kErrorPerformTooDeep = 48;   // handler: "perform" nests deeper than allowed
 constexpr uint8_t kErrorEndlessHandler = 49;   // handler: too many statements in one tick
-constexpr uint8_t kErrorOutOfRange = 50;       // handler: an operand outside its range
-constexpr uint8_t kErrorMissingIn = 51;        // handler: "K in V" without its " in "
-constexpr uint8_t kErrorUnknownBlock = 52;     // music: a note calls a block nobody defines
+constexpr uint8_t kErrorModuleNotRegular = 55; // handler: a module file that is no regular file
 
 // One error: what went wrong, where, and the offending text.
 struct TErrors {
@@ -36,6 +34,8 @@ struct TErrors {
   // and at run time the track whose handler ran the statement; -1 when not known.
   int32_t Track = -1;
   int32_t RunningTrack = -1;
+  // Song text errors: the line of the song file (1-based) the fault was found on; 0 for none.
+  uint32_t TextLine = 0;
 };
 
 // The one shared error record. The render thread writes it and the UI reads it,

@@ -19,6 +19,7 @@ enum class TTextKind : uint8_t {
   kPair,           // two language texts, used only when both exist
   kHandlerString,  // the handler's own text, GHandlerErrorMessage
   kHarmonyFail,    // one language text + "!", then HarmonyFailText
+  kCategory,       // two language texts, the second followed by the category letter
 };
 
 // One row of a message table. BuiltIn is UTF-8 and carries its own "!" (a CR inside
@@ -36,10 +37,10 @@ constexpr TErrorText kUnknown = {0, TTextKind::kSingle, 108, 0, "", "Не изв
 
 constexpr TErrorText kSongTexts[] = {
     {1, TTextKind::kSingle, 117, 0, "", "Синтаксическая ошибка!"},
-    {2, TTextKind::kPair, 165, 166, " А",
-     "Длительности такта не соответствуют заданному размеру!Категория А"},
-    {3, TTextKind::kPair, 165, 166, " B",
-     "Длительности такта не соответствуют заданному размеру!Категория B"},
+    {2, TTextKind::kCategory, 165, 166, "",
+     "Длительности такта не соответствуют заданному размеру!\rКатегория А"},
+    {3, TTextKind::kCategory, 165, 166, "",
+     "Длительности такта не соответствуют заданному размеру!\rКатегория Б"},
     {4, TTextKind::kSingle, 167, 0, "", "Требуются уточнители!"},
     {5, TTextKind::kSingle, 168, 0, "", "Неверно задана ритмическая группа!"},
     {6, TTextKind::kSingle, 169, 0, "", "Ошибка в объединителе!"},
@@ -66,7 +67,6 @@ constexpr TErrorText kSongTexts[] = {
     {39, TTextKind::kSingle, 327, 0, "", "Файл повреждён или имеет не поддерживаемый формат!"},
     {40, TTextKind::kSingle, 328, 0, "", "Для левой руки баяна удваивать интервалы нельзя!"},
     {41, TTextKind::kSingle, 329, 0, "", "Неизвестный аккорд!"},
-    {kErrorUnknownBlock, TTextKind::kSingle, 0, 0, "", "Блок не найден!"},
 };
 
 constexpr TErrorText kHandlerTexts[] = {
@@ -119,13 +119,12 @@ constexpr TErrorText kHandlerTexts[] = {
     {45, TTextKind::kSingle, 357, 0, "",
      "Не возможно продолжить звучание не звучавшего до сих пор трека!"},
     {46, TTextKind::kSingle, 380, 0, "", "Функция не найдена!"},
-    {kErrorNestingTooDeep, TTextKind::kSingle, 0, 0, "", "Слишком глубокая вложенность!"},
-    {kErrorPerformTooDeep, TTextKind::kSingle, 0, 0, "",
+    {kErrorNestingTooDeep, TTextKind::kSingle, 2120, 0, "", "Слишком глубокая вложенность!"},
+    {kErrorPerformTooDeep, TTextKind::kSingle, 2121, 0, "",
      "Блоки вызывают друг друга (perform) слишком глубоко!"},
-    {kErrorEndlessHandler, TTextKind::kSingle, 0, 0, "", "Обработчик не кончается!"},
-    {kErrorOutOfRange, TTextKind::kSingle, 0, 0, "", "Значение вне допустимого диапазона!"},
-    {kErrorMissingIn, TTextKind::kSingle, 0, 0, "",
-     "Оператору нужны два операнда: ... in ...!"},
+    {kErrorEndlessHandler, TTextKind::kSingle, 2122, 0, "", "Обработчик не кончается!"},
+    {kErrorModuleNotRegular, TTextKind::kSingle, 2128, 0, "",
+     "Файл модуля не читается: это не обычный файл!"},
 };
 
 const TErrorText& FindText(std::span<const TErrorText> table, uint8_t code) {
@@ -150,13 +149,19 @@ std::string SingleText(const TErrorText& row) {
   return text == kMissing ? BuiltIn(row) : text + "!" + kCr;
 }
 
-std::string PairText(const TErrorText& row) {
+std::string PairText(const TErrorText& row, const std::string& suffix) {
   const std::string first = LangStr(row.First);
   const std::string second = LangStr(row.Second);
   if (first == kMissing || second == kMissing) {
     return BuiltIn(row);
   }
-  return first + "!" + kCr + second + Utf8ToCp1251(row.Suffix).Text + kCr;
+  return first + "!" + kCr + second + suffix + kCr;
+}
+
+// The category of a measure whose durations do not match: A for code 2, B for code 3, in
+// the alphabet of the language.
+std::string CategoryLetter(uint8_t code) {
+  return " " + (code == 2 ? LangStrOr(2126, "А") : LangStrOr(2127, "Б"));
 }
 
 // The handler's own text; without one, the unknown error.
@@ -177,7 +182,9 @@ std::string CodeText(const TErrorText& row) {
     case TTextKind::kSingle:
       return SingleText(row);
     case TTextKind::kPair:
-      return PairText(row);
+      return PairText(row, Utf8ToCp1251(row.Suffix).Text);
+    case TTextKind::kCategory:
+      return PairText(row, CategoryLetter(row.Code));
     case TTextKind::kHandlerString:
       return HandlerStringText();
     case TTextKind::kHarmonyFail:
@@ -186,21 +193,50 @@ std::string CodeText(const TErrorText& row) {
   return SingleText(kUnknown);
 }
 
-// The detail is user text as often as not: shortened and its control bytes escaped.
+// The detail is user text as often as not: shortened and its control bytes escaped. The
+// reason is the program's own sentence and stays whole.
 std::string Assemble(const std::string& place, const std::string& codeText,
-                     const std::string& detail) {
-  return place + kCr + codeText + ShortUserText(detail);
+                     const std::string& detail, const std::string& reason) {
+  std::string text = place + kCr + codeText;
+  if (!reason.empty()) {
+    text += reason;
+    if (!detail.empty()) {
+      text += kCr;
+    }
+  }
+  return text + ShortUserText(detail);
 }
 
 }  // namespace
 
-std::string SongErrorMessage(uint8_t code, const std::string& detail, const std::string& place) {
-  return Assemble(place, CodeText(FindText(kSongTexts, code)), detail);
+std::string SongErrorMessage(uint8_t code, const std::string& detail, const std::string& place,
+                             const std::string& reason) {
+  return Assemble(place, CodeText(FindText(kSongTexts, code)), detail, reason);
 }
 
 std::string HandlerErrorMessage(uint8_t code, const std::string& detail,
-                                const std::string& place) {
-  return Assemble(place, CodeText(FindText(kHandlerTexts, code)), detail);
+                                const std::string& place, const std::string& reason) {
+  return Assemble(place, CodeText(FindText(kHandlerTexts, code)), detail, reason);
+}
+
+std::string ErrorMessageLine(const std::string& message) {
+  std::string joined;
+  std::string line;
+  auto flush = [&] {
+    if (!line.empty()) {
+      joined += (joined.empty() ? "" : " ") + line;
+      line.clear();
+    }
+  };
+  for (char c : message) {
+    if (c == kCr || c == '\n') {
+      flush();
+    } else {
+      line += c;
+    }
+  }
+  flush();
+  return joined;
 }
 
 void ReportSongError(uint8_t code, const std::string& detail, const std::string& place) {

@@ -23,6 +23,7 @@ constexpr TSystemReason kSystemReasons[] = {
     {1213, "Часть пути не папка", ENOTDIR},
     {1214, "Нет места на диске", ENOSPC},
     {1215, "Диск только для чтения", EROFS},
+    {2188, "Файл больше, чем разрешено записывать", EFBIG},
 };
 
 constexpr std::string_view kFolderHead = "the folder ";
@@ -30,19 +31,29 @@ constexpr std::string_view kFolderMiddle = " cannot be written (";
 constexpr std::string_view kHeldElsewhere =
     "it belongs to a window of another running copy of the program";
 
+// A language text in UTF-8.
+std::string Utf8Text(int id, std::string_view builtIn) { return Cp1251ToUtf8(LangStrOr(id, builtIn)); }
+
 // A system error text in the user's language, also inside the writer's "the folder F cannot
-// be written (R)"; other reasons as they are.
+// be written (R)"; other reasons as they are. UTF-8.
 std::string ReasonText(std::string_view reason) {
   if (reason == kNotRegularFile) {
-    return LangStrOr(1240, "Это не обычный файл (канал, устройство или сокет)");
+    return Utf8Text(1240, "Это не обычный файл (канал, устройство или сокет)");
   }
   for (const TSystemReason& known : kSystemReasons) {
     if (reason == std::strerror(known.Errno)) {
-      return LangStrOr(known.Id, known.BuiltIn);
+      return Utf8Text(known.Id, known.BuiltIn);
     }
   }
+  constexpr std::string_view kLarger = "larger than ";
+  constexpr std::string_view kBytes = " bytes";
+  if (reason.starts_with(kLarger) && reason.ends_with(kBytes) &&
+      reason.size() > kLarger.size() + kBytes.size()) {
+    return SubstituteArgs(Utf8Text(2171, "больше %s байт"),
+                          {reason.substr(kLarger.size(), reason.size() - kLarger.size() - kBytes.size())});
+  }
   if (reason == kHeldElsewhere) {
-    return LangStrOr(1277, "он принадлежит окну другой запущенной копии программы");
+    return Utf8Text(1277, "он принадлежит окну другой запущенной копии программы");
   }
   const size_t middle = reason.rfind(kFolderMiddle);
   if (reason.starts_with(kFolderHead) && reason.ends_with(")") && middle != std::string_view::npos &&
@@ -52,19 +63,24 @@ std::string ReasonText(std::string_view reason) {
     const std::string_view why =
         reason.substr(middle + kFolderMiddle.size(),
                       reason.size() - middle - kFolderMiddle.size() - 1);
-    return SubstituteArgs(LangStrOr(1276, "в папку %s нельзя записать (%s)"),
-                          {Utf8ToCp1251(folder).Text, ReasonText(why)});
+    return SubstituteArgs(Utf8Text(1276, "в папку %s нельзя записать (%s)"),
+                          {folder, ReasonText(why)});
   }
-  return Utf8ToCp1251(reason).Text;
+  return std::string(reason);
 }
 
 }  // namespace
 
 std::string FileErrorText(TFileAction action, std::string_view fileUtf8, std::string_view detailUtf8) {
+  return Utf8ToCp1251(FileErrorTextUtf8(action, fileUtf8, detailUtf8)).Text;
+}
+
+std::string FileErrorTextUtf8(TFileAction action, std::string_view fileUtf8,
+                              std::string_view detailUtf8) {
   const std::string pattern = action == TFileAction::Open
-                                  ? LangStrOr(1200, "Не удаётся открыть файл %s")
-                                  : LangStrOr(1201, "Не удаётся сохранить файл %s");
-  std::string text = SubstituteArgs(pattern, {Utf8ToCp1251(fileUtf8).Text});
+                                  ? Utf8Text(1200, "Не удаётся открыть файл %s")
+                                  : Utf8Text(1201, "Не удаётся сохранить файл %s");
+  std::string text = SubstituteArgs(pattern, {fileUtf8});
   std::string_view reason = detailUtf8;
   const std::string named = std::string(fileUtf8) + ": ";
   if (const size_t at = detailUtf8.find(named); !fileUtf8.empty() && at != std::string_view::npos) {

@@ -11,11 +11,13 @@
 #include "base/note_arithmetic.h"
 #include "handler/handler_expression.h"
 #include "handler/handler_names.h"
+#include "handler/module_file.h"
 #include "handler/handler_numbers.h"
 #include "notation/translator.h"
 #include "platform/codec1251.h"
 #include "platform/paths.h"
 #include "platform/text_lines.h"
+#include "settings/lang_texts.h"
 #include "settings/settings.h"
 
 namespace {
@@ -719,20 +721,18 @@ class TCompiler {
     const std::string name = line.substr(7);
     const bool library = name == "qem";
     const std::string fileName = library ? "qem.blk" : name + ".blk";
-    std::optional<fs::path> path = FindProgramFile(library ? "Resources" : "Modules", fileName);
-    std::optional<std::vector<std::string>> source;
-    if (path) {
-      source = ReadTextLines(*path);
-    }
-    if (!source) {
-      SetPlacedError(19, name, f.Base, i);
+    const TModuleFileRead read =
+        ReadModuleFile(FindModuleFile(library ? "Resources" : "Modules", fileName), name);
+    if (!read.Lines) {
+      SetPlacedError(read.Code, read.Detail, f.Base, i);
       return true;
     }
+    const std::vector<std::string>& source = *read.Lines;
     if (std::find(openModules_.begin(), openModules_.end(), name) != openModules_.end()) {
       SetPlacedError(21, name, f.Base, i);
       return true;
     }
-    const std::vector<std::string> lines = NormalizeProgramLines(*source);
+    const std::vector<std::string> lines = NormalizeProgramLines(source);
     const std::string outerModule = context_.CurrentModule;
     context_.CurrentModule = name;
     openModules_.push_back(name);
@@ -1153,7 +1153,12 @@ class TCompiler {
     }
     const size_t end = FindSegmentEnd(f, i);
     PProgram node = Append(f, skSegment, std::move(a), std::move(b));
+    // The song's own time block that holds a track's lines is no level of the user's: a
+    // track's text nests as deep as the control track's.
+    const bool songBlock = depth_ == 1 && line == "positionsong";
+    depth_ -= songBlock ? 1 : 0;
     CompileBody(f, node, i + 1, end, f.ScopeName);
+    depth_ += songBlock ? 1 : 0;
     return end - 1;
   }
 

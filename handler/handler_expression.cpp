@@ -9,15 +9,24 @@
 #include "base/note_arithmetic.h"
 #include "handler/handler_names.h"
 #include "platform/codec1251.h"
+#include "settings/lang_texts.h"
 
+// The count a user can nest in a handler text: the top level is one of the
+// kMaxHandlerNesting levels.
 std::string NestingText(std::string_view text) {
-  return Utf8ToCp1251("не больше " + std::to_string(kMaxHandlerNesting) + " уровней: ").Text +
-         std::string(text);
+  return SubstituteArgs(LangStrOr(2130, "не больше %s вложенных операторов: %s"),
+                        {std::to_string(kMaxHandlerNesting - 1), text});
 }
 
 namespace {
 
 constexpr int kMaxExpressionDepth = kMaxHandlerNesting;
+
+// The nesting bound of an expression: each bracket pair is a level.
+std::string BracketNestingText(std::string_view text) {
+  return SubstituteArgs(LangStrOr(2131, "не больше %s уровней вложенности в выражении: %s"),
+                        {std::to_string(kMaxExpressionDepth), text});
+}
 
 // ORDER: operators as the scan recognises them at one position (longest spelling
 // first where one begins another).
@@ -381,7 +390,7 @@ class TExpressionParser {
 
   // The nesting bound: what nests too deep, shortened.
   PExpression FailTooDeep(std::string_view text) {
-    return Fail(kErrorNestingTooDeep, NestingText(text));
+    return Fail(kErrorNestingTooDeep, BracketNestingText(text));
   }
 
   // Code 1; the operand joins the texts of earlier unknown operands.

@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "notation/note_record.h"
 #include "platform/codec1251.h"
+#include "settings/lang_texts.h"
 #include "harmony/harmonizer.h"
 
 namespace {
@@ -81,8 +82,8 @@ bool HarmonizeNotes(TNoteList& list, long double& position, int32_t ticksPerMeas
   }
   THarmonyRules rules;
   if (!LoadHarmonyRules(HarmonyRulesPath(), rules)) {
-    HarmonyFailText =
-        Utf8ToCp1251("Не найден файл правил гармонизации Resources\\qem.hrm.").Text;
+    HarmonyFailText = SubstituteArgs(LangStrOr(2221, "Не найден файл правил гармонизации %s."),
+                                     {Utf8ToCp1251(HarmonyRulesPath()).Text});
     SetHarmonyError(29, asks->Text, 0, ticksPerMeasure);
     return false;
   }

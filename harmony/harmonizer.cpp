@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/codec1251.h"
+#include "settings/lang_texts.h"
 #include "harmony/harmony_text.h"
 
 bool HarmonyWritten = false;
@@ -39,7 +40,7 @@ bool PutMelodyInPlace(HarmonyState& r, bool report) {
   HarmonyVoiceNote& melody = r.Voices[r.MelodyVoice];
   if (melody.Step != r.Melody.Step || PitchClassKey(melody) != PitchClassKey(r.Melody)) {
     if (report && HarmonyFailText.empty()) {
-      HarmonyFailText = Utf8ToCp1251("Нота мелодии не входит в аккорд.").Text;
+      HarmonyFailText = LangStrOr(2218, "Нота мелодии не входит в аккорд.");
     }
     return false;
   }
@@ -251,7 +252,7 @@ bool THarmonySearch::Prepare(size_t i) {
     return Fail(28, i);
   }
   if (r.Chords.empty()) {
-    HarmonyFailText = Utf8ToCp1251("Такого аккорда нет в правилах гармонизации.").Text;
+    HarmonyFailText = LangStrOr(2219, "Такого аккорда нет в правилах гармонизации.");
     return Fail(29, i);
   }
   return p1 == kNone || Modulate(i, p1);
@@ -319,8 +320,8 @@ THarmonyResult THarmonySearch::Run() {
     while (!placed && !r.Exhausted()) {
       if (++result_.Tries > maxTries_) {
         const std::string reason = HarmonyFailText;
-        HarmonyFailText = Utf8ToCp1251(
-            "Поиск прекращён: перебрано слишком много вариантов расположения аккордов.").Text;
+        HarmonyFailText = LangStrOr(
+            2220, "Поиск прекращён: перебрано слишком много вариантов расположения аккордов.");
         if (!reason.empty()) {
           HarmonyFailText += " " + reason;
         }

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "base/error_sources.h"
-#include "platform/codec1251.h"
+#include "settings/lang_texts.h"
 
 namespace {
 
@@ -12,10 +12,16 @@ int32_t Key(const HarmonyState& s, int v) { return VoiceKey(s.Voices[v]); }
 int32_t Mod(int32_t a, int32_t m) { return ((a % m) + m) % m; }
 int32_t Sign(int32_t a) { return (a > 0) - (a < 0); }
 
+// A rule's message: its language text and the built-in one.
+struct TRuleText {
+  int Id;
+  std::string_view BuiltIn;
+};
+
 // Returns broken; sets the failure text when asked to.
-bool Broken(bool broken, bool report, std::string_view message) {
+bool Broken(bool broken, bool report, TRuleText message) {
   if (broken && report) {
-    HarmonyFailText = Utf8ToCp1251(message).Text;
+    HarmonyFailText = LangStrOr(message.Id, message.BuiltIn);
   }
   return broken;
 }
@@ -60,7 +66,7 @@ bool PerfectOctave(const HarmonyState& s, int x, int y) {
 }  // namespace
 
 bool BassTenorUnison(const HarmonyState& c, bool report) {
-  return Broken(Di(c, kBass) == Di(c, kTenor), report, "Унисон между басом и тенором.");
+  return Broken(Di(c, kBass) == Di(c, kTenor), report, {2200, "Унисон между басом и тенором."});
 }
 
 bool AllVoicesOneWay(const HarmonyState& p, const HarmonyState& c, bool report) {
@@ -69,7 +75,7 @@ bool AllVoicesOneWay(const HarmonyState& p, const HarmonyState& c, bool report) 
   for (int v = kTenor; v <= kSoprano; ++v) {
     same = same && Motion(p, c, v) == first;
   }
-  return Broken(same, report, "Движение всех голосов в одну сторону.");
+  return Broken(same, report, {2201, "Движение всех голосов в одну сторону."});
 }
 
 bool BassFourthsOrFifths(const HarmonyState& p2, const HarmonyState& p, const HarmonyState& c,
@@ -78,13 +84,13 @@ bool BassFourthsOrFifths(const HarmonyState& p2, const HarmonyState& p, const Ha
   const bool fourths = MoveIs(p2, p, kBass, 3, 5) && MoveIs(p, c, kBass, 3, 5);
   const bool fifths = MoveIs(p2, p, kBass, 4, 7) && MoveIs(p, c, kBass, 4, 7);
   return Broken(sameWay && (fourths || fifths), report,
-                "Ход баса на две кварты или квинты в одну сторону.");
+                {2202, "Ход баса на две кварты или квинты в одну сторону."});
 }
 
 bool AugmentedInterval(const HarmonyState& p, const HarmonyState& c, bool report) {
-  static constexpr std::string_view kMessages[4] = {
-      "Ход баса на увеличенный интервал!", "Ход тенора на увеличенный интервал!",
-      "Ход альта на увеличенный интервал!", "Ход сопрано на увеличенный интервал!"};
+  static constexpr TRuleText kMessages[4] = {
+      {2208, "Ход баса на увеличенный интервал!"}, {2209, "Ход тенора на увеличенный интервал!"},
+      {2210, "Ход альта на увеличенный интервал!"}, {2211, "Ход сопрано на увеличенный интервал!"}};
   for (int v = kBass; v <= kSoprano; ++v) {
     if (MoveIs(p, c, v, 4, 8) || MoveIs(p, c, v, 4, 9) || MoveIs(p, c, v, 3, 6) ||
         MoveIs(p, c, v, 3, 7)) {
@@ -95,13 +101,13 @@ bool AugmentedInterval(const HarmonyState& p, const HarmonyState& c, bool report
 }
 
 bool BassRepetition(const HarmonyState& p, const HarmonyState& c, bool report) {
-  return Broken(Di(c, kBass) == Di(p, kBass), report, "Повтор баса.");
+  return Broken(Di(c, kBass) == Di(p, kBass), report, {2203, "Повтор баса."});
 }
 
 bool BassSopranoSameWay(const HarmonyState& p, const HarmonyState& c, bool report) {
   const int32_t bass = Motion(p, c, kBass);
   return Broken(bass != 0 && bass == Motion(p, c, kSoprano), report,
-                "Параллельное движение баса и сопрано.");
+                {2204, "Параллельное движение баса и сопрано."});
 }
 
 bool HeldVoiceMoves(const HarmonyState& p, const HarmonyState& c, bool report) {
@@ -109,7 +115,7 @@ bool HeldVoiceMoves(const HarmonyState& p, const HarmonyState& c, bool report) {
   for (int v = kBass; v <= kSoprano; ++v) {
     broken = broken || (c.Hold[v] != 0 && Di(c, v) != Di(p, v));
   }
-  return Broken(broken, report, "Невозможно продлить голос.");
+  return Broken(broken, report, {2205, "Невозможно продлить голос."});
 }
 
 bool VariedVoiceStays(const HarmonyState& p, const HarmonyState& c, bool report) {
@@ -117,28 +123,29 @@ bool VariedVoiceStays(const HarmonyState& p, const HarmonyState& c, bool report)
   for (int v = kBass; v <= kSoprano; ++v) {
     broken = broken || (c.Vary[v] != 0 && Di(c, v) == Di(p, v));
   }
-  return Broken(broken, report, "Невозможно разнообразить голос.");
+  return Broken(broken, report, {2206, "Невозможно разнообразить голос."});
 }
 
 bool RangeOrCrossing(const HarmonyState* p, const HarmonyState& c, bool report) {
   const bool broken =
       OutOfRange(c) || (p != nullptr && (Overlaps(*p, c) || BassLeapTooWide(*p, c)));
-  return Broken(broken, report, "Выход голосов за пределы дозволенных границ или перекрещивание.");
+  return Broken(broken, report,
+                {2207, "Выход голосов за пределы дозволенных границ или перекрещивание."});
 }
 
 bool Parallels(const HarmonyState& p, const HarmonyState& c, bool report) {
   struct Pair {
     int Lower;
     int Upper;
-    std::string_view Message;
+    TRuleText Message;
   };
   static constexpr Pair kPairs[6] = {
-      {kBass, kTenor, "Параллелизмы между басом и тенором."},
-      {kTenor, kAlto, "Параллелизмы между тенором и альтом."},
-      {kAlto, kSoprano, "Параллелизмы между альтом и сопрано."},
-      {kBass, kAlto, "Параллелизмы между басом и альтом."},
-      {kBass, kSoprano, "Параллелизмы между басом и сопрано."},
-      {kTenor, kSoprano, "Параллелизмы между тенором и сопрано."}};
+      {kBass, kTenor, {2212, "Параллелизмы между басом и тенором."}},
+      {kTenor, kAlto, {2213, "Параллелизмы между тенором и альтом."}},
+      {kAlto, kSoprano, {2214, "Параллелизмы между альтом и сопрано."}},
+      {kBass, kAlto, {2215, "Параллелизмы между басом и альтом."}},
+      {kBass, kSoprano, {2216, "Параллелизмы между басом и сопрано."}},
+      {kTenor, kSoprano, {2217, "Параллелизмы между тенором и сопрано."}}};
   for (const Pair& pair : kPairs) {
     const bool fifths = PerfectFifth(p, pair.Lower, pair.Upper) && PerfectFifth(c, pair.Lower, pair.Upper);
     const bool octaves =

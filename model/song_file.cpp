@@ -12,8 +12,15 @@
 #include "platform/atomic_file.h"
 #include "platform/codec1251.h"
 #include "platform/text_lines.h"
+#include "settings/lang_texts.h"
 
 namespace {
+
+// Language text `id` (or its built-in text) with its place holders filled, in UTF-8: the
+// reasons of this file may quote characters code page 1251 cannot hold.
+std::string Said(int id, std::string_view builtInUtf8, std::initializer_list<std::string_view> args) {
+  return SubstituteArgs(Cp1251ToUtf8(LangStrOr(id, builtInUtf8)), args);
+}
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
@@ -30,8 +37,8 @@ std::string FirstRefusedCharacter(std::string_view utf8) {
     if (!converted.Refused.empty()) {
       char code[16];
       std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(converted.Refused[0]));
-      return std::string(code) + " \"" + CharsToUtf8(converted.Refused.substr(0, 1)) +
-             "\" on line " + std::to_string(line);
+      return Said(2168, "%s \"%s\" в строке %s",
+                  {code, CharsToUtf8(converted.Refused.substr(0, 1)), std::to_string(line)});
     }
     ++line;
     start = i + 1;
@@ -99,8 +106,10 @@ std::optional<std::string> SongBytesAsCp1251(std::string bytes, std::string& why
   if (!bom && !IsUtf8BeyondAscii(bytes)) {
     // Read as code page 1251 it would be saved back as garbled letters.
     if (const size_t line = DamagedUtf8Line(bytes)) {
-      why = "the file is UTF-8 text with a byte that is not UTF-8 on line " +
-            std::to_string(line) + " (damaged); repair that line, or save the file in code page 1251";
+      why = Said(2165,
+                 "файл в кодировке UTF-8, но в строке %s есть байт не из UTF-8 (файл повреждён); "
+                 "исправьте эту строку или сохраните файл в кодировке 1251",
+                 {std::to_string(line)});
       return std::nullopt;
     }
     return bytes;
@@ -109,10 +118,15 @@ std::optional<std::string> SongBytesAsCp1251(std::string bytes, std::string& why
     return text;
   }
   const std::string refused = FirstRefusedCharacter(bytes);
-  why = "the file is not in code page 1251 (Windows-1251), as a song file must be: it is " +
-        std::string(refused.empty() ? "text that is not valid UTF-8 behind a UTF-8 mark"
-                                    : "UTF-8 text holding " + refused) +
-        ", which code page 1251 cannot hold";
+  why = refused.empty()
+            ? Said(2167,
+                   "файл не в кодировке 1251 (Windows-1251), в которой должен быть сонг: после "
+                   "метки UTF-8 в нём текст, который не является правильным UTF-8",
+                   {})
+            : Said(2166,
+                   "файл не в кодировке 1251 (Windows-1251), в которой должен быть сонг: это "
+                   "текст UTF-8, в нём есть %s, а в кодировке 1251 такого знака нет",
+                   {refused});
   return std::nullopt;
 }
 
@@ -128,16 +142,16 @@ size_t FirstLongLine(const std::vector<std::string>& lines) {
 // (CR LF line ends) only when `written` (the reader has checked the file's own size).
 std::string LinesFault(const std::vector<std::string>& lines, bool written) {
   if (const size_t line = FirstLongLine(lines)) {
-    return "line " + std::to_string(line) + " is longer than " + std::to_string(kMaxSongLineBytes) +
-           " bytes, the most a song line may hold";
+    return Said(2169, "строка %s длиннее %s байт, а длиннее строка сонга быть не может",
+                {std::to_string(line), std::to_string(kMaxSongLineBytes)});
   }
   uint64_t bytes = 0;
   for (const std::string& line : lines) {
     bytes += line.size() + 2;  // CR LF
   }
   if (written && bytes > kMaxSongFileBytes) {
-    return "the song is larger than " + std::to_string(kMaxSongFileBytes) +
-           " bytes, the most a song file may hold";
+    return Said(2170, "сонг больше %s байт, а больше файл сонга быть не может",
+                {std::to_string(kMaxSongFileBytes)});
   }
   return std::string();
 }
@@ -201,12 +215,12 @@ bool SaveSongFile(TVelto& window, const std::filesystem::path& path, const std::
   window.DeConvert(Label);
   const std::vector<std::string> lines(window.Data.begin() + 2, window.Data.end());
   std::string fault = window.TrackCount > kMaxSongTracks
-                          ? "the song has more than " + std::to_string(kMaxSongTracks) +
-                                " tracks, the most a song may have"
+                          ? Said(2161, "в сонге больше %s треков, а больше их быть не может",
+                                 {std::to_string(kMaxSongTracks)})
                           : SongLinesFault(lines);
   if (!fault.empty()) {
     if (error != nullptr) {
-      *error = path.string() + ": not saved: " + fault;
+      *error = path.string() + ": " + fault;
     }
     return false;
   }
@@ -214,7 +228,7 @@ bool SaveSongFile(TVelto& window, const std::filesystem::path& path, const std::
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     if (error != nullptr) {
-      *error = "cannot write " + path.string() + ": " + std::string(kNotRegularFile);
+      *error = path.string() + ": " + std::string(kNotRegularFile);
     }
     return false;
   }
@@ -240,26 +254,38 @@ uint64_t SongFileBytes(const TVelto& window) {
   return bytes;
 }
 
-std::string DescribeSongTextError() {
+std::string SongTextErrorReason() {
   const TErrors e = GErrors.Get();
   if (e.Code != kSongTextError) {
-    return "error " + std::to_string(e.Code);
+    return std::string();
   }
-  const std::string track = "track " + std::to_string(e.ModuleLine);
+  const std::string track = std::to_string(e.ModuleLine);
+  const std::string line = std::to_string(e.TextLine);
+  const std::string quoted = Cp1251ToUtf8(ShortUserText(e.Text));
   switch (e.Extra) {
     case kSongTextEndsInTrack:
-      return "error 39: the file ends inside " + track + " \"" +
-             Cp1251ToUtf8(ShortUserText(e.Text)) +
-             "\": its header promises more lines than follow it";
+      return Said(2160,
+                  "файл кончается внутри трека %s \"%s\": его заголовок обещает больше строк, "
+                  "чем за ним следует",
+                  {track, quoted});
     case kTooManySongTracks:
-      return "error 39: more than " + std::to_string(kMaxSongTracks) +
-             " tracks, the most a song may have";
+      return Said(2161, "в сонге больше %s треков, а больше их быть не может",
+                  {std::to_string(kMaxSongTracks)});
+    case kNoSongTrack:
+      return Said(2162, "это не сонг: в нём нет ни одного трека", {});
     default:
       break;
   }
-  if (e.ModuleLine == 0) {
-    return "error 39: not a song (no track)";
+  if (e.Text.find_first_not_of(" \t") == std::string::npos) {
+    return Said(2163, "строка %s: здесь ожидался заголовок трека %s (семь чисел), а строка пуста",
+                {line, track});
   }
-  return "error 39: bad header of " + track + ": \"" + Cp1251ToUtf8(ShortUserText(e.Text)) +
-         "\"";
+  return Said(2164, "строка %s: здесь ожидался заголовок трека %s (семь чисел), а в ней \"%s\"",
+              {line, track, quoted});
+}
+
+std::string DescribeSongTextError() {
+  const std::string code = Said(2158, "ошибка %s", {std::to_string(GErrors.Get().Code)});
+  const std::string reason = SongTextErrorReason();
+  return reason.empty() ? code : code + ": " + reason;
 }

@@ -95,11 +95,14 @@ bool OnlyBlankLinesFrom(const std::vector<std::string>& lines, size_t from) {
                      });
 }
 
-// Fills errors for a fault of the text in the track numbered track (1-based).
-bool Fault(TErrors& errors, TSongTextFault fault, int32_t track, const std::string& text) {
+// Fills errors for a fault of the text in the track numbered track (the control track 0)
+// at Data line `line` (0 when the fault lies at no line).
+bool Fault(TErrors& errors, TSongTextFault fault, int32_t track, const std::string& text,
+           size_t line = 0) {
   errors.Extra = fault;
   errors.ModuleLine = static_cast<uint16_t>(std::clamp<int32_t>(track, 0, kMaxSongTracks));
   errors.Text = text;
+  errors.TextLine = line >= 2 ? static_cast<uint32_t>(std::min<size_t>(line - 1, UINT32_MAX)) : 0;
   return false;
 }
 
@@ -107,10 +110,10 @@ bool Fault(TErrors& errors, TSongTextFault fault, int32_t track, const std::stri
 // inside a track block or holds no track.
 bool EndOfBlocks(const TVelto& window, TBlockPart part, TErrors& errors) {
   if (part != TBlockPart::Header) {
-    return Fault(errors, kSongTextEndsInTrack, window.TrackCount, window.CurrentTrack->Caption);
+    return Fault(errors, kSongTextEndsInTrack, window.TrackCount - 1, window.CurrentTrack->Caption);
   }
   if (window.TrackCount == 0) {
-    return Fault(errors, kBadSongHeader, 0, std::string());  // blank lines only
+    return Fault(errors, kNoSongTrack, 0, std::string());  // blank lines only
   }
   return true;
 }
@@ -132,7 +135,7 @@ bool ReadTrackBlocks(TVelto& window, const std::vector<std::string>& lines, TErr
           return EndOfBlocks(window, part, errors);
         }
         if (!ReadHeader(line, header)) {
-          return Fault(errors, kBadSongHeader, window.TrackCount + 1, line);
+          return Fault(errors, kBadSongHeader, window.TrackCount, line, i);
         }
         if (window.TrackCount >= kMaxSongTracks) {
           return Fault(errors, kTooManySongTracks, 0, std::string());
@@ -353,6 +356,7 @@ void TVelto::Convert(std::string& Label) {
   TErrors errors;
   errors.Code = kSongTextError;
   errors.Source = 2;
+  errors.Extra = kNoSongTrack;
   if (Data.size() < 3) {
     GErrors.Set(errors);
     ReportSongTextError();

@@ -16,11 +16,14 @@ inline constexpr uint8_t kSongTextError = 39;
 inline constexpr int32_t kMaxSongTracks = 65535;
 
 // What is wrong with a song text that cannot be read: the Extra field of its error (code
-// kSongTextError, source 2). ModuleLine holds the track's number (1-based, in text order).
+// kSongTextError, source 2). ModuleLine holds the track's number as the window names tracks
+// (the control track 0), TextLine the line of the song file (1-based; the file has no label
+// and name lines).
 enum TSongTextFault : int32_t {
   kBadSongHeader = 0,        // a header that cannot be read; Text: the line
   kSongTextEndsInTrack = 1,  // the text ends before the lines its header promises; Text: its name
   kTooManySongTracks = 2,    // more than kMaxSongTracks tracks
+  kNoSongTrack = 3,          // nothing but blank lines, or no line at all
 };
 
 // Highest output port a track may use.

@@ -69,10 +69,8 @@ bool THandlerExecution::Aborted() const {
 }
 
 bool THandlerExecution::OverBudget() {
-  // "больше N операторов за один тик" in code page 1251
-  const std::string text = Utf8ToCp1251("больше " + std::to_string(tick_.StatementBudget) +
-                                        " операторов за один тик")
-                               .Text;
+  const std::string text = SubstituteArgs(LangStrOr(2132, "больше %s операторов за один тик"),
+                                          {std::to_string(tick_.StatementBudget)});
   tick_.Errors.Update([&](TErrors& e) {
     e.Code = kErrorEndlessHandler;
     e.Text = text;
@@ -104,10 +102,10 @@ void THandlerExecution::PlaceError(const TProgramNode& s) {
 // the failing statement's place has gone into the error.
 bool THandlerExecution::RunList(PProgram first) {
   if (listDepth_ >= kMaxRunNesting) {
-    // "не больше N уровней вместе с блоками perform" in code page 1251
-    const std::string text = Utf8ToCp1251("не больше " + std::to_string(kMaxRunNesting) +
-                                          " уровней вместе с блоками perform")
-                                 .Text;
+    // The top list is one of the kMaxRunNesting lists: one less nests inside it.
+    const std::string text = SubstituteArgs(
+        LangStrOr(2133, "не больше %s вложенных операторов вместе с блоками perform"),
+        {std::to_string(kMaxRunNesting - 1)});
     tick_.Errors.Update([&](TErrors& e) {
       e.Code = kErrorNestingTooDeep;
       e.Text = text;
@@ -372,7 +370,7 @@ TStatementFlow THandlerExecution::Evry(const TProgramNode& s) {
     tick_.Errors.Update([](TErrors& e) { e.Code = 4; });
   }
   if (Failed()) {
-    PlaceText(Utf8ToCp1251("в параметрах оператора Evry!").Text, true);
+    PlaceText(WordText(2144, "!", "в параметрах оператора Evry!"), true);
   }
   return flow;
 }
@@ -445,7 +443,7 @@ TStatementFlow THandlerExecution::If(const TProgramNode& s, PProgram& next) {
     next = s.GroupEnd;
   }
   if (Failed()) {
-    PlaceText(Utf8ToCp1251("в условии!").Text, true);
+    PlaceText(WordText(2145, "!", "в условии!"), true);
   }
   return flow;
 }
@@ -473,7 +471,7 @@ TStatementFlow THandlerExecution::Segment(const TProgramNode& s) {
     flow = TStatementFlow::kBreak;
   }
   if (Failed()) {
-    PlaceText(Utf8ToCp1251("во временном блоке!").Text, true);
+    PlaceText(WordText(2146, "!", "во временном блоке!"), true);
   }
   return flow;
 }

@@ -126,10 +126,9 @@ void THandlerExecution::PositionSong(const TProgramNode& s) {
   }
   tick_.JumpTarget = static_cast<uint32_t>(std::clamp<int64_t>(target, 0, UINT32_MAX));
   if (tick_.JumpTarget < tick_.Position && ++tick_.Render.BackwardJumps > kMaxBackwardJumps) {
-    // "больше N переходов назад подряд (positionsong)" in code page 1251
-    const std::string text = Utf8ToCp1251("больше " + std::to_string(kMaxBackwardJumps) +
-                                          " переходов назад подряд (positionsong)")
-                                 .Text;
+    const std::string text =
+        SubstituteArgs(LangStrOr(2134, "больше %s переходов назад подряд (positionsong)"),
+                       {std::to_string(kMaxBackwardJumps)});
     tick_.Errors.Update([&](TErrors& e) {
       e.Code = kErrorEndlessHandler;
       e.Text = text;

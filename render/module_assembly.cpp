@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "handler/handler_normalizer.h"
+#include "handler/module_file.h"
 #include "settings/lang_texts.h"
 #include "feedback/message_box.h"
 #include "base/note_arithmetic.h"
@@ -98,13 +99,15 @@ bool UsesLibrary(const TCompileSong& song, TTreck& track) {
 }
 
 // The error of a block library that a track needs and that cannot be read: code 19 in
-// the module "qem.blk", with the path looked at.
+// the module "qem.blk", with the path looked at; a library that is no regular file says so.
 void SetLibraryMissing() {
   const std::string path =
       (std::filesystem::path(ProgramDir) / "Resources" / kLibraryFile).string();
+  const TModuleFileRead read =
+      ReadModuleFile(FindModuleFile("Resources", kLibraryFile), Utf8ToCp1251(path).Text);
   GErrors.Update([&](TErrors& e) {
-    e.Code = 19;
-    e.Text = Utf8ToCp1251(path).Text;
+    e.Code = read.Lines ? 19 : read.Code;  // a library that came back meanwhile: as before
+    e.Text = read.Lines ? Utf8ToCp1251(path).Text : read.Detail;
     e.Source = kSourceModule;
     e.Module = kLibraryFile;
     e.ModuleLine = 0;

@@ -35,7 +35,9 @@ void TSongWindow::EditingModuleFromProgram() {
   const std::optional<fs::path> path = ExistingModuleFile(*name, kModuleExt);
   if (!path) {
     const std::string place = CurrentTrack->Caption + " " + Word(158, "программный текст") + "!";
-    ports_.Questions->Ask(HandlerErrorMessage(19, "Modules\\" + *name + std::string(kModuleExt), place), 3);
+    // The module's file name is a place: never shortened.
+    ports_.Questions->Ask(
+        HandlerErrorMessage(19, "", place, "Modules\\" + *name + std::string(kModuleExt)), 3);
     return;
   }
   if (EditModuleFile.empty() || !SameModuleFile(*path, fs::path(EditModuleFile))) {

@@ -458,13 +458,14 @@ bool TSongWindow::ReportPendingError() {
   const std::string caption = track != nullptr ? track->Caption + " " : std::string();
   if (error.Source == 2) {
     const std::string place = caption + Word(159, "нотный текст") + "!";
-    std::string detail = error.Text;
+    // The hint is a reason: whole; the text it goes with is the user's, shortened.
+    std::string reason;
     if (noSignature && track != nullptr) {
-      detail = SubstituteArgs(LangStrOr(1124, "Тактовый размер пишется в начале такта 1 трека %s, например Vd4"),
+      reason = SubstituteArgs(LangStrOr(1124, "Тактовый размер пишется в начале такта 1 трека %s, например Vd4"),
                               {track->Caption}) +
-               ". " + detail;
+               ".";
     }
-    ports_.Questions->Ask(SongErrorMessage(error.Code, detail, place), 3);
+    ports_.Questions->Ask(SongErrorMessage(error.Code, error.Text, place, reason), 3);
   } else {
     const std::string place = error.Source == 3 ? caption + Word(160, "текст модуля") + "!"
                                                 : caption + Word(158, "программный текст") + "!";

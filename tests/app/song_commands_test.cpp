@@ -97,20 +97,20 @@ TEST_F(SongCommands, ExportsNeverLoseTheSongNorLeaveHalfAFile) {
   const std::string saints = Example("when-the-saints");
   const auto mid = [this](const fs::path&) { return work_ / "song.mid"; };
   const std::vector<Case> cases = {
-      {"the song itself", saints, [](const fs::path& song) { return song; }, "refusing to write"},
+      {"the song itself", saints, [](const fs::path& song) { return song; }, "не записываю: это сам сонг"},
       {"a link to the song", saints,
        [this](const fs::path& song) {
          fs::create_symlink(song, work_ / "link.mid");
          return work_ / "link.mid";
        },
-       "refusing to write"},
-      {"no name", saints, [](const fs::path&) { return fs::path(); }, "no output file"},
+       "link.mid не записываю: это сам сонг"},
+      {"no name", saints, [](const fs::path&) { return fs::path(); }, "не назван файл, в который писать"},
       {"a full device", saints, [](const fs::path&) { return fs::path("/dev/full"); },
-       "cannot write /dev/full: No space left on device"},
+       "Не удаётся сохранить файл /dev/full: Нет места на диске"},
       {"a song cut short", saints.substr(0, 300), mid,
-       "error 39: the file ends inside track 3 \"Бас\""},
+       "ошибка 39: файл кончается внутри трека 2 \"Бас\""},
       {"a UTF-8 song that code page 1251 cannot hold", "0 0 0 1 1 1 1\n\xE2\x99\xAB\n", mid,
-       "code page 1251"},
+       "U+266B \"\xE2\x99\xAB\" в строке 2"},
       {"a UTF-8 song with blank lines at the end",
        "1 0 0 1 1 1 1\n\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F\nVd4m\n1 0 1 1 1 1 1\nMelody\nVd4!NNQT\n\n\n",
        mid, ""},
@@ -142,7 +142,7 @@ TEST_F(SongCommands, AStopEndsAnExportWhoseHandlerNeverEnds) {
   });
   EXPECT_EQ(ExportSongCommand(song.string(), out.string(), err), 1);
   stopper.join();
-  EXPECT_NE(err.str().find("stopped; " + out.string() + " was not written"), std::string::npos)
+  EXPECT_NE(err.str().find("остановлено; " + out.string() + " не записан"), std::string::npos)
       << err.str();
   EXPECT_FALSE(fs::exists(out));
   EXPECT_FALSE(HasTemporaryFile(work_));
@@ -159,7 +159,7 @@ TEST_F(SongCommands, AStoppedPlaySilencesEveryChannelItUsed) {
   std::ostringstream err;
   EXPECT_EQ(PlaySongCommand(song.string(), std::nullopt, err), 1);
   stopper.join();
-  EXPECT_NE(err.str().find("velto: stopped"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("velto: остановлено"), std::string::npos) << err.str();
   const TMidiLogSummary played = SummariseMidiLog(FileText(log));
   EXPECT_GE(played.NoteOns, 3);
   EXPECT_TRUE(played.StillSounding.empty()) << FileText(log);
@@ -176,7 +176,7 @@ TEST_F(SongCommands, AMissingSoundFontIsNamed) {
   EXPECT_EQ(err.str(), "velto: " + reason + "\n");
   std::ostringstream playErr;
   EXPECT_EQ(PlaySongCommand(Song(Example("ode-to-joy")).string(), 0, playErr), 1);
-  EXPECT_NE(playErr.str().find("no MIDI output device 0"), std::string::npos) << playErr.str();
+  EXPECT_NE(playErr.str().find("нет MIDI-устройства вывода 0"), std::string::npos) << playErr.str();
   EXPECT_NE(playErr.str().find(reason), std::string::npos) << playErr.str();
 }
 
@@ -211,7 +211,7 @@ TEST(RunCommandGuarded, AnAllocationFailureIsAnErrorLine) {
   std::ostringstream err;
   EXPECT_EQ(RunCommandGuarded([] { return 7; }, err), 7);
   EXPECT_EQ(RunCommandGuarded([]() -> int { throw std::bad_alloc(); }, err), 1);
-  EXPECT_EQ(err.str(), "velto: out of memory: the song is too large for this machine\n");
+  EXPECT_EQ(err.str(), "velto: не хватает памяти: сонг слишком велик для этого компьютера\n");
 }
 
 }  // namespace

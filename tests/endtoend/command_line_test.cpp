@@ -93,14 +93,14 @@ TEST_F(CommandLineFaults, OutputsThatWouldLoseDataAreRefused) {
   ::chmod((work_ / "kept.mid").c_str(), 0640);
   const std::string longName = std::string(251, 'n') + ".mid";
   const std::vector<Case> cases = {
-      {"the song", "$VELTO --export saints.qem saints.qem", 1, "refusing to write saints.qem"},
-      {"a link to the song", "$VELTO --export saints.qem soft.mid", 1, "refusing to write soft.mid"},
+      {"the song", "$VELTO --export saints.qem saints.qem", 1, "saints.qem не записываю: это сам сонг saints.qem"},
+      {"a link to the song", "$VELTO --export saints.qem soft.mid", 1, "soft.mid не записываю: это сам сонг saints.qem"},
       {"no name", "$VELTO --export saints.qem ''", 2, "usage"},
       {"standard output", "$VELTO --export saints.qem - | head -c 4", 0, "MThd"},
       {"a full device", "$VELTO --export saints.qem /dev/full", 1,
-       "velto: cannot write /dev/full: No space left on device"},
+       "velto: Не удаётся сохранить файл /dev/full: Нет места на диске"},
       {"no room left", "ulimit -f 0; trap '' XFSZ; $VELTO --export saints.qem big.mid", 1,
-       "velto: cannot write big.mid: File too large"},
+       "velto: Не удаётся сохранить файл big.mid: Файл больше, чем разрешено записывать"},
       {"an existing file", "$VELTO --export saints.qem kept.mid", 0, "",
        [&] {
          struct stat st {};
@@ -143,6 +143,8 @@ TEST_F(CommandLineFaults, ErrorsAreInTheLanguageVeltoIniChooses) {
       {"Russian.lng", "C", "Длительности такта не соответствуют заданному размеру",
        "The durations of the measure"},
   };
+  // A song file cut inside a track: the reason and its place prefix come from the file too.
+  ASSERT_TRUE(WriteFileAtomically(work_ / "cut.qem", "0 0 0 1 0 0 0\r\nControl\r\n2 0 1 1 0 0 0\r\nMelody\r\n"));
   for (const Case& c : cases) {
     std::ofstream(home_ / "velto.ini") << "[MAIN]\r\nLanguage=" << c.file << "\r\n";
     const TCommandRun run =
@@ -150,6 +152,18 @@ TEST_F(CommandLineFaults, ErrorsAreInTheLanguageVeltoIniChooses) {
     EXPECT_EQ(run.ExitCode, 1) << c.file << ": " << run.Output;
     EXPECT_NE(run.Output.find(c.said), std::string::npos) << c.file << ": " << run.Output;
     EXPECT_EQ(run.Output.find(c.other), std::string::npos) << c.file << ": " << run.Output;
+    const TCommandRun cut =
+        Shell(std::string("LC_ALL=") + c.locale + " $VELTO --export cut.qem cut.mid");
+    EXPECT_EQ(cut.ExitCode, 1) << c.file << ": " << cut.Output;
+    const bool english = std::string(c.file) == "English.lng";
+    for (const std::string& said : {run.Output, cut.Output}) {
+      // UTF-8 Cyrillic letters begin with byte D0 or D1.
+      const bool cyrillic = said.find_first_of("\xD0\xD1") != std::string::npos;
+      EXPECT_EQ(cyrillic, !english) << c.file << ": " << said;
+      for (const char* word : {"track", "measure", "voice", "error", "the file"}) {
+        EXPECT_TRUE(english || said.find(word) == std::string::npos) << c.file << ": " << said;
+      }
+    }
   }
 }
 
@@ -162,7 +176,7 @@ TEST_F(CommandLineFaults, ASongCutShortIsRefusedAndNeverRewritten) {
                                     (kBin / "velto-tool").string() + " roundtrip cut.qem cut.mid"}) {
       const TCommandRun run = Shell(line);
       EXPECT_EQ(run.ExitCode, 1) << line << ": " << run.Output;
-      EXPECT_NE(run.Output.find("error 39: the file ends inside track 3"), std::string::npos)
+      EXPECT_NE(run.Output.find("39: файл кончается внутри трека 2"), std::string::npos)
           << line << ": " << run.Output;
       EXPECT_FALSE(fs::exists(work_ / "cut.mid")) << line;
       EXPECT_EQ(FileText(work_ / "cut.qem"), song.substr(0, 300));
@@ -182,7 +196,7 @@ TEST_F(CommandLineFaults, FifosAndFoldersWhereItReadsAreRefusedNeverWaitedOn) {
   fs::create_directories(home_ / "Resources/temp/Qem[1].dat");
   TCommandRun run = Shell("timeout -s KILL 60 $VELTO --export fifo.qem out.mid");
   EXPECT_EQ(run.ExitCode, 1) << run.Output;
-  EXPECT_NE(run.Output.find("cannot open fifo.qem: not a regular file"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("Не удаётся открыть файл fifo.qem: Это не обычный файл"), std::string::npos) << run.Output;
   EXPECT_FALSE(fs::exists(work_ / "out.mid"));
   run = Shell("VELTO_SOUNDFONT=fifo.qem timeout -s KILL 60 $VELTO --list-devices");
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
@@ -208,7 +222,7 @@ TEST_F(CommandLineFaults, SignalsEndAnEndlessExportCleanly) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     velto.Signal(signal);
     EXPECT_EQ(velto.Wait(), 128 + signal);
-    EXPECT_NE(FileText(work_ / "stderr").find("stopped; "), std::string::npos)
+    EXPECT_NE(FileText(work_ / "stderr").find("остановлено; "), std::string::npos)
         << FileText(work_ / "stderr");
     EXPECT_FALSE(fs::exists(work_ / "out.mid"));
     EXPECT_FALSE(HasTemporaryFile(work_));
@@ -216,7 +230,7 @@ TEST_F(CommandLineFaults, SignalsEndAnEndlessExportCleanly) {
   // On a terminal the render's progress shows.
   const TCommandRun shown = Shell("script -qec \"timeout -s INT 2 $VELTO --export endless.qem "
                                   "out.mid\" /dev/null");
-  EXPECT_NE(shown.Output.find("velto: rendering endless.qem: "), std::string::npos) << shown.Output;
+  EXPECT_NE(shown.Output.find("velto: генерация endless.qem: "), std::string::npos) << shown.Output;
 }
 
 TEST_F(CommandLineFaults, ASignalAtAnyMomentLeavesTheWholeFileOrNone) {

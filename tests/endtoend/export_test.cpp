@@ -154,7 +154,7 @@ TEST_P(CommandLine, ErrorsNameTheirPlaceAndExitWithOne) {
   }
   const TCommandRun run = Export(song, work_ / "broken.mid");
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_NE(run.Output.find("track 1 \"Mel\", measure 2, voice 1: error"), std::string::npos)
+  EXPECT_NE(run.Output.find("трек 1 \"Mel\", такт 2, голос 1: ошибка"), std::string::npos)
       << run.Output;
   EXPECT_FALSE(fs::exists(work_ / "broken.mid"));
 

@@ -90,40 +90,41 @@ INSTANTIATE_TEST_SUITE_P(
                      "!PPPP !PPPP",
                      {"variable x", "variable z", "1920..1930", "let x=1/z"},
                      true,
-                     "track 2 \"Bass\", handler program line 4, measure 2: error 4: "
+                     "трек 2 \"Bass\", строка обработчика 4, такт 2: ошибка 4: "
                      "Деление на ноль переменной z!"},
         TFailingSong{"endless_while",
                      "!PPPP",
                      {"while 1 do", "endwhile"},
                      true,
-                     "track 2 \"Bass\", handler program line 1, measure 1: error 49: "
+                     "трек 2 \"Bass\", строка обработчика 1, такт 1: ошибка 49: "
                      "Обработчик не кончается! больше 200000 операторов за один тик"},
         TFailingSong{"endless_for",
                      "!PPPP",
                      {"variable i", "for i=1 to 1000000000000 do", "endfor"},
                      true,
-                     "track 2 \"Bass\", handler program line 2, measure 1: error 49: "},
+                     "трек 2 \"Bass\", строка обработчика 2, такт 1: ошибка 49: "},
         TFailingSong{"endless_jumps",
                      "!PPPP",
                      {"positionsong 0"},
                      true,
-                     "track 2 \"Bass\", handler program line 1, measure 1: error 49: "
+                     "трек 2 \"Bass\", строка обработчика 1, такт 1: ошибка 49: "
                      "Обработчик не кончается! больше 1000 переходов назад подряд"},
         TFailingSong{"endless_perform",
                      "!PPPP",
                      {"block a", "endblock", "block a", "perform a", "endblock", "perform a"},
                      true,
-                     "track 2 \"Bass\", handler program line 4, measure 1: error 48: "},
+                     "трек 2 \"Bass\", строка обработчика 4, такт 1: ошибка 48: "},
         // A constant key outside 0..127 wraps when the statement runs.
         TFailingSong{"key_out_of_range", "!PPPP", {"keyon 1000 in 64"}, true, nullptr},
         TFailingSong{"nesting_beyond_the_bound",
                      "!PPPP",
                      NestedFor(10000, 2),
                      true,
-                     "track 2 \"Bass\", handler program line 1000: error 47: "
-                     "Слишком глубокая вложенность! не больше 1000 уровней: for i=1 to 2 do"},
-        // The song's own time block takes one level: 998 more are the deepest.
-        TFailingSong{"deepest_nesting", "!PPPP", NestedFor(998, 1), true, nullptr}));
+                     "трек 2 \"Bass\", строка обработчика 1001: ошибка 47: "
+                     "Слишком глубокая вложенность! не больше 999 вложенных операторов: for i=1 to 2 do"},
+        // The song's own time block that holds the track's lines takes no level: the
+        // deepest is the number the error says.
+        TFailingSong{"deepest_nesting", "!PPPP", NestedFor(999, 1), true, nullptr}));
 
 INSTANTIATE_TEST_SUITE_P(
     BlockCalls, FailingExport,
@@ -131,13 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
                                    ")nosuch:40.!PPPP",
                                    {},
                                    true,
-                                   "track 2 \"Bass\", measure 1, voice ",
-                                   "error 1: Синтаксическая ошибка! Блок не найден: nosuch:40"},
+                                   "трек 2 \"Bass\", такт 1, голос ",
+                                   "ошибка 1: Синтаксическая ошибка! Блок не найден: nosuch:40"},
                       TFailingSong{"missing_library",
                                    ")pan:40.!PPPP",
                                    {},
                                    false,
-                                   "module qem.blk: error 19: Модуль не найден! ",
+                                   "модуль qem.blk: ошибка 19: Модуль не найден! ",
                                    "home/Resources/qem.blk"}));
 
 }  // namespace

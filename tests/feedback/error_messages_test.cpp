@@ -16,6 +16,7 @@ using testsupport::W;
 const std::vector<std::string> kLanguage = {
     "id=xx",    "108=Unknown", "120=Division by zero", "163=No harmony", "165=Measure",
     "166=Category", "175=Time", "176=Beat", "443=MIDI port", "434=Error box",
+    "2126=A",   "2127=B",
 };
 
 class ErrorMessagesTest : public ::testing::Test {
@@ -37,8 +38,10 @@ struct TMessageCase {
 // Place "P" and detail "D" throughout.
 const TMessageCase kBuiltInCases[] = {
     {"code 0 is unknown", false, 0, "P\rНе известная ошибка!\rD"},
-    {"code 2 ends in Cyrillic A", false, 2,
-     "P\rДлительности такта не соответствуют заданному размеру!Категория А\rD"},
+    {"code 2 ends in Cyrillic A on a line of its own", false, 2,
+     "P\rДлительности такта не соответствуют заданному размеру!\rКатегория А\rD"},
+    {"code 3 ends in Cyrillic Б on a line of its own", false, 3,
+     "P\rДлительности такта не соответствуют заданному размеру!\rКатегория Б\rD"},
     {"code 7 keeps its leading !", false, 7, "P\r!Слишком много объеденителей!\rD"},
     {"code 12 has two lines", false, 12,
      "P\rОшибка тактового размера!\rНеверная длительность доли!\rD"},
@@ -50,8 +53,8 @@ const TMessageCase kBuiltInCases[] = {
 
 const TMessageCase kLanguageCases[] = {
     {"code 0 takes text 108", false, 0, "P\rUnknown!\rD"},
-    {"code 2 adds a Cyrillic A", false, 2, "P\rMeasure!\rCategory А\rD"},
-    {"code 3 adds a Latin B", false, 3, "P\rMeasure!\rCategory B\rD"},
+    {"code 2 adds the language's A", false, 2, "P\rMeasure!\rCategory A\rD"},
+    {"code 3 adds the language's B", false, 3, "P\rMeasure!\rCategory B\rD"},
     {"code 12 marks both texts", false, 12, "P\rTime!\rBeat!\rD"},
     {"code 18 takes text 443", false, 18, "P\rMIDI port!\rD"},
     {"code 4 falls back when text 167 is missing", false, 4, "P\rТребуются уточнители!\rD"},
@@ -72,7 +75,7 @@ TEST_F(ErrorMessagesTest, BuiltInTextsWithoutALanguageAndLanguageTextsWhenLoaded
     // A two-text code needs both texts.
     TScopedLanguage language({"165=Measure", "175=Time"});
     EXPECT_EQ(SongErrorMessage(2, "D", "P"),
-              W("P\rДлительности такта не соответствуют заданному размеру!Категория А\rD"));
+              W("P\rДлительности такта не соответствуют заданному размеру!\rКатегория А\rD"));
     EXPECT_EQ(SongErrorMessage(12, "D", "P"),
               W("P\rОшибка тактового размера!\rНеверная длительность доли!\rD"));
   }
@@ -98,6 +101,18 @@ TEST_F(ErrorMessagesTest, TheDetailIsShortenedAndItsControlBytesEscaped) {
   const std::string shown = SongErrorMessage(1, "a\rb\x01" + measure, "P");
   EXPECT_EQ(shown, W("P\rСинтаксическая ошибка!\r") + "a\\rb\\x01" + std::string(76, '!') +
                        "... (100004 characters)");
+}
+
+// The reason is the program's own sentence and names a file or a track: it stays whole;
+// the user's text it quotes is shortened, and so is a detail alone.
+TEST_F(ErrorMessagesTest, AReasonStaysWholeAndOnlyTheQuotedTextIsShortened) {
+  const std::string place = "/songs/" + std::string(200, 'p') + ".qem";
+  const std::string reason = "line 12: the header of track 2 (seven numbers) was expected here, " +
+                             std::string(100, 'r');
+  EXPECT_EQ(SongErrorMessage(39, "", place, reason),
+            place + W("\rФайл повреждён или имеет не поддерживаемый формат!\r") + reason);
+  EXPECT_EQ(HandlerErrorMessage(4, std::string(90, 'q'), "P", reason),
+            W("P\rДеление на ноль\r") + reason + "\r" + std::string(80, 'q') + "... (90 characters)");
 }
 
 TEST_F(ErrorMessagesTest, Code29AddsTheHarmonizersReason) {

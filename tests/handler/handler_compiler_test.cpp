@@ -1,6 +1,7 @@
 #include "handler/handler_compiler.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -206,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlaceCase{{"keylength -5"}, 1, 1, 1, "keylength -5"},
         PlaceCase{{"keyoff 60 64"}, 1, 1, 1, "keyoff 60 64"},
         PlaceCase{{std::string(1001, '(') + "1" + std::string(1001, ')')}, 1, kErrorNestingTooDeep,
-                  1, "не больше 1000 уровней: 1"}));
+                  1, "не больше 1000 уровней вложенности в выражении: 1"}));
 
 // Constant keys, velocities and lengths outside their range compile: they wrap (and a
 // length is made positive) when the statement runs. 127 is a key and a velocity.
@@ -394,6 +395,26 @@ TEST_F(HandlerCompilerTest, NestedModuleRestoresTheOuterModuleName) {
   EXPECT_EQ(after->Module, "outer");
 }
 
+// A module that is a FIFO or a folder is never waited on and is not "not found": it is
+// named with its path as no regular file.
+TEST_F(HandlerCompilerTest, AModuleThatIsNoRegularFileSaysSo) {
+  ASSERT_EQ(::mkfifo((dir_ / "Modules" / "pipe.blk").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "Modules" / "Folder.BLK");
+  for (const char* name : {"pipe", "folder"}) {
+    program.Clear();
+    GErrors.Reset();
+    Compile({std::string("module ") + name});
+    const TErrors e = GErrors.Get();
+    EXPECT_EQ(e.Code, kErrorModuleNotRegular) << name;
+    EXPECT_EQ(e.ModuleLine, 1) << name;
+    const std::string file = std::string(name) == "pipe" ? "pipe.blk" : "Folder.BLK";
+    EXPECT_EQ(e.Text, (dir_ / "Modules" / file).string() +
+                          Utf8ToCp1251(": Это не обычный файл (канал, устройство или сокет)").Text)
+        << name;
+  }
+  GErrors.Reset();
+}
+
 TEST_F(HandlerCompilerTest, BlockLibraryIsTheQemModule) {
   Compile({"module qem"});
   EXPECT_EQ(GErrors.Code(), 19);
@@ -505,6 +526,10 @@ TEST_F(HandlerCompilerTest, StatementsNestUpToTheBoundOnEveryPath) {
     }
     EXPECT_EQ(node->Place.Line, deepest + 1);
     EXPECT_EQ(node->Body->Place.Line, deepest + 2);
+    // The bound said is the depth kept.
+    EXPECT_EQ(NestingText("x"),
+              Utf8ToCp1251("не больше " + std::to_string(deepest) + " вложенных операторов: x")
+                  .Text);
     for (const int depth : {deepest + 1, 2000}) {
       program.Clear();
       GErrors.Reset();

@@ -411,7 +411,9 @@ def run_generated(velto, home, work, seed, count):
         run = subprocess.run([velto, "--home", home, "--export", song, mid], capture_output=True, text=True)
         texts = read_song(song)[1]
         if run.returncode != 0:
-            m = re.search(r'track 0 "Control", measure (\d+), voice 1: error 29: .*<(.*)>', run.stderr)
+            # The place in the language velto.ini chooses; built in, it is Russian.
+            m = re.search(r'(?:track|трек) 0 "Control", (?:measure|такт) (\d+), (?:voice|голос) 1: '
+                          r'(?:error|ошибка) 29: .*<(.*)>', run.stderr)
             placed = m and 1 <= int(m.group(1)) <= measures and m.group(2) in texts
             if run.returncode != 1 or not placed:
                 return False, [f"refused without error 29 at a measure of the song: {run.stderr}"]

@@ -14,6 +14,7 @@
 #include "platform/codec1251.h"
 #include "platform/text_lines.h"
 #include "scripthost/track_root.h"
+#include "settings/lang_texts.h"
 
 namespace {
 
@@ -33,6 +34,14 @@ std::vector<std::string> WithHead(const std::vector<std::string>& text) {
   data.insert(data.end(), text.begin(), text.end());
   return data;
 }
+
+// The English language file of the program, loaded while the object lives.
+struct TEnglish {
+  TEnglish() {
+    EXPECT_TRUE(LoadLanguageFile(std::string(VELTO_SOURCE_DIR) + "/resources/Languages/English.lng"));
+  }
+  ~TEnglish() { UnloadLanguage(); }
+};
 
 void ConvertText(TVelto& song, const std::vector<std::string>& text) {
   song.Data = WithHead(text);
@@ -237,25 +246,40 @@ TEST(Convert, BadTextsLeaveTheSongExactlyAsItWas) {
   }
 }
 
-TEST(Convert, TheErrorNamesTheTrackAndWhatIsWrong) {
+// Tracks are numbered as the window names them (the control track 0, "Трек 1" next); a
+// header names its line in the file and what stands there, an empty line too (LF CR line
+// ends make every other line empty).
+TEST(Convert, TheErrorNamesTheTrackTheLineAndWhatIsWrong) {
   struct Case {
     std::vector<std::string> text;
     uint16_t track;
     int32_t fault;
+    uint32_t line;
     std::string detail;
     std::string description;
   };
   const std::string name = Cp("Левая рука");
   const std::vector<Case> cases = {
-      {{"0 0 1 1 1 1 1", "a", "0 0 99 1 1 1 1", "b"}, 2, kBadSongHeader, "0 0 99 1 1 1 1",
-       "error 39: bad header of track 2: \"0 0 99 1 1 1 1\""},
-      {{"0 0 1 1 1 1 1", "a", "2 1 1 1 1 1 1", name, "m"}, 2, kSongTextEndsInTrack, name,
+      {{"0 0 1 1 1 1 1", "a", "0 0 99 1 1 1 1", "b"}, 1, kBadSongHeader, 3, "0 0 99 1 1 1 1",
+       "error 39: line 3: the header of track 1 (seven numbers) was expected here, but it holds "
+       "\"0 0 99 1 1 1 1\""},
+      {{"0 0 0 1 1 1 1", "", "Song", "", "1 0 1 1 1 1 1", "", "Flute", "", "Vd4m", ""}, 1,
+       kBadSongHeader, 3, "Song",
+       "error 39: line 3: the header of track 1 (seven numbers) was expected here, but it holds "
+       "\"Song\""},
+      {{"1 0 0 1 1 1 1", "", "Vd4m", "", "1 0 1 1 1 1 1"}, 1, kBadSongHeader, 4, "",
+       "error 39: line 4: the header of track 1 (seven numbers) was expected here, but the line is "
+       "empty"},
+      {{"0 0 1 1 1 1 1", "a", "0 0 1 1 1 1 1", "b", "2 1 1 1 1 1 1", name, "m"}, 2,
+       kSongTextEndsInTrack, 0, name,
        "error 39: the file ends inside track 2 \"Левая рука\": its header promises more lines "
        "than follow it"},
-      {{"0 0 1 1 1 1 1"}, 1, kSongTextEndsInTrack, "",
-       "error 39: the file ends inside track 1 \"\": its header promises more lines than follow it"},
-      {{"", ""}, 0, kBadSongHeader, "", "error 39: not a song (no track)"},
+      {{"0 0 1 1 1 1 1"}, 0, kSongTextEndsInTrack, 0, "",
+       "error 39: the file ends inside track 0 \"\": its header promises more lines than follow it"},
+      {{"", ""}, 0, kNoSongTrack, 0, "", "error 39: not a song: it holds no track"},
+      {{}, 0, kNoSongTrack, 0, "", "error 39: not a song: it holds no track"},
   };
+  TEnglish english;
   for (const Case& c : cases) {
     TVelto song;
     ConvertText(song, c.text);
@@ -263,6 +287,7 @@ TEST(Convert, TheErrorNamesTheTrackAndWhatIsWrong) {
     EXPECT_EQ(e.Code, 39) << c.description;
     EXPECT_EQ(e.ModuleLine, c.track) << c.description;
     EXPECT_EQ(e.Extra, c.fault) << c.description;
+    EXPECT_EQ(e.TextLine, c.line) << c.description;
     EXPECT_EQ(e.Text, c.detail) << c.description;
     EXPECT_EQ(DescribeSongTextError(), c.description);
   }
@@ -278,7 +303,8 @@ TEST(Convert, ASongHasAtMostTheTracksItsNumbersHold) {
   EXPECT_EQ(GErrors.Code(), 39);
   EXPECT_EQ(GErrors.Get().Extra, kTooManySongTracks);
   EXPECT_EQ(song.TrackCount, 0);
-  EXPECT_EQ(DescribeSongTextError(), "error 39: more than 65535 tracks, the most a song may have");
+  EXPECT_EQ(DescribeSongTextError(),
+            "ошибка 39: в сонге больше 65535 треков, а больше их быть не может");
   text.resize(text.size() - 2);
   ConvertText(song, text);
   EXPECT_EQ(GErrors.Code(), 0);
@@ -609,22 +635,24 @@ TEST_F(SongFile, ABadFileLeavesTheLoadedSongAlone) {
       {"a bad header", ReadFileBytes(kSongs / "bad-header.qem").value(), "error 39"},
       {"missing", "", "No such file or directory"},
       {"cut short", minuet.substr(0, 300),
-       "error 39: the file ends inside track 3 \"Левая рука\""},
-      {"cut short", saints.substr(0, 300), "error 39: the file ends inside track 3 \"Бас\""},
+       "error 39: the file ends inside track 2 \"Левая рука\""},
+      {"cut short", saints.substr(0, 300), "error 39: the file ends inside track 2 \"Бас\""},
       {"UTF-8 past code page 1251", melody + "Name \xE2\x9C\x93\r\n",
        "not in code page 1251 (Windows-1251), as a song file must be: it is UTF-8 text holding "
        "U+2713 \"\xE2\x9C\x93\" on line 2"},
+      {"LF CR line ends", "0 0 0 1 1 1 1\n\rSong\n\r", "line 3: the header of track 1"},
       // One byte of "о" lost: read as code page 1251 it would be saved back garbled.
       {"UTF-8 damaged in one place",
        "1 0 0 1 0 0 0\r\n\xD0\x9E\xD0\xB1\xD1\x89\xD0\xB5\xD0\xB5\r\nVd4m\r\n"
        "1 0 1 1 0 0 0\r\n\xD0\x9C\xD0\xB5\xD0\xBB\xD0\xD0\xB4\xD0\xB8\xD1\x8F\r\n",
        "UTF-8 text with a byte that is not UTF-8 on line 5"},
       {"broken UTF-8 behind the mark", "\xEF\xBB\xBF" + melody + "\xC0\r\n",
-       "not valid UTF-8 behind a UTF-8 mark"},
+       "behind a UTF-8 mark it holds text that is not valid UTF-8"},
       {"too large", std::string(kMaxSongFileBytes + 1, 'm'), "larger than 16777216 bytes"},
       {"a line too long", melody + "n\r\n" + std::string(kMaxSongLineBytes + 1, 'm'),
        "line 3 is longer than 262144 bytes"},
   };
+  TEnglish english;
   TVelto song;
   ASSERT_TRUE(LoadSongFile(song, kExample, ""));
   const TSongState before = TSongState::Of(song);
@@ -693,6 +721,7 @@ TEST_F(SongFile, CodePage1251SongsInCapitalsOpenAsTheyAre) {
 // What the program writes it reads back: a song with a line longer than a song file may
 // hold, or larger than a file may be, is not written; the old file stays.
 TEST_F(SongFile, ASongTheReaderWouldRefuseIsNotSaved) {
+  TEnglish english;
   TVelto song;
   std::string error;
   ASSERT_TRUE(LoadSongFile(song, kSongs / "ensemble.qem", "", &error)) << error;

@@ -314,7 +314,8 @@ TEST_F(HandlerExecutorTest, DeepestProgramsRunAndDeeperPerformsStop) {
   std::thread([&] { RunAt(1); }).join();
   const TErrors e = GErrors.Get();
   EXPECT_EQ(e.Code, kErrorNestingTooDeep);
-  EXPECT_EQ(e.Text, Utf8ToCp1251("не больше 2000 уровней вместе с блоками perform").Text);
+  EXPECT_EQ(e.Text,
+            Utf8ToCp1251("не больше 1999 вложенных операторов вместе с блоками perform").Text);
 }
 
 TEST_F(HandlerExecutorTest, RunningBlockReadsItsFrameAndEndsWithBreak) {

@@ -1,12 +1,15 @@
 #include "render/module_assembly.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "handler/handler_normalizer.h"
 #include "handler/handler_names.h"
+#include "platform/codec1251.h"
 #include "tests/support/render_test_support.h"
 #include "tests/support/temp_dir.h"
 
@@ -316,6 +319,32 @@ TEST_F(ModuleAssemblyTest, AMissingLibraryIsNamedWhenATrackNeedsIt) {
   EXPECT_EQ(e.Module, "qem.blk");
   EXPECT_EQ(e.ModuleLine, 0);
   EXPECT_EQ(e.Text, folder.Library().string());
+}
+
+// A library that is a FIFO, a folder or a device is never waited on: the error says it is
+// not a regular file, with its path, not that it is missing.
+TEST_F(ModuleAssemblyTest, ALibraryThatIsNoRegularFileSaysSo) {
+  LibraryFolder folder(nullptr);
+  const std::string fifoPath = folder.Library().string();
+  const std::vector<std::function<void()>> makers = {
+      [&] { ASSERT_EQ(::mkfifo(fifoPath.c_str(), 0600), 0); },
+      [&] { fs::create_directory(folder.Library()); },
+      [&] { fs::create_symlink("/dev/zero", folder.Library()); },
+  };
+  for (const auto& make : makers) {
+    fs::remove(folder.Library());
+    make();
+    TTestSong calling(2);
+    RuntimeOf(calling[1]).UsesBlockLibrary = true;
+    TCompileSong input;
+    GErrors.Reset();
+    EXPECT_FALSE(Compile(calling, 2, {"", "c1"}, {{"variable a"}, {"tempo 90"}}, input));
+    const TErrors e = GErrors.Get();
+    EXPECT_EQ(e.Code, kErrorModuleNotRegular);
+    EXPECT_EQ(e.Module, "qem.blk");
+    EXPECT_EQ(e.Text, fifoPath + Utf8ToCp1251(": Это не обычный файл (канал, устройство или сокет)").Text);
+  }
+  fs::remove(folder.Library());
 }
 
 TEST_F(ModuleAssemblyTest, TracksThatAskForTheLibraryGetItsBlocks) {

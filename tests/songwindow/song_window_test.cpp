@@ -284,7 +284,10 @@ TEST_F(SongWindowTest, ALineTheFileCouldNotHoldIsRefused) {
   rig_.questions.answers = {mbYes};
   EXPECT_FALSE(window_.FormCloseQuery());
   ASSERT_EQ(rig_.questions.asked.size(), 2u);
-  EXPECT_NE(rig_.questions.asked[1].find("not saved"), std::string::npos) << rig_.questions.asked[1];
+  EXPECT_NE(rig_.questions.asked[1].find("Не удаётся сохранить файл"),
+            std::string::npos)
+      << rig_.questions.asked[1];
+  EXPECT_NE(rig_.questions.asked[1].find("262144"), std::string::npos) << rig_.questions.asked[1];
   EXPECT_EQ(ReadBytes(path_), SongFileBytes(kSong));
 }
 
@@ -330,6 +333,18 @@ TEST(SongWindowErrors, AMissingTimeSignatureSaysWhereToTypeIt) {
   EXPECT_EQ(window.CurrentTrack, window.HeadTreck);
   EXPECT_EQ(window.EditorPlace, window.CurrentPlace());
   EXPECT_EQ(U(window.StatusPanels[3]), " Сонг: Общее");
+
+  // The hint is a reason: whole, however long the track's name; the text follows it.
+  const std::string name(100, 'N');
+  window.HeadTreck->Caption = name;
+  GErrors.Update([](TErrors& e) {
+    e.Code = 8, e.Source = 2, e.ModuleLine = 1, e.Voice = 1, e.Measure = 1, e.Text = "m()!TTOO";
+  });
+  EXPECT_TRUE(window.ReportPendingError());
+  ASSERT_EQ(rig.questions.asked.size(), 2u);
+  EXPECT_NE(rig.questions.asked[1].find("трека " + name + ", например Vd4.\rm()!TTOO"),
+            std::string::npos)
+      << rig.questions.asked[1];
 }
 
 // An error that moves the window shows and says the new place, and nothing typed is lost:

@@ -70,7 +70,7 @@ TEST(NotesTool, TracksAreReadAfterTheControlLine) {
       {"1 0 0 1 1 1 1\r\nC\r\nVd4m\r\n1 0 1 1 1 1 1\r\nP\r\n!SSOO\r\n", 0,
        "1 1 1: 62:1/4 62:1/4 69:1/4 69:1/4\n"},
       {"2 0 0 1 1 1 1\r\nC\r\nVd4m\r\n!PPPPP\r\n1 0 1 1 1 1 1\r\nP\r\n!SSOO\r\n", 1,
-       "0 2 1: error 2: m\n"},  // as velto --export names it
+       "0 2 1: error 2: Длительности такта не соответствуют заданному размеру! Категория А m\n"},
   };
   const auto path = std::filesystem::temp_directory_path() /
                     ("velto-notes-control-" + std::to_string(::getpid()) + ".qem");
@@ -89,7 +89,8 @@ TEST(NotesTool, ATranslationErrorEndsWithItsCode) {
   const TCommandRun run = RunNotes(path.string());
   std::filesystem::remove(path);
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Output, "1 1 1: error 3: \n");
+  EXPECT_EQ(run.Output,
+            "1 1 1: error 3: Длительности такта не соответствуют заданному размеру! Категория Б\n");
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST_F(RoundtripTool, ABadSongExitsWithOneAndTheErrorText) {
   const auto bad = kSource / "tests/data/songs/bad-header.qem";
   const TCommandRun run = RunTool("roundtrip " + bad.string() + " " + out_.string());
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_NE(run.Output.find("error 39"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("ошибка 39"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("2 1 x 1 1 1 1"), std::string::npos) << run.Output;
   EXPECT_FALSE(std::filesystem::exists(out_));
 }

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <string>
 
+#include "feedback/error_messages.h"
 #include "notation/braille_translation.h"
 #include "notation/translator.h"
 #include "model/song.h"
 #include "model/song_file.h"
+#include "platform/codec1251.h"
 #include "tools/velto_tool/commands.h"
 
 namespace {
@@ -51,11 +53,12 @@ void PrintTrack(int track, const TNoteList& list) {
 }
 
 // The place of a translation error, in the song's own numbering: voice 1 of the composed
-// text is the control track's (track 0).
+// text is the control track's (track 0); then the error's message with its detail.
 void PrintError(int track, const TErrors& e) {
   const bool ownVoice = e.Voice > 1;
+  const std::string message = Cp1251ToUtf8(ErrorMessageLine(SongErrorMessage(e.Code, e.Text, "")));
   std::printf("%d %u %d: error %d: %s\n", ownVoice ? track : 0, e.Measure,
-              ownVoice ? e.Voice - 1 : 1, e.Code, e.Text.c_str());
+              ownVoice ? e.Voice - 1 : 1, e.Code, message.c_str());
 }
 
 }  // namespace
