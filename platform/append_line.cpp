@@ -1,12 +1,14 @@
 #include "platform/append_line.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/atomic_file.h"
+
 bool AppendLineToFile(const std::string& path, std::string_view line) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // Never waits: a FIFO without a reader or a device is refused, a full FIFO is a failure.
+  const int fd = OpenLogFile(path);
   if (fd < 0) {
     return false;
   }
