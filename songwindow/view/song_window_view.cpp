@@ -23,6 +23,7 @@
 #include "songwindow/view/plugin_controls_view.h"
 #include "songwindow/widgets/apply_colours.h"
 #include "songwindow/widgets/key_map.h"
+#include "songwindow/widgets/window_activation.h"
 
 namespace {
 
@@ -425,6 +426,7 @@ std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filt
   const QString folder = QString::fromStdString(
       std::filesystem::path(controller_->FileName).parent_path().string());
   const QString name = QFileDialog::getSaveFileName(this, QString(), folder, qtFilter);
+  KeepWindowActive(*this);
   if (name.isEmpty()) {
     return std::nullopt;
   }
@@ -436,6 +438,7 @@ std::optional<std::string> TSongWindowView::SaveFileIn(const std::string& filter
   QWidget* owner = QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget() : this;
   const QString path = QFileDialog::getSaveFileName(
       owner, ToQt(title), QString::fromStdString((std::filesystem::path(folder) / name).string()), DialogFilter(filter));
+  KeepWindowActive(*owner);
   if (path.isEmpty()) {
     return std::nullopt;
   }

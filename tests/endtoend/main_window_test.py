@@ -235,6 +235,16 @@ def open_song(bin_dir, songs, said=None, env=None, timeout_s=TIMEOUT_S):
     return program, notes
 
 
+def open_by_dialog(path, frame_name, timeout_s=TIMEOUT_S):
+    """Opens the song at path with Ctrl+O, its path typed into the open dialog's file name
+    field and Enter, as a user does; returns the frame of its window once it shows."""
+    key("ctrl+o")
+    wait_for("the open dialog", lambda: find("dialog", "Открыть") or find("file chooser", "Открыть"), timeout_s)
+    type_text(path)
+    key("Return")
+    return wait_for("the window %r" % frame_name, lambda: find("frame", frame_name), timeout_s)
+
+
 def text_of(node):
     text = node.queryText()
     return text.getText(0, -1), text.caretOffset
