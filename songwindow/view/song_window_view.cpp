@@ -562,8 +562,8 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::FocusIn: {
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-      if (!MovesFocus(reason)) {
-        break;
+      if (!MovesFocus(reason) || closing_) {
+        break;  // nothing is said of a window that goes
       }
       // Whether the Tab key brought the focus, known at once (its key release comes only
       // afterwards); a window reached or a click is no Tab, whatever key was released last.
@@ -683,6 +683,9 @@ void TSongWindowView::ProgramEditMenu(const QPoint& at) {
 }
 
 bool TSongWindowView::focusNextPrevChild(bool next) {
+  if (closing_) {
+    return false;  // Qt moves the focus out of a window that goes: no Tab of the user's
+  }
   QList<QWidget*> chain = {notes_edit_, program_edit_};
   if (plugin_controls_ != nullptr) {
     chain += plugin_controls_->FocusChain();

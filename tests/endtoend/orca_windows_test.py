@@ -113,5 +113,42 @@ def scenario_orca_insertmenu(bin_dir, source_dir):
     program.finish()
 
 
+def scenario_orca_close(bin_dir, source_dir):
+    """With Orca running: an untouched window closed by Ctrl+F4 says nothing of itself; the
+    window that remains says its name and the field that has the focus, as reaching it does.
+    The last window closed, from its handler editor, says nothing at all."""
+    work, (ode, twinkle) = copy_songs(source_dir, ["ode-to-joy.qem", "twinkle-twinkle.qem"])
+    orca = Orca(work)
+    program = None
+    try:
+        program, _ = orca.open_song(bin_dir, [twinkle, ode])
+        program.wait_said(["I ode-to-joy", "S Нотный текст:", "S 2- Трек: Бас", "S Vd4Ly"], 0)
+        start = len(program.said())
+        key("ctrl+F4")
+        wait_for("ode's window to close", lambda: find("frame", "ode-to-joy (qem)") is None, SLOW_S)
+        program.wait_said(["I twinkle-twinkle", "S Нотный текст:", "S 1- Трек: Мелодия", "S MMVd4!SSOO"], start)
+        frame = find("frame", "twinkle-twinkle (qem)")
+        handler = wait_for("twinkle's handler editor", lambda: find_in(frame, "text", "Обработчик для текущего трека"))
+        start = len(program.said())
+        key("Tab")
+        wait_for("focus on the handler editor", lambda: focused(handler), SLOW_S)
+        program.wait_said(["I Обработчик для текущего трека"], start)
+        start += 1
+        heard = len(orca.spoken())
+        key("ctrl+F4")
+        wait_for("the last window to close", lambda: find("frame", "twinkle-twinkle (qem)") is None, SLOW_S)
+        wait_for("Orca on the program's window", lambda: "VELTO" in " ".join(orca.spoken()[heard:]), SLOW_S)
+        if program.said()[start:]:
+            fail("closing the windows spoke %r" % program.said()[start:])
+        for line in orca.spoken()[heard:]:
+            if "Нотный текст" in line or "Обработчик" in line or "MMVd4!SSOO" in line:
+                fail("Orca spoke a field of the closed window: %r" % orca.spoken()[heard:])
+    finally:
+        if program is not None and program.process.poll() is None:
+            close_answering_no(program)
+        orca.stop()
+    program.finish()
+
+
 if __name__ == "__main__":
     run_scenario(globals())
