@@ -53,7 +53,7 @@ def takes_keys(program, orca, frame, line):
 
 def scenario_orca_open(bin_dir, source_dir):
     """With Orca running: five times a song is opened with Ctrl+O beside another and closed
-    again, then once after the last window closed; each time the new window holds the
+    again, then five times with no other window open; each time the new window holds the
     keyboard and Orca's focus."""
     work, (ode, minuet) = copy_songs(source_dir, ["ode-to-joy.qem", "minuet-in-g.qem"])
     orca = Orca(work)
@@ -69,8 +69,13 @@ def scenario_orca_open(bin_dir, source_dir):
             wait_for("minuet's window to close", lambda: find("frame", "minuet-in-g (qem)") is None, SLOW_S)
         key("ctrl+F4")  # the untouched ode closes without a question
         wait_for("the last window to close", lambda: find("frame", "ode-to-joy (qem)") is None, SLOW_S)
-        frame = open_by_dialog(minuet, "minuet-in-g (qem)", SLOW_S)
-        takes_keys(program, orca, frame, "MVc4Lr.U9")
+        for _ in range(5):
+            frame = open_by_dialog(minuet, "minuet-in-g (qem)", SLOW_S)
+            takes_keys(program, orca, frame, "MVc4Lr.U9")
+            key("ctrl+F4")
+            wait_for("the save question", lambda: find_text("Сохранить?"), SLOW_S)
+            press("push button", "Нет")
+            wait_for("minuet's window to close", lambda: find("frame", "minuet-in-g (qem)") is None, SLOW_S)
     finally:
         if program is not None and program.process.poll() is None:
             close_answering_no(program)
