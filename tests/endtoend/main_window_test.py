@@ -7,7 +7,7 @@ usage: main_window_test.py BIN_DIR SOURCE_DIR SCENARIO
 scenarios: open, close, language, placement, editor, plugin, brokenplugins, nodisplay,
 runscript, runscript_nodisplay, unwritablefolder, settingsonce
 (the other window tests import this harness: window_focus_test.py, editing_test.py,
-shell_texts_test.py, file_writers_test.py, accessibility_test.py)
+shell_texts_test.py, file_writers_test.py, accessibility_test.py, orca_windows_test.py)
 """
 import os
 import shutil

@@ -42,9 +42,9 @@ def takes_keys(program, orca, frame, line):
     wait_for(lambda: "Orca on the Braille editor (its focus: %r)" % orca_focus(orca, 0)[-3:],
              lambda: orca_focus(orca, 0) and orca_focus(orca, 0)[-1] == "text | " + NOTES, SLOW_S)
     start = len(program.said())
-    key("F4")  # says the place and the line, or the track and the line, in turn
+    key("F4")  # says the place or the track in turn, then the line (an empty one says nothing)
     wait_for(lambda: "F4 answered (heard %r)" % program.said()[start:],
-             lambda: len(program.said()) > start + 1 and program.said()[-1] == "S " + line, SLOW_S)
+             lambda: len(program.said()) > start + 1 and (not line or program.said()[-1] == "S " + line), SLOW_S)
     type_text("P")
     wait_for(lambda: "P typed into the Braille editor (it shows %r)" % (text_of(notes),),
              lambda: text_of(notes) == ("P" + line, 1), SLOW_S)
@@ -54,7 +54,7 @@ def takes_keys(program, orca, frame, line):
 def scenario_orca_open(bin_dir, source_dir):
     """With Orca running: five times a song is opened with Ctrl+O beside another and closed
     again, then five times with no other window open; each time the new window holds the
-    keyboard and Orca's focus."""
+    keyboard and Orca's focus. A new song saved through the save dialog keeps them too."""
     work, (ode, minuet) = copy_songs(source_dir, ["ode-to-joy.qem", "minuet-in-g.qem"])
     orca = Orca(work)
     program = None
@@ -76,6 +76,23 @@ def scenario_orca_open(bin_dir, source_dir):
             wait_for("the save question", lambda: find_text("Сохранить?"), SLOW_S)
             press("push button", "Нет")
             wait_for("minuet's window to close", lambda: find("frame", "minuet-in-g (qem)") is None, SLOW_S)
+        # A new song (Ctrl+N) saved through the save dialog keeps the keyboard and Orca's focus.
+        key("ctrl+n")
+        frame = wait_for("the new song's window", lambda: find("frame", "безымянный (qem)"), SLOW_S)
+        notes = takes_keys(program, orca, frame, "")
+        key("ctrl+s")
+        wait_for("the save dialog", lambda: find("dialog", "Сохранить как") or find("dialog", "Сохранить файл")
+                 or find("file chooser", "Сохранить как"), SLOW_S)
+        log = len(orca.text())
+        type_text(os.path.join(work, "new.qem"))
+        key("Return")
+        wait_for("the song saved", lambda: os.path.exists(os.path.join(work, "new.qem")), SLOW_S)
+        wait_for(lambda: "Orca back on the Braille editor (its focus: %r)" % orca_focus(orca, log),
+                 lambda: orca_focus(orca, log)[-1:] == ["text | " + NOTES], SLOW_S)
+        key("End")  # the window shown again puts the caret at the line's start
+        type_text("N")
+        wait_for(lambda: "N typed into the Braille editor (it shows %r)" % (text_of(notes),),
+                 lambda: text_of(notes) == ("PN", 2), SLOW_S)
     finally:
         if program is not None and program.process.poll() is None:
             close_answering_no(program)
