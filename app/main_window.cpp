@@ -50,6 +50,7 @@
 #include "settings/settings_file.h"
 #include "songwindow/widgets/accessible_menu_items.h"
 #include "songwindow/widgets/apply_colours.h"
+#include "songwindow/widgets/menu_bar.h"
 #include "songwindow/widgets/qt_text.h"
 #include "songwindow/widgets/window_activation.h"
 #include "songwindow/dialogs/view/snapshot_presenter.h"
@@ -95,6 +96,7 @@ TMainWindow::TMainWindow() {
   InstallAccessibleMenuItems();
   setObjectName("ZELSequencer");
   setWindowTitle("VELTO");
+  setMenuBar(new TMenuBar(this));
   area_ = new QMdiArea(this);
   area_->setViewMode(QMdiArea::TabbedView);
   area_->setTabsClosable(false);
