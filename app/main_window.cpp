@@ -51,7 +51,9 @@
 #include "settings/settings_file.h"
 #include "songwindow/widgets/accessible_menu_items.h"
 #include "songwindow/widgets/apply_colours.h"
+#include "songwindow/widgets/menu_bar.h"
 #include "songwindow/widgets/qt_text.h"
+#include "songwindow/widgets/window_activation.h"
 #include "songwindow/dialogs/view/snapshot_presenter.h"
 #include "songwindow/view/song_window_view.h"
 
@@ -95,6 +97,7 @@ TMainWindow::TMainWindow() {
   InstallAccessibleMenuItems();
   setObjectName("ZELSequencer");
   setWindowTitle("VELTO");
+  setMenuBar(new TMenuBar(this));
   area_ = new QMdiArea(this);
   area_->setViewMode(QMdiArea::TabbedView);
   area_->setTabsClosable(false);
@@ -359,10 +362,17 @@ void TMainWindow::NewSong() {
   TSongWindowView* song = AddSongWindow("qem");
   TSongWindow& c = song->Controller();
   c.NewSong();
-  song->parentWidget()->show();
-  area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
-  c.FormActivate();
-  song->RestoreFocus();
+  ShowSongWindow(*song);
+}
+
+void TMainWindow::ShowSongWindow(TSongWindowView& song) {
+  // The program's window first takes the keyboard the desktop gave it back (after the open
+  // dialog), so that the new window's Braille editor gets it, and the screen reader is told.
+  KeepWindowActive(*this);
+  song.parentWidget()->show();
+  area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song.parentWidget()));
+  song.Controller().FormActivate();
+  song.RestoreFocus();
   AnnounceActiveSong();
 }
 
@@ -423,11 +433,7 @@ bool TMainWindow::OpenSong(const std::string& path) {
   c.RememberSongFile(true);
   RemoveStaleTemporariesBeside(path);  // what a save killed in an earlier run left there
   c.CurrentMeasure = 1;
-  song->parentWidget()->show();
-  area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
-  c.FormActivate();
-  song->RestoreFocus();
-  AnnounceActiveSong();
+  ShowSongWindow(*song);
   return true;
 }
 
@@ -459,11 +465,7 @@ bool TMainWindow::OpenRecoveredSong(const TLeftoverSong& leftover) {
     }
   }
   c.CurrentMeasure = 1;
-  song->parentWidget()->show();
-  area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(song->parentWidget()));
-  c.FormActivate();
-  song->RestoreFocus();
-  AnnounceActiveSong();
+  ShowSongWindow(*song);
   return c.WritePresentSong();
 }
 
@@ -495,6 +497,7 @@ void TMainWindow::OpenSongDialog() {
     }
   }
   const QString name = QFileDialog::getOpenFileName(this, QString(), QString(), filters.join(";;"));
+  KeepWindowActive(*this);
   if (!name.isEmpty()) {
     OpenSong(name.toStdString());
   }
@@ -532,7 +535,9 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
   connect(&dialog, &QFileDialog::filterSelected, &dialog, [&c](const QString& filter) {
     c.Ports().Speaker->Speak(Utf8ToCp1251(filter.toStdString()).Text, 1);
   });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  KeepWindowActive(*this);
+  if (!accepted || dialog.selectedFiles().isEmpty()) {
     return;
   }
   std::filesystem::path path = dialog.selectedFiles().first().toStdString();

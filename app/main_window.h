@@ -65,6 +65,9 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
 
   // A song window for a song of extension ext (without the dot).
   TSongWindowView* AddSongWindow(const std::string& ext);
+  // Shows a song window just made and filled, active, its Braille editor focused and its
+  // song said.
+  void ShowSongWindow(TSongWindowView& song);
   TSongWindowView* ActiveSong() const;
   QMdiSubWindow* ActiveSubWindow() const;
   std::vector<TSongWindowView*> SongWindows() const;

@@ -16,6 +16,7 @@
 #include "feedback/speech.h"
 #include "songwindow/widgets/accessible_list.h"
 #include "songwindow/widgets/accessible_text.h"
+#include "songwindow/widgets/window_activation.h"
 #include "platform/codec1251.h"
 #include "platform/ini_file.h"
 #include "settings/lang_texts.h"
@@ -59,7 +60,11 @@ class TQtMessageBoxes : public IMessageBoxes {
     QMessageBox box(icon, QString::fromStdString(Cp1251ToUtf8(request.Caption)), text, buttons,
                     QApplication::activeWindow());
     NameForScreenReaders(box);
-    switch (box.exec()) {
+    const int answer = box.exec();
+    if (QWidget* owner = box.parentWidget()) {
+      KeepWindowActive(*owner);
+    }
+    switch (answer) {
       case QMessageBox::Ok:
         return mbOk;
       case QMessageBox::Yes:

@@ -22,6 +22,7 @@
 #include "songwindow/view/plugin_controls_view.h"
 #include "songwindow/widgets/apply_colours.h"
 #include "songwindow/widgets/key_map.h"
+#include "songwindow/widgets/window_activation.h"
 
 namespace {
 
@@ -433,6 +434,7 @@ std::optional<std::string> TSongWindowView::SaveFileName(const std::string& filt
   const QString folder = QString::fromStdString(
       std::filesystem::path(controller_->FileName).parent_path().string());
   const QString name = QFileDialog::getSaveFileName(this, QString(), folder, qtFilter);
+  KeepWindowActive(*this);
   if (name.isEmpty()) {
     return std::nullopt;
   }
@@ -444,6 +446,7 @@ std::optional<std::string> TSongWindowView::SaveFileIn(const std::string& filter
   QWidget* owner = QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget() : this;
   const QString path = QFileDialog::getSaveFileName(
       owner, ToQt(title), QString::fromStdString((std::filesystem::path(folder) / name).string()), DialogFilter(filter));
+  KeepWindowActive(*owner);
   if (path.isEmpty()) {
     return std::nullopt;
   }
@@ -567,8 +570,8 @@ bool TSongWindowView::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::FocusIn: {
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-      if (!MovesFocus(reason)) {
-        break;
+      if (!MovesFocus(reason) || closing_) {
+        break;  // nothing is said of a window that goes
       }
       // Whether the Tab key brought the focus, known at once (its key release comes only
       // afterwards); a window reached or a click is no Tab, whatever key was released last.
@@ -688,6 +691,9 @@ void TSongWindowView::ProgramEditMenu(const QPoint& at) {
 }
 
 bool TSongWindowView::focusNextPrevChild(bool next) {
+  if (closing_) {
+    return false;  // Qt moves the focus out of a window that goes: no Tab of the user's
+  }
   QList<QWidget*> chain = {notes_edit_, program_edit_};
   if (plugin_controls_ != nullptr) {
     chain += plugin_controls_->FocusChain();

@@ -2,6 +2,8 @@
 #include "songwindow/view/song_window_view.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QMenu>
 
 #include "songwindow/dialogs/block_wizard.h"
@@ -19,6 +21,7 @@
 #include "songwindow/dialogs/view/range_dialogs_view.h"
 #include "songwindow/dialogs/view/track_dialogs_view.h"
 #include "songwindow/widgets/qt_text.h"
+#include "songwindow/widgets/window_activation.h"
 
 namespace {
 
@@ -51,6 +54,22 @@ void AddNotationItems(QMenu& menu, const std::vector<TNotationMenuItem>& items) 
   }
 }
 
+// Opens a popup menu on its first item, as Down would reach it (a submenu stays closed), so
+// that the screen reader says the menu as it opens (Qt leaves popup menus out of the
+// window's accessible tree: the menu alone is never read) and the arrows walk on from there.
+class TFirstItemActive final : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu != nullptr && event->type() == QEvent::Show && menu->activeAction() == nullptr) {
+      // Once the menu is up: Qt sets up its items as it opens, after this event.
+      QCoreApplication::postEvent(menu, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+    }
+    return false;
+  }
+};
+
 }  // namespace
 
 // The insert menu at a third of the Braille editor's width, on its top edge; the chosen
@@ -62,6 +81,8 @@ void TSongWindowView::ShowNotationMenu() {
   menu.setTitle(title);
   menu.setAccessibleName(title);
   AddNotationItems(menu, Controller().NotationMenu);
+  TFirstItemActive firstItem;
+  menu.installEventFilter(&firstItem);
   const QPoint at(notes_edit_->x() + notes_edit_->width() / 3, notes_edit_->y());
   const QAction* chosen = menu.exec(mapToGlobal(at));
   if (chosen != nullptr && chosen->data().isValid()) {
@@ -126,5 +147,6 @@ void TSongWindowView::Show(TWindowDialog which) {
       ShowNotationMenu();
       break;
   }
+  KeepWindowActive(*this);
   Mirror();
 }

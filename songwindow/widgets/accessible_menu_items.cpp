@@ -196,6 +196,17 @@ void SayActiveItem(QMenu* menu) {
   QAccessible::updateAccessibility(&event);
 }
 
+// The field that has the focus once the last popup menu closed, told as focused.
+void SayFocusAfterMenu() {
+  QWidget* field = QApplication::focusWidget();
+  if (!QAccessible::isActive() || QApplication::activePopupWidget() != nullptr || field == nullptr ||
+      !field->isActiveWindow()) {
+    return;
+  }
+  QAccessibleEvent event(field, QAccessible::Focus);
+  QAccessible::updateAccessibility(&event);
+}
+
 // A menu is named by its title, so that reaching it says which menu it is. Qt tells of an
 // item only when the active one changes: a submenu reached again, and the menu a submenu
 // closes back to, say their active item once Qt's own events are out.
@@ -204,6 +215,15 @@ class TMenuWatcher final : public QObject {
   using QObject::QObject;
 
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) && event->spontaneous() &&
+        qobject_cast<QWindow*>(watched) != nullptr) {
+      // As a menu takes the keyboard, Qt tells the screen reader that the window under it is
+      // active again (its platform window lost the focus): the menu's item is told after it.
+      if (auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        QTimer::singleShot(0, open, [open] { SayActiveItem(open); });
+      }
+      return false;
+    }
     if (event->type() != QEvent::Show && event->type() != QEvent::Hide) {
       return false;
     }
@@ -212,6 +232,11 @@ class TMenuWatcher final : public QObject {
       return false;
     }
     auto* bar = qobject_cast<QMenuBar*>(OwnerOf(menu->menuAction()));
+    if (event->type() == QEvent::Hide && bar == nullptr && OwnerOf(menu->menuAction()) == nullptr) {
+      // A popup menu of its own (no menu bar's, no submenu) closed: Qt gives the field under
+      // it its focus back without telling the screen reader, which stays on the window.
+      QTimer::singleShot(0, qApp, [] { SayFocusAfterMenu(); });
+    }
     if (event->type() == QEvent::Show) {
       if (const QString name = WithoutMarks(menu->title()); menu->accessibleName() != name) {
         menu->setAccessibleName(name);

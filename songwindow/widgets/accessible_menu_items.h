@@ -2,7 +2,9 @@
 // "letter;;shortcut" (its menu letter, no path, its shortcut), the form Orca reads a menu
 // item's mnemonic and accelerator from. A menu is named by its title; a submenu reached
 // again and the menu a submenu closes back to say their active item; a menu of the menu bar
-// reached from the one open before it names its first item with its title.
+// reached from the one open before it names its first item with its title. An open menu's
+// item is told again after Qt reports the window under it active; a popup menu of its own
+// that closes tells the field that has the focus again.
 #pragma once
 
 // Installs the accessible interface of menu items and the watcher of menus (after the

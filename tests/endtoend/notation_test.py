@@ -55,7 +55,7 @@ def quit_unsaved(program):
 
 
 def scenario_insertmenu_f2(bin_dir, source_dir):
-    """F2 opens the insert menu; the arrows walk to the rests, each item named as it gets
+    """F2 opens the insert menu on its first item; the arrows walk to the rests, each item named as it gets
     the focus; Enter inserts the quarter rest, said as it is heard; Alt+Z takes it out."""
     song = song_file("melody.qem", ["1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "!PS"])
     program, notes = open_song(bin_dir, song, ["I melody", "S Нотный текст:", "S 1- Трек: Мелодия"],
@@ -63,13 +63,14 @@ def scenario_insertmenu_f2(bin_dir, source_dir):
     events = FocusEvents()
     key("End")
     wait_for("the caret at the end", lambda: text_of(notes) == ("!PS", 3))
-    key("F2")
-    for keys, item in ((["Down"], "Ноты"), (["Down"], "Паузы"), (["Right"], "Пауза, Целая или шестнадцатая"),
+    key("F2")  # the menu opens on its first item
+    for keys, item in (([], "Ноты"), (["Down"], "Паузы"), (["Right"], "Пауза, Целая или шестнадцатая"),
                        (["Down"], "Пауза, Половинная или тридцать вторая"),
                        (["Down"], "Пауза, Четвертная или шестьдесят четвёртая"),
                        (["Up"], "Пауза, Половинная или тридцать вторая"),
                        (["Down"], "Пауза, Четвертная или шестьдесят четвёртая")):
-        key(*keys)
+        if keys:
+            key(*keys)
         wait_for("the focus on %r (now %r)" % (item, events.last()),
                  lambda: events.last() == ("menu item", item))
     start = len(program.said())
@@ -252,8 +253,7 @@ def scenario_orca_notation(bin_dir, source_dir):
             back_on_the_line(since)
         answers_right("!PSNQ", 1)
 
-        key("F2")
-        key("Down")
+        key("F2")  # the menu opens on its first item
         heard("Ноты")
         key("Escape")
         answers_right("!PSNQ", 2)
