@@ -13,7 +13,7 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, focus_main_window, find, focused, focused_field, key,  # noqa: E402
+from main_window_test import (Program, activate_main_window, fail, focus_main_window, find, focused, focused_field, key,  # noqa: E402
                               note_ons, open_song, text_of, type_text, velto_app, wait_for, write_song,
                               run_scenario, quit_without_saving)
 
@@ -167,7 +167,7 @@ def scenario_newtrack(bin_dir, source_dir):
     start = len(program.said())
     key("Return")
     program.wait_said(["I 2- Трек: Flute"], start)
-    focus_main_window()  # no window manager gives the keyboard back after a dialog
+    focus_main_window()
     wait_for("focus on the Braille editor", lambda: focused(notes))
     start = len(program.said())
     key("alt+z")
@@ -253,7 +253,7 @@ def scenario_autoplay(bin_dir, source_dir):
         wait_for("the program window left", lambda: not main_window_active())
         if program.process.poll() is not None:
             fail("the window closed before it was activated again")
-        focus_main_window()
+        activate_main_window()
         program.finish()
     finally:
         other.stop()

@@ -134,12 +134,23 @@ def quit_without_saving(program):
     return program.finish()
 
 
-def focus_main_window():
-    """Gives the main window the keyboard, as a click on it does (scenarios written before the
-    test desktops ran a window manager still call it after a dialog closed; the program takes
-    the keyboard back itself, which orca_windows_test.py proves)."""
+def active_window_name():
+    result = subprocess.run(["xdotool", "getactivewindow", "getwindowname"], capture_output=True, text=True)
+    return result.stdout.strip() if result.returncode == 0 else ""
+
+
+def activate_main_window():
+    """Gives the main window the keyboard as a click on it does (the user coming back from
+    another program or from a window that stays open)."""
     subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^VELTO$", "windowfocus", "--sync"],
                    check=True)
+
+
+def focus_main_window():
+    """Waits until the main window holds the keyboard again, as the program gives it back
+    itself once a dialog closed (no click of the test's may do it for the program)."""
+    wait_for(lambda: "the main window to take the keyboard back (the active window is %r)"
+             % active_window_name(), lambda: active_window_name() == "VELTO")
 
 
 def type_text(text):

@@ -12,7 +12,7 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (fail, find, find_in, focus_main_window, focused, key, note_ons,  # noqa: E402
+from main_window_test import (activate_main_window, fail, find, find_in, focus_main_window, focused, key, note_ons,  # noqa: E402
                               nodes, open_song, text_of, wait_for, write_song,
                               run_scenario, quit_without_saving)
 from accessibility_test import Orca  # noqa: E402
@@ -235,7 +235,7 @@ def scenario_snapshot(bin_dir, source_dir):
     wait_for("the new play's snapshot window on its list",
              lambda: (lambda variables: variables is not None and focused(variables))(
                  list_in(window, VARIABLES)))
-    focus_main_window()  # the song window has the keys, the snapshot window stays open
+    activate_main_window()  # the song window takes the keys, the snapshot window stays open
     wait_for("focus on the Braille editor", lambda: focused(notes))
     if snapshot_window() is None:
         fail("the snapshot window closed when the song window got the keys")
