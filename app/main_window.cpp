@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -299,6 +300,16 @@ void TMainWindow::OnSubWindowActivated(QMdiSubWindow* window) {
   }
 }
 
+void TMainWindow::FocusWithoutSongs() {
+  if (!isActiveWindow() || QApplication::activeModalWidget() != nullptr ||
+      QApplication::activePopupWidget() != nullptr) {
+    return;  // the keyboard is elsewhere: nothing to tell
+  }
+  setFocus(Qt::OtherFocusReason);
+  QAccessibleEvent event(this, QAccessible::Focus);
+  QAccessible::updateAccessibility(&event);
+}
+
 void TMainWindow::AnnounceActiveSong() {
   if (announcing_) {
     return;
@@ -353,6 +364,7 @@ TSongWindowView* TMainWindow::AddSongWindow(const std::string& ext) {
   connect(window, &QObject::destroyed, this, [this] {
     if (SongWindows().empty()) {
       RebuildMenuBar();
+      FocusWithoutSongs();
     }
   });
   return song;

@@ -57,6 +57,9 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void BuildDeviceMenu();
   void SetCaptions();
   void RebuildMenuBar();
+  // The last song window went: the main window holds the keyboard, and the screen reader
+  // is told so rather than left on a field that no longer exists.
+  void FocusWithoutSongs();
   void OnSubWindowActivated(QMdiSubWindow* window);
   // Once the present event is handled, the active song window says its name and place
   // (once, however many windows were activated meanwhile).

@@ -301,7 +301,8 @@ def scenario_orca_clipboard(bin_dir, source_dir):
         wait_for("the caret at the end", lambda: text_of(notes) == ("!PSNQ", 5), timeout_s=60)
         start = len(program.said())
         key("ctrl+v")
-        wait_for("the pasted cells", lambda: text_of(notes)[0] == "!PSNQ!PSNQ", timeout_s=60)
+        wait_for(lambda: "the pasted cells (the line %r, heard %r)" % (text_of(notes), program.said()[start:]),
+                 lambda: text_of(notes)[0] == "!PSNQ!PSNQ", timeout_s=60)
         # Orca never hears the key of the command: the program says what it pasted.
         wait_for(lambda: "Ctrl+V said (heard %r)" % program.said()[start:],
                  lambda: "I Вставлено: !PSNQ" in program.said()[start:], timeout_s=60)

@@ -152,14 +152,22 @@ def scenario_orca_close(bin_dir, source_dir):
         frame = find("frame", "twinkle-twinkle (qem)")
         handler = wait_for("twinkle's handler editor", lambda: find_in(frame, "text", "Обработчик для текущего трека"))
         start = len(program.said())
+        told = len(orca.spoken())
         key("Tab")
         wait_for("focus on the handler editor", lambda: focused(handler), SLOW_S)
         program.wait_said(["I Обработчик для текущего трека"], start)
         start += 1
+        # Orca done with the Tab first (the field said to its text): a close before Orca took
+        # it in would leave it a field that no longer exists to be told of.
+        wait_for(lambda: "Orca saying the handler editor (it said %r)" % orca.spoken()[told:],
+                 lambda: any("instrument 73" in line for line in orca.spoken()[told:]), SLOW_S)
         heard = len(orca.spoken())
+        log = len(orca.text())
         key("ctrl+F4")
         wait_for("the last window to close", lambda: find("frame", "twinkle-twinkle (qem)") is None, SLOW_S)
-        wait_for("Orca on the program's window", lambda: "VELTO" in " ".join(orca.spoken()[heard:]), SLOW_S)
+        wait_for(lambda: "Orca on the program's window (it said %r, its focus: %r)"
+                 % (orca.spoken()[heard:], orca_focus(orca, log)),
+                 lambda: "VELTO" in " ".join(orca.spoken()[heard:]), SLOW_S)
         if program.said()[start:]:
             fail("closing the windows spoke %r" % program.said()[start:])
         for line in orca.spoken()[heard:]:
