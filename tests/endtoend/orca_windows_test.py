@@ -51,6 +51,23 @@ def takes_keys(program, orca, frame, line):
     return notes
 
 
+def open_five_times(program, orca, minuet):
+    """Five times: minuet opened by Ctrl+O takes the keys, then closes unsaved."""
+    for _ in range(5):
+        frame = open_by_dialog(minuet, "minuet-in-g (qem)", SLOW_S)
+        takes_keys(program, orca, frame, "MVc4Lr.U9")
+        key("ctrl+F4")
+        wait_for("the save question", lambda: find_text("Сохранить?"), SLOW_S)
+        press("push button", "Нет")
+        wait_for("minuet's window to close", lambda: find("frame", "minuet-in-g (qem)") is None, SLOW_S)
+
+
+def wait_orca_on_notes(orca, log):
+    """Orca's focus, after log offset `log`, back on the Braille editor."""
+    wait_for(lambda: "Orca back on the Braille editor (its focus: %r)" % orca_focus(orca, log),
+             lambda: orca_focus(orca, log)[-1:] == ["text | " + NOTES], SLOW_S)
+
+
 def scenario_orca_open(bin_dir, source_dir):
     """With Orca running: five times a song is opened with Ctrl+O beside another and closed
     again, then five times with no other window open; each time the new window holds the
@@ -60,22 +77,10 @@ def scenario_orca_open(bin_dir, source_dir):
     program = None
     try:
         program, _ = orca.open_song(bin_dir, ode)
-        for _ in range(5):
-            frame = open_by_dialog(minuet, "minuet-in-g (qem)", SLOW_S)
-            takes_keys(program, orca, frame, "MVc4Lr.U9")
-            key("ctrl+F4")
-            wait_for("the save question", lambda: find_text("Сохранить?"), SLOW_S)
-            press("push button", "Нет")
-            wait_for("minuet's window to close", lambda: find("frame", "minuet-in-g (qem)") is None, SLOW_S)
+        open_five_times(program, orca, minuet)
         key("ctrl+F4")  # the untouched ode closes without a question
         wait_for("the last window to close", lambda: find("frame", "ode-to-joy (qem)") is None, SLOW_S)
-        for _ in range(5):
-            frame = open_by_dialog(minuet, "minuet-in-g (qem)", SLOW_S)
-            takes_keys(program, orca, frame, "MVc4Lr.U9")
-            key("ctrl+F4")
-            wait_for("the save question", lambda: find_text("Сохранить?"), SLOW_S)
-            press("push button", "Нет")
-            wait_for("minuet's window to close", lambda: find("frame", "minuet-in-g (qem)") is None, SLOW_S)
+        open_five_times(program, orca, minuet)
         # A new song (Ctrl+N) saved through the save dialog keeps the keyboard and Orca's focus.
         key("ctrl+n")
         frame = wait_for("the new song's window", lambda: find("frame", "безымянный (qem)"), SLOW_S)
@@ -87,8 +92,7 @@ def scenario_orca_open(bin_dir, source_dir):
         type_text(os.path.join(work, "new.qem"))
         key("Return")
         wait_for("the song saved", lambda: os.path.exists(os.path.join(work, "new.qem")), SLOW_S)
-        wait_for(lambda: "Orca back on the Braille editor (its focus: %r)" % orca_focus(orca, log),
-                 lambda: orca_focus(orca, log)[-1:] == ["text | " + NOTES], SLOW_S)
+        wait_orca_on_notes(orca, log)
         key("End")  # the window shown again puts the caret at the line's start
         type_text("N")
         wait_for(lambda: "N typed into the Braille editor (it shows %r)" % (text_of(notes),),
@@ -98,7 +102,6 @@ def scenario_orca_open(bin_dir, source_dir):
             close_answering_no(program)
         orca.stop()
     program.finish()
-
 
 
 def scenario_orca_insertmenu(bin_dir, source_dir):
@@ -120,8 +123,7 @@ def scenario_orca_insertmenu(bin_dir, source_dir):
         wait_for(lambda: "Orca announcing the insert menu (it said %r)" % orca.spoken()[heard:],
                  lambda: orca.spoken()[-1].startswith("Ноты"), SLOW_S)
         key("Escape")
-        wait_for(lambda: "Orca back on the Braille editor (its focus: %r)" % orca_focus(orca, log),
-                 lambda: orca_focus(orca, log) and orca_focus(orca, log)[-1] == "text | " + NOTES, SLOW_S)
+        wait_orca_on_notes(orca, log)
         shown = len(orca.braille())
         key("Left")
         wait_for("the caret one cell back", lambda: text_of(notes) == ("MMVd4!SSOO", 9), SLOW_S)
