@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "base/errors.h"
 #include "platform/clock.h"
@@ -41,7 +42,22 @@ struct TExample {
 
 void PrintTo(const TExample& e, std::ostream* os) { *os << e.Name; }
 
-// A private copy of the installation tree as the program folder, and a work folder.
+// A private copy of the installation tree as the program folder: a run never writes into
+// the build's own tree, which other tests copy meanwhile.
+// With the language files the texts follow the locale, else they are the built-in Russian.
+void MakeHome(const fs::path& home, bool languages = false) {
+  fs::create_directories(home);
+  for (const char* folder : {"Resources", "Translator", "Modules", "Languages"}) {
+    if (std::string_view(folder) == "Languages" && !languages) {
+      continue;
+    }
+    if (fs::exists(kBin / folder)) {
+      fs::copy(kBin / folder, home / folder, fs::copy_options::recursive);
+    }
+  }
+}
+
+// A private program folder, and a work folder.
 class EndToEnd : public ::testing::TestWithParam<TExample> {
  protected:
   void SetUp() override {
@@ -50,12 +66,7 @@ class EndToEnd : public ::testing::TestWithParam<TExample> {
              std::to_string(std::hash<std::string>()(
                  ::testing::UnitTest::GetInstance()->current_test_info()->name())));
     home_ = work_ / "home";
-    fs::create_directories(home_);
-    for (const char* folder : {"Resources", "Translator", "Modules"}) {
-      if (fs::exists(kBin / folder)) {
-        fs::copy(kBin / folder, home_ / folder, fs::copy_options::recursive);
-      }
-    }
+    MakeHome(home_);
   }
   void TearDown() override { fs::remove_all(work_); }
 
@@ -193,7 +204,7 @@ class SongChecks : public ::testing::Test,
   void SetUp() override {
     work_ = fs::path(VELTO_BINARY_DIR) /
             ("songchecks_" + std::to_string(::getpid()) + "_" + GetParam().Name);
-    fs::create_directories(work_);
+    MakeHome(work_ / "home", true);
   }
   void TearDown() override { fs::remove_all(work_); }
 
@@ -219,8 +230,9 @@ class SongChecks : public ::testing::Test,
 TEST_P(SongChecks, ExportShowsIt) {
   const TSongCheck& c = GetParam();
   const fs::path mid = work_ / "song.mid";
-  const TCommandRun exported = RunJoined((kBin / "velto").string() + " --export " +
-                                         Quoted(WriteSong()) + " " + Quoted(mid));
+  const TCommandRun exported =
+      RunJoined((kBin / "velto").string() + " --home " + Quoted(work_ / "home") + " --export " +
+                Quoted(WriteSong()) + " " + Quoted(mid));
   if (c.Error != nullptr) {
     EXPECT_EQ(exported.ExitCode, 1);
     EXPECT_NE(exported.Output.find(c.Error), std::string::npos) << exported.Output;
