@@ -447,6 +447,23 @@ void RemovePendingTemporaryFiles() {
   }
 }
 
+namespace {
+
+// What was opened is checked again (the name may have been replaced meanwhile): true when
+// problemOf finds nothing in its status (left in st), else fd is closed and why set.
+bool KeepIfOfKind(int fd, std::string (*problemOf)(const struct stat&), struct stat& st,
+                  std::string* why) {
+  std::string problem = ::fstat(fd, &st) != 0 ? std::strerror(errno) : problemOf(st);
+  if (problem.empty()) {
+    return true;
+  }
+  ::close(fd);
+  SetError(why, std::move(problem));
+  return false;
+}
+
+}  // namespace
+
 int OpenRegularFile(const fs::path& path, int flags, std::string* why) {
   // The type first: opening a FIFO or a device may wait for a writer, or act on the device.
   struct stat st {};
@@ -465,15 +482,7 @@ int OpenRegularFile(const fs::path& path, int flags, std::string* why) {
     SetError(why, std::strerror(errno));
     return -1;
   }
-  std::string problem;
-  if (::fstat(fd, &st) != 0) {
-    problem = std::strerror(errno);
-  } else {
-    problem = NotRegularFileProblem(st);
-  }
-  if (!problem.empty()) {
-    ::close(fd);
-    SetError(why, std::move(problem));
+  if (!KeepIfOfKind(fd, NotRegularFileProblem, st, why)) {
     return -1;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -512,15 +521,7 @@ int OpenLogFile(const fs::path& path, std::string* why) {
     SetError(why, code == ENXIO && fifo ? std::string(kFifoWithoutReader) : std::strerror(code));
     return -1;
   }
-  std::string problem;
-  if (::fstat(fd, &st) != 0) {
-    problem = std::strerror(errno);
-  } else {
-    problem = NotLogFileProblem(st);
-  }
-  if (!problem.empty()) {
-    ::close(fd);
-    SetError(why, std::move(problem));
+  if (!KeepIfOfKind(fd, NotLogFileProblem, st, why)) {
     return -1;
   }
   if (S_ISREG(st.st_mode)) {
