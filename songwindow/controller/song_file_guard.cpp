@@ -189,10 +189,9 @@ std::optional<bool> TSongWindow::EndingAfterOtherWriter(bool Closing) {
     case TWriteOver::Cancel:
       return false;
     case TWriteOver::Keep:
-      // Offered: declined, the other version stays all the same; a failed write keeps
-      // the window.
-      return SaveUnderChosenName().value_or(true);
     case TWriteOver::SaveElsewhere:
+      // The window's text goes to another file; a save dialog cancelled or a failed write
+      // keeps the window, or that text would be lost.
       return SaveUnderChosenName().value_or(false);
     case TWriteOver::Write:
       break;

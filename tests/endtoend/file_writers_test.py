@@ -18,8 +18,8 @@ import threading
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from main_window_test import (NOTES, Program, close_answering_no, edit_handler, fail, find, find_text,  # noqa: E402
-                              focus_main_window, focused, focused_field, key, nodes, press, type_text,
-                              velto_app, wait_for)
+                              focus_main_window, focused, focused_field, key, nodes, press, text_of,
+                              type_text, velto_app, wait_for)
 
 OTHER = "1 0 0 1 0 0 0\r\nOther\r\nVd4m\r\n".encode("cp1251")
 
@@ -99,22 +99,50 @@ def enter_keeps_the_other_version(program, song, keys):
         fail("the other program's version was written over after %r" % (keys,))
 
 
+def edited_line_kept(program, line):
+    """The program still runs and its Braille editor, focused again, holds `line`."""
+    focus_main_window()
+    notes = wait_for("focus on the Braille editor", lambda: focused_field(NOTES))
+    if program.process.poll() is not None:
+        fail("the program ended though its save dialog was cancelled")
+    if text_of(notes)[0] != line:
+        fail("the Braille editor holds %r, not the edited %r" % (text_of(notes)[0], line))
+
+
 def scenario_replaced(bin_dir, source_dir):
-    """Another program replaced the song: Enter at Ctrl+S (untouched and edited) and at
-    Ctrl+Q (edited) keeps its version."""
+    """Another program replaced the song: Enter at Ctrl+S (untouched and edited) keeps its
+    version; Enter at Ctrl+Q and Ctrl+F4 offers a save dialog for the window's text, whose
+    Esc cancels the quit and the close; that text then goes to another file."""
     song = song_copy(source_dir, "tw.qem")
     program = Program(bin_dir, [song])
     song_window_shown("tw (qem)")
     write(song, OTHER)
     enter_keeps_the_other_version(program, song, ["ctrl+s"])
     focus_main_window()
-    edit_handler()
+    notes = wait_for("focus on the Braille editor", lambda: focused_field(NOTES))
+    key("End")
+    before = text_of(notes)[0]
+    type_text("N")
+    line = wait_for("the typed cell", lambda: text_of(notes)[0] == before + "N" and before + "N")
     enter_keeps_the_other_version(program, song, ["ctrl+s"])
-    focus_main_window()
-    enter_keeps_the_other_version(program, song, ["ctrl+q"])
-    program.finish()
+    edited_line_kept(program, line)
+    for keys in (["ctrl+q"], ["ctrl+F4"]):
+        enter_keeps_the_other_version(program, song, keys)
+        edited_line_kept(program, line)
     if "sOk" in program.signals():
         fail("the OK signal without a save: %r" % program.signals())
+    key("ctrl+q")
+    wait_for("the question naming the other program", lambda: find_text(CHANGED))
+    press("push button", "Сохранить в другой файл")
+    wait_for("the save dialog offered", file_dialog)
+    mine = os.path.join(os.path.dirname(song), "mine.qem")
+    type_text(mine)
+    key("Return")
+    program.finish()
+    if read(song) != OTHER:
+        fail("the other program's version was written over")
+    if line.encode("cp1251") not in read(mine):
+        fail("the edited measure is not in the file saved elsewhere")
 
 
 def scenario_replacedclose(bin_dir, source_dir):

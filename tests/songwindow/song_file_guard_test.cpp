@@ -113,8 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
     Writers, SongFileGuardCloseTest,
     ::testing::Values(
         TCloseCase{"ReplacedUntouched", kReplace, false, {}, {}, true, {}, kOther, false},
-        // Enter: the default keeps the other version; the save dialog offered is cancelled.
-        TCloseCase{"ReplacedEditedDefault", kReplace, true, {0}, {}, true, {kChanged}, kOther, false},
+        // Enter: the default keeps the other version; the save dialog offered for the
+        // window's text is cancelled, and so is the close.
+        TCloseCase{"ReplacedEditedDefault", kReplace, true, {0}, {}, false, {kChanged}, kOther, false},
         TCloseCase{"ReplacedEditedKeptSavedElsewhere", kReplace, true, {0}, "mine.qem", true,
                    {kChanged}, kOther, false},
         TCloseCase{"ReplacedEditedElsewhereCancelled", kReplace, true, {1}, {}, false, {kChanged},
@@ -124,7 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         TCloseCase{"DeletedUntouchedWrittenAgain", kDelete, false, {2}, {}, true, {kDeleted},
                    Bytes(kSong), false},
-        TCloseCase{"DeletedLeftDeleted", kDelete, true, {0}, {}, true, {kDeleted}, {}, false},
+        TCloseCase{"DeletedLeftDeletedSaveCancelled", kDelete, true, {0}, {}, false, {kDeleted}, {},
+                   false},
+        TCloseCase{"DeletedLeftDeletedSavedElsewhere", kDelete, true, {0}, "mine.qem", true,
+                   {kDeleted}, {}, false},
         TCloseCase{"TouchedUntouched", kTouch, false, {}, {}, true, {}, Bytes(kSong), false},
         TCloseCase{"TouchedEdited", kTouch, true, {}, {}, true,
                    {"2 Файл song.qem был изменён. Сохранить?"}, Bytes(kSong), false}),
