@@ -433,7 +433,8 @@ NOT_REGULAR = "Это не обычный файл (канал, устройст
 def scenario_fifosong(bin_dir, source_dir):
     """A song that is a FIFO is refused with a message naming it, never waited on: given on
     the command line; replacing an untouched open song (Ctrl+F4 closes it); replacing an
-    edited one (Ctrl+S asks, Overwrite is refused with the message)."""
+    edited one (Ctrl+S asks, Overwrite is refused with the message; Ctrl+Q keeps the window
+    until its text is saved elsewhere)."""
     fifo = os.path.join(tempfile.mkdtemp(prefix="velto-writers-"), "fifo.qem")
     os.mkfifo(fifo)
     program = Program(bin_dir, [fifo])
@@ -479,7 +480,22 @@ def scenario_fifosong(bin_dir, source_dir):
             key("Return")  # keep the other version; the save dialog offered is cancelled
             wait_for("the save dialog offered", file_dialog)
             key("Escape")
+            wait_for("the save dialog to close", lambda: file_dialog() is None)
+            focus_main_window()
+            if program.process.poll() is not None:
+                fail("the program ended though the edited song was saved nowhere")
+            # The edit goes to another file, and the program ends.
+            key("ctrl+q")
+            wait_for("the question naming the other program", lambda: find_text(CHANGED))
+            press_later("push button", "Сохранить в другой файл")
+            wait_for("the save dialog offered", file_dialog)
+            wait_for("focus on the file name", lambda: focused_field("Имя файла:"))
+            mine = os.path.join(os.path.dirname(song), "mine.qem")
+            type_text(mine)
+            key("Return")
             program.finish()
+            if not os.path.isfile(mine):
+                fail("the edited song was not saved as " + mine)
         finally:
             release_fifo(song)
         if not stat.S_ISFIFO(os.lstat(song).st_mode):
