@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "feedback/signals.h"
@@ -27,6 +28,7 @@ constexpr int32_t kCheckpointEvery = 8;  // measures between kept reader states
 constexpr int32_t kAccordionOctave = 3;
 constexpr const char* kPoints = "%points%";
 constexpr const char* kLeague = "%league%";
+constexpr uint8_t kSyntaxError = 1;  // a sign the reader could not read
 
 bool HasText(int id) {
   return LangStr(id) != "???";
@@ -287,7 +289,7 @@ class TWalk {
   void SoundDoubledIntervals(uint8_t voice, int32_t step, int32_t octave);
   void Preview(int key, bool callPlugin);
   void SendOn(int key);
-  void Error(const std::string& consumed, uint8_t voice);
+  void Error(const std::string& consumed, std::string_view rest, uint8_t voice);
   void Finish(bool atFollowingNote);
   void Locate();
   TKeySign Resolved(const TVoiceState& v, TKeySign written, int32_t step) const;
@@ -465,7 +467,7 @@ TMeasureEnd TWalk::ReadMeasure(const std::string& composed, bool caretMeasure) {
     const TSignKind kind = ReadBrailleToken(r, text, token, v.Step, value, v.Octave, accidental,
                                             state_->TupletCounter, state_->TupletNumber, errors_, voice);
     if (kind == TSignKind::None || errors_.Code() != 0) {
-      Error(consumed, voice);
+      Error(consumed, text.Rest(), voice);
       return TMeasureEnd::Error;
     }
     const bool caretVoice = caretMeasure && voice == caretVoice_;
@@ -701,8 +703,9 @@ void TWalk::SendOn(int key) {
 
 // A notation error: reported only in advanced editing, where it also ends that mode. It
 // leaves no note to delete or replace; the error, with its measure and voice, goes back to
-// the editor, whose error step shows it.
-void TWalk::Error(const std::string& consumed, uint8_t voice) {
+// the editor, whose error step shows it as export does: the reader's code, or a syntax
+// error for a sign it could not read, and the signs from the error on (rest).
+void TWalk::Error(const std::string& consumed, std::string_view rest, uint8_t voice) {
   TErrors error = errors_.Get();
   errors_.ClearCode();
   if (!ports_.LockKeys->ScrollLockOn()) {
@@ -717,12 +720,13 @@ void TWalk::Error(const std::string& consumed, uint8_t voice) {
   result_ = TAudition{};
   result_.Found = true;
   result_.Described = true;
+  if (error.Code == 0) {
+    error.Code = kSyntaxError;
+  }
   error.Source = 2;
   error.Measure = static_cast<uint32_t>(w_.CurrentMeasure);
   error.Voice = voice;
-  if (error.Text.empty()) {
-    error.Text = consumed;
-  }
+  error.Text = rest.empty() ? consumed : std::string(rest);
   result_.Error = error;
   result_.ErrorColumn = static_cast<int32_t>(consumed.size());
 }

@@ -75,8 +75,9 @@ struct TAudition {
   int32_t SelLength = 0;    // their length, up to the next note
   std::string Description;  // as spoken, without placeholders
   // A notation error met in advanced editing (signalled, advanced editing switched off):
-  // its code, measure and voice as read (the control track's line is voice 1), for the
-  // editor's error step; ErrorColumn is where it lies in that voice's text.
+  // its code (1 for a sign the reader could not read), the signs from the error on, its
+  // measure and voice as read (the control track's line is voice 1), for the editor's
+  // error step; ErrorColumn is where it lies in that voice's text.
   std::optional<TErrors> Error;
   int32_t ErrorColumn = 0;
 };

@@ -178,6 +178,7 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
   const bool voiceMoved = ClampPlace();
   ReadTranslatorPaths();
   const TTreck& track = *CurrentTrack;
+  const bool samePlace = EditorPlace == CurrentPlace();
   // The editor fields show the place from now on (an empty voice "m" as an empty text),
   // so that a commit of them lands there; the editors show the fields.
   FillEditors();
@@ -185,7 +186,11 @@ void TSongWindow::ShowTreck(uint8_t Mode) {
     line_undo_.Valid = false;  // the line's own undo stays with its place
   }
   const std::string notes = NotesEditText;
-  editors.SetNotesText(notes);
+  // The line redrawn where it stands, unchanged (after a dialog, a save, an activation),
+  // keeps its caret; a new place or a new text starts at the line's beginning.
+  if (!samePlace || editors.NotesText() != notes) {
+    editors.SetNotesText(notes);
+  }
   editors.SetProgramLines(ProgramEditLines);
   editors.SetProgramCaret(ProgramEditCaretX, ProgramEditCaretY);
   ShowCaretPanels();

@@ -4,7 +4,7 @@ program, another window on the same file; and what Save and Save As answer.
 
 usage: file_writers_test.py BIN_DIR SOURCE_DIR SCENARIO
 scenarios: replaced, replacedclose, deleted, secondcopy, samefile, utf8, badsong, savekeys,
-latehandover, closinghandover, fifosong
+latehandover, closinghandover, fifosong, savecaret
 """
 import os
 import shutil
@@ -321,6 +321,41 @@ def scenario_savekeys(bin_dir, source_dir):
     program.finish()
 
 
+def scenario_savecaret(bin_dir, source_dir):
+    """A new song saved with Ctrl+S through the save dialog, and again with Save As, keeps
+    the Braille editor's caret where it stood."""
+    work = tempfile.mkdtemp(prefix="velto-writers-")
+    program = Program(bin_dir, [])
+    wait_for("the main window", lambda: find("frame", "VELTO"))
+    focus_main_window()
+    key("ctrl+n")
+    notes = wait_for("focus on the Braille editor", lambda: focused_field(NOTES))
+    type_text("!PSNQ")
+    key("Left", "Left")
+    wait_for("the caret at 3 (now %r)" % (text_of(notes),), lambda: text_of(notes) == ("!PSNQ", 3))
+    for name, caret in (("first", 3), ("second", 2)):
+        if name == "first":
+            key("ctrl+s")
+        else:
+            key("Left")
+            wait_for("the caret at 2", lambda: text_of(notes) == ("!PSNQ", 2))
+            press_later("menu item", "Сохранить как...")
+        wait_for("the save dialog", file_dialog)
+        wait_for("focus on the file name", lambda: focused_field("Имя файла:"))
+        path = os.path.join(work, name + ".qem")
+        type_text(path)
+        key("Return")
+        wait_for("the song saved as " + name, lambda: find("frame", name + " (qem)"))
+        if b"!PSNQ" not in read(path):
+            fail("the measure is not in " + path)
+        focus_main_window()
+        notes = wait_for("focus on the Braille editor", lambda: focused_field(NOTES))
+        if text_of(notes) != ("!PSNQ", caret):
+            fail("after saving as %s the editor holds %r, the caret not at %d" % (name, text_of(notes), caret))
+    key("ctrl+q")
+    program.finish()
+
+
 WAITING = "Программа уже запущена, но не отвечает. Жду её ответа."
 
 
@@ -398,7 +433,8 @@ NOT_REGULAR = "Это не обычный файл (канал, устройст
 def scenario_fifosong(bin_dir, source_dir):
     """A song that is a FIFO is refused with a message naming it, never waited on: given on
     the command line; replacing an untouched open song (Ctrl+F4 closes it); replacing an
-    edited one (Ctrl+S asks, Overwrite is refused with the message)."""
+    edited one (Ctrl+S asks, Overwrite is refused with the message; Ctrl+Q keeps the window
+    until its text is saved elsewhere)."""
     fifo = os.path.join(tempfile.mkdtemp(prefix="velto-writers-"), "fifo.qem")
     os.mkfifo(fifo)
     program = Program(bin_dir, [fifo])
@@ -444,7 +480,22 @@ def scenario_fifosong(bin_dir, source_dir):
             key("Return")  # keep the other version; the save dialog offered is cancelled
             wait_for("the save dialog offered", file_dialog)
             key("Escape")
+            wait_for("the save dialog to close", lambda: file_dialog() is None)
+            focus_main_window()
+            if program.process.poll() is not None:
+                fail("the program ended though the edited song was saved nowhere")
+            # The edit goes to another file, and the program ends.
+            key("ctrl+q")
+            wait_for("the question naming the other program", lambda: find_text(CHANGED))
+            press_later("push button", "Сохранить в другой файл")
+            wait_for("the save dialog offered", file_dialog)
+            wait_for("focus on the file name", lambda: focused_field("Имя файла:"))
+            mine = os.path.join(os.path.dirname(song), "mine.qem")
+            type_text(mine)
+            key("Return")
             program.finish()
+            if not os.path.isfile(mine):
+                fail("the edited song was not saved as " + mine)
         finally:
             release_fifo(song)
         if not stat.S_ISFIFO(os.lstat(song).st_mode):
@@ -458,7 +509,7 @@ def main():
                  "badsong": scenario_badsong, "savekeys": scenario_savekeys,
                  "latehandover": scenario_latehandover,
                  "closinghandover": scenario_closinghandover,
-                 "fifosong": scenario_fifosong}
+                 "fifosong": scenario_fifosong, "savecaret": scenario_savecaret}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
 

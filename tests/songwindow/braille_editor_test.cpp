@@ -29,7 +29,7 @@ struct TNamedKey {
 
 constexpr TNamedKey kKeys[] = {
     {"Left", vkLeft, 0},      {"Right", vkRight, 0},          {"Delete", vkDelete, 0},
-    {"Up", vkUp, 0},          {"Down", vkDown, 0},
+    {"Up", vkUp, 0},          {"Down", vkDown, 0},          {"Home", vkHome, 0},
     {"Back", vkBack, 8},      {"Space", vkSpace, U' '},       {"Enter", vkReturn, 13},
     {"KpPlus", vkAdd, U'+'},  {"ScrollLock", vkScroll, 0},    {"NumLock", vkNumLock, 0},
     {"Num1", vkNumpad0 + 1, U'1'}, {"Num3", vkNumpad0 + 3, U'3'}, {"Num4", vkNumpad0 + 4, U'4'}, {"Num5", vkNumpad0 + 5, U'5'},
@@ -286,21 +286,35 @@ TEST_F(BrailleEditorTest, MovingByMeasuresKeepsTheVoice) {
 }
 
 // A notation error met in advanced editing is shown: the error signal, advanced editing
-// off, the caret at the error, and the message box with the error.
+// off, the caret at the error, and the message box naming the error and the signs from it
+// on, as export names them.
 TEST_F(BrailleEditorTest, ANotationErrorInAdvancedEditingIsExplained) {
-  TWindowRig rig;
-  TSongWindow window(rig.Ports(), 1, "qem");
-  LoadSongText(window, {"1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "%%Vc4!P"});
-  window.ShowTreck(smSilent);
-  rig.locks.scroll = true;
-  Press(window.Editor(), "Right");
-  EXPECT_FALSE(rig.locks.scroll);
-  EXPECT_EQ(rig.signaller.kinds, std::vector<uint8_t>{sError});
-  ASSERT_EQ(rig.questions.asked.size(), 1u);
-  EXPECT_EQ(rig.questions.asked[0].substr(0, 2), "3 ");
-  EXPECT_NE(rig.questions.asked[0].find("Мелодия нотный текст!"), std::string::npos) << rig.questions.asked[0];
-  EXPECT_EQ(rig.editors.notes, "%%Vc4!P");
-  EXPECT_FALSE(window.Actions["aAdvancedEditing"].Checked);
+  const struct {
+    const char* line;
+    const char* keys;
+    const char* box;
+    uint16_t caret;
+  } cases[] = {
+      {"%%Vc4!P", "Right", "3 Мелодия нотный текст!\rСинтаксическая ошибка!\r%%Vc4!P", 0},
+      {"Vd4!PS+NQ", "Home Right", "3 Мелодия нотный текст!\rСинтаксическая ошибка!\r+NQ", 6},
+  };
+  for (const auto& c : cases) {
+    TWindowRig rig;
+    TSongWindow window(rig.Ports(), 1, "qem");
+    LoadSongText(window, {"1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", c.line});
+    window.ShowTreck(smSilent);
+    rig.locks.scroll = true;
+    std::istringstream keys(c.keys);
+    for (std::string key; keys >> key;) {
+      Press(window.Editor(), key);
+    }
+    EXPECT_FALSE(rig.locks.scroll) << c.line;
+    EXPECT_EQ(rig.signaller.kinds, std::vector<uint8_t>{sError}) << c.line;
+    EXPECT_EQ(rig.questions.asked, std::vector<std::string>{c.box}) << c.line;
+    EXPECT_EQ(rig.editors.notes, c.line);
+    EXPECT_EQ(rig.editors.caret, c.caret) << c.line;
+    EXPECT_FALSE(window.Actions["aAdvancedEditing"].Checked) << c.line;
+  }
 }
 
 // The play keys that cannot act yet (Ctrl, Shift or Alt with Space) say nothing and sound

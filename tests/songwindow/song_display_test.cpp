@@ -130,6 +130,43 @@ TEST_F(ShowTreckTest, VoiceAndMeasureAreBroughtIntoRange) {
   }
 }
 
+// A command that leaves the place where it is, after a dialog or a question or none, and
+// the window activated again (after a save) leave the caret and its selection as they were.
+TEST_F(ShowTreckTest, TheLineRedrawnInPlaceKeepsItsCaret) {
+  const struct {
+    const char* name;
+    void (*command)(TSongWindow&);
+  } cases[] = {
+      {"activation", [](TSongWindow& w) { w.FormActivate(); }},
+      {"track properties", [](TSongWindow& w) { w.PropertyTreck(); }},
+      {"track text", [](TSongWindow& w) { w.TreckEditing(); }},
+      {"delete track not confirmed", [](TSongWindow& w) { w.DeleteTreck(); }},
+      {"solo", [](TSongWindow& w) { w.Solo(); }},
+  };
+  for (const auto& c : cases) {
+    window_.ShowTreck(smSilent);
+    rig_.editors.caret = 2;
+    rig_.editors.anchor = 1;
+    c.command(window_);
+    EXPECT_EQ(rig_.editors.notes, "def") << c.name;
+    EXPECT_EQ(rig_.editors.caret, 2) << c.name;
+    EXPECT_EQ(rig_.editors.anchor, 1) << c.name;
+    EXPECT_EQ(U(window_.CurrentTrack->Caption), "Piano") << c.name;
+    EXPECT_EQ(window_.CurrentMeasure, 1) << c.name;
+    EXPECT_EQ(window_.CurrentTrack->Voice, 2) << c.name;
+  }
+  // The same text at another place, or another text in place, starts at the beginning.
+  window_.CurrentTrack->MusicStrings = {"abc()def", "xy()def"};
+  window_.CurrentMeasure = 2;
+  window_.ShowTreck(smSilent);
+  EXPECT_EQ(rig_.editors.caret, 0);
+  rig_.editors.caret = rig_.editors.anchor = 2;
+  window_.CurrentTrack->MusicStrings[1] = "xy()deg";
+  window_.ShowTreck(smSilent);
+  EXPECT_EQ(rig_.editors.notes, "deg");
+  EXPECT_EQ(rig_.editors.caret, 0);
+}
+
 TEST_F(ShowTreckTest, FocusMovesToTheBrailleEditorUnlessSilent) {
   window_.ShowTreck(smSilent);
   EXPECT_FALSE(rig_.editors.notes_focused);

@@ -129,6 +129,12 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         TCloseCase{"DeletedLeftDeletedSavedElsewhere", kDelete, true, {0}, "mine.qem", true,
                    {kDeleted}, {}, false},
+        // The window's text is in no file: whatever stops its Save As keeps the window.
+        TCloseCase{"DeletedUntouchedLeftDeletedSaveCancelled", kDelete, false, {0}, {}, false,
+                   {kDeleted}, {}, false},
+        TCloseCase{"ReplacedEditedSavedOverItsOwnNameRefused", kReplace, true, {1}, "song.qem", false,
+                   {kChanged, "3 song.qem открыт в окне «song (qem)». Выберите другое имя."}, kOther,
+                   false},
         TCloseCase{"TouchedUntouched", kTouch, false, {}, {}, true, {}, Bytes(kSong), false},
         TCloseCase{"TouchedEdited", kTouch, true, {}, {}, true,
                    {"2 Файл song.qem был изменён. Сохранить?"}, Bytes(kSong), false}),
