@@ -53,6 +53,11 @@ void TSongWindow::ConvertHarmonyInNotes() {
     ports_.Signaller->Signal(sError);
     return;
   }
+  // A drum track has no harmony to write: its key says why.
+  if (CurrentTrack->Channel == 10) {
+    RefuseCommand("ConvertHarmonyInNotes");
+    return;
+  }
   GErrors.ClearCode();
   ports_.Signaller->Signal(sTrack);
   CommitEditors();

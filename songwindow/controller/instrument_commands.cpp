@@ -22,6 +22,15 @@ std::string SoundsRefusal(const TTreck& track, bool drums) {
   return std::string();
 }
 
+// Why the voice's harmony references cannot be written out as notes on `track`; empty:
+// no reason known.
+std::string HarmonyRefusal(const TTreck& track) {
+  if (track.Channel == kDrumTrackChannel) {
+    return LangStrOr(2620, "Трек ударных: гармонические ссылки преобразуются в ноты на мелодических треках");
+  }
+  return std::string();
+}
+
 }  // namespace
 
 void TSongWindow::RefuseCommand(const std::string& name) {
@@ -31,6 +40,8 @@ void TSongWindow::RefuseCommand(const std::string& name) {
     why = LangStrOr(1996, "Нечего отменять");
   } else if ((name == "Instruments" || name == "Drums") && CurrentTrack != nullptr && FormatModule == nullptr) {
     why = SoundsRefusal(*CurrentTrack, name == "Drums");
+  } else if (name == "ConvertHarmonyInNotes" && CurrentTrack != nullptr) {
+    why = HarmonyRefusal(*CurrentTrack);
   }
   if (!why.empty()) {
     ports_.Speaker->Speak(why, -1);

@@ -300,7 +300,8 @@ class TSongWindow : public TVelto {
   void Drums();
   // The key of the command `name` was pressed while the command is off: the error signal,
   // and why, spoken, where the window knows (nothing to undo, instruments on a drum track
-  // or the control track, the drum table on another track).
+  // or the control track, the drum table on another track, the harmony written out on a
+  // drum track).
   void RefuseCommand(const std::string& name);
   // Module commands. EditModules: the module editor on EditModuleFile (a new module when
   // empty). EditingModuleFromProgram: the module named by the program line at the caret

@@ -71,7 +71,7 @@ constexpr TCaptionRow kActionRows[] = {
      &TSongWindow::ConvertHarmonyInNotes},
     {"SayPlace", 80, "Проговорить текущее местоположение", "", "F4", &TSongWindow::SayPlace},
     {"N13Edit", 92, "Правка", ""},
-    {"NModules", 93, "Модули", ""},
+    {"NModules", 93, "&Модули", ""},
     {"EditingLastModul", 94, "Последний отредактированный модуль...", "...", "Shift+F11",
      &TSongWindow::EditingLastModul},
     {"EditingModuleFromProgram", 95, "Редактировать модуль...", "...", "Ctrl+F11",

@@ -1,5 +1,6 @@
 // Each menu letter (the character after "&") opens one menu of the menu bar and one item
-// of a menu, in every language file and in the built-in texts.
+// of a menu, and every menu of the menu bar has one, in every language file and in the
+// built-in texts.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -95,9 +96,22 @@ std::vector<std::string> LettersUsedTwice() {
   return twice;
 }
 
+// The menus of the menu bar that Alt opens by no letter.
+std::vector<std::string> BarMenusWithoutALetter() {
+  std::vector<std::string> without;
+  const std::vector<std::string> bar = MenuCaptions()[""];
+  for (const std::string& caption : bar) {
+    if (MenuLetter(caption) == 0) {
+      without.push_back(Cp1251ToUtf8(caption));
+    }
+  }
+  return without;
+}
+
 TEST(MenuLetters, AreUsedOncePerMenuInEveryLanguage) {
   UnloadLanguage();
   EXPECT_EQ(LettersUsedTwice(), std::vector<std::string>{}) << "built-in texts";
+  EXPECT_EQ(BarMenusWithoutALetter(), std::vector<std::string>{}) << "built-in texts";
   int files = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(VELTO_SOURCE_DIR) / "resources" / "Languages")) {
     if (entry.path().extension() != ".lng") {
@@ -105,6 +119,7 @@ TEST(MenuLetters, AreUsedOncePerMenuInEveryLanguage) {
     }
     ASSERT_TRUE(LoadLanguageFile(entry.path().string()));
     EXPECT_EQ(LettersUsedTwice(), std::vector<std::string>{}) << entry.path().filename();
+    EXPECT_EQ(BarMenusWithoutALetter(), std::vector<std::string>{}) << entry.path().filename();
     ++files;
   }
   UnloadLanguage();

@@ -1,8 +1,8 @@
 // Refusals say why: a text with a character code page 1251 cannot hold (pasted in either
 // editor, given as a track name or a track's text, sought), a new track past the most a
 // song holds, and the keys of commands that are off (undo with nothing to undo, the
-// instruments or the drum table on a track they are not for) are answered by the error
-// signal and a spoken reason, never a bare beep.
+// instruments or the drum table on a track they are not for, the harmony written out on a
+// drum track) are answered by the error signal and a spoken reason, never a bare beep.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -131,7 +131,14 @@ INSTANTIATE_TEST_SUITE_P(
                        return false;
                      },
                      "Трек сонга не звучит: инструменты и ударные выбираются на треках с нотами",
-                     [](TSongWindow& w) { w.CurrentTrack = w.HeadTreck; }}),
+                     [](TSongWindow& w) { w.CurrentTrack = w.HeadTreck; }},
+        TRefusalCase{"HarmonyOnADrumTrack",
+                     [](TSongWindow& w, TWindowRig&) {
+                       w.RefuseCommand("ConvertHarmonyInNotes");
+                       return false;
+                     },
+                     "Трек ударных: гармонические ссылки преобразуются в ноты на мелодических треках",
+                     [](TSongWindow& w) { w.CurrentTrack->Channel = 10; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -83,6 +83,25 @@ TEST(NotesTool, TracksAreReadAfterTheControlLine) {
   std::filesystem::remove(path);
 }
 
+// A track's translator rewrites its lines before they are read, as a play prepares them;
+// a translator without its file stops the listing at that track.
+TEST(NotesTool, TracksAreReadThroughTheirTranslators) {
+  const TCommandRun run = RunNotes((kSongs / "tests/data/songs/solfeggio-track.qem").string());
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(run.Output,
+            "1 1 1: 64:1/4 64:1/4 65:1/4 67:1/4\n"
+            "2 1 1: 60:1/4 62:1/4 64:1/4 65:1/4\n");
+
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("velto-notes-translator-" + std::to_string(::getpid()) + ".qem");
+  ASSERT_TRUE(WriteFileAtomically(path, "1 0 0 1 1 1 1\r\nC\r\nVd4m\r\n1 0 1 1 1 1 1\r\nA\r\n!NNQT\r\n"
+                                        "1 1 2 1 1 1 1\r\nB\r\n!NNQT\r\ntranslator Nosuch\r\n"));
+  const TCommandRun missing = RunNotes(path.string());
+  std::filesystem::remove(path);
+  EXPECT_EQ(missing.ExitCode, 1);
+  EXPECT_EQ(missing.Output, "1 1 1: 64:1/4 64:1/4 65:1/4 67:1/4\n2: error 24: Файл транслятора не найден! nosuch\n");
+}
+
 TEST(NotesTool, ATranslationErrorEndsWithItsCode) {
   const auto path = OdeWithFirstMeasure("Vd4!NNQ");
   ASSERT_FALSE(path.empty());

@@ -1,17 +1,24 @@
 // velto-tool notes SONG.qem: prints the translated notes of every track (the control track
 // 0 left out), one line per track, measure and voice: "T M V: " and the notes as
 // KEY:NUM/DEN (r for a rest, chord keys joined by "+", the written length as a reduced
-// fraction of a whole note). Each track is translated as the render reads it, with the
-// control track's line as voice 1 ahead of the track's own voices.
+// fraction of a whole note). The song is prepared as a play prepares it (translators
+// applied, each track read with the control track's line as voice 1 ahead of its own), so
+// the notes are those the play would play.
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "base/errors.h"
+#include "base/note_arithmetic.h"
 #include "feedback/error_messages.h"
-#include "notation/braille_translation.h"
-#include "notation/translator.h"
+#include "handler/handler_normalizer.h"
 #include "model/song.h"
-#include "model/song_file.h"
+#include "notation/note_record.h"
+#include "notation/translator.h"
 #include "platform/codec1251.h"
+#include "render/song_preparation.h"
+#include "settings/program_dir.h"
+#include "settings/settings.h"
 #include "tools/velto_tool/commands.h"
 
 namespace {
@@ -52,14 +59,44 @@ void PrintTrack(int track, const TNoteList& list) {
   }
 }
 
-// The place of a translation error, in the song's own numbering: voice 1 of the composed
-// text is the control track's (track 0); then the error's message with its detail.
-void PrintError(int track, const TErrors& e) {
-  const bool ownVoice = e.Voice > 1;
-  const std::string message = Cp1251ToUtf8(ErrorMessageLine(SongErrorMessage(e.Code, e.Text, "")));
-  std::printf("%d %u %d: error %d: %s\n", ownVoice ? track : 0, e.Measure,
-              ownVoice ? e.Voice - 1 : 1, e.Code, message.c_str());
+// The number of `track` in the song, the control track being 0.
+int TrackNumber(const TVelto& song, PTreck track) {
+  int n = 0;
+  for (PTreck t = song.HeadTreck; t != nullptr && t != track; t = t->Next) {
+    ++n;
+  }
+  return n;
 }
+
+// A preparation's error at the place it points the window at (the control track's line
+// is track 0's voice 1), then the error's message with its detail.
+void PrintError(const TVelto& song, const TErrors& e) {
+  const std::string message = Cp1251ToUtf8(ErrorMessageLine(SongErrorMessage(e.Code, e.Text, "")));
+  std::printf("%d %u %d: error %d: %s\n", TrackNumber(song, song.CurrentTrack), e.Measure, e.Voice,
+              e.Code, message.c_str());
+}
+
+// The translator that the control track's or `track`'s handler text names and that has no
+// file: preparation stops at such a track without an error (the compile reports it).
+std::optional<std::string> MissingTranslator(const TVelto& song, PTreck track) {
+  for (PTreck t : {song.HeadTreck, track}) {
+    for (const std::string& line : NormalizeProgramLines(t->ProgramStrings)) {
+      int32_t ticks = song.TicksPerMeasure;
+      std::string path;
+      if (!ReadTrackDirectives({line}, nullptr, ticks, path)) {
+        return line.substr(line.find(' ') + 1);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// A preparation without a window: text a translator would convert is left as it is (the
+// tool never changes the song).
+class TKeepSongText : public IPreparationWindow {
+ public:
+  bool ConfirmConversion(const std::string& /*question*/) override { return false; }
+};
 
 }  // namespace
 
@@ -68,26 +105,30 @@ int RunNotes(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: velto-tool notes SONG.qem\n");
     return 2;
   }
+  // The translators are found in the program folder, as the program finds them.
+  ProgramDir = ChooseProgramDir();
   TVelto song;
   if (!LoadToolSong(song, args[0])) {
     return 1;
   }
-  TMeasureCache cache;
-  TTranslateOptions options;
-  options.Cache = &cache;
-  // The control track (number 0) carries no notes of its own.
+  if (song.HeadTreck == nullptr) {
+    return 0;
+  }
+  song.CurrentTrack = song.HeadTreck->Next != nullptr ? song.HeadTreck->Next : song.HeadTreck;
+  GErrors.Reset();
+  TKeepSongText keep;
+  if (!PrepareSong(song, keep)) {
+    PrintError(song, GErrors.Get());
+    return 1;
+  }
   int track = 1;
-  for (PTreck t = song.HeadTreck ? song.HeadTreck->Next : nullptr; t != nullptr; t = t->Next, ++track) {
-    std::vector<std::string> composed;
-    ComposeTrackText(composed, song.HeadTreck->MusicStrings, t->MusicStrings);
-    TErrorRecord errors;
-    auto list = TranslateBrailleText(composed, static_cast<uint8_t>(track), errors, options);
-    if (errors.Code() != 0) {
-      PrintError(track, errors.Get());
+  for (PTreck t = song.HeadTreck->Next; t != nullptr; t = t->Next, ++track) {
+    if (t->NoteList) {
+      PrintTrack(track, *t->NoteList);
+    } else if (const std::optional<std::string> name = MissingTranslator(song, t)) {
+      const std::string message = Cp1251ToUtf8(ErrorMessageLine(HandlerErrorMessage(24, *name, "")));
+      std::printf("%d: error 24: %s\n", track, message.c_str());
       return 1;
-    }
-    if (list) {
-      PrintTrack(track, *list);
     }
   }
   return 0;
