@@ -1,9 +1,9 @@
 #include "songwindow/view/plugin_controls_view.h"
 #include "songwindow/widgets/qt_text.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>

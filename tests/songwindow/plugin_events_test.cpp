@@ -90,6 +90,9 @@ TEST_F(ProbeWindowTest, EnteringAControlFillsThePopupMenuAndSpeaks) {
   EXPECT_EQ(Edit(), "popup 0 1");
   window_.ClickPopupMenuClick(2);  // no such item
   EXPECT_EQ(Edit(), "popup 0 1");
+  window_.PopupItems.clear();
+  window_.onEnterPluginControl(2);  // a button is asked too
+  EXPECT_EQ(window_.PopupItems.size(), 2u);
   Edit() = "endless";
   window_.onEnterPluginControl(1);
   EXPECT_EQ(window_.PopupItems.size(), kMaxPopupItems);
