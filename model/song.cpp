@@ -143,6 +143,7 @@ void TVelto::FillEditors() {
   ProgramEditCaretX = 1;
   ProgramEditCaretY = 1;
   EditorPlace = TSongPlace();
+  hidden_lines_changed_ = false;
   if (CurrentTrack == nullptr) {
     return;
   }

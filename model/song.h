@@ -83,9 +83,14 @@ class TVelto {
   // Commits the two editors into the place they were filled from (EditorPlace), when they
   // differ from what they were given (FillEditors) or last committed; that place need not be
   // the current one any more (an error or a command may have moved the window). Editors
-  // that show no place, or hold nothing new, change nothing. Voice is the voice the caller
-  // shows; the place is EditorPlace's.
+  // that show no place, or hold nothing new, change nothing (after MarkHiddenLinesChanged
+  // the program lines are written all the same). Voice is the voice the caller shows; the
+  // place is EditorPlace's.
   void SaveData(uint16_t Voice);
+  // The format plug-in may have changed what it keeps in the hidden program lines (an
+  // event of its controls): the next commit writes the program lines again (SetMakros
+  // among them) even when the editors hold nothing new.
+  void MarkHiddenLinesChanged() { hidden_lines_changed_ = true; }
   // The current place: the track's own voice of CurrentMeasure of CurrentTrack.
   TSongPlace CurrentPlace() const;
   // Fills the editors from the current place: the voice's text of the measure line (an
@@ -107,6 +112,7 @@ class TVelto {
   };
   TEditorFields EditorFields() const;  // the fields now
   TEditorFields committed_;            // what the track holds of the fields
+  bool hidden_lines_changed_ = false;  // MarkHiddenLinesChanged since the last commit or fill
 };
 
 // Frees every track of the list holding Track; Track ends nil. The caller resets the

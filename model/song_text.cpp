@@ -411,9 +411,11 @@ void TVelto::SaveData(uint16_t /*Voice*/) {
   if (EditorPlace.Track == nullptr) {
     return;  // the editors show no place
   }
-  if (EditorFields() == committed_) {
+  const bool fieldsChanged = EditorFields() != committed_;
+  if (!fieldsChanged && !hidden_lines_changed_) {
     return;  // the track holds them already: a commit would only tidy the lines
   }
+  hidden_lines_changed_ = false;
   committed_ = EditorFields();
   PTreck target = EditorPlace.Track;
   target->ProgramStrings.clear();
@@ -431,6 +433,9 @@ void TVelto::SaveData(uint16_t /*Voice*/) {
                               ProgramEditLines.end());
   track.ProgramCaretX = ProgramEditCaretX;
   track.ProgramCaretY = ProgramEditCaretY;
+  if (!fieldsChanged) {
+    return;  // only the hidden lines were to be written again
+  }
 
   const size_t measure = static_cast<size_t>(std::max(EditorPlace.Measure, 1));
   if (track.MusicStrings.size() < measure) {

@@ -110,7 +110,8 @@ typedef struct VeltoHost {
   void (*lines_normalize_handler)(VeltoLines* lines, int32_t first);
 
   /* What the plug-in is: kind, name (for a format module the extension it handles,
-   * without the dot) and, for a menu module, its flags. */
+   * without the dot; its song windows show the first three letters of it in their
+   * caption) and, for a menu module, its flags. */
   int32_t (*module_set)(VeltoModuleInfo* info, int32_t kind, const char* name, size_t length,
                         uint32_t flags);
   /* The song file type of a format module: its extension (with the dot) and description. */
@@ -189,13 +190,17 @@ VELTO_PLUGIN_API uint32_t VeltoPluginAbiVersion(void);
  * what the plug-in is with host->module_set. */
 VELTO_PLUGIN_API void GetModuleInfo(const VeltoHost* host, VeltoModuleInfo* info);
 
-/* Menu modules, asked in load order when their flag is set. */
+/* Menu modules, asked in load order when their flag is set. track_number and track_count
+ * are the number of tracks of the song being prepared, the control track counted: the
+ * same for every track, never the track's own number. */
 
 /* A block label of a track's music: label holds it and may be rewritten. */
 VELTO_PLUGIN_API void FindBlock(int32_t track_number, VeltoText* label);
 /* Lines appended to the handler lines of every track being compiled. */
 VELTO_PLUGIN_API void InsertBLKModule(int32_t track_count, VeltoLines* handler_lines);
-/* A track's handler lines (track 0: the control track), edited in place before compiling. */
+/* A track's handler lines, edited in place before compiling; track_number is 0 for the
+ * control track's lines. Not called for a song of a format module (InitializeHandler gives
+ * its handler lines). */
 VELTO_PLUGIN_API void EditingHandler(int32_t track_number, VeltoLines* handler_lines);
 /* A track's Braille lines, edited in place before translating. */
 VELTO_PLUGIN_API void EditingNotes(int32_t track_count, VeltoLines* braille_lines);
@@ -206,8 +211,12 @@ VELTO_PLUGIN_API void EditingNotes(int32_t track_count, VeltoLines* braille_line
 /* Per program line read from a song file, with the track being read. */
 VELTO_PLUGIN_API void GetMakros(const char* line, size_t length, int32_t* ticks_per_measure,
                                 VeltoTrack* head, VeltoTrack* current);
-/* When the program editor is committed into the current track: its program lines then hold
- * only the port directive; lines the plug-in adds come before the editor's lines. */
+/* When the editors are committed into the track they show: before a save, a play, an undo
+ * step or a move to another place, and at once after every click, change, popup choice and
+ * rename on the plug-in's controls. The track's program lines then hold only the port
+ * directive; lines the plug-in adds come before the editor's lines. It may come several
+ * times after one PrepareParameters: add the same lines each time. Lines put into the
+ * track's program lines during a control's event are replaced by the commit after it. */
 VELTO_PLUGIN_API void SetMakros(int32_t* ticks_per_measure, VeltoTrack* current);
 /* Nonzero: the plug-in prepared the song for playing itself. */
 VELTO_PLUGIN_API int32_t InitialNotes(VeltoTrack* head, VeltoTrack* start, VeltoTrack* current,
@@ -221,7 +230,8 @@ VELTO_PLUGIN_API int32_t InitialPrograms(VeltoTrack* control, VeltoTrack* curren
                                          int32_t* window_value_b, VeltoErrors* errors);
 /* Appends to handler_lines (which hold the block library, menu modules' blocks and the
  * control track's lines) the handler lines of track in place of its own program lines;
- * for the control track (channel 0) handler_lines come empty. Without this entry point a
+ * for the control track (channel 0) handler_lines come empty. The program adds no
+ * "positionsong": a music track's own lines must begin with it. Without this entry point a
  * song of the format has no handler lines but those of the menu modules. */
 VELTO_PLUGIN_API void InitializeHandler(VeltoTrack* track, VeltoLines* handler_lines);
 /* After preparing a song and after rendering it (then on the render thread). */
@@ -230,7 +240,8 @@ VELTO_PLUGIN_API void RestoreParameters(int32_t* ticks_per_measure, VeltoTrack* 
 VELTO_PLUGIN_API void SendMidiMessage(VeltoMidiOut* out, VeltoTrack* current);
 /* Before the program editor shows the current track's lines. */
 VELTO_PLUGIN_API void PrepareParameters(int32_t* ticks_per_measure, VeltoTrack* current);
-/* Nonzero: the program line is the plug-in's and the program editor does not show it. */
+/* Called only after PrepareParameters, once for each program line of the track shown, in
+ * order. Nonzero: the line is the plug-in's and the program editor does not show it. */
 VELTO_PLUGIN_API int32_t DeleteMakros(const char* line, size_t length, int32_t* ticks_per_measure,
                                       VeltoTrack* head, VeltoTrack* current);
 
@@ -259,9 +270,13 @@ VELTO_PLUGIN_API void onClickPluginComponent(int32_t control, VeltoWindow* windo
 /* tempo holds 1; a tempo of 10..930 beats per minute put there is set while a song plays. */
 VELTO_PLUGIN_API void onChangePluginComponent(int32_t control, VeltoWindow* window,
                                               VeltoMidiOut* out, int32_t* tempo);
-/* Called again and again when a control sharing the popup menu gets the focus: each text
- * is one item, "caption%shortcut" or "caption"; an empty text ends the menu (at most 64
- * items). shortcut: a key code plus 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt. */
+/* Called again and again when a control gets the focus (every kind but labels: buttons,
+ * check boxes and radio buttons too): each text is one item, "caption%shortcut" or
+ * "caption"; an empty text ends the menu (at most 64 items). shortcut: a key code plus
+ * 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt. The menu opens, and a shortcut chooses its item,
+ * on the kinds that share the menu (combo boxes, spin edits, list views, list boxes, rich
+ * edits, edits, scroll bars) while one has the focus: before the control's own use of the
+ * key and before a window command on the same key. */
 VELTO_PLUGIN_API void OnPopupMenu(VeltoText* text, int32_t control, VeltoWindow* window);
 /* A text put there is spoken when the control gets the focus. */
 VELTO_PLUGIN_API void onEnterPluginComponent(VeltoText* text, int32_t control,
@@ -274,8 +289,9 @@ VELTO_PLUGIN_API uint8_t onExitPluginComponent(int32_t control, VeltoWindow* win
 /* Item index (from 0) of the popup menu chosen; tag is always 0. */
 VELTO_PLUGIN_API void OnClickPopupMenu(int32_t tag, int32_t index, VeltoWindow* window);
 /* Every key pressed (PluginKeyDown, repeated while held) and released (PluginKeyUp) on a
- * control that forwards keys (all but labels), before the control handles it; keys that
- * are shortcuts of the window's commands do not reach the controls. key is the key's
+ * control that forwards keys (all but labels), before the control handles it; the presses
+ * of keys that are shortcuts of the window's commands or of popup items, and the keys of a
+ * list view item being renamed, do not reach the plug-in. key is the key's
  * Windows virtual-key code, by its place on the keyboard whatever the layout and Shift:
  *   'A'..'Z' 65..90 and '0'..'9' 48..57 (a Cyrillic letter has the code of its key);
  *   Backspace 8, Tab 9 (Shift+Tab too), Enter 13 (the keypad's too), Shift 16, Ctrl 17,
@@ -288,14 +304,16 @@ VELTO_PLUGIN_API void OnClickPopupMenu(int32_t tag, int32_t index, VeltoWindow* 
  *   while the window's dot mode is on, else the keys they stand for (Home 36, Up 38 ...,
  *   keypad 5 12, decimal Delete 46).
  * A key without such a code is not passed. The plug-in may change key: 0 swallows the key,
- * another code of this list is handled as that key; a value outside 0..65535 is ignored.
+ * another code of this list is handled as that key (a letter, digit, space, punctuation or
+ * keypad key types what it types on a US layout: a capital or the shifted sign with
+ * Shift, nothing with Ctrl or Alt); a value outside 0..65535 is ignored.
  * shift holds VELTO_SHIFT, VELTO_ALT and VELTO_CTRL. Enter on a button also clicks it. */
 VELTO_PLUGIN_API void PluginKeyDown(VeltoWindow* window, VeltoControl* control, int32_t* key,
                                     uint8_t shift);
 VELTO_PLUGIN_API void PluginKeyUp(VeltoWindow* window, VeltoControl* control, int32_t* key,
                                   uint8_t shift);
-/* The user renamed item (from 0) of a list view: text holds the new name and may be
- * changed. */
+/* The user renamed item (from 0) of a list view (F2, then Enter or Tab; Esc cancels):
+ * text holds the new name and may be changed. */
 VELTO_PLUGIN_API void onListViewEdited(VeltoWindow* window, VeltoControl* list_view, int32_t item,
                                        VeltoText* text);
 

@@ -2,7 +2,6 @@
 #include <algorithm>
 
 #include "model/plugin_hooks.h"
-#include "model/song_text.h"
 #include "songwindow/controller/song_window.h"
 
 namespace {
@@ -50,36 +49,19 @@ int32_t TSongWindow::PluginPort() const {
   return std::clamp(port, 0, kLastPort);
 }
 
-// The lines the program editor does not show are written as a commit writes them: the
-// port directive from MidiOut, then the plug-in's own (SetMakros), then the shown lines.
-// A commit of editors that hold nothing new writes nothing, so a change the plug-in made
-// to the track through its controls would otherwise be lost (or read back from the old
-// directive).
-void TSongWindow::RewriteHiddenLines() {
-  if (CurrentTrack == nullptr) {
+// What the plug-in changed through its controls reaches the track by a commit, which
+// writes the program lines again: the port directive from MidiOut, the plug-in's own
+// (SetMakros), the shown lines. It comes at once, before a redraw reads the old directive
+// back; a change of the lines makes the song modified.
+void TSongWindow::CommitPluginChange() {
+  const PTreck track = EditorPlace.Track;
+  if (track == nullptr) {
     return;
   }
-  TTreck& track = *CurrentTrack;
-  const std::vector<std::string> before = track.ProgramStrings;
-  std::vector<std::string> shown;
-  for (const std::string& line : before) {
-    const bool hidden = ParseMidiOutDirective(line) ||
-                        (FormatModule->DeleteMakros &&
-                         FormatModule->DeleteMakros(line, TicksPerMeasure, HeadTreck, CurrentTrack));
-    if (!hidden) {
-      shown.push_back(line);
-    }
-  }
-  track.ProgramStrings.clear();
-  if (track.MidiOut > 0) {
-    track.ProgramStrings.push_back(MidiOutDirective(track.MidiOut));
-  }
-  if (FormatModule->SetMakros) {
-    PTreck current = CurrentTrack;
-    FormatModule->SetMakros(TicksPerMeasure, current);
-  }
-  track.ProgramStrings.insert(track.ProgramStrings.end(), shown.begin(), shown.end());
-  if (track.ProgramStrings != before) {
+  const std::vector<std::string> before = track->ProgramStrings;
+  MarkHiddenLinesChanged();
+  CommitEditors();
+  if (track->ProgramStrings != before) {
     Modified = true;
   }
 }
@@ -90,7 +72,7 @@ void TSongWindow::onClickPluginControl(int32_t number) {
     return;
   }
   FormatModule->onClickPluginComponent(number, &PluginWindow, PluginPort());
-  RewriteHiddenLines();
+  CommitPluginChange();
   Notify();
 }
 
@@ -103,7 +85,7 @@ void TSongWindow::onChangePluginControl(int32_t number) {
   if (tempo >= kLowestTempo && tempo <= kHighestTempo && ports_.Player->Playing(WindowNumber)) {
     ports_.Player->SetTempo(kMicrosecondsPerMinute / static_cast<uint32_t>(tempo));
   }
-  RewriteHiddenLines();
+  CommitPluginChange();
   Notify();
 }
 
@@ -150,7 +132,7 @@ void TSongWindow::ClickPopupMenuClick(int32_t index) {
     return;
   }
   FormatModule->OnClickPopupMenu(0, index, &PluginWindow);
-  RewriteHiddenLines();
+  CommitPluginChange();
   Notify();
 }
 
@@ -186,7 +168,7 @@ std::string TSongWindow::ListViewEdited(int32_t number, int32_t item, const std:
     FormatModule->onListViewEdited(&PluginWindow, control, item, name);
   }
   control->Items[static_cast<size_t>(item)] = name;
-  RewriteHiddenLines();
+  CommitPluginChange();
   Notify();
   return name;
 }

@@ -455,8 +455,9 @@ class TSongWindow : public TVelto {
   // The output port for the plug-in's clicks and changes.
   int32_t PluginPort() const;
   int32_t ForwardKey(int32_t number, int32_t key, uint8_t shift, bool down);
-  // After a plug-in's control changed the current track: its hidden program lines again.
-  void RewriteHiddenLines();
+  // After an event of a plug-in's control: the editors committed, the hidden program
+  // lines written again.
+  void CommitPluginChange();
 
   TSongWindowPorts ports_;
   bool keep_focus_ = false;  // ShowTreck leaves the focus where it is

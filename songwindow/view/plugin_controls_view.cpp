@@ -1,6 +1,7 @@
 #include "songwindow/view/plugin_controls_view.h"
 #include "songwindow/widgets/qt_text.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -105,10 +106,12 @@ void SetItems(QListWidget& list, const VeltoControl& control, bool editable) {
       list.addItem(QString());
     }
   }
+  // An item is touched only when it changed: each change resets the text of an item being
+  // renamed to the item's own.
   for (int i = 0; i < list.count(); ++i) {
     QListWidgetItem* item = list.item(i);
     item->setText(ToQt(control.Items[static_cast<size_t>(i)]));
-    if (editable) {
+    if (editable && !item->flags().testFlag(Qt::ItemIsEditable)) {
       item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
   }
@@ -346,11 +349,15 @@ void TPluginControlsView::ShowPopup(QWidget* widget, const QPoint& at) {
   }
 }
 
-bool TPluginControlsView::HasPopupShortCut(const QKeyEvent& key) const {
+QAction* TPluginControlsView::PopupItemOf(int32_t number, const QKeyEvent& key) const {
+  if (!SharesPopupMenu(window_.PluginWindow.Controls[static_cast<size_t>(number) - 1].Kind)) {
+    return nullptr;
+  }
   const QKeySequence pressed(key.keyCombination());
-  return std::any_of(popup_actions_.begin(), popup_actions_.end(), [&](const QAction* action) {
+  const auto found = std::find_if(popup_actions_.begin(), popup_actions_.end(), [&](const QAction* action) {
     return !action->shortcut().isEmpty() && action->shortcut() == pressed;
   });
+  return found != popup_actions_.end() ? *found : nullptr;
 }
 
 QList<QWidget*> TPluginControlsView::FocusChain() const {
@@ -379,14 +386,23 @@ bool TPluginControlsView::ForwardKey(QWidget* widget, int32_t number, const QKey
   if (answer == code) {
     return false;
   }
-  const int qtKey = QtKeyOf(static_cast<uint16_t>(answer));
-  if (answer != 0 && qtKey != 0) {
-    QKeyEvent rewritten(key.type(), qtKey, key.modifiers());
+  // Another key: sent as that key, typing what it types.
+  const TQtKeyEvent other = QtKeyEventOf(static_cast<uint16_t>(answer), key.modifiers());
+  if (answer != 0 && other.Key != 0) {
+    QKeyEvent rewritten(key.type(), other.Key, other.Modifiers, other.Text, key.isAutoRepeat());
     resending_ = true;
     QCoreApplication::sendEvent(widget, &rewritten);
     resending_ = false;
   }
-  return answer == 0 || qtKey != 0;
+  return answer == 0 || other.Key != 0;
+}
+
+// A list item being renamed (its editor, a child of the list, has the focus) takes its
+// keys itself: Enter ends the rename.
+bool TPluginControlsView::Renaming(const QWidget* widget) const {
+  const QWidget* focus = QApplication::focusWidget();
+  return qobject_cast<const QListWidget*>(widget) != nullptr && focus != nullptr && focus != widget &&
+         widget->isAncestorOf(focus);
 }
 
 bool TPluginControlsView::eventFilter(QObject* watched, QEvent* event) {
@@ -407,14 +423,25 @@ bool TPluginControlsView::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     case QEvent::ShortcutOverride:
-      // A popup item's shortcut wins over the control's own use of the key.
-      if (HasPopupShortCut(*static_cast<QKeyEvent*>(event))) {
-        event->ignore();
+      // A popup item's shortcut is the control's while it has the focus, before the control's
+      // own use of the key and before the window's command of that key: it comes as a key
+      // press, which chooses the item.
+      if (PopupItemOf(number, *static_cast<QKeyEvent*>(event)) != nullptr) {
+        event->accept();
         return true;
       }
       break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
+      if (Renaming(widget)) {
+        break;
+      }
+      if (event->type() == QEvent::KeyPress) {
+        if (QAction* item = PopupItemOf(number, *static_cast<QKeyEvent*>(event))) {
+          item->trigger();
+          return true;
+        }
+      }
       if (ForwardKey(widget, number, *static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress)) {
         return true;
       }

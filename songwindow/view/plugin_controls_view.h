@@ -34,7 +34,11 @@ class TPluginControlsView : public QWidget {
   // Forwards a key event; true when the widget must not see it.
   bool ForwardKey(QWidget* widget, int32_t number, const QKeyEvent& key, bool down);
   int32_t NumberOf(const QObject* widget) const;
-  bool HasPopupShortCut(const QKeyEvent& key) const;
+  // The popup item whose shortcut the key is, on control number; none on a control that
+  // does not share the popup menu.
+  QAction* PopupItemOf(int32_t number, const QKeyEvent& key) const;
+  // True while an item of the list widget is being renamed.
+  bool Renaming(const QWidget* widget) const;
   // The popup menu of the plug-in's controls, at a point of widget.
   void ShowPopup(QWidget* widget, const QPoint& at);
   // The user's text in code page 1251; nothing (and the widget shows the record again) when

@@ -241,6 +241,56 @@ int QtKeyOf(uint16_t virtualKey) {
   return 0;
 }
 
+TQtKeyEvent QtKeyEventOf(uint16_t virtualKey, Qt::KeyboardModifiers modifiers) {
+  // The characters of the digit keys with Shift, and of the punctuation keys without and
+  // with Shift, on a US layout.
+  static constexpr std::string_view kShiftedDigits = ")!@#$%^&*(";
+  static constexpr struct {
+    uint16_t Key;
+    char Plain;
+    char Shifted;
+  } kPunctuationChars[] = {
+      {vkOem1, ';', ':'}, {vkOemPlus, '=', '+'}, {vkOemComma, ',', '<'}, {vkOemMinus, '-', '_'},
+      {vkOemPeriod, '.', '>'}, {vkOem2, '/', '?'}, {vkOem3, '`', '~'}, {vkOem4, '[', '{'},
+      {vkOem5, '\\', '|'}, {vkOem6, ']', '}'}, {vkOem7, '\'', '"'},
+  };
+  static constexpr struct {
+    uint16_t Key;
+    int QtKey;
+    char Char;
+  } kKeypadOperators[] = {
+      {vkMultiply, Qt::Key_Asterisk, '*'}, {vkAdd, Qt::Key_Plus, '+'}, {vkSubtract, Qt::Key_Minus, '-'},
+      {vkDecimal, Qt::Key_Period, '.'},    {vkDivide, Qt::Key_Slash, '/'},
+  };
+  const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+  TQtKeyEvent event{QtKeyOf(virtualKey), modifiers & ~Qt::KeypadModifier, QString()};
+  if (virtualKey >= 'A' && virtualKey <= 'Z') {
+    event.Text = QLatin1Char(static_cast<char>(shift ? virtualKey : virtualKey - 'A' + 'a'));
+  } else if (virtualKey >= '0' && virtualKey <= '9') {
+    event.Text = QLatin1Char(shift ? kShiftedDigits[virtualKey - '0'] : static_cast<char>(virtualKey));
+  } else if (virtualKey == vkSpace) {
+    event.Text = " ";
+  } else if (virtualKey >= vkNumpad0 && virtualKey <= vkNumpad9) {
+    event.Key = Qt::Key_0 + (virtualKey - vkNumpad0);
+    event.Modifiers |= Qt::KeypadModifier;
+    event.Text = QLatin1Char(static_cast<char>('0' + (virtualKey - vkNumpad0)));
+  }
+  for (const auto& row : kPunctuationChars) {
+    if (row.Key == virtualKey) {
+      event.Text = QLatin1Char(shift ? row.Shifted : row.Plain);
+    }
+  }
+  for (const auto& row : kKeypadOperators) {
+    if (row.Key == virtualKey) {
+      event = {row.QtKey, event.Modifiers | Qt::KeypadModifier, QString(QLatin1Char(row.Char))};
+    }
+  }
+  if (modifiers.testAnyFlags(Qt::ControlModifier | Qt::AltModifier)) {
+    event.Text.clear();
+  }
+  return event;
+}
+
 bool EditorClaimsKey(const QKeyEvent& event) {
   const int key = event.key();
   if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Escape ||

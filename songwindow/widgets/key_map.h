@@ -24,6 +24,17 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers);
 // The Qt key of a virtual-key code: a letter, a digit or a key of the table; 0 for another.
 int QtKeyOf(uint16_t virtualKey);
 
+// A key event as Qt would make it for a virtual-key code pressed with modifiers: its Qt
+// key (0 for a code without one; the keypad's keys with the keypad modifier) and the
+// character it types on a US layout (a capital or the shifted sign with Shift, nothing
+// with Ctrl or Alt).
+struct TQtKeyEvent {
+  int Key = 0;
+  Qt::KeyboardModifiers Modifiers;
+  QString Text;
+};
+TQtKeyEvent QtKeyEventOf(uint16_t virtualKey, Qt::KeyboardModifiers modifiers);
+
 // True for a key the Braille editor keeps even when a shortcut of the window has it: keys
 // without Ctrl and Alt (Shift+Enter, Shift+Space, Shift+Del, Tab, Esc and the function keys
 // excepted) and Ctrl+Left, Ctrl+Right and Ctrl+Backspace. No key of the window's action

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 #include "tests/support/plugin_test_support.h"
@@ -61,6 +62,24 @@ TEST(LoadPlugins, TakesTheLibrariesOfPluginsInNameOrderAndSkipsBrokenOnesByName)
   EXPECT_TRUE(FormatModules.empty());  // unloaded with the scope
 }
 
+// The plug-in page: its build line makes the example a plug-in the program takes, and a
+// library made for another version is skipped with the line the page shows.
+TEST(LoadPlugins, TheBuildLineAndTheSkipLineOfThePluginPageHold) {
+  TTempDir home;
+  std::filesystem::create_directories(home.Path() + "Plugins");
+  std::filesystem::copy_file(testsupport::TestPluginPath("wrong_abi"), home.Path() + "Plugins/wrong_abi.so");
+  const std::string build = "cd '" + home.Path() + "Plugins' && cc -std=c11 -shared -fPIC -I '" VELTO_SOURCE_DIR
+                            "' -o myformat.so '" VELTO_SOURCE_DIR "/tests/plugins/brm_format.c'";
+  ASSERT_EQ(std::system(build.c_str()), 0) << build;
+  TScopedPlugins plugins(home.Path(), {});
+  EXPECT_EQ(NamesOf(FormatModules), (std::vector<std::string>{"brm"}));
+  ASSERT_EQ(plugins.Problems.size(), 1u);
+  testing::internal::CaptureStderr();
+  ReportPluginProblem(plugins.Problems[0]);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "velto: plug-in wrong_abi.so skipped: it is made for plug-in version 2, this program takes 1\n");
+}
+
 class MenuPluginTest : public rendertest::RenderTest {};
 
 // The tempo events of the control track, in microseconds per quarter note.
@@ -89,6 +108,34 @@ TEST_F(MenuPluginTest, ABlockOfTheMenuPluginPlaysWhereItsNoteEditPutsTheCall) {
     ASSERT_EQ(GErrors.Code(), 0) << Cp1251ToUtf8(GErrors.Get().Text);
     const std::vector<uint32_t> tempos = TemposOf(*song->HeadTreck);
     EXPECT_EQ(std::count(tempos.begin(), tempos.end(), kTempo90), loaded ? 1 : 0);
+  }
+}
+
+// EditingHandler gets 0 with the control track's handler lines and the song's number of
+// tracks, the control track counted, with every other track's (the plug-in makes
+// "instrument 60" "instrument 60 + that number"). A song of a format plug-in is compiled
+// from the lines of its InitializeHandler, never edited by EditingHandler.
+TEST_F(MenuPluginTest, EditingHandlerGetsTheTrackCountAndNoSongOfAFormatPlugin) {
+  TTempDir home;
+  TScopedPlugins plugins(home.Path(), {"blocks", "brm"});
+  auto song = rendertest::SongOf({{0, "Song", {"Vd4m"}, {"instrument 60"}},
+                                  {1, "A", {"!y"}, {"instrument 60"}},
+                                  {2, "B", {"!y"}, {"instrument 60"}}});
+  ASSERT_TRUE(PrepareSong(*song));
+  EXPECT_EQ(song->HeadTreck->HandlerLines, (std::vector<std::string>{"instrument 60"}));
+  for (const int n : {1, 2}) {
+    EXPECT_EQ(rendertest::TrackAt(*song, n)->HandlerLines, (std::vector<std::string>{"instrument 63"}));
+  }
+  for (const bool format : {false, true}) {
+    song->FormatModule = format ? FormatModules.at(0)->Format : nullptr;
+    Render(*song);
+    std::vector<int> programs;
+    for (const rendertest::TEventAt& e : rendertest::EventsOf(*rendertest::TrackAt(*song, 1))) {
+      if (e.Event.Kind() == 0xC0) {
+        programs.push_back(e.Event.Data1);
+      }
+    }
+    EXPECT_EQ(programs, (std::vector<int>{format ? 60 : 63})) << (format ? "format" : "native");
   }
 }
 

@@ -1,6 +1,8 @@
 /* A menu plug-in for tests: it provides the block "accent" (tempo 90) and edits the
  * Braille text so that the first note of every track calls the block by the label
- * "loud", which FindBlock turns into "accent". */
+ * "loud", which FindBlock turns into "accent". In handler lines it turns "instrument 60"
+ * into "instrument 60 + the track number it is handed". */
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -14,7 +16,8 @@ uint32_t VeltoPluginAbiVersion(void) { return VELTO_PLUGIN_ABI_VERSION; }
 
 void GetModuleInfo(const VeltoHost* h, VeltoModuleInfo* info) {
   host = h;
-  host->module_set(info, VELTO_MODULE_MENU, "blocks", 6, VELTO_PROVIDES_BLOCKS | VELTO_EDITS_NOTES);
+  host->module_set(info, VELTO_MODULE_MENU, "blocks", 6,
+                   VELTO_PROVIDES_BLOCKS | VELTO_EDITS_HANDLER | VELTO_EDITS_NOTES);
 }
 
 void FindBlock(int32_t track_number, VeltoText* label) {
@@ -31,6 +34,19 @@ void InsertBLKModule(int32_t track_count, VeltoLines* handler_lines) {
   (void)track_count;
   for (int i = 0; i < 3; ++i) {
     host->lines_insert(handler_lines, host->lines_count(handler_lines), block[i], strlen(block[i]));
+  }
+}
+
+void EditingHandler(int32_t track_number, VeltoLines* handler_lines) {
+  static const char wanted[] = "instrument 60";
+  char line[sizeof wanted];
+  char edited[32];
+  for (int32_t i = 0; i < host->lines_count(handler_lines); ++i) {
+    const size_t length = host->lines_get(handler_lines, i, line, sizeof line);
+    if (length == sizeof wanted - 1 && memcmp(line, wanted, length) == 0) {
+      const int edited_length = snprintf(edited, sizeof edited, "instrument %d", 60 + (int)track_number);
+      host->lines_set(handler_lines, i, edited, (size_t)edited_length);
+    }
   }
 }
 

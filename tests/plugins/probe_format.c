@@ -1,24 +1,31 @@
 /* A format plug-in for the tests of the window's plug-in controls (extension ".prb"). It
- * asks for the controls "TEdit", "TWidget" (unknown) and "tbutton". What it answers is set
- * by the text of its edit (control 1), its "mode":
+ * asks for the controls "TEdit", "TWidget" (unknown), "tbutton" and "TListView". What it
+ * answers is set by the text of its edit (control 1), its "mode":
  *   a number: the tempo a change answers;
  *   "key N": the key code key events come back with;
  *   "endless": the popup menu never ends;
  *   "long", "bad": status panel 1 gets 1000 letters, or a byte code page 1251 lacks;
  *   "exit N": leaving a control answers the mode N (else 255, keep the place unspoken).
- * Clicks and popup choices write what they got into the edit. */
+ * Clicks, popup choices and renamed list items write what they got into the edit.
+ * Program lines beginning "{prb:" are its own: gathered while the window shows a track
+ * (PrepareParameters, then DeleteMakros line by line), hidden, and put back by SetMakros. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "plugin/velto_plugin.h"
 
-enum { EDIT = 1, BUTTON = 2, KEEP_PLACE = 255 };
+enum { EDIT = 1, BUTTON = 2, LIST = 3, KEEP_PLACE = 255, KEPT_LINES = 16, LINE_BYTES = 64 };
+
+static const char kMacro[] = "{prb:";
 
 static const VeltoHost* host;
 static VeltoWindow* last_window; /* the window made or redrawn last */
 static char mode[64];
 static int popup_items_given;
+static char kept[KEPT_LINES][LINE_BYTES]; /* the hidden lines of the track shown */
+static size_t kept_length[KEPT_LINES];
+static int kept_count;
 
 static void ReadMode(VeltoWindow* window) {
   host->control_text(host->window_control(window, EDIT), mode, sizeof mode);
@@ -39,6 +46,7 @@ int32_t GetPluginComponent(VeltoLines* class_names) {
   host->lines_insert(class_names, 0, "TEdit", 5);
   host->lines_insert(class_names, 1, "TWidget", 7);
   host->lines_insert(class_names, 2, "tbutton", 7);
+  host->lines_insert(class_names, 3, "TListView", 9);
   return 1;
 }
 
@@ -46,6 +54,38 @@ void InitializeForm(VeltoWindow* window) {
   last_window = window;
   host->control_set_name(host->window_control(window, EDIT), "Probe edit", 10);
   host->control_set_text(host->window_control(window, BUTTON), "Probe", 5);
+  host->control_set_name(host->window_control(window, LIST), "Probe list", 10);
+  host->control_add_item(host->window_control(window, LIST), "one", 3);
+  host->control_add_item(host->window_control(window, LIST), "two", 3);
+}
+
+void PrepareParameters(int32_t* ticks_per_measure, VeltoTrack* current) {
+  (void)ticks_per_measure;
+  (void)current;
+  kept_count = 0;
+}
+
+int32_t DeleteMakros(const char* line, size_t length, int32_t* ticks_per_measure, VeltoTrack* head,
+                     VeltoTrack* current) {
+  (void)ticks_per_measure;
+  (void)head;
+  (void)current;
+  if (length < sizeof kMacro - 1 || memcmp(line, kMacro, sizeof kMacro - 1) != 0) {
+    return 0;
+  }
+  if (kept_count < KEPT_LINES && length <= LINE_BYTES) {
+    memcpy(kept[kept_count], line, length);
+    kept_length[kept_count++] = length;
+  }
+  return 1;
+}
+
+void SetMakros(int32_t* ticks_per_measure, VeltoTrack* current) {
+  VeltoLines* lines = host->track_program_lines(current);
+  (void)ticks_per_measure;
+  for (int i = 0; i < kept_count; ++i) {
+    host->lines_insert(lines, host->lines_count(lines), kept[i], kept_length[i]);
+  }
 }
 
 void UpdatePluginComponents(int32_t what, VeltoWindow* window) {
@@ -97,6 +137,14 @@ uint8_t onExitPluginComponent(int32_t control, VeltoWindow* window) {
 void OnClickPopupMenu(int32_t tag, int32_t index, VeltoWindow* window) {
   char got[64];
   snprintf(got, sizeof got, "popup %d %d", (int)tag, (int)index);
+  WriteEdit(window, got);
+}
+
+void onListViewEdited(VeltoWindow* window, VeltoControl* list_view, int32_t item, VeltoText* text) {
+  char name[32];
+  char got[64];
+  host->text_get(text, name, sizeof name);
+  snprintf(got, sizeof got, "renamed %d %d %s", (int)host->control_number(list_view), (int)item, name);
   WriteEdit(window, got);
 }
 

@@ -44,7 +44,7 @@ class ProbeWindowTest : public ::testing::Test {
 TEST_F(ProbeWindowTest, KnownClassNamesMakeControlsNumberedInListOrder) {
   ASSERT_TRUE(plugins_.Problems.empty());
   EXPECT_EQ(window_.FormatExt, "prb");
-  ASSERT_EQ(window_.ControlCount, 2);  // "TEdit", "TWidget", "tbutton"
+  ASSERT_EQ(window_.ControlCount, 3);  // "TEdit", "TWidget", "tbutton", "TListView"
   const VeltoControl& edit = *window_.PluginControl(1);
   const VeltoControl& button = *window_.PluginControl(2);
   EXPECT_EQ(edit.Kind, TControlKind::Edit);
@@ -52,7 +52,8 @@ TEST_F(ProbeWindowTest, KnownClassNamesMakeControlsNumberedInListOrder) {
   EXPECT_EQ(button.Kind, TControlKind::Button);
   EXPECT_EQ(button.Number, 2);
   EXPECT_EQ(button.Text, "Probe");
-  EXPECT_EQ(window_.PluginControl(3), nullptr);
+  EXPECT_EQ(window_.PluginControl(3)->Kind, TControlKind::ListView);
+  EXPECT_EQ(window_.PluginControl(4), nullptr);
 }
 
 // Kept on purpose: a window's plug-in changes the tempo of its own song only, never another
@@ -89,6 +90,9 @@ TEST_F(ProbeWindowTest, EnteringAControlFillsThePopupMenuAndSpeaks) {
   EXPECT_EQ(Edit(), "popup 0 1");
   window_.ClickPopupMenuClick(2);  // no such item
   EXPECT_EQ(Edit(), "popup 0 1");
+  window_.PopupItems.clear();
+  window_.onEnterPluginControl(2);  // a button is asked too
+  EXPECT_EQ(window_.PopupItems.size(), 2u);
   Edit() = "endless";
   window_.onEnterPluginControl(1);
   EXPECT_EQ(window_.PopupItems.size(), kMaxPopupItems);
@@ -148,6 +152,27 @@ TEST_F(ProbeWindowTest, LeavingAControlSpeaksTheAnswerAndLeavesTheFocusWhereItWe
   }
   window_.ShowTreck(smTrack);  // a command's refresh still brings the focus back
   EXPECT_TRUE(rig_.editors.notes_focused);
+}
+
+// The probe gathers its hidden lines from a redraw (PrepareParameters, then DeleteMakros per
+// line) and puts them back on each commit (SetMakros): every event of its controls leaves
+// them once in the song.
+TEST_F(ProbeWindowTest, EventsOfTheControlsKeepTheHiddenLinesOnce) {
+  LoadSongText(window_, {"1 0 0 1 1 1 1", "Song", "Vd4m", "1 2 1 1 1 1 1", "Melody", "MM",
+                         "{prb:track1}", "tempo 90"});
+  window_.ShowTreck(smSilent);
+  EXPECT_EQ(rig_.editors.program, (std::vector<std::string>{"tempo 90"}));
+  window_.onClickPluginControl(2);
+  window_.onClickPluginControl(2);
+  window_.onChangePluginControl(1);
+  window_.onEnterPluginControl(1);
+  window_.ClickPopupMenuClick(0);
+  EXPECT_EQ(window_.ListViewEdited(3, 1, "three"), "three");
+  EXPECT_EQ(Edit(), "renamed 3 1 three");
+  window_.CommitEditors();
+  window_.DeConvert("");
+  EXPECT_EQ(std::vector<std::string>(window_.Data.end() - 3, window_.Data.end()),
+            (std::vector<std::string>{"MM", "{prb:track1}", "tempo 90"}));
 }
 
 TEST_F(ProbeWindowTest, StatusPanelTextsAreBoundedAndInCodePage1251) {
@@ -230,6 +255,8 @@ TEST_F(BrmWindowTest, TheControlsChooseTheTrackPortAndSwitchItOn) {
   window_.PluginControl(2)->Checked = true;
   window_.onClickPluginControl(2);
   EXPECT_EQ(Said(), (std::vector<std::string>{"Порт 5", "Трек звучит"}));
+  EXPECT_TRUE(window_.Modified);
+  window_.onExitPluginControl(2);  // a redraw reads the port back from the program lines
   window_.CommitEditors();
   window_.DeConvert("");
   EXPECT_EQ(std::vector<std::string>(window_.Data.end() - 2, window_.Data.end()),
