@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/widgets/accessible_menu_items.h"
 #include "songwindow/widgets/apply_colours.h"
 
 TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* parent) : QDialog(parent), dialog_(dialog) {
@@ -152,7 +153,7 @@ bool TModuleManagerView::eventFilter(QObject* watched, QEvent* event) {
   } else if (event->type() == QEvent::ContextMenu) {
     dialog_.Enter(list);
     Mirror();
-    menu_->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+    ExecOnFirstItem(*menu_, static_cast<QContextMenuEvent*>(event)->globalPos());
     return true;
   } else if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
