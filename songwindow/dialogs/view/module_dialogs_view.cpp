@@ -24,6 +24,10 @@ TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* paren
                                                [this] { dialog_.NothingFound(); },
                                                [this](int32_t count) { dialog_.Replaced(count); });
   text_->setReadOnly(dialog.ReadOnly);
+  if (dialog.ReadOnly) {
+    // A description is read with the arrows: its caret moves (Qt's read-only box only scrolls).
+    text_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+  }
   QTextCursor caret(text_->document()->findBlockByNumber(std::max(dialog.CaretLine - 1, 0)));
   text_->setTextCursor(caret);
   text_->setContextMenuPolicy(Qt::ActionsContextMenu);
