@@ -273,7 +273,7 @@ void TBlockWizardDialog::Cancel() {
   BlockWizardName.clear();
 }
 
-void TBlockWizardDialog::Help(const std::function<void(const std::string& path)>& show) {
+void TBlockWizardDialog::Help() {
   const TBlock* block = SelectedBlock();
   if (block == nullptr || block->Module.empty()) {
     return;
@@ -290,9 +290,7 @@ void TBlockWizardDialog::Help(const std::function<void(const std::string& path)>
   const int32_t savedLine = window_.EditModuleLine;
   window_.EditModuleFile = file->string();
   window_.EditModuleLine = 1;
-  if (show) {
-    show(window_.EditModuleFile);
-  }
+  window_.Ports().Dialogs->Show(TWindowDialog::ModuleEditor);
   window_.EditModuleFile = savedFile;
   window_.EditModuleLine = savedLine;
 }

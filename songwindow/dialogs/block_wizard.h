@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,10 +56,10 @@ class TBlockWizardDialog {
   bool Ok();
   // Cancel (also closing the frame): nothing changes.
   void Cancel();
-  // F1: the description file of the block's module, shown by `show` (which gets its path,
-  // with the window's EditModuleFile and EditModuleLine set to it for the time of the call);
+  // F1: the description file of the block's module in the module editor (the window's
+  // EditModuleFile and EditModuleLine set to it while the editor is open, then given back);
   // a missing one is said in an error box. Nothing for a block of the track's own text.
-  void Help(const std::function<void(const std::string& path)>& show);
+  void Help();
 
  private:
   const TBlock* SelectedBlock() const;

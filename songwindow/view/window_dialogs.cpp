@@ -2,8 +2,6 @@
 #include "songwindow/view/song_window_view.h"
 
 #include <QApplication>
-#include <QEvent>
-#include <QKeyEvent>
 #include <QMenu>
 
 #include "songwindow/dialogs/block_wizard.h"
@@ -20,6 +18,7 @@
 #include "songwindow/dialogs/view/module_dialogs_view.h"
 #include "songwindow/dialogs/view/range_dialogs_view.h"
 #include "songwindow/dialogs/view/track_dialogs_view.h"
+#include "songwindow/widgets/accessible_menu_items.h"
 #include "songwindow/widgets/qt_text.h"
 #include "songwindow/widgets/window_activation.h"
 
@@ -54,22 +53,6 @@ void AddNotationItems(QMenu& menu, const std::vector<TNotationMenuItem>& items) 
   }
 }
 
-// Opens a popup menu on its first item, as Down would reach it (a submenu stays closed), so
-// that the screen reader says the menu as it opens (Qt leaves popup menus out of the
-// window's accessible tree: the menu alone is never read) and the arrows walk on from there.
-class TFirstItemActive final : public QObject {
- public:
-  using QObject::QObject;
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    auto* menu = qobject_cast<QMenu*>(watched);
-    if (menu != nullptr && event->type() == QEvent::Show && menu->activeAction() == nullptr) {
-      // Once the menu is up: Qt sets up its items as it opens, after this event.
-      QCoreApplication::postEvent(menu, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
-    }
-    return false;
-  }
-};
-
 }  // namespace
 
 // The insert menu at a third of the Braille editor's width, on its top edge; the chosen
@@ -81,10 +64,8 @@ void TSongWindowView::ShowNotationMenu() {
   menu.setTitle(title);
   menu.setAccessibleName(title);
   AddNotationItems(menu, Controller().NotationMenu);
-  TFirstItemActive firstItem;
-  menu.installEventFilter(&firstItem);
   const QPoint at(notes_edit_->x() + notes_edit_->width() / 3, notes_edit_->y());
-  const QAction* chosen = menu.exec(mapToGlobal(at));
+  const QAction* chosen = ExecOnFirstItem(menu, mapToGlobal(at));
   if (chosen != nullptr && chosen->data().isValid()) {
     Controller().InsertBraileNotation(chosen->data().toInt());
   }

@@ -4,6 +4,7 @@
 #include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -196,7 +197,8 @@ void SayActiveItem(QMenu* menu) {
   QAccessible::updateAccessibility(&event);
 }
 
-// The field that has the focus once the last popup menu closed, told as focused.
+// The field that has the focus once the last popup menu closed, told as focused; a list
+// with its current item, as when it is reached.
 void SayFocusAfterMenu() {
   QWidget* field = QApplication::focusWidget();
   if (!QAccessible::isActive() || QApplication::activePopupWidget() != nullptr || field == nullptr ||
@@ -204,8 +206,28 @@ void SayFocusAfterMenu() {
     return;
   }
   QAccessibleEvent event(field, QAccessible::Focus);
+  if (QAccessibleInterface* self = QAccessible::queryAccessibleInterface(field)) {
+    QAccessibleInterface* inner = self->focusChild();
+    if (const int index = inner != nullptr && inner != self ? self->indexOfChild(inner) : -1; index >= 0) {
+      event.setChild(index);
+    }
+  }
   QAccessible::updateAccessibility(&event);
 }
+
+// Makes the first item of a menu active once it is up.
+class TFirstItemActive final : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu != nullptr && event->type() == QEvent::Show && menu->activeAction() == nullptr) {
+      // Once the menu is up: Qt sets up its items as it opens, after this event.
+      QCoreApplication::postEvent(menu, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+    }
+    return false;
+  }
+};
 
 // A menu is named by its title, so that reaching it says which menu it is. Qt tells of an
 // item only when the active one changes: a submenu reached again, and the menu a submenu
@@ -277,6 +299,14 @@ QAccessibleInterface* MenuItemFactory(const QString& className, QObject* object)
 }
 
 }  // namespace
+
+QAction* ExecOnFirstItem(QMenu& menu, const QPoint& at) {
+  TFirstItemActive firstItem;
+  menu.installEventFilter(&firstItem);
+  QAction* chosen = menu.exec(at);
+  menu.removeEventFilter(&firstItem);
+  return chosen;
+}
 
 void InstallAccessibleMenuItems() {
   static bool installed = false;

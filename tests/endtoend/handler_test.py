@@ -213,8 +213,9 @@ def scenario_translator(bin_dir, source_dir):
 
 def scenario_orca_handler(bin_dir, source_dir):
     """With Orca running, F10 (on a block tag), F12 and F11 each open their dialog, Orca
-    speaks its title or focused field (the translator picker: its chosen item), and after
-    Esc the program answers F4 again; the song is left unchanged."""
+    speaks its title or focused field (the translator picker: its chosen item; the module
+    manager's context menu: its first item, then the list's item after Esc), and after Esc
+    the program answers F4 again; the song is left unchanged."""
     song = song_file("orca.qem", ["module swing"],
                      [("Мелодия", 1, [TEMPO_LINE], [])])
     orca = Orca(os.path.dirname(song))
@@ -258,6 +259,18 @@ def scenario_orca_handler(bin_dir, source_dir):
                 wait_for(lambda: "Orca naming the parameter tab (it said %r)" % orca.spoken()[heard:],
                          lambda: any("Параметр 1:" in spoken for spoken in orca.spoken()[heard:]),
                          timeout_s=60)
+            if caption == MANAGER:
+                # The Menu key: the lists' context menu is heard on its first item before
+                # another key; Esc gives the list back with its current item.
+                heard = len(orca.spoken())
+                key("Menu")
+                wait_for(lambda: "Orca saying the context menu's first item (it said %r)" % orca.spoken()[heard:],
+                         lambda: any("Подключить для всех треков" in spoken for spoken in orca.spoken()[heard:]),
+                         timeout_s=60)
+                heard = len(orca.spoken())
+                key("Escape")
+                wait_for(lambda: "Orca saying the free list's item again (it said %r)" % orca.spoken()[heard:],
+                         lambda: any("dynamics" in spoken for spoken in orca.spoken()[heard:]), timeout_s=60)
             key("Escape")
             wait_for("the dialog %s to close" % caption, lambda: dialog(caption) is None, timeout_s=60)
             focus_main_window()

@@ -87,7 +87,7 @@ TBlockWizardView::TBlockWizardView(TBlockWizardDialog& dialog, QWidget* parent)
   });
   QObject::connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   QObject::connect(this, &QDialog::rejected, this, [this] { dialog_.Cancel(); });
-  const auto showHelp = [this] { dialog_.Help({}); };
+  const auto showHelp = [this] { dialog_.Help(); };
   QObject::connect(help, &QPushButton::clicked, this, showHelp);
   auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
   QObject::connect(f1, &QShortcut::activated, this, showHelp);

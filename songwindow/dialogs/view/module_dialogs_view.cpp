@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "songwindow/dialogs/view/dialog_widgets.h"
+#include "songwindow/widgets/accessible_menu_items.h"
 #include "songwindow/widgets/apply_colours.h"
 
 TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* parent) : QDialog(parent), dialog_(dialog) {
@@ -23,6 +24,10 @@ TModuleEditorView::TModuleEditorView(TModuleEditorDialog& dialog, QWidget* paren
                                                [this] { dialog_.NothingFound(); },
                                                [this](int32_t count) { dialog_.Replaced(count); });
   text_->setReadOnly(dialog.ReadOnly);
+  if (dialog.ReadOnly) {
+    // A description is read with the arrows: its caret moves (Qt's read-only box only scrolls).
+    text_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+  }
   QTextCursor caret(text_->document()->findBlockByNumber(std::max(dialog.CaretLine - 1, 0)));
   text_->setTextCursor(caret);
   text_->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -152,7 +157,7 @@ bool TModuleManagerView::eventFilter(QObject* watched, QEvent* event) {
   } else if (event->type() == QEvent::ContextMenu) {
     dialog_.Enter(list);
     Mirror();
-    menu_->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+    ExecOnFirstItem(*menu_, static_cast<QContextMenuEvent*>(event)->globalPos());
     return true;
   } else if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);

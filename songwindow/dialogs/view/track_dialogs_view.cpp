@@ -95,10 +95,7 @@ TTrackPropertiesView::TTrackPropertiesView(TTrackPropertiesDialog& dialog, QWidg
   QObject::connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   QObject::connect(this, &QDialog::rejected, this, [this] { dialog_.Cancel(); });
 
-  QWidget* order[] = {name_, outputs_, channels_[0], solo_, ensemble_, handler_, ok_, cancel_};
-  for (size_t i = 0; i + 1 < std::size(order); ++i) {
-    setTabOrder(order[i], order[i + 1]);
-  }
+  tab_stops_ = {name_, outputs_, channel_group_, solo_, ensemble_, handler_, ok_, cancel_};
   ApplyColours(*this);
   name_->setFocus();
 }
@@ -124,6 +121,33 @@ bool TTrackPropertiesView::eventFilter(QObject* watched, QEvent* event) {
     QRadioButton* button = channels_[static_cast<size_t>(next)];
     button->setFocus(Qt::OtherFocusReason);
     button->setChecked(true);
+  }
+  return true;
+}
+
+bool TTrackPropertiesView::focusNextPrevChild(bool next) {
+  QWidget* focus = focusWidget();
+  const auto at = std::find_if(tab_stops_.begin(), tab_stops_.end(), [focus](QWidget* stop) {
+    return stop == focus || (focus != nullptr && stop->isAncestorOf(focus));
+  });
+  if (at == tab_stops_.end()) {
+    return QDialog::focusNextPrevChild(next);
+  }
+  const auto count = static_cast<std::ptrdiff_t>(tab_stops_.size());
+  const std::ptrdiff_t from = at - tab_stops_.begin();
+  for (std::ptrdiff_t step = 1; step < count; ++step) {
+    const std::ptrdiff_t index = (from + (next ? step : count - step)) % count;
+    QWidget* stop = tab_stops_[static_cast<size_t>(index)];
+    if (!stop->isVisibleTo(this) || !stop->isEnabled()) {
+      continue;
+    }
+    if (stop == channel_group_) {
+      const auto chosen = std::find_if(channels_.begin(), channels_.end(),
+                                       [](const QRadioButton* button) { return button->isChecked(); });
+      stop = chosen != channels_.end() ? *chosen : channels_[0];
+    }
+    stop->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
   }
   return true;
 }

@@ -37,6 +37,9 @@ class TTrackPropertiesView : public QDialog {
  protected:
   // The arrows walk the channel buttons 1 to 16 in order, whatever their grid.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Tab and Shift+Tab walk the shown fields in order; the channel group is one stop,
+  // entered on the chosen channel.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   void Ok();
@@ -51,6 +54,7 @@ class TTrackPropertiesView : public QDialog {
   QCheckBox* handler_ = nullptr;   // Programs
   QPushButton* ok_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  std::array<QWidget*, 8> tab_stops_{};  // name, port, channel group, solo ... Cancel
 };
 
 class TTrackCopyView : public QDialog {

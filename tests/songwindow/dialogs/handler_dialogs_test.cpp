@@ -200,6 +200,30 @@ TEST_F(HandlerDialogsTest, WizardRefusesParametersThatBreakTheTagOrDoNotParse) {
   EXPECT_EQ(Line(), ")arp.!PSNQ");
 }
 
+// F1 opens the module editor on the description of the chosen block's module; the window's
+// module place is given back afterwards.
+TEST_F(HandlerDialogsTest, WizardHelpShowsTheDescriptionOfTheBlocksModule) {
+  const TTempDir& dir = rig_.home.Dir();
+  std::filesystem::create_directories(dir.File("Modules"));
+  WriteBytes(dir.File("Modules/swing.blk"), "block swing\r\n%0 Swing\r\nbreak\r\nendblock\r\n");
+  WriteBytes(dir.File("Modules/swing.Txt"), "Swing eighths\r\n");
+  Load({")swing.!PSNQ"}, {}, {"module swing"});
+  window_.EditModuleFile = "/elsewhere/old.blk";
+  window_.EditModuleLine = 7;
+  std::string opened;
+  rig_.windowDialogs.answers[TWindowDialog::ModuleEditor] = [&] {
+    opened = std::filesystem::path(window_.EditModuleFile).filename().string() + ":" +
+             std::to_string(window_.EditModuleLine);
+  };
+  F10At(2, [](TBlockWizardDialog& d) {
+    d.Help();
+    d.Cancel();
+  });
+  EXPECT_EQ(opened, "swing.Txt:1");
+  EXPECT_EQ(window_.EditModuleFile, "/elsewhere/old.blk");
+  EXPECT_EQ(window_.EditModuleLine, 7);
+}
+
 TEST_F(HandlerDialogsTest, WizardCancelledOrRefusedPlaceChangesNothing) {
   Load({")arp:3.!PSNQ"});
   const int32_t undoBefore = window_.Undo().State().Count;

@@ -218,6 +218,32 @@ TEST_F(DialogsViewTest, PropertiesArrowsWalkTheChannelsInOrder) {
   EXPECT_EQ(QApplication::focusWidget(), view.ChannelButton(15));
 }
 
+// Tab and Shift+Tab walk the shown fields with the sixteen channels as one stop, entered on
+// the chosen channel from either side.
+TEST_F(DialogsViewTest, PropertiesTabEntersTheChannelsOnTheChosenOne) {
+  GLastMidiOut = 0;
+  TTrackPropertiesDialog dialog(window_);
+  TTrackPropertiesView view(dialog, nullptr);
+  Open(view);
+  ASSERT_EQ(QApplication::focusWidget(), view.NameEdit());
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    QWidget* want;
+  } steps[] = {{Qt::Key_Tab, Qt::NoModifier, view.ChannelButton(0)},
+               {Qt::Key_Right, Qt::NoModifier, view.ChannelButton(1)},
+               {Qt::Key_Tab, Qt::NoModifier, view.SoloBox()},
+               {Qt::Key_Tab, Qt::ShiftModifier, view.ChannelButton(1)},
+               {Qt::Key_Tab, Qt::ShiftModifier, view.NameEdit()},  // the port list is hidden
+               {Qt::Key_Tab, Qt::NoModifier, view.ChannelButton(1)}};
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    QTest::keyClick(QApplication::focusWidget(), steps[i].key, steps[i].modifiers);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), steps[i].want->objectName().toStdString())
+        << "step " << i;
+  }
+}
+
 TEST_F(DialogsViewTest, PropertiesEnterOnCancelAndTheFrameCancel) {
   for (const bool byFrame : {false, true}) {
     TrackDialogResult = 1;  // a new track being named

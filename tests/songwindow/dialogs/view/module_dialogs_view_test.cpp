@@ -125,6 +125,21 @@ TEST_F(ModuleDialogsViewTest, TheEditorStepsThroughBlocksAndEscAsksBeforeLosingA
   EXPECT_EQ(window_.EditModuleLine, 3);
 }
 
+// A description is read-only, and its caret moves with the arrows for a reader to follow.
+TEST_F(ModuleDialogsViewTest, ADescriptionIsReadLineByLine) {
+  ASSERT_TRUE(WriteTextLines(modules_ / "swing.Txt", {"Swing", "", "Eighths"}));
+  window_.EditModuleFile = (modules_ / "swing.Txt").string();
+  TModuleEditorDialog dialog(window_);
+  TModuleEditorView view(dialog, nullptr);
+  Open(view);
+  QPlainTextEdit* text = view.TextBox();
+  QTest::keyClicks(text, "x");
+  QTest::keyClick(text, Qt::Key_Down);
+  QTest::keyClick(text, Qt::Key_Down);
+  EXPECT_EQ(text->textCursor().blockNumber(), 2);
+  EXPECT_EQ(text->toPlainText(), "Swing\n\nEighths");
+}
+
 // Replace matches as Find does, case ignored, from the caret on (a "swdelay" before the
 // caret stays), and says how many it replaced.
 TEST_F(ModuleDialogsViewTest, TheEditorReplacesFromTheCaretWhateverTheCase) {
