@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "platform/codec1251.h"
+#include "songwindow/widgets/accessible_menu_items.h"
 #include "songwindow/widgets/apply_colours.h"
 #include "songwindow/widgets/key_map.h"
 #include "songwindow/widgets/accessible_text.h"
@@ -345,7 +346,9 @@ void TPluginControlsView::MirrorPopup() {
 
 void TPluginControlsView::ShowPopup(QWidget* widget, const QPoint& at) {
   if (!popup_actions_.isEmpty()) {
-    QMenu::exec(popup_actions_, widget->mapToGlobal(at), nullptr, widget);
+    QMenu menu(widget);
+    menu.addActions(popup_actions_);
+    ExecOnFirstItem(menu, widget->mapToGlobal(at));  // a screen reader hears it open
   }
 }
 

@@ -20,6 +20,7 @@
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/dialogs/view/dialog_widgets.h"
 #include "songwindow/view/plugin_controls_view.h"
+#include "songwindow/widgets/accessible_menu_items.h"
 #include "songwindow/widgets/apply_colours.h"
 #include "songwindow/widgets/key_map.h"
 #include "songwindow/widgets/window_activation.h"
@@ -686,7 +687,7 @@ void TSongWindowView::ProgramEditMenu(const QPoint& at) {
       });
     }
   }
-  menu->exec(program_edit_->mapToGlobal(at));
+  ExecOnFirstItem(*menu, program_edit_->mapToGlobal(at));  // a screen reader hears it open
   delete menu;
 }
 
