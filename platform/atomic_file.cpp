@@ -265,6 +265,18 @@ int FinishTemporary(std::list<TPendingFile>::iterator entry, const std::string& 
   return code;
 }
 
+std::mutex file_sync_mutex;
+TFileSync file_sync;  // guarded by file_sync_mutex; empty: fsync
+
+int SyncToDisk(int fd) {
+  TFileSync sync;
+  {
+    std::lock_guard<std::mutex> lock(file_sync_mutex);
+    sync = file_sync;
+  }
+  return sync ? sync(fd) : ::fsync(fd);
+}
+
 // Why no file can be made in the folder of path, for the system's error code.
 std::string FolderRefusal(const fs::path& path, int code) {
   return "the folder " + FolderOf(path).string() + " cannot be written (" + std::strerror(code) +
@@ -295,7 +307,7 @@ std::string WriteThroughTemporary(const TTarget& target, const TFileWriter& writ
     ::fchmod(fd, target.Stat.st_mode & 07777);
   }
   std::string why = WriteInto(fd, write);
-  if (why.empty() && ::fsync(fd) != 0) {
+  if (why.empty() && SyncToDisk(fd) != 0) {
     why = std::strerror(errno);
   }
   if (::close(fd) != 0 && why.empty()) {
@@ -435,6 +447,11 @@ std::string OutputFileProblem(const fs::path& output, const std::vector<fs::path
     why = std::strerror(errno);
   }
   return why.empty() ? "" : WriteError(output, why);
+}
+
+void SetFileSync(TFileSync sync) {
+  std::lock_guard<std::mutex> lock(file_sync_mutex);
+  file_sync = std::move(sync);
 }
 
 void RemovePendingTemporaryFiles() {

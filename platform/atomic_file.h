@@ -26,6 +26,12 @@ bool WriteFileAtomically(const std::filesystem::path& path, const TFileWriter& w
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error = nullptr);
 
+// The call that puts a temporary file's bytes on disk before it is renamed over the old
+// file: fsync unless a test has put its own in (to see that it comes, and when). Empty:
+// fsync again.
+using TFileSync = std::function<int(int fd)>;
+void SetFileSync(TFileSync sync);
+
 // Why a file written to `output` would be refused or would replace one of `inputs` (also
 // through links): empty when `output` can take it. Checked before a long job starts.
 std::string OutputFileProblem(const std::filesystem::path& output,

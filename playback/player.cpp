@@ -34,6 +34,14 @@ constexpr uint8_t kEndOfTrack = 0x2F;
 std::mutex render_stopper_mutex;
 std::function<void()> render_stopper;
 
+std::mutex thread_runner_mutex;
+TPlayerThreadRunner thread_runner;  // guarded by thread_runner_mutex
+
+TPlayerThreadRunner ThreadRunner() {
+  std::lock_guard<std::mutex> lock(thread_runner_mutex);
+  return thread_runner;
+}
+
 // A request that must end a wait of the player at once.
 bool RequestPending() {
   return GPlayer.Stop.load() || GPlayer.Pause.load() || GPlayer.TempoRequest.load() != 0 ||
@@ -648,10 +656,15 @@ void TPlayerThread::Start(PTreck track) {
   GPlayer.Stop = false;
   GPlayer.Playing = true;
   running_ = true;
-  thread_ = std::thread([this, track] {
+  std::function<void()> body = [this, track] {
     PlaybackThreadProc(track);
     running_.store(false, std::memory_order_release);
-  });
+  };
+  if (TPlayerThreadRunner runner = ThreadRunner()) {
+    thread_ = std::thread(std::move(runner), std::move(body));
+  } else {
+    thread_ = std::thread(std::move(body));
+  }
 }
 
 void TPlayerThread::StopAndJoin() {
@@ -667,6 +680,11 @@ void TPlayerThread::Join() {
   if (thread_.joinable()) {
     thread_.join();
   }
+}
+
+void SetPlayerThreadRunner(TPlayerThreadRunner runner) {
+  std::lock_guard<std::mutex> lock(thread_runner_mutex);
+  thread_runner = std::move(runner);
 }
 
 void SetRenderStopper(std::function<void()> stopAndJoin) {

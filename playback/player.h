@@ -98,6 +98,12 @@ class TPlayerThread {
 
 extern TPlayerThread GPlayerThread;
 
+// Runs the body of each new player thread, on that thread; empty: the body runs at once.
+// A test holds a new thread back with it, to see what the thread makes of a request that
+// came before it ran.
+using TPlayerThreadRunner = std::function<void(const std::function<void()>& body)>;
+void SetPlayerThreadRunner(TPlayerThreadRunner runner);
+
 // Stops and joins the render thread so that it starts no player; the render side
 // installs it. Empty: no render thread to stop.
 void SetRenderStopper(std::function<void()> stopAndJoin);

@@ -4,8 +4,6 @@
 // against classical harmony by tests/harmony/check_harmony.py, written from music theory.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -34,18 +32,14 @@ std::string Page() {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A private program folder (a copy of the installation tree) and a work folder.
+// A folder of its own, outside the build's tree (which other tests copy meanwhile): a
+// private program folder (a copy of the installed resources) and the songs and files made.
 class Harmony : public testing::Test {
  protected:
   void SetUp() override {
-    work_ = fs::path(VELTO_BINARY_DIR) /
-            ("harmony_" + std::to_string(::getpid()) + "_" +
-             testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(work_ / "home");
     CopyInstalledResources(kBin / "Resources", work_ / "home/Resources");
     ASSERT_TRUE(LoadHarmonyRules((work_ / "home/Resources/qem.hrm").string(), rules_));
   }
-  void TearDown() override { fs::remove_all(work_); }
 
   // Exports a song and checks the file; the checker's output on failure.
   void ExpectClassicalHarmony(const fs::path& song, const std::string& parts) {
@@ -59,7 +53,8 @@ class Harmony : public testing::Test {
     EXPECT_EQ(checked.ExitCode, 0) << checked.Output;
   }
 
-  fs::path work_;
+  TTempDir folder_;
+  const fs::path work_ = folder_.Path();
   THarmonyRules rules_;
 };
 

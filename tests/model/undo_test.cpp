@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "feedback/signals.h"
 #include "settings/settings.h"
@@ -217,6 +219,17 @@ TEST_F(UndoTest, EmptyLabelRewritesTheNewestSnapshotAndBlanksTheLabel) {
   EXPECT_EQ(ring_.Label(), "");
   EXPECT_EQ(ring_.UndoCaption(), W("Отменить "));
   EXPECT_TRUE(ring_.UndoEnabled());
+}
+
+// A snapshot is replaced whole, never rewritten in place: whoever reads the old one (a
+// recovery) reads it whole.
+TEST_F(UndoTest, ASnapshotIsReplacedWholeNeverRewrittenInPlace) {
+  ring_.Saved(song_, "first");
+  std::ifstream reader(ring_.SnapshotPath(1), std::ios::binary);
+  song_.place = "9:9";
+  ring_.Saved(song_, "");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "first\r\nplace=1:1\r\npiano\r\n");
+  EXPECT_EQ(ReadBytes(ring_.SnapshotPath(1)), "first\r\nplace=9:9\r\npiano\r\n");
 }
 
 TEST_F(UndoTest, NothingIsRecordedWithoutSongData) {

@@ -158,6 +158,24 @@ TEST(AtomicFile, AWriterThatFailsOrIsCutOffLeavesTheOldFile) {
   }
 }
 
+// A crash right after the rename must find the new bytes on disk: the temporary file is
+// synced whole while the old file still stands.
+TEST(AtomicFile, TheNewBytesAreOnDiskBeforeTheyReplaceTheOldFile) {
+  TTempDir temp;
+  const fs::path path = fs::path(temp.Path()) / "song.qem";
+  ASSERT_TRUE(WriteFileAtomically(path, "old"));
+  std::vector<std::string> seen;  // at each sync: the file at the path, the file synced
+  SetFileSync([&](int fd) {
+    seen.push_back(Bytes(path) + "|" + Bytes("/proc/self/fd/" + std::to_string(fd)));
+    return ::fsync(fd);
+  });
+  const bool written = WriteFileAtomically(path, "NEW");
+  SetFileSync(nullptr);
+  EXPECT_TRUE(written);
+  EXPECT_EQ(seen, std::vector<std::string>{"old|NEW"});
+  EXPECT_EQ(Bytes(path), "NEW");
+}
+
 TEST(AtomicFile, DescriptorsAndFifosAreWrittenDirectly) {
   TTempDir temp;
   int pipe[2];

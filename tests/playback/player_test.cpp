@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 
 #include "base/errors.h"
@@ -100,6 +101,7 @@ class PlayerTest : public ::testing::Test {
 
   void TearDown() override {
     GPlayerThread.StopAndJoin();
+    SetPlayerThreadRunner(nullptr);
     for (int port = 0; port < kMidiPortCount; ++port) {
       CloseMidiOut(port);
     }
@@ -372,6 +374,26 @@ TEST_F(PlayerTest, StopEndsPlaybackAndResetsEveryChannel) {
   EXPECT_EQ(SentAt(1200).size(), 16u * 3);
   EXPECT_EQ(Recording().Messages().back().Kind, TRecordedKind::Reset);
   ExpectEveryNoteEnds();
+}
+
+// However late the new thread runs, a stop requested once Start has returned holds.
+TEST_F(PlayerTest, AStopRightAfterTheStartHoldsBeforeTheThreadRuns) {
+  TSong song(1);
+  WriteNote(song.Events(1), 1, 60, 0, 480);
+  song.Finish(480);
+  ASSERT_TRUE(PreparePlayback(song.Head(), song.Count(), kTpm));
+  std::promise<void> release;
+  SetPlayerThreadRunner([ran = release.get_future().share()](const std::function<void()>& body) {
+    ran.wait();
+    body();
+  });
+  GPlayerThread.Start(song.Head());
+  RequestPlayerStop();
+  release.set_value();
+  GPlayerThread.Join();
+  EXPECT_TRUE(Notes().empty());
+  EXPECT_FALSE(GPlayer.Finished);
+  EXPECT_FALSE(GPlayer.Playing);
 }
 
 TEST_F(PlayerTest, WaitsForARenderThatIsStillWriting) {

@@ -120,8 +120,8 @@ TEST_F(KeysTest, HarmonyPartsReplaceTheVoicesOwnNote) {
   EXPECT_EQ(Element("sf", 3), 0.5);
 }
 
-// One note C5 of 480 ticks in voice 1 with its neighbours; grace notes and mordents of
-// 60 ticks. What keys sees at a given remaining time.
+// One note (C5 unless the case says) of 480 ticks in voice 1 with its neighbours; grace
+// notes and mordents of 60 ticks. What keys sees at a given remaining time.
 struct OrnamentCase {
   uint8_t ornament;      // of the current note
   uint8_t nextOrnament;  // of the next note (E5)
@@ -129,13 +129,19 @@ struct OrnamentCase {
   // keyname, keylength, keyposition, keypressed, priorkeyname, priorkeylength,
   // nextkeyname, nextkeylength
   std::array<long double, 8> seen;
+  int32_t step = 1;  // of the current note, in octave 5
 };
+
+void PrintTo(const OrnamentCase& c, std::ostream* os) {
+  *os << "step " << c.step << " ornament " << int(c.ornament) << " next " << int(c.nextOrnament)
+      << " remaining " << static_cast<double>(c.remaining);
+}
 
 class OrnamentTest : public KeysTest, public ::testing::WithParamInterface<OrnamentCase> {};
 
 TEST_P(OrnamentTest, KeyValues) {
   const OrnamentCase& c = GetParam();
-  TNoteRec* now = Note(1, 5, c.ornament);
+  TNoteRec* now = Note(c.step, 5, c.ornament);
   Runtime().PriorNotes[1] = Note(7, 4);  // B4, 480 ticks
   Runtime().NextNotes[1] = Note(3, 5, c.nextOrnament);
   now->Next = Runtime().NextNotes[1];
@@ -162,6 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
         OrnamentCase{3, 0, 480, {60, 60, 0, 127, 59, 480, 62, 60}},
         OrnamentCase{3, 0, 420, {62, 60, 0, 127, 60, 60, 60, 360}},
         OrnamentCase{3, 0, 350, {60, 360, 10, 0, 62, 60, 64, 480}},
+        // Above A5 is B5; above B5 is C6, in the next octave.
+        OrnamentCase{3, 0, 420, {71, 60, 0, 127, 69, 60, 69, 360}, 6},
+        OrnamentCase{3, 0, 420, {72, 60, 0, 127, 71, 60, 71, 360}, 7},
         // Lower mordent: the note below is B4.
         OrnamentCase{4, 0, 400, {59, 60, 20, 0, 60, 60, 60, 360}},
         // The note's own lower grace note was heard before it.
