@@ -224,6 +224,13 @@ void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldS
     change = {0, 0, after.Text};
     removed.clear();
   }
+  // The focused field emptied with nothing told removed: a reader drops a caret move to
+  // where it last saw the caret and keeps showing the old text; a selection event makes it
+  // read the field again and says nothing. (A reader shows any field a selection event
+  // names: another field keeps its caret event.)
+  const auto* widget = qobject_cast<const QWidget*>(field);
+  const bool emptied = after.Text.isEmpty() && before.Text != after.Text && removed.isEmpty() &&
+                       widget != nullptr && widget->hasFocus();
   if (removed.isEmpty() && !change.Inserted.isEmpty()) {
     QAccessibleTextInsertEvent inserted(field, change.Start, change.Inserted);
     inserted.setCursorPosition(after.Caret);
@@ -236,11 +243,11 @@ void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldS
     QAccessibleTextUpdateEvent updated(field, change.Start, removed, change.Inserted);
     updated.setCursorPosition(after.Caret);
     Deliver(&updated);
-  } else if (before.Caret != after.Caret || newLine || before.Text != after.Text) {
+  } else if (!emptied && (before.Caret != after.Caret || newLine || before.Text != after.Text)) {
     QAccessibleTextCursorEvent moved(field, after.Caret);
     Deliver(&moved);
   }
-  if (before.SelStart != after.SelStart || before.SelEnd != after.SelEnd) {
+  if (emptied || before.SelStart != after.SelStart || before.SelEnd != after.SelEnd) {
     QAccessibleTextSelectionEvent selected(field, after.SelStart, after.SelEnd);
     selected.setCursorPosition(after.Caret);
     Deliver(&selected);

@@ -74,8 +74,10 @@ enum class TChangeCause {
 // and inserted where the texts differ, with the caret where it is now, else the caret
 // moved. A command's change or a new line that removes cells: the new text inserted whole
 // at the start with the caret (readers read the field anew at each change, so the Braille
-// line shows the new text), or the caret moved when the field is now empty. Then the
-// selection if it changed.
+// line shows the new text), or, when the field is now empty, the caret moved, for the
+// focused field the selection told instead (a reader drops a caret move to where it saw
+// the caret last, and reads the field anew at a selection event without saying anything).
+// Then the selection if it changed.
 void AnnounceTextChange(QObject* field, const TFieldState& before, const TFieldState& after,
                         TChangeCause cause);
 class QLineEdit;

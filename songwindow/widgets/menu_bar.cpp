@@ -5,31 +5,24 @@
 
 namespace {
 
-// The key events of Alt (or Meta) that arm, press and let go the menu bar's keyboard mode.
-const QKeyEvent* AltKey(const QEvent& event) {
+// A key event that the program itself delivers again: the accessibility bridge's copy of a
+// key, or the shortcut check Qt runs for such a copy. The system's keys carry its time.
+bool IsKeyCopy(const QEvent& event) {
   if (event.type() != QEvent::KeyPress && event.type() != QEvent::KeyRelease &&
       event.type() != QEvent::ShortcutOverride) {
-    return nullptr;
+    return false;
   }
-  const auto* key = static_cast<const QKeyEvent*>(&event);
-  return key->key() == Qt::Key_Alt || key->key() == Qt::Key_Meta ? key : nullptr;
+  return !event.spontaneous() && static_cast<const QKeyEvent&>(event).timestamp() == 0;
 }
 
 }  // namespace
 
 bool TMenuBar::eventFilter(QObject* watched, QEvent* event) {
-  if (const QKeyEvent* alt = AltKey(*event)) {
-    // The bridge's copies are delivered again by the program, without the system's time.
-    const bool copy = !event->spontaneous() && alt->timestamp() == 0;
-    if (copy && skip_copy_) {
-      if (event->type() == QEvent::KeyRelease) {
-        skip_copy_ = false;
-      }
-      return false;
-    }
-    if (event->type() == QEvent::KeyRelease && event->spontaneous()) {
-      skip_copy_ = true;
-    }
+  // The system's keys alone say whether Alt was let go alone: Qt's menu bar sees each of them
+  // (its filter of the whole program, put in place while Alt is down, comes before the
+  // bridge's), and each key of a chord, taken by a shortcut or not, ends the Alt press.
+  if (IsKeyCopy(*event)) {
+    return false;
   }
   return QMenuBar::eventFilter(watched, event);
 }

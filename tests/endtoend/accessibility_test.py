@@ -3,7 +3,7 @@ desktop session (scripts/desktop-session.sh); the fields are read over AT-SPI as
 screen reader reads them, and in the "orca" scenario by Orca itself.
 
 usage: accessibility_test.py BIN_DIR SOURCE_DIR SCENARIO
-scenarios: fields, orca, orca_changes, orca_menus
+scenarios: fields, orca, orca_changes, orca_menus, orca_measures
        accessibility_test.py probe SELECTOR TEXT MULTILINE   (run by the fields scenario)
 """
 import os
@@ -16,8 +16,8 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, fail, find, find_text, focus_main_window, focused, key,  # noqa: E402
-                              nodes, open_song, press, text_of, type_text, velto_app, wait_for,
+from main_window_test import (NOTES, Program, fail, find, find_text, focus_main_window, focused,  # noqa: E402
+                              key, nodes, open_song, press, text_of, type_text, velto_app, wait_for,
                               quit_without_saving)
 
 # A query that has not answered after this long has hung the program (an answer takes
@@ -614,13 +614,79 @@ def scenario_orca_menus(bin_dir, source_dir):
         orca.stop()
 
 
+def chord(*steps):
+    """xdotool steps run by one process, so that their pauses are kept."""
+    subprocess.run(["xdotool"] + [str(step) for step in steps], check=True)
+
+
+def scenario_orca_measures(bin_dir, source_dir):
+    """With Orca running, in twinkle on the melody: the first Alt+End, held as a hand holds
+    it (Alt let go first), and six pairs of Alt+Right 70 ms apart leave the keyboard on the
+    Braille editor, never on the menu bar; Alt+Right past the last measure and Alt+Down to
+    an empty voice leave no cell of the old line on Orca's Braille line, and Orca never says
+    it."""
+    song = copy_song(source_dir, "twinkle-twinkle.qem")
+    orca = Orca(os.path.dirname(song))
+    program = None
+    try:
+        program, notes = orca.open_song(bin_dir, song)
+        wait_for("Orca reading the Braille editor",
+                 lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
+        start = len(program.said())
+        chord("keydown", "alt+End", "sleep", 0.25, "keyup", "alt", "keyup", "End")
+        program.wait_said(["I Такт 12", "S NNo(k"], start)
+        orca.wait_shown("NNo(k")
+        wait_for("the caret at the end of measure 12", lambda: text_of(notes) == ("NNo(k", 5))
+        # Home reaches the program after the chord's keys: the editor still holds the keyboard.
+        key("Home")
+        wait_for(lambda: "Home in the Braille editor after Alt+End (it shows %r, focused: %r)"
+                 % (text_of(notes), focused(notes)), lambda: text_of(notes) == ("NNo(k", 0), timeout_s=60)
+
+        def move(keys, said, line, gone):
+            """`keys` said `said`; Orca's Braille line shows `line`, and Orca never says the
+            line that went."""
+            heard, log, start = len(orca.spoken()), len(orca.text()), len(program.said())
+            key(keys)
+            wait_for(lambda: "%s said (heard %r)" % (keys, program.said()[start:]),
+                     lambda: said in program.said()[start:], timeout_s=60)
+
+            def shown():
+                return Orca.braille_in(orca.text()[log:])
+            wait_for(lambda: "Orca showing %r after %s (it showed %r)" % (line, keys, shown()),
+                     lambda: shown() and shown()[-1].endswith("%s: %s $l" % (NOTES, line)))
+            if gone and spoken_since(orca, heard, gone):
+                fail("Orca said the line that went after %s: %r" % (keys, orca.spoken()[heard:]))
+        move("alt+Right", "I Такт 13", "", "NNo(k")  # past the last measure
+        move("alt+Left", "I Такт 12", "NNo(k", "")
+        move("alt+Down", "I Голос 2", "", "NNo(k")  # an empty voice
+        key("alt+Up", "alt+Home")
+        wait_for("measure 1", lambda: text_of(notes)[0] == "MMVd4!SSOO", timeout_s=60)
+        for pair in range(6):
+            start = len(program.said())
+            chord("key", "alt+Right", "sleep", 0.07, "key", "alt+Right")
+            measure = 3 + 2 * pair
+            wait_for(lambda: "measure %d after pair %d (heard %r)" % (measure, pair + 1, program.said()[start:]),
+                     lambda: "I Такт %d" % measure in program.said()[start:], timeout_s=60)
+            if not focused(notes):
+                fail("pair %d of Alt+Right left the keyboard off the Braille editor" % (pair + 1))
+        # A cell typed after the chords (its key reaches the program after theirs) lands in the editor.
+        type_text("P")
+        wait_for(lambda: "P typed into measure 13 (the editor shows %r, focused: %r)" % (text_of(notes), focused(notes)),
+                 lambda: text_of(notes) == ("P", 1), timeout_s=60)
+        quit_without_saving(program)
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+
+
 def main():
     if sys.argv[1] == "probe":
         probe(sys.argv[2], sys.argv[3], sys.argv[4] == "1")
         return
     bin_dir, source_dir, scenario = sys.argv[1:4]
     scenarios = {"fields": scenario_fields, "orca": scenario_orca, "orca_changes": scenario_orca_changes,
-                 "orca_menus": scenario_orca_menus}
+                 "orca_menus": scenario_orca_menus, "orca_measures": scenario_orca_measures}
     scenarios[scenario](bin_dir, source_dir)
     print("ok: " + scenario)
 

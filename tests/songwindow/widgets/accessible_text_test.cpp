@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QTest>
 
 #include <memory>
 
@@ -307,6 +308,14 @@ class ProgramChangeTest : public testing::Test {
     SetTextEventSink(&Record);
   }
   void TearDown() override { SetTextEventSink(nullptr); }
+  // A field with the focus, as the Braille editor has it while the user works.
+  static void Focus(QLineEdit& edit) {
+    edit.show();
+    edit.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
+    edit.setFocus();
+    ASSERT_TRUE(edit.hasFocus());
+  }
 };
 
 // Qt's own setText tells of the whole line deleted and inserted: a screen reader takes the
@@ -315,13 +324,23 @@ TEST_F(ProgramChangeTest, ABackspaceTellsOfTheOneCellRemoved) {
   QLineEdit edit;
   AnnounceTextChange(&edit, {"Vd4!NNQT", 8, 0, 0}, {"Vd4!NNQ", 7, 0, 0}, TChangeCause::Edit);
   EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextRemoved, 7, "T", {}, 7}}));
+  gSeen.clear();
+  AnnounceTextChange(&edit, {"m", 1, 0, 0}, {"", 0, 0, 0}, TChangeCause::Edit);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextRemoved, 0, "m", {}, 0}}));
 }
 
 // A line of another place is the new line inserted whole, with the caret where the
 // program put it, and nothing told removed (the reader would speak the old line as the
-// last Backspace's); an empty line is a caret event; a caret moved alone is one caret event.
+// last Backspace's); an empty line is a selection event (a reader drops a caret move to
+// where it saw the caret last, and would keep the old line), a caret event in a field
+// without the focus; a caret moved alone is one caret event.
 TEST_F(ProgramChangeTest, AnotherPlacesLineIsInsertedWholeWithNothingRemoved) {
+  QLineEdit other;
+  AnnounceTextChange(&other, {"Vd4Ly", 3, 0, 0}, {"", 0, 0, 0}, TChangeCause::NewLine);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextCaretMoved, -1, {}, {}, 0}}));
+  gSeen.clear();
   QLineEdit edit;
+  Focus(edit);
   AnnounceTextChange(&edit, {"Vd4!NNQ", 7, 0, 0}, {"Vd4Ly", 0, 0, 0}, TChangeCause::NewLine);
   EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextInserted, 0, {}, "Vd4Ly", 0}}));
   gSeen.clear();
@@ -329,7 +348,10 @@ TEST_F(ProgramChangeTest, AnotherPlacesLineIsInsertedWholeWithNothingRemoved) {
   EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextCaretMoved, -1, {}, {}, 3}}));
   gSeen.clear();
   AnnounceTextChange(&edit, {"Vd4Ly", 3, 0, 0}, {"", 0, 0, 0}, TChangeCause::NewLine);
-  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextCaretMoved, -1, {}, {}, 0}}));
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextSelectionChanged, -1, {}, {}, -1}}));
+  gSeen.clear();
+  AnnounceTextChange(&edit, {"Vd4Ly", 0, 0, 0}, {"", 0, 0, 0}, TChangeCause::NewLine);
+  EXPECT_EQ(gSeen, (std::vector<TSeen>{{QAccessible::TextSelectionChanged, -1, {}, {}, -1}}));
   gSeen.clear();
   AnnounceTextChange(&edit, {"Vd4Ly", 3, 0, 0}, {"Vd4Ly", 3, 0, 0}, TChangeCause::NewLine);
   EXPECT_TRUE(gSeen.empty());
@@ -350,6 +372,7 @@ class CommandChangeTest : public ProgramChangeTest, public testing::WithParamInt
 TEST_P(CommandChangeTest, NothingToldRemoved) {
   const TCommandCase& c = GetParam();
   QLineEdit edit;
+  Focus(edit);
   AnnounceTextChange(&edit, {c.Before, c.CaretBefore, 0, 0}, {c.After, c.CaretAfter, 0, 0},
                      TChangeCause::Command);
   EXPECT_EQ(gSeen, std::vector<TSeen>{c.Want});
@@ -363,7 +386,7 @@ const TCommandCase kCommandCases[] = {
     // A paste at the end.
     {"Vd4!NNQ", 7, "Vd4!NNQQTQT", 11, {QAccessible::TextInserted, 7, {}, "QTQT", 11}},
     // The line emptied.
-    {"m", 1, "", 0, {QAccessible::TextCaretMoved, -1, {}, {}, 0}},
+    {"m", 1, "", 0, {QAccessible::TextSelectionChanged, -1, {}, {}, -1}},
 };
 INSTANTIATE_TEST_SUITE_P(Changes, CommandChangeTest, testing::ValuesIn(kCommandCases));
 
