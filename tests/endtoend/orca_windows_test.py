@@ -106,7 +106,8 @@ def scenario_orca_open(bin_dir, source_dir):
 
 def scenario_orca_insertmenu(bin_dir, source_dir):
     """With Orca running: F2 is announced as the insert menu; after Escape Orca's focus and
-    Braille line are on the Braille editor again, and Left moves its cursor on the line."""
+    Braille line are on the Braille editor again, and Left moves its cursor on the line. The
+    handler editor's context menu is announced on its first item."""
     work, (twinkle,) = copy_songs(source_dir, ["twinkle-twinkle.qem"])
     orca = Orca(work)
     program = None
@@ -130,6 +131,22 @@ def scenario_orca_insertmenu(bin_dir, source_dir):
         wait_for(lambda: "Orca's Braille line following the caret (it showed %r)" % orca.braille()[shown:],
                  lambda: any(line.endswith(NOTES + ": MMVd4!SSOO $l") for line in orca.braille()[shown:]),
                  SLOW_S)
+        # The handler editor's context menu (Menu) opens on its first item that can be
+        # chosen (nothing to undo or paste: "Выделить всё"), and Orca says it.
+        handler = wait_for("the handler editor", lambda: find("text", "Обработчик для текущего трека"))
+        told = len(orca.spoken())
+        key("Tab")
+        wait_for("focus on the handler editor", lambda: focused(handler), SLOW_S)
+        wait_for(lambda: "Orca saying the handler editor (it said %r)" % orca.spoken()[told:],
+                 lambda: any("instrument 73" in line for line in orca.spoken()[told:]), SLOW_S)
+        heard, log = len(orca.spoken()), len(orca.text())
+        key("Menu")
+        wait_for(lambda: "Orca's focus on the menu's item (its focus: %r)" % orca_focus(orca, log),
+                 lambda: orca_focus(orca, log)[-1:] == ["menu item | Выделить всё"], SLOW_S)
+        wait_for(lambda: "Orca announcing the handler editor's menu (it said %r)" % orca.spoken()[heard:],
+                 lambda: any(line.startswith("Выделить всё") for line in orca.spoken()[heard:]), SLOW_S)
+        key("Escape")
+        wait_for("focus back on the handler editor", lambda: focused(handler), SLOW_S)
     finally:
         if program is not None and program.process.poll() is None:
             close_answering_no(program)
