@@ -950,6 +950,8 @@ void TBrailleEditor::KeyUp(uint16_t key, TShiftState shift) {
     c = LastDeletedChar;
     LastDeletedChar = 0;
     w_.Modified = true;
+  } else if (key == vkDelete) {
+    LastDeletedChar = 0;  // Delete says the cell now at the caret; no later Backspace says its cell
   }
   const bool echo = own && !shift.Any() && !scroll && !w_.CaretAtStart && !w_.CaretAtEnd;
   if (move && !text.empty() && echo) {

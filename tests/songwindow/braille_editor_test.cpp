@@ -148,6 +148,8 @@ TEST_F(BrailleEditorTest, KeySequencesAnswerAsTheUserExpects) {
       {"a character outside the code page and control characters", 1, 5, false, false,
        "Type:中 Type:\x7f Type:\x01", {}, {sError}, none, "!PSNQ", 5, nullptr},
       {"Backspace over c speaks it", 2, 2, false, false, "Back", {"I c"}, {}, none, "PSNQ", 1, "Удаление c"},
+      {"Backspace that deletes nothing says no cell a Delete took", 2, 0, false, false, "Delete Back",
+       {"I c"}, {}, none, "cSNQ", 0, "Удаление P"},
       {"Right at the end goes to the next measure", 1, 5, false, false, "Right", {"I Такт 2", "S PcSNQ"}, {},
        none, "PcSNQ", 0, nullptr},
       {"Left at 0 names the bar line, then goes back", 2, 0, false, false, "Left Left",
