@@ -6,6 +6,7 @@ usage: accessibility_test.py BIN_DIR SOURCE_DIR SCENARIO
 scenarios: fields, orca, orca_changes, orca_menus, orca_measures
        accessibility_test.py probe SELECTOR TEXT MULTILINE   (run by the fields scenario)
 """
+import contextlib
 import os
 import re
 import shutil
@@ -429,6 +430,24 @@ class Orca:
         self.output.close()
 
 
+@contextlib.contextmanager
+def orca_on_song(bin_dir, source_dir, example, reading):
+    """Orca, then the program on a copy of the example song once Orca reads `reading` in its
+    Braille editor; yields Orca, the program and the editor; the program is killed if it
+    still runs, and Orca stopped, at the end."""
+    orca = Orca(os.path.dirname(copy_song(source_dir, example)))
+    program = None
+    try:
+        program, notes = orca.open_song(bin_dir, os.path.join(orca.work, example))
+        wait_for("Orca reading the Braille editor",
+                 lambda: any(reading in line for line in orca.spoken()), timeout_s=60)
+        yield orca, program, notes
+    finally:
+        if program is not None and program.process.poll() is None:
+            program.process.kill()
+        orca.stop()
+
+
 def answers(program):
     """How many answers the program gave: spoken texts, signals and MIDI messages (a typed
     note answers with its preview)."""
@@ -508,14 +527,7 @@ def scenario_orca_changes(bin_dir, source_dir):
     Ctrl+Down to the bass never make Orca say the line as it was, and its Braille line shows
     the new one; a play of a measure made too long makes Orca say the error's message; one
     Ctrl+Right, Ctrl let go first, gives one answer in the speech log."""
-    song = copy_song(source_dir, "ode-to-joy.qem")
-    work = os.path.dirname(song)
-    orca = Orca(work)
-    program = None
-    try:
-        program, notes = orca.open_song(bin_dir, song)
-        wait_for("Orca reading the Braille editor",
-                 lambda: any("Vd4Ly" in line for line in orca.spoken()), timeout_s=60)
+    with orca_on_song(bin_dir, source_dir, "ode-to-joy.qem", "Vd4Ly") as (orca, program, notes):
         # The song opens on the bass; Ctrl+Up to the melody gives Orca its line once.
         heard, log = len(orca.spoken()), len(orca.text())
         key("ctrl+Up")
@@ -575,22 +587,12 @@ def scenario_orca_changes(bin_dir, source_dir):
         if place != 1:
             fail("Ctrl+Right gave %d answers: %r" % (place, answers))
         quit_without_saving(program)
-    finally:
-        if program is not None and program.process.poll() is None:
-            program.process.kill()
-        orca.stop()
 
 
 def scenario_orca_menus(bin_dir, source_dir):
     """With Orca running, the menus walked from the keyboard: every step says its item, a
     submenu entered and entered again and the menu a submenu closes back to included."""
-    song = copy_song(source_dir, "twinkle-twinkle.qem")
-    orca = Orca(os.path.dirname(song))
-    program = None
-    try:
-        program, notes = orca.open_song(bin_dir, song)
-        wait_for("Orca reading the Braille editor",
-                 lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
+    with orca_on_song(bin_dir, source_dir, "twinkle-twinkle.qem", "MMVd4!SSOO") as (orca, program, notes):
         # Alt: the menu bar; on to the Text menu, into it, up to its Edit submenu, into it
         # and back, on to the Measure menu and the Track menu (each named on arrival), up to
         # the Navigation submenu, into it, back out and into it again, out and back to the
@@ -608,10 +610,6 @@ def scenario_orca_menus(bin_dir, source_dir):
                      lambda: all(spoken_since(orca, heard, fragment) for fragment in said))
         key("Escape", "Escape")
         quit_without_saving(program)
-    finally:
-        if program is not None and program.process.poll() is None:
-            program.process.kill()
-        orca.stop()
 
 
 def chord(*steps):
@@ -625,13 +623,7 @@ def scenario_orca_measures(bin_dir, source_dir):
     Braille editor, never on the menu bar; Alt+Right past the last measure and Alt+Down to
     an empty voice leave no cell of the old line on Orca's Braille line, and Orca never says
     it."""
-    song = copy_song(source_dir, "twinkle-twinkle.qem")
-    orca = Orca(os.path.dirname(song))
-    program = None
-    try:
-        program, notes = orca.open_song(bin_dir, song)
-        wait_for("Orca reading the Braille editor",
-                 lambda: any("MMVd4!SSOO" in line for line in orca.spoken()), timeout_s=60)
+    with orca_on_song(bin_dir, source_dir, "twinkle-twinkle.qem", "MMVd4!SSOO") as (orca, program, notes):
         start = len(program.said())
         chord("keydown", "alt+End", "sleep", 0.25, "keyup", "alt", "keyup", "End")
         program.wait_said(["I Такт 12", "S NNo(k"], start)
@@ -674,10 +666,6 @@ def scenario_orca_measures(bin_dir, source_dir):
         wait_for(lambda: "P typed into measure 13 (the editor shows %r, focused: %r)" % (text_of(notes), focused(notes)),
                  lambda: text_of(notes) == ("P", 1), timeout_s=60)
         quit_without_saving(program)
-    finally:
-        if program is not None and program.process.poll() is None:
-            program.process.kill()
-        orca.stop()
 
 
 def main():
