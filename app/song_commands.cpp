@@ -155,7 +155,11 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
     return 1;
   }
   if (!Transport().Play(window, options)) {
-    PrintSongError(song, window, err);
+    if (GErrors.Code() == 0 && CommandStopRequested()) {
+      err << "velto: " << Said(2180, "остановлено", {}) << "\n";  // stopped while compiling
+    } else {
+      PrintSongError(song, window, err);
+    }
     return 1;
   }
   // A device that stops taking messages is said while the song plays, not at its end.
@@ -277,8 +281,7 @@ int ExportSongCommand(const std::string& song, const std::string& out, std::ostr
     return 1;
   }
   if (!Transport().Play(window, options)) {
-    PrintSongError(song, window, err);
-    return 1;
+    return ExportResult(TRenderOutcome{}, window, song, out, err);  // an error, or a stop while compiling
   }
   if (showProgress) {
     ShowProgressUntilDone(window, song, err);

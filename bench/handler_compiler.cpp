@@ -1,5 +1,5 @@
 // Compiling a block library of 5,000 lines, as module assembly does for every track
-// that uses it.
+// that uses it, and one line of a long flat sum.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -59,8 +59,7 @@ void ResetGlobals() {
   ResetHandlerCompileContext();
 }
 
-void CompileLibrary(benchmark::State& state, bool normalise) {
-  const std::vector<std::string> source = BlockLibrary(5000);
+void Compile(benchmark::State& state, const std::vector<std::string>& source, bool normalise) {
   const std::vector<std::string> normalised = NormalizeProgramLines(source);
   for (auto _ : state) {
     ResetGlobals();
@@ -85,10 +84,22 @@ void CompileLibrary(benchmark::State& state, bool normalise) {
   state.counters["lines"] = static_cast<double>(source.size());
 }
 
-void BM_CompileBlockLibrary(benchmark::State& state) { CompileLibrary(state, false); }
-void BM_NormalizeAndCompileBlockLibrary(benchmark::State& state) { CompileLibrary(state, true); }
+void BM_CompileBlockLibrary(benchmark::State& state) { Compile(state, BlockLibrary(5000), false); }
+void BM_NormalizeAndCompileBlockLibrary(benchmark::State& state) {
+  Compile(state, BlockLibrary(5000), true);
+}
+
+// "let x=1+1+...+1" with state.range(0) terms.
+void BM_NormalizeAndCompileLongSum(benchmark::State& state) {
+  std::string sum = "let x=1";
+  for (int64_t i = 1; i < state.range(0); ++i) {
+    sum += "+1";
+  }
+  Compile(state, {"variable x", sum}, true);
+}
 
 }  // namespace
 
 BENCHMARK(BM_CompileBlockLibrary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NormalizeAndCompileBlockLibrary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NormalizeAndCompileLongSum)->Arg(1000)->Arg(120000)->Unit(benchmark::kMillisecond);

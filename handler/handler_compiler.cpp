@@ -185,7 +185,7 @@ class TCompiler {
     ++depth_;
     TFrame frame{base, lines, 0, {}, scopeName, ScopePathText()};
     size_t i = 0;
-    while (i < lines.size()) {
+    while (i < lines.size() && !HandlerCompileStopped()) {
       const std::string& line = lines[i];
       if (line.empty() || line[0] == '$') {
         ++i;

@@ -37,7 +37,8 @@ struct THandlerCompileInput {
 // failing line's index), Module and Source; nodes built before it stay in the chain.
 // Statements nest at most kMaxHandlerNesting deep (kErrorNestingTooDeep). Does nothing
 // when `lines` is empty or GErrors already holds a code; otherwise first clears the
-// text an earlier error left in GErrors.
+// text an earlier error left in GErrors. A stop (GHandlerCompile.Stop) ends it at the next
+// statement without an error.
 void CompileHandlerProgram(const THandlerCompileInput& input, int lineBase,
                            std::span<const std::string> lines, PProgram& head,
                            const std::string& scopeName);

@@ -1,10 +1,13 @@
 #include "handler/handler_expression.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/note_arithmetic.h"
 #include "handler/handler_names.h"
@@ -146,15 +149,13 @@ struct TSplit {
   size_t Length = 0;
 };
 
-// Scans once at bracket depth 0 for the first occurrence of every operator, then
-// picks the loosest level present. Unbalanced brackets count only where no operator
-// of the levels tried so far stood before the fault.
-TSplit FindSplit(std::string_view text) {
-  std::array<size_t, 13> first;
-  first.fill(kNoPosition);
+// Calls `found(i, k)` for each position i at bracket depth 0 where recognised operator k
+// begins, up to the first closing bracket without its opening one. True when the
+// brackets do not balance.
+template <class TFound>
+bool ScanOperators(std::string_view text, TFound found) {
   int depth = 0;
-  size_t i = 0;
-  for (; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '(' || c == '[') {
       ++depth;
@@ -162,25 +163,32 @@ TSplit FindSplit(std::string_view text) {
       --depth;
     }
     if (depth < 0) {
-      break;
+      return true;
     }
     if (depth != 0 || !IsOperatorStart(c)) {
       continue;
     }
     for (size_t k = 0; k < kRecognised.size(); ++k) {
       if (StartsWith(text.substr(i), kRecognised[k])) {
-        if (first[k] == kNoPosition) {
-          first[k] = i;
-        }
+        found(i, k);
         break;
       }
     }
   }
-  const bool unbalanced = depth != 0;
+  return depth != 0;
+}
+
+// Picks the loosest level present, given where each operator first stands. Unbalanced
+// brackets count only where no operator of the levels tried so far stood before the fault.
+template <class TFirst>
+TSplit PickSplit(bool unbalanced, TFirst first) {
   for (THandlerOperator level : kLevels) {
     for (size_t k = 0; k < kRecognised.size(); ++k) {
-      if (kRecognisedOp[k] == level && first[k] != kNoPosition) {
-        return {false, first[k], level, kRecognised[k].size()};
+      if (kRecognisedOp[k] != level) {
+        continue;
+      }
+      if (const size_t at = first(k); at != kNoPosition) {
+        return {false, at, level, kRecognised[k].size()};
       }
     }
     if (unbalanced) {
@@ -189,6 +197,39 @@ TSplit FindSplit(std::string_view text) {
   }
   return {};
 }
+
+// Scans once for the first occurrence of every operator, then picks the split.
+TSplit FindSplit(std::string_view text) {
+  std::array<size_t, kRecognised.size()> first;
+  first.fill(kNoPosition);
+  const bool unbalanced = ScanOperators(text, [&first](size_t i, size_t k) {
+    if (first[k] == kNoPosition) {
+      first[k] = i;
+    }
+  });
+  return PickSplit(unbalanced, [&first](size_t k) { return first[k]; });
+}
+
+// Every top-level operator of a text, so that each tail of a flat run splits without a
+// new scan: a tail that begins after a split begins at depth 0 and scans as the text does.
+class TOperatorPositions {
+ public:
+  explicit TOperatorPositions(std::string_view text) {
+    unbalanced_ = ScanOperators(text, [this](size_t i, size_t k) { at_[k].push_back(i); });
+  }
+
+  // FindSplit of the tail from `from`, in the text's positions.
+  TSplit SplitFrom(size_t from) const {
+    return PickSplit(unbalanced_, [this, from](size_t k) {
+      const auto it = std::lower_bound(at_[k].begin(), at_[k].end(), from);
+      return it != at_[k].end() ? *it : kNoPosition;
+    });
+  }
+
+ private:
+  std::array<std::vector<size_t>, kRecognised.size()> at_;
+  bool unbalanced_ = false;
+};
 
 // One parse: the tree's owner lists, the scope path the names are looked up from.
 class TExpressionParser {
@@ -230,15 +271,40 @@ class TExpressionParser {
   }
 
  private:
-  // operator -> left OP right (split at the leftmost OP of the level)
+  // operator -> left OP right (split at the leftmost OP of the level). A right operand
+  // that splits again goes on the run: its operands sit beside this node's, no deeper.
   PExpression ParseOperator(std::string_view text, const TSplit& split, int depth) {
     PExpression node = MakeNode(ekOperator);
     node->Op = split.Op;
     node->Left = Parse(text.substr(0, split.Position), depth + 1);
-    if (errors_.Code() == 0) {
-      node->Right = Parse(text.substr(split.Position + split.Length), depth + 1);
+    std::optional<TOperatorPositions> positions;  // scanned once the run goes on
+    size_t from = split.Position + split.Length;
+    while (errors_.Code() == 0) {
+      const std::string_view rest = text.substr(from);
+      if (positions == std::nullopt) {
+        if (FindSplit(rest).Position == kNoPosition) {
+          break;
+        }
+        positions.emplace(text);
+      }
+      const TSplit next = positions->SplitFrom(from);
+      if (next.Unbalanced || next.Position == kNoPosition) {
+        break;
+      }
+      // A signed tail reads as "0" and the tail, as Parse reads it.
+      const bool isSigned = rest.front() == '-' || rest.front() == '+';
+      const std::string before(text.substr(from, next.Position - from));
+      OperandSlot(*node) = Parse(isSigned ? "0" + before : before, depth + 1);
+      node->More.push_back({next.Op, nullptr});
+      from = next.Position + next.Length;
     }
+    OperandSlot(*node) = Parse(text.substr(from), depth + 1);
     return errors_.Code() == 0 ? std::move(node) : nullptr;
+  }
+
+  // Where the run's next operand goes: Right, then the last link's.
+  static PExpression& OperandSlot(TExpressionNode& node) {
+    return node.More.empty() ? node.Right : node.More.back().Operand;
   }
 
   // leaf -> number | function | query | variable | constant | array "[" index "]"
@@ -488,24 +554,43 @@ class TEvaluator {
     }
   }
 
-  // operator -> both operands, left first, then by Op.
+  // operator -> the operands, left first, then the operators from the right.
   long double Operator(const TExpressionNode& node) {
     const long double l = Evaluate(node.Left.get());
     const long double r = Evaluate(node.Right.get());
-    switch (node.Op) {
+    if (node.More.empty()) {
+      return Apply(node.Op, l, r, node.Right.get());
+    }
+    std::vector<long double> values{l, r};
+    values.reserve(node.More.size() + 2);
+    for (const TExpressionLink& link : node.More) {
+      values.push_back(Evaluate(link.Operand.get()));
+    }
+    long double value = values.back();
+    const TExpressionNode* divisor = node.More.back().Operand.get();
+    for (size_t i = values.size() - 1; i-- > 0;) {
+      value = Apply(i == 0 ? node.Op : node.More[i - 1].Op, values[i], value, divisor);
+      divisor = nullptr;  // the right side is a run of operators from here on
+    }
+    return value;
+  }
+
+  // l Op r; `right` names the right side in a division error.
+  long double Apply(THandlerOperator op, long double l, long double r, const TExpressionNode* right) {
+    switch (op) {
       case opAdd: return l + r;
       case opSubtract: return l - r;
       case opMultiply: return l * r;
       case opDivide:
         if (r == 0) {
-          FailOnce(errors_, 4, DivisorText(node.Right.get()));
+          FailOnce(errors_, 4, DivisorText(right));
           return 0;
         }
         return l / r;
       case opMod: {
         const int64_t divisor = RoundHalfEven(r);
         if (divisor == 0) {
-          FailOnce(errors_, 4, DivisorText(node.Right.get()));
+          FailOnce(errors_, 4, DivisorText(right));
           return 0;
         }
         return divisor == -1 ? 0 : static_cast<long double>(RoundHalfEven(l) % divisor);

@@ -3,6 +3,7 @@
 // it afterwards; reset at each compilation's start) and the generator behind "rnd".
 #pragma once
 
+#include <atomic>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,12 +19,18 @@ struct THandlerCompileContext {
   // Texts that statements refer to by index: "error" messages, "perform" block names and
   // "nextlocation" labels (code page 1251).
   std::vector<std::string> Strings;
+  // A stop asked of the render that waits for this compilation, or nullptr: set, the
+  // compilation ends at its next statement, without an error.
+  const std::atomic<bool>* Stop = nullptr;
 };
 
 extern THandlerCompileContext GHandlerCompile;
 
 // Puts the compile context back to its starting values.
 void ResetHandlerCompileContext();
+
+// True when the compilation was asked to stop.
+bool HandlerCompileStopped();
 
 // The generator behind "rnd".
 extern std::mt19937_64 GHandlerRandom;

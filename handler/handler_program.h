@@ -119,7 +119,15 @@ enum THandlerOperator : uint8_t {
 struct TExpressionNode;
 using PExpression = std::unique_ptr<TExpressionNode>;
 
-// One node of an expression tree; a node owns its subtrees.
+// One further operand of a flat run of operators: Op and the operand to its right.
+struct TExpressionLink {
+  THandlerOperator Op = opAdd;
+  PExpression Operand;
+};
+
+// One node of an expression tree; a node owns its subtrees. A flat run of operators
+// "a + b - c * d" keeps its operands side by side, so that a long run nests no deeper
+// than its operands: Left Op (Right More[0].Op (More[0].Operand ...)), grouped to the right.
 struct TExpressionNode {
   THandlerExprKind Kind = ekNumber;
   long double Value = 0;           // ekNumber
@@ -128,6 +136,7 @@ struct TExpressionNode {
   PExpression Right;               // right operand
   PPeremennay Variable = nullptr;  // ekVariable
   THandlerOperator Op = opAdd;     // ekOperator
+  std::vector<TExpressionLink> More;  // ekOperator: the operands after Right
 };
 
 // Statement kinds. ORDER: stored program semantics, read by the executor.

@@ -65,7 +65,7 @@ bool TTransport::Play(TVelto& window, const TPlayOptions& options) {
     cancelled_ = false;
     preparer_ = std::this_thread::get_id();
   }
-  const bool prepared = PrepareAndCompileSong(window, options.Window);
+  const bool prepared = PrepareAndCompileSong(window, options.Window, false, &run_.Stop);
   std::lock_guard<std::mutex> lock(mutex_);
   preparing_ = false;
   preparationEnded_.notify_all();
@@ -223,7 +223,8 @@ bool TTransport::RePlayable(const TVelto& window) const {
          renderedPreparation_ == GSongPreparations;
 }
 
-bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui, bool withBlockLibrary) {
+bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui, bool withBlockLibrary,
+                           const std::atomic<bool>* stop) {
   IPreparationWindow noWindow;
   if (!PrepareSong(window, ui != nullptr ? *ui : noWindow)) {
     return false;
@@ -239,6 +240,7 @@ bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui, bool withBloc
   song.TicksPerMeasure = window.TicksPerMeasure;
   song.ErrorMeasure = window.CurrentMeasure;
   song.FormatModule = window.FormatModule;
+  song.Stop = stop;
   TakeMidiFileMessages();  // none left from another compile
   const bool compiled = CompileTrackModules(song);
   // The reader's messages, shown here on the thread that prepares, with no lock held.

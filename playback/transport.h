@@ -109,9 +109,10 @@ class TTransport {
 // export), asking `ui` (null: no window); false with GErrors set when either fails, the
 // window then showing the place.
 // With withBlockLibrary the control track's program gets the block library even when no
-// track calls a block (the block wizard lists its blocks).
+// track calls a block (the block wizard lists its blocks). A set `stop` ends the
+// compilation; false then without an error.
 bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui = nullptr,
-                           bool withBlockLibrary = false);
+                           bool withBlockLibrary = false, const std::atomic<bool>* stop = nullptr);
 
 // The program's transport; the first call installs the hooks that let track removal and
 // StopPlayback reach it.

@@ -309,7 +309,7 @@ long double THandlerExecution::EvaluateTree(const TExpressionNode* e) {
     return value;
   }
   if (e != nullptr && e->Kind == ekOperator && e->Left != nullptr && e->Right != nullptr &&
-      (e->Op == opAdd || e->Op == opSubtract || e->Op == opMultiply)) {
+      e->More.empty() && (e->Op == opAdd || e->Op == opSubtract || e->Op == opMultiply)) {
     long double left = 0;
     long double right = 0;
     if (ReadLeaf(*e->Left, left) && ReadLeaf(*e->Right, right)) {

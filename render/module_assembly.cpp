@@ -367,6 +367,10 @@ std::optional<std::vector<std::string>> LoadBlockLibrary() {
 
 bool CompileTrackModules(TCompileSong& song) {
   ResetHandlerCompileContext();
+  GHandlerCompile.Stop = song.Stop;
+  const struct TStopLeft {
+    ~TStopLeft() { GHandlerCompile.Stop = nullptr; }
+  } stopLeft;
   if (song.ControlTrack == nullptr) {
     return true;
   }
@@ -424,6 +428,9 @@ bool CompileTrackModules(TCompileSong& song) {
     }
     if (GErrors.Code() != 0) {
       HandleCompileError(song, *t, source ? &*source : nullptr);
+      return false;
+    }
+    if (HandlerCompileStopped()) {
       return false;
     }
     longest = std::max(longest, t->TrackLength);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,6 +53,7 @@ struct TCompileSong {
   int32_t WindowValueB = 0;
   std::shared_ptr<TFormatEntryPoints> FormatModule;  // nil: no format plug-in
   std::function<void()> ShowTrack;  // refreshes the window silently after a handler error
+  const std::atomic<bool>* Stop = nullptr;  // set: the compilation ends, nothing plays
 };
 
 // Compiles every track of a prepared song (notes translated, HandlerLines filled): labels
@@ -62,7 +64,7 @@ struct TCompileSong {
 // holds them (the control track's or the track's own, its number in Track; or "qem.blk"
 // with source 3), label errors point to the track whose text holds them (ModuleLine its
 // TrackIndex), its own voice and the measure; the song's render state is then dropped and
-// GPrepareAgain set.
+// GPrepareAgain set. False without an error when Stop was set while compiling.
 bool CompileTrackModules(TCompileSong& song);
 
 // The block library's lines (Resources/qem.blk), normalised; nothing when the file is

@@ -108,6 +108,9 @@ class TAnalysis {
     traits_.ReadsKeyCount = traits_.ReadsKeyCount || e->Kind == ekKeyCount;
     Expression(e->Left.get(), main);
     Expression(e->Right.get(), main);
+    for (const TExpressionLink& link : e->More) {
+      Expression(link.Operand.get(), main);
+    }
   }
 
   // The time block "positionsong" that runs a track's own lines: true at every tick.

@@ -1,8 +1,10 @@
 #include "handler/handler_compiler.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -294,6 +296,16 @@ TEST_F(HandlerCompilerTest, EvryHeaderEndsTheBodyBeforeIt) {
   ASSERT_EQ(kinds, (std::vector<int>{3, 3}));
   EXPECT_EQ(Kinds(program.ProgramTree->Body), (std::vector<int>{5}));
   EXPECT_EQ(Kinds(program.ProgramTree->Next->Body), (std::vector<int>{5}));
+}
+
+// A stop asked of the compilation ends it at the next statement, without an error.
+TEST_F(HandlerCompilerTest, AStopEndsTheCompilationWithoutAnError) {
+  const std::atomic<bool> stop{true};
+  GHandlerCompile.Stop = &stop;
+  Compile({"variable x", "let x=1", "let x=2"});
+  GHandlerCompile.Stop = nullptr;
+  EXPECT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(program.ProgramTree, nullptr);
 }
 
 // "evry do" has no period: a line that does not compile, not a crash.
