@@ -323,6 +323,7 @@ void TSongWindowView::SetNotesText(const std::string& text) {
   }
   notes_pending_ = true;
   notes_caret_ = notes_anchor_ = 0;
+  ShowShortNotes();
 }
 
 int32_t TSongWindowView::NotesCaret() const {
@@ -342,9 +343,21 @@ int32_t TSongWindowView::NotesAnchor() const {
 
 void TSongWindowView::SetNotesCaret(int32_t caret, int32_t anchor) {
   AnnounceLater();
+  // Within the line, as the widget keeps them.
+  const auto length = static_cast<int32_t>(NotesText().size());
   notes_pending_ = true;
-  notes_caret_ = caret;
-  notes_anchor_ = anchor;
+  notes_caret_ = std::clamp(caret, 0, length);
+  notes_anchor_ = std::clamp(anchor, 0, length);
+  ShowShortNotes();
+}
+
+// A line laid out in a few milliseconds is shown at once; a longer one waits for the keys
+// queued now.
+void TSongWindowView::ShowShortNotes() {
+  constexpr size_t kShownAtOnce = 65536;
+  if (notes_.size() < kShownAtOnce) {
+    ShowNotes();
+  }
 }
 
 // The line and caret the controller left, put into the widget quietly: one relayout of the

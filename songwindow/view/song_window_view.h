@@ -134,6 +134,7 @@ class TSongWindowView : public QWidget,
   void AnnounceEditors();
   // Puts the line and caret the controller set into the Braille editor.
   void ShowNotes();
+  void ShowShortNotes();
 
   std::unique_ptr<TSongWindow> controller_;
   QLabel* notes_label_ = nullptr;     // NotesEditText
@@ -153,8 +154,8 @@ class TSongWindowView : public QWidget,
   bool mirroring_ = false;
   // The Braille line (code page 1251) as the controller set it or last read it, kept so
   // that a key reads the line without converting the widget's text. The widget takes the
-  // controller's line and caret once the keys queued now are handled (ShowNotes): a long
-  // line is laid out once for them all.
+  // controller's line and caret at once, or, for a line of 65,536 cells or more, once the
+  // keys queued now are handled (ShowNotes): a long line is laid out once for them all.
   mutable std::string notes_;
   mutable bool notes_known_ = false;  // notes_ holds the line
   bool notes_pending_ = false;        // the widget does not show notes_caret_ yet
