@@ -35,9 +35,9 @@ class TLine : public IEditors {
  public:
   std::string NotesText() const override { return notes; }
   void SetNotesText(const std::string& text) override { notes = text, caret = 0; }
-  uint16_t NotesCaret() const override { return caret; }
-  uint16_t NotesAnchor() const override { return caret; }
-  void SetNotesCaret(uint16_t c, uint16_t /*anchor*/) override { caret = c; }
+  int32_t NotesCaret() const override { return caret; }
+  int32_t NotesAnchor() const override { return caret; }
+  void SetNotesCaret(int32_t c, int32_t /*anchor*/) override { caret = c; }
   std::vector<std::string> ProgramLines() const override { return {}; }
   void SetProgramLines(const std::vector<std::string>& /*lines*/) override {}
   int32_t ProgramCaretColumn() const override { return 0; }
@@ -46,7 +46,7 @@ class TLine : public IEditors {
   bool NotesHasFocus() const override { return true; }
   void FocusNotes() override {}
   std::string notes;
-  uint16_t caret = 0;
+  int32_t caret = 0;
 };
 
 class TPlainLocks : public ILockKeys {
@@ -129,7 +129,7 @@ void KeyToAnswer(benchmark::State& state, bool editFirstMeasure) {
   window.CurrentMeasure = static_cast<int32_t>(state.range(0));
   window.ShowTreck(smSilent);
   TBrailleEditor& editor = window.Editor();
-  uint16_t from = 0;
+  int32_t from = 0;
   for (auto _ : state) {
     if (editFirstMeasure) {
       std::string& first = window.CurrentTrack->MusicStrings[0];

@@ -160,7 +160,7 @@ int32_t TBrailleEditor::Caret() const {
 }
 
 void TBrailleEditor::SetCaret(int32_t caret) {
-  const auto at = static_cast<uint16_t>(std::clamp<int32_t>(caret, 0, static_cast<int32_t>(Text().size())));
+  const int32_t at = std::clamp<int32_t>(caret, 0, static_cast<int32_t>(Text().size()));
   w_.Ports().Editors->SetNotesCaret(at, at);
 }
 
@@ -823,14 +823,14 @@ void TBrailleEditor::DefaultKeyDown(uint16_t key, TShiftState shift) {
       if (count > 0) {
         text.erase(static_cast<size_t>(from), static_cast<size_t>(count));
         editors.SetNotesText(text);
-        editors.SetNotesCaret(static_cast<uint16_t>(from), static_cast<uint16_t>(from));
+        editors.SetNotesCaret(from, from);
       }
       return;
     }
     default:
       return;
   }
-  editors.SetNotesCaret(static_cast<uint16_t>(to), static_cast<uint16_t>(shift.Shift ? anchor : to));
+  editors.SetNotesCaret(to, shift.Shift ? anchor : to);
 }
 
 // The Backspace character: the selection, else the character before the caret.
@@ -846,7 +846,7 @@ void TBrailleEditor::DefaultBackspace() {
   }
   text.erase(static_cast<size_t>(from), static_cast<size_t>(count));
   editors.SetNotesText(text);
-  editors.SetNotesCaret(static_cast<uint16_t>(from), static_cast<uint16_t>(from));
+  editors.SetNotesCaret(from, from);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -230,8 +230,8 @@ namespace {
 // The Braille editor's selected text.
 std::string NotesSelection(const IEditors& editors) {
   const std::string line = editors.NotesText();
-  const size_t caret = std::min<size_t>(editors.NotesCaret(), line.size());
-  const size_t anchor = std::min<size_t>(editors.NotesAnchor(), line.size());
+  const size_t caret = std::min<size_t>(static_cast<size_t>(std::max(editors.NotesCaret(), 0)), line.size());
+  const size_t anchor = std::min<size_t>(static_cast<size_t>(std::max(editors.NotesAnchor(), 0)), line.size());
   return line.substr(std::min(caret, anchor), std::max(caret, anchor) - std::min(caret, anchor));
 }
 
@@ -249,7 +249,7 @@ void TSongWindow::SelectAll() {
     selected = editors.ProgramSelection();
   } else if (CurrentTrack != nullptr) {
     selected = editors.NotesText();
-    editors.SetNotesCaret(static_cast<uint16_t>(selected.size()), 0);
+    editors.SetNotesCaret(static_cast<int32_t>(selected.size()), 0);
   }
   if (selected.empty()) {
     ports_.Signaller->Signal(sError);
@@ -360,7 +360,7 @@ void TSongWindow::UndoText() {
   line_undo_.Caret = editors.NotesCaret();
   Modified = true;
   editors.SetNotesText(before.Line);
-  const auto caret = static_cast<uint16_t>(std::min<size_t>(before.Caret, before.Line.size()));
+  const auto caret = static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(before.Caret), before.Line.size()));
   editors.SetNotesCaret(caret, caret);
   CommitEditors();
   LastAuditionText.clear();

@@ -97,7 +97,7 @@ void TSongWindow::Finding(bool inHandler) {
   CurrentMeasure = found->Measure;
   CurrentTrack->Voice = static_cast<uint16_t>(found->Voice);
   ShowTreck(smPlace);
-  const auto at = static_cast<uint16_t>(std::min<size_t>(static_cast<size_t>(found->Offset), editors.NotesText().size()));
+  const auto at = static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(found->Offset), editors.NotesText().size()));
   editors.SetNotesCaret(at, at);
   ShowCaretPanels();
   Notify();
@@ -110,7 +110,7 @@ void TSongWindow::Zamening(bool inHandler) {
   IEditors& editors = *ports_.Editors;
   const TFindOptions options = ConfirmedFindOptions();
   const TProgramPlace programCaret{editors.ProgramCaretColumn(), editors.ProgramCaretLine()};
-  const uint16_t notesCaret = editors.NotesCaret();
+  const int32_t notesCaret = editors.NotesCaret();
   const TMusicPlace musicCaret{CurrentMeasure, CurrentTrack->Voice, notesCaret};
   const std::vector<std::string> before = inHandler ? editors.ProgramLines() : CurrentTrack->MusicStrings;
   std::vector<std::string> after = before;
@@ -144,7 +144,7 @@ void TSongWindow::Zamening(bool inHandler) {
     ReplaceInMusic(after, musicCaret, options, caretOffset);
     CurrentTrack->MusicStrings = after;
     ShowTreck(smPlace);
-    const auto at = static_cast<uint16_t>(
+    const auto at = static_cast<int32_t>(
         std::clamp<int64_t>(caretOffset, 0, static_cast<int64_t>(editors.NotesText().size())));
     editors.SetNotesCaret(at, at);
     ShowCaretPanels();

@@ -98,7 +98,7 @@ void TSongWindow::BlockObrabotchik() {
         if (newLine != shown) {
           Saved(EditLabel(76, "Блок-обработчик", ""));
           editors.SetNotesText(newLine);
-          editors.SetNotesCaret(static_cast<uint16_t>(*caret), static_cast<uint16_t>(*caret));
+          editors.SetNotesCaret(static_cast<int32_t>(*caret), static_cast<int32_t>(*caret));
           CommitEditors();
         }
         ports_.Signaller->Signal(sOk);
@@ -115,7 +115,7 @@ void TSongWindow::BlockObrabotchik() {
   }
   ShowTreck(smSilent);
   if (caret) {
-    ports_.Editors->SetNotesCaret(static_cast<uint16_t>(*caret), static_cast<uint16_t>(*caret));
+    ports_.Editors->SetNotesCaret(static_cast<int32_t>(*caret), static_cast<int32_t>(*caret));
   }
   if (error.Code != 0 && error.Source == 1 && error.ModuleLine > 0) {
     ports_.Editors->SetProgramCaret(0, std::max(0, static_cast<int32_t>(error.ModuleLine) - 1 - CurrentTrack->HiddenLines));

@@ -171,7 +171,7 @@ void TSongWindow::InsertBraileNotation(int32_t command) {
 bool TBrailleEditor::InsertNotation(const std::string& text, const std::string& label) {
   IEditors& editors = *w_.Ports().Editors;
   const int32_t length = static_cast<int32_t>(editors.NotesText().size());
-  const auto at = static_cast<uint16_t>(std::min<int32_t>(std::min(editors.NotesCaret(), editors.NotesAnchor()), length));
+  const auto at = static_cast<int32_t>(std::min<int32_t>(std::min(editors.NotesCaret(), editors.NotesAnchor()), length));
   editors.SetNotesCaret(at, at);
   if (!ReplaceSelection(text, label)) {
     return false;

@@ -309,6 +309,8 @@ class TWalk {
   int32_t span_ = 1;        // the length of the rule covering the caret
   std::string ruleText_;    // the rule covering the caret
   std::string marks_;       // the voice's signs read, "%" before the latest note
+  size_t mark_ = std::string::npos;  // where that "%" is
+  bool strayMarks_ = false;          // a sign read holds "%" too
   bool hasExtras_ = false;
 };
 
@@ -459,6 +461,8 @@ TMeasureEnd TWalk::ReadMeasure(const std::string& composed, bool caretMeasure) {
   std::string consumed;  // the voice's signs read so far
   uint8_t voice = 1;
   marks_.clear();
+  mark_ = std::string::npos;
+  strayMarks_ = false;
   r.MeasureStart = true;
   while (!text.Empty()) {
     TVoiceState& v = r.Voice(voice);
@@ -506,6 +510,8 @@ TMeasureEnd TWalk::ReadMeasure(const std::string& composed, bool caretMeasure) {
         return TMeasureEnd::VoiceEnd;
       }
       marks_ = "%";
+      mark_ = 0;
+      strayMarks_ = false;
       voice = static_cast<uint8_t>(std::min<int>(voice + 1, kMaxVoice));
       r.MeasureStart = true;
     }
@@ -518,11 +524,19 @@ TMeasureEnd TWalk::ReadMeasure(const std::string& composed, bool caretMeasure) {
 void TWalk::MarkToken(TSignKind kind, const std::string& token, size_t consumedBefore) {
   const bool note = kind == TSignKind::Note;
   if (note && !result_.Found) {
-    EraseAll(marks_, "%");
+    // Every "%" goes; without stray ones that is the one mark, found without a search.
+    if (strayMarks_) {
+      EraseAll(marks_, "%");
+      strayMarks_ = false;
+    } else if (mark_ != std::string::npos) {
+      marks_.erase(mark_, 1);
+    }
+    mark_ = marks_.size();
     marks_ += '%';
   }
   if (!(note && result_.Found)) {
     marks_ += token;
+    strayMarks_ = strayMarks_ || token.find('%') != std::string::npos;
   }
   const bool dot = kind == TSignKind::Dot;
   const bool tie = kind == TSignKind::Tie || kind == TSignKind::ChordTie || kind == TSignKind::ChordTieAll;
@@ -715,7 +729,7 @@ void TWalk::Error(const std::string& consumed, std::string_view rest, uint8_t vo
   if (scrollLockOff_) {
     scrollLockOff_();
   }
-  const auto caret = static_cast<uint16_t>(std::min(consumed.size(), ports_.Editors->NotesText().size()));
+  const auto caret = static_cast<int32_t>(std::min(consumed.size(), ports_.Editors->NotesText().size()));
   ports_.Editors->SetNotesCaret(caret, caret);
   result_ = TAudition{};
   result_.Found = true;
@@ -748,7 +762,7 @@ void TWalk::Finish(bool atFollowingNote) {
 
 // The found note's signs in the voice text: from the "%" before it up to the next note.
 void TWalk::Locate() {
-  const size_t mark = marks_.find('%');
+  const size_t mark = strayMarks_ ? marks_.find('%') : mark_;
   if (result_.Found && mark != std::string::npos) {
     result_.SelStart = static_cast<int32_t>(mark) + 1;
     result_.SelLength = static_cast<int32_t>(marks_.size() - mark - 1);

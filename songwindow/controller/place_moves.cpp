@@ -29,7 +29,7 @@ void TSongWindow::PriorTackt() {
     --CurrentMeasure;
   }
   ShowTreck(smMeasure);
-  const auto end = static_cast<uint16_t>(ports_.Editors->NotesText().size());
+  const auto end = static_cast<int32_t>(ports_.Editors->NotesText().size());
   ports_.Editors->SetNotesCaret(end, end);
   CaretAtStart = false;
   CaretAtEnd = true;
@@ -119,7 +119,7 @@ void TSongWindow::LastTackt() {
   CurrentMeasure = std::clamp<int32_t>(static_cast<int32_t>(CurrentTrack->MusicStrings.size()), 1,
                                        std::numeric_limits<uint16_t>::max());
   ShowTreck(smMeasure);
-  const auto end = static_cast<uint16_t>(ports_.Editors->NotesText().size());
+  const auto end = static_cast<int32_t>(ports_.Editors->NotesText().size());
   ports_.Editors->SetNotesCaret(end, end);
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "feedback/file_error_text.h"
 #include "feedback/error_messages.h"
@@ -145,7 +146,8 @@ void TSongWindow::CommitEditors() {
   }
   IEditors& editors = *ports_.Editors;
   NotesEditText = editors.NotesText();
-  NotesEditCaret = editors.NotesCaret();
+  // The song keeps a caret column of 16 bits: a caret beyond it is kept at its largest.
+  NotesEditCaret = static_cast<uint16_t>(std::clamp<int32_t>(editors.NotesCaret(), 0, std::numeric_limits<uint16_t>::max()));
   ProgramEditLines = editors.ProgramLines();
   ProgramEditCaretX = editors.ProgramCaretColumn();
   ProgramEditCaretY = editors.ProgramCaretLine();

@@ -471,7 +471,7 @@ class TSongWindow : public TVelto {
     bool Valid = false;
     TSongPlace Place;
     std::string Line;
-    uint16_t Caret = 0;
+    int32_t Caret = 0;
   };
   TLineUndo line_undo_;
 };

@@ -70,11 +70,11 @@ class IEditors {
   virtual ~IEditors() = default;
   virtual std::string NotesText() const = 0;
   virtual void SetNotesText(const std::string& text) = 0;
-  virtual uint16_t NotesCaret() const = 0;
+  virtual int32_t NotesCaret() const = 0;
   // The other end of the Braille editor's selection (the caret itself when none).
-  virtual uint16_t NotesAnchor() const = 0;
+  virtual int32_t NotesAnchor() const = 0;
   // Puts the caret, selecting from anchor to it (anchor = caret: no selection).
-  virtual void SetNotesCaret(uint16_t caret, uint16_t anchor) = 0;
+  virtual void SetNotesCaret(int32_t caret, int32_t anchor) = 0;
   virtual std::vector<std::string> ProgramLines() const = 0;
   virtual void SetProgramLines(const std::vector<std::string>& lines) = 0;
   // Column and line of the program editor's caret.

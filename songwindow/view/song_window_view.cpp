@@ -128,7 +128,10 @@ TSongWindowView::TSongWindowView(IDeviceChoice* device, int32_t number, const st
   };
   present_timer_.setSingleShot(true);
   QObject::connect(&present_timer_, &QTimer::timeout, this, [this] { WritePresentSong(); });
-  QObject::connect(notes_edit_, &QLineEdit::textChanged, this, [this] { KeepPresentSong(); });
+  QObject::connect(notes_edit_, &QLineEdit::textChanged, this, [this] {
+    notes_known_ = notes_known_ && showing_notes_;  // a change of its own: read the line anew
+    KeepPresentSong();
+  });
   QObject::connect(program_edit_, &QPlainTextEdit::textChanged, this, [this] { KeepPresentSong(); });
   announce_timer_.setSingleShot(true);
   QObject::connect(&announce_timer_, &QTimer::timeout, this, [this] { AnnounceEditors(); });
@@ -304,35 +307,77 @@ void TSongWindowView::Mirror() {
 }
 
 std::string TSongWindowView::NotesText() const {
-  return FromQt(notes_edit_->text());
+  if (!notes_known_) {
+    notes_ = FromQt(notes_edit_->text());
+    notes_known_ = true;
+  }
+  return notes_;
 }
 
 void TSongWindowView::SetNotesText(const std::string& text) {
   AnnounceLater();
-  const TQuietField quiet(notes_edit_);
-  notes_edit_->setText(ToQt(text));
-  notes_edit_->setCursorPosition(0);
+  if (!notes_known_ || text != notes_) {
+    notes_ = text;
+    notes_known_ = true;
+    notes_text_pending_ = true;
+  }
+  notes_pending_ = true;
+  notes_caret_ = notes_anchor_ = 0;
+  ShowShortNotes();
 }
 
-uint16_t TSongWindowView::NotesCaret() const {
-  return static_cast<uint16_t>(notes_edit_->cursorPosition());
+int32_t TSongWindowView::NotesCaret() const {
+  return notes_pending_ ? notes_caret_ : notes_edit_->cursorPosition();
 }
 
-uint16_t TSongWindowView::NotesAnchor() const {
+int32_t TSongWindowView::NotesAnchor() const {
+  if (notes_pending_) {
+    return notes_anchor_;
+  }
   if (!notes_edit_->hasSelectedText()) {
     return NotesCaret();
   }
   const int start = notes_edit_->selectionStart();
-  return static_cast<uint16_t>(notes_edit_->cursorPosition() == start ? notes_edit_->selectionEnd() : start);
+  return notes_edit_->cursorPosition() == start ? notes_edit_->selectionEnd() : start;
 }
 
-void TSongWindowView::SetNotesCaret(uint16_t caret, uint16_t anchor) {
+void TSongWindowView::SetNotesCaret(int32_t caret, int32_t anchor) {
   AnnounceLater();
+  // Within the line, as the widget keeps them.
+  const auto length = static_cast<int32_t>(NotesText().size());
+  notes_pending_ = true;
+  notes_caret_ = std::clamp(caret, 0, length);
+  notes_anchor_ = std::clamp(anchor, 0, length);
+  ShowShortNotes();
+}
+
+// A line laid out in a few milliseconds is shown at once; a longer one waits for the keys
+// queued now.
+void TSongWindowView::ShowShortNotes() {
+  constexpr size_t kShownAtOnce = 65536;
+  if (notes_.size() < kShownAtOnce) {
+    ShowNotes();
+  }
+}
+
+// The line and caret the controller left, put into the widget quietly: one relayout of the
+// line for all the keys handled since the last.
+void TSongWindowView::ShowNotes() {
+  if (!notes_pending_) {
+    return;
+  }
+  notes_pending_ = false;
   const TQuietField quiet(notes_edit_);
-  if (caret == anchor) {
-    notes_edit_->setCursorPosition(caret);
+  if (notes_text_pending_) {
+    notes_text_pending_ = false;
+    showing_notes_ = true;
+    notes_edit_->setText(ToQt(notes_));
+    showing_notes_ = false;
+  }
+  if (notes_caret_ == notes_anchor_) {
+    notes_edit_->setCursorPosition(notes_caret_);
   } else {
-    notes_edit_->setSelection(anchor, caret - anchor);
+    notes_edit_->setSelection(notes_anchor_, notes_caret_ - notes_anchor_);
   }
 }
 
@@ -397,6 +442,7 @@ void TSongWindowView::AnnounceLater() {
 }
 
 void TSongWindowView::AnnounceEditors() {
+  ShowNotes();
   const TSongWindow& c = *controller_;
   const std::array<intptr_t, 3> place = {reinterpret_cast<intptr_t>(c.CurrentTrack),
                                          c.CurrentTrack != nullptr ? c.CurrentTrack->Voice : 0,
@@ -547,6 +593,8 @@ bool TSongWindowView::NotesEvent(QEvent* event) {
       return true;
     }
     case QEvent::MouseButtonPress:
+      ShowNotes();  // a click places the caret in the line shown
+      [[fallthrough]];
     case QEvent::MouseButtonRelease:
       // The middle button would paste the X selection past the editor.
       return static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton;

@@ -53,9 +53,9 @@ class TSongWindowView : public QWidget,
   // IEditors
   std::string NotesText() const override;
   void SetNotesText(const std::string& text) override;
-  uint16_t NotesCaret() const override;
-  uint16_t NotesAnchor() const override;
-  void SetNotesCaret(uint16_t caret, uint16_t anchor) override;
+  int32_t NotesCaret() const override;
+  int32_t NotesAnchor() const override;
+  void SetNotesCaret(int32_t caret, int32_t anchor) override;
   std::vector<std::string> ProgramLines() const override;
   void SetProgramLines(const std::vector<std::string>& lines) override;
   int32_t ProgramCaretColumn() const override;
@@ -86,7 +86,11 @@ class TSongWindowView : public QWidget,
   void Start(int32_t intervalMs) override;
   void Stop() override;
 
-  QLineEdit* NotesEdit1() const { return notes_edit_; }
+  // The Braille editor, showing the line and caret the controller left in it.
+  QLineEdit* NotesEdit1() const {
+    const_cast<TSongWindowView*>(this)->ShowNotes();
+    return notes_edit_;
+  }
   QPlainTextEdit* ProgramEdit() const { return program_edit_; }
   // The window is reached: the focus goes back to the field the user left it in (the
   // Braille editor at first).
@@ -128,6 +132,9 @@ class TSongWindowView : public QWidget,
   // handled: the cells changed and the caret (a whole line for a line of another place).
   void AnnounceLater();
   void AnnounceEditors();
+  // Puts the line and caret the controller set into the Braille editor.
+  void ShowNotes();
+  void ShowShortNotes();
 
   std::unique_ptr<TSongWindow> controller_;
   QLabel* notes_label_ = nullptr;     // NotesEditText
@@ -145,6 +152,17 @@ class TSongWindowView : public QWidget,
   std::map<std::string, QAction*> actions_;      // action name -> action
   std::map<std::string, bool> commands_;        // actions with a command bound
   bool mirroring_ = false;
+  // The Braille line (code page 1251) as the controller set it or last read it, kept so
+  // that a key reads the line without converting the widget's text. The widget takes the
+  // controller's line and caret at once, or, for a line of 65,536 cells or more, once the
+  // keys queued now are handled (ShowNotes): a long line is laid out once for them all.
+  mutable std::string notes_;
+  mutable bool notes_known_ = false;  // notes_ holds the line
+  bool notes_pending_ = false;        // the widget does not show notes_caret_ yet
+  bool notes_text_pending_ = false;   // nor notes_
+  bool showing_notes_ = false;        // ShowNotes is setting the widget's text
+  int32_t notes_caret_ = 0;
+  int32_t notes_anchor_ = 0;
   QTimer announce_timer_;
   // What the screen reader knows of the editors: the texts and the place of the line.
   TFieldState heard_notes_;

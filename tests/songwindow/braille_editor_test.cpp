@@ -274,7 +274,7 @@ TEST_F(BrailleEditorTest, MovingByMeasuresKeepsTheVoice) {
   Press(window.Editor(), "Down");
   Press(window.Editor(), "Down");
   EXPECT_EQ(window.CurrentTrack->Voice, 3);
-  rig.editors.caret = rig.editors.anchor = static_cast<uint16_t>(rig.editors.notes.size());
+  rig.editors.caret = rig.editors.anchor = static_cast<int32_t>(rig.editors.notes.size());
   rig.speaker.said.clear();
   Press(window.Editor(), "Right");
   EXPECT_EQ(window.CurrentMeasure, 2);
@@ -393,6 +393,37 @@ TEST_F(BrailleEditorTest, TypingIntoAFullLineIsRefusedAndSaid) {
   EXPECT_EQ(window.Undo().Label(), label) << "no undo step for a refused character";
   EXPECT_EQ(rig.speaker.said.back(), "I Строка длиннее 262144 байт: вставка отменена");
   EXPECT_EQ(rig.signaller.kinds, std::vector<uint8_t>{100 + sError});
+}
+
+// Past caret 65,535 of a long measure the keys edit and move at the caret, not at a
+// caret wrapped to 16 bits.
+TEST_F(BrailleEditorTest, KeysAtTheEndOfAMeasureOfMoreThan65535CellsActThere) {
+  const std::string line = "!" + std::string(69999, 'S');
+  const int32_t end = static_cast<int32_t>(line.size());
+  const struct {
+    const char* key;
+    int32_t caret;
+    std::string notesAfter;
+    int32_t caretAfter;
+  } cases[] = {
+      {"Type:d", end, line + "d", end + 1},
+      {"Back", end, line.substr(0, end - 1), end - 1},
+      {"Left", end, line, end - 1},
+      {"Right", end - 1, line, end},
+      {"Delete", end - 1, line.substr(0, end - 1), end - 1},
+  };
+  for (const auto& c : cases) {
+    TWindowRig rig;
+    TSongWindow window(rig.Ports(), 1, "qem");
+    LoadSongText(window, {"1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", line});
+    window.ShowTreck(smSilent);
+    rig.editors.caret = rig.editors.anchor = c.caret;
+    Press(window.Editor(), c.key);
+    EXPECT_EQ(rig.editors.notes.size(), c.notesAfter.size()) << c.key;
+    EXPECT_TRUE(rig.editors.notes == c.notesAfter) << c.key;
+    EXPECT_EQ(rig.editors.caret, c.caretAfter) << c.key;
+    EXPECT_EQ(rig.editors.anchor, c.caretAfter) << c.key;
+  }
 }
 
 TEST_F(BrailleEditorTest, SpaceWhilePlayingPausesAndResumes) {

@@ -27,7 +27,7 @@ std::unique_ptr<TSongWindow> OpenWindow(TWindowRig& rig, int32_t number) {
   LoadSongText(*window, {"1 0 0 1 0 0 0", "Общее", "Vd4m", "1 0 1 1 0 0 0", "Мелодия", "!P"},
                rig.home.Dir().File("tune.qem"));
   window->ShowTreck(smSilent);
-  rig.editors.caret = static_cast<uint16_t>(rig.editors.notes.size());
+  rig.editors.caret = static_cast<int32_t>(rig.editors.notes.size());
   return window;
 }
 

@@ -26,9 +26,9 @@ class TFakeEditors : public IEditors {
  public:
   std::string NotesText() const override { return notes; }
   void SetNotesText(const std::string& text) override { notes = text, caret = anchor = 0; }
-  uint16_t NotesCaret() const override { return caret; }
-  uint16_t NotesAnchor() const override { return anchor; }
-  void SetNotesCaret(uint16_t c, uint16_t a) override { caret = c, anchor = a; }
+  int32_t NotesCaret() const override { return caret; }
+  int32_t NotesAnchor() const override { return anchor; }
+  void SetNotesCaret(int32_t c, int32_t a) override { caret = c, anchor = a; }
   std::vector<std::string> ProgramLines() const override { return program; }
   void SetProgramLines(const std::vector<std::string>& lines) override { program = lines; }
   int32_t ProgramCaretColumn() const override { return column; }
@@ -63,8 +63,8 @@ class TFakeEditors : public IEditors {
   }
 
   std::string notes;
-  uint16_t caret = 0;
-  uint16_t anchor = 0;
+  int32_t caret = 0;
+  int32_t anchor = 0;
   std::vector<std::string> program;
   int32_t column = 0;
   int32_t line = 0;
