@@ -10,9 +10,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include <filesystem>
 #include <string>
 
+#include "bench/bench_home.h"
 #include "settings/settings.h"
 #include "songwindow/view/song_window_view.h"
 #include "songwindow/widgets/accessible_text.h"
@@ -33,24 +33,6 @@ QApplication& OffscreenApplication() {
   }();
   return *application;
 }
-
-// A program folder of its own for the window's undo and present-song files.
-class TBenchHome {
- public:
-  TBenchHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velto-bench-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-    std::filesystem::create_directories(path_ / "Resources" / "temp");
-    ProgramDir = path_.string() + "/";
-  }
-  ~TBenchHome() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // What the screen reader would be told.
 int64_t gTextEvents = 0;

@@ -2,12 +2,10 @@
 // four-voice track, from the key down to the spoken echo and the preview sent.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/bench_home.h"
 #include "settings/settings.h"
 #include "songwindow/controller/braille_editor.h"
 #include "songwindow/controller/song_window.h"
@@ -70,24 +68,6 @@ class TCountingPreview : public INotePreview {
   void SendProgramChange(int /*port*/, int /*channel*/, int /*program*/) override {}
   void ResetPort(int /*port*/) override {}
   int64_t notes = 0;
-};
-
-// A program folder of its own for the window's undo files.
-class TBenchHome {
- public:
-  TBenchHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velto-bench-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-    std::filesystem::create_directories(path_ / "Resources" / "temp");
-    ProgramDir = path_.string() + "/";
-  }
-  ~TBenchHome() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-
- private:
-  std::filesystem::path path_;
 };
 
 // A control track and a track of 600 measures of four voices.
