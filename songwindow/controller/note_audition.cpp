@@ -25,6 +25,7 @@ namespace {
 constexpr int32_t kNoteOnMs = 800;
 constexpr int kPreviewVelocity = 81;
 constexpr int32_t kCheckpointEvery = 8;  // measures between kept reader states
+constexpr size_t kInsideBeforeCaret = 1024;  // how near the caret a state inside its measure is kept
 constexpr int32_t kAccordionOctave = 3;
 constexpr const char* kPoints = "%points%";
 constexpr const char* kLeague = "%league%";
@@ -245,12 +246,27 @@ struct TReadingKey {
   bool operator==(const TReadingKey&) const = default;
 };
 
+// The reading of the caret's measure as it stood at a sign boundary shortly before the
+// caret, so that the next key in a long measure reads on from there, not from its start.
+struct TInsideCheckpoint {
+  int32_t Measure = 0;  // 0: none
+  uint8_t CaretVoice = 0;
+  std::string Read;  // the measure's text read up to here
+  TWalkState State;
+  std::string Consumed;  // the voice's signs read so far
+  uint8_t Voice = 1;
+  std::string Marks;
+  size_t Mark = std::string::npos;
+  bool StrayMarks = false;
+};
+
 // The lines of the measures read whole by the last audition, and the state after every
 // kCheckpointEvery-th of them.
 struct TAuditionCache {
   TReadingKey Key;
   std::vector<std::pair<std::string, std::string>> Lines;  // (head, own) as written
   std::vector<TWalkState> Checkpoints;                      // [i]: after measure (i + 1) * K
+  TInsideCheckpoint Inside;
 };
 
 namespace {
@@ -281,6 +297,9 @@ class TWalk {
   std::pair<std::string_view, std::string_view> RawLines(int32_t measure) const;
   std::string Composed(int32_t measure, bool caretMeasure);
   TMeasureEnd ReadMeasure(const std::string& text, bool caretMeasure);
+  size_t ResumeInside(const std::string& composed, std::string& consumed, uint8_t& voice);
+  void KeepInside(const std::string& composed, const TMeasureText& text, const std::string& consumed,
+                  uint8_t voice);
   void MarkToken(TSignKind kind, const std::string& token, size_t consumedBefore);
   TNoteSpelling PrefixSigns(uint8_t voice);
   bool ReadInterval(uint8_t voice, int32_t n, TKeySign written, bool caretVoice, const std::string& consumed);
@@ -312,6 +331,8 @@ class TWalk {
   size_t mark_ = std::string::npos;  // where that "%" is
   bool strayMarks_ = false;          // a sign read holds "%" too
   bool hasExtras_ = false;
+  bool earlierUnchanged_ = false;    // every measure before the caret's reads as last time
+  bool insideKept_ = false;          // this walk kept a state inside the caret's measure
 };
 
 TAudition TWalk::Run() {
@@ -379,7 +400,7 @@ void TWalk::LoadRules() {
 // The first measure to read: after the latest kept state whose measures are unchanged.
 int32_t TWalk::StartFromCache(const TReadingKey& key) {
   if (!(cache_.Key == key)) {
-    cache_ = TAuditionCache{key, {}, {}};
+    cache_ = TAuditionCache{key, {}, {}, {}};
   }
   int32_t same = 0;
   const int32_t limit = std::min<int32_t>(static_cast<int32_t>(cache_.Lines.size()), q_.Measure - 1);
@@ -389,6 +410,11 @@ int32_t TWalk::StartFromCache(const TReadingKey& key) {
       break;
     }
     ++same;
+  }
+  // A state inside the caret's measure holds only while nothing before it changed.
+  earlierUnchanged_ = same == q_.Measure - 1 && !key.TranslateOwn && !key.TranslateHead;
+  if (!earlierUnchanged_) {
+    cache_.Inside = TInsideCheckpoint{};
   }
   cache_.Lines.resize(same);
   cache_.Checkpoints.resize(same / kCheckpointEvery);
@@ -464,7 +490,13 @@ TMeasureEnd TWalk::ReadMeasure(const std::string& composed, bool caretMeasure) {
   mark_ = std::string::npos;
   strayMarks_ = false;
   r.MeasureStart = true;
+  if (caretMeasure) {
+    text.Skip(ResumeInside(composed, consumed, voice));
+  }
   while (!text.Empty()) {
+    if (caretMeasure && voice == caretVoice_) {
+      KeepInside(composed, text, consumed, voice);
+    }
     TVoiceState& v = r.Voice(voice);
     int32_t value = 0;
     TKeySign accidental = TKeySign::No;
@@ -517,6 +549,43 @@ TMeasureEnd TWalk::ReadMeasure(const std::string& composed, bool caretMeasure) {
     }
   }
   return TMeasureEnd::Read;
+}
+
+// Where the caret's measure is read from: the kept state inside it when the measure reads
+// as it did up to there and the caret lies past it; the measure's start otherwise (0).
+size_t TWalk::ResumeInside(const std::string& composed, std::string& consumed, uint8_t& voice) {
+  const TInsideCheckpoint& kept = cache_.Inside;
+  if (!earlierUnchanged_ || kept.Measure != q_.Measure || kept.CaretVoice != caretVoice_ ||
+      static_cast<int64_t>(kept.Consumed.size()) >= caret_ || composed.size() < kept.Read.size() ||
+      composed.compare(0, kept.Read.size(), kept.Read) != 0) {
+    return 0;
+  }
+  *state_ = kept.State;
+  consumed = kept.Consumed;
+  voice = kept.Voice;
+  marks_ = kept.Marks;
+  mark_ = kept.Mark;
+  strayMarks_ = kept.StrayMarks;
+  return kept.Read.size();
+}
+
+// Keeps the state at the first sign boundary of the caret's voice within
+// kInsideBeforeCaret cells before the caret. Nothing read before the caret depends on it,
+// so a later walk with its caret past this place reads on from here as from the start.
+void TWalk::KeepInside(const std::string& composed, const TMeasureText& text, const std::string& consumed,
+                       uint8_t voice) {
+  const auto read = static_cast<int64_t>(consumed.size());
+  if (insideKept_ || !earlierUnchanged_ || result_.Found || errors_.Code() != 0 || read >= caret_ ||
+      read + static_cast<int64_t>(kInsideBeforeCaret) < caret_) {
+    return;
+  }
+  insideKept_ = true;
+  const size_t at = composed.size() - text.Size();
+  if (text.Rest() != std::string_view(composed).substr(at)) {
+    return;  // the reader rewrote what is left: positions no longer match the measure's text
+  }
+  cache_.Inside = TInsideCheckpoint{q_.Measure, caretVoice_, composed.substr(0, at), *state_, consumed, voice,
+                                    marks_, mark_, strayMarks_};
 }
 
 // The signs of the caret's voice as read, with "%" moved before each note up to the one

@@ -220,6 +220,21 @@ TEST(PlayNote, WalkingTheReferenceMelodiesNamesTheirNotes) {
   }
 }
 
+// PlayNote at (measure, caret) through the window's kept states gives what a walk of a
+// fresh audition gives.
+void ExpectKeptAgreesWithAFreshWalk(TAuditionRig& a, int32_t measure, int32_t caret) {
+  const TAudition kept = a.At(measure, caret);
+  const std::vector<std::string> keptMidi = a.rig.preview.sent;
+  a.window.LastAuditionText.clear();
+  a.rig.preview.sent.clear();
+  TNoteAudition fresh(a.window);
+  const TAudition walked = fresh.PlayNote({measure, caret, true, false, true});
+  const uint16_t voice = a.window.CurrentTrack->Voice;
+  EXPECT_EQ(kept.Description, walked.Description) << measure << "/" << voice << "/" << caret;
+  EXPECT_EQ(kept.SelStart, walked.SelStart) << measure << "/" << voice << "/" << caret;
+  EXPECT_EQ(keptMidi, a.rig.preview.sent) << measure << "/" << voice << "/" << caret;
+}
+
 // Kept reader states give what a walk from measure 1 gives, also after an earlier measure
 // changed.
 TEST(PlayNote, KeptStatesAgreeWithAFreshWalk) {
@@ -233,15 +248,7 @@ TEST(PlayNote, KeptStatesAgreeWithAFreshWalk) {
   const auto compare = [&](int32_t measure, uint16_t voice) {
     a.window.CurrentTrack->Voice = voice;
     for (int32_t caret = 1; caret <= 8; ++caret) {
-      const TAudition kept = a.At(measure, caret);
-      const std::vector<std::string> keptMidi = a.rig.preview.sent;
-      a.window.LastAuditionText.clear();
-      a.rig.preview.sent.clear();
-      TNoteAudition fresh(a.window);
-      const TAudition walked = fresh.PlayNote({measure, caret, true, false, true});
-      EXPECT_EQ(kept.Description, walked.Description) << measure << "/" << voice << "/" << caret;
-      EXPECT_EQ(kept.SelStart, walked.SelStart) << measure << "/" << voice << "/" << caret;
-      EXPECT_EQ(keptMidi, a.rig.preview.sent) << measure << "/" << voice << "/" << caret;
+      ExpectKeptAgreesWithAFreshWalk(a, measure, caret);
     }
   };
   for (int32_t measure : {1, 8, 9, 17, 33, 40}) {
@@ -252,6 +259,37 @@ TEST(PlayNote, KeptStatesAgreeWithAFreshWalk) {
     compare(measure, 1);
     compare(measure, 3);
   }
+}
+
+// In a long measure the state kept shortly before the caret serves the next keys, as the
+// caret moves on or back, and not once the measure changed before it.
+TEST(PlayNote, AStateKeptInsideALongMeasureAgreesWithAFreshWalk) {
+  const char* pieces[] = {"!PSNQ", "!TOwP", "!defghijd", "!yz"};  // each from its octave sign
+  std::string voice2;
+  for (size_t i = 0; voice2.size() < 5000; ++i) {
+    voice2 += pieces[i % 4];
+  }
+  TAuditionRig a({"!PSNQ()" + voice2, "PSNQ"});
+  a.window.CurrentTrack->Voice = 2;
+  const auto end = static_cast<int32_t>(voice2.size());
+  const auto lastP = static_cast<int32_t>(voice2.rfind("!PSNQ")) + 2;  // the caret after its P
+  for (int32_t caret : {end - 40, end - 39, end - 2, end, end - 30, end - 1500, end - 1499, lastP}) {
+    ExpectKeptAgreesWithAFreshWalk(a, 1, caret);
+  }
+  // A sharp well before the kept place holds for every later P of the measure.
+  a.window.CurrentTrack->MusicStrings[0].insert(7 + voice2.find("!PSNQ", 1000) + 1, "M");
+  ExpectKeptAgreesWithAFreshWalk(a, 1, lastP + 1);
+  ExpectKeptAgreesWithAFreshWalk(a, 2, 3);
+  // Nor once an earlier measure changed: here the octave the long measure starts from.
+  std::string scale;
+  while (scale.size() < 4000) {
+    scale += "PSNQ";
+  }
+  TAuditionRig b({"!PSNQ", scale});
+  const auto last = static_cast<int32_t>(scale.size());
+  ExpectKeptAgreesWithAFreshWalk(b, 2, last - 1);
+  b.window.CurrentTrack->MusicStrings[0] = "KPSNQ";
+  ExpectKeptAgreesWithAFreshWalk(b, 2, last);
 }
 
 }  // namespace
