@@ -67,15 +67,6 @@ std::string TrackPlace(const TVelto& song, uint16_t number) {
   return place;
 }
 
-// The track whose text a handler error lies in: the one the compiler showed.
-uint16_t NumberOf(const TVelto& song, PTreck track) {
-  uint16_t n = 0;
-  for (PTreck t = song.HeadTreck; t != nullptr && t != track; t = t->Next) {
-    ++n;
-  }
-  return n;
-}
-
 std::atomic<bool> command_stop{false};
 
 constexpr auto kProgressPoll = std::chrono::milliseconds(200);
@@ -185,7 +176,7 @@ int PlayOpenSong(TVelto& window, const std::string& song, int32_t device, std::o
 // another track's handler ran the line, that track. The module's name is a place: whole.
 std::string HandlerPlace(const TErrors& e, const TVelto& song) {
   const uint16_t track =
-      e.Track >= 0 ? static_cast<uint16_t>(e.Track) : NumberOf(song, song.CurrentTrack);
+      e.Track >= 0 ? static_cast<uint16_t>(e.Track) : TrackNumberOf(song, song.CurrentTrack);
   std::string place;
   if (e.Source == esModule) {
     place = PlaceWord(2154, "модуль %s", e.Module);

@@ -182,6 +182,14 @@ TVelto::TEditorFields TVelto::EditorFields() const {
                        ProgramEditCaretY};
 }
 
+uint16_t TrackNumberOf(const TVelto& song, PTreck track) {
+  uint16_t n = 0;
+  for (PTreck t = song.HeadTreck; t != nullptr && t != track; t = t->Next) {
+    ++n;
+  }
+  return n;
+}
+
 void ClearTrackList(PTreck& Track) {
   if (Track == nullptr) {
     return;

@@ -115,6 +115,10 @@ class TVelto {
   bool hidden_lines_changed_ = false;  // MarkHiddenLinesChanged since the last commit or fill
 };
 
+// The number of `track` in the song, the control track being 0 (the track count when it
+// is not one of the song's).
+uint16_t TrackNumberOf(const TVelto& song, PTreck track);
+
 // Frees every track of the list holding Track; Track ends nil. The caller resets the
 // window's HeadTreck and TrackCount and has stopped what plays them.
 void ClearTrackList(PTreck& Track);

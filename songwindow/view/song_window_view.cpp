@@ -307,6 +307,10 @@ void TSongWindowView::Mirror() {
 }
 
 std::string TSongWindowView::NotesText() const {
+  return KnownNotes();
+}
+
+const std::string& TSongWindowView::KnownNotes() const {
   if (!notes_known_) {
     notes_ = FromQt(notes_edit_->text());
     notes_known_ = true;
@@ -344,7 +348,7 @@ int32_t TSongWindowView::NotesAnchor() const {
 void TSongWindowView::SetNotesCaret(int32_t caret, int32_t anchor) {
   AnnounceLater();
   // Within the line, as the widget keeps them.
-  const auto length = static_cast<int32_t>(NotesText().size());
+  const auto length = static_cast<int32_t>(KnownNotes().size());
   notes_pending_ = true;
   notes_caret_ = std::clamp(caret, 0, length);
   notes_anchor_ = std::clamp(anchor, 0, length);

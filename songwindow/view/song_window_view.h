@@ -132,6 +132,8 @@ class TSongWindowView : public QWidget,
   // handled: the cells changed and the caret (a whole line for a line of another place).
   void AnnounceLater();
   void AnnounceEditors();
+  // The Braille line, read from the widget only when not known already.
+  const std::string& KnownNotes() const;
   // Puts the line and caret the controller set into the Braille editor.
   void ShowNotes();
   void ShowShortNotes();

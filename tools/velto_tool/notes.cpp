@@ -59,20 +59,11 @@ void PrintTrack(int track, const TNoteList& list) {
   }
 }
 
-// The number of `track` in the song, the control track being 0.
-int TrackNumber(const TVelto& song, PTreck track) {
-  int n = 0;
-  for (PTreck t = song.HeadTreck; t != nullptr && t != track; t = t->Next) {
-    ++n;
-  }
-  return n;
-}
-
 // A preparation's error at the place it points the window at (the control track's line
 // is track 0's voice 1), then the error's message with its detail.
 void PrintError(const TVelto& song, const TErrors& e) {
   const std::string message = Cp1251ToUtf8(ErrorMessageLine(SongErrorMessage(e.Code, e.Text, "")));
-  std::printf("%d %u %d: error %d: %s\n", TrackNumber(song, song.CurrentTrack), e.Measure, e.Voice,
+  std::printf("%d %u %d: error %d: %s\n", TrackNumberOf(song, song.CurrentTrack), e.Measure, e.Voice,
               e.Code, message.c_str());
 }
 
