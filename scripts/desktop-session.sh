@@ -17,7 +17,7 @@ if [ -z "${VELTO_DESKTOP_SESSION:-}" ]; then
 fi
 
 work=$(mktemp -d)
-cleanup() {
+cleanup_display() {
   if [ -n "${wm_pid:-}" ]; then
     kill "$wm_pid" 2>/dev/null || true
     wait "$wm_pid" 2>/dev/null || true
@@ -26,38 +26,60 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
+  wm_pid=
+  xvfb_pid=
+}
+cleanup() {
+  cleanup_display
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and writes its number.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  if [ -s "$work/display" ]; then
-    break
+# Starts the virtual X server, which picks a free display itself and writes its number, and a
+# window manager on it, as every desktop has: it decides which window holds the keyboard
+# after a dialog closes and what a screen reader is told while windows come and go. False,
+# with both stopped, when either did not start.
+start_display() {
+  : > "$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    if [ -s "$work/display" ]; then
+      break
+    fi
+    sleep 0.1
+  done
+  if [ ! -s "$work/display" ]; then
+    echo "desktop-session: the virtual X server did not start" >&2
+    cat "$work/xvfb.log" >&2
+    cleanup_display
+    return 1
   fi
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  echo "desktop-session: the virtual X server did not start" >&2
-  cat "$work/xvfb.log" >&2
-  exit 1
-fi
-export DISPLAY=":$(tr -d '\n' < "$work/display")"
-# A window manager, as every desktop has: it decides which window holds the keyboard after a
-# dialog closes and what a screen reader is told while windows come and go.
-metacity --sm-disable --no-composite >"$work/wm.log" 2>&1 &
-wm_pid=$!
-for _ in $(seq 100); do
-  if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-    break
-  fi
-  sleep 0.1
-done
-if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-  echo "desktop-session: the window manager did not start" >&2
+  export DISPLAY=":$(tr -d '\n' < "$work/display")"
+  metacity --sm-disable --no-composite >"$work/wm.log" 2>&1 &
+  wm_pid=$!
+  for _ in $(seq 100); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "desktop-session: the window manager did not start on $DISPLAY" >&2
   cat "$work/wm.log" >&2
+  cleanup_display
+  return 1
+}
+
+# Sessions starting and ending side by side can race for a display number: a failed start
+# is tried again on a display picked anew.
+started=false
+for _ in 1 2 3; do
+  if start_display; then
+    started=true
+    break
+  fi
+done
+if [ "$started" != true ]; then
   exit 1
 fi
 # Qt applications talk to the AT-SPI bus without waiting for a screen reader to ask.
