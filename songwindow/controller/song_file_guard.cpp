@@ -106,9 +106,9 @@ TWriteOver TSongWindow::AskBeforeWritingOver() {
       deleted ? LangStrOr(1255, "Не записывать") : LangStrOr(1252, "Оставить другую версию"),
       LangStrOr(1253, "Сохранить в другой файл"),
       deleted ? LangStrOr(1256, "Записать снова") : LangStrOr(1254, "Перезаписать")};
-  // Writing a deleted file again loses nothing; another program's text is never the
-  // default to write over.
-  switch (ports_.Questions->Choose(text, choices, deleted ? 2 : 0)) {
+  // The default loses nothing and writes over nothing: a deleted file is written again, the
+  // window's text beside another program's version goes to another file.
+  switch (ports_.Questions->Choose(text, choices, deleted ? 2 : 1)) {
     case 0: return TWriteOver::Keep;
     case 1: return TWriteOver::SaveElsewhere;
     case 2: return TWriteOver::Write;
@@ -124,9 +124,9 @@ TSaveResult TSongWindow::SaveOverFile() {
     case TWriteOver::Write:
       break;
     case TWriteOver::Cancel:
+    case TWriteOver::Keep:
       ports_.Speaker->Speak(notSaved, 1);
       return TSaveResult::NotSaved;
-    case TWriteOver::Keep:
     case TWriteOver::SaveElsewhere:
       return TSaveResult::SaveAsWanted;
   }
@@ -189,9 +189,13 @@ std::optional<bool> TSongWindow::EndingAfterOtherWriter(bool Closing) {
     case TWriteOver::Cancel:
       return false;
     case TWriteOver::Keep:
+      // The other program's version stays and the window's text goes, as "No" does.
+      if (!Closing) {
+        EmptySong();
+      }
+      return true;
     case TWriteOver::SaveElsewhere:
-      // The window's text goes to another file; a save dialog cancelled or a failed write
-      // keeps the window, or that text would be lost.
+      // A save dialog cancelled or a failed write keeps the window, or its text is lost.
       return SaveUnderChosenName().value_or(false);
     case TWriteOver::Write:
       break;

@@ -62,7 +62,7 @@ enum TShowMode : uint8_t {
 // changed or deleted since this window loaded or wrote it.
 enum class TWriteOver : uint8_t {
   Write,          // write over it (or write it again)
-  Keep,           // leave the other version (or the deletion); the song may go elsewhere
+  Keep,           // leave the other version (or the deletion); nothing is written
   SaveElsewhere,  // save the song under another name
   Cancel,         // do nothing
 };
@@ -363,7 +363,7 @@ class TSongWindow : public TVelto {
   // Keeps what SongFile remembers beside the undo files (or removes it when nothing is).
   void KeepSongFileIdentity();
   // Before writing over FileName: when another program changed or deleted it since, asks
-  // what to do (the default never writes over another program's text).
+  // what to do (the default loses nothing and never writes over another program's text).
   TWriteOver AskBeforeWritingOver();
   // Ctrl+S for a song with a file: asks first when another program wrote the file, then
   // writes; the OK signal when written, else the reason spoken (and a box for a failed

@@ -86,9 +86,9 @@ def press_later(role, name):
 CHANGED = "tw.qem изменён другой программой после открытия."
 
 
-def enter_keeps_the_other_version(program, song, keys):
-    """`keys` meets the question about the other program's version; Enter keeps it and the
-    save dialog offered for the window's text is cancelled."""
+def enter_offers_another_file(program, song, keys):
+    """`keys` meets the question about the other program's version; Enter offers a save
+    dialog for the window's text, whose Esc keeps the window."""
     key(*keys)
     wait_for("the question naming the other program", lambda: find_text(CHANGED))
     key("Return")
@@ -109,25 +109,30 @@ def edited_line_kept(program, line):
         fail("the Braille editor holds %r, not the edited %r" % (text_of(notes)[0], line))
 
 
-def scenario_replaced(bin_dir, source_dir):
-    """Another program replaced the song: Enter at Ctrl+S (untouched and edited) keeps its
-    version; Enter at Ctrl+Q and Ctrl+F4 offers a save dialog for the window's text, whose
-    Esc cancels the quit and the close; that text then goes to another file."""
-    song = song_copy(source_dir, "tw.qem")
-    program = Program(bin_dir, [song])
-    song_window_shown("tw (qem)")
-    write(song, OTHER)
-    enter_keeps_the_other_version(program, song, ["ctrl+s"])
-    focus_main_window()
+def type_a_cell():
+    """Types "N" at the end of the focused Braille editor's line; returns the new line."""
     notes = wait_for("focus on the Braille editor", lambda: focused_field(NOTES))
     key("End")
     before = text_of(notes)[0]
     type_text("N")
-    line = wait_for("the typed cell", lambda: text_of(notes)[0] == before + "N" and before + "N")
-    enter_keeps_the_other_version(program, song, ["ctrl+s"])
+    return wait_for("the typed cell", lambda: text_of(notes)[0] == before + "N" and before + "N")
+
+
+def scenario_replaced(bin_dir, source_dir):
+    """Another program replaced the song: Enter at Ctrl+S (untouched and edited), Ctrl+Q and
+    Ctrl+F4 offers a save dialog for the window's text, whose Esc keeps the window and its
+    text; that text then goes to another file."""
+    song = song_copy(source_dir, "tw.qem")
+    program = Program(bin_dir, [song])
+    song_window_shown("tw (qem)")
+    write(song, OTHER)
+    enter_offers_another_file(program, song, ["ctrl+s"])
+    focus_main_window()
+    line = type_a_cell()
+    enter_offers_another_file(program, song, ["ctrl+s"])
     edited_line_kept(program, line)
     for keys in (["ctrl+q"], ["ctrl+F4"]):
-        enter_keeps_the_other_version(program, song, keys)
+        enter_offers_another_file(program, song, keys)
         edited_line_kept(program, line)
     if "sOk" in program.signals():
         fail("the OK signal without a save: %r" % program.signals())
@@ -146,8 +151,30 @@ def scenario_replaced(bin_dir, source_dir):
 
 
 def scenario_replacedclose(bin_dir, source_dir):
-    """An untouched song whose file another program replaced closes without a word and
-    without writing."""
+    """Typed windows over files another program replaced or deleted close on "Оставить
+    другую версию" and "Не записывать" without a save dialog and without writing; an
+    untouched song whose file was replaced closes without a word."""
+    for name, other, question, answer in (
+            ("rep", lambda p: write(p, OTHER), "rep.qem изменён другой программой",
+             "Оставить другую версию"),
+            ("del", os.remove, "del.qem удалён другой программой", "Не записывать")):
+        song = song_copy(source_dir, name + ".qem")
+        program = Program(bin_dir, [song])
+        song_window_shown(name + " (qem)")
+        type_a_cell()
+        other(song)
+        key("ctrl+F4")
+        wait_for("the question about the other program", lambda: find_text(question))
+        press("push button", answer)
+        wait_for("the window to close", lambda: find("frame", name + " (qem)") is None)
+        if file_dialog() is not None:
+            fail("a save dialog after %r" % answer)
+        key("ctrl+q")
+        program.finish()
+        if os.path.exists(song) and read(song) != OTHER:
+            fail("closing wrote over the other program's version")
+        if name == "del" and os.path.exists(song):
+            fail("closing wrote the deleted song again")
     song = song_copy(source_dir, "tw.qem")
     program = Program(bin_dir, [song])
     song_window_shown("tw (qem)")

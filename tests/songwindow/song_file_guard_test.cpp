@@ -33,7 +33,7 @@ std::string Bytes(const std::vector<std::string>& utf8Lines, bool utf8 = false) 
 
 const std::string kChanged =
     "choose song.qem изменён другой программой после открытия. "
-    "[Оставить другую версию|Сохранить в другой файл|Перезаписать] default 0";
+    "[Оставить другую версию|Сохранить в другой файл|Перезаписать] default 1";
 const std::string kDeleted =
     "choose song.qem удалён другой программой после открытия. "
     "[Не записывать|Сохранить в другой файл|Записать снова] default 2";
@@ -89,6 +89,8 @@ TEST_P(SongFileGuardCloseTest, CloseKeepsWhatAnotherProgramWrote) {
   }
   EXPECT_EQ(window_.FormCloseQuery(), c.closes);
   EXPECT_EQ(rig_.questions.asked, c.asked);
+  // A save dialog only for the answer that asks for one.
+  EXPECT_EQ(rig_.dialogs.filters.size(), c.choices == std::deque<int>{1} ? 1u : 0u);
   if (c.ours) {
     EXPECT_EQ(ReadBytes(path_), Ours());
   } else if (c.file) {
@@ -113,24 +115,23 @@ INSTANTIATE_TEST_SUITE_P(
     Writers, SongFileGuardCloseTest,
     ::testing::Values(
         TCloseCase{"ReplacedUntouched", kReplace, false, {}, {}, true, {}, kOther, false},
-        // Enter: the default keeps the other version; the save dialog offered for the
-        // window's text is cancelled, and so is the close.
-        TCloseCase{"ReplacedEditedDefault", kReplace, true, {0}, {}, false, {kChanged}, kOther, false},
-        TCloseCase{"ReplacedEditedKeptSavedElsewhere", kReplace, true, {0}, "mine.qem", true,
-                   {kChanged}, kOther, false},
-        TCloseCase{"ReplacedEditedElsewhereCancelled", kReplace, true, {1}, {}, false, {kChanged},
+        // The other version kept: the window goes, no save dialog, nothing written.
+        TCloseCase{"ReplacedEditedKept", kReplace, true, {0}, {}, true, {kChanged}, kOther, false},
+        // Enter: the default offers a save dialog for the window's text; cancelled, the
+        // window stays.
+        TCloseCase{"ReplacedEditedDefaultSaveCancelled", kReplace, true, {1}, {}, false, {kChanged},
                    kOther, false},
+        TCloseCase{"ReplacedEditedSavedElsewhere", kReplace, true, {1}, "mine.qem", true,
+                   {kChanged}, kOther, false},
         TCloseCase{"ReplacedEditedOverwritten", kReplace, true, {2}, {}, true, {kChanged}, {}, true},
         TCloseCase{"ReplacedEditedBoxClosed", kReplace, true, {}, {}, false, {kChanged}, kOther,
                    false},
         TCloseCase{"DeletedUntouchedWrittenAgain", kDelete, false, {2}, {}, true, {kDeleted},
                    Bytes(kSong), false},
-        TCloseCase{"DeletedLeftDeletedSaveCancelled", kDelete, true, {0}, {}, false, {kDeleted}, {},
+        TCloseCase{"DeletedEditedLeftDeleted", kDelete, true, {0}, {}, true, {kDeleted}, {}, false},
+        TCloseCase{"DeletedEditedSaveCancelled", kDelete, true, {1}, {}, false, {kDeleted}, {},
                    false},
-        TCloseCase{"DeletedLeftDeletedSavedElsewhere", kDelete, true, {0}, "mine.qem", true,
-                   {kDeleted}, {}, false},
-        // The window's text is in no file: whatever stops its Save As keeps the window.
-        TCloseCase{"DeletedUntouchedLeftDeletedSaveCancelled", kDelete, false, {0}, {}, false,
+        TCloseCase{"DeletedEditedSavedElsewhere", kDelete, true, {1}, "mine.qem", true,
                    {kDeleted}, {}, false},
         TCloseCase{"ReplacedEditedSavedOverItsOwnNameRefused", kReplace, true, {1}, "song.qem", false,
                    {kChanged, "3 song.qem открыт в окне «song (qem)». Выберите другое имя."}, kOther,
@@ -156,13 +157,16 @@ TEST_F(SongFileGuardTest, CtrlSOverAnotherProgramsVersionAsksFirst) {
   Open();
   Edit();
   WriteBytes(path_, kOther);
-  rig_.questions.choose = {0};
+  rig_.questions.choose = {1};
   EXPECT_EQ(window_.SaveOverFile(), TSaveResult::SaveAsWanted);
+  rig_.questions.choose = {0};  // the other version kept: nothing written, and said so
+  EXPECT_EQ(window_.SaveOverFile(), TSaveResult::NotSaved);
   rig_.questions.choose = {};
   EXPECT_EQ(window_.SaveOverFile(), TSaveResult::NotSaved);
   EXPECT_EQ(ReadBytes(path_), kOther);
-  EXPECT_EQ(rig_.questions.asked, (std::vector<std::string>{kChanged, kChanged}));
-  EXPECT_EQ(rig_.speaker.said, std::vector<std::string>{"I song.qem не сохранён."});
+  EXPECT_EQ(rig_.questions.asked, (std::vector<std::string>{kChanged, kChanged, kChanged}));
+  EXPECT_EQ(rig_.speaker.said,
+            (std::vector<std::string>{"I song.qem не сохранён.", "I song.qem не сохранён."}));
   rig_.questions.choose = {2};
   EXPECT_EQ(window_.SaveOverFile(), TSaveResult::Saved);
   EXPECT_EQ(ReadBytes(path_), Ours());
@@ -183,7 +187,7 @@ TEST_F(SongFileGuardTest, TheQuestionSaysWhereANameThatBecameALinkPoints) {
             std::vector<std::string>{
                 "choose song.qem изменён другой программой после открытия. Имя song.qem теперь "
                 "ссылка на " + elsewhere +
-                ". [Оставить другую версию|Сохранить в другой файл|Перезаписать] default 0"});
+                ". [Оставить другую версию|Сохранить в другой файл|Перезаписать] default 1"});
   EXPECT_EQ(ReadBytes(elsewhere), kOther);
 }
 
@@ -301,9 +305,10 @@ TEST_F(RecoveredSongGuardTest, ADeletedFileIsAskedAboutAndNoFileOfTheLeftoverSta
   Recover(found[0]);
   found[0].Discard();
   EXPECT_FALSE(std::filesystem::exists(UndoFileIdentityPath(ProgramDir, 3)));
-  rig_.questions.choose = {0};
+  rig_.questions.choose = {1};
   EXPECT_EQ(recovered_.SaveOverFile(), TSaveResult::SaveAsWanted);
   EXPECT_EQ(rig_.questions.asked, std::vector<std::string>{kDeleted});
+  EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
 TEST(SongFileGuard, AnUndoFolderThatTakesNothingIsNamedOnce) {
