@@ -10,9 +10,12 @@
 #include <QLocalServer>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QTranslator>
+#include <QWindow>
 
 #include <filesystem>
 #include <functional>
@@ -66,6 +69,14 @@ constexpr int kTimerMs = 100;
 // its smallest size (800 by 600 and 320 by 240 at a text height of 14). The design text
 // height is below every real one, so that a size saved and read again comes back exactly.
 constexpr TFormDesign kMainWindowDesign = {8, 1400, 1050, 560, 420, 0, 0};
+
+// The show state of the placement record for Qt's window states.
+int32_t ShowStateOf(Qt::WindowStates states) {
+  if (states & Qt::WindowMinimized) {
+    return ssMinimised;
+  }
+  return states & (Qt::WindowMaximized | Qt::WindowFullScreen) ? ssMaximised : ssNormal;
+}
 
 // A song file that could not be read or written, named in the user's language.
 void ShowFileError(TFileAction action, const std::filesystem::path& path, const std::string& error) {
@@ -133,36 +144,74 @@ int32_t TMainWindow::TextHeight() const {
   return fontMetrics().height();
 }
 
-void TMainWindow::ShowAtSavedPlace() {
+TWindowPlacement TMainWindow::SavedPlacement(const TWindowPlacement& present, const QMargins& frame) const {
   TIniFile ini;
   ini.Load(ProgramDir + kSettingsFileName);
-  const int32_t c = TextHeight();
-  const TFormDesign limits = ScaledLimits(kMainWindowDesign, c);
-  setMinimumSize(limits.MinWidth, limits.MinHeight);
   const QRect screenArea = screen()->geometry();
-  const TWindowPlacement present{ssNormal, 0, x(), y(), width(), height()};
-  const TWindowPlacement placement =
-      RestoreFormPlacement(ini, objectName().toStdString(), present, c, kMainWindowDesign,
-                           screenArea.width(), screenArea.height(), 0, 0);
+  return RestoreFormPlacement(ini, objectName().toStdString(), present, TextHeight(), kMainWindowDesign,
+                              screenArea.width(), screenArea.height(), frame.left() + frame.right(),
+                              frame.top() + frame.bottom());
+}
+
+void TMainWindow::ShowAtSavedPlace() {
+  const TFormDesign limits = ScaledLimits(kMainWindowDesign, TextHeight());
+  setMinimumSize(limits.MinWidth, limits.MinHeight);
+  // The window manager's frame is not known before the window is shown: NoteGeometry
+  // centres the frame once it is.
+  const TWindowPlacement placement = SavedPlacement({ssNormal, 0, x(), y(), width(), height()}, QMargins());
   resize(placement.ClientWidth, placement.ClientHeight);
   move(placement.Left, placement.Top);
+  normal_frame_ = TNormalFrame(placement);
+  awaiting_frame_ = true;
   // A window is never brought back minimised: the user could not find it.
   placement.State == ssMaximised ? showMaximized() : show();
 }
 
+void TMainWindow::NoteGeometry() {
+  const int32_t state = ShowStateOf(windowState());
+  if (awaiting_frame_ && isVisible() && frameGeometry().size() != size()) {
+    awaiting_frame_ = false;
+    const TWindowPlacement shown = normal_frame_.Placement(state);
+    const TWindowPlacement framed = SavedPlacement(shown, windowHandle()->frameMargins());
+    if (framed.Left != shown.Left || framed.Top != shown.Top) {
+      normal_frame_ = TNormalFrame(framed);
+      if (state == ssNormal) {
+        // As the place given before the window was shown: the frame's corner goes there.
+        windowHandle()->setFramePosition(QPoint(framed.Left, framed.Top));
+        return;
+      }
+    }
+  }
+  const QRect frame = frameGeometry();
+  normal_frame_.Seen(state, frame.x(), frame.y(), width(), height());
+}
+
+void TMainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  NoteGeometry();
+}
+
+void TMainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  NoteGeometry();
+}
+
+void TMainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) {
+    NoteGeometry();  // a window manager may move the window back before it says it is normal
+  }
+}
+
 bool TMainWindow::SavePlacement(std::string* error) {
-  TWindowPlacement placement;
-  placement.State = isMaximized() ? ssMaximised : isMinimized() ? ssMinimised : ssNormal;
-  const QRect normal = placement.State == ssNormal ? geometry() : normalGeometry();
-  const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
-  placement.Left = normal.x() - frameOffset.x();
-  placement.Top = normal.y() - frameOffset.y();
-  placement.ClientWidth = normal.width();
-  placement.ClientHeight = normal.height();
+  const int32_t state = ShowStateOf(windowState());
+  const QRect frame = frameGeometry();
+  normal_frame_.Seen(state, frame.x(), frame.y(), width(), height());
   const std::string path = ProgramDir + kSettingsFileName;
   TIniFile ini;
   ini.Load(path);
-  SaveFormPlacement(ini, objectName().toStdString(), placement, TextHeight(), kMainWindowDesign);
+  SaveFormPlacement(ini, objectName().toStdString(), normal_frame_.Placement(state), TextHeight(),
+                    kMainWindowDesign);
   if (!language_file_.empty()) {
     ini.WriteString("MAIN", "Language", language_file_);
   }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/single_instance.h"
+#include "app/window_placement.h"
 #include "base/errors.h"
 #include "platform/midi_devices/midi_device.h"
 #include "songwindow/parts/window_ports.h"
@@ -50,6 +51,9 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildMenus();
@@ -92,6 +96,13 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   void ReportDeviceFault(const TMidiDeviceFault& fault);
   void LoadQtTranslations();
   void ShowAbout();
+  // The placement velto.ini gives the window (`present` for what it lacks) when the window
+  // manager's frame adds `frame` around the client area.
+  TWindowPlacement SavedPlacement(const TWindowPlacement& present, const QMargins& frame) const;
+  // The window moved, was resized or changed its show state: the normal frame is kept, and
+  // once the window manager's frame is first known a place left to the default is
+  // centred with it.
+  void NoteGeometry();
   // Writes the window's place into velto.ini; false with *error set when it cannot.
   bool SavePlacement(std::string* error);
   int32_t TextHeight() const;
@@ -113,4 +124,6 @@ class TMainWindow : public QMainWindow, public IDeviceChoice {
   std::unique_ptr<QLocalServer> instance_server_;  // hears later copies of the program
   bool announcing_ = false;  // an announcement of the active song window is due
   std::unique_ptr<TSnapshotPresenter> snapshots_;  // shows what "interruption" asks for
+  TNormalFrame normal_frame_;    // where the window goes back to from maximised
+  bool awaiting_frame_ = false;  // shown, the window manager's frame not yet known
 };

@@ -57,6 +57,22 @@ TWindowPlacement RestoreFormPlacement(const TIniFile& ini, const std::string& na
   return placement;
 }
 
+void TNormalFrame::Seen(int32_t state, int32_t frameLeft, int32_t frameTop, int32_t clientWidth,
+                        int32_t clientHeight) {
+  if (state == ssNormal) {
+    placement_.Left = frameLeft;
+    placement_.Top = frameTop;
+    placement_.ClientWidth = clientWidth;
+    placement_.ClientHeight = clientHeight;
+  }
+}
+
+TWindowPlacement TNormalFrame::Placement(int32_t state) const {
+  TWindowPlacement placement = placement_;
+  placement.State = state;
+  return placement;
+}
+
 TFormDesign ScaledLimits(const TFormDesign& design, int32_t currentTextHeight) {
   TFormDesign scaled = design;
   if (currentTextHeight < 1 || design.TextHeight < 1) {

@@ -53,6 +53,26 @@ TWindowPlacement RestoreFormPlacement(const TIniFile& ini, const std::string& na
                                       int32_t screenHeight, int32_t nonclientWidth,
                                       int32_t nonclientHeight);
 
+// The normal (restored) frame of a window, as the platform's placement record keeps it
+// while the window is maximised or minimised: the place it was shown at, then wherever it
+// was last seen in the normal state. Qt's normal geometry cannot stand in for it: for a
+// window maximised before it was first shown it holds the frame's corner, later the
+// client area's.
+class TNormalFrame {
+ public:
+  TNormalFrame() = default;
+  explicit TNormalFrame(const TWindowPlacement& shown) : placement_(shown) {}
+  // The window as it is now, in show state `state`: in the normal state its frame's corner
+  // and client size become the normal frame; in any other it keeps the one it has.
+  void Seen(int32_t state, int32_t frameLeft, int32_t frameTop, int32_t clientWidth,
+            int32_t clientHeight);
+  // The placement record of the window in show state `state`.
+  TWindowPlacement Placement(int32_t state) const;
+
+ private:
+  TWindowPlacement placement_;
+};
+
 // The design's size limits scaled to the current text height: each set limit becomes
 // MulDiv(limit, design, current). Limits that are 0 stay 0.
 TFormDesign ScaledLimits(const TFormDesign& design, int32_t currentTextHeight);

@@ -43,6 +43,22 @@ TEST(WindowPlacement, SavedAndRestoredAtOneTextHeightComesBackTheSame) {
   EXPECT_FALSE(untouched.SectionExists("Main"));
 }
 
+TEST(WindowPlacement, AMaximisedWindowKeepsItsNormalFrameRunAfterRun) {
+  TIniFile ini = TIniFile::FromText("[Main]\nState=3\nLeft=100\nTop=50\n");
+  for (int run = 0; run < 3; ++run) {
+    TNormalFrame frame(Restore(ini, 8));
+    frame.Seen(ssMaximised, 0, 0, 1272, 994);  // the maximised frame is no normal place
+    SaveFormPlacement(ini, "Main", frame.Placement(ssMaximised), 8, kDesign);
+  }
+  EXPECT_EQ(Restore(ini, 8), (TWindowPlacement{ssMaximised, 0, 100, 50, 800, 600}));
+  // Shown normal elsewhere and maximised again: that normal frame is the one kept.
+  TNormalFrame frame(Restore(ini, 8));
+  frame.Seen(ssNormal, 200, 60, 700, 500);
+  frame.Seen(ssMinimised, 0, 0, 160, 20);
+  frame.Seen(ssMaximised, 0, 0, 1272, 994);
+  EXPECT_EQ(frame.Placement(ssMaximised), (TWindowPlacement{ssMaximised, 0, 200, 60, 700, 500}));
+}
+
 TEST(WindowPlacement, LimitsAndRoundingFollowTheTextHeights) {
   const TFormDesign limits = ScaledLimits(kDesign, 16);
   EXPECT_EQ(limits.MinWidth, 160);

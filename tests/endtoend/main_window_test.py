@@ -378,16 +378,21 @@ def frame_extents():
 
 
 def scenario_placement(bin_dir, source_dir):
-    """Without an ini the window opens centred (the window manager's frame put around it: the
-    frame's corner where the window's would be); moved and resized, closed and
-    opened again, it comes back at the same place and size."""
+    """Without an ini the window's frame (the window manager's, around the window) opens
+    centred; moved and resized, closed and opened again, it comes back at the same place and
+    size. Saved maximised, it is started and quit three times and its normal frame's place
+    stays where it was."""
     song = os.path.join(source_dir, "examples", "twinkle-twinkle.qem")
     program = Program(bin_dir, [song])
     frame = wait_for("the main window", lambda: find("frame", "VELTO"))
     border = wait_for("the window manager's frame", frame_extents)
-    x, y, width, height = extents(frame)
-    if abs(x - border[0] - (1280 - width) // 2) > 1 or abs(y - border[2] - (1024 - height) // 2) > 1:
-        fail("not centred: %r in a frame of %r" % ((x, y, width, height), border))
+
+    def centred():
+        x, y, width, height = extents(frame)
+        outer_width, outer_height = width + border[0] + border[1], height + border[2] + border[3]
+        return (abs(x - border[0] - (1280 - outer_width) // 2) <= 1 and
+                abs(y - border[2] - (1024 - outer_height) // 2) <= 1)
+    wait_for(lambda: "the frame centred (now %r in a frame of %r)" % (extents(frame), border), centred)
     subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^VELTO$",
                     "windowmove", "--sync", "100", "80", "windowsize", "--sync", "700", "500"], check=True)
     # The window manager puts the frame's corner where the window was asked to go.
@@ -402,6 +407,21 @@ def scenario_placement(bin_dir, source_dir):
              lambda: extents(find("frame", "VELTO")) == moved, timeout_s=5)
     key("ctrl+q")
     again.finish()
+    ini_path = os.path.join(program.home, "velto.ini")
+    with open(ini_path, "w", encoding="cp1251", newline="") as ini:
+        ini.write("[ZELSequencer]\r\nState=3\r\nLeft=100\r\nTop=50\r\n")
+    maximised = (border[0], border[2], 1280 - border[0] - border[1], 1024 - border[2] - border[3])
+    for run in range(3):
+        started = Program(bin_dir, [song], home=program.home)
+        wait_for("the main window", lambda: find("frame", "VELTO"))
+        wait_for(lambda: "run %d maximised (now %r)" % (run, extents(find("frame", "VELTO"))),
+                 lambda: extents(find("frame", "VELTO")) == maximised)
+        key("ctrl+q")
+        started.finish()
+        with open(ini_path, encoding="cp1251") as ini:
+            saved = ini.read().split("[ZELSequencer]")[1].split("[")[0].split()
+        if "Left=100" not in saved or "Top=50" not in saved or "State=3" not in saved:
+            fail("run %d saved the maximised window's place as %r" % (run, saved))
 
 
 # X key codes of keypad keys.
