@@ -1,6 +1,8 @@
 #include "songwindow/widgets/apply_colours.h"
 
+#include <QAbstractSpinBox>
 #include <QColor>
+#include <QComboBox>
 #include <QPalette>
 #include <QWidget>
 
@@ -45,11 +47,27 @@ void Paint(QWidget& widget, TColourKind kind, const TColourPair& pair) {
   widget.setAutoFillBackground(true);
 }
 
+// True for a widget that a control of `window` is made of (the line edit of a spin box or
+// of a combo box): it is no control of the window and keeps its control's colours.
+bool IsPartOfControl(const QWidget& widget, const QWidget& window) {
+  for (const QWidget* owner = widget.parentWidget(); owner != nullptr && owner != &window;
+       owner = owner->parentWidget()) {
+    if (qobject_cast<const QAbstractSpinBox*>(owner) != nullptr ||
+        qobject_cast<const QComboBox*>(owner) != nullptr) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 void ApplyColours(QWidget& window, const TColourScheme& scheme) {
   Paint(window, ckForm, scheme[ckForm]);
   for (QWidget* child : window.findChildren<QWidget*>()) {
+    if (IsPartOfControl(*child, window)) {
+      continue;
+    }
     const char* name = child->metaObject()->className();
     for (const TKindName& kind : kKinds) {
       if (std::strcmp(name, kind.ClassName) == 0) {
