@@ -17,16 +17,20 @@ bool IsDeviceError(const TErrors& error) {
   return error.Code == kDeviceErrorCode && error.Source == kSongSource;
 }
 
-std::string PortDeviceName(int32_t port, int32_t device0) {
+std::string PortDeviceNameUtf8(int32_t port, int32_t device0) {
   int32_t item = device0;
   if (port > 0 && static_cast<size_t>(port) < GMidiOutDevices.size()) {
     item = GMidiOutDevices[static_cast<size_t>(port)];
   }
   item = item < 0 ? 0 : item;
   if (static_cast<size_t>(item) < GMidiOutDeviceList.size()) {
-    return Utf8ToCp1251(GMidiOutDeviceList[static_cast<size_t>(item)].Name).Text;
+    return GMidiOutDeviceList[static_cast<size_t>(item)].Name;
   }
   return std::to_string(item);
+}
+
+std::string PortDeviceName(int32_t port, int32_t device0) {
+  return Utf8ToCp1251(PortDeviceNameUtf8(port, device0)).Text;
 }
 
 std::string DeviceErrorText(const TErrors& error, const std::string& name) {

@@ -297,8 +297,9 @@ int PlaySongCommand(const std::string& song, std::optional<int32_t> device, std:
   }
   int status = 1;
   if (!OpenMidiOuts(chosen)) {
-    err << "velto: " << DescribeSongError(GErrors.Get(), window) << " ("
-        << GMidiOutDeviceList[static_cast<size_t>(chosen)].Name << ")\n";
+    const TErrors error = GErrors.Get();  // the port that failed, named with its own device
+    err << "velto: " << DescribeSongError(error, window) << " (" << PortDeviceNameUtf8(error.Extra, chosen)
+        << ")\n";
   } else {
     status = PlayOpenSong(window, song, chosen, err);
   }

@@ -20,6 +20,7 @@
 #include "platform/atomic_file.h"
 #include "platform/midi_devices/midi_fluidsynth.h"
 #include "platform/midi_devices/midi_log.h"
+#include "platform/midi_devices/midi_recorder.h"
 #include "playback/midi_ports.h"
 #include "settings/settings.h"
 #include "tests/support/child_process.h"
@@ -178,6 +179,21 @@ TEST_F(SongCommands, AMissingSoundFontIsNamed) {
   EXPECT_EQ(PlaySongCommand(Song(Example("ode-to-joy")).string(), 0, playErr), 1);
   EXPECT_NE(playErr.str().find("нет MIDI-устройства вывода 0"), std::string::npos) << playErr.str();
   EXPECT_NE(playErr.str().find(reason), std::string::npos) << playErr.str();
+}
+
+// Port 0 on the working device, port 1 on one that refuses: the device named is port 1's.
+TEST_F(SongCommands, APortThatCannotOpenIsNamedWithItsOwnDevice) {
+  SetMidiBackends({std::make_shared<TMidiRecorderBackend>(
+      SteadyClock(), std::vector<TRecorderPortOptions>{{"Синтезатор", true}, {"Recorder", false}})});
+  GLastMidiOut = 2;
+  GMidiOutDevices[1] = 0;
+  GMidiOutDevices[2] = 1;
+  std::ostringstream err;
+  EXPECT_EQ(PlaySongCommand(Song(Example("ode-to-joy")).string(), 1, err), 1);
+  GLastMidiOut = 0;
+  GMidiOutDevices.fill(0);
+  EXPECT_EQ(err.str(), "velto: MIDI-порт вывода 1: ошибка 18: Не могу инициировать midi-устройство! "
+                       "Midi out hardware (Синтезатор)\n");
 }
 
 // A save killed in an earlier run left its temporary beside the song, in the folder its
