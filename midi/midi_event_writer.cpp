@@ -89,7 +89,7 @@ void WriteEventByte(uint8_t value, TMidiTrackOutput& track) {
   track.Events.Append(value);
 }
 
-void WriteVarLen(uint32_t value, TMidiTrackOutput& track) {
+int VarLenBytes(uint32_t value, uint8_t (&bytes)[4]) {
   value = std::min(value, kMaxVarLen);
   uint8_t groups[4];
   int n = 0;
@@ -97,10 +97,18 @@ void WriteVarLen(uint32_t value, TMidiTrackOutput& track) {
     groups[n++] = static_cast<uint8_t>(value & 0x7F);
     value >>= 7;
   } while (value != 0);
-  while (n > 1) {
-    track.Events.Append(static_cast<uint8_t>(groups[--n] | 0x80));
+  for (int i = 0; i < n; ++i) {
+    bytes[i] = static_cast<uint8_t>(groups[n - 1 - i] | (i + 1 < n ? 0x80 : 0x00));
   }
-  track.Events.Append(groups[0]);
+  return n;
+}
+
+void WriteVarLen(uint32_t value, TMidiTrackOutput& track) {
+  uint8_t bytes[4];
+  const int n = VarLenBytes(value, bytes);
+  for (int i = 0; i < n; ++i) {
+    track.Events.Append(bytes[i]);
+  }
 }
 
 void WriteDeltaTime(TMidiTrackOutput& track, uint32_t tick, uint32_t ticksPerMeasure) {

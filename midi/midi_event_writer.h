@@ -49,6 +49,8 @@ void WriteEventByte(uint8_t value, TMidiTrackOutput& track);
 // The value as a variable-length quantity; values above 0x0FFFFFFF (the largest that four
 // bytes hold) are written as 0x0FFFFFFF.
 void WriteVarLen(uint32_t value, TMidiTrackOutput& track);
+// The same quantity's bytes, most significant group first; returns how many (1..4).
+int VarLenBytes(uint32_t value, uint8_t (&bytes)[4]);
 
 // The delta time from the last event to this one, moved by the position randomisation:
 // the event lands at tick + Round(sin(tick / ticksPerMeasure * pi) * PositionRnd) (a period

@@ -34,12 +34,17 @@ struct TFileBytes {
   }
 };
 
-// Offset of "MThd": at the start or within the first 1024 bytes (a RIFF "RMID" wrapper
-// puts it at 20, after five words). False when there is none.
+// Offset of "MThd": at the start; in a RIFF file only at 20, after "RIFF" and five more
+// words ("RMID" wrappers put it there); in any other file within the first 1024 bytes.
+// False when there is none.
 bool FindHeader(const TFileBytes& in, size_t& offset) {
   if (in.TagAt(0, "MThd")) {
     offset = 0;
     return true;
+  }
+  if (in.TagAt(0, "RIFF")) {
+    offset = 20;
+    return in.TagAt(offset, "MThd");
   }
   const size_t n = std::min(in.Bytes.size(), kMidiHeaderSearchBytes);
   for (size_t i = 0; i + 5 <= n; ++i) {

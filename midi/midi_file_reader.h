@@ -1,13 +1,14 @@
 // Reads Standard MIDI Files (formats 0, 1 and 2, also wrapped as RIFF "RMID") for the
 // handler language's MIDI-file players.
 //
-// A file is refused with a reason when it cannot be played: no "MThd" in its first
-// 1024 bytes, a format above 2, a header or chunk that runs past the end of the file,
-// a division of 0 or in SMPTE frames, or an event that cannot be read (a variable-length
-// quantity longer than 4 bytes, a channel data byte of 128 or more, a data byte with no
-// status in force, an event cut off at the end of its chunk). Things that still leave a
-// playable file (a missing "MTrk" after the first chunks, more than 255 chunks) are
-// noted in TMidiFile::Warnings.
+// A file is refused with a reason when it cannot be played: no "MThd" at its start, at
+// byte 20 of a RIFF file or in the first 1024 bytes of another, a format above 2, a
+// header or chunk that runs past the end of the file, a division of 0 or in SMPTE
+// frames, or an event that cannot be read (a variable-length quantity longer than 4
+// bytes, a channel data byte of 128 or more, a data byte with no status in force, an
+// event cut off at the end of its chunk). Things that still leave a playable file (a
+// missing "MTrk" after the first chunks, more than 255 chunks) are noted in
+// TMidiFile::Warnings.
 #pragma once
 
 #include <atomic>
@@ -23,7 +24,9 @@ constexpr size_t kMidiHeaderSearchBytes = 1024;
 constexpr size_t kMaxMidiFileBytes = size_t{64} << 20;
 
 // The reason a file without "MThd" is refused: not a MIDI file, which is said by no box.
-inline constexpr const char* kNoMidiHeader = "not a MIDI file: no \"MThd\" header in the first 1024 bytes";
+inline constexpr const char* kNoMidiHeader =
+    "not a MIDI file: no \"MThd\" header at its start, at byte 20 of a RIFF file or in the "
+    "first 1024 bytes of another file";
 
 // The file read last by LoadMidiFile(fileName).
 extern TMidiFile GMidiFile;

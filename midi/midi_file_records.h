@@ -42,7 +42,8 @@ struct TMidiFile {
   uint32_t HeaderLength = 0;  // length field of "MThd"
   uint16_t Format = 0;        // 0, 1 or 2
   uint16_t TrackCount = 0;    // number of chunks read (at most 255)
-  uint16_t Division = 0;      // ticks per quarter note, 1..32767
+  uint32_t Division = 0;      // ticks per quarter note: 1..32767 read from a file; a
+                              // rendered song's own may be more (PreparePlayback)
   std::vector<TMidiFileTrack> Tracks;  // TrackCount entries
   uint8_t SysExMode = kSysExUnknown;   // found by the analysis pass
   uint32_t DurationSeconds = 0;        // rounded length at the file's tempos

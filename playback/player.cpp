@@ -566,7 +566,7 @@ bool PreparePlayback(PTreck firstTrack, int32_t trackCount, int32_t ticksPerMeas
   GMidiFile.Format = 1;
   GMidiFile.TrackCount = static_cast<uint16_t>(std::clamp(trackCount, 0, 65535));
   GMidiFile.Division =
-      SongMidiDivision(firstTrack, static_cast<uint32_t>(std::max(ticksPerMeasure, 1)));
+      SongTicksPerQuarter(firstTrack, static_cast<uint32_t>(std::max(ticksPerMeasure, 1)));
   return true;
 }
 

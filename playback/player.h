@@ -52,8 +52,8 @@ struct TPlayerRun {
   uint32_t Division = 480;           // ticks per quarter note
 };
 
-// Sets up GPlayer and the song header (GMidiFile) for a rendered song: ticks per quarter
-// note as the song's MIDI file has them (SongMidiDivision). False when firstTrack is null.
+// Sets up GPlayer and the song header (GMidiFile) for a rendered song: the song's own
+// ticks per quarter note (SongTicksPerQuarter). False when firstTrack is null.
 bool PreparePlayback(PTreck firstTrack, int32_t trackCount, int32_t ticksPerMeasure);
 
 // The thread function: plays the lists of the song holding `track` (any of its tracks)

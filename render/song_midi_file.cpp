@@ -18,28 +18,28 @@ std::vector<TMidiFileTrackSource> TrackSources(PTreck firstTrack) {
 
 }  // namespace
 
-uint16_t SongMidiDivision(PTreck firstTrack, uint32_t ticksPerMeasure) {
+uint32_t SongTicksPerQuarter(PTreck firstTrack, uint32_t ticksPerMeasure) {
   const TNoteRec* first =
       firstTrack && firstTrack->NoteList ? firstTrack->NoteList->First : nullptr;
   if (first != nullptr && first->Signature) {
-    return MidiFileDivision(ticksPerMeasure, first->Signature->Numerator,
-                            first->Signature->Denominator);
+    return TicksPerQuarter(ticksPerMeasure, first->Signature->Numerator,
+                           first->Signature->Denominator);
   }
   if (firstTrack && firstTrack->Runtime) {
-    return MidiFileDivision(ticksPerMeasure, firstTrack->Runtime->TimeSigNumerator,
-                            firstTrack->Runtime->TimeSigDenominator);
+    return TicksPerQuarter(ticksPerMeasure, firstTrack->Runtime->TimeSigNumerator,
+                           firstTrack->Runtime->TimeSigDenominator);
   }
-  return MidiFileDivision(ticksPerMeasure, 4, 4);
+  return TicksPerQuarter(ticksPerMeasure, 4, 4);
 }
 
 bool WriteSongMidiFile(std::ostream& out, PTreck firstTrack, uint32_t ticksPerMeasure,
                        std::string& error) {
-  return WriteMidiFile(out, TrackSources(firstTrack), SongMidiDivision(firstTrack, ticksPerMeasure),
-                       error);
+  return WriteMidiFile(out, TrackSources(firstTrack),
+                       SongTicksPerQuarter(firstTrack, ticksPerMeasure), error);
 }
 
 bool WriteSongMidiFile(const std::string& fileName, PTreck firstTrack, uint32_t ticksPerMeasure,
                        std::string& error) {
   return WriteMidiFile(fileName, TrackSources(firstTrack),
-                       SongMidiDivision(firstTrack, ticksPerMeasure), error);
+                       SongTicksPerQuarter(firstTrack, ticksPerMeasure), error);
 }

@@ -1,5 +1,5 @@
 // The rendered song as a Standard MIDI File: the track list's event lists, head first,
-// with the division of the song's first time signature.
+// at the ticks per quarter note of the song's first time signature.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +10,8 @@
 
 // Ticks per quarter note of the rendered song, for the file writer and the player alike:
 // from the time signature of the first note of the head's notes, else the one the head
-// last wrote, else 4/4; kept to 1..32767.
-uint16_t SongMidiDivision(PTreck firstTrack, uint32_t ticksPerMeasure);
+// last wrote, else 4/4; at least 1.
+uint32_t SongTicksPerQuarter(PTreck firstTrack, uint32_t ticksPerMeasure);
 
 // WriteMidiFile over the track list from firstTrack.
 bool WriteSongMidiFile(std::ostream& out, PTreck firstTrack, uint32_t ticksPerMeasure,

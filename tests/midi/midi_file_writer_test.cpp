@@ -227,24 +227,62 @@ TEST(MidiFileWriter, ChunksFollowTheTrackListAndTheHeaderCountsThem) {
   EXPECT_EQ(at, s.size());
 }
 
-struct DivisionCase {
-  uint32_t TicksPerMeasure;
-  int Numerator;
-  int Denominator;
-  uint16_t Division;
-};
-
 // 2/2 gives 480 as the formula does (1920 / 2 x 2 / 4): half notes of 960 ticks are 480 per quarter.
 TEST(MidiFileWriter, Division) {
-  const DivisionCase cases[] = {
+  const struct {
+    uint32_t TicksPerMeasure;
+    int Numerator;
+    int Denominator;
+    uint32_t Division;
+  } cases[] = {
       {1920, 4, 4, 480}, {1920, 3, 4, 640},   {1920, 6, 8, 640},       {1920, 2, 2, 480},
       {1920, 7, 64, 4388}, {1920, 0, 4, 480}, {1920, 4, 0, 480},       {1, 4, 4, 1},
-      {0, 4, 4, 1},      {1920000, 1, 64, 32767},
+      {0, 4, 4, 1},      {1920000, 1, 64, 30720000}, {65535, 1, 4, 65535},
   };
-  for (const DivisionCase& c : cases) {
-    EXPECT_EQ(MidiFileDivision(c.TicksPerMeasure, c.Numerator, c.Denominator), c.Division)
+  for (const auto& c : cases) {
+    EXPECT_EQ(TicksPerQuarter(c.TicksPerMeasure, c.Numerator, c.Denominator), c.Division)
         << c.TicksPerMeasure << " " << c.Numerator << "/" << c.Denominator;
   }
+}
+
+// A quarter of 65535 ticks (65535 per measure in 1/4) is more than a file's division
+// holds: the file gets 32767 and every time scaled by 32767/65535 from the track's start,
+// tempo changes too, so it plays as long as the song; steps of 3 ticks become 1 and 2 in
+// turn, never drifting.
+TEST(MidiFileWriter, AQuarterLongerThanTheFileHoldsIsScaled) {
+  constexpr uint32_t kQuarter = 65535;
+  Song song;
+  TTrackRuntime& control = RuntimeOf(song.Add("Song", 0));
+  control.TimeSigNumerator = 1;
+  control.TimeSigDenominator = 4;
+  WriteTempo(control, 0, kQuarter, 120);
+  WriteTempo(control, 2 * kQuarter, kQuarter, 60);
+  WriteEndOfTrack(control, 4 * kQuarter, kQuarter);
+  TTrackRuntime& piano = RuntimeOf(song.Add("Piano", 1));
+  std::string expected =
+      "format 1\ntracks 2\ndivision 32767\ntempo 0 0 500000\ntempo 0 65534 1000000\nend 0 1\n";
+  for (uint32_t q = 0; q < 4; ++q) {
+    if (q > 0) {
+      WriteNoteOff(60, 64, 1, piano, q * kQuarter, kQuarter);
+      expected += "note 1 " + std::to_string(q * 32767) + " 0 60 64 off\n";
+    }
+    WriteNoteOn(60, 100, 1, piano, q * kQuarter, kQuarter);
+    expected += "note 1 " + std::to_string(q * 32767) + " 0 60 100 on\n";
+    for (uint32_t k = 0; q == 0 && k < 10; ++k) {
+      WriteNoteOn(72, 100, 1, piano, 6 * k, kQuarter);
+      WriteNoteOff(72, 64, 1, piano, 6 * k + 3, kQuarter);
+      expected += "note 1 " + std::to_string(3 * k) + " 0 72 100 on\nnote 1 " +
+                  std::to_string(3 * k + 1) + " 0 72 64 off\n";
+    }
+  }
+  WriteNoteOff(60, 64, 1, piano, 4 * kQuarter, kQuarter);
+  WriteEndOfTrack(piano, 4 * kQuarter, kQuarter);
+  expected += "note 1 131068 0 60 64 off\nend 1 1\n";
+  TTempDir dir;
+  const std::string file = dir.File("long.mid");
+  std::string error;
+  ASSERT_TRUE(WriteSongMidiFile(file, song.Head(), kQuarter, error)) << error;
+  EXPECT_EQ(miditest::MidoSummary(file), expected);
 }
 
 size_t FilesIn(const TTempDir& dir) {

@@ -482,18 +482,18 @@ TEST_F(PlayerTest, TracksPlayOnTheirOwnPorts) {
 }
 
 // The signature of the song's first note counts before the one the head last wrote; the
-// division is the MIDI file's, which holds 1..32767.
+// division is the song's own, also where a MIDI file holds no more than 32767.
 TEST(PreparePlayback, TicksPerQuarterFollowTheTimeSignature) {
   struct Case {
     int32_t tpm;
     uint8_t numerator, denominator;  // last written by the head
     uint8_t firstNumerator, firstDenominator;  // of the first note; 0: it carries none
-    uint16_t division;
+    uint32_t division;
   };
   const std::vector<Case> cases = {
       {1920, 4, 4, 0, 0, 480}, {1920, 3, 4, 0, 0, 640}, {1920, 6, 8, 0, 0, 640},
-      {96, 4, 4, 0, 0, 24},    {1, 4, 4, 0, 0, 1},      {1000000, 1, 1, 0, 0, 32767},
-      {1920, 4, 4, 3, 4, 640}, {1920, 3, 4, 12, 8, 320},
+      {96, 4, 4, 0, 0, 24},    {1, 4, 4, 0, 0, 1},      {1000000, 1, 1, 0, 0, 250000},
+      {1920, 4, 4, 3, 4, 640}, {1920, 3, 4, 12, 8, 320}, {65535, 4, 4, 1, 4, 65535},
   };
   for (const auto& c : cases) {
     TTreck head;

@@ -134,7 +134,9 @@ def broken_files():
         "sysex_past_end.mid": header(0, 1, 96) + chunk(b"MTrk", bytes([0, 0xF0, 0x8F, 0x7F, 0x41])),
         "event_cut.mid": header(0, 1, 96) + chunk(b"MTrk", bytes([0, 0x90, 0x3C])),
         "header_length_huge.mid": header(0, 1, 96)[:4] + struct.pack(">I", 0x7FFFFFFF) + header(0, 1, 96)[8:] + good,
-        "riff_no_midi.mid": b"RIFF" + struct.pack("<I", 12) + b"WAVEfmt " + b"\0" * 16,
+        # A whole MIDI file after a RIFF file's sixth word, where "MThd" belongs.
+        "riff_no_midi.mid": b"RIFF" + struct.pack("<I", 30 + len(good)) + b"RMIDxxxx"
+                            + struct.pack("<I", 18 + len(good)) + b"zzzz" + header(0, 1, 96) + good,
     }
     os.makedirs(path("broken"), exist_ok=True)
     for name, data in files.items():
