@@ -82,7 +82,7 @@ TEST_F(PluginControlsViewTest, AKeyThePlugInRewritesIsHandledAsThatKey) {
 }
 
 // F2 renames the chosen item; Enter ends the rename and the plug-in hears of it, Esc drops
-// it.
+// it. The rename stays inside the list: the plug-in hears the list neither left nor entered.
 TEST_F(PluginControlsViewTest, EnterCommitsTheRenameOfAListItemAndEscDropsIt) {
   auto* list = Control<QListWidget>(3);
   ASSERT_NE(list, nullptr);
@@ -91,11 +91,12 @@ TEST_F(PluginControlsViewTest, EnterCommitsTheRenameOfAListItemAndEscDropsIt) {
     const char* item;
     const char* heard;  // the probe's edit
   };
-  const TCase cases[] = {{Qt::Key_Escape, "two", ""}, {Qt::Key_Return, "three", "renamed 3 1 three"}};
+  const TCase cases[] = {{Qt::Key_Escape, "two", "trace down 3 113 0"},
+                         {Qt::Key_Return, "three", "trace down 3 113 0 renamed 3 1 three"}};
   for (const TCase& c : cases) {
     list->setFocus(Qt::TabFocusReason);
     list->setCurrentRow(1);
-    Edit().clear();
+    Edit() = "trace";
     QTest::keyClick(list, Qt::Key_F2);
     QWidget* editor = QApplication::focusWidget();
     ASSERT_NE(editor, list);
@@ -108,6 +109,19 @@ TEST_F(PluginControlsViewTest, EnterCommitsTheRenameOfAListItemAndEscDropsIt) {
     EXPECT_EQ(view_->Controller().PluginControl(3)->Items[1], c.item);
     EXPECT_EQ(list->item(1)->text().toStdString(), c.item);
   }
+}
+
+// Qt makes the first row of a list current when the list takes the focus without one; that
+// is no choice of the user's. The probe chose no item of its list.
+TEST_F(PluginControlsViewTest, AListTakesTheFocusWithoutChoosingAnItem) {
+  auto* list = Control<QListWidget>(3);
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(view_->Controller().PluginControl(3)->ItemIndex, -1);
+  Edit() = "trace";
+  list->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(Edit(), "trace enter 3");
+  EXPECT_EQ(list->currentRow(), -1);
+  EXPECT_EQ(view_->Controller().PluginControl(3)->ItemIndex, -1);
 }
 
 // The probe's first popup item is "Copy" on Ctrl+C, which is also the window's copy.
