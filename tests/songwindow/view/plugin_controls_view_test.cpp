@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "songwindow/view/song_window_view.h"
 #include "tests/songwindow/song_window_fakes.h"
@@ -122,6 +123,34 @@ TEST_F(PluginControlsViewTest, AListTakesTheFocusWithoutChoosingAnItem) {
   EXPECT_EQ(Edit(), "trace enter 3");
   EXPECT_EQ(list->currentRow(), -1);
   EXPECT_EQ(view_->Controller().PluginControl(3)->ItemIndex, -1);
+}
+
+// The keys of a list that has the focus reach the plug-in, then the list, whose move is the
+// user's choice; the Braille editor never sees them.
+TEST_F(PluginControlsViewTest, KeysOnAFocusedListReachThePlugInAndTheList) {
+  auto* list = Control<QListWidget>(3);
+  ASSERT_NE(list, nullptr);
+  const TSongWindow& window = view_->Controller();
+  const auto place = std::make_pair(window.CurrentMeasure, window.CurrentTrack->Voice);
+  list->setFocus(Qt::TabFocusReason);
+  struct TCase {
+    Qt::Key key;
+    const char* heard;
+    int row;
+  };
+  const TCase cases[] = {{Qt::Key_Down, "trace down 3 40 0 click 3 port 0", 0},
+                         {Qt::Key_T, "trace down 3 84 0 click 3 port 0", 1},  // "two"
+                         {Qt::Key_Up, "trace down 3 38 0 click 3 port 0", 0}};
+  for (const TCase& c : cases) {
+    Edit() = "trace";
+    QTest::keyClick(list, c.key);
+    EXPECT_EQ(Edit(), c.heard);
+    EXPECT_EQ(list->currentRow(), c.row) << c.heard;
+    EXPECT_EQ(view_->Controller().PluginControl(3)->ItemIndex, c.row) << c.heard;
+  }
+  EXPECT_TRUE(list->hasFocus());
+  EXPECT_EQ(view_->NotesEdit1()->text(), "MM");
+  EXPECT_EQ(std::make_pair(window.CurrentMeasure, window.CurrentTrack->Voice), place);
 }
 
 // The probe's first popup item is "Copy" on Ctrl+C, which is also the window's copy.
