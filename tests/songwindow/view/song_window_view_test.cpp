@@ -125,6 +125,18 @@ TEST_F(SongWindowViewTest, TheBrailleEditorTellsOfWhatTheProgramChanged) {
   EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextInserted, 0, {}, "Vd4Ly", 5}}));
 }
 
+// A selection whose anchor lay past the end of a line that got shorter ends at its end.
+TEST_F(SongWindowViewTest, TheSelectionAnchorIsKeptWithinTheLine) {
+  TSongWindowView view(nullptr, 9, "qem");
+  view.SetNotesText("Vd4Ly!NNQT");
+  view.SetNotesCaret(1, 9);
+  view.SetNotesText("Vd4Ly");
+  view.SetNotesCaret(1, 9);
+  EXPECT_EQ(view.NotesCaret(), 1);
+  EXPECT_EQ(view.NotesAnchor(), 5);
+  EXPECT_EQ(view.NotesEdit1()->selectedText(), "d4Ly");
+}
+
 // A window whose close was accepted is going away: the main window says nothing of it.
 TEST_F(SongWindowViewTest, AnAcceptedCloseMarksTheWindowClosing) {
   TSongWindowView view(nullptr, 8, "qem");
