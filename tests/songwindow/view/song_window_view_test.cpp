@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "songwindow/controller/braille_editor.h"
@@ -146,6 +147,21 @@ TEST_F(SongWindowViewTest, AnAcceptedCloseMarksTheWindowClosing) {
   EXPECT_FALSE(view.Closing());
   EXPECT_TRUE(view.close());
   EXPECT_TRUE(view.Closing());
+}
+
+// A window taken down while its Braille editor has the focus: the focus Qt moves out of the
+// editors then never reaches the window's own watch of the focus.
+TEST_F(SongWindowViewTest, AWindowGoesWithTheFocusInItsBrailleEditor) {
+  auto view = std::make_unique<TSongWindowView>(nullptr, 10, "qem");
+  view->Controller().NewSong();
+  view->Controller().ShowTreck(smSilent);
+  view->show();
+  view->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+  view->RestoreFocus();
+  ASSERT_TRUE(view->NotesEdit1()->hasFocus());
+  view.reset();  // the sanitizer's check of the dynamic type fails on a watch left connected
+  EXPECT_EQ(QApplication::focusWidget(), nullptr);
 }
 
 }  // namespace
