@@ -265,6 +265,8 @@ VELTO_PLUGIN_API void updateLanguage(const char* id, size_t length);
 /* Format modules: events of the controls. control is the control's number 1..255; out is
  * the port of the current track (else of the head track, else port 0). */
 
+/* A list is clicked when the user chooses an item (a click or a key that moves the choice);
+ * one without a chosen item takes the focus without one. */
 VELTO_PLUGIN_API void onClickPluginComponent(int32_t control, VeltoWindow* window,
                                              VeltoMidiOut* out);
 /* tempo holds 1; a tempo of 10..930 beats per minute put there is set while a song plays. */
@@ -281,7 +283,8 @@ VELTO_PLUGIN_API void OnPopupMenu(VeltoText* text, int32_t control, VeltoWindow*
 /* A text put there is spoken when the control gets the focus. */
 VELTO_PLUGIN_API void onEnterPluginComponent(VeltoText* text, int32_t control,
                                              VeltoWindow* window);
-/* Called when the control loses the focus. Answers how the window then refreshes and
+/* Called when the control loses the focus (not to the editor of a list view's item being
+ * renamed, nor entering the list again after it). Answers how the window then refreshes and
  * speaks its place: 0 track, 1 measure, 2 voice, 3 measure and voice, 4 solo state, 5 track
  * on or off, 6 handler on or off, 7 reset, 255 refresh in silence. Whatever the answer, the
  * focus stays where the user moved it (Tab goes on to the next control). */

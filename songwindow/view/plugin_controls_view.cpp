@@ -121,6 +121,25 @@ void SetItems(QListWidget& list, const VeltoControl& control, bool editable) {
   }
 }
 
+// A plug-in's list view or list box. Qt makes the first row current when a list without
+// one takes the focus; that is no choice of the user's: the list takes the focus without a
+// current row, as its record has none, and the plug-in hears of no click. Without Q_OBJECT
+// its class stays QListWidget for the colours and the screen reader's list interface.
+class TPluginList : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    const QSignalBlocker quiet(this);
+    const bool none = currentRow() < 0;
+    QListWidget::focusInEvent(event);
+    if (none) {
+      setCurrentRow(-1);
+    }
+  }
+};
+
 }  // namespace
 
 TPluginControlsView::TPluginControlsView(TSongWindow& window, QWidget* parent)
@@ -145,6 +164,9 @@ TPluginControlsView::~TPluginControlsView() {
   for (QWidget* widget : widgets_) {
     widget->removeEventFilter(this);
   }
+  if (rename_editor_ != nullptr) {
+    rename_editor_->removeEventFilter(this);
+  }
 }
 
 QWidget* TPluginControlsView::MakeWidget(const VeltoControl& control) {
@@ -157,7 +179,7 @@ QWidget* TPluginControlsView::MakeWidget(const VeltoControl& control) {
       return new QSpinBox(this);
     case TControlKind::ListView:
     case TControlKind::ListBox:
-      return new QListWidget(this);
+      return new TPluginList(this);
     case TControlKind::Button:
       return new QPushButton(this);
     case TControlKind::RichEdit: {
@@ -408,7 +430,22 @@ bool TPluginControlsView::Renaming(const QWidget* widget) const {
          widget->isAncestorOf(focus);
 }
 
+void TPluginControlsView::EndRename() {
+  rename_editor_->removeEventFilter(this);
+  rename_editor_ = nullptr;
+  const int32_t list = renaming_;
+  if (list != 0 && QApplication::focusWidget() != widgets_[static_cast<size_t>(list) - 1]) {
+    renaming_ = 0;
+    window_.onExitPluginControl(list);
+  }
+}
+
 bool TPluginControlsView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == rename_editor_ && event->type() == QEvent::FocusOut &&
+      MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+    EndRename();
+    return false;
+  }
   const int32_t number = NumberOf(watched);
   if (number == 0) {
     return QWidget::eventFilter(watched, event);
@@ -416,12 +453,26 @@ bool TPluginControlsView::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = static_cast<QWidget*>(watched);
   switch (event->type()) {
     case QEvent::FocusIn:
-      if (MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+      if (!MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+        break;
+      }
+      if (renaming_ == number) {
+        renaming_ = 0;  // back from the rename of an item: the list was never left
+      } else {
         window_.onEnterPluginControl(number);
       }
       break;
     case QEvent::FocusOut:
-      if (MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+      if (!MovesFocus(static_cast<QFocusEvent*>(event)->reason())) {
+        break;
+      }
+      if (Renaming(widget)) {
+        // The editor of an item the user renames takes the focus: the rename stays inside
+        // the list, which is left only when the editor gives the focus to another field.
+        renaming_ = number;
+        rename_editor_ = QApplication::focusWidget();
+        rename_editor_->installEventFilter(this);
+      } else {
         window_.onExitPluginControl(number);
       }
       break;

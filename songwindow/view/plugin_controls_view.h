@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <vector>
@@ -39,6 +40,8 @@ class TPluginControlsView : public QWidget {
   QAction* PopupItemOf(int32_t number, const QKeyEvent& key) const;
   // True while an item of the list widget is being renamed.
   bool Renaming(const QWidget* widget) const;
+  // The rename editor lost the focus: the list is left unless the focus went back to it.
+  void EndRename();
   // The popup menu of the plug-in's controls, at a point of widget.
   void ShowPopup(QWidget* widget, const QPoint& at);
   // The user's text in code page 1251; nothing (and the widget shows the record again) when
@@ -54,4 +57,7 @@ class TPluginControlsView : public QWidget {
   std::vector<TPopupItem> popup_shown_;
   bool mirroring_ = false;
   bool resending_ = false;  // a key the plug-in rewrote is being sent
+  // The list whose item is being renamed, and the editor that has its focus meanwhile.
+  int32_t renaming_ = 0;
+  QPointer<QWidget> rename_editor_;
 };

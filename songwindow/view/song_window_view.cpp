@@ -205,9 +205,11 @@ bool TSongWindowView::IsCommandKey(const QKeyEvent& key) const {
 }
 
 TSongWindowView::~TSongWindowView() {
-  // The editors may report their focus loss while they are taken down.
+  // The editors may report their focus loss while they are taken down, and Qt moves the
+  // focus out of them: neither reaches this window, which is half gone by then.
   notes_edit_->removeEventFilter(this);
   program_edit_->removeEventFilter(this);
+  QObject::disconnect(qApp, &QApplication::focusChanged, this, nullptr);
   controller_->StateChanged = nullptr;
   delete plugin_controls_;  // before the controller its controls report to
   qDeleteAll(menus_);

@@ -5,7 +5,9 @@
  *   "key N": the key code key events come back with;
  *   "endless": the popup menu never ends;
  *   "long", "bad": status panel 1 gets 1000 letters, or a byte code page 1251 lacks;
- *   "exit N": leaving a control answers the mode N (else 255, keep the place unspoken).
+ *   "exit N": leaving a control answers the mode N (else 255, keep the place unspoken);
+ *   "trace": events are appended to the edit, each after a blank: "enter N", "exit N",
+ *   "down N K S" (control, key code, shift state) and what the others write.
  * Clicks, popup choices and renamed list items write what they got into the edit.
  * Program lines beginning "{prb:" are its own: gathered while the window shows a track
  * (PrepareParameters, then DeleteMakros line by line), hidden, and put back by SetMakros. */
@@ -33,6 +35,25 @@ static void ReadMode(VeltoWindow* window) {
 
 static void WriteEdit(VeltoWindow* window, const char* text) {
   host->control_set_text(host->window_control(window, EDIT), text, strlen(text));
+}
+
+static int Tracing(VeltoWindow* window) {
+  ReadMode(window);
+  return strncmp(mode, "trace", 5) == 0;
+}
+
+/* What the probe got: in place of the edit's text, or after it while tracing. */
+static void Got(VeltoWindow* window, const char* text) {
+  char traced[1024];
+  size_t length;
+  if (!Tracing(window)) {
+    WriteEdit(window, text);
+    return;
+  }
+  host->control_text(host->window_control(window, EDIT), traced, sizeof traced);
+  length = strlen(traced);
+  snprintf(traced + length, sizeof traced - length, " %s", text);
+  WriteEdit(window, traced);
 }
 
 uint32_t VeltoPluginAbiVersion(void) { return VELTO_PLUGIN_ABI_VERSION; }
@@ -96,7 +117,7 @@ void UpdatePluginComponents(int32_t what, VeltoWindow* window) {
 void onClickPluginComponent(int32_t control, VeltoWindow* window, VeltoMidiOut* out) {
   char got[64];
   snprintf(got, sizeof got, "click %d port %d", (int)control, (int)host->midi_out_port(out));
-  WriteEdit(window, got);
+  Got(window, got);
 }
 
 void onChangePluginComponent(int32_t control, VeltoWindow* window, VeltoMidiOut* out,
@@ -123,13 +144,20 @@ void OnPopupMenu(VeltoText* text, int32_t control, VeltoWindow* window) {
 
 void onEnterPluginComponent(VeltoText* text, int32_t control, VeltoWindow* window) {
   char said[32];
-  (void)window;
   const int length = snprintf(said, sizeof said, "Probe %d", (int)control);
   host->text_set(text, said, (size_t)length);
+  if (Tracing(window)) {
+    snprintf(said, sizeof said, "enter %d", (int)control);
+    Got(window, said);
+  }
 }
 
 uint8_t onExitPluginComponent(int32_t control, VeltoWindow* window) {
-  (void)control;
+  char got[32];
+  if (Tracing(window)) {
+    snprintf(got, sizeof got, "exit %d", (int)control);
+    Got(window, got);
+  }
   ReadMode(window);
   return strncmp(mode, "exit ", 5) == 0 ? (uint8_t)atoi(mode + 5) : KEEP_PLACE;
 }
@@ -137,7 +165,7 @@ uint8_t onExitPluginComponent(int32_t control, VeltoWindow* window) {
 void OnClickPopupMenu(int32_t tag, int32_t index, VeltoWindow* window) {
   char got[64];
   snprintf(got, sizeof got, "popup %d %d", (int)tag, (int)index);
-  WriteEdit(window, got);
+  Got(window, got);
 }
 
 void onListViewEdited(VeltoWindow* window, VeltoControl* list_view, int32_t item, VeltoText* text) {
@@ -145,12 +173,15 @@ void onListViewEdited(VeltoWindow* window, VeltoControl* list_view, int32_t item
   char got[64];
   host->text_get(text, name, sizeof name);
   snprintf(got, sizeof got, "renamed %d %d %s", (int)host->control_number(list_view), (int)item, name);
-  WriteEdit(window, got);
+  Got(window, got);
 }
 
 void PluginKeyDown(VeltoWindow* window, VeltoControl* control, int32_t* key, uint8_t shift) {
-  (void)control;
-  (void)shift;
+  char got[48];
+  if (Tracing(window)) {
+    snprintf(got, sizeof got, "down %d %d %d", (int)host->control_number(control), (int)*key, (int)shift);
+    Got(window, got);
+  }
   ReadMode(window);
   if (strncmp(mode, "key ", 4) == 0) {
     *key = atoi(mode + 4);

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "songwindow/view/song_window_view.h"
 #include "tests/songwindow/song_window_fakes.h"
@@ -82,7 +83,7 @@ TEST_F(PluginControlsViewTest, AKeyThePlugInRewritesIsHandledAsThatKey) {
 }
 
 // F2 renames the chosen item; Enter ends the rename and the plug-in hears of it, Esc drops
-// it.
+// it. The rename stays inside the list: the plug-in hears the list neither left nor entered.
 TEST_F(PluginControlsViewTest, EnterCommitsTheRenameOfAListItemAndEscDropsIt) {
   auto* list = Control<QListWidget>(3);
   ASSERT_NE(list, nullptr);
@@ -91,11 +92,12 @@ TEST_F(PluginControlsViewTest, EnterCommitsTheRenameOfAListItemAndEscDropsIt) {
     const char* item;
     const char* heard;  // the probe's edit
   };
-  const TCase cases[] = {{Qt::Key_Escape, "two", ""}, {Qt::Key_Return, "three", "renamed 3 1 three"}};
+  const TCase cases[] = {{Qt::Key_Escape, "two", "trace down 3 113 0"},
+                         {Qt::Key_Return, "three", "trace down 3 113 0 renamed 3 1 three"}};
   for (const TCase& c : cases) {
     list->setFocus(Qt::TabFocusReason);
     list->setCurrentRow(1);
-    Edit().clear();
+    Edit() = "trace";
     QTest::keyClick(list, Qt::Key_F2);
     QWidget* editor = QApplication::focusWidget();
     ASSERT_NE(editor, list);
@@ -108,6 +110,47 @@ TEST_F(PluginControlsViewTest, EnterCommitsTheRenameOfAListItemAndEscDropsIt) {
     EXPECT_EQ(view_->Controller().PluginControl(3)->Items[1], c.item);
     EXPECT_EQ(list->item(1)->text().toStdString(), c.item);
   }
+}
+
+// Qt makes the first row of a list current when the list takes the focus without one; that
+// is no choice of the user's. The probe chose no item of its list.
+TEST_F(PluginControlsViewTest, AListTakesTheFocusWithoutChoosingAnItem) {
+  auto* list = Control<QListWidget>(3);
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(view_->Controller().PluginControl(3)->ItemIndex, -1);
+  Edit() = "trace";
+  list->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(Edit(), "trace enter 3");
+  EXPECT_EQ(list->currentRow(), -1);
+  EXPECT_EQ(view_->Controller().PluginControl(3)->ItemIndex, -1);
+}
+
+// The keys of a list that has the focus reach the plug-in, then the list, whose move is the
+// user's choice; the Braille editor never sees them.
+TEST_F(PluginControlsViewTest, KeysOnAFocusedListReachThePlugInAndTheList) {
+  auto* list = Control<QListWidget>(3);
+  ASSERT_NE(list, nullptr);
+  const TSongWindow& window = view_->Controller();
+  const auto place = std::make_pair(window.CurrentMeasure, window.CurrentTrack->Voice);
+  list->setFocus(Qt::TabFocusReason);
+  struct TCase {
+    Qt::Key key;
+    const char* heard;
+    int row;
+  };
+  const TCase cases[] = {{Qt::Key_Down, "trace down 3 40 0 click 3 port 0", 0},
+                         {Qt::Key_T, "trace down 3 84 0 click 3 port 0", 1},  // "two"
+                         {Qt::Key_Up, "trace down 3 38 0 click 3 port 0", 0}};
+  for (const TCase& c : cases) {
+    Edit() = "trace";
+    QTest::keyClick(list, c.key);
+    EXPECT_EQ(Edit(), c.heard);
+    EXPECT_EQ(list->currentRow(), c.row) << c.heard;
+    EXPECT_EQ(view_->Controller().PluginControl(3)->ItemIndex, c.row) << c.heard;
+  }
+  EXPECT_TRUE(list->hasFocus());
+  EXPECT_EQ(view_->NotesEdit1()->text(), "MM");
+  EXPECT_EQ(std::make_pair(window.CurrentMeasure, window.CurrentTrack->Voice), place);
 }
 
 // The probe's first popup item is "Copy" on Ctrl+C, which is also the window's copy.

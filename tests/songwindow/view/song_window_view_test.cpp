@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "songwindow/controller/braille_editor.h"
@@ -125,6 +126,18 @@ TEST_F(SongWindowViewTest, TheBrailleEditorTellsOfWhatTheProgramChanged) {
   EXPECT_EQ(gEvents, (std::vector<TTextEvent>{{QAccessible::TextInserted, 0, {}, "Vd4Ly", 5}}));
 }
 
+// A selection whose anchor lay past the end of a line that got shorter ends at its end.
+TEST_F(SongWindowViewTest, TheSelectionAnchorIsKeptWithinTheLine) {
+  TSongWindowView view(nullptr, 9, "qem");
+  view.SetNotesText("Vd4Ly!NNQT");
+  view.SetNotesCaret(1, 9);
+  view.SetNotesText("Vd4Ly");
+  view.SetNotesCaret(1, 9);
+  EXPECT_EQ(view.NotesCaret(), 1);
+  EXPECT_EQ(view.NotesAnchor(), 5);
+  EXPECT_EQ(view.NotesEdit1()->selectedText(), "d4Ly");
+}
+
 // A window whose close was accepted is going away: the main window says nothing of it.
 TEST_F(SongWindowViewTest, AnAcceptedCloseMarksTheWindowClosing) {
   TSongWindowView view(nullptr, 8, "qem");
@@ -134,6 +147,21 @@ TEST_F(SongWindowViewTest, AnAcceptedCloseMarksTheWindowClosing) {
   EXPECT_FALSE(view.Closing());
   EXPECT_TRUE(view.close());
   EXPECT_TRUE(view.Closing());
+}
+
+// A window taken down while its Braille editor has the focus: the focus Qt moves out of the
+// editors then never reaches the window's own watch of the focus.
+TEST_F(SongWindowViewTest, AWindowGoesWithTheFocusInItsBrailleEditor) {
+  auto view = std::make_unique<TSongWindowView>(nullptr, 10, "qem");
+  view->Controller().NewSong();
+  view->Controller().ShowTreck(smSilent);
+  view->show();
+  view->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+  view->RestoreFocus();
+  ASSERT_TRUE(view->NotesEdit1()->hasFocus());
+  view.reset();  // the sanitizer's check of the dynamic type fails on a watch left connected
+  EXPECT_EQ(QApplication::focusWidget(), nullptr);
 }
 
 }  // namespace
