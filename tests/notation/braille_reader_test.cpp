@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -185,23 +186,40 @@ TEST_F(ReaderTest, NearestPositionRule) {
   }
 }
 
-TEST_F(ReaderTest, OctavesStayWithinMidiKeys) {
-  std::string up = "!";
-  std::string down = "!";
-  for (int i = 0; i < 40; ++i) {
-    up += "defghij";
-    down += "jihgfed";
+// The nearest-position rule carries a melody past B10 and back down again; its keys stay
+// at 127 up there, and its octave in a byte however far it climbs.
+TEST_F(ReaderTest, OctavesRisePastTheKeysAndComeBack) {
+  TMeasureText top(",,jdefghijdj");
+  std::vector<int32_t> keys;
+  while (!top.Empty()) {
+    ASSERT_EQ(Next(top).kind, K::Note);
+    keys.push_back(MidiKeyOf(ctx.Voices[1].Step, accidental, ctx.Voices[1].Octave));
   }
-  for (const std::string& s : {up, down}) {
+  EXPECT_EQ(keys, (std::vector<int32_t>{119, 120, 122, 124, 125, 127, 127, 127, 127, 127}));
+  struct Case {
+    int scales;     // "defghij" up, then as many "jihgfed" down
+    int32_t peak;   // octave of the last note up
+  };
+  for (const Case& c : {Case{40, 44}, Case{300, kHighestNoteOctave}}) {
+    std::string up = "!";
+    std::string down;
+    for (int i = 0; i < c.scales; ++i) {
+      up += "defghij";
+      down += "jihgfed";
+    }
     Fresh();
-    TMeasureText text(s);
+    TMeasureText text(up + down);
+    int32_t peak = 0;
     while (!text.Empty()) {
       ASSERT_EQ(Next(text).kind, K::Note);
       EXPECT_GE(ctx.Voices[1].Octave, 1);
-      EXPECT_LE(ctx.Voices[1].Octave, kHighestOctave);
+      peak = std::max(peak, ctx.Voices[1].Octave);
+    }
+    EXPECT_EQ(peak, c.peak) << c.scales;
+    if (c.peak < kHighestNoteOctave) {
+      EXPECT_EQ(ctx.Voices[1].Octave, 5) << "back where it began";
     }
   }
-  EXPECT_EQ(ctx.Voices[1].Octave, 1);
 }
 
 TEST_F(ReaderTest, AccidentalMemoryLastsTheMeasure) {
