@@ -71,7 +71,7 @@ struct TSongState {
   bool operator==(const TSongState&) const = default;
 };
 
-TEST(ParseHeaderField, DigitsOnlyWithinThirtyTwoBits) {
+TEST(ParseHeaderField, DigitsOnlyHeldAtThirtyTwoBits) {
   struct Case {
     const char* line;
     uint8_t n;
@@ -82,7 +82,7 @@ TEST(ParseHeaderField, DigitsOnlyWithinThirtyTwoBits) {
       {"2 1 1 1 1 1 1", 1, 2, true},  {"2 1 16 4 5 6 7", 3, 16, true},
       {"2 1 16 4 5 6 7", 7, 7, true}, {"7", 1, 7, true},
       {"0012", 1, 12, true},          {"2147483647", 1, 2147483647, true},
-      {"2147483648", 1, 0, false},    {"12345678901 1", 1, 0, false},
+      {"2147483648", 1, 2147483647, true}, {"12345678901 1", 1, 2147483647, true},
       {"1 2", 3, 0, false},           {"1  2", 2, 0, false},
       {"1 2 ", 3, 0, false},          {"-1", 1, 0, false},
       {"+1", 1, 0, false},            {"", 1, 0, false},
@@ -111,6 +111,30 @@ TEST(Convert, ReadsOneTrackOfTwoMusicLinesAndOneProgramLine) {
   EXPECT_EQ(t.MusicStrings, (std::vector<std::string>{"Vd4!NNQT", "TQNS"}));
   EXPECT_EQ(t.ProgramStrings, (std::vector<std::string>{"instrument 1"}));
   EXPECT_EQ(song.FileName, "song.qem");
+}
+
+// Another tool may leave the carets past what the editors hold: they are brought there and
+// the song opens; a channel or voice that could not be played is refused (above).
+TEST(Convert, CaretsPastTheEditorsAreBroughtToTheirEnd) {
+  struct Case {
+    const char* header;
+    uint16_t caret;
+    int32_t programX;
+    int32_t programY;
+  };
+  const Case cases[] = {
+      {"1 1 1 1 99999 1 1", 65535, 1, 1},
+      {"1 1 1 1 65536 2147483648 99999999999999999999", 65535, 2147483647, 2147483647},
+  };
+  for (const Case& c : cases) {
+    TVelto song;
+    ConvertText(song, {c.header, "Track", "Vd4!NNQT", "instrument 1"});
+    ASSERT_EQ(GErrors.Code(), 0) << c.header;
+    EXPECT_EQ(song.HeadTreck->CaretColumn, c.caret) << c.header;
+    EXPECT_EQ(song.HeadTreck->ProgramCaretX, c.programX) << c.header;
+    EXPECT_EQ(song.HeadTreck->ProgramCaretY, c.programY) << c.header;
+    EXPECT_EQ(song.HeadTreck->MusicStrings, (std::vector<std::string>{"Vd4!NNQT"})) << c.header;
+  }
 }
 
 TEST(Convert, SongFilesComeBackLineForLine) {
@@ -205,7 +229,6 @@ TEST(Convert, BadTextsLeaveTheSongExactlyAsItWas) {
       {"channel 17", {"0 0 17 1 1 1 1", "n"}},
       {"voice 0", {"0 0 1 0 1 1 1", "n"}},
       {"voice past 16 bits", {"0 0 1 65536 1 1 1", "n"}},
-      {"caret past 16 bits", {"0 0 1 1 65536 1 1", "n"}},
       {"six fields", {"0 0 1 1 1 1", "n"}},
       {"two blanks", {"0  0 1 1 1 1 1", "n"}},
       {"leading blank", {" 0 0 1 1 1 1 1", "n"}},
