@@ -6,7 +6,6 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <utility>
 
 #include "base/note_arithmetic.h"
 #include "settings/settings.h"
@@ -72,17 +71,15 @@ TEST(SpellNote, EachBitAddsItsPart) {
 // Only the octaves of the octave signs have a name: the language's texts after them are
 // other words (207 "octave", 208 "sharp").
 TEST(SpellNote, OctavesBeyondTheSignsAreNotNamed) {
-  testsupport::TScopedLanguage language({"191=C", "198=sub-contra", "206=five-line", "207=octave", "208=sharp"});
+  testsupport::TScopedLanguage language({"191=C", "207=octave", "208=sharp"});
   ModeTalkScope bits(tkName | tkOctave);
-  const std::pair<int32_t, const char*> cases[] = {{1, "C, sub-contra-octave"}, {9, "C, five-line-octave"},
-                                                   {0, "C"}, {10, "C"}, {11, "C"}, {255, "C"}};
-  for (const auto& [octave, expected] : cases) {
+  for (const int32_t octave : {10, 11}) {
     TNoteSpelling c;
     c.Step = 1, c.Octave = octave, c.Value = 4;
     std::string said;
     bool extras = false;
     EXPECT_TRUE(SpellNote(said, extras, c));
-    EXPECT_EQ(U(said), expected) << octave;
+    EXPECT_EQ(U(said), "C") << octave;
   }
 }
 
