@@ -14,8 +14,8 @@ class TVelto;
 
 // The error as one line: where (track number and name, measure and voice; or the handler
 // line, or the module file and line, with the measure and the running track of a run-time
-// error; or the MIDI output port) and the message text, in UTF-8. User text in it is
-// shortened and its control bytes escaped.
+// error; or the MIDI output port) and the message text, in UTF-8. User text in it has its
+// control bytes escaped and is cut only past 1,000 characters.
 std::string DescribeSongError(const TErrors& error, const TVelto& song);
 
 // Loads the song into `window` (window number 1, the first music track current), through

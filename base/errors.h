@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <string_view>
 
 // Where an error lies (TErrors::Source).
 enum TErrorSource : uint8_t {
@@ -84,8 +83,3 @@ class TErrorRecord {
 };
 
 extern TErrorRecord GErrors;
-
-// User text (code page 1251) fit for an error message: control bytes written as "\xNN"
-// ("\r", "\n", "\t" for the common ones) and a text longer than `maxBytes` cut there
-// with "... (N characters)" after it.
-std::string ShortUserText(std::string_view text, size_t maxBytes = 80);

@@ -122,5 +122,5 @@ uint8_t DiatonicIndex(uint8_t step, uint8_t octave) {
 }
 
 int32_t ClampOctave(int64_t octave) {
-  return static_cast<int32_t>(std::clamp<int64_t>(octave, kLowestOctave, kHighestOctave));
+  return static_cast<int32_t>(std::clamp<int64_t>(octave, kLowestOctave, kHighestNoteOctave));
 }

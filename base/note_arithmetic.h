@@ -15,9 +15,12 @@ constexpr uint8_t kValueKindUnresolved = 0;
 constexpr uint8_t kValueKindLarge = 1;  // whole, half, quarter, eighth
 constexpr uint8_t kValueKindSmall = 2;  // 16th, 32nd, 64th, 128th
 
-// Lowest and highest octave a note may have: the octaves that hold MIDI keys.
+// Lowest and highest octave that hold MIDI keys.
 constexpr int32_t kLowestOctave = 0;
 constexpr int32_t kHighestOctave = 10;
+// Highest octave a note may reach: the nearest-position rule may carry a melody past the
+// keys (MidiKeyOf holds them at 127) and back down; a chord note keeps its octave in a byte.
+constexpr int32_t kHighestNoteOctave = 255;
 
 // x / n when n >= 1, else 0.
 double SafeDiv(int32_t n, double x);
@@ -50,5 +53,5 @@ uint8_t ClassifyText(std::string_view text);
 // (octave - 1) * 7 + step, kept in a byte.
 uint8_t DiatonicIndex(uint8_t step, uint8_t octave);
 
-// The octave clamped to the octaves that hold MIDI keys.
+// The octave clamped to kLowestOctave..kHighestNoteOctave.
 int32_t ClampOctave(int64_t octave);

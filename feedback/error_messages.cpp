@@ -193,8 +193,8 @@ std::string CodeText(const TErrorText& row) {
   return SingleText(kUnknown);
 }
 
-// The detail is user text as often as not: shortened and its control bytes escaped. The
-// reason is the program's own sentence and stays whole.
+// The detail is user text as often as not: its control bytes escaped, a runaway text cut.
+// The reason is the program's own sentence and stays whole.
 std::string Assemble(const std::string& place, const std::string& codeText,
                      const std::string& detail, const std::string& reason) {
   std::string text = place + kCr + codeText;

@@ -8,7 +8,7 @@
 // The message box text of a music, song, device or harmonizer error: Place, CR, the
 // code's text (each line ending with CR), then Reason whole (the program's own sentence,
 // which may name a file), then on a line of its own Detail, the user's text it quotes
-// (shortened, control bytes escaped: ShortUserText). Place is never shortened.
+// (control bytes escaped, a runaway text cut: ShortUserText). Place is never shortened.
 std::string SongErrorMessage(uint8_t code, const std::string& detail, const std::string& place,
                              const std::string& reason = std::string());
 

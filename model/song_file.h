@@ -47,7 +47,8 @@ bool SaveSongFile(TVelto& window, const std::filesystem::path& path, const std::
 // What is wrong with the song text of the error in GErrors (code 39; empty for another
 // code), in the user's language (UTF-8):
 // the track (numbered as the window names them, the control track 0), the line of the file
-// and what was found there. Quoted user text is shortened; the reason never is.
+// and what was found there. Quoted user text is cut only past 1,000 characters; the reason
+// never is.
 std::string SongTextErrorReason();
 
 // "error 39: " and the reason (UTF-8, the user's language), for command-line tools and logs.

@@ -32,7 +32,8 @@ struct THeader {
   int32_t ProgramCaretY = 1;
 };
 
-// Reads a header line; false when a field is missing, not digits, too long or out of range.
+// Reads a header line; false when a field is missing or not digits, or when the channel
+// or the voice could not be played. A caret past what the editors hold is brought to it.
 bool ReadHeader(std::string_view line, THeader& header) {
   TErrors errors;
   header.MusicLines = ParseHeaderField(line, 1, errors);
@@ -43,8 +44,8 @@ bool ReadHeader(std::string_view line, THeader& header) {
   header.ProgramCaretX = ParseHeaderField(line, 6, errors);
   header.ProgramCaretY = ParseHeaderField(line, 7, errors);
   constexpr int32_t kWordMax = std::numeric_limits<uint16_t>::max();
-  return errors.Code == 0 && header.Channel <= 16 && header.Voice >= 1 &&
-         header.Voice <= kWordMax && header.CaretColumn <= kWordMax;
+  header.CaretColumn = std::min(header.CaretColumn, kWordMax);
+  return errors.Code == 0 && header.Channel <= 16 && header.Voice >= 1 && header.Voice <= kWordMax;
 }
 
 // The line without CR and LF, which would split it in the file.
@@ -241,15 +242,13 @@ int32_t ParseHeaderField(std::string_view Line, uint8_t N, TErrors& Errors) {
   const bool digits = !field.empty() && std::all_of(field.begin(), field.end(), [](char c) {
     return c >= '0' && c <= '9';
   });
-  int32_t value = 0;
-  if (digits) {
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (ec == std::errc() && end == field.data() + field.size()) {
-      return value;
-    }
+  if (!digits) {
+    Errors.Code = kSongTextError;
+    return 0;
   }
-  Errors.Code = kSongTextError;
-  return 0;
+  int32_t value = 0;
+  const std::from_chars_result read = std::from_chars(field.data(), field.data() + field.size(), value);
+  return read.ec == std::errc::result_out_of_range ? std::numeric_limits<int32_t>::max() : value;
 }
 
 std::string MidiOutDirective(int32_t Port) {

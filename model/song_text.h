@@ -35,9 +35,10 @@ struct TTreck;
 // ProgramCaretX ProgramCaretY"); numbers are clamped into what the reader accepts.
 std::string TrackHeaderLine(const TTreck& track);
 
-// The N-th (1-based) blank-separated field of Line as a number. The field must be digits
-// only (no sign) and fit in 32 bits; otherwise Errors.Code := 39 and the result is 0.
-// Two blanks in a row make an empty field, which is an error.
+// The N-th (1-based) blank-separated field of Line as a number; a number past 32 bits
+// reads as the largest 32-bit one. The field must be digits only (no sign); otherwise
+// Errors.Code := 39 and the result is 0. Two blanks in a row make an empty field, which is
+// an error.
 int32_t ParseHeaderField(std::string_view Line, uint8_t N, TErrors& Errors);
 
 // The program line that routes a track to output port Port: "{$$$midiout=" Port "$$$}".

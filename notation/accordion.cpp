@@ -42,6 +42,20 @@ int32_t ChordMemberOctave(const TSpelling& member, const TAccordionSettings& s) 
   return octave;
 }
 
+// Appends the member's doublings above `octave`, so that it sounds in `range` octaves
+// counting its own. A doubling whose key would lie above 127 is left out: clamped, it
+// would sound another pitch.
+void AddOctaveDoublings(TNoteRec& note, const TSpelling& member, int32_t octave, int32_t range) {
+  for (int32_t k = 2; k <= range; ++k) {
+    const int32_t doubling = octave + k - 1;
+    if (StepSemitone(member.Step) + AccidentalShift(member.Accidental) + 12 * doubling > 127) {
+      return;
+    }
+    AddInterval(note.Intervals, static_cast<uint8_t>(member.Step), static_cast<uint8_t>(doubling),
+                member.Accidental, note.TieFlag, true);
+  }
+}
+
 }  // namespace
 
 TAccordionSettings ClampedAccordionSettings() {
@@ -59,10 +73,7 @@ int32_t AccordionBassOctave(TNoteRec& note) {
   if (note.Step < 1 || note.Step > 7) {
     return octave;  // a rest sounds in no octave
   }
-  for (int32_t k = 2; k <= s.RangeBass; ++k) {
-    AddInterval(note.Intervals, static_cast<uint8_t>(note.Step), static_cast<uint8_t>(ClampOctave(octave + k - 1)),
-                note.Accidental, note.TieFlag, true);
-  }
+  AddOctaveDoublings(note, {note.Step, note.Accidental}, octave, s.RangeBass);
   return octave;
 }
 
@@ -111,9 +122,6 @@ void AccordionChordNotes(TNoteRec& note, uint8_t chordKind, int32_t voiceOctave,
       AddInterval(note.Intervals, static_cast<uint8_t>(member.Step), static_cast<uint8_t>(octave),
                   member.Accidental, note.TieFlag, true);
     }
-    for (int32_t k = 2; k <= s.RangeChord; ++k) {
-      AddInterval(note.Intervals, static_cast<uint8_t>(member.Step),
-                  static_cast<uint8_t>(ClampOctave(octave + k - 1)), member.Accidental, note.TieFlag, true);
-    }
+    AddOctaveDoublings(note, member, octave, s.RangeChord);
   }
 }

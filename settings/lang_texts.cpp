@@ -9,7 +9,21 @@ TLangStrings LangStrings;
 std::string LanguageId = "ru";
 
 namespace {
+
 const char* const kMissing = "???";
+
+// The escape of one control byte.
+std::string EscapedByte(unsigned char c) {
+  switch (c) {
+    case '\r': return "\\r";
+    case '\n': return "\\n";
+    case '\t': return "\\t";
+    default: break;
+  }
+  static const char kHex[] = "0123456789ABCDEF";
+  return std::string("\\x") + kHex[c >> 4] + kHex[c & 0xF];
+}
+
 }  // namespace
 
 std::shared_ptr<const TLangTable> TLangTable::FromLines(std::vector<std::string> lines) {
@@ -84,4 +98,21 @@ std::string SubstituteArgs(std::string_view pattern, std::initializer_list<std::
     }
   }
   return out;
+}
+
+std::string ShortUserText(std::string_view text, size_t maxBytes) {
+  std::string shown;
+  const std::string_view kept = text.substr(0, maxBytes);
+  for (const char ch : kept) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F) {
+      shown += EscapedByte(c);
+    } else {
+      shown += ch;
+    }
+  }
+  if (kept.size() < text.size()) {
+    shown += SubstituteArgs(LangStrOr(2159, "... (всего символов: %s)"), {std::to_string(text.size())});
+  }
+  return shown;
 }

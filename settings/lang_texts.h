@@ -1,6 +1,7 @@
 // The language table: every user-visible text is looked up by its number.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,15 @@ bool LoadLanguageFile(const std::string& path);
 
 // Drops the loaded language: every LangStr answers "???" again.
 void UnloadLanguage();
+
+// The most bytes of user text a message quotes: far more than a line of music or of a
+// handler holds, so that only a runaway text is cut.
+inline constexpr size_t kQuotedTextBytes = 1000;
+
+// User text (code page 1251) fit for a message: control bytes written as "\xNN" ("\r",
+// "\n", "\t" for the common ones); a text longer than maxBytes is cut there, and text 2159
+// ("... (N characters)" in the user's language) follows it.
+std::string ShortUserText(std::string_view text, size_t maxBytes = kQuotedTextBytes);
 
 // Fills the place holders of a text taken from a language file. The text is never
 // handed to printf: "%s", "%d" and "%u" take the next argument (an empty one when they

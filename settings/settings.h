@@ -40,7 +40,9 @@ struct TSettingRange {
 inline constexpr TSettingRange kAccordionStepRange{1, 7};         // NoteBass, NoteChord
 inline constexpr TSettingRange kAccordionOctaveBassRange{0, 9};
 inline constexpr TSettingRange kAccordionOctaveChordRange{1, 9};  // its octave - 1 is used too
-inline constexpr TSettingRange kAccordionOctavesRange{1, 3};      // RangeBass, RangeChord
+// RangeBass, RangeChord: as many octaves as hold MIDI keys (0..10); a doubling that would
+// sound above key 127 is left out.
+inline constexpr TSettingRange kAccordionOctavesRange{1, 11};
 extern int32_t AccordionNoteBass;
 extern int32_t AccordionOctaveBass;
 extern int32_t AccordionRangeBass;

@@ -23,7 +23,7 @@ bool LoadSettings(const std::filesystem::path& path);
 bool SaveSettings(const std::filesystem::path& path, std::string* error = nullptr);
 
 // Brings every numeric setting into its range: ticks counts at least 1 (they divide),
-// priorities one of -15, -2, -1, 0, 1, 2, 15, accordion steps 1..7, octaves 0..10,
-// ranges 1..10, devices at least 0, the last port 0..16, and each ranged setting into the
+// priorities one of -15, -2, -1, 0, 1, 2, 15, accordion steps 1..7, octaves 0..9,
+// ranges 1..11, devices at least 0, the last port 0..16, and each ranged setting into the
 // range its row gives.
 void ClampSettings();

@@ -75,10 +75,13 @@ std::string OctaveText(int32_t octave) {
                                              " Малой-октавы",     " Первой-октавы", " Второй-октавы",
                                              " Третьей-октавы",   " Четвёртой-октавы", " Пятой-октавы"};
   static constexpr int kBeforeOctaves = 197;  // the octaves 1..9 are texts 198..206
+  if (octave < 1 || octave > 9) {
+    return std::string();  // only the octaves of the octave signs have a name
+  }
   if (HasText(kBeforeOctaves + octave)) {
     return ", " + LangStr(kBeforeOctaves + octave) + "-" + LangStr(207);
   }
-  return octave >= 1 && octave <= 9 ? Cp(kOctaves[octave - 1]) : std::string();
+  return Cp(kOctaves[octave - 1]);
 }
 
 std::string DurationText(const TNoteSpelling& n) {

@@ -460,7 +460,7 @@ bool TSongWindow::ReportPendingError() {
   const std::string caption = track != nullptr ? track->Caption + " " : std::string();
   if (error.Source == 2) {
     const std::string place = caption + Word(159, "нотный текст") + "!";
-    // The hint is a reason: whole; the text it goes with is the user's, shortened.
+    // The hint is a reason: whole; the text it goes with is the user's, cut only when runaway.
     std::string reason;
     if (noSignature && track != nullptr) {
       reason = SubstituteArgs(LangStrOr(1124, "Тактовый размер пишется в начале такта 1 трека %s, например Vd4"),

@@ -96,23 +96,29 @@ TEST_F(ErrorMessagesTest, Code25QuotesTheHandlersOwnTextOrGivesTheUnknownError) 
   EXPECT_EQ(SongErrorMessage(25, "D", "P"), W("P\rUnknown!\rD"));
 }
 
-TEST_F(ErrorMessagesTest, TheDetailIsShortenedAndItsControlBytesEscaped) {
-  const std::string measure(100000, '!');
-  const std::string shown = SongErrorMessage(1, "a\rb\x01" + measure, "P");
-  EXPECT_EQ(shown, W("P\rСинтаксическая ошибка!\r") + "a\\rb\\x01" + std::string(76, '!') +
-                       "... (100004 characters)");
+// An ordinary detail (a handler line, a measure) stands whole; only a runaway text is cut,
+// with its note in the user's language. Control bytes are escaped.
+TEST_F(ErrorMessagesTest, OnlyARunawayDetailIsCutAndItsControlBytesEscaped) {
+  const std::string line = "let " + std::string(120, 'a') + " = (1";
+  EXPECT_EQ(HandlerErrorMessage(5, line, "P"), W("P\rПеременная не инициирована!\r") + line);
+  const std::string measure = "a\rb\x01" + std::string(100000, '!');
+  const std::string kept = "a\\rb\\x01" + std::string(996, '!');
+  EXPECT_EQ(SongErrorMessage(1, measure, "P"),
+            W("P\rСинтаксическая ошибка!\r") + kept + W("... (всего символов: 100004)"));
+  TScopedLanguage language({"117=Syntax error", "2159=... (%s characters)"});
+  EXPECT_EQ(SongErrorMessage(1, measure, "P"), "P\rSyntax error!\r" + kept + "... (100004 characters)");
 }
 
 // The reason is the program's own sentence and names a file or a track: it stays whole;
-// the user's text it quotes is shortened, and so is a detail alone.
+// the user's text it quotes is cut when runaway, and so is a detail alone.
 TEST_F(ErrorMessagesTest, AReasonStaysWholeAndOnlyTheQuotedTextIsShortened) {
   const std::string place = "/songs/" + std::string(200, 'p') + ".qem";
   const std::string reason = "line 12: the header of track 2 (seven numbers) was expected here, " +
                              std::string(100, 'r');
   EXPECT_EQ(SongErrorMessage(39, "", place, reason),
             place + W("\rФайл повреждён или имеет не поддерживаемый формат!\r") + reason);
-  EXPECT_EQ(HandlerErrorMessage(4, std::string(90, 'q'), "P", reason),
-            W("P\rДеление на ноль\r") + reason + "\r" + std::string(80, 'q') + "... (90 characters)");
+  EXPECT_EQ(HandlerErrorMessage(4, std::string(1001, 'q'), "P", reason),
+            W("P\rДеление на ноль\r") + reason + "\r" + std::string(1000, 'q') + W("... (всего символов: 1001)"));
 }
 
 TEST_F(ErrorMessagesTest, Code29AddsTheHarmonizersReason) {

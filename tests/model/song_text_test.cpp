@@ -71,7 +71,7 @@ struct TSongState {
   bool operator==(const TSongState&) const = default;
 };
 
-TEST(ParseHeaderField, DigitsOnlyWithinThirtyTwoBits) {
+TEST(ParseHeaderField, DigitsOnlyHeldAtThirtyTwoBits) {
   struct Case {
     const char* line;
     uint8_t n;
@@ -82,7 +82,7 @@ TEST(ParseHeaderField, DigitsOnlyWithinThirtyTwoBits) {
       {"2 1 1 1 1 1 1", 1, 2, true},  {"2 1 16 4 5 6 7", 3, 16, true},
       {"2 1 16 4 5 6 7", 7, 7, true}, {"7", 1, 7, true},
       {"0012", 1, 12, true},          {"2147483647", 1, 2147483647, true},
-      {"2147483648", 1, 0, false},    {"12345678901 1", 1, 0, false},
+      {"2147483648", 1, 2147483647, true}, {"12345678901 1", 1, 2147483647, true},
       {"1 2", 3, 0, false},           {"1  2", 2, 0, false},
       {"1 2 ", 3, 0, false},          {"-1", 1, 0, false},
       {"+1", 1, 0, false},            {"", 1, 0, false},
@@ -111,6 +111,17 @@ TEST(Convert, ReadsOneTrackOfTwoMusicLinesAndOneProgramLine) {
   EXPECT_EQ(t.MusicStrings, (std::vector<std::string>{"Vd4!NNQT", "TQNS"}));
   EXPECT_EQ(t.ProgramStrings, (std::vector<std::string>{"instrument 1"}));
   EXPECT_EQ(song.FileName, "song.qem");
+}
+
+// Another tool may write carets past what the editors hold: they are brought there and the
+// song opens (a channel or a voice that could not be played is refused, below).
+TEST(Convert, CaretsPastTheEditorsAreBroughtToTheirEnd) {
+  TVelto song;
+  ConvertText(song, {"1 0 1 1 99999 2147483648 99999999999999999999", "Track", "Vd4!NNQT"});
+  ASSERT_EQ(GErrors.Code(), 0);
+  EXPECT_EQ(song.HeadTreck->CaretColumn, 65535);
+  EXPECT_EQ(song.HeadTreck->ProgramCaretX, 2147483647);
+  EXPECT_EQ(song.HeadTreck->ProgramCaretY, 2147483647);
 }
 
 TEST(Convert, SongFilesComeBackLineForLine) {
@@ -205,7 +216,6 @@ TEST(Convert, BadTextsLeaveTheSongExactlyAsItWas) {
       {"channel 17", {"0 0 17 1 1 1 1", "n"}},
       {"voice 0", {"0 0 1 0 1 1 1", "n"}},
       {"voice past 16 bits", {"0 0 1 65536 1 1 1", "n"}},
-      {"caret past 16 bits", {"0 0 1 1 65536 1 1", "n"}},
       {"six fields", {"0 0 1 1 1 1", "n"}},
       {"two blanks", {"0  0 1 1 1 1 1", "n"}},
       {"leading blank", {" 0 0 1 1 1 1 1", "n"}},

@@ -117,7 +117,9 @@ TEST_F(AccordionTest, SettingsOutOfRangeStayInsideTheMidiKeys) {
   TNoteRec bass;
   bass.Step = 7;
   EXPECT_EQ(AccordionBassOctave(bass), kAccordionOctaveBassRange.Min);
-  EXPECT_EQ(bass.Intervals.size(), size_t(kAccordionOctavesRange.Max - 1));
+  bass.Octave = 0;
+  // B in every octave that holds its key: B10 (131) is left out, not clamped to 127.
+  EXPECT_EQ(Keys(bass), (std::vector<int32_t>{11, 23, 35, 47, 59, 71, 83, 95, 107, 119}));
   TNoteRec note;
   note.Step = 1;
   AccordionChordNotes(note, 5, 3, false, 0, GErrors);

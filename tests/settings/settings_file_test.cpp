@@ -75,7 +75,8 @@ TEST_F(SettingsFile, ValuesOutOfRangeAreBroughtIntoRange) {
       {"Accordion", "NoteChord", "9", &AccordionNoteChord, 7},
       {"Accordion", "OctaveChord", "-1", &AccordionOctaveChord, 1},
       {"Accordion", "RangeBass", "0", &AccordionRangeBass, 1},
-      {"Accordion", "RangeChord", "99", &AccordionRangeChord, 3},
+      {"Accordion", "RangeBass", "4", &AccordionRangeBass, 4},
+      {"Accordion", "RangeChord", "99", &AccordionRangeChord, 11},
       {"Handler", "StatementsPerTick", "0", &GHandlerStatementsPerTick, 1000},
       {"Handler", "StatementsPerTick", "250000", &GHandlerStatementsPerTick, 250000},
   };

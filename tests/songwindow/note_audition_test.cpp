@@ -11,6 +11,7 @@
 #include "settings/settings.h"
 #include "songwindow/controller/braille_editor.h"
 #include "tests/support/braille_examples.h"
+#include "tests/support/test_support.h"
 #include "tests/songwindow/song_window_fakes.h"
 
 namespace {
@@ -64,6 +65,21 @@ TEST(SpellNote, EachBitAddsItsPart) {
     EXPECT_EQ(SpellNote(said, extras, c.note), c.said != nullptr) << c.bits;
     EXPECT_EQ(U(said), c.said != nullptr ? c.said : "untouched") << c.bits;
     EXPECT_EQ(extras, c.extras) << c.bits;
+  }
+}
+
+// Only the octaves of the octave signs have a name: the language's texts after them are
+// other words (207 "octave", 208 "sharp").
+TEST(SpellNote, OctavesBeyondTheSignsAreNotNamed) {
+  testsupport::TScopedLanguage language({"191=C", "207=octave", "208=sharp"});
+  ModeTalkScope bits(tkName | tkOctave);
+  for (const int32_t octave : {10, 11}) {
+    TNoteSpelling c;
+    c.Step = 1, c.Octave = octave, c.Value = 4;
+    std::string said;
+    bool extras = false;
+    EXPECT_TRUE(SpellNote(said, extras, c));
+    EXPECT_EQ(U(said), "C") << octave;
   }
 }
 
