@@ -1,5 +1,6 @@
 #include "songwindow/dialogs/module_editor.h"
 
+#include <string_view>
 #include <system_error>
 
 #include "feedback/file_error_text.h"
@@ -17,6 +18,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr std::string_view kNewModuleExt = ".BLK";  // the save dialog's default extension
 
 // The text box's lines: split at "\n" (a text of nothing has no line).
 std::vector<std::string> BoxLines(const std::string& utf8Text) {
@@ -171,16 +174,38 @@ bool TModuleEditorDialog::Close(const std::string& utf8Text, int32_t caretLine) 
       files == nullptr ? std::nullopt
                        : files->SaveFileIn(LangStrOr(1601, "Файлы модулей|*.BLK"),
                                            LangStrOr(1602, "Сохранение Нового Модуля"), ModulesFolder().string(),
-                                           "NewModule.BLK");
+                                           "NewModule" + std::string(kNewModuleExt));
   if (!chosen) {
     return false;
   }
-  if (!Write(fs::path(*chosen), lines)) {
+  const std::optional<fs::path> path = NewModuleTarget(fs::path(*chosen));
+  if (!path || !Write(*path, lines)) {
     return false;
   }
-  window_.EditModuleFile = *chosen;
-  CheckModuleFileName(window_, fs::path(*chosen));
+  window_.EditModuleFile = path->string();
+  CheckModuleFileName(window_, *path);
   return true;
+}
+
+std::optional<fs::path> TModuleEditorDialog::NewModuleTarget(const fs::path& chosen) {
+  fs::path path = chosen;
+  if (!path.has_extension()) {
+    path += kNewModuleExt;
+  }
+  if (std::optional<fs::path> found = FindInFolder(path.parent_path(), path.filename().string())) {
+    path = *found;  // a file of that name in another case is the one replaced
+  }
+  std::error_code ec;
+  if (path == chosen || !fs::exists(path, ec)) {
+    return path;
+  }
+  // The save dialog asked only about the name as typed.
+  const std::string question =
+      SubstituteArgs(LangStrOr(1608, "Модуль %s уже есть. Заменить его?"), {FileNameOf(path)});
+  if (window_.Ports().Questions->Ask(question, 0) != mbOk) {
+    return std::nullopt;
+  }
+  return path;
 }
 
 void TModuleEditorDialog::NothingFound() {

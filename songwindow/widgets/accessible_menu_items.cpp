@@ -215,19 +215,33 @@ void SayFocusAfterMenu() {
   QAccessible::updateAccessibility(&event);
 }
 
-// Makes the first item of a menu active once it is up.
+// Makes the first item of every popup menu of its own (a context menu: Qt's standard ones of
+// the text fields too, which Qt leaves out of the window's accessible tree) active once it is
+// up, as Down would reach it, so that the screen reader says the item as the menu opens.
+// Menus of the menu bar and submenus are left as Qt opens them.
 class TFirstItemActive final : public QObject {
  public:
   using QObject::QObject;
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* menu = qobject_cast<QMenu*>(watched);
-    if (menu != nullptr && event->type() == QEvent::Show && menu->activeAction() == nullptr) {
+    if (menu != nullptr && event->type() == QEvent::Show && menu->activeAction() == nullptr &&
+        OwnerOf(menu->menuAction()) == nullptr) {
       // Once the menu is up: Qt sets up its items as it opens, after this event.
       QCoreApplication::postEvent(menu, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
     }
     return false;
   }
 };
+
+// Installed once; the last filter installed on the application sees an event first, so
+// that the item is active before the watcher tells of the menu.
+void InstallFirstItemActive() {
+  static bool installed = false;
+  if (!installed) {
+    installed = true;
+    qApp->installEventFilter(new TFirstItemActive(qApp));
+  }
+}
 
 // A menu is named by its title, so that reaching it says which menu it is. Qt tells of an
 // item only when the active one changes: a submenu reached again, and the menu a submenu
@@ -301,11 +315,8 @@ QAccessibleInterface* MenuItemFactory(const QString& className, QObject* object)
 }  // namespace
 
 QAction* ExecOnFirstItem(QMenu& menu, const QPoint& at) {
-  TFirstItemActive firstItem;
-  menu.installEventFilter(&firstItem);
-  QAction* chosen = menu.exec(at);
-  menu.removeEventFilter(&firstItem);
-  return chosen;
+  InstallFirstItemActive();
+  return menu.exec(at);
 }
 
 void InstallAccessibleMenuItems() {
@@ -314,5 +325,6 @@ void InstallAccessibleMenuItems() {
     installed = true;
     QAccessible::installFactory(MenuItemFactory);
     qApp->installEventFilter(new TMenuWatcher(qApp));
+    InstallFirstItemActive();
   }
 }

@@ -12,11 +12,13 @@ class QMenu;
 class QPoint;
 
 // Installs the accessible interface of menu items and the watcher of menus (after the
-// QApplication is made, before any menu is read).
+// QApplication is made, before any menu is read). From then on every popup menu of its own
+// (a context menu, the standard menu of a text field included) opens on its first item, as
+// Down would reach it (a submenu stays closed), so that the screen reader says the menu as
+// it opens (Qt leaves popup menus out of the window's accessible tree: the menu alone is
+// never read) and the arrows walk on from there.
 void InstallAccessibleMenuItems();
 
-// Shows the popup menu at `at` (global) on its first item, as Down would reach it (a
-// submenu stays closed), so that the screen reader says the menu as it opens (Qt leaves
-// popup menus out of the window's accessible tree: the menu alone is never read) and the
-// arrows walk on from there. Returns the item chosen, else nullptr.
+// Shows the popup menu at `at` (global) on its first item, as above. Returns the item
+// chosen, else nullptr.
 QAction* ExecOnFirstItem(QMenu& menu, const QPoint& at);

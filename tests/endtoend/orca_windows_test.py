@@ -1,7 +1,7 @@
 """End-to-end tests of song windows coming and going with the Orca screen reader running
 and a window manager, as a blind user's desktop has them: a song opened with Ctrl+O takes
-the keys and Orca's focus, the insert menu is announced and gives the Braille editor back,
-and a window that closes says nothing of itself.
+the keys and Orca's focus, the insert menu and the context menus are announced on their first
+item and give the field back, and a window that closes says nothing of itself.
 
 usage: orca_windows_test.py BIN_DIR SOURCE_DIR SCENARIO
 scenarios: orca_open, orca_insertmenu, orca_close
@@ -13,7 +13,7 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (fail, find, find_in, find_text, focused, key, open_by_dialog,  # noqa: E402
+from main_window_test import (fail, find, find_in, find_text, focused, focused_field, key, open_by_dialog,  # noqa: E402
                               press, run_scenario, text_of, type_text, wait_for, close_answering_no)
 from accessibility_test import Orca  # noqa: E402
 
@@ -107,7 +107,8 @@ def scenario_orca_open(bin_dir, source_dir):
 def scenario_orca_insertmenu(bin_dir, source_dir):
     """With Orca running: F2 is announced as the insert menu; after Escape Orca's focus and
     Braille line are on the Braille editor again, and Left moves its cursor on the line. The
-    handler editor's context menu is announced on its first item."""
+    context menus of the go-to and track properties dialogs' fields and of the handler editor
+    are announced on their first item."""
     work, (twinkle,) = copy_songs(source_dir, ["twinkle-twinkle.qem"])
     orca = Orca(work)
     program = None
@@ -131,6 +132,25 @@ def scenario_orca_insertmenu(bin_dir, source_dir):
         wait_for(lambda: "Orca's Braille line following the caret (it showed %r)" % orca.braille()[shown:],
                  lambda: any(line.endswith(NOTES + ": MMVd4!SSOO $l") for line in orca.braille()[shown:]),
                  SLOW_S)
+        # So do Qt's standard menus of the dialogs' text fields: the go-to dialog's measure
+        # and the track properties' name. Nothing is to undo or paste: the first item that can
+        # be chosen is Cut when the field holds a selection, else Select All.
+        for keys, label in (("ctrl+g", "Номер такта"), ("F5", "Имя трека")):
+            key(keys)
+            field = wait_for("the field %s focused" % label, lambda: focused_field(label), SLOW_S)
+            first = "Вырезать" if field.queryText().getNSelections() > 0 else "Выделить всё"
+            heard, log = len(orca.spoken()), len(orca.text())
+            key("Menu")
+            wait_for(lambda: "Orca's focus on %s in the menu of %s (its focus: %r)"
+                     % (first, label, orca_focus(orca, log)),
+                     lambda: orca_focus(orca, log)[-1:]
+                     and orca_focus(orca, log)[-1].startswith("menu item | " + first), SLOW_S)
+            wait_for(lambda: "Orca announcing the menu of %s (it said %r)" % (label, orca.spoken()[heard:]),
+                     lambda: any(line.startswith(first) for line in orca.spoken()[heard:]), SLOW_S)
+            key("Escape")
+            wait_for("focus back on %s" % label, lambda: focused(field), SLOW_S)
+            key("Escape")
+            wait_for("focus back on the Braille editor", lambda: focused(notes), SLOW_S)
         # The handler editor's context menu (Menu) opens on its first item that can be
         # chosen (nothing to undo or paste: "Выделить всё"), and Orca says it.
         handler = wait_for("the handler editor", lambda: find("text", "Обработчик для текущего трека"))

@@ -485,23 +485,26 @@ TEST_F(ModuleTest, ANewModuleIsSavedWhereTheUserChoosesAndItsPlaceIsChecked) {
   fs::create_directories(fs::path(ProgramDir) / "Other");
   struct TCase {
     fs::path chosen;
+    fs::path written;  // empty = the file chosen
     const char* warning;  // "" = none
   };
   const std::vector<TCase> cases = {
-      {modules_ / "Fresh.blk", ""},
-      {fs::path(ProgramDir) / "Other" / "Fresh.blk", "неверный путь"},
-      {modules_ / "Fresh.txt", "неверное расширение"},
-      {fs::path(ProgramDir) / "Other" / "Fresh.txt", "неверное расширение и неверный путь"},
+      {modules_ / "Fresh.blk", {}, ""},
+      {fs::path(ProgramDir) / "Other" / "Fresh.blk", {}, "неверный путь"},
+      {modules_ / "Fresh.txt", {}, "неверное расширение"},
+      {fs::path(ProgramDir) / "Other" / "Fresh.txt", {}, "неверное расширение и неверный путь"},
+      {modules_ / "Testmod", modules_ / "Testmod.BLK", ""},  // the dialog's default extension
   };
   for (const TCase& c : cases) {
+    const fs::path written = c.written.empty() ? c.chosen : c.written;
     window_.EditModuleFile.clear();
     rig_.questions.asked.clear();
     rig_.questions.answers = {mbYes};
     rig_.dialogs.answer = c.chosen.string();
     TModuleEditorDialog editor(window_);
     EXPECT_TRUE(editor.Close("block fresh\nendblock", 1));
-    EXPECT_EQ(ReadTextLines(c.chosen), (TLines{"block fresh", "endblock"}));
-    EXPECT_EQ(window_.EditModuleFile, c.chosen.string());
+    EXPECT_EQ(ReadTextLines(written), (TLines{"block fresh", "endblock"}));
+    EXPECT_EQ(window_.EditModuleFile, written.string());
     ASSERT_GE(rig_.questions.asked.size(), 1u);
     EXPECT_EQ(rig_.questions.asked[0], "2 Сохранить Новый Модуль?");
     if (*c.warning == 0) {
@@ -512,6 +515,8 @@ TEST_F(ModuleTest, ANewModuleIsSavedWhereTheUserChoosesAndItsPlaceIsChecked) {
                                          "как он имеет " + std::string(c.warning) + "!");
     }
   }
+  EXPECT_FALSE(fs::exists(modules_ / "Testmod"));
+  EXPECT_EQ(Names(ModuleNamesInFolder()), (TLines{"dynamics", "fresh", "humanize", "swing", "testmod"}));
   EXPECT_EQ(rig_.dialogs.places.back(), "Сохранение Нового Модуля|" + modules_.string() + "|NewModule.BLK");
   // The save dialog cancelled keeps the editor open.
   window_.EditModuleFile.clear();
@@ -519,6 +524,23 @@ TEST_F(ModuleTest, ANewModuleIsSavedWhereTheUserChoosesAndItsPlaceIsChecked) {
   rig_.dialogs.answer.reset();
   TModuleEditorDialog editor(window_);
   EXPECT_FALSE(editor.Close("x", 1));
+}
+
+// "swing" typed for a new module names Swing.blk, which the save dialog did not ask about.
+TEST_F(ModuleTest, ANewModuleNamedAsAnExistingOneReplacesItOnlyOnceAgreed) {
+  for (const int answer : {mbCancel, mbOk}) {
+    window_.EditModuleFile.clear();
+    rig_.questions.asked.clear();
+    rig_.questions.answers = {mbYes, answer};
+    rig_.dialogs.answer = (modules_ / "swing").string();
+    TModuleEditorDialog editor(window_);
+    EXPECT_EQ(editor.Close("block new\nendblock", 1), answer == mbOk);
+    EXPECT_EQ(rig_.questions.asked,
+              (TLines{"2 Сохранить Новый Модуль?", "0 Модуль Swing.blk уже есть. Заменить его?"}));
+    const TLines kept = answer == mbOk ? TLines{"block new", "endblock"} : TLines{"block swing", "endblock"};
+    EXPECT_EQ(ReadTextLines(modules_ / "Swing.blk"), kept);
+    EXPECT_EQ(Names(ModuleNamesInFolder()), (TLines{"dynamics", "humanize", "swing"}));
+  }
 }
 
 TEST_F(ModuleTest, F2AndShiftF2StepThroughTheBlockHeaders) {
