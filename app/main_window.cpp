@@ -601,17 +601,15 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
   if (!accepted || dialog.selectedFiles().isEmpty()) {
     return;
   }
-  std::filesystem::path path = dialog.selectedFiles().first().toStdString();
-  const std::string typed = LowerAscii(path.extension().string());
+  const std::filesystem::path chosen = dialog.selectedFiles().first().toStdString();
+  const std::string typed = LowerAscii(chosen.extension().string());
   bool midi = dialog.selectedNameFilter() == midiFilter;
   if (typed == ".mid" || typed == ".midi") {
     midi = true;
   } else if (typed == ".qem" || typed == LowerAscii(Cp1251ToUtf8(songExt))) {
     midi = false;
   }
-  if (!path.has_extension()) {
-    path += midi ? std::string(".mid") : Cp1251ToUtf8(songExt);
-  }
+  const std::filesystem::path path = SaveDialogPath(chosen, midi ? std::string(".mid") : Cp1251ToUtf8(songExt));
   c.CommitEditors();
   std::string error;
   if (midi) {
@@ -622,6 +620,9 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
     }
     if (const std::string problem = OutputFileProblem(path, inputs); !problem.empty()) {
       ShowFileError(TFileAction::Save, path, problem);
+      return;
+    }
+    if (!c.MayReplace(chosen, path)) {
       return;
     }
     GErrors.Reset();
@@ -642,6 +643,9 @@ void TMainWindow::SaveSongAs(TSongWindowView& song) {
                                   {Utf8ToCp1251(path.filename().string()).Text,
                                    other->Controller().Caption}),
                    3);
+    return;
+  }
+  if (!c.MayReplace(chosen, path)) {
     return;
   }
   if (c.SongFile.Holds(path.string())) {

@@ -8,6 +8,7 @@
 #include "model/song_file.h"
 #include "platform/atomic_file.h"
 #include "platform/codec1251.h"
+#include "platform/paths.h"
 #include "platform/text_lines.h"
 #include "settings/lang_texts.h"
 #include "songwindow/controller/song_window.h"
@@ -151,10 +152,7 @@ std::optional<bool> TSongWindow::SaveUnderChosenName() {
   if (!chosen) {
     return std::nullopt;
   }
-  std::filesystem::path path = *chosen;
-  if (!path.has_extension()) {
-    path += Cp1251ToUtf8(ext);
-  }
+  const std::filesystem::path path = SaveDialogPath(*chosen, Cp1251ToUtf8(ext));
   // Not over the version the user keeps, nor over a song another window shows.
   std::string other = SongFile.Holds(path.string()) ? SongCaption() : std::string();
   if (other.empty() && WindowShowingFile) {
@@ -167,6 +165,9 @@ std::optional<bool> TSongWindow::SaveUnderChosenName() {
         3);
     return false;
   }
+  if (!MayReplace(*chosen, path)) {
+    return std::nullopt;
+  }
   CommitEditors();
   std::string error;
   if (!SaveSongFile(*this, path, Utf8ToCp1251(kSaveLabel).Text, &error)) {
@@ -175,6 +176,28 @@ std::optional<bool> TSongWindow::SaveUnderChosenName() {
   }
   ports_.Signaller->Signal(sOk);
   return true;
+}
+
+std::filesystem::path SaveDialogPath(const std::filesystem::path& chosen, const std::string& ext) {
+  std::filesystem::path path = chosen;
+  if (!path.has_extension()) {
+    path += ext;
+  }
+  if (std::optional<std::filesystem::path> found =
+          FindInFolder(path.parent_path(), path.filename().string())) {
+    path = *found;
+  }
+  return path;
+}
+
+bool TSongWindow::MayReplace(const std::filesystem::path& chosen, const std::filesystem::path& path) {
+  std::error_code error;
+  if (path == chosen || !std::filesystem::exists(path, error)) {
+    return true;
+  }
+  const std::string question =
+      SubstituteArgs(LangStrOr(1608, "%s уже есть. Заменить его?"), {ShortName(path.string())});
+  return ports_.Questions->Ask(question, 0) == mbOk;
 }
 
 std::optional<bool> TSongWindow::EndingAfterOtherWriter(bool Closing) {

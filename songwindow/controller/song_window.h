@@ -70,6 +70,10 @@ enum class TWriteOver : uint8_t {
 // What Ctrl+S came to.
 enum class TSaveResult : uint8_t { Saved, NotSaved, SaveAsWanted };
 
+// The file a save dialog's answer `chosen` names: `ext` (UTF-8, with its dot) appended when
+// it has none, and an existing file of that name whatever its case taken for it.
+std::filesystem::path SaveDialogPath(const std::filesystem::path& chosen, const std::string& ext);
+
 // Field N (1-based) of a line whose fields are separated by "()"; empty when the line has
 // fewer fields.
 std::string GetWideField(std::string_view Line, uint16_t N);
@@ -373,6 +377,9 @@ class TSongWindow : public TVelto {
   // song nor over the file it was loaded from; FileName is left as it is. True when
   // written, false when refused or failed (the box says why), nothing when cancelled.
   std::optional<bool> SaveUnderChosenName();
+  // False when `path`, a file other than `chosen` that a save dialog asked about, exists
+  // and the user does not agree to replace it.
+  bool MayReplace(const std::filesystem::path& chosen, const std::filesystem::path& path);
 
   // Handler block and translator commands (handler_commands.cpp). Each commits the line,
   // prepares and compiles the song (a failure is left in GErrors and nothing opens), runs

@@ -178,34 +178,13 @@ bool TModuleEditorDialog::Close(const std::string& utf8Text, int32_t caretLine) 
   if (!chosen) {
     return false;
   }
-  const std::optional<fs::path> path = NewModuleTarget(fs::path(*chosen));
-  if (!path || !Write(*path, lines)) {
+  const fs::path path = SaveDialogPath(*chosen, std::string(kNewModuleExt));
+  if (!window_.MayReplace(*chosen, path) || !Write(path, lines)) {
     return false;
   }
-  window_.EditModuleFile = path->string();
-  CheckModuleFileName(window_, *path);
+  window_.EditModuleFile = path.string();
+  CheckModuleFileName(window_, path);
   return true;
-}
-
-std::optional<fs::path> TModuleEditorDialog::NewModuleTarget(const fs::path& chosen) {
-  fs::path path = chosen;
-  if (!path.has_extension()) {
-    path += kNewModuleExt;
-  }
-  if (std::optional<fs::path> found = FindInFolder(path.parent_path(), path.filename().string())) {
-    path = *found;  // a file of that name in another case is the one replaced
-  }
-  std::error_code ec;
-  if (path == chosen || !fs::exists(path, ec)) {
-    return path;
-  }
-  // The save dialog asked only about the name as typed.
-  const std::string question =
-      SubstituteArgs(LangStrOr(1608, "Модуль %s уже есть. Заменить его?"), {FileNameOf(path)});
-  if (window_.Ports().Questions->Ask(question, 0) != mbOk) {
-    return std::nullopt;
-  }
-  return path;
 }
 
 void TModuleEditorDialog::NothingFound() {

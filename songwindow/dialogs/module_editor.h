@@ -47,10 +47,6 @@ class TModuleEditorDialog {
 
  private:
   int32_t FindBlock(const std::string& utf8Text, int32_t caretLine, int step);
-  // The file a new module saved as `chosen` goes to: a name without an extension gets
-  // ".BLK", and an existing file of that name whatever its case is replaced once the user
-  // agrees (the save dialog asked about the name as typed only). Nothing when refused.
-  std::optional<std::filesystem::path> NewModuleTarget(const std::filesystem::path& chosen);
   // Writes the text to path; false (the reason shown) when it cannot be written.
   bool Write(const std::filesystem::path& path, const std::vector<std::string>& lines);
 

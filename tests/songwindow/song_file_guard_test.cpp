@@ -232,6 +232,21 @@ TEST_F(SongFileGuardTest, SaveAsRefusesAnotherWindowsSong) {
   EXPECT_EQ(window_.SaveUnderChosenName(), std::nullopt);
 }
 
+// A name typed without the extension: the file it becomes is replaced only when agreed.
+TEST_F(SongFileGuardTest, SaveAsAsksBeforeReplacingTheFileTheExtensionNames) {
+  Open();
+  Edit();
+  const std::string mine = rig_.home.Dir().File("mine.qem");
+  WriteBytes(mine, kOther);
+  rig_.dialogs.answer = rig_.home.Dir().File("mine");
+  rig_.questions.answers = {mbCancel, mbOk};
+  EXPECT_EQ(window_.SaveUnderChosenName(), std::nullopt);
+  EXPECT_EQ(ReadBytes(mine), kOther);
+  EXPECT_EQ(window_.SaveUnderChosenName(), true);
+  EXPECT_EQ(ReadBytes(mine), Ours());
+  EXPECT_EQ(rig_.questions.asked, std::vector<std::string>(2, "0 mine.qem уже есть. Заменить его?"));
+}
+
 // A window that ended without closing left its song; a window made from it knows the file
 // as the first one last read it, so another program's change since is asked about.
 class RecoveredSongGuardTest : public SongFileGuardTest {

@@ -536,7 +536,7 @@ TEST_F(ModuleTest, ANewModuleNamedAsAnExistingOneReplacesItOnlyOnceAgreed) {
     TModuleEditorDialog editor(window_);
     EXPECT_EQ(editor.Close("block new\nendblock", 1), answer == mbOk);
     EXPECT_EQ(rig_.questions.asked,
-              (TLines{"2 Сохранить Новый Модуль?", "0 Модуль Swing.blk уже есть. Заменить его?"}));
+              (TLines{"2 Сохранить Новый Модуль?", "0 Swing.blk уже есть. Заменить его?"}));
     const TLines kept = answer == mbOk ? TLines{"block new", "endblock"} : TLines{"block swing", "endblock"};
     EXPECT_EQ(ReadTextLines(modules_ / "Swing.blk"), kept);
     EXPECT_EQ(Names(ModuleNamesInFolder()), (TLines{"dynamics", "humanize", "swing"}));
