@@ -318,6 +318,11 @@ class TSongWindow : public TVelto {
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window
   // to its track and measure. True when there was one.
   bool ReportPendingError();
+  // After a command's own preparation and compilation (F10, F12, Ctrl+K): an error left in
+  // GErrors is shown at once as the timer would show it; a handler error then puts the
+  // handler editor's caret on the error's line and gives it the focus (when it is shown).
+  // True when there was one.
+  bool ReportCompileError();
   // The play actions and the play letter of status panel 0 while a play is prepared or a
   // render or playback runs (playing) or not; RePlay while the last render's lists are this
   // window's, StopAndGo while it owns the playing song. Notifies only on a change.
