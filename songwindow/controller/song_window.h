@@ -207,7 +207,9 @@ class TSongWindow : public TVelto {
   // The track properties dialog.
   void PropertyTreck();
   // Brings back the song of the newest undo snapshot, on the track as many steps from the
-  // first as the current one was; with nothing to undo only the caption is reset.
+  // first as the current one was; with nothing to undo only the caption is reset. A
+  // snapshot that does not parse is shown once (the parser's box) and dropped; the song
+  // stays as it was.
   void UndoLast();
   // The Undo action as the ring stands (caption with the label, enabled).
   void ShowUndoState();

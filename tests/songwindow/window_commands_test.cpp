@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "base/errors.h"
+#include "feedback/message_box.h"
 #include "feedback/signals.h"
+#include "feedback/song_text_report.h"
 #include "feedback/speech.h"
 #include "settings/settings.h"
 #include "platform/clock.h"
@@ -235,6 +237,34 @@ TEST_F(WindowCommandsTest, UndoWrapsTheRingAndReturnsToTheSameTrack) {
   EXPECT_TRUE(window_.Actions.at("Undo").Enabled);
   EXPECT_EQ(rig_.signaller.kinds, std::vector<uint8_t>{sOk});
   EXPECT_EQ(rig_.speaker.said.at(rig_.speaker.said.size() - 2), "I 3- Трек: Альт");
+}
+
+// A newest snapshot the parser refuses: its box once, the song as it was, no OK signal and
+// no error left for the window's timer (nor for a later key or the quit) to show again.
+TEST_F(WindowCommandsTest, UndoOfABrokenSnapshotShowsItsErrorOnce) {
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  SetMessageBoxes(boxes);
+  InstallSongTextErrorReport();
+  window_.Saved("one");
+  window_.Saved("two");
+  WriteBytes(window_.Undo().SnapshotPath(window_.Undo().State().Index), "rubbish\r\nmore\r\nand more\r\n");
+  Track(1)->Caption = W("Изменено");
+  rig_.signaller.kinds.clear();
+  window_.UndoLast();
+  const size_t shown = boxes->Shown().size();
+  const bool pending = window_.ReportPendingError();
+  SetSongTextErrorReport(nullptr);
+  SetMessageBoxes(nullptr);
+  EXPECT_EQ(shown, 1u);
+  EXPECT_EQ(GErrors.Code(), 0);
+  EXPECT_FALSE(pending);
+  EXPECT_TRUE(rig_.questions.asked.empty());
+  EXPECT_EQ(U(Track(1)->Caption), "Изменено");
+  EXPECT_TRUE(rig_.signaller.kinds.empty());
+  // The refused snapshot is dropped: the next undo brings back the one before.
+  EXPECT_EQ(window_.Undo().State().Count, 1);
+  window_.UndoLast();
+  EXPECT_EQ(U(Track(1)->Caption), "Мелодия");
 }
 
 TEST_F(WindowCommandsTest, UndoWithAnEmptyRingOnlyResetsTheAction) {
