@@ -215,7 +215,7 @@ class TSongWindow : public TVelto {
   void ShowUndoState();
 
   // Play control through the program's transport. A play first stops and joins what runs;
-  // the play actions are off until the main window's timer sees it end.
+  // the other plays than the measure alone are off until the main window's timer sees it end.
   void PlayAll();    // from measure 1
   void PlayPos();    // from the current measure
   void PlayVoice();  // the current voice alone, from the current measure; not on the control track
@@ -326,8 +326,9 @@ class TSongWindow : public TVelto {
   // True when there was one.
   bool ReportCompileError();
   // The play actions and the play letter of status panel 0 while a play is prepared or a
-  // render or playback runs (playing) or not; RePlay while the last render's lists are this
-  // window's, StopAndGo while it owns the playing song. Notifies only on a change.
+  // render or playback runs (playing) or not: PlayTackt is off only while a song is being
+  // prepared; RePlay while the last render's lists are this window's and finished,
+  // StopAndGo while it owns the playing song. Notifies only on a change.
   void ShowPlayState(bool playing);
 
   // The notation insert menu and the edit-line clipboard (notation_menu.cpp).

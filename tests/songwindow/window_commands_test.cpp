@@ -309,6 +309,7 @@ class PlayCommandsTest : public WindowCommandsTest {
   }
   void TearDown() override {
     Transport().Stop();
+    GPlayer.Pause = false;  // a test that paused the player and failed leaves it so
     CloseMidiOut(0);
     SetPlaybackClock(nullptr);
     SetMidiBackends({});
@@ -370,6 +371,45 @@ TEST_F(PlayCommandsTest, PlayTacktPlaysOneMeasureAndTheNextPlayHasNoLimit) {
   GErrors.Reset();
   Track(1)->MusicStrings[0] = "!PSNQ";
   EXPECT_EQ(Played(&TSongWindow::PlayPos, 2), fromSecond);
+}
+
+// While a play sounds only the other three plays are off: Shift+Alt+Space stops it and
+// plays the measure alone.
+TEST_F(PlayCommandsTest, PlayTacktWhileAPlayRunsStopsItAndPlaysTheMeasure) {
+  const auto notesSent = [this] {
+    const auto messages = recorder_->Recording(0)->ShortMessages();
+    return std::count_if(messages.begin() + static_cast<ptrdiff_t>(seen_), messages.end(), [](const auto& m) {
+      return m.Bytes.size() == 3 && (m.Bytes[0] & 0xF0) == 0x90 && m.Bytes[2] > 0;
+    });
+  };
+  auto paused = std::make_shared<std::atomic<bool>>(false);
+  for (int step = 1; step <= 200; ++step) {
+    clock_.At(clock_.NowMs() + step * 50.0, [notesSent, paused] {
+      if (!*paused && notesSent() >= 3) {
+        *paused = true;
+        SetPlayerPause(true);
+      }
+    });
+  }
+  window_.CurrentMeasure = 1;
+  window_.PlayAll();
+  while (!GPlayer.Pause && Transport().Busy()) {
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(GPlayer.Pause) << "the play ended before its third note";
+  window_.ShowPlayState(Transport().Busy());
+  for (const char* name : {"PlayAll", "PlayPos", "PlayVoice"}) {
+    EXPECT_FALSE(window_.Actions.at(name).Enabled) << name;
+  }
+  const TCaptionRow* row = ActionRow("PlayTackt");
+  ASSERT_TRUE(window_.Actions.at("PlayTackt").Enabled);
+  window_.CurrentMeasure = 2;
+  window_.ShowTreck(smSilent);
+  (window_.*row->Run)();
+  Transport().Wait();
+  // C D E of the play, then D E F G of measure 2 alone.
+  EXPECT_EQ(NoteOns(), (std::vector<int>{60, 62, 64, 62, 64, 65, 67}));
+  EXPECT_EQ(GErrors.Code(), 0);
 }
 
 TEST_F(PlayCommandsTest, StopAndGoGoesToTheMeasureSoundingOnlyForItsOwnWindow) {
@@ -488,7 +528,8 @@ TEST_F(PlayCommandsTest, ATrackTextSavedEmptyPlaysExportsSavesAndOpens) {
 TEST_F(PlayCommandsTest, PlayStateFollowsTheTransport) {
   window_.PlayVoice();  // on a music track
   EXPECT_EQ(window_.StatusPanels[0].substr(2, 1), "B");
-  EXPECT_FALSE(window_.Actions.at("PlayTackt").Enabled);
+  EXPECT_FALSE(window_.Actions.at("PlayVoice").Enabled);
+  EXPECT_TRUE(window_.Actions.at("PlayTackt").Enabled);
   Transport().Wait();
   window_.ShowPlayState(Transport().Busy());
   EXPECT_EQ(window_.StatusPanels[0].substr(2, 1), "b");
