@@ -215,7 +215,7 @@ class TSongWindow : public TVelto {
   void ShowUndoState();
 
   // Play control through the program's transport. A play first stops and joins what runs;
-  // the other plays than the measure alone are off until the main window's timer sees it end.
+  // every play but the measure alone is off until the main window's timer sees it end.
   void PlayAll();    // from measure 1
   void PlayPos();    // from the current measure
   void PlayVoice();  // the current voice alone, from the current measure; not on the control track

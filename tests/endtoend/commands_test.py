@@ -62,18 +62,17 @@ def scenario_moves(bin_dir, source_dir):
     wait_for("the line as it was (now %r)" % (text_of(notes),), lambda: text_of(notes)[0] == "!QTSN")
     # Undo of a snapshot the parser refuses: one box, the line kept, nothing shown again.
     key("End")
-    type_text("QT")
-    wait_for("two cells typed", lambda: text_of(notes)[0] == "!QTSNQT")
+    type_text("Q")
+    wait_for("a cell typed", lambda: text_of(notes)[0] == "!QTSNQ")
     temp = os.path.join(program.home, "Resources", "temp")
-    newest = max(name for name in os.listdir(temp) if name[-4:-2] == ".d")  # the ring has not wrapped
-    with open(os.path.join(temp, newest), "w") as snapshot:
-        snapshot.write("rubbish\r\nrubbish\r\nrubbish\r\n")
+    with open(os.path.join(temp, max(n for n in os.listdir(temp) if n[-4:-2] == ".d")), "w") as snapshot:
+        snapshot.write("rubbish\r\nrubbish\r\nrubbish\r\n")  # the newest: the ring has not wrapped
     key("alt+z")
     ok = wait_for("the error box", lambda: find_text("Файл повреждён") and find("push button", "OK"))
     wait_for("the box taking the keys", lambda: focused(ok))
     key("Return")
-    wait_for("no box left", lambda: find_text("Файл повреждён") is None)
-    wait_for("focus back on the line", lambda: focused(notes) and text_of(notes)[0] == "!QTSNQT")
+    wait_for("no box left and the line kept", lambda: find_text("Файл повреждён") is None and focused(notes)
+             and text_of(notes)[0] == "!QTSNQ")
     quit_without_saving(program)
 
 
