@@ -750,7 +750,10 @@ void TMainWindow::Tick() {
     return;
   }
   TSongWindow& c = song->Controller();
-  if (song->NotesEdit1()->hasFocus() || song->ProgramEdit()->hasFocus()) {
+  // A box just shown is not active yet and the editor still reads as focused: no error
+  // box goes over a modal one (the parser's own, shown while its error is pending).
+  if (QApplication::activeModalWidget() == nullptr &&
+      (song->NotesEdit1()->hasFocus() || song->ProgramEdit()->hasFocus())) {
     if (const TErrors error = GErrors.Get(); error.Code != 0 && IsDeviceError(error)) {
       GErrors.ClearCode();
       ReportDeviceError(error, PortDeviceName(error.Extra, device_));

@@ -217,6 +217,11 @@ bool TTransport::Busy() const {
   return rendering_ || GPlayerThread.Running();
 }
 
+bool TTransport::Preparing() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return preparing_;
+}
+
 bool TTransport::RePlayable(const TVelto& window) const {
   std::lock_guard<std::mutex> lock(mutex_);
   return !preparing_ && !rendering_ && window.HeadTreck != nullptr && rendered_ == &window &&

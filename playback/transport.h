@@ -77,6 +77,8 @@ class TTransport {
   TRenderOutcome Wait();
   // True while a song is prepared or the render or the player thread runs.
   bool Busy() const;
+  // True while a play's song is being prepared (a play asked for meanwhile is refused).
+  bool Preparing() const;
   // True when RePlay would play the window's lists: its render is the last one, has ended,
   // and no song was prepared since.
   bool RePlayable(const TVelto& window) const;

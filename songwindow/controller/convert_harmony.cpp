@@ -120,8 +120,7 @@ void TSongWindow::ConvertHarmonyInNotes() {
 
   // Whatever came of it, what the preparation built is dropped.
   ResetSongRenderState(HeadTreck);
-  if (GErrors.Code() != 0) {
-    ReportPendingError();
+  if (ReportCompileError()) {
     return;
   }
   CurrentTrack = track;

@@ -108,17 +108,12 @@ void TSongWindow::BlockObrabotchik() {
     }
   }
   ResetSongRenderState(HeadTreck);
-  const TErrors error = GErrors.Get();
-  if (error.Code != 0 && error.Source == 2) {
-    ShowTreck(smPlace);
+  if (ReportCompileError()) {
     return;
   }
   ShowTreck(smSilent);
   if (caret) {
     ports_.Editors->SetNotesCaret(static_cast<int32_t>(*caret), static_cast<int32_t>(*caret));
-  }
-  if (error.Code != 0 && error.Source == 1 && error.ModuleLine > 0) {
-    ports_.Editors->SetProgramCaret(0, std::max(0, static_cast<int32_t>(error.ModuleLine) - 1 - CurrentTrack->HiddenLines));
   }
 }
 
@@ -136,9 +131,7 @@ void TSongWindow::Translatoring() {
     ports_.Dialogs->Show(TWindowDialog::TranslatorPicker);
   }
   ResetSongRenderState(HeadTreck);
-  ShowTreck(smPlace);
-  const TErrors error = GErrors.Get();
-  if (error.Code != 0 && error.Source == 1 && error.ModuleLine > 0) {
-    ports_.Editors->SetProgramCaret(0, std::max(0, static_cast<int32_t>(error.ModuleLine) - 1 - CurrentTrack->HiddenLines));
+  if (!ReportCompileError()) {
+    ShowTreck(smPlace);
   }
 }

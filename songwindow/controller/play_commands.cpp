@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr const char* kPlayActions[] = {"PlayPos", "PlayVoice", "PlayAll", "PlayTackt"};
+// Off while a song plays; the measure alone (PlayTackt) stops what plays, as every start does.
+constexpr const char* kPlayActions[] = {"PlayPos", "PlayVoice", "PlayAll"};
 
 uint16_t MeasureOf(int32_t measure) {
   return static_cast<uint16_t>(std::clamp<int32_t>(measure, 1, UINT16_MAX));
@@ -24,6 +25,7 @@ bool TSongWindow::StartPlay(uint16_t fromMeasure, uint16_t voice, uint32_t tickL
   for (const char* name : kPlayActions) {
     SetEnabled(name, false);
   }
+  SetEnabled("PlayTackt", false);
   SetEnabled("RePlay", false);
   SetEnabled("StopAndGo", true);
   std::string& panel = StatusPanels[0];
@@ -41,7 +43,11 @@ bool TSongWindow::StartPlay(uint16_t fromMeasure, uint16_t voice, uint32_t tickL
   options.Device = ports_.DeviceCombo != nullptr ? ports_.DeviceCombo->SelectedDevice() : 0;
   options.Window = preparation_.get();
   // The transport stops and joins what runs before it prepares this song.
-  return Transport().Play(*this, options);
+  const bool started = Transport().Play(*this, options);
+  // Prepared: the measure alone may stop this play and start at once.
+  SetEnabled("PlayTackt", true);
+  Notify();
+  return started;
 }
 
 void TSongWindow::PlayAll() {
@@ -125,6 +131,7 @@ void TSongWindow::ShowPlayState(bool playing) {
   for (const char* name : kPlayActions) {
     SetEnabled(name, !playing);
   }
+  SetEnabled("PlayTackt", !playing || !Transport().Preparing());
   SetEnabled("StopAndGo", playing && GPlayerOwner == WindowNumber);
   SetEnabled("RePlay", Transport().RePlayable(*this));
   bool changed = false;

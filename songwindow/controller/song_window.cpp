@@ -437,6 +437,20 @@ void TSongWindow::SpeakWindowReached(TFocusField field) {
   AnnounceModes();
 }
 
+bool TSongWindow::ReportCompileError() {
+  const TErrors error = GErrors.Get();
+  if (!ReportPendingError()) {
+    return false;
+  }
+  if (error.Source == esHandler && error.ModuleLine > 0 && CurrentTrack != nullptr &&
+      ports_.Editors != nullptr) {
+    // The caret first, so that the editor is entered on the error's line.
+    ports_.Editors->SetProgramCaret(0, std::max(0, static_cast<int32_t>(error.ModuleLine) - 1 - CurrentTrack->HiddenLines));
+    ports_.Editors->FocusProgram();
+  }
+  return true;
+}
+
 bool TSongWindow::ReportPendingError() {
   if (GErrors.Code() == 0) {
     return false;

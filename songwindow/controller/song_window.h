@@ -211,13 +211,15 @@ class TSongWindow : public TVelto {
   // The track properties dialog.
   void PropertyTreck();
   // Brings back the song of the newest undo snapshot, on the track as many steps from the
-  // first as the current one was; with nothing to undo only the caption is reset.
+  // first as the current one was; with nothing to undo only the caption is reset. A
+  // snapshot that does not parse is shown once (the parser's box) and dropped; the song
+  // stays as it was.
   void UndoLast();
   // The Undo action as the ring stands (caption with the label, enabled).
   void ShowUndoState();
 
   // Play control through the program's transport. A play first stops and joins what runs;
-  // the play actions are off until the main window's timer sees it end.
+  // every play but the measure alone is off until the main window's timer sees it end.
   void PlayAll();    // from measure 1
   void PlayPos();    // from the current measure
   void PlayVoice();  // the current voice alone, from the current measure; not on the control track
@@ -322,9 +324,15 @@ class TSongWindow : public TVelto {
   // left in GErrors is taken (its code cleared) and shown; a music error moves the window
   // to its track and measure. True when there was one.
   bool ReportPendingError();
+  // After a command's own preparation and compilation (F10, F12, Ctrl+K): an error left in
+  // GErrors is shown at once as the timer would show it; a handler error then puts the
+  // handler editor's caret on the error's line and gives it the focus (when it is shown).
+  // True when there was one.
+  bool ReportCompileError();
   // The play actions and the play letter of status panel 0 while a play is prepared or a
-  // render or playback runs (playing) or not; RePlay while the last render's lists are this
-  // window's, StopAndGo while it owns the playing song. Notifies only on a change.
+  // render or playback runs (playing) or not: PlayTackt is off only while a song is being
+  // prepared; RePlay while the last render's lists are this window's and finished,
+  // StopAndGo while it owns the playing song. Notifies only on a change.
   void ShowPlayState(bool playing);
 
   // The notation insert menu and the edit-line clipboard (notation_menu.cpp).

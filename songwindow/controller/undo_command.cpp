@@ -1,5 +1,7 @@
 // The undo command and the Undo action's state.
+#include "base/errors.h"
 #include "feedback/signals.h"
+#include "model/song_text.h"
 #include "model/song_undo.h"
 #include "songwindow/controller/song_window.h"
 
@@ -16,9 +18,16 @@ void TSongWindow::UndoLast() {
   }
   if (undo_->State().Count >= 1) {
     TSongUndo song(*this);
-    undo_->Opened(song);
+    const bool restored = undo_->Opened(song);
+    // A snapshot the parser refused was shown by its report, and the song stays as it
+    // was: the error is not left for the window's timer to show again.
+    if (!restored && GErrors.Code() == kSongTextError) {
+      GErrors.ClearCode();
+    }
     undo_->DropNewest();
-    ports_.Signaller->Signal(sOk);
+    if (restored) {
+      ports_.Signaller->Signal(sOk);
+    }
   } else {
     undo_->DropNewest();  // only the caption and the state are set anew
   }

@@ -13,8 +13,8 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from main_window_test import (Program, activate_main_window, fail, focus_main_window, find, focused, focused_field, key,  # noqa: E402
-                              note_ons, open_song, text_of, type_text, velto_app, wait_for, write_song,
+from main_window_test import (Program, activate_main_window, fail, focus_main_window, find, find_text, focused,  # noqa: E402
+                              focused_field, key, note_ons, open_song, text_of, type_text, velto_app, wait_for, write_song,
                               run_scenario, quit_without_saving)
 
 CONTROL = ["1 1 0 1 0 0 0", "Общее", "Vd4m", "tempo 240"]
@@ -38,7 +38,8 @@ def enabled(role, name):
 
 def scenario_moves(bin_dir, source_dir):
     """Ctrl+Down goes to the next track, Alt+Right twice says "Такт 3", F4 says the place
-    then the track, and Alt+Z undoes what was typed, back on the same track."""
+    then the track, and Alt+Z undoes what was typed, back on the same track; a newest
+    snapshot that does not read is shown in one box and the program ends without another."""
     work = tempfile.mkdtemp(prefix="velto-songs-")
     program, notes = open_song(bin_dir, [song_with(work, "moves.qem", MELODY)])
     start = len(program.said())
@@ -59,6 +60,19 @@ def scenario_moves(bin_dir, source_dir):
     key("alt+z")
     program.wait_said(["I 1- Трек: Мелодия"], start)
     wait_for("the line as it was (now %r)" % (text_of(notes),), lambda: text_of(notes)[0] == "!QTSN")
+    # Undo of a snapshot the parser refuses: one box, the line kept, nothing shown again.
+    key("End")
+    type_text("Q")
+    wait_for("a cell typed", lambda: text_of(notes)[0] == "!QTSNQ")
+    temp = os.path.join(program.home, "Resources", "temp")
+    with open(os.path.join(temp, max(n for n in os.listdir(temp) if n[-4:-2] == ".d")), "w") as snapshot:
+        snapshot.write("rubbish\r\nrubbish\r\nrubbish\r\n")  # the newest: the ring has not wrapped
+    key("alt+z")
+    ok = wait_for("the error box", lambda: find_text("Файл повреждён") and find("push button", "OK"))
+    wait_for("the box taking the keys", lambda: focused(ok))
+    key("Return")
+    wait_for("no box left and the line kept", lambda: find_text("Файл повреждён") is None and focused(notes)
+             and text_of(notes)[0] == "!QTSNQ")
     quit_without_saving(program)
 
 

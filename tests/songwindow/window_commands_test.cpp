@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "base/errors.h"
+#include "feedback/message_box.h"
 #include "feedback/signals.h"
+#include "feedback/song_text_report.h"
 #include "feedback/speech.h"
 #include "settings/settings.h"
 #include "platform/clock.h"
@@ -237,6 +239,25 @@ TEST_F(WindowCommandsTest, UndoWrapsTheRingAndReturnsToTheSameTrack) {
   EXPECT_EQ(rig_.speaker.said.at(rig_.speaker.said.size() - 2), "I 3- Трек: Альт");
 }
 
+// A newest snapshot the parser refuses: its box once, the song as it was, no OK signal and
+// nothing left for the window's timer to show again.
+TEST_F(WindowCommandsTest, UndoOfABrokenSnapshotShowsItsErrorOnce) {
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  SetMessageBoxes(boxes);
+  InstallSongTextErrorReport();
+  window_.Saved("one");
+  WriteBytes(window_.Undo().SnapshotPath(window_.Undo().State().Index), "rubbish\r\nmore\r\nmore\r\n");
+  Track(1)->Caption = "changed";
+  rig_.signaller.kinds.clear();
+  window_.UndoLast();
+  EXPECT_FALSE(window_.ReportPendingError());
+  SetSongTextErrorReport(nullptr);
+  SetMessageBoxes(nullptr);
+  EXPECT_EQ(boxes->Shown().size() + rig_.questions.asked.size(), 1u);
+  EXPECT_EQ(Track(1)->Caption, "changed");
+  EXPECT_TRUE(rig_.signaller.kinds.empty());
+}
+
 TEST_F(WindowCommandsTest, UndoWithAnEmptyRingOnlyResetsTheAction) {
   window_.Saved("one");
   window_.UndoLast();
@@ -279,6 +300,7 @@ class PlayCommandsTest : public WindowCommandsTest {
   }
   void TearDown() override {
     Transport().Stop();
+    GPlayer.Pause = false;  // a test that paused the player and failed leaves it so
     CloseMidiOut(0);
     SetPlaybackClock(nullptr);
     SetMidiBackends({});
@@ -299,6 +321,29 @@ class PlayCommandsTest : public WindowCommandsTest {
     }
     seen_ = messages.size();
     return keys;
+  }
+  // Plays from `measure` until the player is paused once `notes` notes have sounded (the
+  // player checks every 50 ms of its clock); false when the play ended first.
+  bool PlayUntilPaused(void (TSongWindow::*play)(), int32_t measure, long notes) {
+    const size_t before = recorder_->Recording(0)->ShortMessages().size();
+    auto paused = std::make_shared<std::atomic<bool>>(false);
+    for (int step = 1; step <= 200; ++step) {
+      clock_.At(clock_.NowMs() + step * 50.0, [this, before, notes, paused] {
+        const auto messages = recorder_->Recording(0)->ShortMessages();
+        if (!*paused && std::count_if(messages.begin() + static_cast<ptrdiff_t>(before), messages.end(), [](const auto& m) {
+              return m.Bytes.size() == 3 && (m.Bytes[0] & 0xF0) == 0x90 && m.Bytes[2] > 0;
+            }) >= notes) {
+          *paused = true;
+          SetPlayerPause(true);
+        }
+      });
+    }
+    window_.CurrentMeasure = measure;
+    (window_.*play)();
+    while (!GPlayer.Pause && Transport().Busy()) {
+      std::this_thread::yield();
+    }
+    return GPlayer.Pause;
   }
   std::vector<int> Played(void (TSongWindow::*play)(), int32_t measure) {
     window_.CurrentMeasure = measure;
@@ -342,31 +387,25 @@ TEST_F(PlayCommandsTest, PlayTacktPlaysOneMeasureAndTheNextPlayHasNoLimit) {
   EXPECT_EQ(Played(&TSongWindow::PlayPos, 2), fromSecond);
 }
 
+// While a play sounds only the other three plays are off: Shift+Alt+Space stops it and
+// plays the measure alone.
+TEST_F(PlayCommandsTest, PlayTacktWhileAPlayRunsStopsItAndPlaysTheMeasure) {
+  ASSERT_TRUE(PlayUntilPaused(&TSongWindow::PlayAll, 1, 3));
+  window_.ShowPlayState(Transport().Busy());
+  EXPECT_FALSE(window_.Actions.at("PlayPos").Enabled);
+  ASSERT_TRUE(window_.Actions.at("PlayTackt").Enabled);
+  window_.CurrentMeasure = 2;
+  window_.ShowTreck(smSilent);
+  (window_.*ActionRow("PlayTackt")->Run)();
+  Transport().Wait();
+  // C D E of the play, then D E F G of measure 2 alone.
+  EXPECT_EQ(NoteOns(), (std::vector<int>{60, 62, 64, 62, 64, 65, 67}));
+}
+
 TEST_F(PlayCommandsTest, StopAndGoGoesToTheMeasureSoundingOnlyForItsOwnWindow) {
   // A play from measure 4, paused once the third note of measure 6 sounds: 2.5 measures
-  // played. The player checks every 50 ms of its clock.
-  const size_t before = recorder_->Recording(0)->ShortMessages().size();
-  const auto notesSent = [this, before] {
-    const auto messages = recorder_->Recording(0)->ShortMessages();
-    return std::count_if(messages.begin() + static_cast<ptrdiff_t>(before), messages.end(), [](const auto& m) {
-      return m.Bytes.size() == 3 && (m.Bytes[0] & 0xF0) == 0x90 && m.Bytes[2] > 0;
-    });
-  };
-  auto paused = std::make_shared<std::atomic<bool>>(false);
-  for (int step = 1; step <= 200; ++step) {
-    clock_.At(clock_.NowMs() + step * 50.0, [notesSent, paused] {
-      if (!*paused && notesSent() >= 11) {
-        *paused = true;
-        SetPlayerPause(true);
-      }
-    });
-  }
-  window_.CurrentMeasure = 4;
-  window_.PlayPos();
-  while (!GPlayer.Pause && Transport().Busy()) {
-    std::this_thread::yield();
-  }
-  ASSERT_TRUE(GPlayer.Pause) << "the play ended before its eleventh note";
+  // played.
+  ASSERT_TRUE(PlayUntilPaused(&TSongWindow::PlayPos, 4, 11)) << "the play ended before its eleventh note";
   ASSERT_EQ(GPlayerOwner.load(), window_.WindowNumber);
   window_.StopAndGo();
   Transport().Wait();
@@ -458,7 +497,8 @@ TEST_F(PlayCommandsTest, ATrackTextSavedEmptyPlaysExportsSavesAndOpens) {
 TEST_F(PlayCommandsTest, PlayStateFollowsTheTransport) {
   window_.PlayVoice();  // on a music track
   EXPECT_EQ(window_.StatusPanels[0].substr(2, 1), "B");
-  EXPECT_FALSE(window_.Actions.at("PlayTackt").Enabled);
+  EXPECT_FALSE(window_.Actions.at("PlayVoice").Enabled);
+  EXPECT_TRUE(window_.Actions.at("PlayTackt").Enabled);
   Transport().Wait();
   window_.ShowPlayState(Transport().Busy());
   EXPECT_EQ(window_.StatusPanels[0].substr(2, 1), "b");

@@ -243,6 +243,23 @@ TEST_F(HandlerDialogsTest, WizardCancelledOrRefusedPlaceChangesNothing) {
   EXPECT_NE(std::find(rig_.signaller.kinds.begin(), rig_.signaller.kinds.end(), sError + 100), rig_.signaller.kinds.end());
 }
 
+// A compile that fails on a handler shows its box at once, then the handler editor has the
+// focus with its caret on the error's line (the midiout directive is hidden).
+TEST_F(HandlerDialogsTest, AHandlerErrorTakesTheFocusToItsLine) {
+  for (void (TSongWindow::*command)() :
+       {&TSongWindow::BlockObrabotchik, &TSongWindow::Translatoring, &TSongWindow::ConvertHarmonyInNotes}) {
+    Load({"!PSNQ"}, {"{$$$midiout=1$$$}", "tempo 90", "module nosuch"});
+    rig_.editors.notes_focused = true;
+    rig_.questions.asked.clear();
+    (window_.*command)();
+    ASSERT_EQ(rig_.questions.asked.size(), 1u);
+    EXPECT_NE(rig_.questions.asked[0].find("Модуль не найден!"), std::string::npos);
+    EXPECT_EQ(GErrors.Code(), 0);
+    EXPECT_TRUE(rig_.editors.ProgramHasFocus());
+    EXPECT_EQ(rig_.editors.line, 1);
+  }
+}
+
 TEST_F(HandlerDialogsTest, WizardWorksInTheTrackTranslatorsShorthand) {
   Load({")arp.!ddSNQ"}, {"Translator abc"});
   F10At(1, [](TBlockWizardDialog& d) {
