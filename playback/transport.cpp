@@ -126,10 +126,13 @@ void TTransport::StartRenderLocked(TVelto& window, const TPlayOptions& options) 
     PreparePlayback(head, run_.TrackCount, ticksPerMeasure);
     GPlayerThread.Start(head);
   };
-  rendered_ = &window;  // the render completes every list, whatever ends it
+  rendered_ = &window;
+  renderFinished_ = false;
   rendering_ = true;
   render_ = std::thread([this, parameters] {
     outcome_ = RenderThreadProc(parameters);
+    // A stopped or failed render leaves its lists cut short, without their ends.
+    renderFinished_ = outcome_.Finished;
     rendering_ = false;
   });
 }
@@ -140,7 +143,8 @@ bool TTransport::RePlay(TVelto& window) {
     return false;
   }
   StopLocked();
-  if (window.HeadTreck == nullptr || rendered_ != &window || renderedPreparation_ != GSongPreparations) {
+  if (window.HeadTreck == nullptr || rendered_ != &window || !renderFinished_ ||
+      renderedPreparation_ != GSongPreparations) {
     return false;
   }
   window_ = &window;
@@ -224,8 +228,8 @@ bool TTransport::Preparing() const {
 
 bool TTransport::RePlayable(const TVelto& window) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return !preparing_ && !rendering_ && window.HeadTreck != nullptr && rendered_ == &window &&
-         renderedPreparation_ == GSongPreparations;
+  return !preparing_ && !rendering_ && renderFinished_ && window.HeadTreck != nullptr &&
+         rendered_ == &window && renderedPreparation_ == GSongPreparations;
 }
 
 bool PrepareAndCompileSong(TVelto& window, IPreparationWindow* ui, bool withBlockLibrary,

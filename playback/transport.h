@@ -98,6 +98,7 @@ class TTransport {
   std::thread render_;
   TRenderOutcome outcome_;    // written by the render thread, read after the join
   std::atomic<bool> rendering_{false};
+  std::atomic<bool> renderFinished_{false};  // the last render ran to its end: whole lists
   bool preparing_ = false;    // a play's song is being prepared
   bool cancelled_ = false;    // a Stop came while it was
   std::thread::id preparer_;  // the thread preparing it

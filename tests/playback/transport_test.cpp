@@ -212,6 +212,27 @@ TEST_F(TransportTest, RePlaySendsTheSameEventsAgain) {
   EXPECT_EQ(RecordedNotes(Recording()), first);
 }
 
+// A render stopped on its way leaves lists without their ends: nothing to play again.
+TEST_F(TransportTest, RePlayNeedsARenderThatRanToItsEnd) {
+  std::atomic<bool> holding{false};
+  GHandlerInterruption = [&](uint8_t, const std::string&, const TTreck&, uint32_t) {
+    holding = true;
+    while (!RenderRun().Stop) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  };
+  auto song = ShortSong({"960", "interruption hold"});
+  ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
+  while (!holding) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  Transport().Stop();
+  GHandlerInterruption = nullptr;
+  EXPECT_FALSE(Transport().RePlayable(*song));
+  EXPECT_FALSE(Transport().RePlay(*song));
+}
+
 TEST_F(TransportTest, RealTimePlayerStartsOnceTheRenderIsAheadAndHearsTheSameNotes) {
   auto song = ShortSong();
   std::string error;
