@@ -84,7 +84,6 @@ class IEditors {
   virtual bool NotesHasFocus() const = 0;
   virtual void FocusNotes() = 0;
   // The program editor takes the focus when it is shown.
-  // Puts the focus in the program editor when it is shown.
   virtual void FocusProgram() {}
   // The program editor's own edit commands: whether it has the focus, its selected text
   // (code page 1251), selecting all of it, its one-step undo (true when something was
