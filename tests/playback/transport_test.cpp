@@ -39,6 +39,26 @@ std::vector<std::pair<uint8_t, uint8_t>> RecordedNotes(const TMidiRecording& rec
 }
 
 // Plays on a recorder port under a virtual clock, so that playing takes no time.
+// A handler "interruption" holds the render until a stop; `holding` is set once it does.
+void HoldRenderUntilStopped(std::atomic<bool>& holding, std::atomic<int>* interruptions = nullptr) {
+  GHandlerInterruption = [&holding, interruptions](uint8_t, const std::string&, const TTreck&, uint32_t) {
+    if (interruptions != nullptr) {
+      ++*interruptions;
+    }
+    holding = true;
+    while (!RenderRun().Stop) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  };
+}
+
+void WaitHolding(const std::atomic<bool>& holding) {
+  while (!holding) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 class TransportTest : public RenderTest {
  protected:
   void SetUp() override {
@@ -215,18 +235,10 @@ TEST_F(TransportTest, RePlaySendsTheSameEventsAgain) {
 // A render stopped on its way leaves lists without their ends: nothing to play again.
 TEST_F(TransportTest, RePlayNeedsARenderThatRanToItsEnd) {
   std::atomic<bool> holding{false};
-  GHandlerInterruption = [&](uint8_t, const std::string&, const TTreck&, uint32_t) {
-    holding = true;
-    while (!RenderRun().Stop) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  };
+  HoldRenderUntilStopped(holding);
   auto song = ShortSong({"960", "interruption hold"});
   ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
-  while (!holding) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  WaitHolding(holding);
   Transport().Stop();
   GHandlerInterruption = nullptr;
   EXPECT_FALSE(Transport().RePlayable(*song));
@@ -377,19 +389,10 @@ TEST_F(TransportTest, RandomCommandsLeaveNoThreadBehind) {
 TEST_F(TransportTest, WorkRunHereHoldsEveryOtherPlayOffAndSeesAStop) {
   std::atomic<int> interruptions{0};
   std::atomic<bool> holding{false};
-  GHandlerInterruption = [&](uint8_t, const std::string&, const TTreck&, uint32_t) {
-    ++interruptions;
-    holding = true;
-    while (!RenderRun().Stop) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  };
+  HoldRenderUntilStopped(holding, &interruptions);
   auto song = ShortSong({"960", "interruption hold"});
   ASSERT_TRUE(Transport().Play(*song, TPlayOptions{}));
-  while (!holding) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  WaitHolding(holding);
   TPlayOptions options;
   options.Voice = 2;
   bool ran = false;
