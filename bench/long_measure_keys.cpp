@@ -115,24 +115,9 @@ void Lines(benchmark::internal::Benchmark* b) {
   b->Args({25000, 1})->Args({250000, 1})->Args({250000, 5})->Iterations(kKeys)->Unit(benchmark::kMillisecond);
 }
 
-void BM_TypeAtTheEnd(benchmark::State& state) {
-  KeyAtTheEnd(state, kType);
-}
-BENCHMARK(BM_TypeAtTheEnd)->Apply(Lines);
-
-void BM_BackspaceAtTheEnd(benchmark::State& state) {
-  KeyAtTheEnd(state, kBackspace);
-}
-BENCHMARK(BM_BackspaceAtTheEnd)->Apply(Lines);
-
-void BM_LeftRightAtTheEnd(benchmark::State& state) {
-  KeyAtTheEnd(state, kLeftRight);
-}
-BENCHMARK(BM_LeftRightAtTheEnd)->Apply(Lines);
-
-void BM_DeleteAtTheEnd(benchmark::State& state) {
-  KeyAtTheEnd(state, kDelete);
-}
-BENCHMARK(BM_DeleteAtTheEnd)->Apply(Lines);
+BENCHMARK_CAPTURE(KeyAtTheEnd, Type, kType)->Apply(Lines);
+BENCHMARK_CAPTURE(KeyAtTheEnd, Backspace, kBackspace)->Apply(Lines);
+BENCHMARK_CAPTURE(KeyAtTheEnd, LeftRight, kLeftRight)->Apply(Lines);
+BENCHMARK_CAPTURE(KeyAtTheEnd, Delete, kDelete)->Apply(Lines);
 
 }  // namespace
