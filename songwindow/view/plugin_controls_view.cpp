@@ -305,7 +305,7 @@ void TPluginControlsView::MirrorControl(QWidget* widget, const VeltoControl& con
   widget->setVisible(control.Visible);
   widget->setEnabled(control.Enabled);
   const QString text = ToQt(control.Text);
-  widget->setAccessibleName(ToQt(control.Name.empty() ? control.Text : control.Name));
+  SetAccessibleName(*widget, ToQt(control.Name.empty() ? control.Text : control.Name));
   if (auto* combo = qobject_cast<QComboBox*>(widget)) {
     QStringList items;
     for (const std::string& item : control.Items) {

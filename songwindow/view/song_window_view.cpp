@@ -278,9 +278,9 @@ void TSongWindowView::Mirror() {
   mirroring_ = true;
   const TSongWindow& c = *controller_;
   notes_label_->setText(ToQt(c.NotesEditTextCaption));
-  notes_edit_->setAccessibleName(AccessibleName(c.NotesEditTextCaption));
+  SetAccessibleName(*notes_edit_, AccessibleName(c.NotesEditTextCaption));
   program_label_->setText(ToQt(c.ProgrammTextCaption));
-  program_edit_->setAccessibleName(AccessibleName(c.ProgrammTextCaption));
+  SetAccessibleName(*program_edit_, AccessibleName(c.ProgrammTextCaption));
   for (size_t i = 0; i < panels_.size(); ++i) {
     panels_[i]->setText(ToQt(c.StatusPanels[i]));
   }

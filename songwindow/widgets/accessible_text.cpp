@@ -207,6 +207,12 @@ void Deliver(QAccessibleEvent* event) {
 
 }  // namespace
 
+void SetAccessibleName(QWidget& widget, const QString& name) {
+  if (widget.accessibleName() != name) {
+    widget.setAccessibleName(name);
+  }
+}
+
 void SetTextEventSink(TTextEventSink sink) {
   gSink = sink;
 }

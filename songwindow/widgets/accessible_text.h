@@ -85,6 +85,11 @@ class QLineEdit;
 // cells changed, with the caret where the field puts it (at the end).
 void SetFieldText(QLineEdit& edit, const QString& text);
 
+class QWidget;
+// Gives `widget` the accessible name when it differs from the one it has: Qt tells the
+// screen reader of every name set, and the reader asks the program again for each.
+void SetAccessibleName(QWidget& widget, const QString& name);
+
 // Where AnnounceTextChange sends its events; none: to Qt (the screen reader).
 using TTextEventSink = void (*)(QAccessibleEvent*);
 void SetTextEventSink(TTextEventSink sink);
